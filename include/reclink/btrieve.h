@@ -1,0 +1,167 @@
+/* The classic record interface: one entry point, BTRCALL, and its constants.
+ * Implemented by the record manager (librecman). C linkage, so programs written
+ * in C against the classic interface can use it as they always have. */
+#ifndef RECLINK_BTRIEVE_H
+#define RECLINK_BTRIEVE_H
+
+#include <stdint.h>
+
+#include "reclink/recman_export.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Performs one operation. posBlock is the caller's 128-byte position block,
+ * owned by the engine between calls; data/dataLen the record buffer and its
+ * length (rewritten with the length returned); key the key buffer of keyLen
+ * bytes; keyNum the key path or, for Open, the open mode. Returns the status
+ * (0 success). Safe from several threads, one call at a time per block. */
+RECMAN_EXPORT int BTRCALL(uint16_t op, void* posBlock, void* data, uint32_t* dataLen,
+                          void* key, uint8_t keyLen, int8_t keyNum);
+
+/* Operation codes. */
+enum {
+  B_OPEN = 0,
+  B_CLOSE = 1,
+  B_INSERT = 2,
+  B_UPDATE = 3,
+  B_DELETE = 4,
+  B_GET_EQUAL = 5,
+  B_GET_NEXT = 6,
+  B_GET_PREVIOUS = 7,
+  B_GET_GREATER = 8,
+  B_GET_GE = 9,
+  B_GET_LESS = 10,
+  B_GET_LE = 11,
+  B_GET_FIRST = 12,
+  B_GET_LAST = 13,
+  B_CREATE = 14,
+  B_STAT = 15,
+  B_BEGIN_TRAN = 19,
+  B_END_TRAN = 20,
+  B_ABORT_TRAN = 21,
+  B_GET_POSITION = 22,
+  B_GET_DIRECT = 23,
+  B_STEP_NEXT = 24,
+  B_STOP = 25,
+  B_VERSION = 26,
+  B_UNLOCK = 27,
+  B_RESET = 28,
+  B_STEP_FIRST = 33,
+  B_STEP_LAST = 34,
+  B_STEP_PREVIOUS = 35,
+  B_GET_KEY = 50 /* bias: position and return the key only */
+};
+
+/* Statuses. */
+enum {
+  B_NO_ERROR = 0,
+  B_INVALID_FUNCTION = 1,
+  B_IO_ERROR = 2,
+  B_FILE_NOT_OPEN = 3,
+  B_KEY_VALUE_NOT_FOUND = 4,
+  B_DUPLICATE_KEY_VALUE = 5,
+  B_INVALID_KEYNUMBER = 6,
+  B_DIFFERENT_KEYNUMBER = 7,
+  B_POSITION_NOT_SET = 8,
+  B_END_OF_FILE = 9,
+  B_MODIFIABLE_KEYVALUE_ERROR = 10,
+  B_FILENAME_BAD = 11,
+  B_FILE_NOT_FOUND = 12,
+  B_DISK_FULL = 18,
+  B_DATA_MESSAGE_TOO_SMALL = 21,
+  B_DATALENGTH_ERROR = 22,
+  B_PAGE_SIZE_ERROR = 24,
+  B_CREATE_IO_ERROR = 25,
+  B_NUMBER_OF_KEYS = 26,
+  B_INVALID_KEY_POSITION = 27,
+  B_INVALID_RECORD_LENGTH = 28,
+  B_INVALID_KEYLENGTH = 29,
+  B_NOT_A_BTRIEVE_FILE = 30,
+  B_TRANSACTION_IS_ACTIVE = 37,
+  B_NO_TRANSACTION = 39,
+  B_CLOSE_IN_TRANSACTION = 41,
+  B_BAD_RECORD_ADDRESS = 43,
+  B_INCONSISTENT_KEY_FLAGS = 45,
+  B_ACCESS_DENIED = 46,
+  B_INVALID_EXTENDED_TYPE = 49,
+  B_FILE_ALREADY_EXISTS = 59,
+  B_CONFLICT = 80,
+  B_RECORD_INUSE = 84,
+  B_FILE_INUSE = 85,
+  B_INCOMPATIBLE_MODE = 88
+};
+
+/* Open modes, passed as the key number of Open. */
+enum {
+  B_MODE_NORMAL = 0,
+  B_MODE_ACCELERATED = -1,
+  B_MODE_READ_ONLY = -2,
+  B_MODE_VERIFY = -3,
+  B_MODE_EXCLUSIVE = -4
+};
+
+/* Key flags (key specification, offset 4). */
+enum {
+  B_KEY_DUPLICATES = 0x0001,
+  B_KEY_MODIFIABLE = 0x0002,
+  B_KEY_BINARY = 0x0004,
+  B_KEY_NULL = 0x0008,
+  B_KEY_SEGMENTED = 0x0010,
+  B_KEY_ALT_COLLATION = 0x0020,
+  B_KEY_DESCENDING = 0x0040,
+  B_KEY_EXTENDED_TYPE = 0x0100,
+  B_KEY_MANUAL = 0x0200,
+  B_KEY_CASE_INSENSITIVE = 0x0400
+};
+
+/* Extended key types (key specification, offset 10). */
+enum {
+  B_TYPE_STRING = 0,
+  B_TYPE_INTEGER = 1,
+  B_TYPE_FLOAT = 2,
+  B_TYPE_LSTRING = 10,
+  B_TYPE_ZSTRING = 11,
+  B_TYPE_UNSIGNED_BINARY = 14,
+  B_TYPE_AUTOINCREMENT = 15
+};
+
+enum {
+  B_POSITION_BLOCK_SIZE = 128, /* bytes of a position block */
+  B_MAX_KEY_LENGTH = 255       /* longest key a key buffer must hold */
+};
+
+/* Create and Stat buffers: a file specification followed by one key
+ * specification per segment, little-endian, no padding. */
+#pragma pack(push, 1)
+typedef struct BtrFileSpec {
+  uint16_t recordLength;   /* bytes of every record */
+  uint16_t pageSize;       /* 512..4096, a multiple of 512 */
+  uint8_t numberOfKeys;    /* keys, not segments */
+  uint8_t fileVersion;     /* Stat with key number -1 only */
+  uint32_t numberOfRecords; /* Stat: records stored; Create: 0 */
+  uint16_t fileFlags;      /* file flags as Create received them */
+  uint8_t duplicatePointers; /* reserved duplicate pointers */
+  uint8_t unused;          /* not used */
+  uint16_t allocation;     /* Create: preallocated pages; Stat: unused pages */
+} BtrFileSpec;
+
+typedef struct BtrKeySpec {
+  uint16_t position;       /* 1-based offset of the segment in the record */
+  uint16_t length;         /* bytes of the segment */
+  uint16_t flags;          /* B_KEY_* */
+  uint32_t uniqueValues;   /* Stat: distinct values of the key */
+  uint8_t extendedType;    /* B_TYPE_* when B_KEY_EXTENDED_TYPE is set */
+  uint8_t nullValue;       /* the byte that marks a null segment */
+  uint16_t reserved;       /* not used */
+  uint8_t manualKeyNumber; /* key number asked for, manual keys */
+  uint8_t acsNumber;       /* alternate collating sequence number */
+} BtrKeySpec;
+#pragma pack(pop)
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* RECLINK_BTRIEVE_H */

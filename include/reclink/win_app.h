@@ -1,0 +1,33 @@
+#pragma once
+// The host application's object, as an application built on the framework has
+// one: it names the application and its profile file.
+
+#include "reclink/cstring.h"
+#include "reclink/reclink_export.h"
+
+class RECLINK_EXPORT CWinApp {
+ public:
+  // Registers this object as the application (AfxGetApp). profilePath names the
+  // profile file; nullptr means "<executable's directory>/<executable's stem>.ini".
+  // At most one CWinApp exists at a time; the host keeps it alive while the
+  // library is used.
+  explicit CWinApp(const char* profilePath = nullptr);
+  virtual ~CWinApp();
+  CWinApp(const CWinApp&) = delete;
+  CWinApp& operator=(const CWinApp&) = delete;
+
+  // The profile's value of entry in section, read as GetPrivateProfileString
+  // reads it; def (nullptr = "") when the file, section or entry is missing.
+  CString GetProfileString(const char* section, const char* entry, const char* def = nullptr);
+
+  const char* ProfilePath() const { return profilePath_; }
+  // The application's title: shown as the caption of record-object error boxes.
+  const char* AppName() const { return appName_; }
+
+ private:
+  CString profilePath_;  // the profile file read by GetProfileString
+  CString appName_;      // the executable's stem
+};
+
+// The one constructed CWinApp, or nullptr.
+RECLINK_EXPORT CWinApp* AfxGetApp();

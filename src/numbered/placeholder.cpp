@@ -1,0 +1,1 @@
+// Replaced as the layer's sources land.

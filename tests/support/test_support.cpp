@@ -1,0 +1,105 @@
+#include "support/test_support.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <stdexcept>
+
+#include "reclink/btrieve.h"
+
+namespace reclink::test {
+
+TempDir::TempDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/reclink-test-XXXXXX";
+  std::vector<char> buf(pattern.begin(), pattern.end());
+  buf.push_back('\0');
+  if (mkdtemp(buf.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = buf.data();
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+MessageBoxRecorder::MessageBoxRecorder() {
+  previous_ = SetMessageBoxHook([this](const MessageBoxCall& call) { calls_.push_back(call); });
+}
+
+MessageBoxRecorder::~MessageBoxRecorder() { SetMessageBoxHook(previous_); }
+
+namespace {
+
+struct Script {
+  std::deque<int> before;  // returned without calling the record manager
+  std::deque<int> after;   // replace the record manager's status
+};
+
+struct ScriptState {
+  std::map<uint16_t, Script> scripts;
+  std::vector<BtrieveCallRecord> calls;
+  BtrieveEntry previous = nullptr;
+};
+
+ScriptState* g_state = nullptr;
+
+int ScriptedEntry(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, void* key,
+                  uint8_t keyLen, int8_t keyNum) {
+  BtrieveCallRecord record{op, keyNum, dataLen ? *dataLen : 0, {}};
+  if (key != nullptr) {
+    const char* k = static_cast<const char*>(key);
+    record.key.assign(k, strnlen(k, keyLen));
+  }
+  g_state->calls.push_back(record);
+  Script& script = g_state->scripts[op];
+  if (!script.before.empty()) {
+    int status = script.before.front();
+    script.before.pop_front();
+    return status;
+  }
+  int status = BTRCALL(op, posBlock, data, dataLen, key, keyLen, keyNum);
+  if (!script.after.empty()) {
+    status = script.after.front();
+    script.after.pop_front();
+  }
+  return status;
+}
+
+}  // namespace
+
+ScriptedBtrieve::ScriptedBtrieve() {
+  g_state = new ScriptState;
+  g_state->previous = SetBtrieveEntry(&ScriptedEntry);
+}
+
+ScriptedBtrieve::~ScriptedBtrieve() {
+  SetBtrieveEntry(g_state->previous);
+  delete g_state;
+  g_state = nullptr;
+}
+
+void ScriptedBtrieve::Script(uint16_t op, std::vector<int> statuses) {
+  auto& q = g_state->scripts[op].before;
+  q.insert(q.end(), statuses.begin(), statuses.end());
+}
+
+void ScriptedBtrieve::ScriptAfter(uint16_t op, std::vector<int> statuses) {
+  auto& q = g_state->scripts[op].after;
+  q.insert(q.end(), statuses.begin(), statuses.end());
+}
+
+const std::vector<BtrieveCallRecord>& ScriptedBtrieve::calls() const { return g_state->calls; }
+
+size_t ScriptedBtrieve::CountOf(uint16_t op) const {
+  size_t n = 0;
+  for (const auto& c : g_state->calls) n += c.op == op ? 1 : 0;
+  return n;
+}
+
+void ScriptedBtrieve::ClearCalls() { g_state->calls.clear(); }
+
+}  // namespace reclink::test

@@ -1,0 +1,80 @@
+#pragma once
+// Helpers shared by the test suites.
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "reclink/hooks.h"
+
+namespace reclink::test {
+
+// A fresh directory under $TMPDIR (or /tmp), removed with everything in it
+// when the object dies.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  // path() + "/" + name.
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+  // path() + "/" : a database directory as the library's constructors take it.
+  std::string dir() const { return path_ + "/"; }
+
+ private:
+  std::string path_;
+};
+
+// Captures every message box while alive; restores the previous hook after.
+class MessageBoxRecorder {
+ public:
+  MessageBoxRecorder();
+  ~MessageBoxRecorder();
+  MessageBoxRecorder(const MessageBoxRecorder&) = delete;
+  MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
+
+  const std::vector<MessageBoxCall>& calls() const { return calls_; }
+  size_t count() const { return calls_.size(); }
+  void clear() { calls_.clear(); }
+
+ private:
+  std::vector<MessageBoxCall> calls_;
+  MessageBoxHook previous_;
+};
+
+// One record-manager call as the library made it.
+struct BtrieveCallRecord {
+  uint16_t op;
+  int8_t keyNum;
+  uint32_t dataLen;  // the data length on entry
+  std::string key;   // the key buffer on entry, up to its first zero
+};
+
+// Replaces the record-manager entry while alive. Every call is recorded; a
+// call whose op has a scripted status left returns that status instead of
+// reaching the record manager (statuses are consumed in order per op); all
+// other calls pass through to the record manager. One instance at a time.
+class ScriptedBtrieve {
+ public:
+  ScriptedBtrieve();
+  ~ScriptedBtrieve();
+  ScriptedBtrieve(const ScriptedBtrieve&) = delete;
+  ScriptedBtrieve& operator=(const ScriptedBtrieve&) = delete;
+
+  // The next calls with op return these statuses, one each, without reaching
+  // the record manager.
+  void Script(uint16_t op, std::vector<int> statuses);
+  // As Script, but the call does reach the record manager first and the
+  // scripted status replaces what it returned.
+  void ScriptAfter(uint16_t op, std::vector<int> statuses);
+  const std::vector<BtrieveCallRecord>& calls() const;
+  size_t CountOf(uint16_t op) const;
+  void ClearCalls();
+};
+
+}  // namespace reclink::test
