@@ -1,0 +1,25 @@
+/* Verification of one record file, for administrators' tools: storage
+ * integrity, every record's keys against the indexes, record lengths. */
+#ifndef RECLINK_RECMAN_CHECK_H
+#define RECLINK_RECMAN_CHECK_H
+
+#include "reclink/recman_export.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Receives one problem found, as one line of text without a line end. */
+typedef void (*BtrCheckSink)(void* ctx, const char* problem);
+
+/* Checks the record file at path without changing it; sink (may be null) gets
+ * each problem. Returns 0 when the file is sound, the number of problems found
+ * otherwise, or -1 when the file cannot be opened as a record file (the reason
+ * goes to sink). */
+RECMAN_EXPORT int BtrCheckFile(const char* path, BtrCheckSink sink, void* ctx);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* RECLINK_RECMAN_CHECK_H */
