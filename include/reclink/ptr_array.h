@@ -2,6 +2,7 @@
 // CPtrArray: a growable array of untyped pointers. The array owns its slots,
 // never what they point at.
 
+#include <cstddef>
 #include <vector>
 
 #include "reclink/reclink_export.h"
@@ -16,9 +17,9 @@ class RECLINK_EXPORT CPtrArray {
   int GetCount() const { return GetSize(); }
   int GetUpperBound() const { return GetSize() - 1; }
   // Precondition for GetAt, SetAt, ElementAt and []: 0 <= index < GetSize().
-  void* GetAt(int index) const { return slots_[static_cast<size_t>(index)]; }
-  void SetAt(int index, void* element) { slots_[static_cast<size_t>(index)] = element; }
-  void*& ElementAt(int index) { return slots_[static_cast<size_t>(index)]; }
+  void* GetAt(int index) const { return slots_[static_cast<std::size_t>(index)]; }
+  void SetAt(int index, void* element) { slots_[static_cast<std::size_t>(index)] = element; }
+  void*& ElementAt(int index) { return slots_[static_cast<std::size_t>(index)]; }
   void* operator[](int index) const { return GetAt(index); }
   void*& operator[](int index) { return ElementAt(index); }
 

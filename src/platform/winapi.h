@@ -34,12 +34,16 @@ constexpr UINT GMEM_ZEROINIT = 0x0040;
 constexpr UINT GHND = GMEM_MOVEABLE | GMEM_ZEROINIT;
 constexpr UINT GPTR = GMEM_FIXED | GMEM_ZEROINIT;
 
+#ifdef _WIN32
+#include <stdlib.h>  // _splitpath and the _MAX_* sizes of the C runtime
+#else
 // Sizes of _splitpath's parts, terminating zero included.
 constexpr size_t _MAX_PATH = 260;
 constexpr size_t _MAX_DRIVE = 3;
 constexpr size_t _MAX_DIR = 256;
 constexpr size_t _MAX_FNAME = 256;
 constexpr size_t _MAX_EXT = 256;
+#endif
 
 // Shows a modal box through the message-box hook; returns IDOK.
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
@@ -76,10 +80,12 @@ HGLOBAL GlobalFree(HGLOBAL memory);
 DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR entry, LPCSTR def, LPSTR out, DWORD size,
                                LPCSTR fileName);
 
+#ifndef _WIN32
 // Splits path into drive ("C:"), directory (ending with its separator), file
 // name and extension (with its dot); either separator is accepted. Null parts
-// are skipped; each part fits the _MAX_* size.
+// are skipped; each part fits the _MAX_* size. (The C runtime's on Windows.)
 void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext);
+#endif
 
 // Today's local date as "%Y/%m/%d".
 CString LocalDateString();
@@ -94,6 +100,11 @@ std::string NativePath(const char* path);
 
 // The running executable's full path ("" if unknown).
 std::string ExecutablePath();
+// The executable's file name without directory and extension ("" if unknown).
+std::string ExecutableStem();
+// "<executable's directory>/<executable's stem>.ini": the profile an
+// application has when nobody names another.
+std::string DefaultProfilePath();
 
 // Test support: makes the next count GlobalAlloc calls fail.
 void FailNextGlobalAllocs(int count);
