@@ -1,0 +1,83 @@
+// The message-box hook, the default box and the record-manager entry hook.
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "platform/btrieve_entry.h"
+#include "platform/winapi.h"
+#include "reclink/btrieve.h"
+#include "reclink/hooks.h"
+#include "support/test_support.h"
+
+namespace {
+
+TEST(MessageBox, HookSeesEveryBoxAndRestoresInOrder) {
+  std::vector<reclink::MessageBoxCall> outer;
+  reclink::MessageBoxHook original =
+      reclink::SetMessageBoxHook([&](const reclink::MessageBoxCall& c) { outer.push_back(c); });
+  EXPECT_FALSE(original) << "no hook is installed at start";
+  {
+    reclink::test::MessageBoxRecorder recorder;
+    EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_OK | MB_ICONSTOP), IDOK);
+    EXPECT_EQ(AfxMessageBox("afx", MB_ICONHAND), IDOK);
+    ASSERT_EQ(recorder.count(), 2u);
+    EXPECT_EQ(recorder.calls()[0].caption, "caption");
+    EXPECT_EQ(recorder.calls()[0].text, "text");
+    EXPECT_EQ(recorder.calls()[0].style, MB_OK | MB_ICONSTOP);
+    EXPECT_EQ(recorder.calls()[1].caption, "platform_tests") << "AfxMessageBox uses AppTitle";
+    EXPECT_EQ(recorder.calls()[1].style, MB_ICONHAND);
+  }
+  MessageBoxA(nullptr, nullptr, nullptr, MB_OK);
+  ASSERT_EQ(outer.size(), 1u) << "the recorder put the previous hook back";
+  EXPECT_EQ(outer[0].text, "");
+  reclink::SetMessageBoxHook(original);
+}
+
+TEST(MessageBox, DefaultWritesOneLineToStderr) {
+  testing::internal::CaptureStderr();
+  MessageBoxA(nullptr, "RecLinkDLL ERROR:\n\nPATIENT_DB BO_OPEN Status = 12\r\n\n", "app", MB_OK);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err, "app: RecLinkDLL ERROR:  PATIENT_DB BO_OPEN Status = 12  \n");
+}
+
+int g_seen = 0;
+int CountingEntry(uint16_t op, void*, void*, uint32_t*, void*, uint8_t, int8_t keyNum) {
+  ++g_seen;
+  return op * 1000 + keyNum;
+}
+
+TEST(BtrieveEntry, ReplacesAndRestoresTheRecordManager) {
+  reclink::BtrieveEntry previous = reclink::SetBtrieveEntry(&CountingEntry);
+  EXPECT_EQ(previous, &BTRCALL);
+  EXPECT_EQ(reclink::platform::CallBtrieve(B_GET_EQUAL, nullptr, nullptr, nullptr, nullptr, 0, 3),
+            5003);
+  EXPECT_EQ(g_seen, 1);
+  EXPECT_EQ(reclink::SetBtrieveEntry(nullptr), &CountingEntry);
+  EXPECT_EQ(reclink::SetBtrieveEntry(nullptr), &BTRCALL) << "nullptr means the record manager";
+
+  // Swapping from several threads never leaves a null entry behind.
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([] {
+      for (int i = 0; i < 1000; ++i) {
+        EXPECT_NE(reclink::SetBtrieveEntry(i % 2 ? nullptr : &CountingEntry), nullptr);
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  reclink::SetBtrieveEntry(nullptr);
+}
+
+TEST(BtrieveEntry, ScriptedStatusesReachTheLibraryInOrder) {
+  reclink::test::ScriptedBtrieve script;
+  script.Script(B_GET_FIRST, {84, 0});
+  char key[8] = "K1";
+  EXPECT_EQ(reclink::platform::CallBtrieve(B_GET_FIRST, nullptr, nullptr, nullptr, key, 8, 2), 84);
+  EXPECT_EQ(reclink::platform::CallBtrieve(B_GET_FIRST, nullptr, nullptr, nullptr, key, 8, 2), 0);
+  ASSERT_EQ(script.CountOf(B_GET_FIRST), 2u);
+  EXPECT_EQ(script.calls()[0].key, "K1");
+  EXPECT_EQ(script.calls()[0].keyNum, 2);
+}
+
+}  // namespace
