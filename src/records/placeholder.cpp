@@ -1,1 +1,0 @@
-// Replaced as the layer's sources land.
