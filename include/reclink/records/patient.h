@@ -1,0 +1,84 @@
+#pragma once
+// Patient records: the patient file, the second patient file and the patient file of the older layout.
+
+#include "reclink/cstring.h"
+#include "reclink/records/record_class.h"
+#include "reclink/reclink_export.h"
+
+// The patient file: one record per patient, numbered by InsertPatientData.
+class RECLINK_EXPORT CPatientDB : public reclink::RecordClass<reclink::RecordFile::kPatient> {
+ public:
+  // The database directory comes from the profile ("DB_DIR", "DATABASE").
+  CPatientDB();
+  // directory: not null; a backslash is appended unless it ends in one.
+  explicit CPatientDB(char const* directory);
+  // Copies share the source's position block and buffers: use them only while it lives.
+  CPatientDB(const CPatientDB& other);
+  CPatientDB& operator=(const CPatientDB& other);
+  ~CPatientDB() override;  // closes the file when open
+
+  // Reads the patient whose number (key 0) is a1. 0 found, 4 not found (record buffer zeroed); needs Open.
+  int GetPatientData(char const* a1);
+  // Reads the first patient whose patient ID (key 3) is a1. 0 found, 4 not found (record buffer zeroed); needs Open.
+  int GetPatientDataByID(char const* a1);
+  // Finds the first patient at or after name on key 1 that is not excluded:
+  // 0 when that patient carries exactly name (it is then in the record buffer), else -1.
+  int GetPatientDataByName(char const* name);
+  // As GetPatientDataByName, on the kana name (key 2).
+  int GetPatientDataByKana(char const* kana);
+  // Stores the record buffer as a new patient under the next patient number,
+  // inside a transaction: 0, -1 when the transaction cannot begin, else the failing status.
+  int InsertPatientData();
+  // Rewrites the patient in the record buffer inside a transaction: 0, -1 or the failing status.
+  int UpdatePatientData();
+  // Deletes the patient last read inside a transaction: 0, -1 or the failing status.
+  int DeletePatientData();
+  // Deletes the patient with that number inside a transaction: 0, -1, 4 when
+  // it is not stored, or the failing status.
+  int DeletePatientData(char const* number);
+  // The number the next patient would get, as ten digits ("0000000001" for an
+  // empty file); a forecast that reserves nothing. Leaves the record read in the buffer.
+  CString GetNextPatientID();
+
+ private:
+  int FindByName(int keyNumber, int fieldOffset, char const* name);
+  void GetPrimeKeyFromBuffer() override;
+};
+
+// The second patient file, keyed by the patient number.
+class RECLINK_EXPORT CPatientDB2 : public reclink::RecordClass<reclink::RecordFile::kPatient2> {
+ public:
+  // The database directory comes from the profile ("DB_DIR", "DATABASE").
+  CPatientDB2();
+  // directory: not null, ending in a backslash; used as given.
+  explicit CPatientDB2(char const* directory);
+  // Copies share the source's position block and buffers: use them only while it lives.
+  CPatientDB2(const CPatientDB2& other);
+  CPatientDB2& operator=(const CPatientDB2& other);
+  ~CPatientDB2() override;  // closes the file when open
+
+  // Reads the record whose key 0 is the patient number a1. 0 found, 4 not found (record buffer zeroed); needs Open.
+  int GetPatient2Data(char const* a1);
+
+ private:
+  void GetPrimeKeyFromBuffer() override;
+};
+
+// The patient file of the older layout.
+class RECLINK_EXPORT COldPatientDB : public reclink::RecordClass<reclink::RecordFile::kOldPatient> {
+ public:
+  // The database directory comes from the profile ("DB_DIR", "DATABASE").
+  COldPatientDB();
+  // directory: not null; a backslash is appended unless it ends in one.
+  explicit COldPatientDB(char const* directory);
+  // Copies share the source's position block and buffers: use them only while it lives.
+  COldPatientDB(const COldPatientDB& other);
+  COldPatientDB& operator=(const COldPatientDB& other);
+  ~COldPatientDB() override;  // closes the file when open
+
+  // Reads the record whose key 0 is the patient number a1. 0 found, 4 not found (record buffer zeroed); needs Open.
+  int GetOldPatientData(char const* a1);
+
+ private:
+  void GetPrimeKeyFromBuffer() override;
+};
