@@ -1,14 +1,15 @@
-// The reclink command.
-#include <cstdio>
-#include <cstring>
+// The reclink command: administers the record files of the database.
+#include <iostream>
+#include <string>
+#include <unistd.h>
+#include <vector>
 
-#include "reclink/version.h"
+#include "cli/command.h"
 
 int main(int argc, char** argv) {
-  if (argc > 1 && (std::strcmp(argv[1], "--version") == 0)) {
-    std::printf("reclink %s\n", reclink::Version());
-    return 0;
-  }
-  std::printf("usage: reclink [--help] [--version] <command> [<args>]\n");
-  return argc > 1 && std::strcmp(argv[1], "--help") == 0 ? 0 : 2;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  reclink::cli::Io io{std::cout, std::cerr, isatty(STDERR_FILENO) == 1};
+  int status = reclink::cli::RunCommandLine(args, io);
+  std::cout.flush();
+  return status;
 }

@@ -1,0 +1,101 @@
+#include "cli/btr_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "reclink/btrieve.h"
+
+namespace reclink::cli {
+
+namespace {
+
+constexpr size_t kMaxRecord = 65535;           // record lengths are 16 bits
+constexpr size_t kStatBufferSize = 16 + 16 * 256;  // every segment a file can have
+
+// A key buffer holding path zero-terminated, at least 255 bytes long.
+std::vector<char> PathKey(const std::string& path) {
+  std::vector<char> key(std::max<size_t>(path.size() + 1, 255), '\0');
+  std::memcpy(key.data(), path.data(), path.size());
+  return key;
+}
+
+int ClientCall(uint16_t op) {
+  char block[128] = {};
+  char key[255] = {};
+  uint32_t len = 0;
+  return BTRCALL(op, block, nullptr, &len, key, sizeof key, 0);
+}
+
+}  // namespace
+
+BtrFile::BtrFile() : data_(kMaxRecord) {
+  std::memset(block_, 0, sizeof block_);
+  std::memset(key_, 0, sizeof key_);
+}
+
+BtrFile::~BtrFile() { Close(); }
+
+int BtrFile::Open(const std::string& path, int mode) {
+  Close();
+  std::vector<char> key = PathKey(path);
+  uint32_t len = 0;
+  int status = BTRCALL(B_OPEN, block_, nullptr, &len, key.data(), 255, static_cast<int8_t>(mode));
+  open_ = status == B_NO_ERROR;
+  return status;
+}
+
+int BtrFile::Close() {
+  if (!open_) return B_NO_ERROR;
+  uint32_t len = 0;
+  int status = BTRCALL(B_CLOSE, block_, nullptr, &len, key_, sizeof key_, 0);
+  open_ = false;
+  return status;
+}
+
+int BtrFile::Stat(FileSpec* spec) {
+  std::vector<char> buffer(kStatBufferSize, '\0');
+  uint32_t len = static_cast<uint32_t>(buffer.size());
+  int status = BTRCALL(B_STAT, block_, buffer.data(), &len, key_, sizeof key_, -1);
+  if (status != B_NO_ERROR) return status;
+  std::string error;
+  if (!DecodeStatBuffer(buffer.data(), len, spec, &error)) return B_DATALENGTH_ERROR;
+  return B_NO_ERROR;
+}
+
+int BtrFile::Call(uint16_t op, std::string* record, int8_t keyNum) {
+  uint32_t len = static_cast<uint32_t>(data_.size());
+  int status = BTRCALL(op, block_, data_.data(), &len, key_, sizeof key_, keyNum);
+  if (status == B_NO_ERROR) record->assign(data_.data(), std::min<size_t>(len, data_.size()));
+  return status;
+}
+
+int BtrFile::First(int key, std::string* record) {
+  if (key < 0) return Call(B_STEP_FIRST, record, 0);
+  return Call(B_GET_FIRST, record, static_cast<int8_t>(key));
+}
+
+int BtrFile::Next(int key, std::string* record) {
+  if (key < 0) return Call(B_STEP_NEXT, record, 0);
+  return Call(B_GET_NEXT, record, static_cast<int8_t>(key));
+}
+
+int BtrFile::Insert(const std::string& record) {
+  std::vector<char> data(record.begin(), record.end());
+  uint32_t len = static_cast<uint32_t>(data.size());
+  return BTRCALL(B_INSERT, block_, data.data(), &len, key_, sizeof key_, -1);
+}
+
+int CreateFile(const std::string& path, const FileSpec& spec, bool overwrite) {
+  std::string buffer = EncodeCreateBuffer(spec);
+  std::vector<char> key = PathKey(path);
+  uint32_t len = static_cast<uint32_t>(buffer.size());
+  char block[128] = {};
+  return BTRCALL(B_CREATE, block, buffer.data(), &len, key.data(), 255,
+                 static_cast<int8_t>(overwrite ? 0 : -1));
+}
+
+int BeginTransaction() { return ClientCall(B_BEGIN_TRAN); }
+int EndTransaction() { return ClientCall(B_END_TRAN); }
+int AbortTransaction() { return ClientCall(B_ABORT_TRAN); }
+
+}  // namespace reclink::cli

@@ -1,0 +1,56 @@
+#pragma once
+// A record file opened through the record manager's entry point, for the
+// utility's own use: open, stat, walk, insert, and the client's transactions.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/file_spec.h"
+
+namespace reclink::cli {
+
+class BtrFile {
+ public:
+  BtrFile();
+  ~BtrFile();  // closes the file when open
+  BtrFile(const BtrFile&) = delete;
+  BtrFile& operator=(const BtrFile&) = delete;
+
+  // Opens path in mode (B_MODE_*). Returns the status; 0 when open.
+  int Open(const std::string& path, int mode);
+  // Closes the file; returns the status (0 when it was not open).
+  int Close();
+  bool IsOpen() const { return open_; }
+
+  // Reads the file's specification and counts. Returns the status.
+  int Stat(FileSpec* spec);
+
+  // Walks the records: in key order on key (First/Next), or in physical
+  // order when key < 0 (Step First/Step Next). Record bytes go to *record.
+  // Returns the status; 9 at the end.
+  int First(int key, std::string* record);
+  int Next(int key, std::string* record);
+
+  // Inserts record without changing currency. Returns the status.
+  int Insert(const std::string& record);
+
+ private:
+  int Call(uint16_t op, std::string* record, int8_t keyNum);
+
+  char block_[128];              // position block, the engine's between calls
+  char key_[255];                // key buffer passed with every call
+  std::vector<char> data_;       // data buffer of the largest record
+  bool open_ = false;            // Open succeeded and Close has not run
+};
+
+// Creates the file at path from spec (key number 0 overwrites an existing
+// file when overwrite, -1 refuses it). Returns the status.
+int CreateFile(const std::string& path, const FileSpec& spec, bool overwrite);
+
+// The client's transaction: Begin (exclusive), End, Abort. Return the status.
+int BeginTransaction();
+int EndTransaction();
+int AbortTransaction();
+
+}  // namespace reclink::cli

@@ -1,0 +1,76 @@
+#include "cli/sequential.h"
+
+#include <istream>
+#include <ostream>
+
+namespace reclink::cli {
+
+namespace {
+
+constexpr char kCtrlZ = 0x1A;
+constexpr int kMaxLengthDigits = 9;
+
+}  // namespace
+
+void SequentialWriter::Write(const std::string& record) {
+  out_ << record.size() << ',';
+  out_.write(record.data(), static_cast<std::streamsize>(record.size()));
+  out_ << "\r\n";
+}
+
+void SequentialWriter::Finish() { out_.put(kCtrlZ); }
+
+SequentialReader::SequentialReader(std::istream& in, size_t expectedLength)
+    : in_(in), expectedLength_(expectedLength) {}
+
+SequentialReader::Result SequentialReader::Fail(uint64_t at, const std::string& what) {
+  error_ = "record " + std::to_string(recordNumber_) + ", byte offset " + std::to_string(at) +
+           ": " + what;
+  return Result::kError;
+}
+
+SequentialReader::Result SequentialReader::Next(std::string* record) {
+  int c = in_.get();
+  if (c == std::char_traits<char>::eof() || c == kCtrlZ) return Result::kEnd;
+  ++recordNumber_;
+  recordOffset_ = offset_;
+
+  // The length: decimal digits up to the comma.
+  size_t length = 0;
+  int digits = 0;
+  while (c != ',') {
+    if (c == std::char_traits<char>::eof()) return Fail(offset_, "input ends inside the length");
+    if (c < '0' || c > '9') {
+      return Fail(offset_, digits == 0 ? "bad length: expected a decimal digit"
+                                       : "bad length: expected a digit or a comma");
+    }
+    if (++digits > kMaxLengthDigits) return Fail(offset_, "bad length: too many digits");
+    length = length * 10 + static_cast<size_t>(c - '0');
+    ++offset_;
+    c = in_.get();
+  }
+  if (digits == 0) return Fail(offset_, "bad length: no digits before the comma");
+  ++offset_;  // the comma
+  if (expectedLength_ != 0 && length != expectedLength_) {
+    return Fail(recordOffset_, "wrong record length " + std::to_string(length) +
+                                   ", the file's records are " + std::to_string(expectedLength_) +
+                                   " bytes");
+  }
+
+  record->resize(length);
+  in_.read(record->data(), static_cast<std::streamsize>(length));
+  size_t got = static_cast<size_t>(in_.gcount());
+  if (got != length) {
+    offset_ += got;
+    return Fail(offset_, "truncated record: " + std::to_string(got) + " of " +
+                             std::to_string(length) + " bytes");
+  }
+  offset_ += length;
+
+  if (in_.get() != '\r') return Fail(offset_, "missing CR LF after the record");
+  if (in_.get() != '\n') return Fail(offset_, "missing CR LF after the record");
+  offset_ += 2;
+  return Result::kRecord;
+}
+
+}  // namespace reclink::cli

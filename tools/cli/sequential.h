@@ -1,0 +1,55 @@
+#pragma once
+// The sequential record format of save and load: per record the length in
+// ASCII decimal, a comma, exactly that many bytes, CR LF; one Ctrl-Z after the
+// last record. Readers count bytes, so record data may hold CR, LF and commas.
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+namespace reclink::cli {
+
+// Writes records to a stream in the sequential format.
+class SequentialWriter {
+ public:
+  explicit SequentialWriter(std::ostream& out) : out_(out) {}
+  void Write(const std::string& record);
+  // Writes the closing Ctrl-Z. Call once, after the last record.
+  void Finish();
+
+ private:
+  std::ostream& out_;  // destination; not owned
+};
+
+// Reads records from a stream in the sequential format. The input ends at a
+// Ctrl-Z where a record would begin (what follows it is not read) or at the
+// end of the stream where a record would begin.
+class SequentialReader {
+ public:
+  enum class Result { kRecord, kEnd, kError };
+
+  // expectedLength: every record must be this long (0 accepts any length).
+  SequentialReader(std::istream& in, size_t expectedLength);
+
+  // Reads the next record into *record. On kError, error() says what is wrong
+  // and where: "record N, byte offset X: ...", the offset counted from the
+  // start of the input to the first byte that is wrong.
+  Result Next(std::string* record);
+
+  const std::string& error() const { return error_; }
+  uint64_t recordNumber() const { return recordNumber_; }  // 1-based, of the last record read
+  uint64_t recordOffset() const { return recordOffset_; }  // where that record begins
+  uint64_t offset() const { return offset_; }              // bytes consumed so far
+
+ private:
+  Result Fail(uint64_t at, const std::string& what);
+
+  std::istream& in_;           // source; not owned
+  size_t expectedLength_;      // 0 = any
+  uint64_t offset_ = 0;        // bytes consumed
+  uint64_t recordNumber_ = 0;  // records begun
+  uint64_t recordOffset_ = 0;  // start of the record being read
+  std::string error_;          // last error
+};
+
+}  // namespace reclink::cli

@@ -1,0 +1,88 @@
+// stat: a record file's specification and counts in the classic shape.
+#include <iomanip>
+#include <ostream>
+#include <sstream>
+
+#include "cli/btr_file.h"
+#include "cli/description.h"
+#include "commands/commands.h"
+#include "reclink/btrieve.h"
+
+namespace reclink::cli {
+
+namespace {
+
+// Segment flags as letters, in a fixed order; "-" when none is set.
+std::string FlagLetters(uint16_t flags) {
+  struct Letter {
+    uint16_t flag;  // B_KEY_*
+    char letter;    // shown for it
+  };
+  static const Letter kLetters[] = {
+      {B_KEY_DUPLICATES, 'D'}, {B_KEY_MODIFIABLE, 'M'}, {B_KEY_NULL, 'N'},
+      {B_KEY_MANUAL, 'A'},     {B_KEY_DESCENDING, 'S'}, {B_KEY_CASE_INSENSITIVE, 'I'},
+  };
+  std::string out;
+  for (const Letter& l : kLetters) {
+    if (flags & l.flag) out.push_back(l.letter);
+  }
+  return out.empty() ? "-" : out;
+}
+
+std::string Hex(unsigned value, int width) {
+  std::ostringstream s;
+  s << "0x" << std::hex << std::setw(width) << std::setfill('0') << value;
+  return s.str();
+}
+
+void PrintStat(const std::string& path, const FileSpec& spec, std::ostream& out) {
+  out << "File = " << path << "\n"
+      << "Record Length = " << spec.recordLength << "\n"
+      << "Page Size = " << spec.pageSize << "\n"
+      << "Number of Records = " << spec.records << "\n"
+      << "Number of Keys = " << spec.keys.size() << "\n"
+      << "Number of Segments = " << spec.SegmentCount() << "\n"
+      << "File Flags = " << Hex(spec.fileFlags, 4) << "\n"
+      << "Unused Pages = " << spec.allocation << "\n";
+  if (spec.fileVersion != 0) out << "File Version = " << int(spec.fileVersion) << "\n";
+  if (spec.keys.empty()) return;
+  out << "\n"
+      << std::left << std::setw(5) << "Key" << std::setw(9) << "Segment" << std::setw(10)
+      << "Position" << std::setw(8) << "Length" << std::setw(17) << "Type" << std::setw(7)
+      << "Flags" << std::setw(6) << "Null" << "Unique Values\n";
+  for (size_t k = 0; k < spec.keys.size(); ++k) {
+    const KeySpec& key = spec.keys[k];
+    for (size_t i = 0; i < key.segments.size(); ++i) {
+      const SegmentSpec& s = key.segments[i];
+      const char* type = KeyTypeName(s.type);
+      bool hasNull = s.flags & (B_KEY_NULL | B_KEY_MANUAL);
+      out << std::left << std::setw(5) << k << std::setw(9) << (i + 1) << std::setw(10)
+          << s.position << std::setw(8) << s.length << std::setw(17)
+          << (type ? std::string(type) : "type " + std::to_string(s.type)) << std::setw(7)
+          << FlagLetters(s.flags) << std::setw(6) << (hasNull ? Hex(s.nullValue, 2) : "--")
+          << s.uniqueValues << "\n";
+    }
+  }
+  out << "\nFlags: D duplicates, M modifiable, N null key (all segments), A null key\n"
+         "(any segment), S descending, I case-insensitive.\n";
+}
+
+}  // namespace
+
+int RunStat(const Args& args, Io& io) {
+  const std::string& path = args.operands[0];
+  BtrFile file;
+  int status = file.Open(path, B_MODE_READ_ONLY);
+  if (status != 0) return Failure(io, "stat", "cannot open " + path + ": " + StatusText(status));
+  FileSpec spec;
+  status = file.Stat(&spec);
+  if (status != 0) return Failure(io, "stat", "cannot stat " + path + ": " + StatusText(status));
+  if (args.Has("--description")) {
+    io.out << FormatDescription(spec);
+  } else {
+    PrintStat(path, spec, io.out);
+  }
+  return kExitOk;
+}
+
+}  // namespace reclink::cli

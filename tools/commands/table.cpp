@@ -1,0 +1,40 @@
+// The table of commands: names, usage and help texts, accepted arguments.
+#include "commands/commands.h"
+
+namespace reclink::cli {
+
+const std::vector<Command>& Commands() {
+  static const std::vector<Command> kCommands = {
+      {"stat", "FILE [--description]", "show a record file's specification and counts",
+       "Prints 'Name = value' lines (record length, page size, number of records,\n"
+       "keys, segments), then one row per key segment: key, segment, position,\n"
+       "length, type, flags, null value, unique values. With --description it\n"
+       "prints the description file that 'create' reads instead.\n",
+       {1, 1, {}, {"--description"}}, RunStat},
+      {"save", "FILE OUT [--key N]", "write every record to OUT in the sequential format",
+       "Records are written in physical order, or in the order of key N with --key.\n"
+       "Each record is its length in decimal, a comma, the record bytes and CR LF;\n"
+       "a Ctrl-Z follows the last record. OUT is replaced only when the save\n"
+       "succeeds.\n",
+       {2, 2, {"--key"}, {}}, RunSave},
+      {"load", "IN FILE", "insert the records of a sequential file into FILE",
+       "All or nothing: the whole input is checked first (lengths, truncation,\n"
+       "CR LF, each record as long as the file's records), then inserted in one\n"
+       "transaction. On any fault the message names the record number and byte\n"
+       "offset, and FILE is left as it was.\n",
+       {2, 2, {}, {}}, RunLoad},
+      {"create", "FILE DESCRIPTION [--force]", "create an empty record file from a description",
+       "DESCRIPTION holds name=value elements: record=, key=, page= (default 4096),\n"
+       "allocation=, replace=; then per key segment position=, length=,\n"
+       "duplicates=, modifiable=, type=, descending=, caseinsensitive=,\n"
+       "nullkey= (or null=) with value=, segment=. A mistake is reported with its\n"
+       "line and element. An existing FILE is replaced only with replace=y or\n"
+       "--force.\n",
+       {2, 2, {}, {"--force"}}, RunCreate},
+      {"clone", "NEW EXISTING [--force]", "create an empty file with the specification of another",
+       "", {2, 2, {}, {"--force"}}, RunClone},
+  };
+  return kCommands;
+}
+
+}  // namespace reclink::cli
