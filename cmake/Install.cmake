@@ -1,0 +1,50 @@
+# Installation: the two shared libraries, the public headers (with the
+# generated export headers), the reclink command (tools/), a CMake package
+# "reclink" with the targets reclink::reclink and reclink::recman, and a
+# pkg-config file reclink.pc. The static layers are compiled into
+# libreclink.so and appear in no installed link interface.
+include(CMakePackageConfigHelpers)
+
+set(RECLINK_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/reclink)
+
+install(TARGETS reclink recman
+  EXPORT reclinkTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/reclink
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development
+  FILES_MATCHING PATTERN "*.h")
+install(FILES
+    ${PROJECT_BINARY_DIR}/include/reclink/reclink_export.h
+    ${PROJECT_BINARY_DIR}/include/reclink/recman_export.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/reclink COMPONENT development)
+
+install(EXPORT reclinkTargets
+  NAMESPACE reclink::
+  FILE reclinkTargets.cmake
+  DESTINATION ${RECLINK_CMAKE_DIR} COMPONENT development)
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/reclinkConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/reclinkConfig.cmake
+  INSTALL_DESTINATION ${RECLINK_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/reclinkConfigVersion.cmake
+  VERSION ${PROJECT_VERSION}
+  COMPATIBILITY SameMajorVersion)
+install(FILES
+    ${PROJECT_BINARY_DIR}/reclinkConfig.cmake
+    ${PROJECT_BINARY_DIR}/reclinkConfigVersion.cmake
+  DESTINATION ${RECLINK_CMAKE_DIR} COMPONENT development)
+
+# pkg-config: the prefix is found from the .pc file's own place, so the file
+# stays right after `cmake --install --prefix <elsewhere>`.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+  set(RECLINK_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+else()
+  string(REGEX REPLACE "[^/]+" ".." RECLINK_PC_UP "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
+  set(RECLINK_PC_PREFIX "\${pcfiledir}/${RECLINK_PC_UP}")
+endif()
+configure_file(${PROJECT_SOURCE_DIR}/cmake/reclink.pc.in ${PROJECT_BINARY_DIR}/reclink.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/reclink.pc
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
