@@ -20,6 +20,12 @@ extern "C" {
 RECMAN_EXPORT int BTRCALL(uint16_t op, void* posBlock, void* data, uint32_t* dataLen,
                           void* key, uint8_t keyLen, int8_t keyNum);
 
+/* Sets how long a write, or a transaction's first access to a file, waits
+ * for another process's lock before giving up with 85 (84 for a record).
+ * Overrides the environment variable RECMAN_LOCK_TIMEOUT_MS (default 5000),
+ * for every file, from the next wait on. */
+RECMAN_EXPORT void BtrSetLockTimeout(uint32_t milliseconds);
+
 /* Operation codes. */
 enum {
   B_OPEN = 0,
@@ -51,7 +57,17 @@ enum {
   B_STEP_FIRST = 33,
   B_STEP_LAST = 34,
   B_STEP_PREVIOUS = 35,
-  B_GET_KEY = 50 /* bias: position and return the key only */
+  B_GET_KEY = 50, /* bias: position and return the key only */
+  B_BEGIN_CONCURRENT = 1019 /* accepted as Begin Transaction */
+};
+
+/* Record-lock biases added to read operations; accepted, and no lock is
+ * taken (a change made since the read shows as 80 on Update or Delete). */
+enum {
+  B_SINGLE_WAIT_LOCK = 100,
+  B_SINGLE_NOWAIT_LOCK = 200,
+  B_MULTIPLE_WAIT_LOCK = 300,
+  B_MULTIPLE_NOWAIT_LOCK = 400
 };
 
 /* Statuses. */
@@ -71,6 +87,7 @@ enum {
   B_FILE_NOT_FOUND = 12,
   B_DISK_FULL = 18,
   B_DATA_MESSAGE_TOO_SMALL = 21,
+  B_KEY_BUFFER_TOO_SHORT = 21, /* the same status under its own name */
   B_DATALENGTH_ERROR = 22,
   B_PAGE_SIZE_ERROR = 24,
   B_CREATE_IO_ERROR = 25,

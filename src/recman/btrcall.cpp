@@ -1,1 +1,95 @@
-// Replaced as the record manager lands.
+// The entry point: decodes the operation code, finds the operation in one
+// table, and runs it under the engine's lock. No exception leaves here.
+#include <new>
+
+#include "recman/call.h"
+#include "recman/lock_wait.h"
+#include "reclink/btrieve.h"
+
+namespace recman {
+namespace {
+
+using OpFn = int (*)(Engine&, Call&);
+
+// One row per operation code.
+struct OpRow {
+  uint16_t op;       // operation code without biases
+  OpFn fn;           // what runs it
+  bool lockBias;     // accepts the record-lock biases (+100..+400)
+  bool keyBias;      // accepts the Get Key bias (+50)
+};
+
+constexpr OpRow kOps[] = {
+    {B_OPEN, OpOpen, false, false},
+    {B_CLOSE, OpClose, false, false},
+    {B_INSERT, OpInsert, false, false},
+    {B_UPDATE, OpUpdate, false, false},
+    {B_DELETE, OpDelete, false, false},
+    {B_GET_EQUAL, OpGet, true, true},
+    {B_GET_NEXT, OpGet, true, true},
+    {B_GET_PREVIOUS, OpGet, true, true},
+    {B_GET_GREATER, OpGet, true, true},
+    {B_GET_GE, OpGet, true, true},
+    {B_GET_LESS, OpGet, true, true},
+    {B_GET_LE, OpGet, true, true},
+    {B_GET_FIRST, OpGet, true, true},
+    {B_GET_LAST, OpGet, true, true},
+    {B_CREATE, OpCreate, false, false},
+    {B_STAT, OpStat, false, false},
+    {B_BEGIN_TRAN, OpBegin, false, false},
+    {B_END_TRAN, OpEnd, false, false},
+    {B_ABORT_TRAN, OpAbort, false, false},
+    {B_GET_POSITION, OpGetPosition, false, false},
+    {B_GET_DIRECT, OpGetDirect, true, false},
+    {B_STEP_NEXT, OpStep, true, false},
+    {B_STOP, OpReset, false, false},
+    {B_VERSION, OpVersion, false, false},
+    {B_UNLOCK, OpUnlock, false, false},
+    {B_RESET, OpReset, false, false},
+    {B_STEP_FIRST, OpStep, true, false},
+    {B_STEP_LAST, OpStep, true, false},
+    {B_STEP_PREVIOUS, OpStep, true, false},
+};
+
+// Splits a code into the operation and its biases; null when unknown.
+const OpRow* Decode(uint16_t code, Call* call) {
+  if (code == B_BEGIN_CONCURRENT) code = B_BEGIN_TRAN;
+  const unsigned lockBias = code / 100;
+  unsigned rest = code % 100;
+  if (lockBias > 4) return nullptr;
+  bool keyOnly = false;
+  if (rest >= B_GET_KEY) {
+    keyOnly = true;
+    rest -= B_GET_KEY;
+  }
+  for (const OpRow& row : kOps) {
+    if (row.op != rest) continue;
+    if ((lockBias != 0 && !row.lockBias) || (keyOnly && !row.keyBias)) return nullptr;
+    call->op = row.op;
+    call->keyOnly = keyOnly;
+    return &row;
+  }
+  return nullptr;
+}
+
+}  // namespace
+}  // namespace recman
+
+extern "C" int BTRCALL(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, void* key,
+                       uint8_t keyLen, int8_t keyNum) {
+  using namespace recman;
+  Call call{0, false, posBlock, data, dataLen, key, keyLen, keyNum};
+  const OpRow* row = Decode(op, &call);
+  if (row == nullptr) return B_INVALID_FUNCTION;
+  try {
+    Engine& engine = Engine::Instance();
+    std::lock_guard<std::mutex> guard(engine.mutex());
+    return row->fn(engine, call);
+  } catch (const std::bad_alloc&) {
+    return B_IO_ERROR;
+  } catch (...) {
+    return B_IO_ERROR;
+  }
+}
+
+extern "C" void BtrSetLockTimeout(uint32_t milliseconds) { recman::SetLockTimeoutMs(milliseconds); }

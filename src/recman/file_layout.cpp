@@ -1,0 +1,104 @@
+#include "recman/file_layout.h"
+
+#include <cstring>
+
+namespace recman {
+namespace {
+
+constexpr unsigned kMinRecordLength = 4;
+constexpr unsigned kMaxKeys = 119;
+// Flags that must agree over every segment of one key.
+constexpr uint16_t kKeyWideFlags = B_KEY_DUPLICATES | B_KEY_MODIFIABLE | B_KEY_NULL | B_KEY_MANUAL;
+
+bool ValidLength(uint8_t type, uint16_t length) {
+  switch (type) {
+    case B_TYPE_INTEGER: return length == 1 || length == 2 || length == 4 || length == 8;
+    case B_TYPE_AUTOINCREMENT: return length == 2 || length == 4 || length == 8;
+    case B_TYPE_FLOAT: return length == 4 || length == 8;
+    case B_TYPE_UNSIGNED_BINARY: return length >= 1;
+    case B_TYPE_LSTRING: return length >= 2;
+    default: return length >= 1;
+  }
+}
+
+bool KnownType(uint8_t type) {
+  switch (type) {
+    case B_TYPE_STRING: case B_TYPE_INTEGER: case B_TYPE_FLOAT: case B_TYPE_LSTRING:
+    case B_TYPE_ZSTRING: case B_TYPE_UNSIGNED_BINARY: case B_TYPE_AUTOINCREMENT:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+int ParseLayout(const uint8_t* buffer, uint32_t len, FileLayout* out) {
+  if (buffer == nullptr || len < sizeof(BtrFileSpec)) return B_DATALENGTH_ERROR;
+  BtrFileSpec spec;
+  std::memcpy(&spec, buffer, sizeof spec);
+  if (spec.pageSize < 512 || spec.pageSize > 4096 || spec.pageSize % 512 != 0) {
+    return B_PAGE_SIZE_ERROR;
+  }
+  if (spec.numberOfKeys == 0 || spec.numberOfKeys > kMaxKeys) return B_NUMBER_OF_KEYS;
+  if (spec.recordLength < kMinRecordLength) return B_INVALID_RECORD_LENGTH;
+
+  FileLayout layout;
+  layout.recordLength = spec.recordLength;
+  layout.variableLength = (spec.fileFlags & kFileVariableLength) != 0;
+  size_t at = sizeof spec;
+  for (unsigned k = 0; k < spec.numberOfKeys; ++k) {
+    KeyDef key;
+    uint16_t firstFlags = 0;
+    for (bool more = true; more;) {
+      if (at + sizeof(BtrKeySpec) > len) return B_DATALENGTH_ERROR;
+      BtrKeySpec ks;
+      std::memcpy(&ks, buffer + at, sizeof ks);
+      at += sizeof ks;
+      ++layout.segmentCount;
+      if (key.segments.empty()) {
+        firstFlags = ks.flags;
+      } else if ((ks.flags & kKeyWideFlags) != (firstFlags & kKeyWideFlags)) {
+        return B_INCONSISTENT_KEY_FLAGS;
+      }
+      Segment seg{};
+      if (ks.flags & B_KEY_EXTENDED_TYPE) {
+        if (!KnownType(ks.extendedType)) return B_INVALID_EXTENDED_TYPE;
+        seg.type = ks.extendedType;
+      } else {
+        seg.type = (ks.flags & B_KEY_BINARY) ? B_TYPE_UNSIGNED_BINARY : B_TYPE_STRING;
+      }
+      if (ks.length == 0 || !ValidLength(seg.type, ks.length)) return B_INVALID_KEYLENGTH;
+      if (ks.position == 0 ||
+          static_cast<unsigned>(ks.position) - 1 + ks.length > spec.recordLength) {
+        return B_INVALID_KEY_POSITION;
+      }
+      seg.offset = static_cast<uint16_t>(ks.position - 1);
+      seg.length = ks.length;
+      seg.nullValue = ks.nullValue;
+      seg.descending = (ks.flags & B_KEY_DESCENDING) != 0;
+      seg.caseInsensitive = (ks.flags & B_KEY_CASE_INSENSITIVE) != 0;
+      if (key.length + ks.length > B_MAX_KEY_LENGTH) return B_INVALID_KEYLENGTH;
+      key.length = static_cast<uint16_t>(key.length + ks.length);
+      if (seg.type == B_TYPE_AUTOINCREMENT) key.autoIncrement = true;
+      key.segments.push_back(seg);
+      more = (ks.flags & B_KEY_SEGMENTED) != 0;
+    }
+    key.duplicates = (firstFlags & B_KEY_DUPLICATES) != 0;
+    key.modifiable = (firstFlags & B_KEY_MODIFIABLE) != 0;
+    key.nullAny = (firstFlags & B_KEY_MANUAL) != 0;
+    key.nullAll = !key.nullAny && (firstFlags & B_KEY_NULL) != 0;
+    // An autoincrement value must be unique and stand alone in its key, so
+    // that the highest stored value is the last entry of the key.
+    if (key.autoIncrement &&
+        (key.segments.size() != 1 || key.duplicates || key.segments[0].descending)) {
+      return B_INCONSISTENT_KEY_FLAGS;
+    }
+    layout.keys.push_back(std::move(key));
+  }
+  layout.image.assign(reinterpret_cast<const char*>(buffer), at);
+  *out = std::move(layout);
+  return B_NO_ERROR;
+}
+
+}  // namespace recman

@@ -1,0 +1,52 @@
+// The shape of a record file: record length and keys, as Create describes
+// them, checked and ready for encoding keys.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "reclink/btrieve.h"
+
+namespace recman {
+
+// One segment of a key, resolved from its key specification.
+struct Segment {
+  uint16_t offset;     // 0-based offset of the segment in the record
+  uint16_t length;     // bytes of the segment
+  uint8_t type;        // B_TYPE_* (binary without extended type reads as unsigned)
+  uint8_t nullValue;   // the byte that marks a null segment
+  bool descending;     // inverted order
+  bool caseInsensitive;  // ASCII letters compare as upper case
+};
+
+// One key: its segments and the flags they agree on.
+struct KeyDef {
+  std::vector<Segment> segments;  // in key order
+  uint16_t length = 0;            // sum of the segment lengths
+  bool duplicates = false;        // several records may share a value
+  bool modifiable = false;        // Update may change the value
+  bool nullAll = false;           // left out of the index when every segment is null
+  bool nullAny = false;           // left out when any segment is null (manual key)
+  bool autoIncrement = false;     // one autoincrement segment: zero takes highest + 1
+};
+
+// The layout of a file.
+struct FileLayout {
+  uint16_t recordLength = 0;   // fixed record length
+  bool variableLength = false; // records may be longer than recordLength
+  std::vector<KeyDef> keys;    // key 0 first
+  std::string image;           // the Create buffer as received (spec + key specs)
+  size_t segmentCount = 0;     // key specifications in image
+};
+
+// File flag: records longer than the record length are accepted.
+constexpr uint16_t kFileVariableLength = 0x0001;
+
+// Reads and checks a Create buffer of len bytes. Returns 0 and fills out, or
+// the status that names the first problem (22 short buffer, 24 page size,
+// 26 key count, 27 key position, 28 record length, 29 key length, 45 flags,
+// 49 key type).
+int ParseLayout(const uint8_t* buffer, uint32_t len, FileLayout* out);
+
+}  // namespace recman

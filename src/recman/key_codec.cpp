@@ -1,0 +1,130 @@
+#include "recman/key_codec.h"
+
+#include <cstring>
+
+namespace recman {
+namespace {
+
+bool SegmentIsNull(const Segment& seg, const uint8_t* bytes) {
+  if (seg.type == B_TYPE_ZSTRING && seg.nullValue == 0) return bytes[0] == 0;
+  for (uint16_t i = 0; i < seg.length; ++i) {
+    if (bytes[i] != seg.nullValue) return false;
+  }
+  return true;
+}
+
+void AppendText(const Segment& seg, const uint8_t* bytes, uint16_t n, std::string* out) {
+  for (uint16_t i = 0; i < n; ++i) {
+    uint8_t c = bytes[i];
+    if (seg.caseInsensitive && c >= 'a' && c <= 'z') c = static_cast<uint8_t>(c - 'a' + 'A');
+    out->push_back(static_cast<char>(c));
+  }
+}
+
+// Little-endian bytes as big-endian, optionally with the sign bit flipped.
+void AppendBigEndian(const uint8_t* bytes, uint16_t n, bool flipSign, std::string* out) {
+  for (uint16_t i = n; i > 0; --i) {
+    uint8_t c = bytes[i - 1];
+    if (flipSign && i == n) c ^= 0x80;
+    out->push_back(static_cast<char>(c));
+  }
+}
+
+void AppendSegment(const Segment& seg, const uint8_t* bytes, std::string* out) {
+  const size_t start = out->size();
+  switch (seg.type) {
+    case B_TYPE_ZSTRING: {
+      const uint16_t n = static_cast<uint16_t>(strnlen(reinterpret_cast<const char*>(bytes), seg.length));
+      AppendText(seg, bytes, n, out);
+      out->append(seg.length - n, '\0');
+      break;
+    }
+    case B_TYPE_LSTRING: {
+      const uint16_t n = bytes[0] < seg.length - 1 ? bytes[0] : static_cast<uint16_t>(seg.length - 1);
+      AppendText(seg, bytes + 1, n, out);
+      out->append(seg.length - n, '\0');
+      break;
+    }
+    case B_TYPE_INTEGER:
+    case B_TYPE_AUTOINCREMENT:
+      AppendBigEndian(bytes, seg.length, true, out);
+      break;
+    case B_TYPE_UNSIGNED_BINARY:
+      AppendBigEndian(bytes, seg.length, false, out);
+      break;
+    case B_TYPE_FLOAT: {
+      const bool negative = (bytes[seg.length - 1] & 0x80) != 0;
+      AppendBigEndian(bytes, seg.length, !negative, out);
+      if (negative) {
+        for (size_t i = start; i < out->size(); ++i) (*out)[i] = static_cast<char>(~(*out)[i]);
+      }
+      break;
+    }
+    default:  // string: every byte counts
+      AppendText(seg, bytes, seg.length, out);
+      break;
+  }
+  if (seg.descending) {
+    for (size_t i = start; i < out->size(); ++i) (*out)[i] = static_cast<char>(~(*out)[i]);
+  }
+}
+
+// Encodes key from its segments, found at seg.offset in record mode or one
+// after another in key-buffer mode.
+bool Encode(const KeyDef& key, const uint8_t* base, bool fromRecord, std::string* out) {
+  out->clear();
+  out->reserve(key.length);
+  size_t nulls = 0;
+  size_t at = 0;
+  for (const Segment& seg : key.segments) {
+    const uint8_t* bytes = base + (fromRecord ? seg.offset : at);
+    at += seg.length;
+    if ((key.nullAll || key.nullAny) && SegmentIsNull(seg, bytes)) ++nulls;
+    AppendSegment(seg, bytes, out);
+  }
+  if (key.nullAny && nulls > 0) return false;
+  if (key.nullAll && nulls == key.segments.size()) return false;
+  return true;
+}
+
+}  // namespace
+
+bool EncodeFromRecord(const KeyDef& key, const uint8_t* record, std::string* out) {
+  return Encode(key, record, true, out);
+}
+
+bool EncodeFromKeyBuffer(const KeyDef& key, const uint8_t* keyBuffer, std::string* out) {
+  return Encode(key, keyBuffer, false, out);
+}
+
+void ExtractKey(const KeyDef& key, const uint8_t* record, uint8_t* keyBuffer) {
+  for (const Segment& seg : key.segments) {
+    std::memcpy(keyBuffer, record + seg.offset, seg.length);
+    keyBuffer += seg.length;
+  }
+}
+
+int64_t ReadInteger(const uint8_t* bytes, uint16_t length) {
+  uint64_t value = 0;
+  for (uint16_t i = length; i > 0; --i) value = (value << 8) | bytes[i - 1];
+  if (length < 8 && (bytes[length - 1] & 0x80)) value |= ~uint64_t{0} << (8 * length);
+  return static_cast<int64_t>(value);
+}
+
+void WriteInteger(uint8_t* bytes, uint16_t length, int64_t value) {
+  uint64_t v = static_cast<uint64_t>(value);
+  for (uint16_t i = 0; i < length; ++i) {
+    bytes[i] = static_cast<uint8_t>(v & 0xff);
+    v >>= 8;
+  }
+}
+
+int64_t DecodeInteger(const std::string& encoded) {
+  uint8_t little[8] = {};
+  const size_t n = encoded.size() < 8 ? encoded.size() : 8;
+  for (size_t i = 0; i < n; ++i) little[i] = static_cast<uint8_t>(encoded[n - 1 - i]);
+  if (n > 0) little[n - 1] ^= 0x80;
+  return ReadInteger(little, static_cast<uint16_t>(n));
+}
+
+}  // namespace recman

@@ -1,0 +1,34 @@
+// Key values: taken from records or key buffers, and encoded so that the
+// byte order of the encoding (memcmp, SQLite's BLOB order) is the key order.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "recman/file_layout.h"
+
+namespace recman {
+
+// Encodes key's value as it stands in record (recordLength bytes at least).
+// Returns false when the value is null for that key (kept out of the index);
+// out still receives the encoding.
+bool EncodeFromRecord(const KeyDef& key, const uint8_t* record, std::string* out);
+
+// Encodes key's value as it stands in a key buffer: the segments one after
+// another, key.length bytes. Same result as EncodeFromRecord.
+bool EncodeFromKeyBuffer(const KeyDef& key, const uint8_t* keyBuffer, std::string* out);
+
+// Copies key's segments from record into keyBuffer (key.length bytes), the
+// form that every successful Get hands back.
+void ExtractKey(const KeyDef& key, const uint8_t* record, uint8_t* keyBuffer);
+
+// The signed value of an integer segment as stored in a record.
+int64_t ReadInteger(const uint8_t* bytes, uint16_t length);
+
+// Stores value into an integer segment of a record.
+void WriteInteger(uint8_t* bytes, uint16_t length, int64_t value);
+
+// The value whose encoding (of an ascending integer segment) is encoded.
+int64_t DecodeInteger(const std::string& encoded);
+
+}  // namespace recman

@@ -1,0 +1,101 @@
+// One record file as this process holds it: one SQLite connection shared by
+// every position block that opened the file, with its prepared statements.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "recman/file_layout.h"
+#include "recman/schema.h"
+#include "recman/statement.h"
+
+namespace recman {
+
+// Statements of one key path.
+struct KeyStatements {
+  std::array<Statement, kSeekCount> seek;  // indexed by Seek
+};
+
+class RecordFile {
+ public:
+  ~RecordFile();
+  RecordFile(const RecordFile&) = delete;
+  RecordFile& operator=(const RecordFile&) = delete;
+
+  // Opens the file at the canonical path. Returns 0 and the file, or 12
+  // missing, 30 not ours, 46 no access, 85 busy, 2 unreadable.
+  static int Open(const std::string& path, std::unique_ptr<RecordFile>* out);
+
+  // Creates a new empty file at the canonical path (which must not exist)
+  // with layout. Returns 0 or a status (25, 18, 46, 2).
+  static int Create(const std::string& path, const FileLayout& layout);
+
+  const std::string& path() const { return path_; }
+  const FileLayout& layout() const { return layout_; }
+  sqlite3* db() const { return db_; }
+  // False when the storage cannot be written (read-only medium or file).
+  bool writable() const { return writable_; }
+
+  // Takes or drops the process-wide shared / exclusive claim on the file
+  // that open modes need. Returns 0, 85 (someone holds it exclusively) or
+  // 88 (exclusive asked while others have it open).
+  int ClaimShared();
+  int ClaimExclusive();
+  void DropExclusive();
+
+  // In a forked child: lets go of the open-mode claim descriptor so that the
+  // parent's claim ends with the parent's close. The connection is left alone.
+  void DropClaimAfterFork();
+
+  // Sets how hard commits go to disk: full (every commit synced) or normal
+  // (accelerated: consistent after a crash, last commits may be lost).
+  void SetDurable(bool full);
+
+  // Runs one control statement (begin, commit, ...). Returns the SQLite code.
+  int BeginWrite() { return RunOnce(begin_); }
+  int BeginRead() { return RunOnce(beginRead_); }
+  int Commit() { return RunOnce(commit_); }
+  int Rollback() { return RunOnce(rollback_); }
+  int Savepoint() { return RunOnce(savepoint_); }
+  int Release() { return RunOnce(release_); }
+  int RollbackToSavepoint() { return RunOnce(rollbackTo_); }
+  bool InSqlTransaction() const { return !sqlite3_get_autocommit(db_); }
+
+  const Statement& Seek(size_t key, recman::Seek s) const { return keys_[key].seek[static_cast<int>(s)]; }
+  const Statement& StepStatement(recman::Step s) const { return step_[static_cast<int>(s)]; }
+  const Statement& insert() const { return insert_; }
+  const Statement& update() const { return update_; }
+  const Statement& erase() const { return erase_; }
+  const Statement& row() const { return row_; }
+  const Statement& lastPos() const { return lastPos_; }
+  const Statement& bumpSeq() const { return bumpSeq_; }
+  const Statement& count() const { return count_; }
+
+  // Open position blocks in this process, and how many of them are exclusive
+  // or accelerated.
+  int openCount = 0;         // position blocks that hold the file open
+  int exclusiveCount = 0;    // of those, opened exclusive
+  int acceleratedCount = 0;  // of those, opened accelerated
+  bool inTransaction = false;  // joined the process's transaction
+
+ private:
+  RecordFile() = default;
+  int PrepareAll();
+
+  std::string path_;     // canonical path
+  FileLayout layout_;    // as read from the file
+  sqlite3* db_ = nullptr;  // owned connection
+  int lockFd_ = -1;      // descriptor holding the open-mode claim (flock)
+  bool writable_ = true;  // storage accepts writes
+  bool durable_ = true;   // synchronous FULL in force
+  std::unique_ptr<KeyStatements[]> keys_;  // one per key of the layout
+  std::array<Statement, kStepCount> step_;  // physical order, by Step
+  Statement insert_, update_, erase_, row_, lastPos_, bumpSeq_, count_;  // record work
+  Statement begin_, beginRead_, commit_, rollback_, savepoint_, release_, rollbackTo_;  // control
+};
+
+}  // namespace recman

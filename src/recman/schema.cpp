@@ -1,0 +1,112 @@
+#include "recman/schema.h"
+
+namespace recman {
+
+std::string KeyColumn(size_t key) { return "k" + std::to_string(key); }
+std::string SeqColumn(size_t key) { return "s" + std::to_string(key); }
+
+std::vector<std::string> CreateStatements(const FileLayout& layout) {
+  std::vector<std::string> out;
+  out.push_back(
+      "CREATE TABLE recman_file(id INTEGER PRIMARY KEY CHECK(id = 1), magic TEXT NOT NULL, "
+      "format INTEGER NOT NULL, layout BLOB NOT NULL)");
+  std::string records =
+      "CREATE TABLE records(pos INTEGER PRIMARY KEY AUTOINCREMENT, ver INTEGER NOT NULL, "
+      "data BLOB NOT NULL";
+  for (size_t k = 0; k < layout.keys.size(); ++k) {
+    records += ", " + KeyColumn(k) + " BLOB";
+    if (layout.keys[k].duplicates) records += ", " + SeqColumn(k) + " INTEGER";
+  }
+  records += ")";
+  out.push_back(records);
+  for (size_t k = 0; k < layout.keys.size(); ++k) {
+    const bool dup = layout.keys[k].duplicates;
+    const std::string cols = dup ? KeyColumn(k) + ", " + SeqColumn(k) : KeyColumn(k);
+    out.push_back(std::string(dup ? "CREATE INDEX " : "CREATE UNIQUE INDEX ") + "key" +
+                  std::to_string(k) + " ON records(" + cols + ") WHERE " + KeyColumn(k) +
+                  " IS NOT NULL");
+  }
+  return out;
+}
+
+std::string ReadHeaderSql() { return "SELECT magic, format, layout FROM recman_file WHERE id = 1"; }
+
+std::string WriteHeaderSql() {
+  return "INSERT INTO recman_file(id, magic, format, layout) VALUES(1, ?1, ?2, ?3)";
+}
+
+std::string SeekSql(const FileLayout& layout, size_t key, Seek seek) {
+  const bool dup = layout.keys[key].duplicates;
+  const std::string k = KeyColumn(key);
+  const std::string s = dup ? SeqColumn(key) : "0";
+  const std::string up = dup ? " ORDER BY " + k + ", " + s : " ORDER BY " + k;
+  const std::string down = dup ? " ORDER BY " + k + " DESC, " + s + " DESC" : " ORDER BY " + k + " DESC";
+  std::string where;
+  std::string order;
+  switch (seek) {
+    case Seek::kFirst: where = k + " IS NOT NULL"; order = up; break;
+    case Seek::kLast: where = k + " IS NOT NULL"; order = down; break;
+    case Seek::kEqual: where = k + " = ?1"; order = up; break;
+    case Seek::kGreaterEq: where = k + " >= ?1"; order = up; break;
+    case Seek::kGreater: where = k + " > ?1"; order = up; break;
+    case Seek::kLessEq: where = k + " <= ?1"; order = down; break;
+    case Seek::kLess: where = k + " < ?1"; order = down; break;
+    case Seek::kNext:
+      where = dup ? "(" + k + ", " + s + ") > (?1, ?2)" : k + " > ?1";
+      order = up;
+      break;
+    case Seek::kPrevious:
+      where = dup ? "(" + k + ", " + s + ") < (?1, ?2)" : k + " < ?1";
+      order = down;
+      break;
+  }
+  return "SELECT pos, ver, data, " + k + ", " + s + " FROM records INDEXED BY key" +
+         std::to_string(key) + " WHERE " + k + " IS NOT NULL AND " + where + order + " LIMIT 1";
+}
+
+std::string StepSql(Step step) {
+  switch (step) {
+    case Step::kFirst: return "SELECT pos, ver, data FROM records ORDER BY pos LIMIT 1";
+    case Step::kLast: return "SELECT pos, ver, data FROM records ORDER BY pos DESC LIMIT 1";
+    case Step::kNext: return "SELECT pos, ver, data FROM records WHERE pos > ?1 ORDER BY pos LIMIT 1";
+    case Step::kPrevious:
+      return "SELECT pos, ver, data FROM records WHERE pos < ?1 ORDER BY pos DESC LIMIT 1";
+    case Step::kAt: return "SELECT pos, ver, data FROM records WHERE pos = ?1";
+  }
+  return {};
+}
+
+std::string InsertSql(const FileLayout& layout) {
+  std::string cols = "pos, ver, data";
+  std::string vals = "?1, 1, ?2";
+  int n = 2;
+  for (size_t k = 0; k < layout.keys.size(); ++k) {
+    cols += ", " + KeyColumn(k);
+    vals += ", ?" + std::to_string(++n);
+    if (layout.keys[k].duplicates) {
+      cols += ", " + SeqColumn(k);
+      vals += ", ?" + std::to_string(++n);
+    }
+  }
+  return "INSERT INTO records(" + cols + ") VALUES(" + vals + ")";
+}
+
+std::string UpdateSql(const FileLayout& layout) {
+  std::string sql = "UPDATE records SET ver = ver + 1, data = ?2";
+  int n = 2;
+  for (size_t k = 0; k < layout.keys.size(); ++k) {
+    sql += ", " + KeyColumn(k) + " = ?" + std::to_string(++n);
+    if (layout.keys[k].duplicates) sql += ", " + SeqColumn(k) + " = ?" + std::to_string(++n);
+  }
+  return sql + " WHERE pos = ?1";
+}
+
+std::string RowSql(const FileLayout& layout) {
+  std::string sql = "SELECT ver, data";
+  for (size_t k = 0; k < layout.keys.size(); ++k) {
+    sql += layout.keys[k].duplicates ? ", " + SeqColumn(k) : std::string(", 0");
+  }
+  return sql + " FROM records WHERE pos = ?1";
+}
+
+}  // namespace recman

@@ -1,0 +1,121 @@
+// The client's transaction (Begin, End, Abort) and how single operations
+// take part in it.
+#include <sqlite3.h>
+
+#include "recman/call.h"
+#include "recman/write_scope.h"
+#include "reclink/btrieve.h"
+
+namespace recman {
+
+int JoinTransaction(Engine& engine, const std::shared_ptr<RecordFile>& file, Access access) {
+  Transaction& txn = engine.transaction();
+  if (!txn.active || file->inTransaction) return B_NO_ERROR;
+  // The write lock is what makes the transaction exclusive; storage that
+  // cannot be written is joined for a consistent read only.
+  const int rc = file->writable() ? file->BeginWrite() : file->BeginRead();
+  if (rc != SQLITE_DONE) return StatusFromSqlite(rc, access);
+  file->inTransaction = true;
+  txn.files.push_back(file);
+  return B_NO_ERROR;
+}
+
+int FailureStatus(Engine& engine, RecordFile& file, int rc, Access access) {
+  const int status = StatusFromSqlite(rc, access);
+  if (file.inTransaction && !file.InSqlTransaction()) {
+    // SQLite rolled this file's part of the transaction back on its own
+    // (disk full, I/O error): End can no longer commit what the client did.
+    Transaction& txn = engine.transaction();
+    if (txn.failure == 0) txn.failure = status;
+    // Hold the file again, so that other processes stay out until End or
+    // Abort, as they would have.
+    if (file.writable()) {
+      file.BeginWrite();
+    } else {
+      file.BeginRead();
+    }
+  }
+  return status;
+}
+
+WriteScope::~WriteScope() {
+  if (!open_) return;
+  if (inClientTransaction_) {
+    file_->RollbackToSavepoint();
+    file_->Release();
+  } else {
+    file_->Rollback();
+  }
+}
+
+int WriteScope::Begin() {
+  if (!file_->writable()) return B_ACCESS_DENIED;
+  if (engine_.transaction().active) {
+    int status = JoinTransaction(engine_, file_, access_);
+    if (status != B_NO_ERROR) return status;
+    int rc = file_->Savepoint();
+    if (rc != SQLITE_DONE) return FailureStatus(engine_, *file_, rc, access_);
+    inClientTransaction_ = true;
+  } else {
+    int rc = file_->BeginWrite();
+    if (rc != SQLITE_DONE) return StatusFromSqlite(rc, access_);
+  }
+  open_ = true;
+  return B_NO_ERROR;
+}
+
+int WriteScope::Commit() {
+  int rc = inClientTransaction_ ? file_->Release() : file_->Commit();
+  if (rc == SQLITE_DONE) {
+    open_ = false;
+    return B_NO_ERROR;
+  }
+  return FailureStatus(engine_, *file_, rc, access_);
+}
+
+int OpBegin(Engine& engine, Call&) {
+  Transaction& txn = engine.transaction();
+  if (txn.active) return B_TRANSACTION_IS_ACTIVE;
+  txn = Transaction{};
+  txn.active = true;
+  return B_NO_ERROR;
+}
+
+namespace {
+
+// Ends the transaction on every joined file: commit or roll back.
+int Finish(Engine& engine, bool commit) {
+  Transaction& txn = engine.transaction();
+  int status = txn.failure;
+  if (status != B_NO_ERROR) commit = false;
+  for (const std::shared_ptr<RecordFile>& file : txn.files) {
+    if (commit) {
+      const int rc = file->Commit();
+      if (rc != SQLITE_DONE) {
+        status = StatusFromSqlite(rc, Access::kFile);
+        commit = false;  // what is not committed yet is undone
+        if (file->InSqlTransaction()) file->Rollback();
+      }
+    } else if (file->InSqlTransaction()) {
+      file->Rollback();
+    }
+    file->inTransaction = false;
+  }
+  txn = Transaction{};
+  return status;
+}
+
+}  // namespace
+
+int OpEnd(Engine& engine, Call&) {
+  if (!engine.transaction().active) return B_NO_TRANSACTION;
+  return Finish(engine, true);
+}
+
+int OpAbort(Engine& engine, Call&) {
+  if (!engine.transaction().active) return B_NO_TRANSACTION;
+  Finish(engine, false);
+  return B_NO_ERROR;
+}
+
+}  // namespace recman
