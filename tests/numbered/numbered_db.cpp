@@ -6,7 +6,7 @@
 
 #include "numbered/db_number_table.h"
 #include "numbered/work_key_table.h"
-#include "reclink/btrieve.h"
+#include "reclink/database.h"
 #include "reclink/tools.h"
 
 namespace reclink::test {
@@ -30,34 +30,6 @@ std::vector<std::pair<int, int>> KeyFields(const WorkKeyRule& rule) {
   return fields;
 }
 
-// A file of the number's record length whose key 0 is the number's work key,
-// one zstring segment per text.
-void CreateFile(const std::string& path, const DbNumberEntry& entry) {
-  const WorkKeyRule* rule = reclink::numbered::FindWorkKeyRule(entry.dbno);
-  if (rule == nullptr) throw std::runtime_error("number without a key rule");
-  auto fields = KeyFields(*rule);
-  std::vector<char> spec(sizeof(BtrFileSpec) + fields.size() * sizeof(BtrKeySpec), 0);
-  BtrFileSpec file{};
-  file.recordLength = static_cast<uint16_t>(entry.recordLength);
-  file.pageSize = 4096;
-  file.numberOfKeys = 1;
-  std::memcpy(spec.data(), &file, sizeof file);
-  for (size_t i = 0; i < fields.size(); ++i) {
-    BtrKeySpec key{};
-    key.position = static_cast<uint16_t>(fields[i].first + 1);
-    key.length = static_cast<uint16_t>(fields[i].second);
-    key.flags = B_KEY_EXTENDED_TYPE | (i + 1 < fields.size() ? B_KEY_SEGMENTED : 0);
-    key.extendedType = B_TYPE_ZSTRING;
-    std::memcpy(spec.data() + sizeof file + i * sizeof key, &key, sizeof key);
-  }
-  char block[B_POSITION_BLOCK_SIZE] = {};
-  char name[B_MAX_KEY_LENGTH + 1] = {};
-  std::snprintf(name, sizeof name, "%s", path.c_str());
-  uint32_t length = static_cast<uint32_t>(spec.size());
-  int status = BTRCALL(B_CREATE, block, spec.data(), &length, name, B_MAX_KEY_LENGTH, 0);
-  if (status != 0) throw std::runtime_error("Create failed: " + std::to_string(status));
-}
-
 }  // namespace
 
 NumberedDb::NumberedDb() : NumberedDb(std::string()) {}
@@ -75,8 +47,16 @@ void NumberedDb::SetDirectoryValue(const std::string& value) {
 }
 
 void NumberedDb::CreateAll() {
-  for (const DbNumberEntry& entry : reclink::numbered::kDbNumbers) {
-    if (entry.file != nullptr) CreateFile(dir_.file(entry.file), entry);
+  int status = reclink::CreateDatabase(dir_.path().c_str());
+  if (status != 0) throw std::runtime_error("CreateDatabase: " + std::to_string(status));
+}
+
+void NumberedDb::Create(const std::vector<int>& dbnos) {
+  for (int dbno : dbnos) {
+    const DbNumberEntry* entry = reclink::numbered::FindDbNumber(dbno);
+    if (entry == nullptr || entry->file == nullptr) throw std::runtime_error("no file");
+    int status = reclink::CreateRecordFile(dir_.path().c_str(), entry->file);
+    if (status != 0) throw std::runtime_error("CreateRecordFile: " + std::to_string(status));
   }
 }
 

@@ -24,8 +24,10 @@ class NumberedDb {
   std::string file(const std::string& name) const { return dir_.file(name); }
   // Rewrites the profile's DB_DIR/DATABASE value.
   void SetDirectoryValue(const std::string& value);
-  // Creates the record file of every number that has one.
+  // Creates every record file of the database, the numbered ones included.
   void CreateAll();
+  // Creates the record files of the given numbers only.
+  void Create(const std::vector<int>& dbnos);
 
  private:
   TempDir dir_;     // the database directory
