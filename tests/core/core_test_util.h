@@ -74,6 +74,19 @@ class TestRecord : public CBaseRecLink {
   unsigned long primeLength_;   // bytes of key 0
 };
 
+// One key segment for CreateRecordFile: 0-based offset, length, flags. The
+// segment is a zstring.
+struct SegmentSpec {
+  uint16_t offset;
+  uint16_t length;
+  uint16_t flags;
+};
+
+// Creates a record file at path with the record manager's Create; keys is one
+// list of segments per key. Returns the status.
+int CreateRecordFile(const std::string& path, uint16_t recordLength,
+                     const std::vector<std::vector<SegmentSpec>>& keys);
+
 // The error box text of a record operation.
 std::string BoxText(const std::string& ident, const std::string& label, int status);
 
