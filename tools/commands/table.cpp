@@ -5,6 +5,12 @@ namespace reclink::cli {
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> kCommands = {
+      {"init", "DIR [--force]", "create every record file of the database in DIR",
+       "Creates DIR when it does not exist, then every record file of the catalogue\n"
+       "with its record length and keys. Existing record files are left alone and\n"
+       "named, and nothing is created, unless --force is given; --force replaces\n"
+       "them with empty files.\n",
+       {1, 1, {}, {"--force"}}, RunInit},
       {"stat", "FILE [--description]", "show a record file's specification and counts",
        "Prints 'Name = value' lines (record length, page size, number of records,\n"
        "keys, segments), then one row per key segment: key, segment, position,\n"
@@ -33,6 +39,18 @@ const std::vector<Command>& Commands() {
        {2, 2, {}, {"--force"}}, RunCreate},
       {"clone", "NEW EXISTING [--force]", "create an empty file with the specification of another",
        "", {2, 2, {}, {"--force"}}, RunClone},
+      {"dump", "FILE [--key N] [--format text|csv|json]", "print the records readably, in key order",
+       "Fields the database knows (patient numbers, names, kana, photo, set and\n"
+       "item numbers, the point-lat layout mark ...) are decoded, text converted\n"
+       "from code page 932 to UTF-8; key fields of other files are decoded by\n"
+       "their key type. Other non-zero bytes are shown in hexadecimal with their\n"
+       "offsets. Default: key 0, text.\n",
+       {1, 1, {"--key", "--format"}, {}}, RunDump},
+      {"patients", "DIR [--name NAME | --kana KANA | --number N]", "find patients and print them",
+       "Without an option every patient is listed in number order. --name and\n"
+       "--kana list the patients with exactly that name or reading; --number\n"
+       "shows one patient. Exit status 1 when none is found.\n",
+       {1, 1, {"--name", "--kana", "--number"}, {}}, RunPatients},
   };
   return kCommands;
 }
