@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "reclink/records/code_table.h"
+#include "records/record_class_impl.h"
 
 namespace {
 constexpr long kLargestTwoDigitRetry = 999;  // item values from 1000 get no second try
