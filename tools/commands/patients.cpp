@@ -4,6 +4,7 @@
 
 #include "cli/box_printer.h"
 #include "cli/text_codec.h"
+#include "commands/clinic_fields.h"
 #include "commands/commands.h"
 #include "reclink/records/patient.h"
 
@@ -11,13 +12,12 @@ namespace reclink::cli {
 
 namespace {
 
-// Patient record fields shown here.
-constexpr int kNumberOffset = 0;
-constexpr int kNameOffset = 21;
-constexpr int kKanaOffset = 62;
-constexpr int kIdOffset = 103;
-constexpr int kExclusionOffset = 156;
-constexpr int kNameWidth = 41;
+using clinic::kNameWidth;
+constexpr int kNumberOffset = clinic::kPatientNumber;
+constexpr int kNameOffset = clinic::kPatientName;
+constexpr int kKanaOffset = clinic::kPatientKana;
+constexpr int kIdOffset = clinic::kPatientId;
+constexpr int kExclusionOffset = clinic::kPatientExcluded;
 
 std::string Field(const char* record, int offset, int width) {
   return Cp932ToUtf8(std::string(record + offset, strnlen(record + offset, static_cast<size_t>(width))));

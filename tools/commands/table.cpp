@@ -51,6 +51,13 @@ const std::vector<Command>& Commands() {
        "--kana list the patients with exactly that name or reading; --number\n"
        "shows one patient. Exit status 1 when none is found.\n",
        {1, 1, {"--name", "--kana", "--number"}, {}}, RunPatients},
+      {"demo", "[DIR]", "run a day of the clinic on a fresh database",
+       "Creates the database in DIR (which must be empty or missing; a temporary\n"
+       "directory when omitted), then registers patients, takes photos, builds a\n"
+       "photo set, numbers reports and slide shows, records a surgery, upgrades\n"
+       "an older point-lat record and reaches the same records by database number,\n"
+       "showing one deliberate failure through the error box. Ends with a summary.\n",
+       {0, 1, {}, {}}, RunDemo},
   };
   return kCommands;
 }
