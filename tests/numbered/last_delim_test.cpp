@@ -9,43 +9,28 @@
 
 namespace {
 
-std::string Add(const std::string& text, int* length = nullptr) {
-  char buffer[100] = {};
-  std::memcpy(buffer, text.data(), text.size());
+TEST(LastDelimAdd, AppendsTheDelimiterTheTextUsesUnlessItEndsInIt) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"C:\\DATA", "C:\\DATA\\"},
+      {"C:\\DATA\\", "C:\\DATA\\"},
+      {"C:/DATA", "C:/DATA/"},
+      {"C:/A\\B", "C:/A\\B/"},  // a slash anywhere after the first character decides
+      {"", "\\"},
+      {"/", "/\\"},            // the first character is never examined
+      {"/data", "/data\\"},
+      {"C:\\\x95\x5C", "C:\\\x95\x5C\\"},  // 0x95 0x5C is one character, not a backslash
+      {"C:\\\x95/X", "C:\\\x95/X\\"},      // nor is 0x95 '/' a slash
+      {"C:\\\x95\x5C/X", "C:\\\x95\x5C/X/"},
+      {"C:\\\xB1\\", "C:\\\xB1\\"},  // single-byte kana lead nothing
+  };
   CRecLink link;
-  int n = CRecLinkPeer::LastDelimAdd(link, buffer);
-  if (length != nullptr) *length = n;
-  return buffer;
-}
-
-TEST(LastDelimAdd, AppendsTheDelimiterTheTextUses) {
-  int length = 0;
-  EXPECT_EQ(Add("C:\\DATA", &length), "C:\\DATA\\");
-  EXPECT_EQ(length, 8);
-  EXPECT_EQ(Add("C:\\DATA\\", &length), "C:\\DATA\\");
-  EXPECT_EQ(length, 8);
-  EXPECT_EQ(Add("C:/DATA"), "C:/DATA/");
-  EXPECT_EQ(Add("C:/DATA/"), "C:/DATA/");
-  EXPECT_EQ(Add("C:/A\\B"), "C:/A\\B/");  // one slash anywhere makes it the delimiter
-  EXPECT_EQ(Add("", &length), "\\");
-  EXPECT_EQ(length, 1);
-}
-
-TEST(LastDelimAdd, TheFirstCharacterIsNeverExamined) {
-  EXPECT_EQ(Add("/"), "/\\");
-  EXPECT_EQ(Add("/data"), "/data\\");
-  EXPECT_EQ(Add("\\"), "\\");
-}
-
-TEST(LastDelimAdd, WalksDoubleByteCharacters) {
-  // 0x95 0x5C is one character whose second byte looks like a backslash.
-  EXPECT_EQ(Add("C:\\\x95\x5C"), "C:\\\x95\x5C\\");
-  // Its second byte as '/' does not switch the delimiter either.
-  EXPECT_EQ(Add("C:\\\x95/X"), "C:\\\x95/X\\");
-  // A real slash after a double-byte character does.
-  EXPECT_EQ(Add("C:\\\x95\x5C/X"), "C:\\\x95\x5C/X/");
-  // Single-byte katakana (0xA1-0xDF) are not lead bytes.
-  EXPECT_EQ(Add("C:\\\xB1\\"), "C:\\\xB1\\");
+  for (const auto& [text, want] : cases) {
+    SCOPED_TRACE(text);
+    char buffer[100] = {};
+    std::memcpy(buffer, text.data(), text.size());
+    EXPECT_EQ(CRecLinkPeer::LastDelimAdd(link, buffer), static_cast<int>(want.size()));
+    EXPECT_EQ(std::string(buffer), want);
+  }
 }
 
 }  // namespace

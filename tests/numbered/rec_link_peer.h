@@ -8,8 +8,6 @@ class CRecLinkPeer {
   static char* GetPos(CRecLink& r, int dbno) { return r.GetPos(dbno); }
   static unsigned int GetLen(CRecLink& r, int dbno) { return r.GetLen(dbno); }
   static int LastDelimAdd(CRecLink& r, char* path) { return r.LastDelimAdd(path); }
-  static void GetIniFile(CRecLink& r) { r.GetIniFile(); }
-  static const char* Directory(const CRecLink& r) { return r.dbDir_; }
   static void LockWkBuf(CRecLink& r, int dbno, void* record) { r.LockWkBuf(dbno, record); }
   static void FreeWkBuf(CRecLink& r) { r.FreeWkBuf(); }
   static const char* WorkCopy(const CRecLink& r) { return static_cast<const char*>(r.wkCopy_); }
