@@ -1,0 +1,144 @@
+// A process that writes the crash files at random until it is killed. Before
+// each write call it logs what it is about to do; after the call it logs the
+// status and syncs the log, so that the checker knows every call that was
+// acknowledged and at most one call that was in flight when the kill came.
+//
+//   crash_worker DIR SEED READY_FD [STORAGE_KILL_PERMILLE]
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "crash_workload.h"
+#include "kill_vfs.h"
+#include "reclink/btrieve.h"
+
+namespace reclink::crash {
+namespace {
+
+class Worker {
+ public:
+  Worker(std::string dir, uint64_t seed) : dir_(std::move(dir)), rng_(seed) {}
+
+  int Run(int readyFd) {
+    std::string error;
+    for (const LogEntry& e : ReadLog(LogName(dir_), &error)) {
+      if (e.kind != LogEntry::kStart && e.seq >= seq_) seq_ = e.seq + 1;
+    }
+    log_ = open(LogName(dir_).c_str(), O_WRONLY | O_APPEND | O_CREAT, 0644);
+    if (log_ < 0) return Fail("cannot open side log");
+    Log({LogEntry::kStart, static_cast<uint64_t>(getpid())});
+    for (int f = 0; f < kFileCount; ++f) {
+      std::string path = FileName(dir_, f);
+      char key[B_MAX_KEY_LENGTH + 1] = {};
+      std::snprintf(key, sizeof key, "%s", path.c_str());
+      uint32_t len = 0;
+      int st = BTRCALL(B_OPEN, pos_[f], nullptr, &len, key, B_MAX_KEY_LENGTH, B_MODE_NORMAL);
+      if (st != 0) return Fail("open " + path + " returned " + std::to_string(st));
+    }
+    char ready = 'r';
+    if (write(readyFd, &ready, 1) != 1) return Fail("cannot signal readiness");
+    close(readyFd);
+    for (;;) {
+      if (Pick(100) < 35) {
+        if (!WriteOne(Pick(kFileCount))) return Fail("write outside a transaction failed");
+      } else if (!Transaction()) {
+        return Fail("transaction call failed");
+      }
+    }
+  }
+
+ private:
+  unsigned Pick(unsigned n) { return static_cast<unsigned>(rng_() % n); }
+
+  void Log(const LogEntry& e) {
+    std::string line = FormatEntry(e);
+    if (write(log_, line.data(), line.size()) != static_cast<ssize_t>(line.size())) {
+      std::_Exit(Fail("side log write failed"));
+    }
+    if (e.kind == LogEntry::kResult || e.kind == LogEntry::kStart) fdatasync(log_);
+  }
+
+  // Logs the intent, makes the call, logs its status.
+  int Call(LogEntry intent, uint16_t op, int f, void* data, uint32_t* len, void* key) {
+    intent.seq = seq_++;
+    Log(intent);
+    uint8_t scratch[B_POSITION_BLOCK_SIZE] = {};
+    int st = BTRCALL(op, f < 0 ? scratch : pos_[f], data, len, key, B_MAX_KEY_LENGTH, 0);
+    Log({LogEntry::kResult, intent.seq, 0, 0, 0, st});
+    return st;
+  }
+
+  // One insert, update or delete of a random id of file f; false when a call
+  // returned a status that a lone writer must never see.
+  bool WriteOne(int f) {
+    uint32_t id = 1 + Pick(kIdRange);
+    uint8_t key[B_MAX_KEY_LENGTH + 1] = {};
+    std::memcpy(key, &id, 4);
+    uint8_t data[kRecordLength];
+    uint32_t len = sizeof data;
+    int st = BTRCALL(B_GET_EQUAL, pos_[f], data, &len, key, B_MAX_KEY_LENGTH, 0);
+    if (st != 0 && st != B_KEY_VALUE_NOT_FOUND) {
+      std::fprintf(stderr, "get equal returned %d\n", st);
+      return false;
+    }
+    uint32_t gen = static_cast<uint32_t>(seq_);
+    std::vector<uint8_t> rec = MakeRecord(f, id, gen);
+    len = kRecordLength;
+    if (st == B_KEY_VALUE_NOT_FOUND) {
+      st = Call({LogEntry::kInsert, 0, f, id, gen}, B_INSERT, f, rec.data(), &len, key);
+    } else if (Pick(2) == 0) {
+      st = Call({LogEntry::kUpdate, 0, f, id, gen}, B_UPDATE, f, rec.data(), &len, key);
+    } else {
+      st = Call({LogEntry::kDelete, 0, f, id, 0}, B_DELETE, f, data, &len, key);
+    }
+    return st == 0;
+  }
+
+  // Begin, one to six writes over random files, then End or (one in five)
+  // Abort.
+  bool Transaction() {
+    uint8_t buf[B_MAX_KEY_LENGTH + 1] = {};
+    uint32_t len = 0;
+    if (Call({LogEntry::kBegin}, B_BEGIN_TRAN, -1, buf, &len, buf) != 0) return false;
+    int writes = 1 + static_cast<int>(Pick(6));
+    for (int i = 0; i < writes; ++i) {
+      if (!WriteOne(Pick(kFileCount))) return false;
+    }
+    LogEntry::Kind kind = Pick(5) == 0 ? LogEntry::kAbort : LogEntry::kEnd;
+    uint16_t op = kind == LogEntry::kAbort ? B_ABORT_TRAN : B_END_TRAN;
+    return Call({kind}, op, -1, buf, &len, buf) == 0;
+  }
+
+  int Fail(const std::string& why) {
+    std::fprintf(stderr, "crash worker: %s\n", why.c_str());
+    return 3;
+  }
+
+  std::string dir_;
+  std::mt19937_64 rng_;
+  int log_ = -1;
+  uint64_t seq_ = 1;
+  uint8_t pos_[kFileCount][B_POSITION_BLOCK_SIZE] = {};
+};
+
+}  // namespace
+}  // namespace reclink::crash
+
+int main(int argc, char** argv) {
+  if (argc < 4) {
+    std::fprintf(stderr, "usage: %s DIR SEED READY_FD [STORAGE_KILL_PERMILLE]\n", argv[0]);
+    return 2;
+  }
+  if (argc > 4) {
+    reclink::crash::InstallKillVfs(std::strtoull(argv[2], nullptr, 10),
+                                   static_cast<unsigned>(std::atoi(argv[4])));
+  }
+  reclink::crash::Worker worker(argv[1], std::strtoull(argv[2], nullptr, 10));
+  return worker.Run(std::atoi(argv[3]));
+}

@@ -1,0 +1,61 @@
+#pragma once
+// The workload of the crash tests: the record files a worker writes, the
+// records it stores, and the side log in which it states every call it makes
+// and what that call returned.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace reclink::crash {
+
+constexpr int kFileCount = 3;         // record files a worker writes
+constexpr uint32_t kIdRange = 160;    // ids 1..kIdRange per file
+constexpr uint16_t kRecordLength = 300;
+constexpr uint16_t kTagOffset = 4;    // key 1: zstring, duplicates, modifiable
+constexpr uint16_t kTagLength = 12;
+constexpr uint16_t kGenOffset = 16;   // generation that wrote the record
+constexpr uint16_t kFillOffset = 20;  // bytes derived from (file, id, gen)
+
+// Name of record file f inside a crash directory.
+std::string FileName(const std::string& dir, int f);
+// Path of the side log inside a crash directory.
+std::string LogName(const std::string& dir);
+
+// The one record image that (file, id, gen) stands for. Key 0 is the id as a
+// 4-byte unsigned binary; key 1 a short tag shared by many records.
+std::vector<uint8_t> MakeRecord(int file, uint32_t id, uint32_t gen);
+
+// Creates record file f (overwriting any). Returns the record manager status.
+int CreateRecordFile(const std::string& dir, int f);
+
+// One line of the side log. Intents are written before the call they name,
+// results after it returns; a cycle begins with a start line.
+struct LogEntry {
+  enum Kind : char {
+    kStart = 'S',   // a worker started; seq = its pid
+    kInsert = 'I',  // intent: insert (file, id, gen)
+    kUpdate = 'U',  // intent: update record id of file to gen
+    kDelete = 'D',  // intent: delete record id of file
+    kBegin = 'B',   // intent: begin transaction
+    kEnd = 'E',     // intent: end transaction
+    kAbort = 'A',   // intent: abort transaction
+    kResult = 'R',  // the call of intent seq returned status
+  };
+  Kind kind;        // what the line states
+  uint64_t seq = 0; // sequence number of the intent (pid for a start)
+  int file = 0;     // record file, writes only
+  uint32_t id = 0;  // record id, writes only
+  uint32_t gen = 0; // generation written, insert/update only
+  int status = 0;   // returned status, results only
+};
+
+// Formats one entry as a log line with its line end.
+std::string FormatEntry(const LogEntry& e);
+// Parses one line (without line end); false when it is not a whole entry.
+bool ParseEntry(const std::string& line, LogEntry* out);
+// Reads every whole line of the log at path; a torn last line (no line end)
+// is dropped. A whole line that does not parse sets *error.
+std::vector<LogEntry> ReadLog(const std::string& path, std::string* error);
+
+}  // namespace reclink::crash

@@ -1,0 +1,98 @@
+#include "mounts.h"
+
+#include <sys/mount.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "reclink/btrieve.h"
+
+namespace reclink::test {
+namespace {
+
+// Every file of the record manager must be closed before a mount changes
+// under it.
+void CloseEverything() {
+  uint8_t scratch[B_POSITION_BLOCK_SIZE] = {};
+  uint32_t len = 0;
+  BTRCALL(B_RESET, scratch, nullptr, &len, nullptr, 0, 0);
+}
+
+}  // namespace
+
+TmpfsMount::TmpfsMount(size_t bytes) {
+  if (geteuid() != 0) {
+    why_ = "needs root";
+    return;
+  }
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/reclink-mnt-XXXXXX";
+  std::vector<char> buf(pattern.begin(), pattern.end());
+  buf.push_back('\0');
+  if (mkdtemp(buf.data()) == nullptr) {
+    why_ = "mkdtemp failed";
+    return;
+  }
+  path_ = buf.data();
+  std::string options = "size=" + std::to_string(bytes) + ",mode=0755";
+  if (mount("tmpfs", path_.c_str(), "tmpfs", 0, options.c_str()) != 0) {
+    why_ = std::string("mount tmpfs: ") + std::strerror(errno);
+    rmdir(path_.c_str());
+    return;
+  }
+  ok_ = true;
+}
+
+TmpfsMount::~TmpfsMount() {
+  CloseEverything();
+  if (ok_ && umount2(path_.c_str(), 0) != 0) umount2(path_.c_str(), MNT_DETACH);
+  if (!path_.empty()) rmdir(path_.c_str());
+}
+
+bool TmpfsMount::SetReadOnly(bool readOnly) {
+  CloseEverything();
+  unsigned long flags = MS_REMOUNT | (readOnly ? MS_RDONLY : 0);
+  return mount("tmpfs", path_.c_str(), "tmpfs", flags, nullptr) == 0;
+}
+
+ReadOnlyFile::ReadOnlyFile(std::string path) : path_(std::move(path)) {
+  CloseEverything();
+  if (geteuid() != 0 || mount(path_.c_str(), path_.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+    return;
+  }
+  if (mount(nullptr, path_.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
+    umount2(path_.c_str(), 0);
+    return;
+  }
+  ok_ = true;
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+  CloseEverything();
+  if (ok_ && umount2(path_.c_str(), 0) != 0) umount2(path_.c_str(), MNT_DETACH);
+}
+
+std::string FillUpTo(const std::string& dir, size_t leave) {
+  struct statvfs s {};
+  if (statvfs(dir.c_str(), &s) != 0) return "";
+  size_t avail = static_cast<size_t>(s.f_bavail) * s.f_frsize;
+  if (avail <= leave) return dir + "/ballast";
+  std::string path = dir + "/ballast";
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return "";
+  std::vector<char> block(4096, 'b');
+  for (size_t left = avail - leave; left > 0;) {
+    size_t n = left < block.size() ? left : block.size();
+    if (std::fwrite(block.data(), 1, n, f) != n) break;
+    left -= n;
+  }
+  std::fclose(f);
+  return path;
+}
+
+}  // namespace reclink::test
