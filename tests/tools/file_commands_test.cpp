@@ -6,12 +6,9 @@
 
 #include "command_test_support.h"
 #include "reclink/records/catalogue.h"
-#include "support/test_support.h"
 
 namespace reclink::cli::test {
 namespace {
-
-using reclink::test::TempDir;
 
 // A record of row's length whose key fields hold text made from n, so that
 // records made from different n differ in every key.

@@ -1,0 +1,83 @@
+// patients through the library's look-ups, and the demonstration end to end.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "cli/text_codec.h"
+#include "command_test_support.h"
+#include "reclink/records/patient.h"
+
+namespace reclink::cli::test {
+namespace {
+
+void Register(const std::string& dir, const char* name, const char* kana, bool excluded = false) {
+  CPatientDB db((dir + "/").c_str());
+  ASSERT_EQ(db.Open(BTR_OPEN_NORMAL), 0);
+  char* r = db.GetRecordBuffer();
+  std::memset(r, 0, CPatientDB::kRecordLength);
+  std::string n, k;
+  ASSERT_TRUE(Utf8ToCp932(name, &n));
+  ASSERT_TRUE(Utf8ToCp932(kana, &k));
+  std::memcpy(r + 21, n.c_str(), n.size());
+  std::memcpy(r + 62, k.c_str(), k.size());
+  r[156] = excluded ? 1 : 0;
+  ASSERT_EQ(db.InsertPatientData(), 0);
+}
+
+TEST(PatientsCommand, FindsByNameKanaAndNumber) {
+  TempDir tmp;
+  ASSERT_EQ(Reclink({"init", tmp.path()}).status, 0);
+  Register(tmp.path(), "佐藤 花子", "サトウ ハナコ");
+  Register(tmp.path(), "佐藤 花子", "サトウ ハナコ", true);  // a withdrawn duplicate
+  Register(tmp.path(), "佐藤 花子", "サトウ ハナコ");
+  Register(tmp.path(), "鈴木 一郎", "スズキ イチロウ");
+
+  Outcome o = Reclink({"patients", tmp.path(), "--name", "佐藤 花子"});
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find("0000000001  佐藤 花子  (サトウ ハナコ)\n"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("0000000003  佐藤 花子"), std::string::npos) << o.out;
+  EXPECT_EQ(o.out.find("0000000002"), std::string::npos) << o.out;  // excluded
+  EXPECT_NE(o.out.find("2 patients\n"), std::string::npos) << o.out;
+
+  o = Reclink({"patients", tmp.path(), "--kana", "スズキ イチロウ"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_NE(o.out.find("0000000004  鈴木 一郎"), std::string::npos) << o.out;
+
+  o = Reclink({"patients", tmp.path(), "--number", "4"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out, "0000000004  鈴木 一郎  (スズキ イチロウ)\n");
+
+  o = Reclink({"patients", tmp.path()});
+  EXPECT_NE(o.out.find("0000000002  佐藤 花子  (サトウ ハナコ)  [excluded]\n"), std::string::npos)
+      << o.out;
+  EXPECT_NE(o.out.find("4 patients\n"), std::string::npos) << o.out;
+
+  EXPECT_EQ(Reclink({"patients", tmp.path(), "--name", "佐藤"}).status, 1);  // a prefix only
+  EXPECT_EQ(Reclink({"patients", tmp.path(), "--number", "9"}).status, 1);
+  EXPECT_EQ(Reclink({"patients", tmp.path(), "--name", "a", "--kana", "b"}).status, 2);
+  EXPECT_EQ(Reclink({"patients", tmp.file("nowhere")}).status, 1);
+}
+
+TEST(DemoCommand, RunsTheDayToTheEndAndRefusesAUsedDirectory) {
+  TempDir tmp;
+  std::string dir = tmp.file("clinic");
+  Outcome o = Reclink({"demo", dir});
+  EXPECT_EQ(o.status, 0) << o.out << o.err;
+  EXPECT_EQ(o.out.find("!! unexpected"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("REPORT_DB BO_GETEQ Status = 3"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("PATIENT1.BTR          3 records"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("1 message box shown"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("The day went as expected."), std::string::npos);
+
+  // What the demo leaves behind is a sound database that the other commands read.
+  o = Reclink({"patients", dir, "--kana", "ヤマダ タロウ"});
+  EXPECT_NE(o.out.find("0000000001  山田 太郎"), std::string::npos) << o.out;
+
+  o = Reclink({"demo", dir});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.err.find("not an empty directory"), std::string::npos) << o.err;
+}
+
+}  // namespace
+}  // namespace reclink::cli::test
