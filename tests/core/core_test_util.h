@@ -1,6 +1,6 @@
 #pragma once
-// Helpers of the record-object suites: a record class over a small buffer,
-// and an entry hook that lets a test play the record manager.
+// Helpers of the record-object suites: a record class over a fixed buffer, an
+// entry hook through which a test plays the record manager, file creation.
 
 #include <cstdint>
 #include <cstring>
@@ -15,77 +15,55 @@ namespace reclink::test {
 
 // One call as the record manager received it, pointers included.
 struct RawCall {
-  uint16_t op;
-  void* posBlock;
-  char* data;
+  uint16_t op;     // operation code
+  void* posBlock;  // position block
+  char* data;      // data buffer
   uint32_t* dataLen;
-  char* key;
+  char* key;       // key buffer
   uint8_t keyLen;
   int8_t keyNum;
 };
 
-// Routes every record-manager call to handler while alive; the handler plays
-// the manager and returns the status. Every call is kept in calls().
+// Routes every record-manager call to handler while alive and keeps them all.
 class FakeManager {
  public:
-  using Handler = std::function<int(const RawCall&)>;
-  explicit FakeManager(Handler handler);
+  explicit FakeManager(std::function<int(const RawCall&)> handler);
   ~FakeManager();
-  FakeManager(const FakeManager&) = delete;
-  FakeManager& operator=(const FakeManager&) = delete;
-
-  const std::vector<RawCall>& calls() const { return calls_; }
   std::vector<uint16_t> ops() const;
 
+  std::function<int(const RawCall&)> handler;  // plays the manager
+  std::vector<RawCall> calls;                  // every call, in order
+
  private:
-  static int Entry(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, void* key,
-                   uint8_t keyLen, int8_t keyNum);
-  Handler handler_;
-  std::vector<RawCall> calls_;
-  BtrieveEntry previous_;
+  BtrieveEntry previous_;  // restored on destruction
 };
 
-// A record class as the catalogue builds them: a record buffer, a prime key
-// (the first primeLength bytes of the record), an ident and a path.
+// A record class as the catalogue builds them: 3000-byte record, prime key =
+// the first primeLength bytes of the record.
 class TestRecord : public CBaseRecLink {
  public:
-  static constexpr int kRecordLength = 3000;
-
-  TestRecord(const char* ident, const char* path, unsigned long primeLength = 21)
-      : CBaseRecLink(path) {
-    std::memset(record_, 0, sizeof record_);
-    std::memset(primeKey_, 0, sizeof primeKey_);
+  TestRecord(const char* ident, const char* path, unsigned long primeLength = 21,
+             int dataLength = 3000)
+      : CBaseRecLink(path), primeLength_(primeLength) {
     SetDataBuffer(record_);
-    SetDataLength(kRecordLength);
+    SetDataLength(dataLength);
     SetPrimeKey(primeKey_, primeLength);
     SetRecordIdent(ident);
-    primeLength_ = primeLength;
   }
-  ~TestRecord() override = default;
-
   void GetPrimeKeyFromBuffer() override { std::memcpy(primeKey_, record_, primeLength_); }
-
   char* record() { return record_; }
-  void SetIdent(const char* ident) { SetRecordIdent(ident); }
+  std::vector<unsigned char> bytes() const { return {record_, record_ + sizeof record_}; }
 
  private:
-  char record_[kRecordLength];  // the record as the file stores it
-  char primeKey_[255];          // key 0 of the record in record_
+  char record_[3000] = {};      // the record as the file stores it
+  char primeKey_[255] = {};     // key 0 of the record in record_
   unsigned long primeLength_;   // bytes of key 0
 };
 
-// One key segment for CreateRecordFile: 0-based offset, length, flags. The
-// segment is a zstring.
-struct SegmentSpec {
-  uint16_t offset;
-  uint16_t length;
-  uint16_t flags;
-};
-
-// Creates a record file at path with the record manager's Create; keys is one
-// list of segments per key. Returns the status.
+// Creates a record file with zstring key segments {offset, length, flags},
+// one list per key. Returns the record manager's status.
 int CreateRecordFile(const std::string& path, uint16_t recordLength,
-                     const std::vector<std::vector<SegmentSpec>>& keys);
+                     const std::vector<std::vector<std::vector<uint16_t>>>& keys);
 
 // The error box text of a record operation.
 std::string BoxText(const std::string& ident, const std::string& label, int status);
