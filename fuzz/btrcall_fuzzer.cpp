@@ -1,0 +1,303 @@
+// Hostile input for the record interface: each input decodes to a program of
+// BTRCALL calls with random operations, position blocks (valid, zeroed,
+// copied, stale, garbage, null), buffers of exact random lengths, key
+// lengths and key numbers, mixed with damage done to the files between calls
+// (overwritten bytes, truncation, garbage, foreign databases). Every call
+// must return a status from the record manager's table; sanitizers catch the
+// rest.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fuzz_input.h"
+#include "reclink/btrieve.h"
+
+namespace reclink::fuzz {
+namespace {
+
+// Every status the record manager may return.
+constexpr int kStatuses[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 18, 21, 22,
+                             24, 25, 26, 27, 28, 29, 30, 37, 39, 41, 43, 45, 46, 49, 59, 80,
+                             84, 85, 88};
+
+// Operation codes the programs draw from; biases are added separately.
+constexpr uint16_t kOps[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 19,
+                             20, 21, 22, 23, 24, 25, 26, 27, 28, 33, 34, 35, 36, 37, 38, 39, 16};
+constexpr uint16_t kBiases[] = {0, 0, 0, 50, 100, 200, 300, 400};
+
+constexpr int kBlocks = 4;   // position blocks a program works with
+constexpr int kFiles = 3;    // two record files made per input, one hostile name
+const char* const kNames[kFiles] = {"a.dat", "b.dat", "hostile.dat"};
+
+bool Allowed(int status) {
+  for (int s : kStatuses) {
+    if (s == status) return true;
+  }
+  return false;
+}
+
+int Call(uint16_t op, void* pos, void* data, uint32_t* len, void* key, uint8_t keyLen,
+         int8_t keyNum) {
+  int st = BTRCALL(op, pos, data, len, key, keyLen, keyNum);
+  if (!Allowed(st)) {
+    std::fprintf(stderr, "BTRCALL(op %u, key number %d) returned status %d, not in the table\n",
+                 op, keyNum, st);
+    std::abort();
+  }
+  return st;
+}
+
+void Reset() {
+  uint8_t scratch[B_POSITION_BLOCK_SIZE] = {};
+  uint32_t len = 0;
+  Call(B_RESET, scratch, nullptr, &len, nullptr, 0, 0);
+}
+
+// File a: 40-byte records; integer id (unique), zstring name (duplicates,
+// modifiable, case-insensitive), and a two-segment key (descending string,
+// unsigned binary) that may be null.
+// File b: 24-byte records; autoincrement key, lstring key with duplicates.
+int CreateFiles() {
+  struct {
+    BtrFileSpec file;
+    BtrKeySpec keys[4];
+  } a{};
+  a.file.recordLength = 40;
+  a.file.pageSize = 1024;
+  a.file.numberOfKeys = 3;
+  a.keys[0] = {1, 4, B_KEY_EXTENDED_TYPE, 0, B_TYPE_INTEGER, 0, 0, 0, 0};
+  a.keys[1] = {5, 16, B_KEY_EXTENDED_TYPE | B_KEY_DUPLICATES | B_KEY_MODIFIABLE | B_KEY_CASE_INSENSITIVE,
+               0, B_TYPE_ZSTRING, 0, 0, 0, 0};
+  a.keys[2] = {21, 6, B_KEY_EXTENDED_TYPE | B_KEY_SEGMENTED | B_KEY_NULL | B_KEY_DESCENDING |
+               B_KEY_MODIFIABLE | B_KEY_DUPLICATES, 0, B_TYPE_STRING, ' ', 0, 0, 0};
+  a.keys[3] = {27, 2, B_KEY_EXTENDED_TYPE | B_KEY_NULL | B_KEY_MODIFIABLE | B_KEY_DUPLICATES, 0,
+               B_TYPE_UNSIGNED_BINARY, ' ', 0, 0, 0};
+  struct {
+    BtrFileSpec file;
+    BtrKeySpec keys[2];
+  } b{};
+  b.file.recordLength = 24;
+  b.file.pageSize = 512;
+  b.file.numberOfKeys = 2;
+  b.keys[0] = {1, 4, B_KEY_EXTENDED_TYPE, 0, B_TYPE_AUTOINCREMENT, 0, 0, 0, 0};
+  b.keys[1] = {5, 10, B_KEY_EXTENDED_TYPE | B_KEY_DUPLICATES | B_KEY_MODIFIABLE, 0,
+               B_TYPE_LSTRING, 0, 0, 0, 0};
+  uint8_t pos[B_POSITION_BLOCK_SIZE] = {};
+  char key[B_MAX_KEY_LENGTH + 1] = {};
+  uint32_t len = sizeof a;
+  std::snprintf(key, sizeof key, "%s", kNames[0]);
+  int st = Call(B_CREATE, pos, &a, &len, key, B_MAX_KEY_LENGTH, 0);
+  if (st != 0) return st;
+  len = sizeof b;
+  std::snprintf(key, sizeof key, "%s", kNames[1]);
+  return Call(B_CREATE, pos, &b, &len, key, B_MAX_KEY_LENGTH, 0);
+}
+
+void RemoveAllFiles() {
+  DIR* d = opendir(".");
+  if (d == nullptr) return;
+  std::vector<std::string> names;
+  while (dirent* e = readdir(d)) {
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
+      names.push_back(e->d_name);
+    }
+  }
+  closedir(d);
+  for (const std::string& n : names) unlink(n.c_str());
+}
+
+// Damage done to a file between calls, with every connection closed first.
+void Damage(FuzzInput& in) {
+  Reset();
+  const char* name = kNames[in.Below(kFiles)];
+  std::string target = in.Below(4) == 0 ? std::string(name) + "-wal" : std::string(name);
+  switch (in.Below(5)) {
+    case 0: {  // overwrite a run of bytes
+      int fd = open(target.c_str(), O_WRONLY);
+      if (fd < 0) return;
+      off_t size = lseek(fd, 0, SEEK_END);
+      uint8_t bytes[64];
+      size_t n = 1 + in.Below(sizeof bytes);
+      in.Bytes(bytes, n);
+      off_t at = size > 0 ? static_cast<off_t>(in.U32() % size) : 0;
+      if (pwrite(fd, bytes, n, at) < 0) std::perror("pwrite");
+      close(fd);
+      break;
+    }
+    case 1: {  // truncate
+      int fd = open(target.c_str(), O_WRONLY);
+      if (fd < 0) return;
+      off_t size = lseek(fd, 0, SEEK_END);
+      if (ftruncate(fd, size > 0 ? static_cast<off_t>(in.U32() % size) : 0) != 0) {
+        std::perror("ftruncate");
+      }
+      close(fd);
+      break;
+    }
+    case 2: {  // replace with garbage (possibly empty)
+      std::vector<uint8_t> bytes(in.Below(200) * 8);
+      in.Bytes(bytes.data(), bytes.size());
+      FILE* f = std::fopen(target.c_str(), "wb");
+      if (f == nullptr) return;
+      std::fwrite(bytes.data(), 1, bytes.size(), f);
+      std::fclose(f);
+      break;
+    }
+    case 3: {  // a sound database that is not a record file
+      unlink(name);
+      sqlite3* db = nullptr;
+      if (sqlite3_open(name, &db) == SQLITE_OK) {
+        sqlite3_exec(db, in.Byte() & 1 ? "CREATE TABLE t(x); INSERT INTO t VALUES(1);"
+                                       : "CREATE TABLE records(id INTEGER PRIMARY KEY, data BLOB);",
+                     nullptr, nullptr, nullptr);
+      }
+      sqlite3_close(db);
+      break;
+    }
+    default:  // gone
+      unlink(target.c_str());
+      break;
+  }
+}
+
+// Fills a key buffer: a file name, a key value or raw bytes. Names never leave
+// the working directory.
+void FillKey(FuzzInput& in, uint8_t* key, size_t n) {
+  switch (in.Below(3)) {
+    case 0: {
+      std::memset(key, 0, n);
+      const char* name = kNames[in.Below(kFiles)];
+      std::memcpy(key, name, std::min(n, std::strlen(name) + (in.Byte() & 1)));
+      break;
+    }
+    default:
+      in.Bytes(key, n);
+      for (size_t i = 0; i < n; ++i) {
+        if (key[i] == '/' || key[i] == '\\') key[i] = '_';
+      }
+      break;
+  }
+}
+
+struct Program {
+  uint8_t blocks[kBlocks][B_POSITION_BLOCK_SIZE] = {};  // the program's position blocks
+};
+
+void OneCall(FuzzInput& in, Program& p) {
+  uint8_t first = in.Byte();
+  uint16_t op = first < 248 ? static_cast<uint16_t>(kOps[first % std::size(kOps)] +
+                                                    kBiases[in.Below(std::size(kBiases))])
+                            : in.U16();
+  uint8_t garbage[B_POSITION_BLOCK_SIZE];
+  void* pos = nullptr;
+  unsigned which = in.Below(kBlocks + 2);
+  if (which < kBlocks) {
+    pos = p.blocks[which];
+  } else if (which == kBlocks) {
+    in.Bytes(garbage, sizeof garbage);
+    pos = garbage;
+  }
+  // Buffers are exactly as long as the call says, so any read or write past
+  // them is caught.
+  std::unique_ptr<uint8_t[]> data;
+  uint32_t dataLen = 0;
+  uint8_t dataMode = in.Below(8);
+  if (dataMode != 0) {
+    size_t size = dataMode < 4 ? 40 : dataMode < 6 ? 24 : in.U16() % 2048;
+    data.reset(new uint8_t[size == 0 ? 1 : size]);
+    in.Bytes(data.get(), size);
+    dataLen = static_cast<uint32_t>(size);
+    if (in.Below(4) == 0) dataLen = static_cast<uint32_t>(in.U16() % (size + 1));
+  } else {
+    dataLen = in.U16();
+  }
+  uint32_t* lenPtr = in.Below(16) == 0 ? nullptr : &dataLen;
+  uint32_t given = dataLen;
+  uint8_t keyLen = in.Below(4) == 0 ? in.Byte() : uint8_t{B_MAX_KEY_LENGTH};
+  std::unique_ptr<uint8_t[]> key;
+  if (in.Below(12) != 0) {
+    key.reset(new uint8_t[keyLen == 0 ? 1 : keyLen]);
+    FillKey(in, key.get(), keyLen);
+  }
+  int8_t keyNum = in.Below(4) == 0 ? static_cast<int8_t>(in.Byte())
+                                   : static_cast<int8_t>(static_cast<int>(in.Below(9)) - 4);
+  int st = Call(op, pos, data.get(), lenPtr, key.get(), keyLen, keyNum);
+  if (st == 0 && data && lenPtr && dataLen > given && op % 50 != B_STAT && op % 50 != B_VERSION) {
+    std::fprintf(stderr, "op %u claims %u bytes in a %u-byte buffer\n", op, dataLen, given);
+    std::abort();
+  }
+}
+
+void Mangle(FuzzInput& in, Program& p) {
+  unsigned to = in.Below(kBlocks);
+  switch (in.Below(3)) {
+    case 0:
+      std::memcpy(p.blocks[to], p.blocks[in.Below(kBlocks)], B_POSITION_BLOCK_SIZE);
+      break;
+    case 1:
+      std::memset(p.blocks[to], 0, B_POSITION_BLOCK_SIZE);
+      break;
+    default:
+      p.blocks[to][in.Below(B_POSITION_BLOCK_SIZE)] ^= static_cast<uint8_t>(1 + in.Below(255));
+      break;
+  }
+}
+
+}  // namespace
+}  // namespace reclink::fuzz
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  using namespace reclink::fuzz;
+  // Work in a private directory, in memory when the machine offers it: every
+  // name a program can form stays inside it.
+  const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::getenv("TMPDIR");
+  std::string pattern = std::string(base ? base : "/tmp") + "/btrcall-fuzz-XXXXXX";
+  std::vector<char> dir(pattern.begin(), pattern.end());
+  dir.push_back('\0');
+  if (mkdtemp(dir.data()) == nullptr || chdir(dir.data()) != 0) {
+    std::perror("fuzz directory");
+    std::abort();
+  }
+  // A lock held by this process's own other block must not make runs slow.
+  setenv("RECMAN_LOCK_TIMEOUT_MS", "0", 1);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  using namespace reclink::fuzz;
+  FuzzInput in(bytes, size);
+  Reset();
+  RemoveAllFiles();
+  if (CreateFiles() != 0) {
+    std::fprintf(stderr, "cannot create the fuzz files\n");
+    std::abort();
+  }
+  Program p;
+  for (int b = 0; b < 2; ++b) {
+    char key[B_MAX_KEY_LENGTH + 1] = {};
+    std::snprintf(key, sizeof key, "%s", kNames[b]);
+    uint32_t len = 0;
+    Call(B_OPEN, p.blocks[b], nullptr, &len, key, B_MAX_KEY_LENGTH, 0);
+  }
+  for (int steps = 0; steps < 96 && !in.empty(); ++steps) {
+    uint8_t kind = in.Byte();
+    if (kind < 224) {
+      OneCall(in, p);
+    } else if (kind < 240) {
+      Mangle(in, p);
+    } else {
+      Damage(in);
+    }
+  }
+  Reset();
+  return 0;
+}
