@@ -20,7 +20,7 @@ void Progress::Update(uint64_t done) {
 
 void Progress::Finish() {
   if (!enabled_ || !drawn_) return;
-  Draw();
+  if (done_ != drawnCount_) Draw();
   err_ << "\n";
   err_.flush();
   drawn_ = false;
@@ -33,6 +33,7 @@ void Progress::Draw() {
   err_ << " records\x1b[K";
   err_.flush();
   drawn_ = true;
+  drawnCount_ = done_;
 }
 
 }  // namespace reclink::cli

@@ -32,6 +32,7 @@ class Progress {
   uint64_t total_;                                 // 0 = unknown
   uint64_t done_ = 0;                              // last count
   bool drawn_ = false;                             // a line is on the screen
+  uint64_t drawnCount_ = 0;                        // the count it shows
   std::chrono::steady_clock::time_point last_{};   // when it was last drawn
 };
 
