@@ -18,9 +18,14 @@ struct BlockHeader {
 };
 constexpr char kBlockMagic[8] = {'r', 'e', 'c', 'm', 'a', 'n', 'p', 'b'};
 
+// This process's id, kept here because asking the kernel on every call
+// costs more than a seek; renewed in a forked child.
+uint32_t g_process = static_cast<uint32_t>(::getpid());
+
 void LockForFork() { Engine::Instance().mutex().lock(); }
 void UnlockInParent() { Engine::Instance().mutex().unlock(); }
 void ResetInChild() {
+  g_process = static_cast<uint32_t>(::getpid());
   Engine& engine = Engine::Instance();
   engine.ForgetInherited();
   engine.mutex().unlock();
@@ -40,7 +45,7 @@ Cursor* Engine::Find(const void* block) {
   BlockHeader h;
   std::memcpy(&h, block, sizeof h);
   if (std::memcmp(h.magic, kBlockMagic, sizeof kBlockMagic) != 0) return nullptr;
-  if (h.process != static_cast<uint32_t>(::getpid()) || h.slot >= slots_.size()) return nullptr;
+  if (h.process != g_process || h.slot >= slots_.size()) return nullptr;
   Slot& slot = slots_[h.slot];
   if (slot.generation != h.generation || !slot.cursor || slot.cursor->block != block) return nullptr;
   return slot.cursor.get();
@@ -61,7 +66,7 @@ void Engine::Attach(void* block, std::unique_ptr<Cursor> cursor) {
   std::memcpy(h.magic, kBlockMagic, sizeof kBlockMagic);
   h.slot = index;
   h.generation = slots_[index].generation;
-  h.process = static_cast<uint32_t>(::getpid());
+  h.process = g_process;
   std::memcpy(block, &h, sizeof h);
 }
 

@@ -51,10 +51,10 @@ Keys EncodeAll(const FileLayout& layout, const uint8_t* record) {
   return keys;
 }
 
-// Binds the key columns from parameter `first` on. seq[k] is used for keys
-// with duplicates.
+// Binds the key columns from parameter `first` on; with seq, also the
+// sequence of every key with duplicates.
 void BindKeys(sqlite3_stmt* stmt, int first, const FileLayout& layout, const Keys& keys,
-              const std::vector<int64_t>& seq) {
+              const std::vector<int64_t>* seq) {
   int n = first;
   for (size_t k = 0; k < layout.keys.size(); ++k) {
     if (keys.present[k]) {
@@ -63,7 +63,7 @@ void BindKeys(sqlite3_stmt* stmt, int first, const FileLayout& layout, const Key
     } else {
       sqlite3_bind_null(stmt, n++);
     }
-    if (layout.keys[k].duplicates) sqlite3_bind_int64(stmt, n++, seq[k]);
+    if (seq != nullptr && layout.keys[k].duplicates) sqlite3_bind_int64(stmt, n++, (*seq)[k]);
   }
 }
 
@@ -124,34 +124,23 @@ int OpInsert(Engine& engine, Call& call) {
     return B_DATA_MESSAGE_TOO_SMALL;
   }
 
+  bool autoIncrement = false;
+  for (const KeyDef& key : layout.keys) autoIncrement |= key.autoIncrement;
   WriteScope scope(engine, cursor->file, Access::kFile);
-  status = scope.Begin();
+  status = scope.Begin(autoIncrement);
   if (status != B_NO_ERROR) return status;
   status = AssignAutoIncrement(engine, file, record);
   if (status != B_NO_ERROR) return status;
-  int64_t pos = 1;
-  {
-    StatementUse use(file.lastPos());
-    const int rc = sqlite3_step(*use);
-    if (rc == SQLITE_ROW) {
-      pos = sqlite3_column_int64(*use, 0) + 1;
-    } else if (rc != SQLITE_DONE) {
-      return FailureStatus(engine, file, rc, Access::kFile);
-    }
-  }
-  if (pos > static_cast<int64_t>(UINT32_MAX)) return B_DISK_FULL;  // positions are 32 bits
   const Keys keys = EncodeAll(layout, record.data());
-  // A record joins its duplicate groups in insertion order: its position
-  // is its sequence.
-  const std::vector<int64_t> seq(layout.keys.size(), pos);
   {
     StatementUse use(file.insert());
-    sqlite3_bind_int64(*use, 1, pos);
-    sqlite3_bind_blob(*use, 2, record.data(), static_cast<int>(record.size()), SQLITE_STATIC);
-    BindKeys(*use, 3, layout, keys, seq);
+    sqlite3_bind_blob(*use, 1, record.data(), static_cast<int>(record.size()), SQLITE_STATIC);
+    BindKeys(*use, 2, layout, keys, nullptr);
     const int rc = sqlite3_step(*use);
     if (rc != SQLITE_DONE) return FailureStatus(engine, file, rc, Access::kFile);
   }
+  const int64_t pos = sqlite3_last_insert_rowid(file.db());
+  const std::vector<int64_t> seq(layout.keys.size(), pos);
   status = scope.Commit();
   if (status != B_NO_ERROR) return status;
 
@@ -180,7 +169,7 @@ int OpUpdate(Engine& engine, Call& call) {
   if (!KeyBufferHolds(call, layout.keys[call.keyNum].length)) return B_DATA_MESSAGE_TOO_SMALL;
 
   WriteScope scope(engine, cursor->file, Access::kRecord);
-  status = scope.Begin();
+  status = scope.Begin(true);
   if (status != B_NO_ERROR) return status;
   const Keys keys = EncodeAll(layout, record.data());
   std::vector<int64_t> seq(layout.keys.size(), 0);
@@ -215,7 +204,7 @@ int OpUpdate(Engine& engine, Call& call) {
     StatementUse use(file.update());
     sqlite3_bind_int64(*use, 1, cursor->recordPos);
     sqlite3_bind_blob(*use, 2, record.data(), static_cast<int>(record.size()), SQLITE_STATIC);
-    BindKeys(*use, 3, layout, keys, seq);
+    BindKeys(*use, 3, layout, keys, &seq);
     const int rc = sqlite3_step(*use);
     if (rc != SQLITE_DONE) return FailureStatus(engine, file, rc, Access::kRecord);
   }
@@ -235,7 +224,7 @@ int OpDelete(Engine& engine, Call& call) {
   RecordFile& file = *cursor->file;
 
   WriteScope scope(engine, cursor->file, Access::kRecord);
-  status = scope.Begin();
+  status = scope.Begin(false);
   if (status != B_NO_ERROR) return status;
   {
     StatementUse use(file.erase());

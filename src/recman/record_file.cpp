@@ -102,8 +102,8 @@ int ReadHeader(sqlite3* db, FileLayout* layout, int* status) {
 
 RecordFile::~RecordFile() {
   keys_.reset();
-  for (Statement* s : {&insert_, &update_, &erase_, &row_, &lastPos_, &bumpSeq_, &count_, &begin_,
-                       &beginRead_, &commit_, &rollback_, &savepoint_, &release_, &rollbackTo_}) {
+  for (Statement* s : {&insert_, &update_, &erase_, &row_, &bumpSeq_, &count_, &begin_, &beginRead_,
+                       &commit_, &rollback_}) {
     s->Finalize();
   }
   for (Statement& s : step_) s.Finalize();
@@ -169,16 +169,12 @@ int RecordFile::PrepareAll() {
       {&update_, UpdateSql(layout_)},
       {&erase_, "DELETE FROM records WHERE pos = ?1 AND ver = ?2"},
       {&row_, RowSql(layout_)},
-      {&lastPos_, "SELECT seq FROM sqlite_sequence WHERE name = 'records'"},
       {&bumpSeq_, "UPDATE sqlite_sequence SET seq = seq + 1 WHERE name = 'records' RETURNING seq"},
       {&count_, "SELECT count(*) FROM records"},
       {&begin_, "BEGIN IMMEDIATE"},
       {&beginRead_, "BEGIN DEFERRED"},
       {&commit_, "COMMIT"},
       {&rollback_, "ROLLBACK"},
-      {&savepoint_, "SAVEPOINT op"},
-      {&release_, "RELEASE op"},
-      {&rollbackTo_, "ROLLBACK TO op"},
   };
   for (const auto& [stmt, sql] : all) {
     int rc = stmt->Prepare(db_, sql);

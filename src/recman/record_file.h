@@ -60,9 +60,6 @@ class RecordFile {
   int BeginRead() { return RunOnce(beginRead_); }
   int Commit() { return RunOnce(commit_); }
   int Rollback() { return RunOnce(rollback_); }
-  int Savepoint() { return RunOnce(savepoint_); }
-  int Release() { return RunOnce(release_); }
-  int RollbackToSavepoint() { return RunOnce(rollbackTo_); }
   bool InSqlTransaction() const { return !sqlite3_get_autocommit(db_); }
 
   const Statement& Seek(size_t key, recman::Seek s) const { return keys_[key].seek[static_cast<int>(s)]; }
@@ -71,7 +68,6 @@ class RecordFile {
   const Statement& update() const { return update_; }
   const Statement& erase() const { return erase_; }
   const Statement& row() const { return row_; }
-  const Statement& lastPos() const { return lastPos_; }
   const Statement& bumpSeq() const { return bumpSeq_; }
   const Statement& count() const { return count_; }
 
@@ -94,8 +90,8 @@ class RecordFile {
   bool durable_ = true;   // synchronous FULL in force
   std::unique_ptr<KeyStatements[]> keys_;  // one per key of the layout
   std::array<Statement, kStepCount> step_;  // physical order, by Step
-  Statement insert_, update_, erase_, row_, lastPos_, bumpSeq_, count_;  // record work
-  Statement begin_, beginRead_, commit_, rollback_, savepoint_, release_, rollbackTo_;  // control
+  Statement insert_, update_, erase_, row_, bumpSeq_, count_;  // record work
+  Statement begin_, beginRead_, commit_, rollback_;  // control
 };
 
 }  // namespace recman

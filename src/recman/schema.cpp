@@ -2,8 +2,17 @@
 
 namespace recman {
 
-std::string KeyColumn(size_t key) { return "k" + std::to_string(key); }
-std::string SeqColumn(size_t key) { return "s" + std::to_string(key); }
+std::string KeyColumn(size_t key) {
+  std::string name = "k";
+  name += std::to_string(key);
+  return name;
+}
+
+std::string SeqColumn(size_t key) {
+  std::string name = "s";
+  name += std::to_string(key);
+  return name;
+}
 
 std::vector<std::string> CreateStatements(const FileLayout& layout) {
   std::vector<std::string> out;
@@ -77,15 +86,19 @@ std::string StepSql(Step step) {
 }
 
 std::string InsertSql(const FileLayout& layout) {
-  std::string cols = "pos, ver, data";
-  std::string vals = "?1, 1, ?2";
-  int n = 2;
+  // A new record's sequence among duplicates is its own position: the
+  // position AUTOINCREMENT is about to hand out.
+  const std::string nextPos =
+      "(SELECT coalesce(max(seq), 0) + 1 FROM sqlite_sequence WHERE name = 'records')";
+  std::string cols = "ver, data";
+  std::string vals = "1, ?1";
+  int n = 1;
   for (size_t k = 0; k < layout.keys.size(); ++k) {
     cols += ", " + KeyColumn(k);
     vals += ", ?" + std::to_string(++n);
     if (layout.keys[k].duplicates) {
       cols += ", " + SeqColumn(k);
-      vals += ", ?" + std::to_string(++n);
+      vals += ", " + nextPos;
     }
   }
   return "INSERT INTO records(" + cols + ") VALUES(" + vals + ")";

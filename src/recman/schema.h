@@ -34,7 +34,8 @@ enum class Step { kFirst, kLast, kNext, kPrevious, kAt };
 inline constexpr int kStepCount = 5;
 std::string StepSql(Step step);
 
-// INSERT: ?1 pos, ?2 data, then k and (duplicates only) s of every key.
+// INSERT: ?1 data, then k of every key; the position comes from
+// AUTOINCREMENT and is also the sequence of every duplicate key.
 std::string InsertSql(const FileLayout& layout);
 // UPDATE of pos ?1: ?2 data, then k and (duplicates only) s of every key.
 std::string UpdateSql(const FileLayout& layout);

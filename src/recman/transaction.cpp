@@ -39,38 +39,25 @@ int FailureStatus(Engine& engine, RecordFile& file, int rc, Access access) {
 }
 
 WriteScope::~WriteScope() {
-  if (!open_) return;
-  if (inClientTransaction_) {
-    file_->RollbackToSavepoint();
-    file_->Release();
-  } else {
-    file_->Rollback();
-  }
+  if (open_) file_->Rollback();
 }
 
-int WriteScope::Begin() {
+int WriteScope::Begin(bool grouped) {
   if (!file_->writable()) return B_ACCESS_DENIED;
-  if (engine_.transaction().active) {
-    int status = JoinTransaction(engine_, file_, access_);
-    if (status != B_NO_ERROR) return status;
-    int rc = file_->Savepoint();
-    if (rc != SQLITE_DONE) return FailureStatus(engine_, *file_, rc, access_);
-    inClientTransaction_ = true;
-  } else {
-    int rc = file_->BeginWrite();
-    if (rc != SQLITE_DONE) return StatusFromSqlite(rc, access_);
-  }
+  if (engine_.transaction().active) return JoinTransaction(engine_, file_, access_);
+  if (!grouped) return B_NO_ERROR;
+  const int rc = file_->BeginWrite();
+  if (rc != SQLITE_DONE) return StatusFromSqlite(rc, access_);
   open_ = true;
   return B_NO_ERROR;
 }
 
 int WriteScope::Commit() {
-  int rc = inClientTransaction_ ? file_->Release() : file_->Commit();
-  if (rc == SQLITE_DONE) {
-    open_ = false;
-    return B_NO_ERROR;
-  }
-  return FailureStatus(engine_, *file_, rc, access_);
+  if (!open_) return B_NO_ERROR;
+  const int rc = file_->Commit();
+  if (rc != SQLITE_DONE) return StatusFromSqlite(rc, access_);
+  open_ = false;
+  return B_NO_ERROR;
 }
 
 int OpBegin(Engine& engine, Call&) {

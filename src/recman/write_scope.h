@@ -1,5 +1,11 @@
-// Makes one write operation atomic: its own SQLite transaction outside the
-// client's transaction, a savepoint inside it.
+// Frames one write operation. Inside the client's transaction the file is
+// joined and every statement runs in that transaction. Outside it, a write
+// made of one statement runs on its own (SQLite makes each statement atomic
+// and durable), and a write that reads before it writes takes the write lock
+// first, so that nobody changes the file between the read and the write.
+// A failed statement undoes only itself: the engine's multi-statement
+// writes only write in their last statement, or write what may be lost
+// (a skipped sequence number).
 #pragma once
 
 #include <memory>
@@ -17,8 +23,10 @@ class WriteScope {
   WriteScope(const WriteScope&) = delete;
   WriteScope& operator=(const WriteScope&) = delete;
 
-  // Takes the write lock. Returns 0 or a status (85/84 after the wait, 46).
-  int Begin();
+  // Starts the write; grouped asks for the write lock now (several
+  // statements that must see one state). Returns 0 or a status (85/84 after
+  // the wait, 46).
+  int Begin(bool grouped);
   // Makes the work permanent (durable outside a transaction). Returns 0 or
   // a status; on failure the work is undone.
   int Commit();
@@ -27,8 +35,7 @@ class WriteScope {
   Engine& engine_;                    // the engine of the call
   std::shared_ptr<RecordFile> file_;  // the file written
   Access access_;                     // file or record work
-  bool inClientTransaction_ = false;  // a savepoint, not a transaction
-  bool open_ = false;                 // begun and neither committed nor undone
+  bool open_ = false;  // began an SQLite transaction of its own, not yet ended
 };
 
 }  // namespace recman
