@@ -21,15 +21,15 @@ constexpr const char* kConnectionSettings =
     "PRAGMA cache_size = -65536; PRAGMA mmap_size = 0; PRAGMA temp_store = MEMORY; "
     "PRAGMA synchronous = FULL;";
 
-// SQLite results that say the file can be read but its WAL index cannot be
-// set up: a read-only medium or directory.
-bool NeedsImmutableRetry(int rc) {
+}  // namespace
+
+bool RecordFile::NeedsImmutableRetry(int rc) {
   const int primary = rc & 0xff;
   return primary == SQLITE_CANTOPEN || primary == SQLITE_READONLY ||
          rc == SQLITE_IOERR_SHMOPEN || rc == SQLITE_IOERR_SHMSIZE || rc == SQLITE_IOERR_SHMMAP;
 }
 
-std::string UriFor(const std::string& path) {
+std::string RecordFile::ImmutableUri(const std::string& path) {
   std::string uri = "file:";
   for (unsigned char c : path) {
     if (c == '%' || c == '?' || c == '#' || c < 0x20) {
@@ -42,6 +42,8 @@ std::string UriFor(const std::string& path) {
   }
   return uri + "?immutable=1";
 }
+
+namespace {
 
 void SyncDirectoryOf(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -70,9 +72,9 @@ int CreateStatus(sqlite3* db, int rc) {
   return B_CREATE_IO_ERROR;
 }
 
-// Reads and checks the identification row. Returns the SQLite code of a
-// failure, or SQLITE_OK with *status set (0, or 30 for a file not ours).
-int ReadHeader(sqlite3* db, FileLayout* layout, int* status) {
+}  // namespace
+
+int RecordFile::ReadHeader(sqlite3* db, FileLayout* layout, int* status) {
   Statement header;
   int rc = header.Prepare(db, ReadHeaderSql());
   if (rc != SQLITE_OK) return rc;
@@ -97,8 +99,6 @@ int ReadHeader(sqlite3* db, FileLayout* layout, int* status) {
   *status = B_NO_ERROR;
   return SQLITE_OK;
 }
-
-}  // namespace
 
 RecordFile::~RecordFile() {
   keys_.reset();
@@ -133,7 +133,7 @@ int RecordFile::Open(const std::string& path, std::unique_ptr<RecordFile>* out) 
     // it stands. Nobody can change it there.
     sqlite3_close_v2(file->db_);
     file->db_ = nullptr;
-    rc = sqlite3_open_v2(UriFor(path).c_str(), &file->db_,
+    rc = sqlite3_open_v2(ImmutableUri(path).c_str(), &file->db_,
                          SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) return StatusFromSqlite(rc, Access::kOpen);
     sqlite3_extended_result_codes(file->db_, 1);

@@ -34,6 +34,15 @@ class RecordFile {
   // with layout. Returns 0 or a status (25, 18, 46, 2).
   static int Create(const std::string& path, const FileLayout& layout);
 
+  // Reads and checks the identification row of db. Returns the SQLite code
+  // of a failure, or SQLITE_OK with *status 0 (layout filled) or 30.
+  static int ReadHeader(sqlite3* db, FileLayout* layout, int* status);
+  // True when SQLite result rc means the WAL index cannot be set up (a
+  // read-only medium): the file can still be read as immutable.
+  static bool NeedsImmutableRetry(int rc);
+  // The URI that opens path read-only as immutable.
+  static std::string ImmutableUri(const std::string& path);
+
   const std::string& path() const { return path_; }
   const FileLayout& layout() const { return layout_; }
   sqlite3* db() const { return db_; }
