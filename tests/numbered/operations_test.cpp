@@ -71,8 +71,10 @@ TEST_F(Operations, EveryNumberWritesReadsAndDeletesInItsOwnFile) {
     ASSERT_EQ(link_.DB_Stat(row.dbno, buffer.data()), 0);
     BtrFileSpec stat;
     std::memcpy(&stat, buffer.data(), sizeof stat);
-    EXPECT_EQ(stat.recordLength, row.recordLength);
-    EXPECT_EQ(stat.numberOfRecords, 1u);
+    const unsigned recordLength = stat.recordLength;  // packed fields: copied out
+    const unsigned records = stat.numberOfRecords;
+    EXPECT_EQ(recordLength, row.recordLength);
+    EXPECT_EQ(records, 1u);
 
     std::vector<char> first(row.recordLength, 0);
     char key[256] = {};
@@ -97,37 +99,23 @@ TEST_F(Operations, EveryNumberWritesReadsAndDeletesInItsOwnFile) {
 TEST_F(Operations, OrdinaryOutcomesComeBackWithoutABox) {
   Use({250});
   std::vector<char> a = MakeRecord(250, {"P1", "A"});
-  std::vector<char> b = MakeRecord(250, {"P1", "B"});
-  ASSERT_EQ(link_.DB_Insert(250, b.data()), 0);
   ASSERT_EQ(link_.DB_Insert(250, a.data()), 0);
   EXPECT_EQ(link_.DB_Insert(250, a.data()), 5);
 
-  std::vector<char> data(400, 0);
-  char key[256] = {};
-  EXPECT_EQ(link_.DB_GetLAST(250, 0, data.data(), key), 0);
-  EXPECT_EQ(data, b);
-  EXPECT_EQ(link_.DB_GetNEXT(250, 0, data.data(), key), 9);
-  EXPECT_EQ(link_.DB_GetPREV(250, 0, data.data(), key), 0);
-  EXPECT_EQ(data, a);
-  std::memcpy(key + 21, "AA", 3);
-  EXPECT_EQ(link_.DB_GetEQ(250, 0, data.data(), key), 4);
-  EXPECT_EQ(link_.DB_GetGR(250, 0, data.data(), key), 0);
-  EXPECT_EQ(data, b);
-  std::memcpy(key + 21, "C", 2);  // the read wrote B's key back
-  EXPECT_EQ(link_.DB_GetGREQ(250, 0, data.data(), key), 9);
-
   // Update and delete of a key that is not stored: 4, and no write at all.
   ScriptedBtrieve script;
-  std::vector<char> missing = MakeRecord(250, {"P9", "Z"});
+  std::vector<char> missing = MakeRecord(250, {"P1", "Z"});
   const std::vector<char> before = missing;
   EXPECT_EQ(link_.DB_Update(250, missing.data()), 4);
   EXPECT_EQ(link_.DB_Delete(250, missing.data()), 4);
   EXPECT_EQ(script.CountOf(B_UPDATE) + script.CountOf(B_DELETE), 0u);
   EXPECT_EQ(missing, before);
-  EXPECT_EQ(boxes_.count(), 0u);
+  EXPECT_EQ(Find(250, a), a);
+
   std::vector<char> stat(40980, 0);
   EXPECT_EQ(link_.DB_Stat(250, stat.data()), 0);
   EXPECT_EQ(script.calls().back().dataLen, 40980u);
+  EXPECT_EQ(boxes_.count(), 0u);
 }
 
 TEST_F(Operations, ConflictIsReadAgainAndRetriedUntilItClears) {
