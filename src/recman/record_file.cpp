@@ -45,9 +45,7 @@ std::string RecordFile::ImmutableUri(const std::string& path) {
 
 namespace {
 
-void SyncDirectoryOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  const std::string dir = slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
+void SyncDirectoryOf(const std::string& dir) {
   int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd >= 0) {
     ::fsync(fd);
@@ -184,6 +182,13 @@ int RecordFile::PrepareAll() {
 }
 
 int RecordFile::Create(const std::string& path, const FileLayout& layout) {
+  // A directory that cannot be written (read-only medium, no permission)
+  // says so here; SQLite would only report that it cannot open the file.
+  const size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
+  if (::access(dir.c_str(), W_OK) != 0) {
+    return errno == EROFS || errno == EACCES || errno == EPERM ? B_ACCESS_DENIED : B_CREATE_IO_ERROR;
+  }
   const std::string temp = path + ".creating-" + std::to_string(::getpid());
   RemoveWithCompanions(temp);
   sqlite3* db = nullptr;
@@ -227,7 +232,7 @@ int RecordFile::Create(const std::string& path, const FileLayout& layout) {
     RemoveWithCompanions(temp);
     return err == ENOSPC ? B_DISK_FULL : (err == EROFS || err == EACCES ? B_ACCESS_DENIED : B_CREATE_IO_ERROR);
   }
-  SyncDirectoryOf(path);
+  SyncDirectoryOf(dir);
   return B_NO_ERROR;
 }
 
