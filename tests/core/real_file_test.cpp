@@ -86,8 +86,8 @@ TEST(RealFile, PatientFileThroughEveryOperation) {
 
   FileDescriptionType info{};
   EXPECT_EQ(rec->GetDBInfo(&info), 0);
-  EXPECT_EQ(info.fileSpec.recordLength, 64);
-  EXPECT_EQ(info.fileSpec.numberOfRecords, 2u);
+  EXPECT_EQ(+info.fileSpec.recordLength, 64);  // packed: read by value
+  EXPECT_EQ(+info.fileSpec.numberOfRecords, 2u);
   EXPECT_EQ(rec->GetDataLength(), 64u);
 
   // A copy closes the shared file; the source's own Close then fails silently.
