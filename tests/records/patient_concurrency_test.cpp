@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "reclink/btrieve.h"
 #include "reclink/hooks.h"
 #include "reclink/records/patient.h"
 #include "record_db.h"
@@ -73,6 +74,46 @@ TEST_F(RecordDbTest, ConcurrentInsertsNeverShareOrLoseANumber) {
     std::snprintf(expected, sizeof expected, "%010d", i + 1);
     EXPECT_EQ(numbers[i], expected);  // 1 to total, none shared, none skipped
   }
+}
+
+// The child's side of a contended insert: exit code 0 when InsertPatientData
+// failed with a lock status after a box that names the file and that status.
+int InsertAgainstAHeldLock(const std::string& dir) {
+  BtrSetLockTimeout(100);
+  std::vector<std::string> boxes;
+  SetMessageBoxHook([&boxes](const MessageBoxCall& call) { boxes.push_back(call.text); });
+  CPatientDB patients(dir.c_str());
+  if (patients.Open(BTR_OPEN_NORMAL) != 0) return 2;
+  std::memset(patients.GetRecordBuffer(), 0, CPatientDB::kRecordLength);
+  int status = patients.InsertPatientData();
+  if (status != B_FILE_INUSE && status != B_RECORD_INUSE) return 3;
+  if (boxes.empty()) return 4;
+  std::string last = "PATIENT_DB BO_INSERT Status = " + std::to_string(status);
+  if (boxes.back().find(last) == std::string::npos) return 5;
+  return 0;
+}
+
+TEST_F(RecordDbTest, AnInsertBlockedByAnotherProcessFailsAfterItsBox) {
+  CreateFiles({"PATIENT1.BTR"});
+  CPatientDB holder(dir().c_str());
+  OpenOk(holder);
+  std::memset(holder.GetRecordBuffer(), 0, CPatientDB::kRecordLength);
+  ASSERT_EQ(holder.InsertPatientData(), 0);
+  ASSERT_EQ(holder.BeginTran(), 0);
+  ASSERT_EQ(holder.GetLAST(), 0);  // the transaction now holds the file
+
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) _exit(InsertAgainstAHeldLock(dir()));
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  holder.AbortTran();
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+
+  holder.SetKey(0);
+  ASSERT_EQ(holder.GetLAST(), 0);
+  EXPECT_STREQ(holder.GetRecordBuffer(), "0000000001");  // nothing was added
 }
 
 }  // namespace

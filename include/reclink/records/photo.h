@@ -19,7 +19,8 @@ class RECLINK_EXPORT CPhotoDB : public reclink::RecordClass<reclink::RecordFile:
 
   // Reads the photo of patient key a1 with photo number a2. 0 found, 4 not found (record buffer zeroed); needs Open.
   int GetPhotoData(char const* a1, char const* a2);
-  // The patient's next photo number: the highest stored one plus 1, at least 1.
+  // The patient's next photo number: the highest stored one plus 1 (at most
+  // 2147483647), at least 1.
   // Reserves nothing.
   int GetNextPhotoNo(char const* patientKey);
   // The next sort number of the group (patient, group1, group2) as ten digits;
