@@ -27,7 +27,12 @@ TEST(RealFile, PatientFileThroughEveryOperation) {
   };
   auto key = [&](const char* number) { rec->SetKeyBuffer(const_cast<char*>(number), 10); };
 
-  EXPECT_EQ(rec->GetFIRST(), B_FILE_NOT_OPEN);  // the one box of this test
+  EXPECT_EQ(rec->GetFIRST(), B_FILE_NOT_OPEN);
+  TestRecord missing("MISSING_DB", (dir.path() + "\\MISSING.BTR").c_str());
+  missing.SetKeyBuffer(const_cast<char*>("saved"), 5);
+  EXPECT_EQ(missing.Open(BTR_OPEN_NORMAL), -1);  // the empty name reaches the manager
+  EXPECT_EQ(missing.IsOpen(), 0);
+  EXPECT_STREQ(missing.GetKeyBuffer(), "saved");
   ASSERT_EQ(rec->Open(BTR_OPEN_NORMAL), 0);
   EXPECT_EQ(rec->GetFIRST(), B_END_OF_FILE);
   EXPECT_EQ(rec->IsEOF(), 1);
@@ -95,8 +100,10 @@ TEST(RealFile, PatientFileThroughEveryOperation) {
   rec->Close();
   EXPECT_NE(rec->GetLastStatus(), 0);
   EXPECT_EQ(rec->GetPosition(), 0u);
-  ASSERT_EQ(boxes.count(), 1u);
+  ASSERT_EQ(boxes.count(), 2u);
   EXPECT_EQ(boxes.calls()[0].text, BoxText("PATIENT_DB", "BO_GETFIRST", 3));
+  EXPECT_EQ(boxes.calls()[1].text, BoxText("MISSING_DB", "BO_OPEN", missing.GetLastStatus()));
+  EXPECT_NE(missing.GetLastStatus(), 0);
 }
 
 // Point-lat key 0: patient key (21) and sub-key (11).
