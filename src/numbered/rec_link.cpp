@@ -2,8 +2,6 @@
 
 #include "reclink/rec_link.h"
 
-#include <cstring>
-
 #include "core/point_lat.h"
 #include "numbered/db_number_table.h"
 #include "platform/btrieve_entry.h"

@@ -5,6 +5,7 @@
 
 #include "numbered/db_number_table.h"
 #include "numbered/last_delim.h"
+#include "numbered/statuses.h"
 #include "platform/winapi.h"
 #include "reclink/btrieve.h"
 #include "reclink/rec_link.h"
@@ -14,7 +15,6 @@ namespace {
 
 constexpr int kShortPathSize = 256;     // bytes of the short-path buffer
 constexpr int kProfileValueSize = 99;   // the directory read takes at most 98 bytes
-constexpr int kStatusNoMemory = 101;    // the owner block could not be had
 
 }  // namespace
 
@@ -53,8 +53,8 @@ int CRecLink::OpenSlot(char const* longPath, int dbno, int mode) {
   char* ownerBlock = owner != nullptr ? static_cast<char*>(GlobalLock(owner)) : nullptr;
   if (ownerBlock == nullptr) {
     if (owner != nullptr) GlobalFree(owner);
-    DB_ErrMessage(dbno, "BO_OPEN", kStatusNoMemory);
-    return kStatusNoMemory;
+    DB_ErrMessage(dbno, "BO_OPEN", reclink::numbered::kStatusNoMemory);
+    return reclink::numbered::kStatusNoMemory;
   }
   int status = RECLINK(B_OPEN, GetPos(dbno), ownerBlock, &length, shortPath, mode);
   GlobalUnlock(owner);

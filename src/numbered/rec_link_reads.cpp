@@ -18,7 +18,7 @@ int CRecLink::GetRecord(int op, int silent, char const* label, char const* dbnoF
 
   int status = RECLINK(op, slot, static_cast<char*>(data), &length, static_cast<char*>(key),
                        keyNum);
-  if (dbno == kPointLatNumber) PointLatConv(data);
+  if (dbno == kPointLatNumber && data != nullptr) PointLatConv(data);
   if (status != 0 && status != silent) DB_ErrMessage(dbno, label, static_cast<short>(status));
   return status;
 }

@@ -2,12 +2,12 @@
 // record by key 0 rebuilt from the caller's record, in a work copy, so the
 // caller's buffer is never overwritten by a read.
 
+#include "numbered/statuses.h"
 #include "reclink/btrieve.h"
 #include "reclink/rec_link.h"
 
 namespace {
 
-constexpr int kStatusNoMemory = 101;        // no work buffers could be had
 constexpr unsigned int kStatLength = 40980;  // bytes offered to Stat
 
 }  // namespace
@@ -19,8 +19,8 @@ int CRecLink::DB_Insert(int dbno, void* data) {
 
   LockWkBuf(dbno, data);
   if (!HasWorkBuffers()) {
-    DB_ErrMessage(dbno, "BO_INSERT", kStatusNoMemory);
-    return kStatusNoMemory;
+    DB_ErrMessage(dbno, "BO_INSERT", reclink::numbered::kStatusNoMemory);
+    return reclink::numbered::kStatusNoMemory;
   }
   int status = RECLINK(B_INSERT, slot, static_cast<char*>(wkCopy_), &length,
                        static_cast<char*>(wkKey_), 0);
@@ -39,8 +39,8 @@ int CRecLink::RewriteRecord(int op, char const* label, char const* dbnoFormat, i
 
   LockWkBuf(dbno, data);
   if (!HasWorkBuffers()) {
-    DB_ErrMessage(dbno, label, kStatusNoMemory);
-    return kStatusNoMemory;
+    DB_ErrMessage(dbno, label, reclink::numbered::kStatusNoMemory);
+    return reclink::numbered::kStatusNoMemory;
   }
   char* copy = static_cast<char*>(wkCopy_);
   char* key = static_cast<char*>(wkKey_);
