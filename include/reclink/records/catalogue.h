@@ -85,7 +85,7 @@ constexpr KeyLayout kPatientSub = Key2(0, 21, 21, 11);
 
 // clang-format off
 inline constexpr RecordFileRow kTable[] = {
-  // class                 ident                  file                    rec   pk  prime key        completes keys
+  // class               ident                  file                    record pk  prime key  completes  keys
   {"CAddLatDB",           "ADDLAT_DB",           "ADDLAT.BTR",           2000, 32, R::kStrings, false, 1, {kPatientSub}},
   {"CBodyDB",             "BODY_DB",             "BODY.BTR",              400, 21, R::kStrings, false, 1, {Key1(0, 21)}},
   {"CCaseInfoDB",         "CASE_DB",             "CASE.BTR",               64,  8, R::kStrings, false, 1, {Key2(0, 4, 4, 4)}},
@@ -146,10 +146,11 @@ inline constexpr RecordFileRow kTable[] = {
 // clang-format on
 }  // namespace catalogue_detail
 
-// The table.
+// Every record file of a database, in the order of RecordFile.
 inline constexpr const auto& kRecordFiles = catalogue_detail::kTable;
 
-inline constexpr int kRecordFileCount = static_cast<int>(sizeof(kRecordFiles) / sizeof(kRecordFiles[0]));
+inline constexpr int kRecordFileCount =
+    static_cast<int>(sizeof(kRecordFiles) / sizeof(kRecordFiles[0]));  // rows of the table
 
 // The row of file f.
 constexpr const RecordFileRow& RecordFileOf(RecordFile f) { return kRecordFiles[static_cast<int>(f)]; }
