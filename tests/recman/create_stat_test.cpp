@@ -81,15 +81,15 @@ TEST(StatTest, ReportsSpecificationsAndCountsAndClones) {
   ASSERT_EQ(len, spec.size());
   BtrFileSpec fs;
   std::memcpy(&fs, out.data(), sizeof fs);
-  EXPECT_EQ(fs.recordLength, 48);
-  EXPECT_EQ(fs.pageSize, 1024);
-  EXPECT_EQ(fs.numberOfKeys, 2);
-  EXPECT_EQ(fs.numberOfRecords, 5u);
+  EXPECT_EQ(+fs.recordLength, 48);
+  EXPECT_EQ(+fs.pageSize, 1024);
+  EXPECT_EQ(+fs.numberOfKeys, 2);
+  EXPECT_EQ(+fs.numberOfRecords, 5u);
   BtrKeySpec ks[3];
   std::memcpy(ks, out.data() + sizeof fs, sizeof ks);
-  EXPECT_EQ(ks[0].uniqueValues, 5u);
-  EXPECT_EQ(ks[2].uniqueValues, 2u);
-  EXPECT_EQ(ks[2].flags, B_KEY_DUPLICATES | B_KEY_MODIFIABLE | B_KEY_DESCENDING | B_KEY_EXTENDED_TYPE);
+  EXPECT_EQ(+ks[0].uniqueValues, 5u);
+  EXPECT_EQ(+ks[2].uniqueValues, 2u);
+  EXPECT_EQ(+ks[2].flags, B_KEY_DUPLICATES | B_KEY_MODIFIABLE | B_KEY_DESCENDING | B_KEY_EXTENDED_TYPE);
   // Apart from the counts, exactly what Create received.
   for (BtrKeySpec& k : ks) k.uniqueValues = 0;
   fs.numberOfRecords = 0;
@@ -111,7 +111,7 @@ TEST(StatTest, ReportsSpecificationsAndCountsAndClones) {
   len = static_cast<uint32_t>(out.size());
   ASSERT_EQ(BTRCALL(B_STAT, c.pos, out.data(), &len, c.keyBuf, 255, 0), 0);
   std::memcpy(&fs, out.data(), sizeof fs);
-  EXPECT_EQ(fs.numberOfRecords, 1u);
+  EXPECT_EQ(+fs.numberOfRecords, 1u);
   EXPECT_EQ(c.Close(), 0);
   EXPECT_EQ(f.Close(), 0);
 }
