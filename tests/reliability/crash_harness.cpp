@@ -68,6 +68,10 @@ CrashRunReport RunCrashCycles(const CrashRunOptions& o) {
   std::mt19937_64 rng(o.seed);
   for (int cycle = 0; cycle < o.cycles; ++cycle) {
     uint64_t workerSeed = rng();
+    std::error_code ec;
+    uint64_t logStart = std::filesystem::exists(LogName(o.dir), ec)
+                            ? std::filesystem::file_size(LogName(o.dir), ec)
+                            : 0;
     int readyFd = -1;
     pid_t pid = Spawn(o, workerSeed, &readyFd);
     if (pid < 0) {
@@ -100,7 +104,7 @@ CrashRunReport RunCrashCycles(const CrashRunOptions& o) {
       report.killedByTimer++;
     }
     std::string error;
-    std::vector<LogEntry> cycleLog = LastCycle(ReadLog(LogName(o.dir), &error));
+    std::vector<LogEntry> cycleLog = LastCycle(ReadLog(LogName(o.dir), &error, logStart));
     std::string problem = error.empty() ? checker.CheckCycle(cycleLog) : error;
     if (problem.empty() && o.checkFiles) problem = checker.CheckFileIntegrity();
     if (!problem.empty()) report.problems.push_back(where + problem);

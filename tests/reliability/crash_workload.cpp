@@ -104,9 +104,10 @@ bool ParseEntry(const std::string& line, LogEntry* out) {
   return true;
 }
 
-std::vector<LogEntry> ReadLog(const std::string& path, std::string* error) {
+std::vector<LogEntry> ReadLog(const std::string& path, std::string* error, uint64_t offset) {
   std::vector<LogEntry> entries;
   std::ifstream in(path, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(offset));
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   size_t start = 0;
   for (size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1) {

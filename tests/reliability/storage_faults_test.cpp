@@ -45,12 +45,12 @@ std::map<uint32_t, uint32_t> ReadAll(const std::string& dir) {
   return out;
 }
 
-// Problems the record-file check finds in path; 0 while there is no check.
+// Problems the record-file check finds in path.
 int Check(const std::string& path) {
   std::string problems;
-  std::optional<int> found = CheckRecordFile(path, &problems);
+  int found = CheckRecordFile(path, &problems);
   EXPECT_EQ(problems, "");
-  return found.value_or(0);
+  return found;
 }
 
 // Positions f on record id (Get Equal on key 0); returns the status.
