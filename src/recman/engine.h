@@ -20,6 +20,8 @@ struct Transaction {
   bool active = false;                              // Begin was called
   std::vector<std::shared_ptr<RecordFile>> files;   // joined files, in order of first access
   int failure = 0;  // status of an error that undid part of the work; End reports it
+  int64_t id = 0;   // identifies the transaction in files it leaves markers in
+  RecordFile* firstWritten = nullptr;  // the file written first: decides a commit over several
 };
 
 class Engine {

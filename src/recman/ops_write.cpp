@@ -5,6 +5,7 @@
 
 #include "recman/call.h"
 #include "recman/key_codec.h"
+#include "recman/multi_commit.h"
 #include "recman/write_scope.h"
 #include "reclink/btrieve.h"
 
@@ -140,6 +141,8 @@ int OpInsert(Engine& engine, Call& call) {
     if (rc != SQLITE_DONE) return FailureStatus(engine, file, rc, Access::kFile);
   }
   const int64_t pos = sqlite3_last_insert_rowid(file.db());
+  status = NoteWrite(engine, file, pos, true);
+  if (status != B_NO_ERROR) return status;
   const std::vector<int64_t> seq(layout.keys.size(), pos);
   status = scope.Commit();
   if (status != B_NO_ERROR) return status;
@@ -200,6 +203,8 @@ int OpUpdate(Engine& engine, Call& call) {
     if (rc != SQLITE_ROW) return FailureStatus(engine, file, rc, Access::kRecord);
     seq[k] = sqlite3_column_int64(*use, 0);
   }
+  status = NoteWrite(engine, file, cursor->recordPos, false);
+  if (status != B_NO_ERROR) return status;
   {
     StatementUse use(file.update());
     sqlite3_bind_int64(*use, 1, cursor->recordPos);
@@ -225,6 +230,8 @@ int OpDelete(Engine& engine, Call& call) {
 
   WriteScope scope(engine, cursor->file, Access::kRecord);
   status = scope.Begin(false);
+  if (status != B_NO_ERROR) return status;
+  status = NoteWrite(engine, file, cursor->recordPos, false);
   if (status != B_NO_ERROR) return status;
   {
     StatementUse use(file.erase());

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "recman/lock_wait.h"
+#include "recman/multi_commit.h"
 #include "recman/status_map.h"
 #include "reclink/btrieve.h"
 
@@ -100,8 +101,8 @@ int RecordFile::ReadHeader(sqlite3* db, FileLayout* layout, int* status) {
 
 RecordFile::~RecordFile() {
   keys_.reset();
-  for (Statement* s : {&insert_, &update_, &erase_, &row_, &bumpSeq_, &count_, &begin_, &beginRead_,
-                       &commit_, &rollback_}) {
+  for (Statement* s : {&insert_, &update_, &erase_, &row_, &bumpSeq_, &count_, &saveBefore_,
+                       &saveInserted_, &begin_, &beginRead_, &commit_, &rollback_}) {
     s->Finalize();
   }
   for (Statement& s : step_) s.Finalize();
@@ -146,6 +147,7 @@ int RecordFile::Open(const std::string& path, std::unique_ptr<RecordFile>* out) 
   if (rc != SQLITE_OK) return StatusFromSqlite(rc, Access::kOpen);
   rc = file->PrepareAll();
   if (rc != SQLITE_OK) return StatusFromSqlite(rc, Access::kOpen);
+  if (file->writable_) SettleLeftovers(file->db_, file->layout_);
   *out = std::move(file);
   return B_NO_ERROR;
 }
@@ -169,6 +171,8 @@ int RecordFile::PrepareAll() {
       {&row_, RowSql(layout_)},
       {&bumpSeq_, "UPDATE sqlite_sequence SET seq = seq + 1 WHERE name = 'records' RETURNING seq"},
       {&count_, "SELECT count(*) FROM records"},
+      {&saveBefore_, SaveBeforeSql(layout_)},
+      {&saveInserted_, "INSERT OR IGNORE INTO recman_undo(txid, pos, existed) VALUES(?1, ?2, 0)"},
       {&begin_, "BEGIN IMMEDIATE"},
       {&beginRead_, "BEGIN DEFERRED"},
       {&commit_, "COMMIT"},

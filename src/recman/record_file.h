@@ -79,6 +79,8 @@ class RecordFile {
   const Statement& row() const { return row_; }
   const Statement& bumpSeq() const { return bumpSeq_; }
   const Statement& count() const { return count_; }
+  const Statement& saveBefore() const { return saveBefore_; }
+  const Statement& saveInserted() const { return saveInserted_; }
 
   // Open position blocks in this process, and how many of them are exclusive
   // or accelerated.
@@ -86,6 +88,7 @@ class RecordFile {
   int exclusiveCount = 0;    // of those, opened exclusive
   int acceleratedCount = 0;  // of those, opened accelerated
   bool inTransaction = false;  // joined the process's transaction
+  bool txnWritten = false;     // written since it joined
 
  private:
   RecordFile() = default;
@@ -100,6 +103,7 @@ class RecordFile {
   std::unique_ptr<KeyStatements[]> keys_;  // one per key of the layout
   std::array<Statement, kStepCount> step_;  // physical order, by Step
   Statement insert_, update_, erase_, row_, bumpSeq_, count_;  // record work
+  Statement saveBefore_, saveInserted_;  // undo images for transactions over several files
   Statement begin_, beginRead_, commit_, rollback_;  // control
 };
 

@@ -14,6 +14,15 @@ std::string SeqColumn(size_t key) {
   return name;
 }
 
+std::string RowColumns(const FileLayout& layout, bool declared) {
+  std::string cols = declared ? "ver INTEGER, data BLOB" : "ver, data";
+  for (size_t k = 0; k < layout.keys.size(); ++k) {
+    cols += ", " + KeyColumn(k) + (declared ? " BLOB" : "");
+    if (layout.keys[k].duplicates) cols += ", " + SeqColumn(k) + (declared ? " INTEGER" : "");
+  }
+  return cols;
+}
+
 std::vector<std::string> CreateStatements(const FileLayout& layout) {
   std::vector<std::string> out;
   out.push_back(
@@ -28,6 +37,13 @@ std::vector<std::string> CreateStatements(const FileLayout& layout) {
   }
   records += ")";
   out.push_back(records);
+  // What a transaction over several files leaves behind until it is settled:
+  // in every file but the deciding one, a marker and the records as they
+  // were; in the deciding file, the decision.
+  out.push_back("CREATE TABLE recman_pending(txid INTEGER PRIMARY KEY, coordinator TEXT NOT NULL)");
+  out.push_back("CREATE TABLE recman_decided(txid INTEGER PRIMARY KEY, participants TEXT NOT NULL)");
+  out.push_back("CREATE TABLE recman_undo(txid INTEGER NOT NULL, pos INTEGER NOT NULL, "
+                "existed INTEGER NOT NULL, " + RowColumns(layout, true) + ", PRIMARY KEY(txid, pos))");
   for (size_t k = 0; k < layout.keys.size(); ++k) {
     const bool dup = layout.keys[k].duplicates;
     const std::string cols = dup ? KeyColumn(k) + ", " + SeqColumn(k) : KeyColumn(k);
@@ -120,6 +136,22 @@ std::string RowSql(const FileLayout& layout) {
     sql += layout.keys[k].duplicates ? ", " + SeqColumn(k) : std::string(", 0");
   }
   return sql + " FROM records WHERE pos = ?1";
+}
+
+}  // namespace recman
+
+namespace recman {
+
+std::string SaveBeforeSql(const FileLayout& layout) {
+  const std::string cols = RowColumns(layout, false);
+  return "INSERT OR IGNORE INTO recman_undo(txid, pos, existed, " + cols + ") SELECT ?1, pos, 1, " +
+         cols + " FROM records WHERE pos = ?2";
+}
+
+std::string RestoreSql(const FileLayout& layout) {
+  const std::string cols = RowColumns(layout, false);
+  return "INSERT INTO records(pos, " + cols + ") SELECT pos, " + cols +
+         " FROM recman_undo WHERE txid = ?1 AND existed = 1";
 }
 
 }  // namespace recman

@@ -41,6 +41,13 @@ std::string InsertSql(const FileLayout& layout);
 std::string UpdateSql(const FileLayout& layout);
 // The stored ver, data and the s of every key (0 for unique keys) of pos ?1.
 std::string RowSql(const FileLayout& layout);
+// The columns of a stored record after pos: ver, data, k and s columns;
+// with declared, with their types (for CREATE TABLE).
+std::string RowColumns(const FileLayout& layout, bool declared);
+// Keeps record ?2 as it is now under transaction ?1, unless already kept.
+std::string SaveBeforeSql(const FileLayout& layout);
+// Puts back every record that transaction ?1 kept and that existed before.
+std::string RestoreSql(const FileLayout& layout);
 // Column names of key k: k<k> and s<k>.
 std::string KeyColumn(size_t key);
 std::string SeqColumn(size_t key);

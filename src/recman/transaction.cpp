@@ -1,8 +1,13 @@
 // The client's transaction (Begin, End, Abort) and how single operations
 // take part in it.
 #include <sqlite3.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <random>
 
 #include "recman/call.h"
+#include "recman/multi_commit.h"
 #include "recman/write_scope.h"
 #include "reclink/btrieve.h"
 
@@ -65,6 +70,12 @@ int OpBegin(Engine& engine, Call&) {
   if (txn.active) return B_TRANSACTION_IS_ACTIVE;
   txn = Transaction{};
   txn.active = true;
+  // Unique among the processes that may share a file.
+  std::random_device entropy;
+  const uint64_t mix = (uint64_t{entropy()} << 32) ^ entropy() ^
+                       static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                       (static_cast<uint64_t>(::getpid()) << 20);
+  txn.id = static_cast<int64_t>(mix >> 2) + 1;
   return B_NO_ERROR;
 }
 
@@ -75,8 +86,16 @@ int Finish(Engine& engine, bool commit) {
   Transaction& txn = engine.transaction();
   int status = txn.failure;
   if (status != B_NO_ERROR) commit = false;
+  std::vector<std::shared_ptr<RecordFile>> written;
+  for (const auto& file : txn.files) {
+    if (file->txnWritten) written.push_back(file);
+  }
+  if (commit && written.size() > 1) {
+    status = CommitSeveral(txn, written);
+    commit = status == B_NO_ERROR;
+  }
   for (const std::shared_ptr<RecordFile>& file : txn.files) {
-    if (commit) {
+    if (commit && file->InSqlTransaction()) {
       const int rc = file->Commit();
       if (rc != SQLITE_DONE) {
         status = StatusFromSqlite(rc, Access::kFile);
@@ -87,6 +106,7 @@ int Finish(Engine& engine, bool commit) {
       file->Rollback();
     }
     file->inTransaction = false;
+    file->txnWritten = false;
   }
   txn = Transaction{};
   return status;
