@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "command_test_support.h"
 #include "cli/text_codec.h"
@@ -9,6 +10,7 @@
 namespace reclink::cli::test {
 namespace {
 
+// A patient record with number, name and kana (UTF-8, stored as code page 932).
 std::string Patient(const char* number, const char* name, const char* kana) {
   std::string r(3600, '\0');
   std::string n, k;
@@ -75,6 +77,40 @@ TEST_F(DumpCommand, CsvAndJsonQuoteWhatNeedsQuoting) {
   EXPECT_EQ(o.out.front(), '[');
   EXPECT_EQ(o.out.substr(o.out.size() - 3), "\n]\n");
   EXPECT_EQ(Reclink({"dump", tmp_.file("BODY.BTR"), "--format", "json"}).out, "[]\n");
+}
+
+}  // namespace
+}  // namespace reclink::cli::test
+
+namespace reclink::cli::test {
+namespace {
+
+TEST(CheckCommand, SoundDatabasePassesAndEachFaultIsNamed) {
+  TempDir tmp;
+  ASSERT_EQ(Reclink({"init", tmp.path()}).status, 0);
+  InsertAll(tmp.file("PATIENT1.BTR"), {Patient("0000000001", "山田 太郎", "ヤマダ タロウ")});
+  Outcome o = Reclink({"check", tmp.path()});
+  EXPECT_EQ(o.status, 0) << o.out << o.err;
+  EXPECT_NE(o.out.find("PATIENT1.BTR: ok, 1 records\n"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("checked 44 files: no problems\n"), std::string::npos) << o.out;
+  EXPECT_EQ(Reclink({"check", tmp.file("BODY.BTR")}).status, 0);
+
+  // A body file of the wrong layout, a file that is no record file, a missing file.
+  Spit(tmp.file("body.des"), "record=300 key=1\nposition=1 length=21 type=zstring\n");
+  ASSERT_EQ(Reclink({"create", tmp.file("BODY.BTR"), tmp.file("body.des"), "--force"}).status, 0);
+  Spit(tmp.file("JUNK.BTR"), "this is not a record file");
+  std::filesystem::remove(tmp.file("LAS.BTR"));
+  o = Reclink({"check", tmp.path()});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.out.find("BODY.BTR: record length 300, the database's BODY.BTR has 400\n"),
+            std::string::npos)
+      << o.out;
+  EXPECT_NE(o.out.find("JUNK.BTR: "), std::string::npos) << o.out;
+  EXPECT_EQ(o.out.find("JUNK.BTR: ok"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("LAS.BTR: missing\n"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("checked 44 files: 3 problems\n"), std::string::npos) << o.out;
+  EXPECT_EQ(Reclink({"check", tmp.file("JUNK.BTR")}).status, 1);
+  EXPECT_EQ(Reclink({"check", tmp.file("NONE.BTR")}).status, 1);
 }
 
 }  // namespace

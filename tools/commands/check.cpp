@@ -120,7 +120,9 @@ int RunCheck(const Args& args, Io& io) {
     }
   }
   io.out << "checked " << files.size() << " files: "
-         << (problems ? std::to_string(problems) + " problems" : std::string("no problems")) << "\n";
+         << (problems == 0   ? std::string("no problems")
+             : problems == 1 ? std::string("1 problem")
+                             : std::to_string(problems) + " problems") << "\n";
   return problems ? kExitFailure : kExitOk;
 }
 

@@ -46,6 +46,12 @@ const std::vector<Command>& Commands() {
        "their key type. Other non-zero bytes are shown in hexadecimal with their\n"
        "offsets. Default: key 0, text.\n",
        {1, 1, {"--key", "--format"}, {}}, RunDump},
+      {"check", "DIR|FILE", "verify record files and report what is wrong",
+       "Checks storage integrity, every record's keys against the indexes and the\n"
+       "record lengths of FILE, or of every .BTR file in DIR (and, for a database\n"
+       "directory, each file's record length against the catalogue). Exit status\n"
+       "1 when anything is wrong.\n",
+       {1, 1, {}, {}}, RunCheck},
       {"patients", "DIR [--name NAME | --kana KANA | --number N]", "find patients and print them",
        "Without an option every patient is listed in number order. --name and\n"
        "--kana list the patients with exactly that name or reading; --number\n"
