@@ -84,7 +84,7 @@ int RunLoad(const Args& args, Io& io) {
   SequentialReader reader(in, spec.recordLength);
   Progress progress(io.err, io.terminal, "loading " + path, total);
   uint64_t count = 0;
-  while (reader.Next(&record) == SequentialReader::Result::kRecord) {
+  while ((r = reader.Next(&record)) == SequentialReader::Result::kRecord) {
     status = file.Insert(record);
     if (status != 0) {
       progress.Finish();
@@ -98,6 +98,10 @@ int RunLoad(const Args& args, Io& io) {
     progress.Update(++count);
   }
   progress.Finish();
+  if (r == SequentialReader::Result::kError) {  // the input changed since it was checked
+    AbortTransaction();
+    return Failure(io, "load", inPath + ": " + reader.error() + "; " + path + " is unchanged");
+  }
   status = EndTransaction();
   if (status != 0) {
     AbortTransaction();
