@@ -30,7 +30,7 @@ class RecordDbTest : public ::testing::Test {
   // Opens object, expecting success.
   static void OpenOk(CBaseRecLink& object);
 
-  TempDir tmp_;            // the database directory and the profile
+  TempDir tmp_;               // the database directory and the profile
   MessageBoxRecorder boxes_;  // every box shown during the test
 };
 
