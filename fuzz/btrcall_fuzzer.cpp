@@ -148,7 +148,7 @@ void Damage(FuzzInput& in) {
       in.Bytes(bytes.data(), bytes.size());
       FILE* f = std::fopen(target.c_str(), "wb");
       if (f == nullptr) return;
-      std::fwrite(bytes.data(), 1, bytes.size(), f);
+      if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
       std::fclose(f);
       break;
     }
