@@ -17,7 +17,7 @@ std::string OtherText(const std::vector<ByteRun>& runs) {
   std::string out;
   for (const ByteRun& r : runs) {
     if (!out.empty()) out += ' ';
-    out += "@" + std::to_string(r.offset) + " " + r.hex;
+    out.append("@").append(std::to_string(r.offset)).append(" ").append(r.hex);
   }
   return out;
 }
@@ -146,8 +146,12 @@ int RunDump(const Args& args, Io& io) {
                                    " records: " + StatusText(status));
   }
   if (format == Format::kText) {
-    io.out << count << " records of " << path << " in the order of "
-           << (key < 0 ? std::string("their position") : "key " + std::to_string(key)) << "\n";
+    io.out << count << " records of " << path << " in the order of ";
+    if (key < 0) {
+      io.out << "their position\n";
+    } else {
+      io.out << "key " << key << "\n";
+    }
   }
   return kExitOk;
 }
