@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <thread>
 
 namespace recman {
 namespace {
@@ -107,6 +108,19 @@ void Engine::AddFile(const std::shared_ptr<RecordFile>& file) { files_[file->pat
 
 void Engine::UpdateDurability(RecordFile& file) {
   file.SetDurable(file.acceleratedCount < file.openCount);
+}
+
+void Engine::EnsureReaper() {
+  if (reaperProcess_ == g_process) return;
+  reaperProcess_ = g_process;
+  std::thread([] {
+    Engine& engine = Engine::Instance();
+    for (;;) {
+      std::this_thread::sleep_for(RecordFile::kSnapshotAge / 2);
+      std::lock_guard<std::mutex> guard(engine.mu_);
+      for (auto& [path, file] : engine.files_) file->EndSnapshotIfStale();
+    }
+  }).detach();
 }
 
 void Engine::ForgetInherited() {

@@ -52,6 +52,11 @@ class Engine {
   // Sets the durability of file from the modes of the blocks that hold it.
   static void UpdateDurability(RecordFile& file);
 
+  // Starts, once per process, the thread that ends read snapshots left
+  // open by blocks that went quiet, so that no process holds back the
+  // checkpoints of the others for long.
+  void EnsureReaper();
+
   // After fork(): the child drops everything inherited without touching it
   // (SQLite connections must not cross a fork).
   void ForgetInherited();
@@ -70,6 +75,7 @@ class Engine {
   std::vector<uint32_t> freeSlots_;  // indexes of free slots
   std::map<std::string, std::shared_ptr<RecordFile>> files_;  // open files by canonical path
   Transaction txn_;                  // the client's transaction
+  uint32_t reaperProcess_ = 0;       // process in which the reaper runs (0: none yet)
 };
 
 }  // namespace recman

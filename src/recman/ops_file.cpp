@@ -80,6 +80,7 @@ int OpOpen(Engine& engine, Call& call) {
   if (cursor->accelerated) file->acceleratedCount++;
   Engine::UpdateDurability(*file);
   engine.Attach(call.block, std::move(cursor));
+  engine.EnsureReaper();
   return B_NO_ERROR;
 }
 
@@ -119,6 +120,7 @@ int OpStat(Engine& engine, Call& call) {
   if (!DataBufferHolds(call, static_cast<uint32_t>(image.size()))) return B_DATALENGTH_ERROR;
   int status = JoinTransaction(engine, cursor->file, Access::kFile);
   if (status != B_NO_ERROR) return status;
+  cursor->file->PrepareRead();
 
   std::string out = image;
   BtrFileSpec spec;

@@ -74,6 +74,7 @@ int OpGet(Engine& engine, Call& call) {
   if (!call.keyOnly && (call.data == nullptr || call.dataLen == nullptr)) return B_DATALENGTH_ERROR;
   int status = JoinTransaction(engine, cursor->file, Access::kFile);
   if (status != B_NO_ERROR) return status;
+  cursor->file->PrepareRead();
 
   std::string sought;
   StatementUse use(file.Seek(call.keyNum, seek));
@@ -129,6 +130,7 @@ int OpStep(Engine& engine, Call& call) {
   if (call.data == nullptr || call.dataLen == nullptr) return B_DATALENGTH_ERROR;
   int status = JoinTransaction(engine, cursor->file, Access::kFile);
   if (status != B_NO_ERROR) return status;
+  cursor->file->PrepareRead();
 
   StatementUse use(file.StepStatement(step));
   if (step == Step::kNext || step == Step::kPrevious) sqlite3_bind_int64(*use, 1, cursor->physPos);
@@ -173,6 +175,7 @@ int OpGetDirect(Engine& engine, Call& call) {
   std::memcpy(&pos, call.data, 4);
   int status = JoinTransaction(engine, cursor->file, Access::kFile);
   if (status != B_NO_ERROR) return status;
+  cursor->file->PrepareRead();
 
   StatementUse use(file.row());
   sqlite3_bind_int64(*use, 1, pos);

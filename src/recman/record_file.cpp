@@ -3,9 +3,11 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 
 #include "recman/lock_wait.h"
@@ -21,6 +23,12 @@ namespace {
 constexpr const char* kConnectionSettings =
     "PRAGMA cache_size = -65536; PRAGMA mmap_size = 0; PRAGMA temp_store = MEMORY; "
     "PRAGMA synchronous = FULL;";
+
+// Bytes of the WAL index mapped to watch its header; the index is far
+// larger once in use.
+constexpr size_t kWalIndexMapped = 4096;
+// The header copy that readers go by: the first 48 bytes.
+constexpr size_t kWalHeader = 48;
 
 }  // namespace
 
@@ -100,6 +108,8 @@ int RecordFile::ReadHeader(sqlite3* db, FileLayout* layout, int* status) {
 }
 
 RecordFile::~RecordFile() {
+  EndSnapshot();
+  if (shm_ != nullptr) ::munmap(const_cast<unsigned char*>(shm_), kWalIndexMapped);
   keys_.reset();
   for (Statement* s : {&insert_, &update_, &erase_, &row_, &bumpSeq_, &count_, &saveBefore_,
                        &saveInserted_, &begin_, &beginRead_, &commit_, &rollback_}) {
@@ -257,8 +267,58 @@ void RecordFile::DropClaimAfterFork() {
   lockFd_ = -1;
 }
 
+bool RecordFile::MapWalIndex() {
+  if (shm_ != nullptr) return true;
+  // Only once this connection has the index open: it then exists at full
+  // size and nobody truncates it while the connection lives.
+  int fd = ::open((path_ + "-shm").c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  void* map = MAP_FAILED;
+  if (::fstat(fd, &st) == 0 && st.st_size >= static_cast<off_t>(kWalIndexMapped)) {
+    map = ::mmap(nullptr, kWalIndexMapped, PROT_READ, MAP_SHARED, fd, 0);
+  }
+  ::close(fd);  // a descriptor of the -shm file, not of the database: no lock is lost
+  if (map == MAP_FAILED) return false;
+  shm_ = static_cast<const unsigned char*>(map);
+  return true;
+}
+
+void RecordFile::PrepareRead() {
+  if (!writable_ || inTransaction) return;
+  unsigned char header[kWalHeader];
+  const bool watched = MapWalIndex();
+  if (watched) {
+    std::atomic_thread_fence(std::memory_order_acquire);
+    std::memcpy(header, shm_, kWalHeader);
+  }
+  if (snapshotOpen_) {
+    const bool fresh = watched && std::memcmp(header, snapshotHeader_, kWalHeader) == 0 &&
+                       std::chrono::steady_clock::now() - snapshotSince_ < kSnapshotAge;
+    if (fresh) return;
+    EndSnapshot();
+  }
+  // Without the index in view (first read of the connection) the read runs
+  // on its own; the next one can share.
+  if (!watched || BeginRead() != SQLITE_DONE) return;
+  std::memcpy(snapshotHeader_, header, kWalHeader);
+  snapshotSince_ = std::chrono::steady_clock::now();
+  snapshotOpen_ = true;
+}
+
+void RecordFile::EndSnapshot() {
+  if (!snapshotOpen_) return;
+  snapshotOpen_ = false;
+  Commit();
+}
+
+void RecordFile::EndSnapshotIfStale() {
+  if (snapshotOpen_ && std::chrono::steady_clock::now() - snapshotSince_ >= kSnapshotAge) EndSnapshot();
+}
+
 void RecordFile::SetDurable(bool full) {
   if (full == durable_) return;
+  EndSnapshot();
   durable_ = full;
   sqlite3_exec(db_, full ? "PRAGMA synchronous = FULL" : "PRAGMA synchronous = NORMAL", nullptr,
                nullptr, nullptr);

@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <array>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,6 +65,19 @@ class RecordFile {
   // (accelerated: consistent after a crash, last commits may be lost).
   void SetDurable(bool full);
 
+  // Reads outside the client's transaction share one read snapshot across
+  // calls, so that a walk does not pay for a read transaction per record.
+  // Before each read: keeps the snapshot while no commit has happened since
+  // it was taken (the WAL index header is unchanged) and it is younger than
+  // kSnapshotAge; otherwise starts afresh.
+  void PrepareRead();
+  // Ends the shared read snapshot (before writes, transactions, settings).
+  void EndSnapshot();
+  // Ends the snapshot if it is older than kSnapshotAge (the engine's reaper
+  // calls this, so that an idle process does not hold back checkpoints).
+  void EndSnapshotIfStale();
+  static constexpr std::chrono::milliseconds kSnapshotAge{50};
+
   // Runs one control statement (begin, commit, ...). Returns the SQLite code.
   int BeginWrite() { return RunOnce(begin_); }
   int BeginRead() { return RunOnce(beginRead_); }
@@ -100,6 +114,11 @@ class RecordFile {
   int lockFd_ = -1;      // descriptor holding the open-mode claim (flock)
   bool writable_ = true;  // storage accepts writes
   bool durable_ = true;   // synchronous FULL in force
+  bool snapshotOpen_ = false;  // a read transaction is held across calls
+  std::chrono::steady_clock::time_point snapshotSince_;  // when it began
+  unsigned char snapshotHeader_[48] = {};  // WAL index header seen before it began
+  const unsigned char* shm_ = nullptr;     // first page of the WAL index, mapped read-only
+  bool MapWalIndex();
   std::unique_ptr<KeyStatements[]> keys_;  // one per key of the layout
   std::array<Statement, kStepCount> step_;  // physical order, by Step
   Statement insert_, update_, erase_, row_, bumpSeq_, count_;  // record work

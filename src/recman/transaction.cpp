@@ -16,6 +16,7 @@ namespace recman {
 int JoinTransaction(Engine& engine, const std::shared_ptr<RecordFile>& file, Access access) {
   Transaction& txn = engine.transaction();
   if (!txn.active || file->inTransaction) return B_NO_ERROR;
+  file->EndSnapshot();
   // The write lock is what makes the transaction exclusive; storage that
   // cannot be written is joined for a consistent read only.
   const int rc = file->writable() ? file->BeginWrite() : file->BeginRead();
@@ -49,6 +50,7 @@ WriteScope::~WriteScope() {
 
 int WriteScope::Begin(bool grouped) {
   if (!file_->writable()) return B_ACCESS_DENIED;
+  file_->EndSnapshot();
   if (engine_.transaction().active) return JoinTransaction(engine_, file_, access_);
   if (!grouped) return B_NO_ERROR;
   const int rc = file_->BeginWrite();

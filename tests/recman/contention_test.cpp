@@ -2,6 +2,7 @@
 // changed by another process (80), exclusive opens, and transactions that
 // hand out numbers without ever giving one twice.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -128,6 +129,48 @@ TEST_F(ContentionTest, RecordChangedByAnotherProcessGivesConflict) {
   ASSERT_EQ(f.Get(B_GET_EQUAL, 0, "rec"), 0);
   EXPECT_EQ(f.Field(12), "child");
   EXPECT_EQ(f.Update(MakeRecord(kLen, {{0, "rec"}, {12, "parent"}})), 0);
+}
+
+TEST_F(ContentionTest, ReadsSeeOtherCommitsAtOnceAndQuietReadersLetGo) {
+  BtrFile f;
+  f.recordLength = kLen;
+  for (const char* n : {"a", "c"}) {
+    Channel go;
+    const pid_t child = Spawn([&] {
+      go.Wait();
+      BtrFile g;
+      return g.Open(path_) == 0 && g.Insert(MakeRecord(kLen, {{0, n}})) == 0 ? 0 : 1;
+    });
+    ASSERT_EQ(f.Open(path_), 0);
+    f.Get(B_GET_FIRST, 0);
+    go.Send();
+    ASSERT_EQ(Join(child), 0);
+    // No pause: the very next read sees the other process's commit.
+    ASSERT_EQ(f.Get(B_GET_LAST, 0), 0);
+    EXPECT_EQ(f.Field(0), n);
+  }
+  // Reads leave a snapshot behind for the next read; once the reader is
+  // quiet it goes, so that commits made after it can be checkpointed.
+  Channel go2;
+  const pid_t later = Spawn([&] {
+    go2.Wait();
+    BtrFile g;
+    return g.Open(path_) == 0 && g.Insert(MakeRecord(kLen, {{0, "f"}})) == 0 ? 0 : 1;
+  });
+  ASSERT_EQ(f.Open(path_), 0);  // Spawn closed every file of this process
+  ASSERT_EQ(f.Get(B_GET_FIRST, 0), 0);
+  ASSERT_EQ(f.Get(B_GET_NEXT, 0), 0);
+  go2.Send();
+  ASSERT_EQ(Join(later), 0);
+  usleep(200 * 1000);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, "SELECT count(*) FROM records", nullptr, nullptr, nullptr), SQLITE_OK);
+  int logFrames = -1, done = -1;
+  EXPECT_EQ(sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, &logFrames, &done),
+            SQLITE_OK);
+  EXPECT_EQ(logFrames, 0);
+  sqlite3_close(db);
 }
 
 TEST_F(ContentionTest, ExclusiveOpenAcrossProcesses) {
