@@ -64,7 +64,6 @@ TEST(CrashSafety, TimerKillsKeepEveryAcknowledgedWriteAndNoUncommittedOne) {
   o.dir = dir.path();
   o.cycles = EnvInt("RECLINK_CRASH_CYCLES", 200);
   o.seed = static_cast<uint64_t>(EnvInt("RECLINK_CRASH_SEED", 20261206));
-  o.atomicAcrossFiles = false;
   CrashRunReport r = RunCrashCycles(o);
   ExpectClean(r);
   // The run must have reached every kind of outcome it claims to judge.
@@ -86,7 +85,6 @@ TEST(CrashSafety, KillsInsideStorageWritesCutCommitsCleanly) {
   o.seed = static_cast<uint64_t>(EnvInt("RECLINK_CRASH_SEED", 20261206)) + 1;
   o.storageKillPermille = 10;
   o.maxDelayMs = 150;
-  o.atomicAcrossFiles = false;
   CrashRunReport r = RunCrashCycles(o);
   ExpectClean(r);
   EXPECT_GT(r.killedInStorage, o.cycles / 3);

@@ -53,6 +53,12 @@ int Check(const std::string& path) {
   return found;
 }
 
+std::map<uint32_t, uint32_t> Identity(uint32_t n) {
+  std::map<uint32_t, uint32_t> m;
+  for (uint32_t id = 1; id <= n; ++id) m[id] = id;
+  return m;
+}
+
 // Positions f on record id (Get Equal on key 0); returns the status.
 int Find(BtrFile& f, uint32_t id, std::vector<uint8_t>* rec) {
   std::vector<uint8_t> k = KeyOf(id);
@@ -117,6 +123,51 @@ TEST(DiskFull, WritesReturn18AndTheFileKeepsExactlyWhatWasAcknowledged) {
   EXPECT_EQ(f.Insert(MakeRecord(0, 60000, 60000)), 0);
 }
 
+// A transaction over a file on ample storage and one on full storage: End
+// stores both files' part or neither. Each file on its own is always whole;
+// whether the record manager keeps the two together is reported.
+TEST(DiskFull, TransactionOverTwoFilesWhereOneCannotGrow) {
+  TmpfsMount m(3 << 20);
+  if (!m.ok()) GTEST_SKIP() << m.why();
+  TempDir roomy;
+  ASSERT_EQ(crash::CreateRecordFile(roomy.path(), 0), 0);
+  ASSERT_EQ(crash::CreateRecordFile(m.path(), 0), 0);
+  BtrFile a, b;
+  ASSERT_EQ(a.Open(crash::FileName(roomy.path(), 0)), 0);
+  ASSERT_EQ(b.Open(crash::FileName(m.path(), 0)), 0);
+  ASSERT_FALSE(FillUpTo(m.path(), 48 << 10).empty());
+
+  ASSERT_EQ(BtrClientCall(B_BEGIN_TRAN), 0);
+  ASSERT_EQ(a.Insert(MakeRecord(0, 1, 1)), 0);  // a joins first
+  int st = 0;
+  uint32_t inserted = 0;
+  for (uint32_t id = 1; id <= 400 && st == 0; ++id) {
+    st = b.Insert(MakeRecord(0, id, id));
+    if (st == 0) ++inserted;
+  }
+  int end = st == 0 ? BtrClientCall(B_END_TRAN) : BtrClientCall(B_ABORT_TRAN);
+  bool committed = st == 0 && end == 0;
+  EXPECT_TRUE(st == 0 || st == B_DISK_FULL) << st;
+  EXPECT_TRUE(end == 0 || (st == 0 && end == B_DISK_FULL)) << end;
+  a.Close();
+  b.Close();
+  BtrClientCall(B_RESET);
+
+  std::map<uint32_t, uint32_t> inA = ReadAll(roomy.path()), inB = ReadAll(m.path());
+  std::map<uint32_t, uint32_t> wantA, wantB;
+  if (committed) {
+    wantA = Identity(1);
+    wantB = Identity(inserted);
+  }
+  EXPECT_EQ(inB, wantB) << "the full file is not whole";
+  std::printf("two-file transaction: %u inserts then status %d, End %d; the roomy file holds %zu "
+              "of its 1 record\n", inserted, st, end, inA.size());
+  EXPECT_EQ(inA, wantA) << "End returned " << end
+                        << " but the other file of the transaction kept its part";
+  EXPECT_EQ(Check(crash::FileName(roomy.path(), 0)), 0);
+  EXPECT_EQ(Check(crash::FileName(m.path(), 0)), 0);
+}
+
 // Every kind of write on f is refused with 46; reads still work.
 void ExpectWritesRefused(BtrFile& f, uint32_t records) {
   std::vector<uint8_t> rec(kRecordLength);
@@ -146,12 +197,6 @@ void MakeFile(const std::string& dir, uint32_t n) {
   for (uint32_t id = 1; id <= n; ++id) ASSERT_EQ(f.Insert(MakeRecord(0, id, id)), 0);
   f.Close();
   BtrClientCall(B_RESET);
-}
-
-std::map<uint32_t, uint32_t> Identity(uint32_t n) {
-  std::map<uint32_t, uint32_t> m;
-  for (uint32_t id = 1; id <= n; ++id) m[id] = id;
-  return m;
 }
 
 TEST(ReadOnlyStorage, WritesInAReadOnlyDirectoryReturn46) {
