@@ -8,16 +8,18 @@
 
 namespace reclink::cli {
 
-int RunInit(const Args& args, Io& io);
-int RunStat(const Args& args, Io& io);
-int RunSave(const Args& args, Io& io);
-int RunLoad(const Args& args, Io& io);
-int RunCreate(const Args& args, Io& io);
-int RunClone(const Args& args, Io& io);
-int RunDump(const Args& args, Io& io);
-int RunCheck(const Args& args, Io& io);
-int RunPatients(const Args& args, Io& io);
-int RunDemo(const Args& args, Io& io);
+// Each takes the command line that ParseArgs accepted for its row of the
+// command table (operand counts already checked) and the streams to write.
+int RunInit(const Args& args, Io& io);      // DIR [--force]
+int RunStat(const Args& args, Io& io);      // FILE [--description]
+int RunSave(const Args& args, Io& io);      // FILE OUT [--key N]
+int RunLoad(const Args& args, Io& io);      // IN FILE
+int RunCreate(const Args& args, Io& io);    // FILE DESCRIPTION [--force]
+int RunClone(const Args& args, Io& io);     // NEW EXISTING [--force]
+int RunDump(const Args& args, Io& io);      // FILE [--key N] [--format F]
+int RunCheck(const Args& args, Io& io);     // DIR|FILE
+int RunPatients(const Args& args, Io& io);  // DIR [--name|--kana|--number V]
+int RunDemo(const Args& args, Io& io);      // [DIR]; installs its own message-box hook while it runs
 
 // "status 12", the form every command uses to name a record-manager status.
 std::string StatusText(int status);
@@ -26,8 +28,8 @@ std::string StatusText(int status);
 // kExitFailure so that callers can return it.
 int Failure(Io& io, const char* command, const std::string& message);
 
-// Reads --key: -1 when absent (fallback), else the key number; false with a
-// message on io.err when the value is not a key number.
+// The key number of --key into *key, or fallback when --key is absent.
+// False, after a message on io.err, when the value is not a key number.
 bool KeyOption(const Args& args, Io& io, const char* command, int fallback, int* key);
 
 }  // namespace reclink::cli
