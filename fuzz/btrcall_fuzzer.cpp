@@ -267,6 +267,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     std::perror("fuzz directory");
     std::abort();
   }
+  static std::string g_dir = dir.data();
+  std::atexit([] {
+    Reset();
+    RemoveAllFiles();
+    rmdir(g_dir.c_str());
+  });
   // A lock held by this process's own other block must not make runs slow.
   setenv("RECMAN_LOCK_TIMEOUT_MS", "0", 1);
   return 0;
