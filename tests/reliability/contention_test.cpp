@@ -3,6 +3,7 @@
 // every record is stored, and the numbered interface's update meets a
 // rival's change (80) and repeats until it succeeds.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -46,6 +47,22 @@ std::vector<std::string> Lines(const std::string& path) {
   std::vector<std::string> out;
   for (std::string line; std::getline(in, line);) out.push_back(line);
   return out;
+}
+
+// A process that holds the lock by which SQLite marks a WAL index as in use
+// (the byte after its eight lock bytes, offset 128 of the -shm file); 0 when
+// nobody does. Asked from a process that does not have the file open.
+pid_t WalIndexHolder(const std::string& path) {
+  int fd = open((path + "-shm").c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return 0;
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = 128;
+  lock.l_len = 1;
+  int rc = fcntl(fd, F_GETLK, &lock);
+  close(fd);
+  return rc == 0 && lock.l_type != F_UNLCK ? lock.l_pid : 0;
 }
 
 // A status that is not 0 must be one the operation returns silently (5 on
@@ -186,6 +203,11 @@ TEST_F(Contention, NumberedUpdateMeetsAConflictAndRepeatsUntilItSucceeds) {
   ASSERT_GT(slow, 0);
   char c = 0;
   ASSERT_EQ(read(ready[0], &c, 1), 1);  // slow has read the record, its Update is due
+  // While slow has the file open, it holds its share of the file's WAL index:
+  // else the rival's open would take the index as abandoned and reset it
+  // under slow's feet.
+  EXPECT_EQ(WalIndexHolder(dir_.file("PATIENT1.BTR")), slow)
+      << "a process with the file open lost its lock on the WAL index";
   pid_t rival = Start({RECLINK_CONTENTION_WORKER, "update", dir_.dir(), "rival", "-1", "-1",
                        "1", dir_.file("rival")});
   ASSERT_GT(rival, 0);
