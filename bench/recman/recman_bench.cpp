@@ -71,6 +71,12 @@ int Call(uint16_t op, char* pos, void* data, uint32_t* len, char* key, int8_t ke
   return BTRCALL(op, pos, data, len, key, 255, keyNum);
 }
 
+// Stops the run, saying why: a benchmark of a failing operation measures nothing.
+void Fail(const char* what, int status) {
+  std::fprintf(stderr, "%s failed with status %d (delete the bench directory if it holds files of an older format)\n", what, status);
+  std::abort();
+}
+
 void CreateEmpty(const std::string& path) {
   char pos[128] = {};
   char key[256] = {};
@@ -108,7 +114,7 @@ struct EngineFile {
   explicit EngineFile(const std::string& path, int8_t mode = B_MODE_NORMAL) {
     std::snprintf(key, sizeof key, "%s", path.c_str());
     uint32_t len = 0;
-    if (Call(B_OPEN, pos, nullptr, &len, key, mode) != 0) std::abort();
+    if (int st = Call(B_OPEN, pos, nullptr, &len, key, mode)) Fail("Open", st);
   }
   ~EngineFile() {
     uint32_t len = 0;
@@ -158,7 +164,7 @@ void BM_GetEqual_Engine(benchmark::State& state) {
     const std::string k = Key0(static_cast<int>(rng() % kRecords));
     std::memcpy(f.key, k.c_str(), k.size() + 1);
     uint32_t len = kRecordLength;
-    if (Call(B_GET_EQUAL, f.pos, data.data(), &len, f.key, 0) != 0) std::abort();
+    if (int st = Call(B_GET_EQUAL, f.pos, data.data(), &len, f.key, 0)) Fail("Get Equal", st);
   }
   state.SetItemsProcessed(state.iterations());
 }

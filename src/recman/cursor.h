@@ -11,6 +11,7 @@
 namespace recman {
 
 struct Cursor {
+  uint64_t id = 0;                   // unique in the process, never reused
   std::shared_ptr<RecordFile> file;  // shared with the other blocks of the file
   const void* block = nullptr;       // the caller's position block it lives in
   bool readOnly = false;             // opened read-only: writes give 46
@@ -33,10 +34,12 @@ struct Cursor {
   int keyNum = 0;           // the key path
   std::string keyValue;     // encoded key of the current record
   int64_t keySeq = 0;       // its sequence within duplicates (0 for unique keys)
+  int walkingOn = -1;       // walk (2 * key + backward) that stands at the currency, -1 none
 
   // Forgets every currency.
   void ClearCurrency() {
     physSet = physValid = hasRecord = hasLogical = false;
+    walkingOn = -1;
   }
 };
 

@@ -62,6 +62,7 @@ void Engine::Attach(void* block, std::unique_ptr<Cursor> cursor) {
     slots_.emplace_back();
   }
   cursor->block = block;
+  cursor->id = ++lastCursorId_;
   slots_[index].cursor = std::move(cursor);
   BlockHeader h;
   std::memcpy(h.magic, kBlockMagic, sizeof kBlockMagic);

@@ -76,6 +76,7 @@ class Engine {
   std::map<std::string, std::shared_ptr<RecordFile>> files_;  // open files by canonical path
   Transaction txn_;                  // the client's transaction
   uint32_t reaperProcess_ = 0;       // process in which the reaper runs (0: none yet)
+  uint64_t lastCursorId_ = 0;        // ids handed to cursors
 };
 
 }  // namespace recman

@@ -1,6 +1,7 @@
 // Reads: the keyed Gets (with the Get Key bias), the Steps, Get Position and
 // Get Direct.
 #include <cstring>
+#include <optional>
 
 #include "recman/call.h"
 #include "recman/key_codec.h"
@@ -76,30 +77,59 @@ int OpGet(Engine& engine, Call& call) {
   if (status != B_NO_ERROR) return status;
   cursor->file->PrepareRead();
 
+  // Within one read snapshot a walk steps the same statement on from call
+  // to call; anywhere else every call seeks afresh from the currency.
+  const bool forward = seek == Seek::kNext;
+  const int walkIndex = 2 * call.keyNum + (forward ? 0 : 1);
+  Walk* walk = (seek == Seek::kNext || seek == Seek::kPrevious) && file.snapshotOpen()
+                   ? &file.WalkOf(call.keyNum, forward)
+                   : nullptr;
   std::string sought;
-  StatementUse use(file.Seek(call.keyNum, seek));
-  switch (seek) {
-    case Seek::kFirst:
-    case Seek::kLast:
-      break;
-    case Seek::kNext:
-    case Seek::kPrevious:
-      sqlite3_bind_blob(*use, 1, cursor->keyValue.data(), static_cast<int>(cursor->keyValue.size()),
-                        SQLITE_STATIC);
-      sqlite3_bind_int64(*use, 2, cursor->keySeq);
-      break;
-    default:
-      EncodeFromKeyBuffer(key, static_cast<const uint8_t*>(call.key), &sought);
-      sqlite3_bind_blob(*use, 1, sought.data(), static_cast<int>(sought.size()), SQLITE_STATIC);
-      break;
+  std::optional<StatementUse> use;
+  sqlite3_stmt* stmt;
+  if (walk != nullptr) {
+    stmt = walk->stmt.get();
+    const bool continuing = cursor->walkingOn == walkIndex && walk->owner == cursor->id &&
+                            walk->snapshot == file.snapshotGeneration();
+    if (!continuing) {
+      sqlite3_reset(stmt);
+      sqlite3_bind_blob(stmt, 1, cursor->keyValue.data(), static_cast<int>(cursor->keyValue.size()),
+                        SQLITE_TRANSIENT);
+      sqlite3_bind_int64(stmt, 2, cursor->keySeq);
+      walk->owner = cursor->id;
+      walk->snapshot = file.snapshotGeneration();
+    }
+  } else {
+    use.emplace(file.Seek(call.keyNum, seek));
+    stmt = **use;
+    switch (seek) {
+      case Seek::kFirst:
+      case Seek::kLast:
+        break;
+      case Seek::kNext:
+      case Seek::kPrevious:
+        sqlite3_bind_blob(stmt, 1, cursor->keyValue.data(), static_cast<int>(cursor->keyValue.size()),
+                          SQLITE_STATIC);
+        sqlite3_bind_int64(stmt, 2, cursor->keySeq);
+        break;
+      default:
+        EncodeFromKeyBuffer(key, static_cast<const uint8_t*>(call.key), &sought);
+        sqlite3_bind_blob(stmt, 1, sought.data(), static_cast<int>(sought.size()), SQLITE_STATIC);
+        break;
+    }
   }
-  const int rc = sqlite3_step(*use);
+  const int rc = sqlite3_step(stmt);
+  if (rc != SQLITE_ROW && walk != nullptr) {
+    sqlite3_reset(stmt);
+    walk->owner = 0;
+  }
   if (rc == SQLITE_DONE) return seek == Seek::kEqual ? B_KEY_VALUE_NOT_FOUND : B_END_OF_FILE;
   if (rc != SQLITE_ROW) return FailureStatus(engine, file, rc, Access::kFile);
-  const Row row = ReadRow(*use);
+  const Row row = ReadRow(stmt);
   if (Damaged(file, row)) return B_IO_ERROR;
 
   // The currency moves even when the record does not fit the buffer.
+  cursor->walkingOn = walk != nullptr ? walkIndex : -1;
   cursor->physSet = cursor->physValid = true;
   cursor->physPos = row.pos;
   cursor->hasRecord = !call.keyOnly;
@@ -107,9 +137,9 @@ int OpGet(Engine& engine, Call& call) {
   cursor->recordVer = row.ver;
   cursor->hasLogical = true;
   cursor->keyNum = call.keyNum;
-  const void* k = sqlite3_column_blob(*use, 3);
-  cursor->keyValue.assign(static_cast<const char*>(k), static_cast<size_t>(sqlite3_column_bytes(*use, 3)));
-  cursor->keySeq = sqlite3_column_int64(*use, 4);
+  const void* k = sqlite3_column_blob(stmt, 3);
+  cursor->keyValue.assign(static_cast<const char*>(k), static_cast<size_t>(sqlite3_column_bytes(stmt, 3)));
+  cursor->keySeq = sqlite3_column_int64(stmt, 4);
 
   ExtractKey(key, row.data, static_cast<uint8_t*>(call.key));
   return call.keyOnly ? B_NO_ERROR : DeliverRecord(call, row);
@@ -145,6 +175,7 @@ int OpStep(Engine& engine, Call& call) {
   cursor->recordPos = row.pos;
   cursor->recordVer = row.ver;
   cursor->hasLogical = false;  // Step keeps no place on a key path
+  cursor->walkingOn = -1;
   return DeliverRecord(call, row);
 }
 
@@ -194,6 +225,7 @@ int OpGetDirect(Engine& engine, Call& call) {
   cursor->hasRecord = true;
   cursor->recordPos = row.pos;
   cursor->recordVer = row.ver;
+  cursor->walkingOn = -1;
   if (call.keyNum >= 0) {
     const KeyDef& key = layout.keys[call.keyNum];
     // A record whose value is null on this key is not on its path: no place.

@@ -95,6 +95,7 @@ void SetCurrencyAfterWrite(Cursor& cursor, const Call& call, const FileLayout& l
                            const Keys& keys, const std::vector<int64_t>& seq, int64_t pos,
                            int64_t ver, const uint8_t* record) {
   cursor.physSet = cursor.physValid = true;
+  cursor.walkingOn = -1;
   cursor.physPos = pos;
   cursor.hasRecord = true;
   cursor.recordPos = pos;
@@ -246,6 +247,7 @@ int OpDelete(Engine& engine, Call& call) {
   // The neighbours stay: Get Next / Previous and Step move on from here.
   cursor->hasRecord = false;
   cursor->physValid = false;
+  cursor->walkingOn = -1;
   return B_NO_ERROR;
 }
 

@@ -170,6 +170,12 @@ int RecordFile::PrepareAll() {
       if (rc != SQLITE_OK) return rc;
     }
   }
+  for (size_t k = 0; k < layout_.keys.size(); ++k) {
+    for (bool forward : {true, false}) {
+      int rc = WalkOf(k, forward).stmt.Prepare(db_, WalkSql(layout_, k, forward));
+      if (rc != SQLITE_OK) return rc;
+    }
+  }
   for (int s = 0; s < kStepCount; ++s) {
     int rc = step_[s].Prepare(db_, StepSql(static_cast<recman::Step>(s)));
     if (rc != SQLITE_OK) return rc;
@@ -304,11 +310,19 @@ void RecordFile::PrepareRead() {
   std::memcpy(snapshotHeader_, header, kWalHeader);
   snapshotSince_ = std::chrono::steady_clock::now();
   snapshotOpen_ = true;
+  ++snapshotGeneration_;
 }
 
 void RecordFile::EndSnapshot() {
   if (!snapshotOpen_) return;
   snapshotOpen_ = false;
+  for (size_t k = 0; k < layout_.keys.size(); ++k) {
+    for (bool forward : {true, false}) {
+      Walk& walk = WalkOf(k, forward);
+      sqlite3_reset(walk.stmt.get());
+      walk.owner = 0;
+    }
+  }
   Commit();
 }
 

@@ -16,9 +16,18 @@
 
 namespace recman {
 
+// A walk statement left stepping between calls, inside one read snapshot.
+struct Walk {
+  Statement stmt;         // WalkSql of its key and direction
+  uint64_t owner = 0;     // id of the cursor it stands for (0: none)
+  uint64_t snapshot = 0;  // the snapshot it was started in
+};
+
 // Statements of one key path.
 struct KeyStatements {
   std::array<Statement, kSeekCount> seek;  // indexed by Seek
+  Walk forward;                            // Get Next within a snapshot
+  Walk backward;                           // Get Previous within a snapshot
 };
 
 class RecordFile {
@@ -77,6 +86,10 @@ class RecordFile {
   // calls this, so that an idle process does not hold back checkpoints).
   void EndSnapshotIfStale();
   static constexpr std::chrono::milliseconds kSnapshotAge{50};
+  bool snapshotOpen() const { return snapshotOpen_; }
+  // Changes whenever a new snapshot begins.
+  uint64_t snapshotGeneration() const { return snapshotGeneration_; }
+  Walk& WalkOf(size_t key, bool forward) { return forward ? keys_[key].forward : keys_[key].backward; }
 
   // Runs one control statement (begin, commit, ...). Returns the SQLite code.
   int BeginWrite() { return RunOnce(begin_); }
@@ -115,6 +128,7 @@ class RecordFile {
   bool writable_ = true;  // storage accepts writes
   bool durable_ = true;   // synchronous FULL in force
   bool snapshotOpen_ = false;  // a read transaction is held across calls
+  uint64_t snapshotGeneration_ = 0;  // counts snapshots begun
   std::chrono::steady_clock::time_point snapshotSince_;  // when it began
   unsigned char snapshotHeader_[48] = {};  // WAL index header seen before it began
   const unsigned char* shm_ = nullptr;     // first page of the WAL index, mapped read-only

@@ -89,6 +89,11 @@ std::string SeekSql(const FileLayout& layout, size_t key, Seek seek) {
          std::to_string(key) + " WHERE " + k + " IS NOT NULL AND " + where + order + " LIMIT 1";
 }
 
+std::string WalkSql(const FileLayout& layout, size_t key, bool forward) {
+  std::string sql = SeekSql(layout, key, forward ? Seek::kNext : Seek::kPrevious);
+  return sql.substr(0, sql.size() - std::string(" LIMIT 1").size());
+}
+
 std::string StepSql(Step step) {
   switch (step) {
     case Step::kFirst: return "SELECT pos, ver, data FROM records ORDER BY pos LIMIT 1";

@@ -29,6 +29,10 @@ enum class Seek { kFirst, kLast, kEqual, kGreaterEq, kGreater, kLessEq, kLess, k
 inline constexpr int kSeekCount = 9;
 std::string SeekSql(const FileLayout& layout, size_t key, Seek seek);
 
+// A walk along key `key` from (?1, ?2) on, one record per step, no LIMIT:
+// the same columns as SeekSql.
+std::string WalkSql(const FileLayout& layout, size_t key, bool forward);
+
 // Physical order: pos, ver, data.
 enum class Step { kFirst, kLast, kNext, kPrevious, kAt };
 inline constexpr int kStepCount = 5;
