@@ -1,0 +1,389 @@
+// CBaseRecLink: the gate and the operations on it, their error boxes, the
+// I/O-error log and the point-lat upgrade. A fake record manager plays the
+// statuses a real file does not easily give; real files check the rest.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "core/io_error_log.h"
+#include "core/point_lat.h"
+#include "platform/winapi.h"
+#include "reclink/base_rec_link.h"
+#include "reclink/hooks.h"
+#include "support/test_support.h"
+
+namespace reclink::test {
+namespace {
+
+// One call as the record manager received it, pointers included.
+struct RawCall {
+  uint16_t op;
+  void* posBlock;
+  char* data;
+  uint32_t* dataLen;
+  char* key;
+  uint8_t keyLen;
+  int8_t keyNum;
+};
+
+// Plays the record manager while alive: handler answers every call, calls keeps them.
+class FakeManager {
+ public:
+  explicit FakeManager(std::function<int(const RawCall&)> handler)
+      : handler_(std::move(handler)), previous_(SetBtrieveEntry(&Entry)) { current_ = this; }
+  ~FakeManager() { SetBtrieveEntry(previous_); }
+  std::vector<RawCall> calls;
+
+ private:
+  static int Entry(uint16_t op, void* block, void* data, uint32_t* length, void* key,
+                   uint8_t keyLength, int8_t keyNumber) {
+    current_->calls.push_back({op, block, static_cast<char*>(data), length,
+                               static_cast<char*>(key), keyLength, keyNumber});
+    return current_->handler_(current_->calls.back());
+  }
+  std::function<int(const RawCall&)> handler_;
+  BtrieveEntry previous_;
+  static inline FakeManager* current_ = nullptr;
+};
+
+// A record class as the catalogue builds them: a 3000-byte record whose first
+// 32 bytes are the prime key.
+class TestRecord : public CBaseRecLink {
+ public:
+  TestRecord(const char* ident, const char* path) : CBaseRecLink(path) {
+    SetDataBuffer(record_);
+    SetDataLength(sizeof record_);
+    SetPrimeKey(primeKey_, sizeof primeKey_);
+    SetRecordIdent(ident);
+  }
+  void GetPrimeKeyFromBuffer() override { std::memcpy(primeKey_, record_, sizeof primeKey_); }
+  char* record() { return record_; }
+  std::vector<unsigned char> bytes() const { return {record_, record_ + sizeof record_}; }
+
+ private:
+  char record_[3000] = {};
+  char primeKey_[32] = {};
+};
+
+std::string Today() {
+  const std::time_t now = std::time(nullptr);
+  char text[16];
+  std::strftime(text, sizeof text, "%Y/%m/%d", std::localtime(&now));
+  return text;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Answers status to op and 0 to every other call; Get Position reports 0x12345678.
+std::function<int(const RawCall&)> Failing(uint16_t op, int status) {
+  return [=](const RawCall& call) {
+    if (call.op == op) return status;
+    if (call.op == B_GET_POSITION) std::memcpy(call.data, "\x78\x56\x34\x12", 4);
+    return 0;
+  };
+}
+
+TEST(Gate, PassesTheObjectsBuffersKeyLength255TheLowKeyByteAndTheBlockInUse) {
+  FakeManager manager(Failing(0xFFFF, 0));
+  char block[128] = {}, other[128] = {};
+  TestRecord rec("TEST_DB", "/x/TEST.BTR");
+  CBaseRecLink external(block, "/x/TEST.BTR"), nullBlock(static_cast<char*>(nullptr));
+  rec.SetKeyLength(10);  // recorded, never sent
+  EXPECT_EQ(rec.SetKey(0x81FF), -32257);  // 16 bits kept, sign-extended; low byte 0xFF sent
+  std::string key(255, 'X');
+  rec.SetKeyBuffer(key.data(), 255);
+  rec.SetKeyBuffer(key.data(), 4);  // a shorter key clears what the longer one left
+  EXPECT_EQ(rec.GetEQ(), 0);
+  EXPECT_EQ(rec.GetPosition(), 0x12345678u);
+  external.AbortTran();
+  nullBlock.AbortTran();
+  CBaseRecLink copy(rec);
+  copy.AbortTran();
+  external.SetRecordSetBlock(other);
+  external.AbortTran();
+
+  const RawCall& call = manager.calls[0];
+  EXPECT_EQ(call.data, rec.record());
+  EXPECT_EQ(call.key, rec.GetKeyBuffer());
+  EXPECT_EQ(std::string(call.key, 255), "XXXX" + std::string(251, '\0'));
+  EXPECT_EQ(call.keyLen, 255);
+  EXPECT_EQ(call.keyNum, -1);
+  EXPECT_EQ(manager.calls[2].posBlock, block);
+  EXPECT_NE(manager.calls[3].posBlock, nullptr);
+  EXPECT_EQ(manager.calls[4].posBlock, call.posBlock);  // the copy works on the source's block
+  EXPECT_EQ(manager.calls[4].data, rec.record());
+  EXPECT_EQ(manager.calls[5].posBlock, other);
+}
+
+// Every operation on a point-lat record: its status, the EOF flag, its box, and
+// whether the gate marked the record current on the way (keyed reads whatever
+// their status, Insert and Update; nothing else).
+TEST(Gate, EachOperationBoxesAllButItsSilentStatuses) {
+  struct Case {
+    const char* label;
+    int (CBaseRecLink::*run)();
+    uint16_t op;  // the call that gets the status
+    std::vector<int> silent;
+  };
+  const std::vector<int> all = {1, 2, 3, 4, 5, 8, 9, 39, 80, 84, 85};
+  const Case cases[] = {
+      {"BO_GETEQ", &CBaseRecLink::GetEQ, B_GET_EQUAL, {4}},
+      {"BO_GETNEXT", &CBaseRecLink::GetNEXT, B_GET_NEXT, {9}},
+      {"BO_GETPREV", &CBaseRecLink::GetPREV, B_GET_PREVIOUS, {9}},
+      {"BO_GETGREATER", &CBaseRecLink::GetGR, B_GET_GREATER, {9}},
+      {"BO_GETGREQ", &CBaseRecLink::GetGREQ, B_GET_GE, {9}},
+      {"BO_GETLESS", &CBaseRecLink::GetLESS, B_GET_LESS, {9}},
+      {"BO_GETLESSEQ", &CBaseRecLink::GetLEEQ, B_GET_LE, {9}},
+      {"BO_GETFIRST", &CBaseRecLink::GetFIRST, B_GET_FIRST, {9}},
+      {"BO_GETLAST", &CBaseRecLink::GetLAST, B_GET_LAST, {9}},
+      {"BO_GETLAST", &CBaseRecLink::GetLAST, B_GET_POSITION, {9}},  // after the Get succeeded
+      {"BO_INSERT", &CBaseRecLink::Insert, B_INSERT, {5}},
+      {"BO_DELETE", &CBaseRecLink::Delete, B_DELETE, {9}},
+      {"BO_UPDATE", &CBaseRecLink::Update, B_GET_EQUAL, {4, 9}},  // the re-read fails
+      {"BO_UPDATE", &CBaseRecLink::Update, B_UPDATE, {4, 9}},      // the write fails
+      {"BO_BEGINTRAN", &CBaseRecLink::BeginTran, B_BEGIN_TRAN, {}},
+      {"BO_ENDTRAN", &CBaseRecLink::EndTran, B_END_TRAN, {}},
+      {"", &CBaseRecLink::AbortTran, B_ABORT_TRAN, all},
+      {"", &CBaseRecLink::ResetBtrv, B_RESET, all},
+      {"", &CBaseRecLink::GetRecordPosition, B_GET_POSITION, all},
+      {"", &CBaseRecLink::GetDirect, B_GET_DIRECT, all},
+  };
+  TempDir dir;  // status 2 writes its log line here
+  for (const Case& c : cases) {
+    for (int status : all) {
+      SCOPED_TRACE("op " + std::to_string(c.op) + " status " + std::to_string(status));
+      FakeManager manager(Failing(c.op, status));
+      MessageBoxRecorder boxes;
+      TestRecord rec("POINTLAT_DB", (dir.path() + "/POINTLAT.BTR").c_str());
+      rec.SetKey(7);
+      rec.SetPosition(77);
+      const bool silent = std::count(c.silent.begin(), c.silent.end(), status) > 0;
+      const bool minusOne = c.op == B_BEGIN_TRAN || c.op == B_END_TRAN;
+      const std::string label = c.label;
+      const bool writes = label == "BO_INSERT" || label == "BO_UPDATE";
+      EXPECT_EQ((rec.*c.run)(), minusOne ? -1 : status);
+      EXPECT_EQ(rec.GetLastStatus(), status);
+      EXPECT_EQ(rec.IsEOF(), status == 9 ? 1 : 0);
+      EXPECT_EQ(rec.GetPosition(), c.op == B_GET_POSITION ? 0u : 77u);
+      EXPECT_EQ(rec.GetDataLength(), 3000u);
+      EXPECT_EQ(rec.record()[55], writes || label.rfind("BO_GET", 0) == 0 ? '1' : '\0');
+      EXPECT_EQ(rec.GetKeyNumber(), writes ? 0 : 7);
+      ASSERT_EQ(boxes.count(), silent ? 0u : 1u);
+      if (silent) continue;
+      EXPECT_EQ(boxes.calls()[0].text, "RecLinkDLL ERROR:\n\nPOINTLAT_DB " + label +
+                                           " Status = " + std::to_string(status) + "\n\n");
+      EXPECT_EQ(boxes.calls()[0].style, MB_OK);
+    }
+  }
+}
+
+TEST(Gate, StatBypassesTheGateDirectReadsNeedABufferStopResetsFirst) {
+  TempDir dir;
+  MessageBoxRecorder boxes;
+  FakeManager manager([](const RawCall& call) {
+    if (call.op == B_STAT) {
+      EXPECT_EQ(*call.dataLen, 1920u);
+    }
+    *call.dataLen = call.op == B_STAT ? 500 : 16;
+    return call.op == B_STAT ? 2 : 9;
+  });
+  TestRecord rec("pointlat_db", (dir.path() + "/TEST.BTR").c_str());
+  rec.SetKey(5);
+  EXPECT_EQ(rec.GetNEXT(), 9);
+  EXPECT_EQ(rec.record()[55], '\0');  // the point-lat ident is compared exactly
+  FileDescriptionType info;
+  EXPECT_EQ(rec.GetDBInfo(&info), 2);
+  EXPECT_EQ(manager.calls.back().keyNum, 0);
+  EXPECT_EQ(rec.GetDataLength(), 16u);  // as the Get left it, not as Stat did
+  EXPECT_EQ(rec.IsEOF(), 1);
+  EXPECT_FALSE(std::ifstream(dir.file("io_error.txt")).good());
+  EXPECT_EQ(boxes.count(), 0u);
+
+  rec.SetDataBuffer(nullptr);
+  EXPECT_EQ(rec.GetByPosition(5), -1);
+  rec.Stop();
+  ASSERT_EQ(manager.calls.size(), 4u);
+  EXPECT_EQ(manager.calls[2].op, B_RESET);
+  EXPECT_EQ(manager.calls[3].op, B_STOP);
+}
+
+TEST(Gate, OpenSendsTheShortPathAndModeRestoresTheKeyAndBoxesAFailure) {
+  TempDir dir;
+  MessageBoxRecorder boxes;
+  std::string keyAtOpen;
+  int openStatus = 0;
+  FakeManager manager([&](const RawCall& call) {
+    if (call.op != B_OPEN) return 0;
+    keyAtOpen = call.key;
+    std::memset(call.key, 'K', 255);  // the manager may write the key buffer
+    return openStatus;
+  });
+  const std::string path = dir.file("TEST.BTR");
+  std::ofstream(path) << "x";
+  {
+    TestRecord rec("TEST_DB", path.c_str());
+    rec.SetKeyBuffer(const_cast<char*>("saved"), 5);
+    rec.SetKey(3);
+    openStatus = 12;
+    EXPECT_EQ(rec.Open(BTR_OPEN_NORMAL), -1);
+    EXPECT_EQ(rec.IsOpen(), 0);
+    openStatus = 0;
+    EXPECT_EQ(rec.Open(BTR_OPEN_READONLY), 0);
+    EXPECT_EQ(keyAtOpen, path);  // an existing Linux path is its own short form
+    EXPECT_EQ(manager.calls[1].keyNum, B_MODE_READ_ONLY);
+    EXPECT_EQ(rec.GetOpenMode(), BTR_OPEN_READONLY);
+    EXPECT_EQ(rec.IsOpen(), 1);
+    EXPECT_EQ(std::string(rec.GetKeyBuffer(), 255), "saved" + std::string(250, '\0'));
+    EXPECT_EQ(rec.GetKeyNumber(), 3);
+  }
+  ASSERT_EQ(manager.calls.size(), 3u);
+  EXPECT_EQ(manager.calls[2].op, B_CLOSE);  // closed on destruction
+
+  std::string deep = dir.path();  // a name the key buffer cannot hold: refused unasked
+  while (deep.size() < 240) mkdir((deep += "/" + std::string(40, 'd')).c_str(), 0700);
+  deep += "/" + std::string(30, 'f') + ".BTR";
+  std::ofstream(deep) << "x";
+  TestRecord rec("TEST_DB", deep.c_str());
+  EXPECT_EQ(rec.Open(BTR_OPEN_NORMAL), -1);
+  EXPECT_EQ(manager.calls.size(), 3u);
+  ASSERT_EQ(boxes.count(), 2u);
+  EXPECT_EQ(boxes.calls()[0].text, "RecLinkDLL ERROR:\n\nTEST_DB BO_OPEN Status = 12\n\n");
+  EXPECT_EQ(boxes.calls()[1].text, "RecLinkDLL ERROR:\n\nTEST_DB BO_OPEN Status = 11\n\n");
+}
+
+TEST(ErrorReport, AnEmptyIdentIsLoggedEmptyThenTakenFromTheFileNameForBoxAndLog) {
+  TempDir dir;
+  MessageBoxRecorder boxes;
+  FakeManager manager([](const RawCall&) { return 2; });
+  TestRecord rec("", (dir.path() + "\\PATIENT1.BTR").c_str());
+  EXPECT_EQ(rec.Delete(), 2);  // logged, then its box names the file
+  EXPECT_EQ(rec.Delete(), 2);
+  EXPECT_EQ(rec.GetRecordIdent(), CString("PATIENT1.BTR"));
+  const std::string date = Today();
+  EXPECT_EQ(ReadFile(dir.file("io_error.txt")),
+            date + " : \r\n" + date + " : PATIENT1.BTR\r\n");
+  ASSERT_EQ(boxes.count(), 2u);
+  EXPECT_EQ(boxes.calls()[0].text, "RecLinkDLL ERROR:\n\nPATIENT1.BTR BO_DELETE Status = 2\n\n");
+  EXPECT_EQ(boxes.calls()[1].text, boxes.calls()[0].text);
+}
+
+TEST(ErrorReport, LogIsRecreatedAtTheDecimalLimitAndSkippedWhileAnotherWriterHoldsIt) {
+  TempDir dir;
+  const std::string log = dir.file("io_error.txt");
+  const std::string line = Today() + " : PATIENT_DB\r\n";
+  constexpr size_t kLimit = 521000;  // decimal bytes
+  AppendIoErrorLine(log.c_str(), "PATIENT_DB");  // a missing log is created
+  EXPECT_EQ(ReadFile(log), line);
+  std::ofstream(log, std::ios::binary) << std::string(kLimit - 1, 'x');
+  AppendIoErrorLine(log.c_str(), "PATIENT_DB");
+  EXPECT_EQ(ReadFile(log), std::string(kLimit - 1, 'x') + line);
+  std::ofstream(log, std::ios::binary) << std::string(kLimit, 'x');
+  AppendIoErrorLine(log.c_str(), "PATIENT_DB");
+  EXPECT_EQ(ReadFile(log), line);
+
+  const int holder = open(log.c_str(), O_RDWR);  // another writer holds the log: line dropped
+  ASSERT_EQ(flock(holder, LOCK_EX), 0);
+  AppendIoErrorLine(log.c_str(), "PATIENT_DB");
+  close(holder);
+  EXPECT_EQ(ReadFile(log), line);
+}
+
+using Record = std::vector<unsigned char>;
+
+// An older-layout record whose bytes tell their offsets apart, mark '0'.
+Record OlderRecord() {
+  Record r(3000);
+  for (size_t i = 0; i < r.size(); ++i) r[i] = static_cast<unsigned char>((i * 7 + i / 256) | 1);
+  r[55] = '0';
+  return r;
+}
+
+// The older record as the current layout holds it, from the block map
+// {older offset, current offset, bytes}: the new pairs at 464 come out zero,
+// the gaps and the current tail keep the older bytes at their offsets.
+Record Upgraded(const Record& older) {
+  const int map[][3] = {{0, 0, 55},        {56, 56, 408},     {464, 504, 8},
+                        {472, 512, 100},   {572, 612, 600},   {1176, 1216, 800},
+                        {1976, 2016, 8},   {1984, 2024, 480}, {2464, 2504, 4},
+                        {2472, 2512, 320}, {2792, 2832, 40},  {2832, 2872, 60},
+                        {1212, 1212, 4},   {2508, 2508, 4},   {2932, 2932, 68}};
+  Record r(3000, 0);
+  for (const auto& m : map) std::copy_n(older.begin() + m[0], m[2], r.begin() + m[1]);
+  r[55] = '1';
+  return r;
+}
+
+TEST(PointLat, UpgradeFollowsTheBlockMapOnceAndOnlyForAnOlderMark) {
+  const Record older = OlderRecord();
+  const Record expected = Upgraded(older);
+  for (unsigned char mark : {'0', ' ', '\0', '2'}) {  // every mark but '1' means older
+    Record r = older;
+    r[55] = mark;
+    PointLatConv(r.data());
+    EXPECT_EQ(r, expected) << int(mark);
+    PointLatConv(r.data());  // once current, left exactly as it is
+    EXPECT_EQ(r, expected) << int(mark);
+  }
+}
+
+TEST(PointLat, AnOlderRecordInARealFileIsUpgradedOnKeyedReadsAndUpdatedByItsPrimeKey) {
+  TempDir dir;
+  MessageBoxRecorder boxes;
+  const std::string path = dir.file("POINTLAT.BTR");
+  std::string name = path;
+  name.resize(255);
+  char raw[128] = {}, key[255] = "0000000001";  // the file as another program uses it
+  FileDescriptionType spec{};  // key 0: the patient key, a zstring at 0
+  spec.fileSpec = {3000, 4096, 1, 0, 0, 0, 0, 0, 0};
+  spec.keySpec[0] = {1, 21, B_KEY_EXTENDED_TYPE, 0, B_TYPE_ZSTRING, 0, 0, 0, 0};
+  uint32_t length = sizeof(BtrFileSpec) + sizeof(BtrKeySpec);
+  ASSERT_EQ(BTRCALL(B_CREATE, raw, &spec, &length, name.data(), 255, 0), 0);
+  ASSERT_EQ(BTRCALL(B_OPEN, raw, nullptr, &length, name.data(), 255, 0), 0);
+  Record older = OlderRecord();
+  std::copy_n(key, 11, older.begin());
+  length = 3000;
+  ASSERT_EQ(BTRCALL(B_INSERT, raw, older.data(), &length, key, 255, 0), 0);
+
+  TestRecord rec("POINTLAT_DB", path.c_str());
+  ASSERT_EQ(rec.Open(BTR_OPEN_NORMAL), 0);
+  rec.SetKeyBuffer(key, 11);
+  ASSERT_EQ(rec.GetEQ(), 0);
+  EXPECT_EQ(rec.bytes(), Upgraded(older));
+  const unsigned long position = rec.GetPosition();
+  ASSERT_EQ(rec.GetByPosition(position), 0);  // a positional read hands it over as stored
+  EXPECT_EQ(rec.bytes(), older);
+  rec.Close();  // no currency left: Update has to find the record by its prime key
+  ASSERT_EQ(rec.Open(BTR_OPEN_NORMAL), 0);
+  Record changed = Upgraded(older);
+  changed[600] ^= 0xFF;
+  std::copy(changed.begin(), changed.end(), rec.record());
+  ASSERT_EQ(rec.Update(), 0);
+  Record stored(3000);
+  ASSERT_EQ(BTRCALL(B_GET_EQUAL, raw, stored.data(), &length, key, 255, 0), 0);
+  EXPECT_EQ(stored, changed);
+  BTRCALL(B_CLOSE, raw, nullptr, &length, key, 255, 0);
+
+  rec.record()[9] = '9';  // no such prime key: nothing is written, nothing boxed
+  ScriptedBtrieve counting;
+  EXPECT_EQ(rec.Update(), B_KEY_VALUE_NOT_FOUND);
+  EXPECT_EQ(counting.CountOf(B_UPDATE), 0u);
+  EXPECT_EQ(boxes.count(), 0u);
+}
+
+}  // namespace
+}  // namespace reclink::test
