@@ -24,9 +24,13 @@ class RECLINK_EXPORT CString {
   operator const char*() const { return bytes_.c_str(); }  // NOLINT
   const char* GetString() const { return bytes_.c_str(); }
 
+  // The number of bytes (not characters), without the terminating zero.
   int GetLength() const { return static_cast<int>(bytes_.size()); }
+  // Nonzero when the string holds no bytes.
   int IsEmpty() const { return bytes_.empty() ? 1 : 0; }
+  // Makes the string empty and releases its memory.
   void Empty() { bytes_.clear(); bytes_.shrink_to_fit(); }
+  // The byte at index; precondition: 0 <= index < GetLength().
   char GetAt(int index) const { return bytes_[static_cast<size_t>(index)]; }
 
   // Replaces the contents with printf-style formatting of the arguments.
@@ -36,9 +40,11 @@ class RECLINK_EXPORT CString {
 #endif
       ;
 
+  // Appends the bytes of text (nullptr appends nothing), another string or one byte.
   CString& operator+=(const char* text);
   CString& operator+=(const CString& text);
   CString& operator+=(char c);
+  // A new string of a's bytes followed by b's.
   friend CString operator+(const CString& a, const CString& b);
   friend CString operator+(const CString& a, const char* b);
   friend CString operator+(const char* a, const CString& b);
@@ -58,6 +64,7 @@ class RECLINK_EXPORT CString {
   // The first count bytes (all when count exceeds the length).
   CString Left(int count) const;
 
+  // The bytes as a standard string; valid until the string is next changed.
   const std::string& str() const { return bytes_; }
 
  private:

@@ -13,6 +13,7 @@ class RECLINK_EXPORT CPtrArray {
   CPtrArray(const CPtrArray&) = delete;
   CPtrArray& operator=(const CPtrArray&) = delete;
 
+  // The number of slots; GetUpperBound is the last index (-1 when empty).
   int GetSize() const { return static_cast<int>(slots_.size()); }
   int GetCount() const { return GetSize(); }
   int GetUpperBound() const { return GetSize() - 1; }
