@@ -375,8 +375,8 @@ BENCHMARK(BM_GetNextWholeFile_RawSeek)->Iterations(3)->Unit(benchmark::kMillisec
 BENCHMARK(BM_GetNextWholeFile_RawScan)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_InsertInTransaction_Engine)->Iterations(20000);
 BENCHMARK(BM_InsertInTransaction_Raw)->Iterations(20000);
-BENCHMARK(BM_InsertDurable_Engine)->Iterations(300);
-BENCHMARK(BM_InsertDurable_Raw)->Iterations(300);
+BENCHMARK(BM_InsertDurable_Engine)->Iterations(1000);
+BENCHMARK(BM_InsertDurable_Raw)->Iterations(1000);
 
 }  // namespace
 
