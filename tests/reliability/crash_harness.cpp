@@ -26,10 +26,14 @@ pid_t Spawn(const CrashRunOptions& o, uint64_t seed, int* readyFd) {
   std::string seedText = std::to_string(seed);
   std::string fdText = std::to_string(fds[1]);
   std::string permille = std::to_string(o.storageKillPermille);
+  std::string mode = std::to_string(o.accelerated ? B_MODE_ACCELERATED : B_MODE_NORMAL);
   std::vector<char*> argv = {const_cast<char*>(o.worker.c_str()),
-                             const_cast<char*>(o.dir.c_str()), seedText.data(), fdText.data()};
-  if (o.storageKillPermille != 0) argv.push_back(permille.data());
-  argv.push_back(nullptr);
+                             const_cast<char*>(o.dir.c_str()),
+                             seedText.data(),
+                             fdText.data(),
+                             permille.data(),
+                             mode.data(),
+                             nullptr};
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addclose(&actions, fds[0]);

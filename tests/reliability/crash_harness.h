@@ -19,6 +19,7 @@ struct CrashRunOptions {
   unsigned storageKillPermille = 0;  // >0: workers also die inside storage writes
   bool checkFiles = true;   // run the record-file check after every cycle
   bool atomicAcrossFiles = true;  // a cut End must be all or nothing over its files
+  bool accelerated = false;  // workers open the files in accelerated mode (-1)
 };
 
 struct CrashRunReport {

@@ -91,6 +91,25 @@ TEST(CrashSafety, KillsInsideStorageWritesCutCommitsCleanly) {
   EXPECT_GT(r.figures.endsCut, 0u);
 }
 
+// Accelerated mode gives up syncing, not atomicity: a killed process (whose
+// writes the page cache keeps) loses nothing it was told is done.
+TEST(CrashSafety, AcceleratedModeKeepsEveryGuaranteeAgainstProcessKills) {
+  CrashDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  CrashRunOptions o;
+  o.worker = RECLINK_CRASH_WORKER;
+  o.dir = dir.path();
+  o.cycles = EnvInt("RECLINK_CRASH_ACCELERATED_CYCLES", 60);
+  o.seed = static_cast<uint64_t>(EnvInt("RECLINK_CRASH_SEED", 20261206)) + 2;
+  o.storageKillPermille = 5;
+  o.maxDelayMs = 60;
+  o.accelerated = true;
+  CrashRunReport r = RunCrashCycles(o);
+  ExpectClean(r);
+  EXPECT_GT(r.figures.committedTransactions, 0u);
+  EXPECT_GT(r.figures.endsCut, 0u);
+}
+
 // The checker itself must notice what it exists to notice.
 class CrashCheckerTest : public ::testing::Test {
  protected:

@@ -3,7 +3,10 @@
 // status and syncs the log, so that the checker knows every call that was
 // acknowledged and at most one call that was in flight when the kill came.
 //
-//   crash_worker DIR SEED READY_FD [STORAGE_KILL_PERMILLE]
+//   crash_worker DIR SEED READY_FD STORAGE_KILL_PERMILLE OPEN_MODE
+//
+// STORAGE_KILL_PERMILLE 0 leaves storage alone; OPEN_MODE is the mode the
+// files are opened in (0 normal, -1 accelerated).
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -24,7 +27,8 @@ namespace {
 
 class Worker {
  public:
-  Worker(std::string dir, uint64_t seed) : dir_(std::move(dir)), rng_(seed) {}
+  Worker(std::string dir, uint64_t seed, int8_t mode)
+      : dir_(std::move(dir)), rng_(seed), mode_(mode) {}
 
   int Run(int readyFd) {
     // Sequence numbers only grow, so the log's tail holds the highest; a
@@ -45,7 +49,7 @@ class Worker {
       char key[B_MAX_KEY_LENGTH + 1] = {};
       std::snprintf(key, sizeof key, "%s", path.c_str());
       uint32_t len = 0;
-      int st = BTRCALL(B_OPEN, pos_[f], nullptr, &len, key, B_MAX_KEY_LENGTH, B_MODE_NORMAL);
+      int st = BTRCALL(B_OPEN, pos_[f], nullptr, &len, key, B_MAX_KEY_LENGTH, mode_);
       if (st != 0) return Fail("open " + path + " returned " + std::to_string(st));
     }
     char ready = 'r';
@@ -129,6 +133,7 @@ class Worker {
 
   std::string dir_;
   std::mt19937_64 rng_;
+  int8_t mode_;  // open mode of every file
   int log_ = -1;
   uint64_t seq_ = 1;
   uint8_t pos_[kFileCount][B_POSITION_BLOCK_SIZE] = {};
@@ -138,14 +143,13 @@ class Worker {
 }  // namespace reclink::crash
 
 int main(int argc, char** argv) {
-  if (argc < 4) {
-    std::fprintf(stderr, "usage: %s DIR SEED READY_FD [STORAGE_KILL_PERMILLE]\n", argv[0]);
+  if (argc != 6) {
+    std::fprintf(stderr, "usage: %s DIR SEED READY_FD STORAGE_KILL_PERMILLE OPEN_MODE\n", argv[0]);
     return 2;
   }
-  if (argc > 4) {
-    reclink::crash::InstallKillVfs(std::strtoull(argv[2], nullptr, 10),
-                                   static_cast<unsigned>(std::atoi(argv[4])));
-  }
-  reclink::crash::Worker worker(argv[1], std::strtoull(argv[2], nullptr, 10));
+  uint64_t seed = std::strtoull(argv[2], nullptr, 10);
+  unsigned permille = static_cast<unsigned>(std::atoi(argv[4]));
+  if (permille != 0) reclink::crash::InstallKillVfs(seed, permille);
+  reclink::crash::Worker worker(argv[1], seed, static_cast<int8_t>(std::atoi(argv[5])));
   return worker.Run(std::atoi(argv[3]));
 }
