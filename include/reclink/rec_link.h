@@ -96,8 +96,6 @@ class RECLINK_EXPORT CRecLink {
   int GetLastStatus() const { return lastStatus_; }
 
  private:
-  friend class CRecLinkPeer;  // tests look at the work fields and private steps
-
   char* GetPos(int dbno);
   unsigned int GetLen(int dbno);
   void GetIniFile();

@@ -1,198 +1,177 @@
-// The gate, the boxes and the log, with the record manager's answers scripted.
+// The gate, the boxes, the log and the conflict loop, with the record
+// manager's answers scripted; and the directory delimiter.
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <iterator>
 #include <regex>
-#include <sstream>
-#include <string>
 
+#include "numbered/last_delim.h"
 #include "numbered_db.h"
+#include "platform/winapi.h"
 #include "reclink/btrieve.h"
-#include "reclink/rec_link.h"
 
 namespace {
 
-using reclink::test::MessageBoxRecorder;
-using reclink::test::NumberedDb;
-using reclink::test::ScriptedBtrieve;
+using namespace reclink::test;
 
-TEST(Gate, RepeatsWhileLockedAndReportsOnlyTheFinalStatus) {
-  MessageBoxRecorder boxes;
-  ScriptedBtrieve script;
-  CRecLink link;
-  char data[3600] = {};
-  char key[256] = {};
-  std::memset(key, 'k', 255);
-  script.Script(B_GET_EQUAL, {84, 85, 84, 4});
-  EXPECT_EQ(link.DB_GetEQ(110, 0x102, data, key), 4);
-  EXPECT_EQ(script.CountOf(B_GET_EQUAL), 4u);
-  EXPECT_EQ(script.calls().back().keyNum, 2);         // the key number's low byte
-  EXPECT_EQ(script.calls().back().key.size(), 255u);  // key length 255
-  script.Script(B_BEGIN_TRAN, {85, 85, 0});
-  EXPECT_EQ(link.Begin_Tran(), 0);
-  EXPECT_EQ(script.CountOf(B_BEGIN_TRAN), 3u);
-  EXPECT_EQ(boxes.count(), 0u);
+char g_data[40980];
+char g_key[256];
 
-  script.Script(B_GET_FIRST, {84, 2});
-  EXPECT_EQ(link.DB_GetFIRST(120, 0, data, key), 2);
-  ASSERT_EQ(boxes.count(), 1u);
-  EXPECT_EQ(boxes.calls()[0].text, "PHOTO_DB BO_GETFIRST Status = 2");
-  EXPECT_EQ(boxes.calls()[0].caption, "RecLinkDLL ERROR");
-  EXPECT_EQ(link.GetLastStatus(), 2);
-}
+template <int (CRecLink::*F)(int, int, void*, void*)>
+int Read(CRecLink& link, int dbno) { return (link.*F)(dbno, 0, g_data, g_key); }
+template <int (CRecLink::*F)(int, void*)>
+int Write(CRecLink& link, int dbno) { return (link.*F)(dbno, g_data); }
 
-TEST(Gate, CloseAndStopAskButNeverReport) {
-  MessageBoxRecorder boxes;
-  ScriptedBtrieve script;
-  CRecLink link;
-  script.Script(B_CLOSE, {3});
-  link.DB_Close(480);  // never opened: asked all the same
-  EXPECT_EQ(link.GetLastStatus(), 3);
-  link.DB_Close(485);  // no slot: nothing to ask
-  EXPECT_EQ(script.CountOf(B_CLOSE), 1u);
-
-  script.Script(B_RESET, {0});
-  script.Script(B_STOP, {20});
-  link.DB_Stop();
-  ASSERT_EQ(script.calls().size(), 3u);
-  EXPECT_EQ(script.calls()[1].op, B_RESET);
-  EXPECT_EQ(script.calls()[2].op, B_STOP);
-  EXPECT_EQ(script.calls()[2].dataLen, 256u);
-  EXPECT_EQ(link.GetLastStatus(), 20);
-  EXPECT_EQ(boxes.count(), 0u);
-}
-
-TEST(Messages, EveryOperationNamesAnUnknownNumberInItsOwnWords) {
-  static char data[40980];
-  static char key[256];
-  using Call = int (*)(CRecLink&, int);
-  const std::pair<const char*, Call> ops[] = {
-      {"DBGetEQ", [](CRecLink& l, int n) { return l.DB_GetEQ(n, 0, data, key); }},
-      {"DBGetGREQ", [](CRecLink& l, int n) { return l.DB_GetGREQ(n, 0, data, key); }},
-      {"DBGetGR", [](CRecLink& l, int n) { return l.DB_GetGR(n, 0, data, key); }},
-      {"DBGetNEXT", [](CRecLink& l, int n) { return l.DB_GetNEXT(n, 0, data, key); }},
-      {"DBGetLESS", [](CRecLink& l, int n) { return l.DB_GetLESS(n, 0, data, key); }},
-      {"DBGetLESSEQ", [](CRecLink& l, int n) { return l.DB_GetLEEQ(n, 0, data, key); }},
-      {"DBGetFIRST", [](CRecLink& l, int n) { return l.DB_GetFIRST(n, 0, data, key); }},
-      {"DBGetLAST", [](CRecLink& l, int n) { return l.DB_GetLAST(n, 0, data, key); }},
-      {"DBGetPREV", [](CRecLink& l, int n) { return l.DB_GetPREV(n, 0, data, key); }},
-      {"DBInsert", [](CRecLink& l, int n) { return l.DB_Insert(n, data); }},
-      {"DBUpdate", [](CRecLink& l, int n) { return l.DB_Update(n, data); }},
-      {"DBDelete", [](CRecLink& l, int n) { return l.DB_Delete(n, data); }},
-      {"DBStat", [](CRecLink& l, int n) { return l.DB_Stat(n, data); }},
-      {"DBOpen", [](CRecLink& l, int n) { return l.DB_Open(n, 0); }},
-      {"DBOpen", [](CRecLink& l, int n) { return l.DB_Open("/tmp/x.btr", n); }},
+// Every operation by number: the gate asking again while the record or file
+// is locked, the statuses the operation keeps quiet about, its box, its text
+// for a number it cannot serve and its refusal without memory.
+TEST(Messages, EachOperationReportsInItsOwnWords) {
+  struct Op {  // label: in the status box; name: in the unknown-number box
+    uint16_t op; const char* label; const char* name; int silent; int (*call)(CRecLink&, int);
+  };
+  const Op ops[] = {
+      {B_GET_EQUAL, "BO_GETEQ", "DBGetEQ", 4, Read<&CRecLink::DB_GetEQ>},
+      {B_GET_GE, "BO_GETGREQ", "DBGetGREQ", 9, Read<&CRecLink::DB_GetGREQ>},
+      {B_GET_GREATER, "BO_GETGR", "DBGetGR", 9, Read<&CRecLink::DB_GetGR>},
+      {B_GET_NEXT, "BO_GETNEXT", "DBGetNEXT", 9, Read<&CRecLink::DB_GetNEXT>},
+      {B_GET_LESS, "BO_GETLESS", "DBGetLESS", 9, Read<&CRecLink::DB_GetLESS>},
+      {B_GET_LE, "BO_GETLESSEQ", "DBGetLESSEQ", 9, Read<&CRecLink::DB_GetLEEQ>},
+      {B_GET_FIRST, "BO_GETFIRST", "DBGetFIRST", 9, Read<&CRecLink::DB_GetFIRST>},
+      {B_GET_LAST, "BO_GETLAST", "DBGetLAST", 9, Read<&CRecLink::DB_GetLAST>},
+      {B_GET_PREVIOUS, "BO_GETPREV", "DBGetPREV", 9, Read<&CRecLink::DB_GetPREV>},
+      {B_INSERT, "BO_INSERT", "DBInsert", 5, Write<&CRecLink::DB_Insert>},
+      {B_UPDATE, "BO_UPDATE", "DBUpdate", 4, Write<&CRecLink::DB_Update>},
+      {B_DELETE, "BO_DELETE", "DBDelete", 4, Write<&CRecLink::DB_Delete>},
+      {B_STAT, "BO_STAT", "DBStat", 9, Write<&CRecLink::DB_Stat>},
+      {B_OPEN, "BO_OPEN", "DBOpen", 0, [](CRecLink& l, int n) { return l.DB_Open(n, 0); }},
+      {B_OPEN, "BO_OPEN", "DBOpen", 0, [](CRecLink& l, int n) { return l.DB_Open("/x.btr", n); }},
   };
   NumberedDb db;
   MessageBoxRecorder boxes;
   ScriptedBtrieve script;
   CRecLink link;
-  script.Script(B_ABORT_TRAN, {39});
-  link.Abort_Tran();  // leaves 39 as the last status
-  for (const auto& [name, call] : ops) {
-    for (int dbno : {100, 375, 500}) {
-      SCOPED_TRACE(std::string(name) + " " + std::to_string(dbno));
-      boxes.clear();
-      EXPECT_EQ(call(link, dbno), -1);
-      ASSERT_EQ(boxes.count(), 1u);
-      EXPECT_EQ(boxes.calls()[0].text,
-                std::string(name) + " Proc DBNo Error = " + std::to_string(dbno));
-      EXPECT_EQ(boxes.calls()[0].caption, "RecLinkDLL ERROR");
-      EXPECT_EQ(link.GetLastStatus(), 39);
-    }
-  }
-  // Number 10 has a slot but no file: only an open by number refuses it.
-  EXPECT_EQ(link.DB_Open(10, 0), -1);
-  EXPECT_EQ(boxes.calls().back().text, "DBOpen Proc DBNo Error = 10");
-  EXPECT_EQ(script.calls().size(), 1u);  // the Abort only
-}
-
-TEST(Messages, EachReadIsSilentOnlyAboutItsOwnStatus) {
-  MessageBoxRecorder boxes;
-  ScriptedBtrieve script;
-  CRecLink link;
-  char data[4000] = {};
-  char key[256] = {};
-  struct Read {
-    uint16_t op;
-    const char* label;
-    int silent;
-    int (CRecLink::*call)(int, int, void*, void*);
-  };
-  const Read reads[] = {
-      {B_GET_EQUAL, "BO_GETEQ", 4, &CRecLink::DB_GetEQ},
-      {B_GET_GE, "BO_GETGREQ", 9, &CRecLink::DB_GetGREQ},
-      {B_GET_GREATER, "BO_GETGR", 9, &CRecLink::DB_GetGR},
-      {B_GET_NEXT, "BO_GETNEXT", 9, &CRecLink::DB_GetNEXT},
-      {B_GET_LESS, "BO_GETLESS", 9, &CRecLink::DB_GetLESS},
-      {B_GET_LE, "BO_GETLESSEQ", 9, &CRecLink::DB_GetLEEQ},
-      {B_GET_FIRST, "BO_GETFIRST", 9, &CRecLink::DB_GetFIRST},
-      {B_GET_LAST, "BO_GETLAST", 9, &CRecLink::DB_GetLAST},
-      {B_GET_PREVIOUS, "BO_GETPREV", 9, &CRecLink::DB_GetPREV},
-  };
-  for (const Read& read : reads) {
-    SCOPED_TRACE(read.label);
-    const int other = read.silent == 4 ? 9 : 4;
+  for (const Op& op : ops) {
+    SCOPED_TRACE(op.label);
     boxes.clear();
     script.ClearCalls();
-    script.Script(read.op, {0, read.silent, other});
-    EXPECT_EQ((link.*read.call)(160, 0, data, key), 0);
-    EXPECT_EQ((link.*read.call)(160, 0, data, key), read.silent);
-    EXPECT_EQ((link.*read.call)(160, 0, data, key), other);
-    EXPECT_EQ(script.CountOf(read.op), 3u);
+    const int other = op.silent == 4 ? 9 : 4;
+    const std::string box = "POINTPA_DB " + std::string(op.label) + " Status = ";
+    if (op.op == B_UPDATE || op.op == B_DELETE) script.Script(B_GET_EQUAL, {0, 0});
+    script.Script(op.op, {84, 85, op.silent, 85, 84, other});
+    EXPECT_EQ(op.call(link, 160), op.silent);
+    EXPECT_EQ(op.call(link, 160), other);
     ASSERT_EQ(boxes.count(), 1u);
-    EXPECT_EQ(boxes.calls()[0].text,
-              std::string("POINTPA_DB ") + read.label + " Status = " + std::to_string(other));
+    EXPECT_EQ(boxes.calls()[0].text, box + std::to_string(other));
+    EXPECT_EQ(boxes.calls()[0].caption, "RecLinkDLL ERROR");
+
+    // Numbers without a slot, or without memory for the blocks, reach nothing
+    // and leave the last status alone.
+    const size_t asked = script.calls().size();
+    for (int n : {100, 115, 370, 440, 500}) {
+      EXPECT_EQ(op.call(link, n), -1);
+      EXPECT_EQ(boxes.calls().back().text, op.name + (" Proc DBNo Error = " + std::to_string(n)));
+    }
+    EXPECT_EQ(boxes.calls().back().caption, "RecLinkDLL ERROR");
+    if (op.op == B_OPEN || op.op == B_INSERT || op.op == B_UPDATE || op.op == B_DELETE) {
+      reclink::platform::FailNextGlobalAllocs(1);
+      EXPECT_EQ(op.call(link, 160), 101);
+      EXPECT_EQ(boxes.calls().back().text, box + "101");
+    }
+    EXPECT_EQ(script.calls().size(), asked);
+    EXPECT_EQ(link.GetLastStatus(), other);
   }
-  // Number 10 has no ident: the text begins with the blank.
-  script.Script(B_GET_LAST, {-7});
-  EXPECT_EQ(link.DB_GetLAST(10, 0, data, key), -7);
-  EXPECT_EQ(boxes.calls().back().text, " BO_GETLAST Status = -7");
+  // Number 10 has a slot but no file to open by number.
+  EXPECT_EQ(link.DB_Open(10, 0), -1);
+  EXPECT_EQ(boxes.calls().back().text, "DBOpen Proc DBNo Error = 10");
 }
 
-std::string ReadFile(const std::string& path) {
-  std::stringstream s;
-  s << std::ifstream(path, std::ios::binary).rdbuf();
-  return s.str();
+TEST(Gate, UpdateAndDeleteReadAgainAfterAConflict) {
+  // The answers to the reads by the rebuilt key and to the writes; the result.
+  struct Case { uint16_t op; std::vector<int> reads, writes; int result; };
+  const Case cases[] = {
+      {B_UPDATE, {0, 0, 0, 0}, {80, 80, 80, 0}, 0},  // until the conflict clears
+      {B_UPDATE, {0, 4}, {80}, 4},                   // the record went meanwhile
+      {B_DELETE, {0, 0, 0}, {80, 80, 46}, 46},       // another failure ends it
+      {B_DELETE, {4}, {}, 4},                        // nothing stored: nothing written
+  };
+  MessageBoxRecorder boxes;
+  CRecLink link;
+  for (const Case& c : cases) {
+    ScriptedBtrieve script;
+    script.Script(B_GET_EQUAL, c.reads);
+    script.Script(c.op, c.writes);
+    const auto call = c.op == B_UPDATE ? &CRecLink::DB_Update : &CRecLink::DB_Delete;
+    EXPECT_EQ((link.*call)(470, g_data), c.result);
+    EXPECT_EQ(script.CountOf(B_GET_EQUAL), c.reads.size());
+    EXPECT_EQ(script.CountOf(c.op), c.writes.size());
+  }
+  ASSERT_EQ(boxes.count(), 1u);
+  EXPECT_EQ(boxes.calls()[0].text, "TRACELAT_DB BO_DELETE Status = 46");
 }
 
-TEST(Messages, IoErrorIsLoggedInTheDirectoryReadByTheLastOpen) {
+// The I/O-error log of dir, empty when there is none.
+std::string Log(const TempDir& dir) {
+  std::ifstream in(dir.file("io_error.txt"), std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST(Messages, StatusTwoIsLoggedInTheDirectoryOfTheLastOpenByNumber) {
   NumberedDb db;
   MessageBoxRecorder boxes;
   ScriptedBtrieve script;
   CRecLink link;
-  char data[3600] = {};
-  char key[256] = {};
-  const std::string log = db.file("io_error.txt");
+  // Before an open by number has read the directory, the box alone: no log,
+  // not even in the working directory.
+  const auto cwd = std::filesystem::current_path();
+  std::filesystem::current_path(db.dir.path());
+  script.Script(B_GET_EQUAL, {2, 2});
+  EXPECT_EQ(link.DB_GetEQ(110, 0, g_data, g_key), 2);
+  std::filesystem::current_path(cwd);
+  EXPECT_EQ(Log(db.dir), "");
 
-  // Before an open by number there is no directory: the box only.
-  script.Script(B_GET_EQUAL, {2});
-  EXPECT_EQ(link.DB_GetEQ(110, 0, data, key), 2);
-  EXPECT_EQ(boxes.count(), 1u);
-  EXPECT_FALSE(std::filesystem::exists(log));
-
-  script.Script(B_OPEN, {0});
+  script.Script(B_OPEN, {0, 0});
   ASSERT_EQ(link.DB_Open(110, 0), 0);
-  script.Script(B_GET_EQUAL, {2});
-  script.Script(B_INSERT, {46});  // only status 2 is logged
+  script.Script(B_INSERT, {46});
+  EXPECT_EQ(link.DB_GetEQ(110, 0, g_data, g_key), 2);
+  EXPECT_EQ(link.DB_Insert(110, g_data), 46);
+  // Each open reads the profile again: the next line goes to the new place.
+  db.SetDirectory(db.iniDir.path());
+  ASSERT_EQ(link.DB_Open(110, B_MODE_READ_ONLY), 0);
+  EXPECT_EQ(script.calls().back().keyNum, B_MODE_READ_ONLY);
   script.Script(B_BEGIN_TRAN, {2});
-  EXPECT_EQ(link.DB_GetEQ(110, 0, data, key), 2);
-  EXPECT_EQ(link.DB_Insert(110, data), 46);
+  script.Script(B_END_TRAN, {39});
   EXPECT_EQ(link.Begin_Tran(), -1);
-  const std::string date = R"(\d{4}/\d{2}/\d{2})";
-  const std::string text = ReadFile(log);
-  EXPECT_TRUE(std::regex_match(text, std::regex(date + " : PATIENT_DB\r\n" + date + " : \r\n")))
-      << text;
+  EXPECT_EQ(link.End_Tran(), -1);
 
-  // At 521000 bytes the log starts afresh.
-  std::filesystem::resize_file(log, 521000);
-  script.Script(B_STAT, {2});
-  EXPECT_EQ(link.DB_Stat(110, data), 2);
-  EXPECT_TRUE(std::regex_match(ReadFile(log), std::regex(date + " : PATIENT_DB\r\n")));
-  EXPECT_EQ(boxes.count(), 5u);
+  const std::string date = R"(\d{4}/\d{2}/\d{2} : )";
+  EXPECT_TRUE(std::regex_match(Log(db.dir), std::regex(date + "PATIENT_DB\r\n")));
+  EXPECT_TRUE(std::regex_match(Log(db.iniDir), std::regex(date + "\r\n")));
+  ASSERT_EQ(boxes.count(), 5u);
+  EXPECT_EQ(boxes.calls()[3].text, " BO_BEGIN Status = 2");
+  EXPECT_EQ(boxes.calls()[4].text, " BO_ENDTRAN Status = 39");
+}
+
+TEST(LastDelim, AppendsTheDelimiterTheTextUsesWalkingDoubleByteCharactersWhole) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"C:\\DATA", "C:\\DATA\\"},
+      {"C:\\DATA\\", "C:\\DATA\\"},
+      {"C:/DATA", "C:/DATA/"},
+      {"C:/A\\B", "C:/A\\B/"},  // a slash anywhere after the first character decides
+      {"", "\\"},
+      {"/", "/\\"},                        // the first character is never examined
+      {"C:\\\x95\x5C", "C:\\\x95\x5C\\"},  // 0x95 0x5C is one character, not a backslash
+      {"C:\\\x95/X", "C:\\\x95/X\\"},      // nor is 0x95 '/' a slash
+      {"C:\\\x95\x5C/X", "C:\\\x95\x5C/X/"},
+      {"C:\\\xB1\\", "C:\\\xB1\\"},  // a single-byte kana leads nothing
+  };
+  for (const auto& [text, want] : cases) {
+    char buffer[100] = {};
+    std::memcpy(buffer, text.data(), text.size());
+    EXPECT_EQ(reclink::numbered::AppendLastDelim(buffer), static_cast<int>(want.size())) << text;
+    EXPECT_EQ(std::string(buffer), want) << text;
+  }
 }
 
 }  // namespace

@@ -1,41 +1,52 @@
 #pragma once
-// A database directory for the numbered interface: a temporary directory,
-// a profile naming it that CTools::GetIniFileName returns, and record files
-// made on request.
+// Shared pieces of the numbered-interface tests: a database directory named by
+// the profile that CTools::GetIniFileName returns, and records built from texts.
 
+#include <algorithm>
+#include <cstring>
+#include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "reclink/database.h"
+#include "reclink/rec_link.h"
+#include "reclink/tools.h"
 #include "support/test_support.h"
 
 namespace reclink::test {
 
-class NumberedDb {
- public:
-  // directoryValue: what the profile holds under DB_DIR/DATABASE; by default
-  // the directory itself, without a trailing delimiter.
-  NumberedDb();
-  explicit NumberedDb(const std::string& directoryValue);
-  ~NumberedDb();
-  NumberedDb(const NumberedDb&) = delete;
-  NumberedDb& operator=(const NumberedDb&) = delete;
+struct NumberedDb {
+  TempDir dir;     // the database directory
+  TempDir iniDir;  // holds the profile, apart from the database
 
-  const std::string& path() const { return dir_.path(); }
-  std::string file(const std::string& name) const { return dir_.file(name); }
+  NumberedDb() { SetDirectory(dir.path()); }
+  ~NumberedDb() { CTools::SetIniFileName(nullptr); }
+
   // Rewrites the profile's DB_DIR/DATABASE value.
-  void SetDirectoryValue(const std::string& value);
-  // Creates every record file of the database, the numbered ones included.
-  void CreateAll();
-  // Creates the record files of the given numbers only.
-  void Create(const std::vector<int>& dbnos);
-
- private:
-  TempDir dir_;     // the database directory
-  TempDir iniDir_;  // holds the profile, apart from the database
+  void SetDirectory(const std::string& value) {
+    const std::string ini = iniDir.file("app.ini");
+    std::ofstream(ini, std::ios::trunc) << "[DB_DIR]\nDATABASE=" << value << "\n";
+    CTools::SetIniFileName(ini.c_str());
+  }
 };
 
-// A zero-filled record of dbno's length whose key 0 texts are the given ones,
-// in the order of the number's key fields.
-std::vector<char> MakeRecord(int dbno, const std::vector<std::string>& keyTexts);
+// size bytes of filler with each text, and its zero, at its offset.
+inline std::vector<char> Rec(size_t size, const std::vector<std::pair<size_t, std::string>>& texts,
+                             char filler = 0) {
+  std::vector<char> record(size, filler);
+  for (const auto& [at, text] : texts) std::memcpy(&record[at], text.c_str(), text.size() + 1);
+  return record;
+}
+
+// DB_GetEQ on key 0 taken from the first bytes of record (every numbered
+// file's key 0 lies back to back from offset 0) into out; the status.
+inline int GetEQ(CRecLink& link, int dbno, const std::vector<char>& record,
+                 std::vector<char>& out) {
+  out.assign(record.size(), 0);
+  char key[256] = {};
+  std::memcpy(key, record.data(), std::min<size_t>(record.size(), 64));
+  return link.DB_GetEQ(dbno, 0, out.data(), key);
+}
 
 }  // namespace reclink::test
