@@ -9,12 +9,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "reclink/btrieve.h"
 #include "reclink/database.h"
@@ -221,6 +224,42 @@ TEST_F(Contention, NumberedUpdateMeetsAConflictAndRepeatsUntilItSucceeds) {
   ASSERT_EQ(patient.Open(BTR_OPEN_NORMAL), 0);
   ASSERT_EQ(patient.GetPatientData("0000000001"), 0);
   EXPECT_STREQ(patient.GetRecordBuffer() + 21, "slow-0");
+}
+
+// A process killed while its transaction holds the patient file: the next
+// process that was waiting for the file goes on at once, and nothing of the
+// killed transaction is stored.
+TEST_F(Contention, AProcessKilledInItsTransactionReleasesTheFileAndLeavesNothing) {
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  pid_t holder = Start({RECLINK_CONTENTION_WORKER, "hold", dir_.dir(), std::to_string(ready[1]),
+                        dir_.file("holder")});
+  ASSERT_GT(holder, 0);
+  char c = 0;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  auto start = std::chrono::steady_clock::now();
+  pid_t next = Start({RECLINK_CONTENTION_WORKER, "numbering", dir_.dir(), "7", "5", "0",
+                      dir_.file("next")});
+  ASSERT_GT(next, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  int status = 0;
+  EXPECT_EQ(waitpid(next, &status, WNOHANG), 0) << "the held file did not make it wait";
+  kill(holder, SIGKILL);
+  Wait(holder);
+  EXPECT_EQ(Wait(next), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15))
+      << "the waiter sat out its lock wait instead of going on when the holder died";
+
+  EXPECT_EQ(Lines(dir_.file("holder")), std::vector<std::string>{"H 0"});
+  std::vector<std::string> expected;
+  for (int i = 0; i < 5; ++i) {
+    expected.push_back("P " + std::to_string(i) + " 0 000000000" + std::to_string(i + 1));
+  }
+  EXPECT_EQ(Lines(dir_.file("next")), expected);
+  CPatientDB patient(dir_.dir().c_str());
+  ASSERT_EQ(patient.Open(BTR_OPEN_NORMAL), 0);
+  ASSERT_EQ(patient.GetPatientData("0000000001"), 0);
+  EXPECT_STREQ(patient.GetRecordBuffer() + 21, "W7-0");
 }
 
 // Two processes rewriting one record as fast as they can: every update ends

@@ -8,11 +8,15 @@
 //
 //   contention_worker numbering DIR WORKER PATIENTS PHOTOS REPORT
 //   contention_worker update DIR NAME READY_FD GO_FD ROUNDS REPORT
+//   contention_worker hold DIR READY_FD REPORT
 //
 // In "update" mode the worker rewrites patient 0000000001 with its own name
 // through the numbered interface. When GO_FD is not -1 it writes to READY_FD
 // right before its first Update reaches the record manager and waits for a
 // byte on GO_FD first, so that a rival can change the record in between.
+//
+// In "hold" mode the worker begins a transaction, inserts patient 0000000001
+// named HELD, writes to READY_FD and waits to be killed.
 
 #include <unistd.h>
 
@@ -122,10 +126,23 @@ int Update(const char* dir, const char* name, int rounds) {
   return 0;
 }
 
+int Hold(const char* dir, int readyFd) {
+  CPatientDB patient(dir);
+  if (patient.Open(BTR_OPEN_NORMAL) != 0 || patient.BeginTran() != 0) return 3;
+  char* rec = patient.GetRecordBuffer();
+  std::memset(rec, 0, CPatientDB::kRecordLength);
+  std::snprintf(rec, 21, "0000000001");
+  std::snprintf(rec + 21, 41, "HELD");
+  Note("H %d", patient.Insert());
+  char c = 'r';
+  if (write(readyFd, &c, 1) != 1) return 3;
+  for (;;) pause();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 7) {
+  if (argc < 5) {
     std::fprintf(stderr, "usage: see the head of contention_worker.cpp\n");
     return 2;
   }
@@ -140,6 +157,8 @@ int main(int argc, char** argv) {
     g_readyFd = std::atoi(argv[4]);
     g_goFd = std::atoi(argv[5]);
     rc = Update(argv[2], argv[3], std::atoi(argv[6]));
+  } else if (mode == "hold" && argc == 5) {
+    rc = Hold(argv[2], std::atoi(argv[3]));
   }
   std::fclose(g_report);
   return rc;
