@@ -25,17 +25,16 @@ namespace reclink::fuzz {
 namespace {
 
 // Every status the record manager may return.
-constexpr int kStatuses[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 18, 21, 22,
-                             24, 25, 26, 27, 28, 29, 30, 37, 39, 41, 43, 45, 46, 49, 59, 80,
-                             84, 85, 88};
+constexpr int kStatuses[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 18, 21, 22, 24, 25,
+                             26, 27, 28, 29, 30, 37, 39, 41, 43, 45, 46, 49, 59, 80, 84, 85, 88};
 
 // Operation codes the programs draw from; biases are added separately.
 constexpr uint16_t kOps[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 19,
                              20, 21, 22, 23, 24, 25, 26, 27, 28, 33, 34, 35, 36, 37, 38, 39, 16};
 constexpr uint16_t kBiases[] = {0, 0, 0, 50, 100, 200, 300, 400};
 
-constexpr int kBlocks = 4;   // position blocks a program works with
-constexpr int kFiles = 3;    // two record files made per input, one hostile name
+constexpr int kBlocks = 4;  // position blocks a program works with
+constexpr int kFiles = 3;   // two record files made per input, one hostile name
 const char* const kNames[kFiles] = {"a.dat", "b.dat", "hostile.dat"};
 
 bool Allowed(int status) {
@@ -49,8 +48,8 @@ int Call(uint16_t op, void* pos, void* data, uint32_t* len, void* key, uint8_t k
          int8_t keyNum) {
   int st = BTRCALL(op, pos, data, len, key, keyLen, keyNum);
   if (!Allowed(st)) {
-    std::fprintf(stderr, "BTRCALL(op %u, key number %d) returned status %d, not in the table\n",
-                 op, keyNum, st);
+    std::fprintf(stderr, "BTRCALL(op %u, key number %d) returned status %d, not in the table\n", op,
+                 keyNum, st);
     std::abort();
   }
   return st;
@@ -75,12 +74,34 @@ int CreateFiles() {
   a.file.pageSize = 1024;
   a.file.numberOfKeys = 3;
   a.keys[0] = {1, 4, B_KEY_EXTENDED_TYPE, 0, B_TYPE_INTEGER, 0, 0, 0, 0};
-  a.keys[1] = {5, 16, B_KEY_EXTENDED_TYPE | B_KEY_DUPLICATES | B_KEY_MODIFIABLE | B_KEY_CASE_INSENSITIVE,
-               0, B_TYPE_ZSTRING, 0, 0, 0, 0};
-  a.keys[2] = {21, 6, B_KEY_EXTENDED_TYPE | B_KEY_SEGMENTED | B_KEY_NULL | B_KEY_DESCENDING |
-               B_KEY_MODIFIABLE | B_KEY_DUPLICATES, 0, B_TYPE_STRING, ' ', 0, 0, 0};
-  a.keys[3] = {27, 2, B_KEY_EXTENDED_TYPE | B_KEY_NULL | B_KEY_MODIFIABLE | B_KEY_DUPLICATES, 0,
-               B_TYPE_UNSIGNED_BINARY, ' ', 0, 0, 0};
+  a.keys[1] = {5,
+               16,
+               B_KEY_EXTENDED_TYPE | B_KEY_DUPLICATES | B_KEY_MODIFIABLE | B_KEY_CASE_INSENSITIVE,
+               0,
+               B_TYPE_ZSTRING,
+               0,
+               0,
+               0,
+               0};
+  a.keys[2] = {21,
+               6,
+               B_KEY_EXTENDED_TYPE | B_KEY_SEGMENTED | B_KEY_NULL | B_KEY_DESCENDING |
+                   B_KEY_MODIFIABLE | B_KEY_DUPLICATES,
+               0,
+               B_TYPE_STRING,
+               ' ',
+               0,
+               0,
+               0};
+  a.keys[3] = {27,
+               2,
+               B_KEY_EXTENDED_TYPE | B_KEY_NULL | B_KEY_MODIFIABLE | B_KEY_DUPLICATES,
+               0,
+               B_TYPE_UNSIGNED_BINARY,
+               ' ',
+               0,
+               0,
+               0};
   struct {
     BtrFileSpec file;
     BtrKeySpec keys[2];
@@ -89,8 +110,9 @@ int CreateFiles() {
   b.file.pageSize = 512;
   b.file.numberOfKeys = 2;
   b.keys[0] = {1, 4, B_KEY_EXTENDED_TYPE, 0, B_TYPE_AUTOINCREMENT, 0, 0, 0, 0};
-  b.keys[1] = {5, 10, B_KEY_EXTENDED_TYPE | B_KEY_DUPLICATES | B_KEY_MODIFIABLE, 0,
-               B_TYPE_LSTRING, 0, 0, 0, 0};
+  b.keys[1] = {
+      5, 10, B_KEY_EXTENDED_TYPE | B_KEY_DUPLICATES | B_KEY_MODIFIABLE, 0, B_TYPE_LSTRING, 0, 0,
+      0, 0};
   uint8_t pos[B_POSITION_BLOCK_SIZE] = {};
   char key[B_MAX_KEY_LENGTH + 1] = {};
   uint32_t len = sizeof a;
@@ -156,8 +178,9 @@ void Damage(FuzzInput& in) {
       unlink(name);
       sqlite3* db = nullptr;
       if (sqlite3_open(name, &db) == SQLITE_OK) {
-        sqlite3_exec(db, in.Byte() & 1 ? "CREATE TABLE t(x); INSERT INTO t VALUES(1);"
-                                       : "CREATE TABLE records(id INTEGER PRIMARY KEY, data BLOB);",
+        sqlite3_exec(db,
+                     in.Byte() & 1 ? "CREATE TABLE t(x); INSERT INTO t VALUES(1);"
+                                   : "CREATE TABLE records(id INTEGER PRIMARY KEY, data BLOB);",
                      nullptr, nullptr, nullptr);
       }
       sqlite3_close(db);

@@ -71,9 +71,9 @@ pid_t WalIndexHolder(const std::string& path) {
 // A status that is not 0 must be one the operation returns silently (5 on
 // Insert) or must come after the box that reported it.
 struct Outcome {
-  int ok = 0;             // calls that returned 0
-  int silent = 0;         // calls that returned 5, without a box
-  int reported = 0;       // calls that failed after their box
+  int ok = 0;                       // calls that returned 0
+  int silent = 0;                   // calls that returned 5, without a box
+  int reported = 0;                 // calls that failed after their box
   std::vector<std::string> faults;  // failures without a box, boxes for success
 };
 
@@ -148,9 +148,10 @@ TEST_F(Contention, FourProcessesNumberPatientsAndPhotosWithoutLosingOne) {
   }
   for (const std::string& f : patients.faults) ADD_FAILURE() << f;
   for (const std::string& f : photos.faults) ADD_FAILURE() << f;
-  std::printf("patients: %d stored, %d failed after a box; photos: %d stored, %d duplicates "
-              "retried, %d failed after a box\n",
-              patients.ok, patients.reported, photos.ok, photos.silent, photos.reported);
+  std::printf(
+      "patients: %d stored, %d failed after a box; photos: %d stored, %d duplicates "
+      "retried, %d failed after a box\n",
+      patients.ok, patients.reported, photos.ok, photos.silent, photos.reported);
   // Nothing failed under the generous lock wait, and the numbers are 1..n.
   EXPECT_EQ(patients.ok, kWorkers * kPatients);
   EXPECT_EQ(photos.ok, kWorkers * kPhotos);
@@ -211,8 +212,8 @@ TEST_F(Contention, NumberedUpdateMeetsAConflictAndRepeatsUntilItSucceeds) {
   // under slow's feet.
   EXPECT_EQ(WalIndexHolder(dir_.file("PATIENT1.BTR")), slow)
       << "a process with the file open lost its lock on the WAL index";
-  pid_t rival = Start({RECLINK_CONTENTION_WORKER, "update", dir_.dir(), "rival", "-1", "-1",
-                       "1", dir_.file("rival")});
+  pid_t rival = Start({RECLINK_CONTENTION_WORKER, "update", dir_.dir(), "rival", "-1", "-1", "1",
+                       dir_.file("rival")});
   ASSERT_GT(rival, 0);
   EXPECT_EQ(Wait(rival), 0);
   ASSERT_EQ(write(go[1], "g", 1), 1);
@@ -238,8 +239,8 @@ TEST_F(Contention, AProcessKilledInItsTransactionReleasesTheFileAndLeavesNothing
   char c = 0;
   ASSERT_EQ(read(ready[0], &c, 1), 1);
   auto start = std::chrono::steady_clock::now();
-  pid_t next = Start({RECLINK_CONTENTION_WORKER, "numbering", dir_.dir(), "7", "5", "0",
-                      dir_.file("next")});
+  pid_t next =
+      Start({RECLINK_CONTENTION_WORKER, "numbering", dir_.dir(), "7", "5", "0", dir_.file("next")});
   ASSERT_GT(next, 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   int status = 0;

@@ -34,10 +34,10 @@
 
 namespace {
 
-FILE* g_report = nullptr;   // the report file
-int g_readyFd = -1;         // update mode: told when the first Update is due
-int g_goFd = -1;            // update mode: waited on before that Update
-int g_conflicts = 0;        // 80s the record manager returned
+FILE* g_report = nullptr;  // the report file
+int g_readyFd = -1;        // update mode: told when the first Update is due
+int g_goFd = -1;           // update mode: waited on before that Update
+int g_conflicts = 0;       // 80s the record manager returned
 
 void Note(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void Note(const char* format, ...) {

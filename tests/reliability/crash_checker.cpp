@@ -4,8 +4,8 @@
 #include <optional>
 #include <set>
 
-#include "reclink/btrieve.h"
 #include "file_check.h"
+#include "reclink/btrieve.h"
 
 namespace reclink::crash {
 namespace {
@@ -19,8 +19,7 @@ void Apply(DbState* state, const LogEntry& e) {
 }
 
 bool IsWrite(const LogEntry& e) {
-  return e.kind == LogEntry::kInsert || e.kind == LogEntry::kUpdate ||
-         e.kind == LogEntry::kDelete;
+  return e.kind == LogEntry::kInsert || e.kind == LogEntry::kUpdate || e.kind == LogEntry::kDelete;
 }
 
 std::string Describe(const LogEntry& e) {
@@ -109,7 +108,7 @@ std::string CrashChecker::CheckCycle(const std::vector<LogEntry>& cycle) {
   DbState committed = model_;
   std::vector<LogEntry> pending;  // acknowledged writes of the open transaction
   bool inTransaction = false;
-  std::optional<LogEntry> open;   // intent whose result never came
+  std::optional<LogEntry> open;  // intent whose result never came
   for (const LogEntry& e : cycle) {
     if (e.kind == LogEntry::kStart) continue;
     if (e.kind != LogEntry::kResult) {
@@ -201,8 +200,9 @@ std::string CrashChecker::CheckCycle(const std::vector<LogEntry>& cycle) {
     if (!split || atomicAcrossFiles_) {
       problems += "files hold neither allowed outcome";
       if (open) problems += " (in flight: " + Describe(*open) + ")";
-      if (split) problems += ": a transaction cut in its End reached file(s)" + reached +
-                             " but not" + missed;
+      if (split)
+        problems +=
+            ": a transaction cut in its End reached file(s)" + reached + " but not" + missed;
       problems += "\nagainst the state before:\n" + DescribeDifference(committed, actual);
       if (withCall) {
         problems += "against the state after:\n" + DescribeDifference(*withCall, actual);
@@ -232,19 +232,21 @@ std::string DescribeDifference(const DbState& expected, const DbState& actual) {
   for (int f = 0; f < kFileCount; ++f) {
     int shown = 0;
     auto note = [&](uint32_t id, const char* what) {
-      if (shown++ < 6) out += "  file " + std::to_string(f) + " id " + std::to_string(id) + ": " + what + "\n";
+      if (shown++ < 6)
+        out += "  file " + std::to_string(f) + " id " + std::to_string(id) + ": " + what + "\n";
     };
     for (const auto& [id, gen] : expected[f]) {
       auto it = actual[f].find(id);
       if (it == actual[f].end()) {
         note(id, "missing");
       } else if (it->second != gen) {
-        note(id, ("generation " + std::to_string(it->second) + ", expected " +
-                  std::to_string(gen)).c_str());
+        note(id, ("generation " + std::to_string(it->second) + ", expected " + std::to_string(gen))
+                     .c_str());
       }
     }
     for (const auto& [id, gen] : actual[f]) {
-      if (!expected[f].count(id)) note(id, ("unexpected, generation " + std::to_string(gen)).c_str());
+      if (!expected[f].count(id))
+        note(id, ("unexpected, generation " + std::to_string(gen)).c_str());
     }
   }
   return out;

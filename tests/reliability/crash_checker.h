@@ -18,18 +18,18 @@ using DbState = std::array<FileState, kFileCount>;
 
 // Figures of a run, summed over the cycles checked.
 struct CheckFigures {
-  uint64_t cycles = 0;              // cycles checked
-  uint64_t acknowledgedWrites = 0;  // writes outside a transaction that returned 0
+  uint64_t cycles = 0;                 // cycles checked
+  uint64_t acknowledgedWrites = 0;     // writes outside a transaction that returned 0
   uint64_t committedTransactions = 0;  // End returned 0
-  uint64_t multiFileCommits = 0;    // of those, transactions that wrote several files
-  uint64_t abortedTransactions = 0; // Abort returned 0
-  uint64_t cutTransactions = 0;     // open when the kill came
-  uint64_t inFlightApplied = 0;     // call cut by the kill whose effect is on file
-  uint64_t inFlightDropped = 0;     // call cut by the kill that left no trace
-  uint64_t endsCut = 0;             // Ends cut by the kill
-  uint64_t splitCommits = 0;        // cut Ends that reached some of their files only
-  uint64_t recordsChecked = 0;      // records read back and compared
-  uint64_t fileChecks = 0;          // files passed through the record-file check
+  uint64_t multiFileCommits = 0;       // of those, transactions that wrote several files
+  uint64_t abortedTransactions = 0;    // Abort returned 0
+  uint64_t cutTransactions = 0;        // open when the kill came
+  uint64_t inFlightApplied = 0;        // call cut by the kill whose effect is on file
+  uint64_t inFlightDropped = 0;        // call cut by the kill that left no trace
+  uint64_t endsCut = 0;                // Ends cut by the kill
+  uint64_t splitCommits = 0;           // cut Ends that reached some of their files only
+  uint64_t recordsChecked = 0;         // records read back and compared
+  uint64_t fileChecks = 0;             // files passed through the record-file check
 };
 
 class CrashChecker {
@@ -59,10 +59,10 @@ class CrashChecker {
   const std::vector<std::string>& splits() const { return splits_; }
 
  private:
-  std::string dir_;       // the crash directory
-  bool atomicAcrossFiles_;  // whether a cut End must be all or nothing over files
-  DbState model_;         // what the files must hold after the last cycle
-  CheckFigures figures_;  // running totals
+  std::string dir_;                  // the crash directory
+  bool atomicAcrossFiles_;           // whether a cut End must be all or nothing over files
+  DbState model_;                    // what the files must hold after the last cycle
+  CheckFigures figures_;             // running totals
   std::vector<std::string> splits_;  // descriptions of split commits seen
 };
 

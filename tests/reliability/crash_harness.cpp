@@ -97,8 +97,8 @@ CrashRunReport RunCrashCycles(const CrashRunOptions& o) {
       kill(pid, SIGKILL);
       waitpid(pid, &wstatus, 0);
     }
-    std::string where = "cycle " + std::to_string(cycle) + " (worker seed " +
-                        std::to_string(workerSeed) + "): ";
+    std::string where =
+        "cycle " + std::to_string(cycle) + " (worker seed " + std::to_string(workerSeed) + "): ";
     if (!WIFSIGNALED(wstatus) || WTERMSIG(wstatus) != SIGKILL) {
       report.problems.push_back(where + "worker ended by itself, status " +
                                 std::to_string(WEXITSTATUS(wstatus)));
@@ -127,14 +127,14 @@ std::string Summarize(const CrashRunReport& r) {
   std::snprintf(text, sizeof text,
                 "%llu cycles (%d killed by timer, %d inside a storage write); %llu acknowledged "
                 "writes, %llu committed transactions (%llu over several files), %llu aborted, "
-                "%llu cut open; %llu Ends cut, %llu of them split over files; in-flight calls: %llu applied whole, %llu left no "
+                "%llu cut open; %llu Ends cut, %llu of them split over files; in-flight calls: "
+                "%llu applied whole, %llu left no "
                 "trace; %llu records read back and compared; %llu file checks; %zu problems",
                 (unsigned long long)f.cycles, r.killedByTimer, r.killedInStorage,
                 (unsigned long long)f.acknowledgedWrites,
-                (unsigned long long)f.committedTransactions,
-                (unsigned long long)f.multiFileCommits, (unsigned long long)f.abortedTransactions,
-                (unsigned long long)f.cutTransactions, (unsigned long long)f.endsCut,
-                (unsigned long long)f.splitCommits,
+                (unsigned long long)f.committedTransactions, (unsigned long long)f.multiFileCommits,
+                (unsigned long long)f.abortedTransactions, (unsigned long long)f.cutTransactions,
+                (unsigned long long)f.endsCut, (unsigned long long)f.splitCommits,
                 (unsigned long long)f.inFlightApplied, (unsigned long long)f.inFlightDropped,
                 (unsigned long long)f.recordsChecked, (unsigned long long)f.fileChecks,
                 r.problems.size());

@@ -3,7 +3,6 @@
 // transaction and never leave a trace of one that did not commit.
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdlib>

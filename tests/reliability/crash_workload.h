@@ -9,10 +9,10 @@
 
 namespace reclink::crash {
 
-constexpr int kFileCount = 3;         // record files a worker writes
-constexpr uint32_t kIdRange = 160;    // ids 1..kIdRange per file
+constexpr int kFileCount = 3;       // record files a worker writes
+constexpr uint32_t kIdRange = 160;  // ids 1..kIdRange per file
 constexpr uint16_t kRecordLength = 300;
-constexpr uint16_t kTagOffset = 4;    // key 1: zstring, duplicates, modifiable
+constexpr uint16_t kTagOffset = 4;  // key 1: zstring, duplicates, modifiable
 constexpr uint16_t kTagLength = 12;
 constexpr uint16_t kGenOffset = 16;   // generation that wrote the record
 constexpr uint16_t kFillOffset = 20;  // bytes derived from (file, id, gen)
@@ -42,12 +42,12 @@ struct LogEntry {
     kAbort = 'A',   // intent: abort transaction
     kResult = 'R',  // the call of intent seq returned status
   };
-  Kind kind;        // what the line states
-  uint64_t seq = 0; // sequence number of the intent (pid for a start)
-  int file = 0;     // record file, writes only
-  uint32_t id = 0;  // record id, writes only
-  uint32_t gen = 0; // generation written, insert/update only
-  int status = 0;   // returned status, results only
+  Kind kind;         // what the line states
+  uint64_t seq = 0;  // sequence number of the intent (pid for a start)
+  int file = 0;      // record file, writes only
+  uint32_t id = 0;   // record id, writes only
+  uint32_t gen = 0;  // generation written, insert/update only
+  int status = 0;    // returned status, results only
 };
 
 // Formats one entry as a log line with its line end.

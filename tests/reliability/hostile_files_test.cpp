@@ -50,9 +50,9 @@ off_t SizeOf(const std::string& path) {
 }
 
 struct Hostile {
-  const char* name;                                  // what was done to the file
-  bool foreign;                                      // never a record file: Open must refuse
-  std::function<void(const std::string&)> damage;    // does it
+  const char* name;                                // what was done to the file
+  bool foreign;                                    // never a record file: Open must refuse
+  std::function<void(const std::string&)> damage;  // does it
 };
 
 // A sound crash file of 200 records is made in each case, then damaged.
@@ -93,7 +93,8 @@ void Exercise(BtrFile& f, std::set<int>* seen) {
   std::vector<uint8_t> rec(crash::kRecordLength);
   for (int keyNum = 0; keyNum < 2; ++keyNum) {
     int st = f.Get(B_GET_FIRST, &rec, static_cast<int8_t>(keyNum));
-    for (int n = 0; st == 0 && n < 1000; ++n) st = f.Get(B_GET_NEXT, &rec, static_cast<int8_t>(keyNum));
+    for (int n = 0; st == 0 && n < 1000; ++n)
+      st = f.Get(B_GET_NEXT, &rec, static_cast<int8_t>(keyNum));
     seen->insert(st);
     st = f.Get(B_GET_LAST, &rec, static_cast<int8_t>(keyNum));
     seen->insert(st);

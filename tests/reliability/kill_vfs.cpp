@@ -9,14 +9,14 @@
 namespace reclink::crash {
 namespace {
 
-sqlite3_vfs* g_real = nullptr;   // the layer the shim forwards to
-sqlite3_vfs g_shim;              // the shim itself
-std::mt19937_64 g_rng;           // decides each crash point
-unsigned g_permille = 0;         // chance of dying per write/sync/truncate
+sqlite3_vfs* g_real = nullptr;  // the layer the shim forwards to
+sqlite3_vfs g_shim;             // the shim itself
+std::mt19937_64 g_rng;          // decides each crash point
+unsigned g_permille = 0;        // chance of dying per write/sync/truncate
 
 struct ShimFile {
-  sqlite3_file base;  // what SQLite sees; its methods are kMethods
-  sqlite3_file* real; // the forwarded file, allocated right behind this struct
+  sqlite3_file base;   // what SQLite sees; its methods are kMethods
+  sqlite3_file* real;  // the forwarded file, allocated right behind this struct
 };
 
 sqlite3_file* Real(sqlite3_file* f) { return reinterpret_cast<ShimFile*>(f)->real; }
@@ -78,10 +78,25 @@ int Unfetch(sqlite3_file* f, sqlite3_int64 off, void* p) {
 }
 
 const sqlite3_io_methods kMethods = {
-    3,         Close,           Read,     Write,   Truncate,          Sync,
-    FileSize,  Lock,            Unlock,   CheckReservedLock, FileControl, SectorSize,
-    DeviceCharacteristics,      ShmMap,   ShmLock, ShmBarrier,        ShmUnmap,
-    Fetch,     Unfetch,
+    3,
+    Close,
+    Read,
+    Write,
+    Truncate,
+    Sync,
+    FileSize,
+    Lock,
+    Unlock,
+    CheckReservedLock,
+    FileControl,
+    SectorSize,
+    DeviceCharacteristics,
+    ShmMap,
+    ShmLock,
+    ShmBarrier,
+    ShmUnmap,
+    Fetch,
+    Unfetch,
 };
 
 int Open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* outFlags) {

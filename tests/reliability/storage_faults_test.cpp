@@ -9,8 +9,8 @@
 
 #include "btr_file.h"
 #include "crash_workload.h"
-#include "mounts.h"
 #include "file_check.h"
+#include "mounts.h"
 #include "support/test_support.h"
 
 namespace reclink::test {
@@ -160,8 +160,10 @@ TEST(DiskFull, TransactionOverTwoFilesWhereOneCannotGrow) {
     wantB = Identity(inserted);
   }
   EXPECT_EQ(inB, wantB) << "the full file is not whole";
-  std::printf("two-file transaction: %u inserts then status %d, End %d; the roomy file holds %zu "
-              "of its 1 record\n", inserted, st, end, inA.size());
+  std::printf(
+      "two-file transaction: %u inserts then status %d, End %d; the roomy file holds %zu "
+      "of its 1 record\n",
+      inserted, st, end, inA.size());
   EXPECT_EQ(inA, wantA) << "End returned " << end
                         << " but the other file of the transaction kept its part";
   EXPECT_EQ(Check(crash::FileName(roomy.path(), 0)), 0);
