@@ -35,6 +35,7 @@ TEST(CreateTest, RefusesInvalidSpecifications) {
     EXPECT_EQ(CreateFile(path, c.spec), c.status) << c.what;
   }
   EXPECT_EQ(CreateFile("", MakeSpec(64, 1, {{1, 8, 0}})), B_FILENAME_BAD);
+  EXPECT_EQ(CreateFile(dir.file("no/such/dir.dat"), MakeSpec(64, 1, {{1, 8, 0}})), B_CREATE_IO_ERROR);
   BtrFile f;
   EXPECT_EQ(f.Open(path), B_FILE_NOT_FOUND) << "a refused Create leaves no file";
 }
