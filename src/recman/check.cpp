@@ -147,6 +147,10 @@ extern "C" int BtrCheckFile(const char* path, BtrCheckSink sink, void* ctx) {
       report.Problem("no file name");
       return -1;
     }
+    if (!IsRegularFile(name)) {
+      report.Problem("not a regular file: " + name);
+      return -1;
+    }
     FileLayout layout;
     std::string why;
     sqlite3* db = OpenForCheck(name, &layout, &why);

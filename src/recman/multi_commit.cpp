@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "recman/lock_wait.h"
+#include "recman/path.h"
 #include "recman/schema.h"
 #include "recman/statement.h"
 #include "recman/status_map.h"
@@ -56,6 +57,7 @@ bool Undo(sqlite3* db, const FileLayout& layout, int64_t txid) {
 struct Side {
   sqlite3* db = nullptr;  // owned
   explicit Side(const std::string& path) {
+    if (!IsRegularFile(path)) return;
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
         SQLITE_OK) {
       sqlite3_close_v2(db);

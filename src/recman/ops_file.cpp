@@ -26,8 +26,13 @@ bool KnownOpenMode(int8_t mode) {
 // Checks that no process has the existing file at path open. Returns 0 or 85.
 int EnsureNotInUse(Engine& engine, const std::string& path) {
   if (engine.FindFile(path)) return B_FILE_INUSE;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return B_NO_ERROR;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return B_CREATE_IO_ERROR;
+  }
   const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
   ::close(fd);
   return free ? B_NO_ERROR : B_FILE_INUSE;

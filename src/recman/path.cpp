@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <cstring>
 
@@ -43,6 +44,11 @@ int CanonicalForCreate(const std::string& name, std::string* out) {
   if (path.back() != '/') path += '/';
   *out = path + leaf;
   return B_NO_ERROR;
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 }  // namespace recman

@@ -17,4 +17,8 @@ int CanonicalExisting(const std::string& name, std::string* out);
 // canonical, its last component kept. Returns 0 or a status as above.
 int CanonicalForCreate(const std::string& name, std::string* out);
 
+// True when path names a regular file (not a directory, FIFO or device,
+// which SQLite would block on or refuse).
+bool IsRegularFile(const std::string& path);
+
 }  // namespace recman

@@ -125,7 +125,8 @@ RecordFile::~RecordFile() {
 int RecordFile::Open(const std::string& path, std::unique_ptr<RecordFile>* out) {
   std::unique_ptr<RecordFile> file(new RecordFile);
   file->path_ = path;
-  file->lockFd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking: a FIFO under a record file's name must not hang Open.
+  file->lockFd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (file->lockFd_ < 0) return StatusFromErrno(errno);
   struct stat st;
   if (::fstat(file->lockFd_, &st) != 0 || !S_ISREG(st.st_mode)) return B_FILE_NOT_FOUND;
@@ -277,7 +278,7 @@ bool RecordFile::MapWalIndex() {
   if (shm_ != nullptr) return true;
   // Only once this connection has the index open: it then exists at full
   // size and nobody truncates it while the connection lives.
-  int fd = ::open((path_ + "-shm").c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open((path_ + "-shm").c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st;
   void* map = MAP_FAILED;

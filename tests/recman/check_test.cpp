@@ -2,6 +2,7 @@
 // no longer match the record bytes, wrong record lengths, repeated values.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <fstream>
 
@@ -67,7 +68,9 @@ TEST(CheckTest, FilesThatAreNotRecordFiles) {
   EXPECT_EQ(BtrCheckFile(dir.file("junk.dat").c_str(), Collect, &problems), -1);
   Tamper(dir.file("other.db"), "CREATE TABLE t(x)");
   EXPECT_EQ(BtrCheckFile(dir.file("other.db").c_str(), Collect, &problems), -1);
-  EXPECT_EQ(problems.size(), 4u);
+  ASSERT_EQ(mkfifo(dir.file("fifo.dat").c_str(), 0600), 0);
+  EXPECT_EQ(BtrCheckFile(dir.file("fifo.dat").c_str(), Collect, &problems), -1);
+  EXPECT_EQ(problems.size(), 5u);
 }
 
 }  // namespace

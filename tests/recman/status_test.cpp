@@ -2,6 +2,7 @@
 // or hostile caller passes: a status every time, never a crash.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -92,6 +93,8 @@ TEST_F(StatusTest, OpenReportsNamesModesAndForeignFiles) {
   EXPECT_EQ(g.Open(dir_.file("text.dat")), B_NOT_A_BTRIEVE_FILE);
   EXPECT_EQ(g.Open(dir_.file("empty.dat")), B_NOT_A_BTRIEVE_FILE);
   EXPECT_EQ(g.Open(dir_.path()), B_FILE_NOT_FOUND);
+  ASSERT_EQ(mkfifo(dir_.file("fifo.dat").c_str(), 0600), 0);
+  EXPECT_EQ(g.Open(dir_.file("fifo.dat")), B_FILE_NOT_FOUND) << "a FIFO must not hang Open";
 
   // Backslashes name the same file, and so does any other spelling.
   std::string windows = dir_.path() + "\\.\\small.dat";
