@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <new>
+#include <vector>
 
+#include "class_table.h"
 #include "reclink/hooks.h"
 #include "reclink/records.h"
 
@@ -31,22 +34,21 @@ namespace reclink::test {
 namespace {
 
 TEST(AllocationTest, LookUpsAllocateNothing) {
-  BtrieveEntry previous = SetBtrieveEntry(NoSuchKey);
+  std::vector<std::unique_ptr<CBaseRecLink>> objects;
+  for (const ClassCase& c : kClasses) objects.push_back(c.makeWithDir("db\\"));
   CPatientDB patients("db\\");
-  CSurgeryTreatmentDB items("db\\");
   CCustomTblDB table("db\\");
+  const char* args[4] = {"P", "S", "A", "1"};
+  BtrieveEntry previous = SetBtrieveEntry(NoSuchKey);
+  std::vector<int> statuses(43);
   g_allocations = 0;
   g_counting = true;
-  int a = patients.GetPatientData("0000000001");
-  int b = patients.GetPatientDataByID("X");
-  int c = items.GetSurgeryTreamentData("P", "S", "A", "1");
-  int d = table.GetStaffData("5");
+  for (size_t i = 0; i < objects.size(); ++i) statuses[i] = kClasses[i].lookUp(*objects[i], args);
+  statuses[41] = patients.GetPatientDataByID("X");
+  statuses[42] = table.GetStaffData("5");  // with its second try
   g_counting = false;
   SetBtrieveEntry(previous);
-  EXPECT_EQ(a, 4);
-  EXPECT_EQ(b, 4);
-  EXPECT_EQ(c, 4);
-  EXPECT_EQ(d, 4);
+  EXPECT_EQ(statuses, std::vector<int>(43, 4));
   EXPECT_EQ(g_allocations, 0);
 }
 

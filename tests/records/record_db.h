@@ -1,42 +1,57 @@
 #pragma once
-// A fresh database directory for the record-class suites: the record files a
-// test asks for, message boxes captured, the profile pointed at a file of the
-// test's own that names the directory.
+// A fresh database directory for the record-class suites, with every message
+// box shown during a test captured, and helpers to store and count records.
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "reclink/base_rec_link.h"
+#include "reclink/database.h"
 #include "support/test_support.h"
 
 namespace reclink::test {
-
-class RecordDbTest : public ::testing::Test {
- protected:
-  RecordDbTest();
-  ~RecordDbTest() override;
-
-  // The database directory, ending in a separator, as constructors take it.
-  std::string dir() const { return tmp_.dir(); }
-  // Writes a profile whose "DB_DIR" / "DATABASE" entry is value (nullptr:
-  // no entry at all) and makes it the profile of the process.
-  void WriteProfile(const char* value);
-  // Creates the named record files (CreateRecordFile), or all of them (CreateDatabase).
-  void CreateFiles(std::initializer_list<const char*> fileNames);
-  void CreateAll();
-  // Opens object, expecting success.
-  static void OpenOk(CBaseRecLink& object);
-
-  TempDir tmp_;               // the database directory and the profile
-  MessageBoxRecorder boxes_;  // every box shown during the test
-};
 
 // Writes text (nullptr = empty) into the field at offset of record.
 inline void PutField(char* record, int offset, const char* text) {
   std::strcpy(record + offset, text == nullptr ? "" : text);
 }
+
+// Opens object, expecting success.
+inline void OpenOk(CBaseRecLink& object) {
+  ASSERT_EQ(object.Open(BTR_OPEN_NORMAL), 0) << object.GetFilePath().GetString();
+}
+
+// Inserts a record of object that is zero but for the strings at their offsets.
+template <class C>
+void Store(C& object, std::initializer_list<std::pair<int, const char*>> fields) {
+  std::memset(object.GetRecordBuffer(), 0, C::kRecordLength);
+  for (const auto& [offset, text] : fields) PutField(object.GetRecordBuffer(), offset, text);
+  ASSERT_EQ(object.Insert(), 0) << object.GetRecordBuffer();
+}
+
+// The records of an open file, counted on key 0.
+inline int CountRecords(CBaseRecLink& object) {
+  int n = 0;
+  object.SetKey(0);
+  for (int status = object.GetFIRST(); status == 0; status = object.GetNEXT()) ++n;
+  return n;
+}
+
+class RecordDbTest : public ::testing::Test {
+ protected:
+  // The database directory, ending in a separator, as constructors take it.
+  std::string dir() const { return tmp_.dir(); }
+  // Creates the named record files.
+  void CreateFiles(std::initializer_list<const char*> fileNames) {
+    for (const char* name : fileNames) ASSERT_EQ(CreateRecordFile(dir().c_str(), name), 0) << name;
+  }
+
+  TempDir tmp_;               // the database directory
+  MessageBoxRecorder boxes_;  // every box shown during the test
+};
 
 }  // namespace reclink::test
