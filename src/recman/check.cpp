@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "recman/engine.h"
 #include "recman/key_codec.h"
 #include "recman/path.h"
 #include "recman/record_file.h"
@@ -142,6 +143,10 @@ extern "C" int BtrCheckFile(const char* path, BtrCheckSink sink, void* ctx) {
   using namespace recman;
   Report report(sink, ctx);
   try {
+    // While the check's connection is open, no file of the engine may close:
+    // the engine's close of its own descriptors would drop this connection's
+    // locks (POSIX locks belong to the process, not to the descriptor).
+    std::lock_guard<std::mutex> guard(Engine::Instance().mutex());
     const std::string name = NameFromKeyBuffer(path, path ? 4096 : 0);
     if (name.empty()) {
       report.Problem("no file name");

@@ -3,7 +3,6 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,9 +23,9 @@ constexpr const char* kConnectionSettings =
     "PRAGMA cache_size = -65536; PRAGMA mmap_size = 0; PRAGMA temp_store = MEMORY; "
     "PRAGMA synchronous = FULL;";
 
-// Bytes of the WAL index mapped to watch its header; the index is far
-// larger once in use.
-constexpr size_t kWalIndexMapped = 4096;
+// Size of one region of SQLite's WAL index (its shared memory); the header
+// is at the start of region 0.
+constexpr int kWalIndexRegion = 32768;
 // The header copy that readers go by: the first 48 bytes.
 constexpr size_t kWalHeader = 48;
 
@@ -109,7 +108,7 @@ int RecordFile::ReadHeader(sqlite3* db, FileLayout* layout, int* status) {
 
 RecordFile::~RecordFile() {
   EndSnapshot();
-  if (shm_ != nullptr) ::munmap(const_cast<unsigned char*>(shm_), kWalIndexMapped);
+  shm_ = nullptr;  // SQLite's own mapping: it goes with the connection
   keys_.reset();
   for (Statement* s : {&insert_, &update_, &erase_, &row_, &bumpSeq_, &count_, &saveBefore_,
                        &saveInserted_, &begin_, &beginRead_, &commit_, &rollback_}) {
@@ -276,18 +275,23 @@ void RecordFile::DropClaimAfterFork() {
 
 bool RecordFile::MapWalIndex() {
   if (shm_ != nullptr) return true;
-  // Only once this connection has the index open: it then exists at full
-  // size and nobody truncates it while the connection lives.
-  int fd = ::open((path_ + "-shm").c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
-  struct stat st;
-  void* map = MAP_FAILED;
-  if (::fstat(fd, &st) == 0 && st.st_size >= static_cast<off_t>(kWalIndexMapped)) {
-    map = ::mmap(nullptr, kWalIndexMapped, PROT_READ, MAP_SHARED, fd, 0);
+  // SQLite's own mapping of the index, asked of the file through its VFS
+  // methods. No descriptor of ours may touch the -shm file: closing one
+  // would drop the locks SQLite holds on it, and another process would then
+  // take the index for abandoned and reset it under this one.
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+      file == nullptr || file->pMethods == nullptr || file->pMethods->iVersion < 2 ||
+      file->pMethods->xShmMap == nullptr) {
+    return false;
   }
-  ::close(fd);  // a descriptor of the -shm file, not of the database: no lock is lost
-  if (map == MAP_FAILED) return false;
-  shm_ = static_cast<const unsigned char*>(map);
+  void volatile* region = nullptr;
+  // Region 0 exists once the connection has read the file in WAL mode (Open
+  // does); without extending, nothing is created here.
+  if (file->pMethods->xShmMap(file, 0, kWalIndexRegion, 0, &region) != SQLITE_OK || region == nullptr) {
+    return false;
+  }
+  shm_ = const_cast<const unsigned char*>(static_cast<volatile unsigned char*>(region));
   return true;
 }
 

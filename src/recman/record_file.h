@@ -131,7 +131,7 @@ class RecordFile {
   uint64_t snapshotGeneration_ = 0;  // counts snapshots begun
   std::chrono::steady_clock::time_point snapshotSince_;  // when it began
   unsigned char snapshotHeader_[48] = {};  // WAL index header seen before it began
-  const unsigned char* shm_ = nullptr;     // first page of the WAL index, mapped read-only
+  const unsigned char* shm_ = nullptr;     // start of SQLite's mapping of the WAL index (not owned)
   bool MapWalIndex();
   std::unique_ptr<KeyStatements[]> keys_;  // one per key of the layout
   std::array<Statement, kStepCount> step_;  // physical order, by Step

@@ -3,6 +3,7 @@
 // hand out numbers without ever giving one twice.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -171,6 +172,38 @@ TEST_F(ContentionTest, ReadsSeeOtherCommitsAtOnceAndQuietReadersLetGo) {
             SQLITE_OK);
   EXPECT_EQ(logFrames, 0);
   sqlite3_close(db);
+}
+
+// SQLite marks a WAL index as in use with a read lock on one byte of the
+// -shm file (offset 128). A process that has the file open must hold it all
+// the time, also after reads, or the next process to open the file resets the
+// index under it.
+TEST_F(ContentionTest, OpenFileKeepsItsWalIndexInUse) {
+  Channel read, done;
+  const pid_t child = Spawn([&] {
+    BtrFile g;
+    g.recordLength = kLen;
+    if (g.Open(path_) != 0 || g.Insert(MakeRecord(kLen, {{0, "x"}})) != 0) return 1;
+    for (int i = 0; i < 3; ++i) g.Get(B_GET_FIRST, 0);
+    read.Send();
+    done.Wait();
+    return g.Get(B_GET_FIRST, 0) == 0 ? 0 : 2;
+  });
+  read.Wait();
+  const int fd = open((path_ + "-shm").c_str(), O_RDWR);
+  ASSERT_GE(fd, 0);
+  struct flock probe = {};
+  probe.l_type = F_WRLCK;
+  probe.l_whence = SEEK_SET;
+  probe.l_start = 128;
+  probe.l_len = 1;
+  ASSERT_EQ(fcntl(fd, F_GETLK, &probe), 0);
+  EXPECT_EQ(probe.l_type, F_RDLCK) << "the reader let go of the WAL index";
+  // Closing this descriptor drops only this process's locks, of which it
+  // has none.
+  close(fd);
+  done.Send();
+  EXPECT_EQ(Join(child), 0);
 }
 
 TEST_F(ContentionTest, ExclusiveOpenAcrossProcesses) {
