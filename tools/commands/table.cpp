@@ -37,7 +37,7 @@ const std::vector<Command>& Commands() {
        "line and element. An existing FILE is replaced only with replace=y or\n"
        "--force.\n",
        {2, 2, {}, {"--force"}}, RunCreate},
-      {"clone", "NEW EXISTING [--force]", "create an empty file with the specification of another",
+      {"clone", "NEW EXISTING [--force]", "create an empty file with the file specification of another",
        "", {2, 2, {}, {"--force"}}, RunClone},
       {"dump", "FILE [--key N] [--format text|csv|json]", "print the records readably, in key order",
        "Fields the database knows (patient numbers, names, kana, photo, set and\n"
