@@ -280,9 +280,12 @@ void Mangle(FuzzInput& in, Program& p) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   using namespace reclink::fuzz;
-  // Work in a private directory, in memory when the machine offers it: every
-  // name a program can form stays inside it.
-  const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::getenv("TMPDIR");
+  // Work in a private directory under RECLINK_FUZZ_DIR, else in memory when
+  // the machine offers it: every name a program can form stays inside it.
+  const char* base = std::getenv("RECLINK_FUZZ_DIR");
+  if (base == nullptr || *base == '\0') {
+    base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::getenv("TMPDIR");
+  }
   std::string pattern = std::string(base ? base : "/tmp") + "/btrcall-fuzz-XXXXXX";
   std::vector<char> dir(pattern.begin(), pattern.end());
   dir.push_back('\0');
