@@ -12,33 +12,32 @@
 
 namespace {
 
-TEST(MessageBox, HookSeesEveryBoxAndRestoresInOrder) {
+TEST(Hooks, MessageBoxesReachTheHookOrStderr) {
+  testing::internal::CaptureStderr();
+  MessageBoxA(nullptr, "RecLinkDLL ERROR:\n\nPATIENT_DB BO_OPEN Status = 12\r\n\n", "app", MB_OK);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "app: RecLinkDLL ERROR:  PATIENT_DB BO_OPEN Status = 12  \n")
+      << "without a hook: one line, each line break a space";
+
   std::vector<reclink::MessageBoxCall> outer;
   reclink::MessageBoxHook original =
       reclink::SetMessageBoxHook([&](const reclink::MessageBoxCall& c) { outer.push_back(c); });
   EXPECT_FALSE(original) << "no hook is installed at start";
   {
-    reclink::test::MessageBoxRecorder recorder;
+    reclink::test::MessageBoxRecorder recorder;  // swaps in its own hook
     EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_OK | MB_ICONSTOP), IDOK);
     EXPECT_EQ(AfxMessageBox("afx", MB_ICONHAND), IDOK);
     ASSERT_EQ(recorder.count(), 2u);
     EXPECT_EQ(recorder.calls()[0].caption, "caption");
     EXPECT_EQ(recorder.calls()[0].text, "text");
     EXPECT_EQ(recorder.calls()[0].style, MB_OK | MB_ICONSTOP);
-    EXPECT_EQ(recorder.calls()[1].caption, "platform_tests") << "AfxMessageBox uses AppTitle";
+    EXPECT_EQ(recorder.calls()[1].caption, "platform_tests") << "the executable's stem";
     EXPECT_EQ(recorder.calls()[1].style, MB_ICONHAND);
   }
   MessageBoxA(nullptr, nullptr, nullptr, MB_OK);
-  ASSERT_EQ(outer.size(), 1u) << "the recorder put the previous hook back";
+  ASSERT_EQ(outer.size(), 1u) << "the previous hook is back";
   EXPECT_EQ(outer[0].text, "");
   reclink::SetMessageBoxHook(original);
-}
-
-TEST(MessageBox, DefaultWritesOneLineToStderr) {
-  testing::internal::CaptureStderr();
-  MessageBoxA(nullptr, "RecLinkDLL ERROR:\n\nPATIENT_DB BO_OPEN Status = 12\r\n\n", "app", MB_OK);
-  std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(err, "app: RecLinkDLL ERROR:  PATIENT_DB BO_OPEN Status = 12  \n");
 }
 
 int g_seen = 0;
@@ -47,11 +46,10 @@ int CountingEntry(uint16_t op, void*, void*, uint32_t*, void*, uint8_t, int8_t k
   return op * 1000 + keyNum;
 }
 
-TEST(BtrieveEntry, ReplacesAndRestoresTheRecordManager) {
-  reclink::BtrieveEntry previous = reclink::SetBtrieveEntry(&CountingEntry);
-  EXPECT_EQ(previous, &BTRCALL);
+TEST(Hooks, EntryHookRoutesRecordManagerCalls) {
+  EXPECT_EQ(reclink::SetBtrieveEntry(&CountingEntry), &BTRCALL);
   EXPECT_EQ(reclink::platform::CallBtrieve(B_GET_EQUAL, nullptr, nullptr, nullptr, nullptr, 0, 3),
-            5003);
+            B_GET_EQUAL * 1000 + 3);
   EXPECT_EQ(g_seen, 1);
   EXPECT_EQ(reclink::SetBtrieveEntry(nullptr), &CountingEntry);
   EXPECT_EQ(reclink::SetBtrieveEntry(nullptr), &BTRCALL) << "nullptr means the record manager";
@@ -67,17 +65,6 @@ TEST(BtrieveEntry, ReplacesAndRestoresTheRecordManager) {
   }
   for (auto& t : threads) t.join();
   reclink::SetBtrieveEntry(nullptr);
-}
-
-TEST(BtrieveEntry, ScriptedStatusesReachTheLibraryInOrder) {
-  reclink::test::ScriptedBtrieve script;
-  script.Script(B_GET_FIRST, {84, 0});
-  char key[8] = "K1";
-  EXPECT_EQ(reclink::platform::CallBtrieve(B_GET_FIRST, nullptr, nullptr, nullptr, key, 8, 2), 84);
-  EXPECT_EQ(reclink::platform::CallBtrieve(B_GET_FIRST, nullptr, nullptr, nullptr, key, 8, 2), 0);
-  ASSERT_EQ(script.CountOf(B_GET_FIRST), 2u);
-  EXPECT_EQ(script.calls()[0].key, "K1");
-  EXPECT_EQ(script.calls()[0].keyNum, 2);
 }
 
 }  // namespace

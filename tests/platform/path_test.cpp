@@ -1,6 +1,7 @@
-// Short paths, path splitting and the file system's view of a path.
+// Code page 932 stepping, byte strings, short paths and path splitting.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -10,89 +11,88 @@
 
 namespace {
 
-using reclink::test::TempDir;
+TEST(Text, CharNextStepsThroughCodePage932) {
+  // 0x95 0x5C is one character whose second byte is a backslash; 0xE0 leads
+  // too; half-width katakana 0xA6 is one byte.
+  const char text[] = "a\x95\x5C\\\xE0\x40\xA6";
+  const int steps[] = {1, 3, 4, 6, 7, 7};  // the terminator is never passed
+  const char* p = text;
+  for (int want : steps) EXPECT_EQ((p = CharNextA(p)) - text, want);
+  for (int lead : {0x81, 0x9F, 0xFC, 0x80, 0xA0, 0xDF, 0xFD}) {
+    const char s[] = {static_cast<char>(lead), 'x', '\0'};
+    bool isLead = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
+    EXPECT_EQ(CharNextA(s) - s, isLead ? 2 : 1) << lead;
+    const char cut[] = {static_cast<char>(lead), '\0'};
+    EXPECT_EQ(CharNextA(cut) - cut, 1) << "a lead byte before the zero stops there";
+  }
 
-TEST(ShortPath, ExistingPathIsItsOwnShortForm) {
-  TempDir dir;
+  EXPECT_EQ(lstrcmpA("abc", "abc"), 0);
+  EXPECT_EQ(lstrcmpA("ABC", "abc"), -1);
+  EXPECT_EQ(lstrcmpA("\x95\x5C", "z"), 1) << "bytes above 0x7F sort after ASCII";
+  char buffer[16];
+  lstrcatA(lstrcpyA(buffer, "ab"), "\x95\x5C");
+  EXPECT_STREQ(buffer, "ab\x95\x5C");
+  EXPECT_EQ(lstrlenA(nullptr), 0);
+  EXPECT_EQ(lstrcpyA(buffer, nullptr), nullptr);
+}
+
+TEST(Path, ShortNamesOfExistingAndMissingFiles) {
+  reclink::test::TempDir dir;
   std::ofstream(dir.file("PATIENT1.BTR")) << "x";
   std::string path = dir.path() + "\\PATIENT1.BTR";  // the library's separator
+  const DWORD len = static_cast<DWORD>(path.size());
 
   char out[260] = {};
-  DWORD n = GetShortPathNameA(path.c_str(), out, 259);
-  EXPECT_EQ(n, path.size());
+  EXPECT_EQ(GetShortPathNameA(path.c_str(), out, 259), len);
+  EXPECT_EQ(std::string(out), path) << "an existing path is its own short form";
+  EXPECT_EQ(GetShortPathNameA(dir.path().c_str(), out, 260), dir.path().size());
+  std::strcpy(out, path.c_str());
+  EXPECT_EQ(GetShortPathNameA(out, out, sizeof out), len) << "in place";
   EXPECT_EQ(std::string(out), path);
 
   // Too small: the size needed, terminator included, and nothing written.
   char small[4] = "abc";
-  EXPECT_EQ(GetShortPathNameA(path.c_str(), small, 4), path.size() + 1);
+  EXPECT_EQ(GetShortPathNameA(path.c_str(), small, 4), len + 1);
   EXPECT_STREQ(small, "abc");
-  EXPECT_EQ(GetShortPathNameA(path.c_str(), out, static_cast<DWORD>(path.size())),
-            path.size() + 1);
+  EXPECT_EQ(GetShortPathNameA(path.c_str(), out, len), len + 1);
 
-  // In place, as callers may do.
-  char same[260];
-  std::strcpy(same, path.c_str());
-  EXPECT_EQ(GetShortPathNameA(same, same, sizeof same), path.size());
-  EXPECT_EQ(std::string(same), path);
-
-  // Directories have short forms too.
-  EXPECT_EQ(GetShortPathNameA(dir.path().c_str(), out, 260), dir.path().size());
+  // Missing: 0, the buffer untouched, and the system's reason as last error.
+  char none[8] = "";
+  errno = 0;
+  EXPECT_STREQ(LastErrorText(), "");
+  for (std::string missing : {dir.file("NOPE.BTR"), dir.path() + "\\no\\X.BTR", std::string()}) {
+    EXPECT_EQ(GetShortPathNameA(missing.c_str(), none, sizeof none), 0u) << missing;
+  }
+  EXPECT_EQ(GetShortPathNameA(nullptr, none, sizeof none), 0u);
+  EXPECT_STREQ(none, "");
+  EXPECT_EQ(GetShortPathNameA(dir.file("NOPE.BTR").c_str(), none, sizeof none), 0u);
+  EXPECT_STREQ(LastErrorText(), "No such file or directory");
 }
 
-TEST(ShortPath, MissingFileFailsAndLeavesTheBufferAlone) {
-  TempDir dir;
-  char out[260] = {};
-  EXPECT_EQ(GetShortPathNameA(dir.file("NOPE.BTR").c_str(), out, 259), 0u);
-  EXPECT_STREQ(out, "");
-  EXPECT_EQ(GetShortPathNameA((dir.path() + "\\nope\\X.BTR").c_str(), out, 259), 0u);
-  EXPECT_EQ(GetShortPathNameA("", out, 259), 0u);
-  EXPECT_EQ(GetShortPathNameA(nullptr, out, 259), 0u);
-  EXPECT_STREQ(out, "");
-}
-
-struct Split {
-  std::string drive, dir, fname, ext;
-};
-
-Split SplitPath(const char* path) {
-  char drive[_MAX_DRIVE], dir[_MAX_DIR], fname[_MAX_FNAME], ext[_MAX_EXT];
-  _splitpath(path, drive, dir, fname, ext);
-  return {drive, dir, fname, ext};
-}
-
-TEST(SplitPath, DriveDirectoryNameAndExtension) {
-  Split s = SplitPath("D:\\DATA\\PATIENT1.BTR");
-  EXPECT_EQ(s.drive, "D:");
-  EXPECT_EQ(s.dir, "\\DATA\\");
-  EXPECT_EQ(s.fname, "PATIENT1");
-  EXPECT_EQ(s.ext, ".BTR");
-
-  s = SplitPath("/srv/db.d/mixed\\NAME.tar.BTR");
-  EXPECT_EQ(s.drive, "");
-  EXPECT_EQ(s.dir, "/srv/db.d/mixed\\");
-  EXPECT_EQ(s.fname, "NAME.tar");
-  EXPECT_EQ(s.ext, ".BTR");
-
-  s = SplitPath("PATIENT1");
-  EXPECT_EQ(s.dir, "");
-  EXPECT_EQ(s.fname, "PATIENT1");
-  EXPECT_EQ(s.ext, "");
-
-  s = SplitPath("C:");
-  EXPECT_EQ(s.drive, "C:");
-  EXPECT_EQ(s.dir + s.fname + s.ext, "");
-
+TEST(Path, SplitAcceptsBothSeparatorsAndADrive) {
+  struct Case {
+    const char *path, *drive, *dir, *fname, *ext;
+  } cases[] = {
+      {"D:\\DATA\\PATIENT1.BTR", "D:", "\\DATA\\", "PATIENT1", ".BTR"},
+      {"/srv/db.d/mixed\\NAME.tar.BTR", "", "/srv/db.d/mixed\\", "NAME.tar", ".BTR"},
+      {"PATIENT1", "", "", "PATIENT1", ""},
+      {"C:", "C:", "", "", ""},
+      {"C:name", "C:", "", "name", ""},
+  };
+  for (const Case& c : cases) {
+    char drive[_MAX_DRIVE], dir[_MAX_DIR], fname[_MAX_FNAME], ext[_MAX_EXT];
+    _splitpath(c.path, drive, dir, fname, ext);
+    EXPECT_STREQ(drive, c.drive) << c.path;
+    EXPECT_STREQ(dir, c.dir) << c.path;
+    EXPECT_STREQ(fname, c.fname) << c.path;
+    EXPECT_STREQ(ext, c.ext) << c.path;
+  }
   // Null parts are skipped; overlong parts are cut to their size.
   char fname[_MAX_FNAME];
   std::string longName = "/d/" + std::string(400, 'n') + ".e";
   _splitpath(longName.c_str(), nullptr, nullptr, fname, nullptr);
-  EXPECT_EQ(std::strlen(fname), _MAX_FNAME - 1);
-}
-
-TEST(NativePath, BackslashesBecomeSlashes) {
+  EXPECT_EQ(std::strlen(fname), _MAX_FNAME - 1u);
   EXPECT_EQ(reclink::platform::NativePath("C:\\DATA\\A.BTR"), "C:/DATA/A.BTR");
-  EXPECT_EQ(reclink::platform::NativePath("/tmp/x"), "/tmp/x");
-  EXPECT_EQ(reclink::platform::NativePath(nullptr), "");
 }
 
 }  // namespace
