@@ -7,13 +7,6 @@
 namespace recman_test {
 namespace {
 
-// Names (field at offset 0, 8 bytes) met walking key k forward.
-std::vector<std::string> WalkNames(BtrFile& f, int8_t k) {
-  std::vector<std::string> out;
-  for (int st = f.Get(B_GET_FIRST, k); st == 0; st = f.Get(B_GET_NEXT, k)) out.push_back(f.Field(0));
-  return out;
-}
-
 using Names = std::vector<std::string>;
 
 TEST(KeyTypesTest, OrderOfEachType) {
@@ -31,8 +24,7 @@ TEST(KeyTypesTest, OrderOfEachType) {
                                        {21, 2, B_KEY_SEGMENTED | B_KEY_DUPLICATES, B_TYPE_INTEGER},
                                        {23, 4, B_KEY_DUPLICATES}})),
             0);
-  BtrFile f;
-  f.recordLength = 32;
+  BtrFile f(32);
   ASSERT_EQ(f.Open(path), 0);
   struct Row {
     const char* name;
@@ -52,13 +44,13 @@ TEST(KeyTypesTest, OrderOfEachType) {
     std::memcpy(rec.data() + 20, &r.num, 2);
     ASSERT_EQ(f.Insert(rec), 0) << r.name;
   }
-  EXPECT_EQ(WalkNames(f, 0), (Names{"apple", "fig", "kiwi", "pear"}));
-  EXPECT_EQ(WalkNames(f, 1), (Names{"fig", "apple", "pear", "kiwi"}));
-  EXPECT_EQ(WalkNames(f, 2), (Names{"pear", "kiwi", "fig", "apple"}));
+  EXPECT_EQ(f.Walk(0), (Names{"apple", "fig", "kiwi", "pear"}));
+  EXPECT_EQ(f.Walk(1), (Names{"fig", "apple", "pear", "kiwi"}));
+  EXPECT_EQ(f.Walk(2), (Names{"pear", "kiwi", "fig", "apple"}));
   // lstring compares its counted bytes only: "" < "y" < "zz" < "zza".
-  EXPECT_EQ(WalkNames(f, 3), (Names{"kiwi", "fig", "pear", "apple"}));
-  EXPECT_EQ(WalkNames(f, 4), (Names{"fig", "pear", "apple", "kiwi"}));
-  EXPECT_EQ(WalkNames(f, 5), (Names{"kiwi", "apple", "pear", "fig"}));
+  EXPECT_EQ(f.Walk(3), (Names{"kiwi", "fig", "pear", "apple"}));
+  EXPECT_EQ(f.Walk(4), (Names{"fig", "pear", "apple", "kiwi"}));
+  EXPECT_EQ(f.Walk(5), (Names{"kiwi", "apple", "pear", "fig"}));
 
   // Case-insensitive values match either case and collide as duplicates.
   ASSERT_EQ(f.Get(B_GET_EQUAL, 4, "ABCD"), 0);
@@ -74,69 +66,52 @@ TEST(KeyTypesTest, OrderOfEachType) {
   EXPECT_EQ(f.Field(0), "pear");
   ASSERT_EQ(f.Get(B_GET_LESS, 5, seek), 0);
   EXPECT_EQ(f.Field(0), "apple");
-  EXPECT_EQ(f.Close(), 0);
 }
 
-TEST(KeyTypesTest, NullAndManualKeysStayOffTheirPath) {
+TEST(KeyTypesTest, NullManualAndAutoIncrementKeys) {
   reclink::test::TempDir dir;
   const std::string path = dir.file("null.dat");
-  // 0 name; 1 null key (null byte ' ') over two segments; 2 manual key.
-  ASSERT_EQ(CreateFile(path, MakeSpec(32, 3,
+  // 0 name; 1 null key (null byte ' ') over two segments; 2 manual key over
+  // two segments; 3 autoincrement int32 at 28.
+  ASSERT_EQ(CreateFile(path, MakeSpec(32, 4,
                                       {{1, 8, 0},
-                                       {9, 4, B_KEY_NULL | B_KEY_DUPLICATES | B_KEY_SEGMENTED,
-                                        B_TYPE_STRING, ' '},
+                                       {9, 4, B_KEY_NULL | B_KEY_DUPLICATES | B_KEY_SEGMENTED, B_TYPE_STRING, ' '},
                                        {13, 4, B_KEY_NULL | B_KEY_DUPLICATES, B_TYPE_STRING, ' '},
                                        {17, 4, B_KEY_MANUAL | B_KEY_SEGMENTED, B_TYPE_STRING, ' '},
-                                       {21, 4, B_KEY_MANUAL, B_TYPE_STRING, ' '}})),
+                                       {21, 4, B_KEY_MANUAL, B_TYPE_STRING, ' '},
+                                       {29, 4, 0, B_TYPE_AUTOINCREMENT}})),
             0);
-  BtrFile f;
-  f.recordLength = 32;
+  BtrFile f(32);
   ASSERT_EQ(f.Open(path), 0);
-  auto rec = [](const char* name, const char* a, const char* b) {
-    return MakeRecord(32, {{0, name}, {8, a}, {12, b}, {16, a}, {20, b}});
+  auto rec = [](const char* name, const char* a, const char* b, int32_t n = 0) {
+    std::string r = MakeRecord(32, {{0, name}, {8, a}, {12, b}, {16, a}, {20, b}});
+    std::memcpy(r.data() + 28, &n, 4);
+    return r;
   };
+  auto number = [&] {
+    int32_t v;
+    std::memcpy(&v, f.data.data() + 28, 4);
+    return v;
+  };
+  // Autoincrement fills a zero with the highest value plus one.
   ASSERT_EQ(f.Insert(rec("both", "    ", "    ")), 0);
-  ASSERT_EQ(f.Insert(rec("first", "aaaa", "    ")), 0);
-  ASSERT_EQ(f.Insert(rec("second", "    ", "bbbb")), 0);
+  EXPECT_EQ(number(), 1);
+  ASSERT_EQ(f.Insert(rec("first", "aaaa", "    ", 10)), 0);
+  EXPECT_EQ(number(), 10);
+  ASSERT_EQ(f.Insert(rec("second", "    ", "bbbb"), 3), 0);
+  EXPECT_EQ(number(), 11);
+  EXPECT_EQ(f.Key(4), std::string("\x0b\0\0\0", 4)) << "the key buffer gets the filled value";
   ASSERT_EQ(f.Insert(rec("full", "cccc", "dddd")), 0);
   // Manual keys may repeat a null value: they are not indexed.
   ASSERT_EQ(f.Insert(rec("again", "    ", "eeee")), 0);
-  EXPECT_EQ(WalkNames(f, 1), (Names{"second", "again", "first", "full"}));
-  EXPECT_EQ(WalkNames(f, 2), (Names{"full"}));
+  EXPECT_EQ(f.Insert(rec("dup", "xxxx", "    ", 10)), B_DUPLICATE_KEY_VALUE);
+  EXPECT_EQ(f.Walk(1), (Names{"second", "again", "first", "full"}));
+  EXPECT_EQ(f.Walk(2), (Names{"full"}));
+  EXPECT_EQ(f.Walk(3), (Names{"both", "first", "second", "full", "again"}));
   EXPECT_EQ(f.Get(B_GET_EQUAL, 1, "        "), B_KEY_VALUE_NOT_FOUND);
-  // A record reached on key 0 can still be written with a null key.
+  // A record reached on key 0 cannot change its null key: it is not modifiable.
   ASSERT_EQ(f.Get(B_GET_EQUAL, 0, "full"), 0);
-  EXPECT_EQ(f.Update(rec("full", "    ", "    "), 0), B_MODIFIABLE_KEYVALUE_ERROR);
-  EXPECT_EQ(f.Close(), 0);
-}
-
-TEST(KeyTypesTest, AutoIncrementFillsZeroWithHighestPlusOne) {
-  reclink::test::TempDir dir;
-  const std::string path = dir.file("auto.dat");
-  ASSERT_EQ(CreateFile(path, MakeSpec(16, 1, {{1, 4, 0, B_TYPE_AUTOINCREMENT}})), 0);
-  EXPECT_EQ(CreateFile(dir.file("bad.dat"),
-                       MakeSpec(16, 1, {{1, 4, B_KEY_DUPLICATES, B_TYPE_AUTOINCREMENT}})),
-            B_INCONSISTENT_KEY_FLAGS);
-  BtrFile f;
-  f.recordLength = 16;
-  ASSERT_EQ(f.Open(path), 0);
-  auto insert = [&](int32_t v) {
-    std::string r = MakeRecord(16, {{4, "payload"}});
-    std::memcpy(r.data(), &v, 4);
-    const int st = f.Insert(r);
-    int32_t got;
-    std::memcpy(&got, f.data.data(), 4);
-    return st == 0 ? got : -st;
-  };
-  EXPECT_EQ(insert(0), 1);
-  EXPECT_EQ(insert(0), 2);
-  EXPECT_EQ(insert(10), 10);
-  EXPECT_EQ(insert(0), 11);
-  EXPECT_EQ(insert(10), -B_DUPLICATE_KEY_VALUE);
-  int32_t key;
-  std::memcpy(&key, f.keyBuf, 4);
-  EXPECT_EQ(key, 11);
-  EXPECT_EQ(f.Close(), 0);
+  EXPECT_EQ(f.Update(rec("full", "    ", "    ", number())), B_MODIFIABLE_KEYVALUE_ERROR);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <optional>
 #include <random>
@@ -18,52 +19,39 @@ namespace {
 // duplicates, modifiable); payload to 24.
 constexpr uint16_t kLen = 24;
 constexpr int kKeys = 3;
-constexpr size_t kKeyLen[kKeys] = {8, 4, 2};
+constexpr size_t kKeyOffset[kKeys] = {0, 8, 12}, kKeyLen[kKeys] = {8, 4, 2};
 
-// A key value in comparable form, and the record's place among duplicates.
-struct Place {
-  std::string value;  // name up to its zero / group bytes / rank as biased big-endian
-  int64_t seq;        // order within duplicates
-  bool operator<(const Place& o) const { return value != o.value ? value < o.value : seq < o.seq; }
-};
-
+// A key value in comparable form: the name up to its zero, the group bytes,
+// the rank as biased big-endian.
 std::string ValueOf(int k, const std::string& rec) {
-  switch (k) {
-    case 0: return std::string(rec.c_str(), strnlen(rec.c_str(), 8));
-    case 1: return rec.substr(8, 4);
-    default: {
-      int16_t v;
-      std::memcpy(&v, rec.data() + 12, 2);
-      const uint16_t biased = static_cast<uint16_t>(v) ^ 0x8000;
-      return std::string{static_cast<char>(biased >> 8), static_cast<char>(biased & 0xff)};
-    }
-  }
-}
-
-std::string RawKey(int k, const std::string& rec) {
-  static constexpr size_t kOffset[kKeys] = {0, 8, 12};
-  return rec.substr(kOffset[k], kKeyLen[k]);
+  if (k == 0) return std::string(rec.c_str(), strnlen(rec.c_str(), 8));
+  if (k == 1) return rec.substr(8, 4);
+  int16_t v;
+  std::memcpy(&v, rec.data() + 12, 2);
+  const uint16_t biased = static_cast<uint16_t>(v) ^ 0x8000;
+  return std::string{static_cast<char>(biased >> 8), static_cast<char>(biased & 0xff)};
 }
 
 // The model: records and, per block, the currency the interface promises.
 class Model {
  public:
+  using Place = std::pair<std::string, int64_t>;  // key value, order among duplicates
   struct Rec {
-    std::string data;      // record bytes
-    int64_t seq[kKeys];    // place among duplicates per key
-    int64_t ver;           // bumped by each write
-    uint32_t enginePos;    // the engine's position, learnt after Insert
+    std::string data;
+    int64_t seq[kKeys];  // place among duplicates per key
+    int64_t ver;         // bumped by each write
+    uint32_t enginePos;  // the engine's position, learnt after Insert
   };
   struct Cur {
-    bool rec = false, phys = false, logical = false;
+    bool rec = false, logical = false;
     int64_t id = 0, ver = 0, physId = 0;
     int key = 0;
     Place place;
   };
   struct Result {
+    Result(int st = 0, std::string d = {}, std::string k = {}) : status(st), data(d), key(k) {}
     int status;
-    std::string data;  // record returned (status 0 of reads)
-    std::string key;   // key returned
+    std::string data, key;  // record and key returned
   };
 
   std::map<int64_t, Rec> recs;  // by insertion id (= physical order)
@@ -77,113 +65,94 @@ class Model {
     Cur& c = cur[b];
     const Rec& r = recs.at(id);
     c.rec = !keyOnly;
-    c.phys = true;
     c.id = c.physId = id;
     c.ver = r.ver;
-    if (k >= 0) {
-      c.logical = true;
-      c.key = k;
-      c.place = PlaceOf(k, r);
-    } else {
-      c.logical = false;
-    }
-    return {0, keyOnly ? "" : r.data, k >= 0 ? RawKey(k, r.data) : ""};
+    c.logical = k >= 0;
+    if (k >= 0) c.key = k, c.place = PlaceOf(k, r);
+    return {0, keyOnly ? "" : r.data, k >= 0 ? r.data.substr(kKeyOffset[k], kKeyLen[k]) : ""};
   }
 
   Result Insert(int b, const std::string& data, int k) {
     for (auto& [id, r] : recs) {
-      if (ValueOf(0, r.data) == ValueOf(0, data)) return {B_DUPLICATE_KEY_VALUE, "", ""};
+      if (ValueOf(0, r.data) == ValueOf(0, data)) return {B_DUPLICATE_KEY_VALUE};
     }
     const int64_t id = ++counter;
     recs[id] = Rec{data, {id, id, id}, 1, 0};
-    if (k < 0) return {0, "", ""};
-    return Land(b, id, k);
+    return k < 0 ? Result{0} : Land(b, id, k);
+  }
+
+  // The record block b may write, or the status that refuses it.
+  int Writable(int b) {
+    const Cur& c = cur[b];
+    if (!c.rec) return B_POSITION_NOT_SET;
+    auto it = recs.find(c.id);
+    return it == recs.end() || it->second.ver != c.ver ? B_CONFLICT : 0;
   }
 
   Result Update(int b, const std::string& data, int k) {
-    Cur& c = cur[b];
-    if (!c.rec) return {B_POSITION_NOT_SET, "", ""};
-    auto it = recs.find(c.id);
-    if (it == recs.end() || it->second.ver != c.ver) return {B_CONFLICT, "", ""};
-    Rec& r = it->second;
-    if (ValueOf(0, data) != ValueOf(0, r.data)) return {B_MODIFIABLE_KEYVALUE_ERROR, "", ""};
+    if (const int st = Writable(b)) return {st};
+    Rec& r = recs[cur[b].id];
+    if (ValueOf(0, data) != ValueOf(0, r.data)) return {B_MODIFIABLE_KEYVALUE_ERROR};
     for (int key = 1; key < kKeys; ++key) {
       if (ValueOf(key, data) != ValueOf(key, r.data)) r.seq[key] = ++counter;
     }
     r.data = data;
     r.ver++;
-    return Land(b, c.id, k);
+    return Land(b, cur[b].id, k);
   }
 
   Result Delete(int b) {
-    Cur& c = cur[b];
-    if (!c.rec) return {B_POSITION_NOT_SET, "", ""};
-    auto it = recs.find(c.id);
-    if (it == recs.end() || it->second.ver != c.ver) return {B_CONFLICT, "", ""};
-    recs.erase(it);
-    c.rec = false;
-    c.phys = false;
-    return {0, "", ""};
+    if (const int st = Writable(b)) return {st};
+    recs.erase(cur[b].id);
+    cur[b].rec = false;
+    return {0};
   }
 
-  // Keyed reads. sought is the caller's key for the seeking operations.
+  // Keyed reads; sought is the caller's key for the seeking operations.
   Result Get(int b, uint16_t op, int k, const std::string& sought, bool keyOnly) {
-    Cur& c = cur[b];
+    const Cur& c = cur[b];
     if (op == B_GET_NEXT || op == B_GET_PREVIOUS) {
-      if (!c.logical) return {B_POSITION_NOT_SET, "", ""};
-      if (c.key != k) return {B_DIFFERENT_KEYNUMBER, "", ""};
+      if (!c.logical) return {B_POSITION_NOT_SET};
+      if (c.key != k) return {B_DIFFERENT_KEYNUMBER};
     }
     std::vector<std::pair<Place, int64_t>> path;
     for (auto& [id, r] : recs) path.push_back({PlaceOf(k, r), id});
     std::sort(path.begin(), path.end());
-    const std::string want = k == 0   ? std::string(sought.c_str(), strnlen(sought.c_str(), 8))
-                             : k == 1 ? sought
-                                      : ValueOf(2, std::string(12, '\0') + sought);
-    std::optional<int64_t> hit;
-    auto firstWhere = [&](auto pred) {
-      for (auto& [p, id] : path) {
-        if (pred(p)) return std::optional<int64_t>(id);
-      }
-      return std::optional<int64_t>();
-    };
-    auto lastWhere = [&](auto pred) {
-      for (auto it = path.rbegin(); it != path.rend(); ++it) {
-        if (pred(it->first)) return std::optional<int64_t>(it->second);
-      }
-      return std::optional<int64_t>();
-    };
+    std::string buf(16, '\0');
+    buf.replace(kKeyOffset[k], sought.size(), sought);
+    const std::string want = ValueOf(k, buf);
+    std::function<bool(const Place&)> match = [](const Place&) { return true; };
+    bool last = false;
     switch (op) {
-      case B_GET_FIRST: hit = firstWhere([](const Place&) { return true; }); break;
-      case B_GET_LAST: hit = lastWhere([](const Place&) { return true; }); break;
-      case B_GET_EQUAL: hit = firstWhere([&](const Place& p) { return p.value == want; }); break;
-      case B_GET_GE: hit = firstWhere([&](const Place& p) { return p.value >= want; }); break;
-      case B_GET_GREATER: hit = firstWhere([&](const Place& p) { return p.value > want; }); break;
-      case B_GET_LE: hit = lastWhere([&](const Place& p) { return p.value <= want; }); break;
-      case B_GET_LESS: hit = lastWhere([&](const Place& p) { return p.value < want; }); break;
-      case B_GET_NEXT: hit = firstWhere([&](const Place& p) { return c.place < p; }); break;
-      case B_GET_PREVIOUS: hit = lastWhere([&](const Place& p) { return p < c.place; }); break;
+      case B_GET_LAST: last = true; break;
+      case B_GET_EQUAL: match = [&](const Place& p) { return p.first == want; }; break;
+      case B_GET_GE: match = [&](const Place& p) { return p.first >= want; }; break;
+      case B_GET_GREATER: match = [&](const Place& p) { return p.first > want; }; break;
+      case B_GET_LE: last = true, match = [&](const Place& p) { return p.first <= want; }; break;
+      case B_GET_LESS: last = true, match = [&](const Place& p) { return p.first < want; }; break;
+      case B_GET_NEXT: match = [&](const Place& p) { return c.place < p; }; break;
+      case B_GET_PREVIOUS: last = true, match = [&](const Place& p) { return p < c.place; }; break;
     }
-    if (!hit) return {op == B_GET_EQUAL ? B_KEY_VALUE_NOT_FOUND : B_END_OF_FILE, "", ""};
+    std::optional<int64_t> hit;
+    for (auto& [p, id] : path) {
+      if (match(p) && (last || !hit)) hit = id;
+    }
+    if (!hit) return {op == B_GET_EQUAL ? B_KEY_VALUE_NOT_FOUND : B_END_OF_FILE};
     return Land(b, *hit, k, keyOnly);
   }
 
   Result Step(int b, uint16_t op) {
-    Cur& c = cur[b];
-    if ((op == B_STEP_NEXT || op == B_STEP_PREVIOUS) && c.physId == 0) {
-      return {B_POSITION_NOT_SET, "", ""};
-    }
+    const int64_t at = cur[b].physId;
+    if ((op == B_STEP_NEXT || op == B_STEP_PREVIOUS) && at == 0) return {B_POSITION_NOT_SET};
     std::optional<int64_t> hit;
-    if (op == B_STEP_FIRST && !recs.empty()) hit = recs.begin()->first;
-    if (op == B_STEP_LAST && !recs.empty()) hit = recs.rbegin()->first;
-    if (op == B_STEP_NEXT) {
-      auto it = recs.upper_bound(c.physId);
+    if (op == B_STEP_FIRST || op == B_STEP_NEXT) {
+      auto it = op == B_STEP_FIRST ? recs.begin() : recs.upper_bound(at);
       if (it != recs.end()) hit = it->first;
-    }
-    if (op == B_STEP_PREVIOUS) {
-      auto it = recs.lower_bound(c.physId);
+    } else {
+      auto it = op == B_STEP_LAST ? recs.end() : recs.lower_bound(at);
       if (it != recs.begin()) hit = std::prev(it)->first;
     }
-    if (!hit) return {B_END_OF_FILE, "", ""};
+    if (!hit) return {B_END_OF_FILE};
     return Land(b, *hit, -1);
   }
 };
@@ -198,12 +167,9 @@ TEST_P(ModelTest, EngineAgreesWithModel) {
                                        {9, 4, B_KEY_DUPLICATES | B_KEY_MODIFIABLE, B_TYPE_STRING},
                                        {13, 2, B_KEY_DUPLICATES | B_KEY_MODIFIABLE, B_TYPE_INTEGER}})),
             0);
-  BtrFile blocks[2];
-  for (BtrFile& f : blocks) {
-    // Accelerated: the model is about semantics, not about syncing.
-    ASSERT_EQ(f.Open(path, B_MODE_ACCELERATED), 0);
-    f.recordLength = kLen;
-  }
+  BtrFile blocks[2] = {BtrFile(kLen), BtrFile(kLen)};
+  // Accelerated: the model is about semantics, not syncing.
+  for (BtrFile& f : blocks) ASSERT_EQ(f.Open(path, B_MODE_ACCELERATED), 0);
   Model model;
   std::mt19937 rng(GetParam());
   auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
@@ -214,9 +180,7 @@ TEST_P(ModelTest, EngineAgreesWithModel) {
     return n;
   };
   auto randomRecord = [&](const std::string& n) {
-    std::string r(kLen, '\0');
-    r.replace(0, 8, n);
-    r.replace(8, 4, std::string(4, static_cast<char>('a' + pick(4))));
+    std::string r = n + std::string(4, static_cast<char>('a' + pick(4))) + std::string(kLen - 12, '\0');
     const int16_t rank = static_cast<int16_t>(pick(9) - 4);
     std::memcpy(r.data() + 12, &rank, 2);
     for (int i = 14; i < kLen; ++i) r[i] = static_cast<char>('A' + pick(26));
@@ -243,18 +207,15 @@ TEST_P(ModelTest, EngineAgreesWithModel) {
     Model::Result want;
     int got;
     std::string trace;
-    bool keyOnly = false;
     bool returnsData = false;
     int keyReturned = -1;
     if (what < 4) {
-      const int kn = pick(5) == 0 ? -1 : k;
+      keyReturned = pick(5) == 0 ? -1 : k;
       const std::string rec = randomRecord(name());
-      trace = "insert k" + std::to_string(kn);
-      want = model.Insert(b, rec, kn);
-      got = f.Insert(rec, static_cast<int8_t>(kn));
-      keyReturned = kn;
-      if (got == 0 && kn >= 0) model.recs[model.cur[b].id].enginePos = f.Position();
-      if (got == 0 && kn < 0) model.recs[model.counter].enginePos = 0;
+      trace = "insert k" + std::to_string(keyReturned);
+      want = model.Insert(b, rec, keyReturned);
+      got = f.Insert(rec, static_cast<int8_t>(keyReturned));
+      if (got == 0) model.recs[model.counter].enginePos = keyReturned >= 0 ? f.Position() : 0;
     } else if (what < 7) {
       // Update the current record: usually keep the name, sometimes not.
       const auto& c = model.cur[b];
@@ -271,7 +232,7 @@ TEST_P(ModelTest, EngineAgreesWithModel) {
       got = f.Delete();
     } else if (what < 17) {
       const uint16_t op = gets[pick(9)];
-      keyOnly = pick(8) == 0;
+      const bool keyOnly = pick(8) == 0;
       trace = "get " + std::to_string(op) + " k" + std::to_string(k) + (keyOnly ? " key only" : "");
       const std::string sought = soughtKey(k);
       want = model.Get(b, op, k, sought, keyOnly);
@@ -285,14 +246,15 @@ TEST_P(ModelTest, EngineAgreesWithModel) {
       got = f.Step(op);
       returnsData = true;
     }
-    ASSERT_EQ(got, want.status) << "operation " << i << ": " << trace;
+    trace = "operation " + std::to_string(i) + ": " + trace;
+    ASSERT_EQ(got, want.status) << trace;
     ++seen[got];
     if (got != 0) continue;
     if (returnsData) {
-      ASSERT_EQ(f.Record(), want.data) << "operation " << i << ": " << trace;
+      ASSERT_EQ(f.Record(), want.data) << trace;
     }
     if (keyReturned >= 0) {
-      ASSERT_EQ(f.Key(kKeyLen[keyReturned]), want.key) << "operation " << i << ": " << trace;
+      ASSERT_EQ(f.Key(kKeyLen[keyReturned]), want.key) << trace;
     }
   }
   // The walk met every outcome the semantics have, not only successes.
@@ -300,13 +262,9 @@ TEST_P(ModelTest, EngineAgreesWithModel) {
   // Every position learnt along the way still reads its record directly.
   for (auto& [id, r] : model.recs) {
     if (r.enginePos == 0) continue;
-    BtrFile& f = blocks[0];
-    std::memcpy(f.data.data(), &r.enginePos, 4);
-    f.dataLen = kLen;
-    ASSERT_EQ(BTRCALL(B_GET_DIRECT, f.pos, f.data.data(), &f.dataLen, f.keyBuf, 255, -1), 0);
-    EXPECT_EQ(f.Record(), r.data);
+    ASSERT_EQ(blocks[0].Direct(r.enginePos, -1), 0);
+    EXPECT_EQ(blocks[0].Record(), r.data);
   }
-  for (BtrFile& f : blocks) EXPECT_EQ(f.Close(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, ModelTest, ::testing::Values(1u, 2u, 3u, 101u, 102u));

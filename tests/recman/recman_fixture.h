@@ -2,8 +2,10 @@
 // Helpers for driving the record manager through BTRCALL in tests.
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -13,56 +15,131 @@
 
 namespace recman_test {
 
-// One key segment for a Create buffer.
+// One key segment for a Create buffer (position 1-based). Segments of one
+// key carry B_KEY_SEGMENTED on all but the last.
 struct Seg {
-  uint16_t position;  // 1-based
-  uint16_t length;
-  uint16_t flags;
+  uint16_t position, length, flags;
   uint8_t type = B_TYPE_ZSTRING;
   uint8_t nullValue = 0;
 };
 
-// A Create buffer: file spec followed by segment specs. Segments of one key
-// must carry B_KEY_SEGMENTED on all but the last.
-std::vector<uint8_t> MakeSpec(uint16_t recordLength, uint8_t keys, const std::vector<Seg>& segs,
-                              uint16_t pageSize = 4096, uint16_t fileFlags = 0);
+inline std::vector<uint8_t> MakeSpec(uint16_t recordLength, uint8_t keys, const std::vector<Seg>& segs,
+                                     uint16_t pageSize = 4096) {
+  BtrFileSpec fs{};
+  fs.recordLength = recordLength;
+  fs.pageSize = pageSize;
+  fs.numberOfKeys = keys;
+  std::vector<uint8_t> out(sizeof fs + segs.size() * sizeof(BtrKeySpec));
+  std::memcpy(out.data(), &fs, sizeof fs);
+  for (size_t i = 0; i < segs.size(); ++i) {
+    BtrKeySpec ks{};
+    ks.position = segs[i].position;
+    ks.length = segs[i].length;
+    ks.flags = static_cast<uint16_t>(segs[i].flags | B_KEY_EXTENDED_TYPE);
+    ks.extendedType = segs[i].type;
+    ks.nullValue = segs[i].nullValue;
+    std::memcpy(out.data() + sizeof fs + i * sizeof ks, &ks, sizeof ks);
+  }
+  return out;
+}
+
+// A record of length n with bytes placed at offsets.
+inline std::string MakeRecord(size_t n, const std::vector<std::pair<size_t, std::string>>& fields) {
+  std::string r(n, '\0');
+  for (const auto& [offset, text] : fields) r.replace(offset, text.size(), text);
+  return r;
+}
+
+// Begin, End, Abort, Reset, Stop: the operations that need no file.
+inline int Tx(uint16_t op) { return BTRCALL(op, nullptr, nullptr, nullptr, nullptr, 0, 0); }
+
+// Runs sql on a file directly, bypassing the engine: the first column of the
+// last row it returns, 0 without rows, -1 on failure.
+inline int64_t Sql(const std::string& path, const char* sql) {
+  sqlite3* db = nullptr;
+  int64_t n = -1;
+  if (sqlite3_open(path.c_str(), &db) == SQLITE_OK) {
+    auto first = [](void* out, int, char** v, char**) { return *static_cast<int64_t*>(out) = std::atoll(v[0]), 0; };
+    if (sqlite3_exec(db, sql, first, &n, nullptr) == SQLITE_OK && n < 0) n = 0;
+  }
+  sqlite3_close(db);
+  return n;
+}
 
 // One position block and the buffers of a caller.
 class BtrFile {
  public:
-  BtrFile() { std::memset(pos, 0, sizeof pos); }
-
-  int Open(const std::string& path, int8_t mode = B_MODE_NORMAL);
-  int Close();
-  // Calls op with data = record (resized to dataLen for reads), key buffer keyBuf.
-  int Call(uint16_t op, int8_t keyNum);
-  // Insert/Update with record bytes.
-  int Insert(const std::string& record, int8_t keyNum = 0);
-  int Update(const std::string& record, int8_t keyNum = 0);
-  int Delete(int8_t keyNum = 0) { return Call(B_DELETE, keyNum); }
-  // A keyed Get: key is copied into the key buffer first (if given).
-  int Get(uint16_t op, int8_t keyNum, const std::string& key = {});
+  explicit BtrFile(uint32_t length = 0) : recordLength(length) {}
+  ~BtrFile() { Close(); }
+  // Open and Create take the file name in the key buffer.
+  int Open(const std::string& path, int8_t mode = B_MODE_NORMAL) { return Named(B_OPEN, path, {}, mode); }
+  int Create(const std::string& path, const std::vector<uint8_t>& spec, int8_t mode) {
+    return Named(B_CREATE, path, std::string(spec.begin(), spec.end()), mode);
+  }
+  int Close() { return Raw(B_CLOSE, 0, 0); }
+  // op with the data buffer sized recordLength (or all of it) for reads.
+  int Call(uint16_t op, int8_t keyNum) {
+    return Raw(op, keyNum, recordLength ? recordLength : static_cast<uint32_t>(data.size()));
+  }
+  int Write(uint16_t op, const std::string& record, int8_t keyNum) {
+    std::memcpy(data.data(), record.data(), record.size());
+    return Raw(op, keyNum, static_cast<uint32_t>(record.size()));
+  }
+  int Insert(const std::string& record, int8_t keyNum = 0) { return Write(B_INSERT, record, keyNum); }
+  int Update(const std::string& record, int8_t keyNum = 0) { return Write(B_UPDATE, record, keyNum); }
+  int Delete() { return Call(B_DELETE, 0); }
   int Step(uint16_t op) { return Call(op, 0); }
-  // The record returned by the last read, dataLen bytes.
+  // A keyed Get; key (if given) goes into the key buffer first.
+  int Get(uint16_t op, int8_t keyNum, const std::string& key = {}) {
+    if (!key.empty()) {
+      std::memset(keyBuf, 0, sizeof keyBuf);
+      std::memcpy(keyBuf, key.data(), key.size());
+    }
+    return Call(op, keyNum);
+  }
+  int Direct(uint32_t position, int8_t keyNum, uint32_t length = 0) {
+    std::memcpy(data.data(), &position, 4);
+    return Raw(B_GET_DIRECT, keyNum, length ? length : recordLength);
+  }
+  uint32_t Position() {
+    uint32_t p = 0, len = 4;
+    EXPECT_EQ(BTRCALL(B_GET_POSITION, pos, &p, &len, keyBuf, keyLen, 0), 0);
+    return p;
+  }
+  // The first fields (zero-terminated at offset 0) met walking key k.
+  std::vector<std::string> Walk(int8_t k, bool forward = true) {
+    std::vector<std::string> names;
+    int st = Get(forward ? B_GET_FIRST : B_GET_LAST, k);
+    for (; st == 0; st = Get(forward ? B_GET_NEXT : B_GET_PREVIOUS, k)) names.push_back(Field(0));
+    EXPECT_EQ(st, B_END_OF_FILE);
+    return names;
+  }
   std::string Record() const { return std::string(data.data(), dataLen); }
-  // The key buffer's first n bytes.
   std::string Key(size_t n) const { return std::string(keyBuf, n); }
-  // The first zero-terminated string of the record at offset.
   std::string Field(size_t offset) const { return std::string(data.data() + offset); }
-  uint32_t Position();
 
-  char pos[B_POSITION_BLOCK_SIZE];
+  char pos[B_POSITION_BLOCK_SIZE] = {};
   std::vector<char> data = std::vector<char>(65536);
   uint32_t dataLen = 0;
   char keyBuf[256] = {};
   uint8_t keyLen = 255;
-  uint32_t recordLength = 0;  // what reads ask for; set by the tests
+  uint32_t recordLength = 0;  // what reads ask for
+
+ private:
+  int Raw(uint16_t op, int8_t keyNum, uint32_t len) {
+    dataLen = len;
+    return BTRCALL(op, pos, data.data(), &dataLen, keyBuf, keyLen, keyNum);
+  }
+  int Named(uint16_t op, const std::string& path, const std::string& bytes, int8_t mode) {
+    std::memset(keyBuf, 0, sizeof keyBuf);
+    std::strncpy(keyBuf, path.c_str(), sizeof keyBuf - 1);
+    std::memcpy(data.data(), bytes.data(), bytes.size());
+    return Raw(op, mode, static_cast<uint32_t>(bytes.size()));
+  }
 };
 
-// A record of length n with text fields placed at offsets.
-std::string MakeRecord(size_t n, const std::vector<std::pair<size_t, std::string>>& fields);
-
-// Creates path with spec; returns the status.
-int CreateFile(const std::string& path, const std::vector<uint8_t>& spec, int8_t mode = 0);
+inline int CreateFile(const std::string& path, const std::vector<uint8_t>& spec, int8_t mode = 0) {
+  return BtrFile().Create(path, spec, mode);
+}
 
 }  // namespace recman_test

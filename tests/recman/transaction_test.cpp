@@ -1,5 +1,11 @@
-// Transactions that span two files: End keeps everything, Abort nothing.
+// Transactions over two files: Abort undoes every touched file, a failed
+// write undoes only itself, and a process that dies in the middle of End
+// leaves every file, at its next Open, with all of the transaction or none.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include "recman_fixture.h"
 
@@ -7,76 +13,91 @@ namespace recman_test {
 namespace {
 
 constexpr uint16_t kLen = 24;
-
-int Tx(uint16_t op) { return BTRCALL(op, nullptr, nullptr, nullptr, nullptr, 0, 0); }
+using V = std::vector<std::string>;
 
 class TwoFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (int i = 0; i < 2; ++i) {
-      path_[i] = dir_.file("tx" + std::to_string(i) + ".dat");
-      ASSERT_EQ(CreateFile(path_[i], MakeSpec(kLen, 1, {{1, 10, 0}})), 0);
-      ASSERT_EQ(f_[i].Open(path_[i]), 0);
-      f_[i].recordLength = kLen;
+    for (const std::string& p : {a_, b_}) ASSERT_EQ(CreateFile(p, MakeSpec(kLen, 1, {{1, 10, 0}})), 0);
+    fa_.recordLength = fb_.recordLength = kLen;
+    ASSERT_EQ(fb_.Open(b_), 0);
+    ASSERT_EQ(fb_.Insert(MakeRecord(kLen, {{0, "old"}, {12, "before"}})), 0);
+    ASSERT_EQ(fb_.Insert(MakeRecord(kLen, {{0, "gone"}})), 0);
+  }
+  void TearDown() override { Tx(B_RESET); }
+
+  // What path holds, in key order, with the note field of "old".
+  static std::string Contents(const std::string& path) {
+    BtrFile f;
+    EXPECT_EQ(f.Open(path), 0);
+    std::string out;
+    for (int st = f.Get(B_GET_FIRST, 0); st == 0; st = f.Get(B_GET_NEXT, 0)) {
+      out += f.Field(0) + (f.Field(0) == "old" ? "=" + f.Field(12) : "") + " ";
     }
-  }
-  void TearDown() override {
-    Tx(B_ABORT_TRAN);
-    for (BtrFile& f : f_) f.Close();
-  }
-  // Records of file i, in key order, as seen through a fresh block.
-  std::vector<std::string> Contents(int i) {
-    BtrFile g;
-    g.recordLength = kLen;
-    EXPECT_EQ(g.Open(path_[i]), 0);
-    std::vector<std::string> out;
-    for (int st = g.Get(B_GET_FIRST, 0); st == 0; st = g.Get(B_GET_NEXT, 0)) out.push_back(g.Field(0));
-    g.Close();
+    EXPECT_EQ(f.Close(), 0);
     return out;
+  }
+  // One transaction writing a (first) and b; returns End's status.
+  int Transaction() {
+    if (fa_.Open(a_) != 0 || Tx(B_BEGIN_TRAN) != 0) return -1;
+    if (fa_.Insert(MakeRecord(kLen, {{0, "a1"}})) != 0 || fb_.Insert(MakeRecord(kLen, {{0, "b1"}})) != 0) return -2;
+    if (fb_.Get(B_GET_EQUAL, 0, "old") != 0 || fb_.Update(MakeRecord(kLen, {{0, "old"}, {12, "after"}})) != 0) return -3;
+    if (fb_.Get(B_GET_EQUAL, 0, "gone") != 0 || fb_.Delete() != 0) return -4;
+    if (fb_.Get(B_GET_EQUAL, 0, "gone") != B_KEY_VALUE_NOT_FOUND) return -5;  // its own changes are visible
+    return Tx(B_END_TRAN);
   }
 
   reclink::test::TempDir dir_;
-  std::string path_[2];
-  BtrFile f_[2];
+  const std::string a_ = dir_.file("a.dat"), b_ = dir_.file("b.dat");
+  BtrFile fa_, fb_;
 };
 
-TEST_F(TwoFiles, EndCommitsEveryTouchedFile) {
-  ASSERT_EQ(f_[0].Insert(MakeRecord(kLen, {{0, "keep"}})), 0);
+TEST_F(TwoFiles, AbortUndoesEveryFileAndAFailedWriteOnlyItself) {
+  ASSERT_EQ(fa_.Open(a_), 0);
   ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
-  ASSERT_EQ(f_[0].Insert(MakeRecord(kLen, {{0, "a"}})), 0);
-  ASSERT_EQ(f_[1].Insert(MakeRecord(kLen, {{0, "b"}})), 0);
-  ASSERT_EQ(f_[0].Get(B_GET_EQUAL, 0, "keep"), 0);
-  ASSERT_EQ(f_[0].Delete(), 0);
-  // Inside the transaction its own changes are visible.
-  EXPECT_EQ(f_[0].Get(B_GET_EQUAL, 0, "keep"), B_KEY_VALUE_NOT_FOUND);
-  ASSERT_EQ(f_[1].Get(B_GET_EQUAL, 0, "b"), 0);
+  ASSERT_EQ(fb_.Get(B_GET_EQUAL, 0, "old"), 0);
+  ASSERT_EQ(fb_.Update(MakeRecord(kLen, {{0, "old"}, {12, "changed"}})), 0);
+  ASSERT_EQ(fa_.Insert(MakeRecord(kLen, {{0, "new"}})), 0);
+  EXPECT_EQ(fa_.Close(), B_CLOSE_IN_TRANSACTION);
+  ASSERT_EQ(Tx(B_ABORT_TRAN), 0);
+  EXPECT_EQ(Contents(a_), "");
+  EXPECT_EQ(Contents(b_), "gone old=before ");
+
+  ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
+  ASSERT_EQ(fa_.Insert(MakeRecord(kLen, {{0, "one"}})), 0);
+  EXPECT_EQ(fa_.Insert(MakeRecord(kLen, {{0, "one"}})), B_DUPLICATE_KEY_VALUE);
+  ASSERT_EQ(fa_.Insert(MakeRecord(kLen, {{0, "two"}})), 0);
   ASSERT_EQ(Tx(B_END_TRAN), 0);
-  // End does not touch currency.
-  EXPECT_EQ(f_[1].Get(B_GET_NEXT, 0), B_END_OF_FILE);
-  EXPECT_EQ(Contents(0), (std::vector<std::string>{"a"}));
-  EXPECT_EQ(Contents(1), (std::vector<std::string>{"b"}));
-  EXPECT_EQ(f_[0].Close(), 0) << "after End the file may close";
+  EXPECT_EQ(fa_.Get(B_GET_NEXT, 0), B_END_OF_FILE) << "End leaves the currency alone";
+  EXPECT_EQ(Contents(a_), "one two ");
 }
 
-TEST_F(TwoFiles, AbortUndoesEveryTouchedFile) {
-  ASSERT_EQ(f_[0].Insert(MakeRecord(kLen, {{0, "old"}})), 0);
-  ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
-  ASSERT_EQ(f_[0].Get(B_GET_EQUAL, 0, "old"), 0);
-  ASSERT_EQ(f_[0].Update(MakeRecord(kLen, {{0, "old"}, {12, "changed"}})), 0);
-  ASSERT_EQ(f_[1].Insert(MakeRecord(kLen, {{0, "new"}})), 0);
-  EXPECT_EQ(f_[1].Close(), B_CLOSE_IN_TRANSACTION);
-  ASSERT_EQ(Tx(B_ABORT_TRAN), 0);
-  EXPECT_EQ(Contents(1), (std::vector<std::string>{}));
-  ASSERT_EQ(f_[0].Get(B_GET_EQUAL, 0, "old"), 0);
-  EXPECT_EQ(f_[0].Field(12), "");
-  // A failed write inside a transaction undoes only itself.
-  ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
-  ASSERT_EQ(f_[1].Insert(MakeRecord(kLen, {{0, "one"}})), 0);
-  EXPECT_EQ(f_[1].Insert(MakeRecord(kLen, {{0, "one"}})), B_DUPLICATE_KEY_VALUE);
-  ASSERT_EQ(f_[1].Insert(MakeRecord(kLen, {{0, "two"}})), 0);
-  ASSERT_EQ(Tx(B_END_TRAN), 0);
-  EXPECT_EQ(Contents(1), (std::vector<std::string>{"one", "two"}));
+class CrashInEndTest : public TwoFiles, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(CrashInEndTest, NextOpenSettlesAllOrNothing) {
+  // In a child, stopped in End at the point named (empty: not stopped).
+  const std::string point = GetParam();
+  ASSERT_EQ(fb_.Close(), 0);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (!point.empty()) setenv("RECMAN_TEST_CRASH_IN_END", point.c_str(), 1);
+    _exit(fb_.Open(b_) == 0 && Transaction() == 0 ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), point.empty() ? 0 : 86);
+  const bool happened = point != "participant";
+  // Opening b settles it first: it asks a, the file that decides.
+  EXPECT_EQ(Contents(b_), happened ? "b1 old=after " : "gone old=before ");
+  EXPECT_EQ(Contents(a_), happened ? "a1 " : "");
+  for (const std::string& p : {a_, b_}) {
+    EXPECT_EQ(Sql(p, "SELECT (SELECT count(*) FROM recman_pending) + (SELECT count(*) FROM recman_undo)"
+                     " + (SELECT count(*) FROM recman_decided)"), 0) << "leftovers in " << p;
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(StopPoints, CrashInEndTest, ::testing::Values("", "participant", "decided"));
 
 }  // namespace
 }  // namespace recman_test
