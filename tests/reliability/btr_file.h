@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -44,9 +45,20 @@ class BtrFile {
     return Call(B_INSERT, rec.data(), static_cast<uint32_t>(rec.size()), 0);
   }
 
+  // Updates the current record to rec.
+  int Update(std::vector<uint8_t> rec) {
+    return Call(B_UPDATE, rec.data(), static_cast<uint32_t>(rec.size()), 0);
+  }
+
   // Reads along key keyNum into rec (sized by the caller).
   int Get(uint16_t op, std::vector<uint8_t>* rec, int8_t keyNum = 0) {
     return Call(op, rec->data(), static_cast<uint32_t>(rec->size()), keyNum);
+  }
+
+  // Get Equal on a 4-byte key 0 of value id.
+  int Find(uint32_t id, std::vector<uint8_t>* rec) {
+    std::memcpy(key_, &id, 4);
+    return Get(B_GET_EQUAL, rec);
   }
 
   uint8_t* key() { return key_; }

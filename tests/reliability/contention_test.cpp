@@ -3,54 +3,23 @@
 // every record is stored, and the numbered interface's update meets a
 // rival's change (80) and repeats until it succeeds.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <map>
-#include <set>
 #include <sstream>
 #include <thread>
 
+#include "os_util.h"
 #include "reclink/btrieve.h"
 #include "reclink/database.h"
 #include "reclink/records/patient.h"
 #include "reclink/records/photo.h"
 #include "support/test_support.h"
 
-extern char** environ;
-
 namespace reclink::test {
 namespace {
-
-pid_t Start(std::vector<std::string> args) {
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-  return pid;
-}
-
-int Wait(pid_t pid) {
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-std::vector<std::string> Lines(const std::string& path) {
-  std::ifstream in(path);
-  std::vector<std::string> out;
-  for (std::string line; std::getline(in, line);) out.push_back(line);
-  return out;
-}
 
 // A process that holds the lock by which SQLite marks a WAL index as in use
 // (the byte after its eight lock bytes, offset 128 of the -shm file); 0 when

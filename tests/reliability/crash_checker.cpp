@@ -1,11 +1,7 @@
 #include "crash_checker.h"
 
-#include <cstring>
 #include <optional>
 #include <set>
-
-#include "file_check.h"
-#include "reclink/btrieve.h"
 
 namespace reclink::crash {
 namespace {
@@ -28,79 +24,43 @@ std::string Describe(const LogEntry& e) {
   return s;
 }
 
-uint32_t ReadU32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-// Walks one open file along key keyNum (or physical order when step) and
-// collects id -> generation; verifies every record image on the way.
-std::string Walk(uint8_t* pos, int f, int keyNum, bool step, FileState* out) {
-  uint16_t first = step ? B_STEP_FIRST : B_GET_FIRST;
-  uint16_t next = step ? B_STEP_NEXT : B_GET_NEXT;
-  std::string lastTag;
-  uint32_t lastId = 0;
-  uint8_t key[B_MAX_KEY_LENGTH + 1] = {};
-  for (int st = -1, n = 0;; ++n) {
-    uint8_t data[kRecordLength + 16];
-    uint32_t len = sizeof data;
-    st = BTRCALL(n == 0 ? first : next, pos, data, &len, key, B_MAX_KEY_LENGTH,
-                 static_cast<int8_t>(keyNum));
-    if (st == B_END_OF_FILE) return "";
-    std::string where = "file " + std::to_string(f) + (step ? " step" : " key ") +
-                        (step ? "" : std::to_string(keyNum)) + ": ";
-    if (st != 0) return where + "read returned status " + std::to_string(st);
-    if (len != kRecordLength) return where + "record of length " + std::to_string(len);
-    uint32_t id = ReadU32(data);
-    uint32_t gen = ReadU32(data + kGenOffset);
-    if (MakeRecord(f, id, gen) != std::vector<uint8_t>(data, data + kRecordLength)) {
-      return where + "record " + std::to_string(id) + " is torn or foreign";
+// How actual differs from expected, at most six ids per file.
+std::string Difference(const DbState& expected, const DbState& actual) {
+  std::string out;
+  for (int f = 0; f < kFileCount; ++f) {
+    std::set<uint32_t> ids;
+    for (const auto& [id, gen] : expected[f]) ids.insert(id);
+    for (const auto& [id, gen] : actual[f]) ids.insert(id);
+    int shown = 0;
+    for (uint32_t id : ids) {
+      auto e = expected[f].find(id), a = actual[f].find(id);
+      bool hasE = e != expected[f].end(), hasA = a != actual[f].end();
+      if ((hasE && hasA && e->second == a->second) || shown++ >= 6) continue;
+      out += "  file " + std::to_string(f) + " id " + std::to_string(id) + ": " +
+             (!hasA   ? std::string("missing")
+              : !hasE ? "unexpected, generation " + std::to_string(a->second)
+                      : "generation " + std::to_string(a->second) + ", expected " +
+                            std::to_string(e->second)) +
+             "\n";
     }
-    if (!out->emplace(id, gen).second) {
-      return where + "record " + std::to_string(id) + " seen twice";
-    }
-    std::string tag(reinterpret_cast<char*>(data + kTagOffset));
-    if (!step && keyNum == 0 && n > 0 && id <= lastId) {
-      return where + "ids out of order at " + std::to_string(id);
-    }
-    if (!step && keyNum == 1 && n > 0 && tag < lastTag) {
-      return where + "tags out of order at " + std::to_string(id);
-    }
-    lastId = id;
-    lastTag = tag;
   }
+  return out;
 }
 
 }  // namespace
 
-CrashChecker::CrashChecker(std::string dir, bool atomicAcrossFiles)
-    : dir_(std::move(dir)), atomicAcrossFiles_(atomicAcrossFiles) {
+CrashChecker::CrashChecker(std::string dir) : dir_(std::move(dir)) {
   DbState actual;
   if (ReadFiles(&actual).empty()) model_ = actual;
 }
 
 std::string CrashChecker::ReadFiles(DbState* out) {
-  std::string problem;
-  for (int f = 0; f < kFileCount && problem.empty(); ++f) {
-    uint8_t pos[B_POSITION_BLOCK_SIZE] = {};
-    char key[B_MAX_KEY_LENGTH + 1] = {};
-    std::snprintf(key, sizeof key, "%s", FileName(dir_, f).c_str());
-    uint32_t len = 0;
-    int st = BTRCALL(B_OPEN, pos, nullptr, &len, key, B_MAX_KEY_LENGTH, B_MODE_NORMAL);
-    if (st != 0) return "open of file " + std::to_string(f) + " returned " + std::to_string(st);
-    FileState byKey0, byKey1, byStep;
-    problem = Walk(pos, f, 0, false, &byKey0);
-    if (problem.empty()) problem = Walk(pos, f, 1, false, &byKey1);
-    if (problem.empty()) problem = Walk(pos, f, 0, true, &byStep);
-    if (problem.empty() && (byKey0 != byKey1 || byKey0 != byStep)) {
-      problem = "file " + std::to_string(f) + ": key 0, key 1 and physical order disagree";
-    }
-    (*out)[f] = byKey0;
-    figures_.recordsChecked += byKey0.size();
-    len = 0;
-    st = BTRCALL(B_CLOSE, pos, nullptr, &len, key, B_MAX_KEY_LENGTH, 0);
-    if (st != 0 && problem.empty()) problem = "close returned " + std::to_string(st);
+  for (int f = 0; f < kFileCount; ++f) {
+    std::string problem = ReadRecordFile(FileName(dir_, f), f, &(*out)[f]);
+    figures_.recordsChecked += (*out)[f].size();
+    if (!problem.empty()) return problem;
   }
-  return problem;
+  return "";
 }
 
 std::string CrashChecker::CheckCycle(const std::vector<LogEntry>& cycle) {
@@ -126,37 +86,26 @@ std::string CrashChecker::CheckCycle(const std::vector<LogEntry>& cycle) {
       problems += Describe(call) + " returned status " + std::to_string(e.status) + "\n";
       if (call.kind != LogEntry::kBegin) continue;
     }
-    switch (call.kind) {
-      case LogEntry::kBegin:
-        inTransaction = e.status == 0;
-        pending.clear();
-        break;
-      case LogEntry::kEnd: {
-        std::set<int> files;
-        for (const LogEntry& w : pending) {
-          Apply(&committed, w);
-          files.insert(w.file);
-        }
-        figures_.committedTransactions++;
-        if (files.size() > 1) figures_.multiFileCommits++;
-        pending.clear();
-        inTransaction = false;
-        break;
+    if (call.kind == LogEntry::kEnd) {
+      std::set<int> files;
+      for (const LogEntry& w : pending) {
+        Apply(&committed, w);
+        files.insert(w.file);
       }
-      case LogEntry::kAbort:
-        figures_.abortedTransactions++;
-        pending.clear();
-        inTransaction = false;
-        break;
-      default:
-        if (inTransaction) {
-          pending.push_back(call);
-        } else {
-          Apply(&committed, call);
-          figures_.acknowledgedWrites++;
-        }
-        break;
+      figures_.committedTransactions++;
+      if (files.size() > 1) figures_.multiFileCommits++;
+    } else if (call.kind == LogEntry::kAbort) {
+      figures_.abortedTransactions++;
+    } else if (call.kind != LogEntry::kBegin && inTransaction) {
+      pending.push_back(call);
+      continue;
+    } else if (call.kind != LogEntry::kBegin) {
+      Apply(&committed, call);
+      figures_.acknowledgedWrites++;
+      continue;
     }
+    inTransaction = call.kind == LogEntry::kBegin && e.status == 0;
+    pending.clear();
   }
   // The kill came while `open` was in flight: its effect may or may not be
   // there, but only as a whole.
@@ -175,39 +124,25 @@ std::string CrashChecker::CheckCycle(const std::vector<LogEntry>& cycle) {
   DbState actual;
   std::string readProblem = ReadFiles(&actual);
   if (!readProblem.empty()) problems += readProblem + "\n";
-  if (actual == committed) {
-    if (withCall) figures_.inFlightDropped++;
-  } else if (withCall && actual == *withCall) {
-    figures_.inFlightApplied++;
-  } else {
-    // Each file on its own must be before or after the call; a cut End may
-    // have reached only some of its files.
+  if (actual != committed && !(withCall && actual == *withCall)) {
+    problems += "files hold neither allowed outcome";
+    if (open) problems += " (in flight: " + Describe(*open) + ")";
+    // A cut End whose files are each whole, some before and some after it,
+    // is a commit split over files.
     std::string reached, missed;
-    bool eachWhole = true;
-    for (int f = 0; f < kFileCount; ++f) {
-      bool before = actual[f] == committed[f];
-      bool after = withCall && actual[f] == (*withCall)[f];
-      eachWhole = eachWhole && (before || after);
+    bool eachWhole = open && open->kind == LogEntry::kEnd;
+    for (int f = 0; f < kFileCount && eachWhole; ++f) {
+      bool before = actual[f] == committed[f], after = actual[f] == (*withCall)[f];
+      eachWhole = before || after;
       if (after && !before) reached += " " + std::to_string(f);
       if (before && !after) missed += " " + std::to_string(f);
     }
-    bool split = eachWhole && open && open->kind == LogEntry::kEnd;
-    if (split) {
+    if (eachWhole) {
       figures_.splitCommits++;
-      splits_.push_back("End " + std::to_string(open->seq) + " reached file(s)" + reached +
-                        " but not" + missed);
+      problems += ": a transaction cut in its End reached file(s)" + reached + " but not" + missed;
     }
-    if (!split || atomicAcrossFiles_) {
-      problems += "files hold neither allowed outcome";
-      if (open) problems += " (in flight: " + Describe(*open) + ")";
-      if (split)
-        problems +=
-            ": a transaction cut in its End reached file(s)" + reached + " but not" + missed;
-      problems += "\nagainst the state before:\n" + DescribeDifference(committed, actual);
-      if (withCall) {
-        problems += "against the state after:\n" + DescribeDifference(*withCall, actual);
-      }
-    }
+    problems += "\nagainst the state before:\n" + Difference(committed, actual);
+    if (withCall) problems += "against the state after:\n" + Difference(*withCall, actual);
   }
   model_ = actual;
   return problems;
@@ -218,38 +153,13 @@ std::string CrashChecker::CheckFileIntegrity() {
   for (int f = 0; f < kFileCount; ++f) {
     std::string sink;
     std::string path = FileName(dir_, f);
-    int found = test::CheckRecordFile(path, &sink);
+    int found = CheckRecordFile(path, &sink);
     figures_.fileChecks++;
     if (found != 0) {
       problems += path + ": check found " + std::to_string(found) + " problem(s)\n" + sink;
     }
   }
   return problems;
-}
-
-std::string DescribeDifference(const DbState& expected, const DbState& actual) {
-  std::string out;
-  for (int f = 0; f < kFileCount; ++f) {
-    int shown = 0;
-    auto note = [&](uint32_t id, const char* what) {
-      if (shown++ < 6)
-        out += "  file " + std::to_string(f) + " id " + std::to_string(id) + ": " + what + "\n";
-    };
-    for (const auto& [id, gen] : expected[f]) {
-      auto it = actual[f].find(id);
-      if (it == actual[f].end()) {
-        note(id, "missing");
-      } else if (it->second != gen) {
-        note(id, ("generation " + std::to_string(it->second) + ", expected " + std::to_string(gen))
-                     .c_str());
-      }
-    }
-    for (const auto& [id, gen] : actual[f]) {
-      if (!expected[f].count(id))
-        note(id, ("unexpected, generation " + std::to_string(gen)).c_str());
-    }
-  }
-  return out;
 }
 
 }  // namespace reclink::crash

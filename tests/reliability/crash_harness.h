@@ -11,14 +11,12 @@
 namespace reclink::crash {
 
 struct CrashRunOptions {
-  std::string worker;                // path of the crash worker executable
-  std::string dir;                   // crash directory (created files live here)
+  std::string worker{};              // path of the crash worker executable
+  std::string dir{};                 // crash directory (created files live here)
   int cycles = 200;                  // kill cycles to run
   uint64_t seed = 1;                 // seeds the delays and every worker
   int maxDelayMs = 40;               // kill at a uniform moment in [0, maxDelayMs] after ready
   unsigned storageKillPermille = 0;  // >0: workers also die inside storage writes
-  bool checkFiles = true;            // run the record-file check after every cycle
-  bool atomicAcrossFiles = true;     // a cut End must be all or nothing over its files
   bool accelerated = false;          // workers open the files in accelerated mode (-1)
 };
 
@@ -27,7 +25,6 @@ struct CrashRunReport {
   int killedByTimer = 0;              // cycles ended by the parent's SIGKILL
   int killedInStorage = 0;            // cycles where the worker died in a write
   std::vector<std::string> problems;  // one entry per failing cycle
-  std::vector<std::string> splits;    // cut Ends that reached only some files
 };
 
 // Creates the crash files afresh in options.dir and runs the cycles.

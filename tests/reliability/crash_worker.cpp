@@ -15,24 +15,24 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 
+#include "btr_file.h"
 #include "crash_workload.h"
 #include "kill_vfs.h"
-#include "reclink/btrieve.h"
 
 namespace reclink::crash {
 namespace {
 
 class Worker {
  public:
-  Worker(std::string dir, uint64_t seed, int8_t mode)
-      : dir_(std::move(dir)), rng_(seed), mode_(mode) {}
+  Worker(std::string dir, uint64_t seed) : dir_(std::move(dir)), rng_(seed) {}
 
-  int Run(int readyFd) {
+  int Run(int readyFd, int8_t mode) {
     // Sequence numbers only grow, so the log's tail holds the highest; a
-    // line cut by the offset starts with a digit or a blank and is skipped.
+    // line cut by the offset does not start with a kind and is skipped.
     std::string error;
     std::error_code ec;
     uint64_t size = std::filesystem::exists(LogName(dir_), ec)
@@ -45,22 +45,16 @@ class Worker {
     if (log_ < 0) return Fail("cannot open side log");
     Log({LogEntry::kStart, static_cast<uint64_t>(getpid())});
     for (int f = 0; f < kFileCount; ++f) {
-      std::string path = FileName(dir_, f);
-      char key[B_MAX_KEY_LENGTH + 1] = {};
-      std::snprintf(key, sizeof key, "%s", path.c_str());
-      uint32_t len = 0;
-      int st = BTRCALL(B_OPEN, pos_[f], nullptr, &len, key, B_MAX_KEY_LENGTH, mode_);
-      if (st != 0) return Fail("open " + path + " returned " + std::to_string(st));
+      if (int st = files_[f].Open(FileName(dir_, f), mode); st != 0) {
+        return Fail("open " + FileName(dir_, f) + " returned " + std::to_string(st));
+      }
     }
     char ready = 'r';
     if (write(readyFd, &ready, 1) != 1) return Fail("cannot signal readiness");
     close(readyFd);
     for (;;) {
-      if (Pick(100) < 35) {
-        if (!WriteOne(Pick(kFileCount))) return Fail("write outside a transaction failed");
-      } else if (!Transaction()) {
-        return Fail("transaction call failed");
-      }
+      bool ok = Pick(100) < 35 ? WriteOne(Pick(kFileCount)) : Transaction();
+      if (!ok) return Fail("a call returned a status other than 0");
     }
   }
 
@@ -76,11 +70,10 @@ class Worker {
   }
 
   // Logs the intent, makes the call, logs its status.
-  int Call(LogEntry intent, uint16_t op, int f, void* data, uint32_t* len, void* key) {
+  int Call(LogEntry intent, const std::function<int()>& call) {
     intent.seq = seq_++;
     Log(intent);
-    uint8_t scratch[B_POSITION_BLOCK_SIZE] = {};
-    int st = BTRCALL(op, f < 0 ? scratch : pos_[f], data, len, key, B_MAX_KEY_LENGTH, 0);
+    int st = call();
     Log({LogEntry::kResult, intent.seq, 0, 0, 0, st});
     return st;
   }
@@ -88,25 +81,19 @@ class Worker {
   // One insert, update or delete of a random id of file f; false when a call
   // returned a status that a lone writer must never see.
   bool WriteOne(int f) {
+    test::BtrFile& file = files_[f];
     uint32_t id = 1 + Pick(kIdRange);
-    uint8_t key[B_MAX_KEY_LENGTH + 1] = {};
-    std::memcpy(key, &id, 4);
-    uint8_t data[kRecordLength];
-    uint32_t len = sizeof data;
-    int st = BTRCALL(B_GET_EQUAL, pos_[f], data, &len, key, B_MAX_KEY_LENGTH, 0);
-    if (st != 0 && st != B_KEY_VALUE_NOT_FOUND) {
-      std::fprintf(stderr, "get equal returned %d\n", st);
-      return false;
-    }
+    std::vector<uint8_t> data(kRecordLength);
+    int st = file.Find(id, &data);
+    if (st != 0 && st != B_KEY_VALUE_NOT_FOUND) return false;
     uint32_t gen = static_cast<uint32_t>(seq_);
     std::vector<uint8_t> rec = MakeRecord(f, id, gen);
-    len = kRecordLength;
     if (st == B_KEY_VALUE_NOT_FOUND) {
-      st = Call({LogEntry::kInsert, 0, f, id, gen}, B_INSERT, f, rec.data(), &len, key);
+      st = Call({LogEntry::kInsert, 0, f, id, gen}, [&] { return file.Insert(rec); });
     } else if (Pick(2) == 0) {
-      st = Call({LogEntry::kUpdate, 0, f, id, gen}, B_UPDATE, f, rec.data(), &len, key);
+      st = Call({LogEntry::kUpdate, 0, f, id, gen}, [&] { return file.Update(rec); });
     } else {
-      st = Call({LogEntry::kDelete, 0, f, id, 0}, B_DELETE, f, data, &len, key);
+      st = Call({LogEntry::kDelete, 0, f, id, 0}, [&] { return file.Get(B_DELETE, &data); });
     }
     return st == 0;
   }
@@ -114,16 +101,15 @@ class Worker {
   // Begin, one to six writes over random files, then End or (one in five)
   // Abort.
   bool Transaction() {
-    uint8_t buf[B_MAX_KEY_LENGTH + 1] = {};
-    uint32_t len = 0;
-    if (Call({LogEntry::kBegin}, B_BEGIN_TRAN, -1, buf, &len, buf) != 0) return false;
-    int writes = 1 + static_cast<int>(Pick(6));
-    for (int i = 0; i < writes; ++i) {
+    if (Call({LogEntry::kBegin}, [] { return test::BtrClientCall(B_BEGIN_TRAN); }) != 0) {
+      return false;
+    }
+    for (int i = 0, writes = 1 + static_cast<int>(Pick(6)); i < writes; ++i) {
       if (!WriteOne(Pick(kFileCount))) return false;
     }
-    LogEntry::Kind kind = Pick(5) == 0 ? LogEntry::kAbort : LogEntry::kEnd;
-    uint16_t op = kind == LogEntry::kAbort ? B_ABORT_TRAN : B_END_TRAN;
-    return Call({kind}, op, -1, buf, &len, buf) == 0;
+    uint16_t op = Pick(5) == 0 ? B_ABORT_TRAN : B_END_TRAN;
+    LogEntry::Kind kind = op == B_ABORT_TRAN ? LogEntry::kAbort : LogEntry::kEnd;
+    return Call({kind}, [op] { return test::BtrClientCall(op); }) == 0;
   }
 
   int Fail(const std::string& why) {
@@ -133,10 +119,9 @@ class Worker {
 
   std::string dir_;
   std::mt19937_64 rng_;
-  int8_t mode_;  // open mode of every file
   int log_ = -1;
   uint64_t seq_ = 1;
-  uint8_t pos_[kFileCount][B_POSITION_BLOCK_SIZE] = {};
+  test::BtrFile files_[kFileCount];
 };
 
 }  // namespace
@@ -150,6 +135,6 @@ int main(int argc, char** argv) {
   uint64_t seed = std::strtoull(argv[2], nullptr, 10);
   unsigned permille = static_cast<unsigned>(std::atoi(argv[4]));
   if (permille != 0) reclink::crash::InstallKillVfs(seed, permille);
-  reclink::crash::Worker worker(argv[1], seed, static_cast<int8_t>(std::atoi(argv[5])));
-  return worker.Run(std::atoi(argv[3]));
+  reclink::crash::Worker worker(argv[1], seed);
+  return worker.Run(std::atoi(argv[3]), static_cast<int8_t>(std::atoi(argv[5])));
 }

@@ -5,7 +5,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "reclink/btrieve.h"
+#include "btr_file.h"
+#include "reclink/recman_check.h"
 
 namespace reclink::crash {
 
@@ -15,11 +16,15 @@ std::string FileName(const std::string& dir, int f) {
 
 std::string LogName(const std::string& dir) { return dir + "/side.log"; }
 
+uint32_t U32At(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
 std::vector<uint8_t> MakeRecord(int file, uint32_t id, uint32_t gen) {
   std::vector<uint8_t> rec(kRecordLength, 0);
-  for (int i = 0; i < 4; ++i) rec[i] = static_cast<uint8_t>(id >> (8 * i));
+  std::memcpy(&rec[0], &id, 4);
   std::snprintf(reinterpret_cast<char*>(&rec[kTagOffset]), kTagLength, "tag%u", gen % 7);
-  for (int i = 0; i < 4; ++i) rec[kGenOffset + i] = static_cast<uint8_t>(gen >> (8 * i));
+  std::memcpy(&rec[kGenOffset], &gen, 4);
   // xorshift over (file, id, gen): a torn or mixed record cannot match.
   uint64_t x = (uint64_t(file + 1) << 56) ^ (uint64_t(id) << 32) ^ gen ^ 0x9E3779B97F4A7C15ull;
   for (size_t i = kFillOffset; i < rec.size(); ++i) {
@@ -31,7 +36,7 @@ std::vector<uint8_t> MakeRecord(int file, uint32_t id, uint32_t gen) {
   return rec;
 }
 
-int CreateRecordFile(const std::string& dir, int f) {
+int CreateRecordFile(const std::string& dir, int f, uint32_t records) {
   struct {
     BtrFileSpec file;
     BtrKeySpec keys[2];
@@ -47,59 +52,99 @@ int CreateRecordFile(const std::string& dir, int f) {
   spec.keys[1].length = kTagLength;
   spec.keys[1].flags = B_KEY_EXTENDED_TYPE | B_KEY_DUPLICATES | B_KEY_MODIFIABLE;
   spec.keys[1].extendedType = B_TYPE_ZSTRING;
-  uint8_t pos[B_POSITION_BLOCK_SIZE] = {};
-  uint32_t len = sizeof spec;
-  std::string path = FileName(dir, f);
-  std::vector<char> key(path.begin(), path.end());
-  key.resize(B_MAX_KEY_LENGTH + 1, '\0');
-  return BTRCALL(B_CREATE, pos, &spec, &len, key.data(), B_MAX_KEY_LENGTH, 0);
+  test::BtrFile file;
+  std::snprintf(reinterpret_cast<char*>(file.key()), B_MAX_KEY_LENGTH, "%s",
+                FileName(dir, f).c_str());
+  int st = file.Call(B_CREATE, &spec, sizeof spec, 0);
+  if (st != 0 || records == 0) return st;
+  if ((st = file.Open(FileName(dir, f))) != 0) return st;
+  if ((st = test::BtrClientCall(B_BEGIN_TRAN)) != 0) return st;
+  for (uint32_t id = 1; id <= records && st == 0; ++id) st = file.Insert(MakeRecord(f, id, id));
+  int end = test::BtrClientCall(st == 0 ? B_END_TRAN : B_ABORT_TRAN);
+  file.Close();
+  return st != 0 ? st : end;
+}
+
+namespace {
+
+// Walks file f along key keyNum (or in physical order when step) into *out;
+// verifies every record image and the key's order on the way.
+std::string Walk(test::BtrFile& file, int f, int keyNum, bool step, FileState* out) {
+  std::string where = "file " + std::to_string(f) +
+                      (step ? " step" : " key " + std::to_string(keyNum)) + ": ";
+  std::vector<uint8_t> data(kRecordLength + 16);
+  std::string lastTag;
+  uint32_t lastId = 0;
+  for (int n = 0;; ++n) {
+    uint16_t op = step ? (n ? B_STEP_NEXT : B_STEP_FIRST) : (n ? B_GET_NEXT : B_GET_FIRST);
+    int st = file.Get(op, &data, static_cast<int8_t>(keyNum));
+    if (st == B_END_OF_FILE) return "";
+    if (st != 0) return where + "read returned status " + std::to_string(st);
+    if (file.length() != kRecordLength) {
+      return where + "record of length " + std::to_string(file.length());
+    }
+    uint32_t id = U32At(data.data());
+    std::vector<uint8_t> image(data.begin(), data.begin() + kRecordLength);
+    if (MakeRecord(f, id, U32At(&data[kGenOffset])) != image) {
+      return where + "record " + std::to_string(id) + " is torn or foreign";
+    }
+    if (!out->emplace(id, U32At(&data[kGenOffset])).second) {
+      return where + "record " + std::to_string(id) + " seen twice";
+    }
+    std::string tag(reinterpret_cast<char*>(&data[kTagOffset]));
+    if (!step && n > 0 && (keyNum == 0 ? id <= lastId : tag < lastTag)) {
+      return where + "key out of order at " + std::to_string(id);
+    }
+    lastId = id;
+    lastTag = tag;
+  }
+}
+
+}  // namespace
+
+std::string ReadRecordFile(const std::string& path, int f, FileState* out) {
+  test::BtrFile file;
+  int st = file.Open(path);
+  if (st != 0) return "open of file " + std::to_string(f) + " returned " + std::to_string(st);
+  FileState byKey1, byStep;
+  std::string problem = Walk(file, f, 0, false, out);
+  if (problem.empty()) problem = Walk(file, f, 1, false, &byKey1);
+  if (problem.empty()) problem = Walk(file, f, 0, true, &byStep);
+  if (problem.empty() && (*out != byKey1 || *out != byStep)) {
+    problem = "file " + std::to_string(f) + ": key 0, key 1 and physical order disagree";
+  }
+  st = file.Close();
+  if (st != 0 && problem.empty()) problem = "close returned " + std::to_string(st);
+  return problem;
+}
+
+int CheckRecordFile(const std::string& path, std::string* problems) {
+  return BtrCheckFile(
+      path.c_str(),
+      [](void* ctx, const char* problem) {
+        *static_cast<std::string*>(ctx) += std::string(problem) + "\n";
+      },
+      problems);
 }
 
 std::string FormatEntry(const LogEntry& e) {
   char line[96];
-  switch (e.kind) {
-    case LogEntry::kInsert:
-    case LogEntry::kUpdate:
-    case LogEntry::kDelete:
-      std::snprintf(line, sizeof line, "%c %" PRIu64 " %d %u %u\n", e.kind, e.seq, e.file, e.id,
-                    e.gen);
-      break;
-    case LogEntry::kResult:
-      std::snprintf(line, sizeof line, "R %" PRIu64 " %d\n", e.seq, e.status);
-      break;
-    default:
-      std::snprintf(line, sizeof line, "%c %" PRIu64 "\n", e.kind, e.seq);
-      break;
-  }
+  std::snprintf(line, sizeof line, "%c %" PRIu64 " %d %u %u %d\n", e.kind, e.seq, e.file, e.id,
+                e.gen, e.status);
   return line;
 }
 
 bool ParseEntry(const std::string& line, LogEntry* out) {
-  if (line.size() < 3 || line[1] != ' ') return false;
   LogEntry e{};
-  e.kind = static_cast<LogEntry::Kind>(line[0]);
-  const char* rest = line.c_str() + 2;
-  switch (e.kind) {
-    case LogEntry::kInsert:
-    case LogEntry::kUpdate:
-    case LogEntry::kDelete:
-      if (std::sscanf(rest, "%" SCNu64 " %d %u %u", &e.seq, &e.file, &e.id, &e.gen) != 4) {
-        return false;
-      }
-      if (e.file < 0 || e.file >= kFileCount) return false;
-      break;
-    case LogEntry::kResult:
-      if (std::sscanf(rest, "%" SCNu64 " %d", &e.seq, &e.status) != 2) return false;
-      break;
-    case LogEntry::kStart:
-    case LogEntry::kBegin:
-    case LogEntry::kEnd:
-    case LogEntry::kAbort:
-      if (std::sscanf(rest, "%" SCNu64, &e.seq) != 1) return false;
-      break;
-    default:
-      return false;
+  char kind = 0;
+  int used = 0;
+  if (std::sscanf(line.c_str(), "%c %" SCNu64 " %d %u %u %d%n", &kind, &e.seq, &e.file, &e.id,
+                  &e.gen, &e.status, &used) != 6 ||
+      used != static_cast<int>(line.size()) || std::strchr("SIUDBEAR", kind) == nullptr ||
+      kind == 0 || e.file < 0 || e.file >= kFileCount) {
+    return false;
   }
+  e.kind = static_cast<LogEntry::Kind>(kind);
   *out = e;
   return true;
 }

@@ -1,9 +1,11 @@
 #pragma once
 // The workload of the crash tests: the record files a worker writes, the
 // records it stores, and the side log in which it states every call it makes
-// and what that call returned.
+// and what that call returned. The other reliability tests fill, damage and
+// read the same files.
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,7 +19,10 @@ constexpr uint16_t kTagLength = 12;
 constexpr uint16_t kGenOffset = 16;   // generation that wrote the record
 constexpr uint16_t kFillOffset = 20;  // bytes derived from (file, id, gen)
 
-// Name of record file f inside a crash directory.
+// The records of one file: id -> generation.
+using FileState = std::map<uint32_t, uint32_t>;
+
+// Name of record file f inside a directory.
 std::string FileName(const std::string& dir, int f);
 // Path of the side log inside a crash directory.
 std::string LogName(const std::string& dir);
@@ -25,12 +30,27 @@ std::string LogName(const std::string& dir);
 // The one record image that (file, id, gen) stands for. Key 0 is the id as a
 // 4-byte unsigned binary; key 1 a short tag shared by many records.
 std::vector<uint8_t> MakeRecord(int file, uint32_t id, uint32_t gen);
+// The little-endian 4 bytes at p (an id or a generation).
+uint32_t U32At(const uint8_t* p);
 
-// Creates record file f (overwriting any). Returns the record manager status.
-int CreateRecordFile(const std::string& dir, int f);
+// Creates record file f (overwriting any) holding the records 1..records,
+// each of generation equal to its id, stored in one transaction. Returns the
+// first status other than 0.
+int CreateRecordFile(const std::string& dir, int f, uint32_t records = 0);
 
-// One line of the side log. Intents are written before the call they name,
-// results after it returns; a cycle begins with a start line.
+// Reads record file f at path along key 0, key 1 and in physical order into
+// *out, verifying every record image, the order of each key and that the
+// three walks agree. Returns an empty string, or what is wrong.
+std::string ReadRecordFile(const std::string& path, int f, FileState* out);
+
+// Runs the record manager's file check over path. Returns the number of
+// problems (0 = sound, -1 = not a record file) and appends each problem as a
+// line to *problems.
+int CheckRecordFile(const std::string& path, std::string* problems);
+
+// One line of the side log: "kind seq file id gen status". Intents are
+// written before the call they name, results after it returns; a cycle begins
+// with a start line.
 struct LogEntry {
   enum Kind : char {
     kStart = 'S',   // a worker started; seq = its pid

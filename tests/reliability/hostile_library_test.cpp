@@ -2,26 +2,18 @@
 // failure reaches the caller as a status after its box, and an I/O error
 // leaves its line in the log beside the file.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <fstream>
-#include <random>
 #include <regex>
 
 #include "btr_file.h"
+#include "os_util.h"
 #include "reclink/database.h"
 #include "reclink/records/patient.h"
 #include "support/test_support.h"
 
 namespace reclink::test {
 namespace {
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 // 300 patients, stored in one transaction.
 void FillPatients(const std::string& path) {
@@ -40,16 +32,6 @@ void FillPatients(const std::string& path) {
   BtrClientCall(B_RESET);
 }
 
-void Scribble(const std::string& path, off_t at, size_t n) {
-  std::mt19937 rng(7);
-  std::string bytes(n, '\0');
-  for (char& c : bytes) c = static_cast<char>(rng());
-  int fd = open(path.c_str(), O_WRONLY);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(pwrite(fd, bytes.data(), n, at), static_cast<ssize_t>(n));
-  close(fd);
-}
-
 const std::regex kLogLine(R"((\d{4}/\d{2}/\d{2} : PATIENT_DB\r\n)+)");
 
 TEST(HostileFilesThroughTheLibrary, ADamagedPatientFileGivesStatus2ABoxAndALogLine) {
@@ -57,8 +39,7 @@ TEST(HostileFilesThroughTheLibrary, ADamagedPatientFileGivesStatus2ABoxAndALogLi
   ASSERT_EQ(CreateRecordFile(dir.dir().c_str(), "PATIENT1.BTR"), 0);
   std::string path = dir.file("PATIENT1.BTR");
   FillPatients(path);
-  std::ifstream size(path, std::ios::binary | std::ios::ate);
-  Scribble(path, (static_cast<off_t>(size.tellg()) / 2) & ~off_t{4095}, 16384);
+  ASSERT_TRUE(Overwrite(path, SizeOf(path) / 2 & ~off_t{4095}, RandomBytes(16384, 7)));
 
   MessageBoxRecorder boxes;
   CPatientDB patients(dir.dir().c_str());

@@ -1,7 +1,7 @@
 #pragma once
 // Crash points inside the storage: a shim over SQLite's default file system
-// layer that kills the process, with a set chance, just before a write, sync
-// or truncate of any database, journal or shared-memory file. With it the
+// layer that kills the process, with a set chance, just before a write, sync,
+// truncate or delete of any database, journal or shared-memory file. With it the
 // crash tests die in the middle of a commit far more often than a timer can
 // arrange.
 
