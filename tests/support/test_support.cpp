@@ -1,30 +1,11 @@
 #include "support/test_support.h"
 
-#include <sys/stat.h>
-
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <map>
-#include <stdexcept>
 
 #include "reclink/btrieve.h"
 
 namespace reclink::test {
-
-TempDir::TempDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/reclink-test-XXXXXX";
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  if (mkdtemp(buf.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = buf.data();
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
-}
 
 MessageBoxRecorder::MessageBoxRecorder() {
   previous_ = SetMessageBoxHook([this](const MessageBoxCall& call) { calls_.push_back(call); });

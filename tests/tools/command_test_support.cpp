@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -12,18 +10,6 @@
 #include "reclink/btrieve.h"
 
 namespace reclink::cli::test {
-
-TempDir::TempDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/reclink-tools-XXXXXX";
-  if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  EXPECT_FALSE(path_.empty()) << "cannot make a temporary directory";
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-}
 
 Outcome Reclink(const std::vector<std::string>& args) {
   std::ostringstream out;

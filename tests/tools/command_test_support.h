@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.h"
+
 namespace reclink::cli::test {
 
 // What one command line did.
@@ -13,20 +15,7 @@ struct Outcome {
   std::string err;  // what it wrote as messages
 };
 
-// A fresh directory under $TMPDIR (or /tmp), removed with its contents at the end.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;  // the directory
-};
+using reclink::test::TempDir;
 
 // Runs "reclink <args...>" in this process.
 Outcome Reclink(const std::vector<std::string>& args);
