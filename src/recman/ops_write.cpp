@@ -15,9 +15,12 @@ namespace {
 // Largest record of a variable-length file.
 constexpr uint32_t kMaxVariableRecord = 1u << 24;
 
-// Checks what every write needs of the block. Returns 0 or a status.
-int CheckWritable(const Cursor& cursor) {
-  if (cursor.readOnly || !cursor.file->writable()) return B_ACCESS_DENIED;
+// The cursor of the caller's block, when the block may write: sets *cursor
+// and returns 0, or returns 3 (not open) or 46 (read-only).
+int FindWritable(Engine& engine, const Call& call, Cursor** cursor) {
+  *cursor = engine.Find(call.block);
+  if (*cursor == nullptr) return B_FILE_NOT_OPEN;
+  if ((*cursor)->readOnly || !(*cursor)->file->writable()) return B_ACCESS_DENIED;
   return B_NO_ERROR;
 }
 
@@ -110,9 +113,8 @@ void SetCurrencyAfterWrite(Cursor& cursor, const Call& call, const FileLayout& l
 }  // namespace
 
 int OpInsert(Engine& engine, Call& call) {
-  Cursor* cursor = engine.Find(call.block);
-  if (cursor == nullptr) return B_FILE_NOT_OPEN;
-  int status = CheckWritable(*cursor);
+  Cursor* cursor = nullptr;
+  int status = FindWritable(engine, call, &cursor);
   if (status != B_NO_ERROR) return status;
   RecordFile& file = *cursor->file;
   const FileLayout& layout = file.layout();
@@ -157,9 +159,8 @@ int OpInsert(Engine& engine, Call& call) {
 }
 
 int OpUpdate(Engine& engine, Call& call) {
-  Cursor* cursor = engine.Find(call.block);
-  if (cursor == nullptr) return B_FILE_NOT_OPEN;
-  int status = CheckWritable(*cursor);
+  Cursor* cursor = nullptr;
+  int status = FindWritable(engine, call, &cursor);
   if (status != B_NO_ERROR) return status;
   RecordFile& file = *cursor->file;
   const FileLayout& layout = file.layout();
@@ -222,9 +223,8 @@ int OpUpdate(Engine& engine, Call& call) {
 }
 
 int OpDelete(Engine& engine, Call& call) {
-  Cursor* cursor = engine.Find(call.block);
-  if (cursor == nullptr) return B_FILE_NOT_OPEN;
-  int status = CheckWritable(*cursor);
+  Cursor* cursor = nullptr;
+  int status = FindWritable(engine, call, &cursor);
   if (status != B_NO_ERROR) return status;
   if (!cursor->hasRecord) return B_POSITION_NOT_SET;
   RecordFile& file = *cursor->file;
