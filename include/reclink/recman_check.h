@@ -3,6 +3,8 @@
 #ifndef RECLINK_RECMAN_CHECK_H
 #define RECLINK_RECMAN_CHECK_H
 
+#include <stdint.h>
+
 #include "reclink/recman_export.h"
 
 #ifdef __cplusplus
@@ -17,6 +19,12 @@ typedef void (*BtrCheckSink)(void* ctx, const char* problem);
  * otherwise, or -1 when the file cannot be opened as a record file (the reason
  * goes to sink). */
 RECMAN_EXPORT int BtrCheckFile(const char* path, BtrCheckSink sink, void* ctx);
+
+/* Checks a Create buffer (file specification, key specifications, collating
+ * sequences) of length bytes as Create would, without creating anything.
+ * buffer may be null only with length 0. Returns 0 when Create would accept
+ * it, otherwise the status Create gives for its first problem. */
+RECMAN_EXPORT int BtrCheckCreateBuffer(const void* buffer, uint32_t length);
 
 #ifdef __cplusplus
 }
