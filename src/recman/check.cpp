@@ -7,6 +7,7 @@
 
 #include "recman/engine.h"
 #include "recman/key_codec.h"
+#include "recman/os.h"
 #include "recman/path.h"
 #include "recman/record_file.h"
 #include "recman/schema.h"
@@ -152,7 +153,7 @@ extern "C" int BtrCheckFile(const char* path, BtrCheckSink sink, void* ctx) {
       report.Problem("no file name");
       return -1;
     }
-    if (!IsRegularFile(name)) {
+    if (!os::IsRegularFile(name)) {
       report.Problem("not a regular file: " + name);
       return -1;
     }

@@ -1,7 +1,6 @@
 #include "recman/engine.h"
 
-#include <pthread.h>
-#include <unistd.h>
+#include "recman/os.h"
 
 #include <cstring>
 #include <thread>
@@ -19,14 +18,9 @@ struct BlockHeader {
 };
 constexpr char kBlockMagic[8] = {'r', 'e', 'c', 'm', 'a', 'n', 'p', 'b'};
 
-// This process's id, kept here because asking the kernel on every call
-// costs more than a seek; renewed in a forked child.
-uint32_t g_process = static_cast<uint32_t>(::getpid());
-
 void LockForFork() { Engine::Instance().mutex().lock(); }
 void UnlockInParent() { Engine::Instance().mutex().unlock(); }
 void ResetInChild() {
-  g_process = static_cast<uint32_t>(::getpid());
   Engine& engine = Engine::Instance();
   engine.ForgetInherited();
   engine.mutex().unlock();
@@ -39,14 +33,14 @@ Engine& Engine::Instance() {
   return *engine;
 }
 
-Engine::Engine() { pthread_atfork(LockForFork, UnlockInParent, ResetInChild); }
+Engine::Engine() { os::AtFork(LockForFork, UnlockInParent, ResetInChild); }
 
 Cursor* Engine::Find(const void* block) {
   if (block == nullptr) return nullptr;
   BlockHeader h;
   std::memcpy(&h, block, sizeof h);
   if (std::memcmp(h.magic, kBlockMagic, sizeof kBlockMagic) != 0) return nullptr;
-  if (h.process != g_process || h.slot >= slots_.size()) return nullptr;
+  if (h.process != os::ProcessId() || h.slot >= slots_.size()) return nullptr;
   Slot& slot = slots_[h.slot];
   if (slot.generation != h.generation || !slot.cursor || slot.cursor->block != block) return nullptr;
   return slot.cursor.get();
@@ -68,7 +62,7 @@ void Engine::Attach(void* block, std::unique_ptr<Cursor> cursor) {
   std::memcpy(h.magic, kBlockMagic, sizeof kBlockMagic);
   h.slot = index;
   h.generation = slots_[index].generation;
-  h.process = g_process;
+  h.process = os::ProcessId();
   std::memcpy(block, &h, sizeof h);
 }
 
@@ -112,8 +106,8 @@ void Engine::UpdateDurability(RecordFile& file) {
 }
 
 void Engine::EnsureReaper() {
-  if (reaperProcess_ == g_process) return;
-  reaperProcess_ = g_process;
+  if (reaperProcess_ == os::ProcessId()) return;
+  reaperProcess_ = os::ProcessId();
   std::thread([] {
     Engine& engine = Engine::Instance();
     for (;;) {

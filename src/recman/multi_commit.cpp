@@ -1,12 +1,10 @@
 #include "recman/multi_commit.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <cstring>
 
 #include "recman/lock_wait.h"
-#include "recman/path.h"
+#include "recman/os.h"
 #include "recman/schema.h"
 #include "recman/statement.h"
 #include "recman/status_map.h"
@@ -57,7 +55,7 @@ bool Undo(sqlite3* db, const FileLayout& layout, int64_t txid) {
 struct Side {
   sqlite3* db = nullptr;  // owned
   explicit Side(const std::string& path) {
-    if (!IsRegularFile(path)) return;
+    if (!os::IsRegularFile(path)) return;
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
         SQLITE_OK) {
       sqlite3_close_v2(db);
@@ -92,7 +90,7 @@ Decision Ask(const std::string& path, int64_t txid) {
 // the machine went down.
 void StopHereIfAsked(const char* point) {
   const char* at = std::getenv("RECMAN_TEST_CRASH_IN_END");
-  if (at != nullptr && std::strcmp(at, point) == 0) _exit(86);
+  if (at != nullptr && std::strcmp(at, point) == 0) os::ExitNow(86);
 }
 
 int Bind2(const Statement& s, int64_t txid, const std::string& text) {
@@ -198,7 +196,7 @@ void SettleLeftovers(sqlite3* db, const FileLayout& layout) {
     size_t start = 0;
     for (size_t end; (end = left.text.find('\n', start)) != std::string::npos; start = end + 1) {
       const std::string path = left.text.substr(start, end - start);
-      if (::access(path.c_str(), F_OK) != 0) continue;  // gone: nothing waits there
+      if (!os::Exists(path)) continue;  // gone: nothing waits there
       Side side(path);
       clean = side.db != nullptr &&
               InWriteTransaction(side.db, [&] { return Forget(side.db, left.txid); }) && clean;

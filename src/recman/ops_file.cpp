@@ -1,13 +1,11 @@
 // Operations on files as wholes: Open, Close, Create, Stat, and the
 // client-wide Version, Reset and Unlock.
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstring>
 
 #include "recman/call.h"
+#include "recman/create_file.h"
+#include "recman/os.h"
 #include "recman/path.h"
 #include "reclink/btrieve.h"
 
@@ -21,21 +19,6 @@ constexpr uint16_t kEngineRevision = 0;
 bool KnownOpenMode(int8_t mode) {
   return mode == B_MODE_NORMAL || mode == B_MODE_ACCELERATED || mode == B_MODE_READ_ONLY ||
          mode == B_MODE_VERIFY || mode == B_MODE_EXCLUSIVE;
-}
-
-// Checks that no process has the existing file at path open. Returns 0 or 85.
-int EnsureNotInUse(Engine& engine, const std::string& path) {
-  if (engine.FindFile(path)) return B_FILE_INUSE;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return B_NO_ERROR;
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return B_CREATE_IO_ERROR;
-  }
-  const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-  ::close(fd);
-  return free ? B_NO_ERROR : B_FILE_INUSE;
 }
 
 }  // namespace
@@ -60,8 +43,6 @@ int OpOpen(Engine& engine, Call& call) {
   if (fresh) {
     std::unique_ptr<RecordFile> opened;
     status = RecordFile::Open(path, &opened);
-    if (status != B_NO_ERROR) return status;
-    status = opened->ClaimShared();
     if (status != B_NO_ERROR) return status;
     file = std::move(opened);
   }
@@ -107,14 +88,23 @@ int OpCreate(Engine& engine, Call& call) {
   std::string path;
   status = CanonicalForCreate(name, &path);
   if (status != B_NO_ERROR) return status;
-  struct stat st;
-  if (::stat(path.c_str(), &st) == 0) {
-    if (call.keyNum == -1) return B_FILE_ALREADY_EXISTS;
-    if (!S_ISREG(st.st_mode)) return B_CREATE_IO_ERROR;
-    status = EnsureNotInUse(engine, path);
-    if (status != B_NO_ERROR) return status;
+  const bool replace = call.keyNum != -1;
+  if (!os::Exists(path)) {
+    status = CreateRecordFile(path, layout, false);
+    // Another creator was quicker: key number 0 overwrites what it made.
+    if (status != B_FILE_ALREADY_EXISTS || !replace) return status;
+  } else if (!replace) {
+    return B_FILE_ALREADY_EXISTS;
   }
-  return RecordFile::Create(path, layout);
+  if (!os::IsRegularFile(path)) return B_CREATE_IO_ERROR;
+  // Replacing: nobody may have the file open, here or in another process,
+  // and nobody may open it until the new file is in place.
+  if (engine.FindFile(path)) return B_FILE_INUSE;
+  os::LockHandle old;
+  os::Fail f = old.Open(path);
+  if (f == os::Fail::kNone) f = old.TryClaim(true);
+  if (f != os::Fail::kNone) return f == os::Fail::kBusy ? B_FILE_INUSE : StatusFromFail(f);
+  return CreateRecordFile(path, layout, true);
 }
 
 int OpStat(Engine& engine, Call& call) {

@@ -5,8 +5,8 @@
 
 namespace recman {
 
-// The name in the first keyLen bytes of key, up to its first zero, with every
-// backslash read as '/'. Empty when key is null or the name is empty.
+// The name in the first keyLen bytes of key, up to its first zero, in the
+// system's form (os::NativeName). Empty when key is null or the name is empty.
 std::string NameFromKeyBuffer(const void* key, unsigned keyLen);
 
 // The canonical path of an existing file. Returns 0, or the status for why
@@ -16,9 +16,5 @@ int CanonicalExisting(const std::string& name, std::string* out);
 // The canonical path of a file that may not exist yet: its directory made
 // canonical, its last component kept. Returns 0 or a status as above.
 int CanonicalForCreate(const std::string& name, std::string* out);
-
-// True when path names a regular file (not a directory, FIFO or device,
-// which SQLite would block on or refuse).
-bool IsRegularFile(const std::string& path);
 
 }  // namespace recman

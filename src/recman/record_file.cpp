@@ -1,10 +1,5 @@
 #include "recman/record_file.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstring>
@@ -21,7 +16,7 @@ namespace {
 // I/O (a file truncated under a mapping would raise SIGBUS), commits synced.
 constexpr const char* kConnectionSettings =
     "PRAGMA cache_size = -65536; PRAGMA mmap_size = 0; PRAGMA temp_store = MEMORY; "
-    "PRAGMA synchronous = FULL;";
+    "PRAGMA synchronous = FULL; PRAGMA journal_size_limit = 4194304;";
 
 // Size of one region of SQLite's WAL index (its shared memory); the header
 // is at the start of region 0.
@@ -36,49 +31,6 @@ bool RecordFile::NeedsImmutableRetry(int rc) {
   return primary == SQLITE_CANTOPEN || primary == SQLITE_READONLY ||
          rc == SQLITE_IOERR_SHMOPEN || rc == SQLITE_IOERR_SHMSIZE || rc == SQLITE_IOERR_SHMMAP;
 }
-
-std::string RecordFile::ImmutableUri(const std::string& path) {
-  std::string uri = "file:";
-  for (unsigned char c : path) {
-    if (c == '%' || c == '?' || c == '#' || c < 0x20) {
-      char hex[4];
-      std::snprintf(hex, sizeof hex, "%%%02X", c);
-      uri += hex;
-    } else {
-      uri += static_cast<char>(c);
-    }
-  }
-  return uri + "?immutable=1";
-}
-
-namespace {
-
-void SyncDirectoryOf(const std::string& dir) {
-  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd >= 0) {
-    ::fsync(fd);
-    ::close(fd);
-  }
-}
-
-void RemoveWithCompanions(const std::string& path) {
-  ::unlink(path.c_str());
-  ::unlink((path + "-wal").c_str());
-  ::unlink((path + "-shm").c_str());
-  ::unlink((path + "-journal").c_str());
-}
-
-// The status for a failure while creating, from the system error SQLite met.
-int CreateStatus(sqlite3* db, int rc) {
-  const int err = db ? sqlite3_system_errno(db) : 0;
-  if ((rc & 0xff) == SQLITE_FULL || err == ENOSPC || err == EDQUOT) return B_DISK_FULL;
-  if (err == EROFS || err == EACCES || err == EPERM || (rc & 0xff) == SQLITE_READONLY) {
-    return B_ACCESS_DENIED;
-  }
-  return B_CREATE_IO_ERROR;
-}
-
-}  // namespace
 
 int RecordFile::ReadHeader(sqlite3* db, FileLayout* layout, int* status) {
   Statement header;
@@ -118,35 +70,88 @@ RecordFile::~RecordFile() {
   if (db_ != nullptr) sqlite3_close_v2(db_);
   // Only after SQLite let go of the file: closing any descriptor of it would
   // drop the POSIX locks SQLite holds through its own.
-  if (lockFd_ >= 0) ::close(lockFd_);
+  lock_.Close();
 }
+
+namespace {
+
+// Opens a connection to path; URI file names when uri. Returns the SQLite code.
+int OpenConnection(const std::string& name, int flags, sqlite3** db) {
+  const int rc = sqlite3_open_v2(name.c_str(), db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (*db != nullptr) {
+    sqlite3_extended_result_codes(*db, 1);
+    InstallBusyHandler(*db);
+  }
+  return rc;
+}
+
+// The URI that opens path with the query parameter param.
+std::string UriOf(const std::string& path, const char* param) {
+  std::string uri = "file:";
+  for (unsigned char c : path) {
+    if (c == '%' || c == '?' || c == '#' || c < 0x20) {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", c);
+      uri += hex;
+    } else {
+      uri += static_cast<char>(c);
+    }
+  }
+  return uri + "?" + param;
+}
+
+// A write-ahead log or index left by a process that could not give this one
+// write access (a reader of another user) would make every write of this
+// one fail. While nobody else has the file open, they are replaced by
+// copies that this process owns: same bytes, nothing lost.
+void ReclaimCompanions(const std::string& path, os::LockHandle& lock) {
+  bool reclaim = false;
+  for (const char* suffix : {"-wal", "-shm"}) {
+    const std::string companion = path + suffix;
+    reclaim |= os::Exists(companion) && os::CheckFileWritable(companion) != os::Fail::kNone;
+  }
+  if (!reclaim || lock.TryClaim(true) != os::Fail::kNone) return;
+  // The index is rebuilt from the log by the next connection; the log is
+  // copied, since it may hold commits not yet in the file.
+  os::RemoveFile(path + "-shm");
+  const std::string wal = path + "-wal";
+  const std::string copy = wal + ".reclaim-" + std::to_string(os::ProcessId());
+  if (os::Exists(wal) && os::CopyFile(wal, copy) == os::Fail::kNone &&
+      os::RenameReplace(copy, wal) != os::Fail::kNone) {
+    os::RemoveFile(copy);
+  }
+  lock.TryClaim(false);
+}
+
+}  // namespace
+
+std::string RecordFile::ImmutableUri(const std::string& path) { return UriOf(path, "immutable=1"); }
 
 int RecordFile::Open(const std::string& path, std::unique_ptr<RecordFile>* out) {
   std::unique_ptr<RecordFile> file(new RecordFile);
   file->path_ = path;
-  // Non-blocking: a FIFO under a record file's name must not hang Open.
-  file->lockFd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (file->lockFd_ < 0) return StatusFromErrno(errno);
-  struct stat st;
-  if (::fstat(file->lockFd_, &st) != 0 || !S_ISREG(st.st_mode)) return B_FILE_NOT_FOUND;
+  os::Fail f = file->lock_.Open(path);
+  if (f == os::Fail::kNone) f = file->lock_.TryClaim(false);
+  if (f != os::Fail::kNone) return StatusFromFail(f);
 
-  int rc = sqlite3_open_v2(path.c_str(), &file->db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
-                           nullptr);
+  // A process that may not write the file opens it without ever creating
+  // the log and index beside it: files it made would lock out the owner.
+  file->writable_ = os::CheckFileWritable(path) == os::Fail::kNone;
+  if (file->writable_) ReclaimCompanions(path, file->lock_);
+  int rc = file->writable_
+               ? OpenConnection(path, SQLITE_OPEN_READWRITE, &file->db_)
+               : OpenConnection(UriOf(path, "readonly_shm=1"), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
+                                &file->db_);
   if (rc != SQLITE_OK) return StatusFromSqlite(rc, Access::kOpen);
-  sqlite3_extended_result_codes(file->db_, 1);
-  InstallBusyHandler(file->db_);
   int status = B_NO_ERROR;
   rc = ReadHeader(file->db_, &file->layout_, &status);
   if (rc != SQLITE_OK && NeedsImmutableRetry(rc)) {
-    // A read-only medium: the WAL index cannot be made, so read the file as
-    // it stands. Nobody can change it there.
+    // No index to share (a read-only medium, or nobody has made one and
+    // this process may not): read the file as it stands.
     sqlite3_close_v2(file->db_);
     file->db_ = nullptr;
-    rc = sqlite3_open_v2(ImmutableUri(path).c_str(), &file->db_,
-                         SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
+    rc = OpenConnection(ImmutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, &file->db_);
     if (rc != SQLITE_OK) return StatusFromSqlite(rc, Access::kOpen);
-    sqlite3_extended_result_codes(file->db_, 1);
-    InstallBusyHandler(file->db_);
     rc = ReadHeader(file->db_, &file->layout_, &status);
     file->writable_ = false;
   }
@@ -155,6 +160,10 @@ int RecordFile::Open(const std::string& path, std::unique_ptr<RecordFile>* out) 
   if (sqlite3_db_readonly(file->db_, "main") == 1) file->writable_ = false;
   rc = sqlite3_exec(file->db_, kConnectionSettings, nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) return StatusFromSqlite(rc, Access::kOpen);
+  // The log and its index stay when the last connection closes, so that a
+  // reader arriving later finds them made by a writer.
+  int persist = 1;
+  sqlite3_file_control(file->db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
   rc = file->PrepareAll();
   if (rc != SQLITE_OK) return StatusFromSqlite(rc, Access::kOpen);
   if (file->writable_) SettleLeftovers(file->db_, file->layout_);
@@ -201,77 +210,14 @@ int RecordFile::PrepareAll() {
   return SQLITE_OK;
 }
 
-int RecordFile::Create(const std::string& path, const FileLayout& layout) {
-  // A directory that cannot be written (read-only medium, no permission)
-  // says so here; SQLite would only report that it cannot open the file.
-  const size_t slash = path.rfind('/');
-  const std::string dir = slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
-  if (::access(dir.c_str(), W_OK) != 0) {
-    return errno == EROFS || errno == EACCES || errno == EPERM ? B_ACCESS_DENIED : B_CREATE_IO_ERROR;
-  }
-  const std::string temp = path + ".creating-" + std::to_string(::getpid());
-  RemoveWithCompanions(temp);
-  sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(temp.c_str(), &db,
-                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-  auto fail = [&](int code) {
-    const int status = CreateStatus(db, code);
-    sqlite3_close_v2(db);
-    RemoveWithCompanions(temp);
-    return status;
-  };
-  if (rc != SQLITE_OK) return fail(rc);
-  sqlite3_extended_result_codes(db, 1);
-  rc = sqlite3_exec(db, "PRAGMA page_size = 4096; PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL;",
-                    nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) return fail(rc);
-  rc = sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-  for (const std::string& sql : CreateStatements(layout)) {
-    if (rc != SQLITE_OK) break;
-    rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
-  }
-  if (rc == SQLITE_OK) {
-    Statement header;
-    rc = header.Prepare(db, WriteHeaderSql());
-    if (rc == SQLITE_OK) {
-      StatementUse use(header);
-      sqlite3_bind_text(*use, 1, kFileMagic, -1, SQLITE_STATIC);
-      sqlite3_bind_int(*use, 2, kFormatVersion);
-      sqlite3_bind_blob(*use, 3, layout.image.data(), static_cast<int>(layout.image.size()),
-                        SQLITE_STATIC);
-      rc = sqlite3_step(*use) == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db);
-    }
-  }
-  if (rc == SQLITE_OK) rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) return fail(rc);
-  rc = sqlite3_close(db);
-  db = nullptr;
-  if (rc != SQLITE_OK) return fail(rc);
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    const int err = errno;
-    RemoveWithCompanions(temp);
-    return err == ENOSPC ? B_DISK_FULL : (err == EROFS || err == EACCES ? B_ACCESS_DENIED : B_CREATE_IO_ERROR);
-  }
-  SyncDirectoryOf(dir);
-  return B_NO_ERROR;
-}
-
-int RecordFile::ClaimShared() {
-  if (::flock(lockFd_, LOCK_SH | LOCK_NB) == 0) return B_NO_ERROR;
-  return errno == EWOULDBLOCK ? B_FILE_INUSE : B_IO_ERROR;
-}
-
 int RecordFile::ClaimExclusive() {
-  if (::flock(lockFd_, LOCK_EX | LOCK_NB) == 0) return B_NO_ERROR;
-  return errno == EWOULDBLOCK ? B_INCOMPATIBLE_MODE : B_IO_ERROR;
+  const os::Fail f = lock_.TryClaim(true);
+  return f == os::Fail::kBusy ? B_INCOMPATIBLE_MODE : StatusFromFail(f);
 }
 
-void RecordFile::DropExclusive() { ::flock(lockFd_, LOCK_SH | LOCK_NB); }
+void RecordFile::DropExclusive() { lock_.TryClaim(false); }
 
-void RecordFile::DropClaimAfterFork() {
-  if (lockFd_ >= 0) ::close(lockFd_);
-  lockFd_ = -1;
-}
+void RecordFile::DropClaimAfterFork() { lock_.Close(); }
 
 bool RecordFile::MapWalIndex() {
   if (shm_ != nullptr) return true;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "recman/file_layout.h"
+#include "recman/os.h"
 #include "recman/schema.h"
 #include "recman/statement.h"
 
@@ -36,13 +37,11 @@ class RecordFile {
   RecordFile(const RecordFile&) = delete;
   RecordFile& operator=(const RecordFile&) = delete;
 
-  // Opens the file at the canonical path. Returns 0 and the file, or 12
-  // missing, 30 not ours, 46 no access, 85 busy, 2 unreadable.
+  // Opens the file at the canonical path, with the shared open-mode claim
+  // taken first (so that a Create replacing the file keeps it out). Returns 0
+  // and the file, or 12 missing, 30 not ours, 46 no access, 85 busy (held
+  // exclusively elsewhere), 2 unreadable.
   static int Open(const std::string& path, std::unique_ptr<RecordFile>* out);
-
-  // Creates a new empty file at the canonical path (which must not exist)
-  // with layout. Returns 0 or a status (25, 18, 46, 2).
-  static int Create(const std::string& path, const FileLayout& layout);
 
   // Reads and checks the identification row of db. Returns the SQLite code
   // of a failure, or SQLITE_OK with *status 0 (layout filled) or 30.
@@ -59,10 +58,8 @@ class RecordFile {
   // False when the storage cannot be written (read-only medium or file).
   bool writable() const { return writable_; }
 
-  // Takes or drops the process-wide shared / exclusive claim on the file
-  // that open modes need. Returns 0, 85 (someone holds it exclusively) or
-  // 88 (exclusive asked while others have it open).
-  int ClaimShared();
+  // Changes the process-wide claim on the file that open modes need from
+  // shared to exclusive: 0, or 88 when others have it open.
   int ClaimExclusive();
   void DropExclusive();
 
@@ -124,7 +121,7 @@ class RecordFile {
   std::string path_;     // canonical path
   FileLayout layout_;    // as read from the file
   sqlite3* db_ = nullptr;  // owned connection
-  int lockFd_ = -1;      // descriptor holding the open-mode claim (flock)
+  os::LockHandle lock_;  // holds the open-mode claim; closed after the connection
   bool writable_ = true;  // storage accepts writes
   bool durable_ = true;   // synchronous FULL in force
   bool snapshotOpen_ = false;  // a read transaction is held across calls

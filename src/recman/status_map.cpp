@@ -1,6 +1,5 @@
 #include "recman/status_map.h"
 
-#include <errno.h>
 #include <sqlite3.h>
 
 #include "reclink/btrieve.h"
@@ -36,19 +35,18 @@ constexpr SqliteRow kSqliteTable[] = {
     {SQLITE_NOMEM, B_IO_ERROR, B_IO_ERROR, B_IO_ERROR},
 };
 
-// One row per errno that needs its own status; everything else is 2.
-struct ErrnoRow {
-  int err;     // errno value
-  int status;  // status returned for it
+// One row per system failure; the status a caller sees for it.
+struct FailRow {
+  os::Fail fail;  // what the system said
+  int status;     // status returned for it
 };
 
-constexpr ErrnoRow kErrnoTable[] = {
-    {ENOENT, B_FILE_NOT_FOUND},    {ENOTDIR, B_FILE_NOT_FOUND},
-    {ENAMETOOLONG, B_FILENAME_BAD}, {ELOOP, B_FILENAME_BAD},
-    {EACCES, B_ACCESS_DENIED},     {EPERM, B_ACCESS_DENIED},
-    {EROFS, B_ACCESS_DENIED},      {ENOSPC, B_DISK_FULL},
-    {EDQUOT, B_DISK_FULL},         {EWOULDBLOCK, B_FILE_INUSE},
-    {EISDIR, B_FILE_NOT_FOUND},
+constexpr FailRow kFailTable[] = {
+    {os::Fail::kNone, B_NO_ERROR},          {os::Fail::kNotFound, B_FILE_NOT_FOUND},
+    {os::Fail::kBadName, B_FILENAME_BAD},   {os::Fail::kAccess, B_ACCESS_DENIED},
+    {os::Fail::kNoSpace, B_DISK_FULL},      {os::Fail::kExists, B_FILE_ALREADY_EXISTS},
+    {os::Fail::kBusy, B_FILE_INUSE},        {os::Fail::kNotRegular, B_FILE_NOT_FOUND},
+    {os::Fail::kIo, B_IO_ERROR},
 };
 
 }  // namespace
@@ -71,9 +69,9 @@ int StatusFromSqlite(int rc, Access access) {
   return B_IO_ERROR;
 }
 
-int StatusFromErrno(int err) {
-  for (const ErrnoRow& row : kErrnoTable) {
-    if (row.err == err) return row.status;
+int StatusFromFail(os::Fail f) {
+  for (const FailRow& row : kFailTable) {
+    if (row.fail == f) return row.status;
   }
   return B_IO_ERROR;
 }

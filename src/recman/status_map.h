@@ -1,6 +1,8 @@
 // Maps SQLite result codes to record-manager statuses.
 #pragma once
 
+#include "recman/os.h"
+
 namespace recman {
 
 // What the failing call was doing: it decides the status of a lock conflict
@@ -15,8 +17,8 @@ enum class Access {
 // SQLITE_OK, SQLITE_ROW or SQLITE_DONE.
 int StatusFromSqlite(int rc, Access access);
 
-// The status for an operating-system error number met at the file-system
-// boundary (opening, creating, renaming files).
-int StatusFromErrno(int err);
+// The status for a failure met at the operating system's boundary
+// (opening, creating, renaming, locking files); 0 for kNone.
+int StatusFromFail(os::Fail f);
 
 }  // namespace recman

@@ -1,13 +1,13 @@
 // The client's transaction (Begin, End, Abort) and how single operations
 // take part in it.
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <random>
 
 #include "recman/call.h"
 #include "recman/multi_commit.h"
+#include "recman/os.h"
 #include "recman/write_scope.h"
 #include "reclink/btrieve.h"
 
@@ -76,7 +76,7 @@ int OpBegin(Engine& engine, Call&) {
   std::random_device entropy;
   const uint64_t mix = (uint64_t{entropy()} << 32) ^ entropy() ^
                        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                       (static_cast<uint64_t>(::getpid()) << 20);
+                       (static_cast<uint64_t>(os::ProcessId()) << 20);
   txn.id = static_cast<int64_t>(mix >> 2) + 1;
   return B_NO_ERROR;
 }

@@ -1,0 +1,172 @@
+// Everything the record manager asks of the operating system, in one small
+// interface: file names and identity, creating and replacing files, locks
+// on byte ranges of a file, processes. os_posix.cpp implements it with POSIX
+// calls, os_win32.cpp with the Windows API; nothing else in the engine
+// calls the system directly.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace recman::os {
+
+// Why a system call failed, in the terms the engine maps to statuses.
+enum class Fail {
+  kNone,        // it worked
+  kNotFound,    // no such file or directory
+  kBadName,     // the name cannot name a file (too long, a loop, empty)
+  kAccess,      // permission denied, or a read-only medium
+  kNoSpace,     // the disk or the user's quota is full
+  kExists,      // the target exists already
+  kBusy,        // another open file description holds a conflicting lock
+  kNotRegular,  // a directory, FIFO or device where a record file belongs
+  kIo,          // anything else
+};
+
+// The system's own words for the last failure of this thread, for messages.
+std::string LastErrorText();
+
+// What a system error number (errno on POSIX, GetLastError on Windows; the
+// one SQLite reports through sqlite3_system_errno) means to the engine.
+Fail FromSystemError(int err);
+
+// --- Names -------------------------------------------------------------------
+
+// name as the caller spelled it, in the system's own form: on POSIX systems
+// every backslash byte becomes "/" (file names there are UTF-8, which never
+// holds the byte 0x5C inside a character); unchanged on Windows.
+std::string NativeName(std::string name);
+
+// The absolute, canonical path of the existing file name (links resolved,
+// "." and ".." gone), so that two spellings of one file are one string.
+Fail CanonicalPath(const std::string& name, std::string* out);
+
+// The canonical path of a file that may not exist yet: its directory made
+// canonical, its last component kept. kNotFound when the directory is missing,
+// kBadName when the name ends in a separator or is "." or "..".
+Fail CanonicalPathForCreate(const std::string& name, std::string* out);
+
+// The directory part of a canonical path ("/" for a file in the root).
+std::string DirectoryOf(const std::string& path);
+
+// The last component of a path.
+std::string LeafOf(const std::string& path);
+
+// a relative to directory dir, both canonical; a itself when no shorter form.
+std::string RelativeTo(const std::string& dir, const std::string& a);
+
+// dir joined with name (name may be relative or absolute).
+std::string Join(const std::string& dir, const std::string& name);
+
+// True when path names a regular file (not a directory, FIFO or device).
+bool IsRegularFile(const std::string& path);
+
+// True when something (of any kind) exists at path.
+bool Exists(const std::string& path);
+
+// kNone when files can be created in dir; kAccess (read-only, no
+// permission), kNotFound or kIo otherwise.
+Fail CheckDirectoryWritable(const std::string& dir);
+
+// kNone when this process may write the existing file at path.
+Fail CheckFileWritable(const std::string& path);
+
+// --- Creating and replacing ----------------------------------------------------
+
+// The names in directory dir (without "." and ".."); empty when unreadable.
+std::vector<std::string> ListDirectory(const std::string& dir);
+
+// Seconds since the file at path was last modified; -1 when unknown.
+int64_t SecondsSinceModified(const std::string& path);
+
+// Copies the bytes of the file at from into a new file at to (which must not
+// exist), made by this process with from's permission bits, and syncs it.
+Fail CopyFile(const std::string& from, const std::string& to);
+
+// Removes the file at path; a missing file is not a failure.
+Fail RemoveFile(const std::string& path);
+
+// Moves from onto to in one step; kExists (and nothing moved) when to exists.
+Fail RenameNoReplace(const std::string& from, const std::string& to);
+
+// Moves from onto to in one step, replacing what was there.
+Fail RenameReplace(const std::string& from, const std::string& to);
+
+// Makes the directory's entries (a rename, a new file) durable.
+void SyncDirectory(const std::string& dir);
+
+// --- Processes ---------------------------------------------------------------
+
+// This process's id (cached; renewed in a forked child).
+uint32_t ProcessId();
+
+// False when no process with id pid runs on this machine (true when unsure).
+bool ProcessRuns(uint32_t pid);
+
+// Registers what a forked child runs first (POSIX only; no-op elsewhere):
+// prepare runs in the parent before the fork, parent after it in the
+// parent, child in the child.
+void AtFork(void (*prepare)(), void (*parent)(), void (*child)());
+
+// Ends the process at once, without running exit handlers (test hooks).
+[[noreturn]] void ExitNow(int code);
+
+// --- Locks ---------------------------------------------------------------------
+
+// An open handle on a file that holds locks on it: one claim on the whole
+// file (shared or exclusive) and exclusive locks on byte ranges. Locks
+// belong to the handle: two handles conflict even in one process, a handle
+// never conflicts with itself, and every lock goes when the handle closes or
+// the process dies. The ranges lie far beyond the end of any file, so they
+// never touch the bytes the storage reads and writes nor the storage's own
+// locks.
+//
+// On POSIX systems closing any descriptor of a file drops the locks that the
+// process holds on it through other descriptors (SQLite's among them): a
+// handle must therefore be closed only after every SQLite connection of this
+// process to the file has closed.
+class LockHandle {
+ public:
+  LockHandle() = default;
+  ~LockHandle() { Close(); }
+  LockHandle(const LockHandle&) = delete;
+  LockHandle& operator=(const LockHandle&) = delete;
+
+  // Opens path for locking only, for writing when allowed (range locks need
+  // it), else for reading. Never blocks (a FIFO does not hang it);
+  // kNotRegular for anything but a regular file.
+  Fail Open(const std::string& path);
+  // Creates a new empty file at path (kExists when something is there) with
+  // the permission bits a new file gets, and opens it for locking.
+  Fail Create(const std::string& path);
+  void Close();
+  bool is_open() const { return handle_ != -1; }
+
+  // Takes the claim on the whole file without waiting, or changes its kind:
+  // kNone, kBusy when another handle's claim conflicts (the claim held
+  // before stays), kAccess for an exclusive claim on a handle opened for
+  // reading only.
+  Fail TryClaim(bool exclusive);
+  // Lets the claim go.
+  void DropClaim();
+
+  // Takes an exclusive lock on [offset, offset + length) without waiting:
+  // kNone, kBusy when another handle holds a lock on it, kAccess when the
+  // handle could only be opened for reading.
+  Fail TryLock(uint64_t offset, uint64_t length);
+  // Releases the handle's lock on exactly that range.
+  void Unlock(uint64_t offset, uint64_t length);
+  // True when another handle holds a lock on some byte of the range.
+  bool HeldElsewhere(uint64_t offset, uint64_t length);
+
+ private:
+  intptr_t handle_ = -1;  // descriptor (POSIX) or HANDLE (Windows); -1 when closed
+  bool writable_ = false;  // opened for writing: range locks are possible
+};
+
+// Where the locks live: the claim's byte, then one byte per record position.
+constexpr uint64_t kClaimOffset = uint64_t{1} << 40;
+constexpr uint64_t kRecordLockBase = kClaimOffset + 4096;
+
+}  // namespace recman::os

@@ -1,0 +1,305 @@
+// The operating-system interface on POSIX systems (Linux).
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <pthread.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+
+#include "recman/os.h"
+
+namespace recman::os {
+namespace {
+
+// One row per errno that has a meaning of its own to the engine.
+struct ErrnoRow {
+  int err;    // errno value
+  Fail fail;  // what it means
+};
+
+constexpr ErrnoRow kErrnoTable[] = {
+    {ENOENT, Fail::kNotFound},     {ENOTDIR, Fail::kNotFound},   {ENAMETOOLONG, Fail::kBadName},
+    {ELOOP, Fail::kBadName},       {EACCES, Fail::kAccess},      {EPERM, Fail::kAccess},
+    {EROFS, Fail::kAccess},        {ENOSPC, Fail::kNoSpace},     {EDQUOT, Fail::kNoSpace},
+    {EEXIST, Fail::kExists},       {EWOULDBLOCK, Fail::kBusy},   {EAGAIN, Fail::kBusy},
+    {EISDIR, Fail::kNotRegular},
+};
+
+Fail FromErrno(int err) {
+  for (const ErrnoRow& row : kErrnoTable) {
+    if (row.err == err) return row.fail;
+  }
+  return Fail::kIo;
+}
+
+std::atomic<uint32_t> g_process{static_cast<uint32_t>(::getpid())};
+
+void RenewProcessId() { g_process = static_cast<uint32_t>(::getpid()); }
+
+// Registered before any other fork handler of the engine, so that a child
+// knows its own id before the engine's handlers run.
+[[maybe_unused]] const int g_renew = pthread_atfork(nullptr, nullptr, RenewProcessId);
+
+}  // namespace
+
+std::string LastErrorText() { return strerror(errno); }
+
+Fail FromSystemError(int err) { return FromErrno(err); }
+
+std::string NativeName(std::string name) {
+  for (char& c : name) {
+    if (c == '\\') c = '/';
+  }
+  return name;
+}
+
+Fail CanonicalPath(const std::string& name, std::string* out) {
+  if (name.empty() || name.size() >= PATH_MAX) return Fail::kBadName;
+  char resolved[PATH_MAX];
+  if (realpath(name.c_str(), resolved) == nullptr) return FromErrno(errno);
+  *out = resolved;
+  return Fail::kNone;
+}
+
+Fail CanonicalPathForCreate(const std::string& name, std::string* out) {
+  if (name.empty() || name.size() >= PATH_MAX || name.back() == '/') return Fail::kBadName;
+  const size_t slash = name.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : name.substr(0, slash));
+  const std::string leaf = slash == std::string::npos ? name : name.substr(slash + 1);
+  if (leaf == "." || leaf == "..") return Fail::kBadName;
+  char resolved[PATH_MAX];
+  if (realpath(dir.c_str(), resolved) == nullptr) return FromErrno(errno);
+  *out = Join(resolved, leaf);
+  return Fail::kNone;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string LeafOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string RelativeTo(const std::string& dir, const std::string& a) {
+  const std::string prefix = dir == "/" ? dir : dir + "/";
+  if (a.compare(0, prefix.size(), prefix) == 0) return a.substr(prefix.size());
+  return a;
+}
+
+std::string Join(const std::string& dir, const std::string& name) {
+  if (!name.empty() && name[0] == '/') return name;
+  if (dir.empty() || dir.back() == '/') return dir + name;
+  return dir + "/" + name;
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+Fail CheckDirectoryWritable(const std::string& dir) {
+  if (::access(dir.c_str(), W_OK | X_OK) == 0) return Fail::kNone;
+  return FromErrno(errno);
+}
+
+Fail CheckFileWritable(const std::string& path) {
+  if (::access(path.c_str(), W_OK) == 0) return Fail::kNone;
+  return FromErrno(errno);
+}
+
+std::vector<std::string> ListDirectory(const std::string& dir) {
+  std::vector<std::string> out;
+  DIR* d = ::opendir(dir.c_str());
+  if (d == nullptr) return out;
+  while (const struct dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (name != "." && name != "..") out.push_back(name);
+  }
+  ::closedir(d);
+  return out;
+}
+
+int64_t SecondsSinceModified(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return -1;
+  const time_t now = ::time(nullptr);
+  return now >= st.st_mtime ? static_cast<int64_t>(now - st.st_mtime) : 0;
+}
+
+Fail CopyFile(const std::string& from, const std::string& to) {
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (in < 0) return FromErrno(errno);
+  struct stat st;
+  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(in);
+    return Fail::kNotRegular;
+  }
+  const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777);
+  if (out < 0) {
+    const Fail f = FromErrno(errno);
+    ::close(in);
+    return f;
+  }
+  Fail result = Fail::kNone;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(in, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      result = FromErrno(errno);
+      break;
+    }
+    for (ssize_t done = 0; done < n && result == Fail::kNone;) {
+      const ssize_t w = ::write(out, buffer + done, static_cast<size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w < 0) result = FromErrno(errno);
+      else done += w;
+    }
+    if (result != Fail::kNone) break;
+  }
+  if (result == Fail::kNone && ::fsync(out) != 0) result = FromErrno(errno);
+  ::close(in);
+  if (::close(out) != 0 && result == Fail::kNone) result = FromErrno(errno);
+  if (result != Fail::kNone) ::unlink(to.c_str());
+  return result;
+}
+
+Fail RemoveFile(const std::string& path) {
+  if (::unlink(path.c_str()) == 0 || errno == ENOENT) return Fail::kNone;
+  return FromErrno(errno);
+}
+
+Fail RenameNoReplace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    return Fail::kNone;
+  }
+  if (errno != EINVAL && errno != ENOSYS) return FromErrno(errno);
+  // A file system without that kind of rename: a hard link fails as well
+  // when the target exists; then the temporary name goes.
+  if (::link(from.c_str(), to.c_str()) != 0) return FromErrno(errno);
+  ::unlink(from.c_str());
+  return Fail::kNone;
+}
+
+Fail RenameReplace(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) == 0) return Fail::kNone;
+  return FromErrno(errno);
+}
+
+void SyncDirectory(const std::string& dir) {
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+uint32_t ProcessId() { return g_process.load(std::memory_order_relaxed); }
+
+bool ProcessRuns(uint32_t pid) {
+  if (pid == 0) return true;
+  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
+}
+
+void AtFork(void (*prepare)(), void (*parent)(), void (*child)()) {
+  pthread_atfork(prepare, parent, child);
+}
+
+void ExitNow(int code) { _exit(code); }
+
+Fail LockHandle::Open(const std::string& path) {
+  Close();
+  // Non-blocking: a FIFO under a record file's name must not hang the open.
+  int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+  writable_ = fd >= 0;
+  if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  }
+  if (fd < 0) return errno == ENXIO ? Fail::kNotRegular : FromErrno(errno);
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return Fail::kNotRegular;
+  }
+  handle_ = fd;
+  return Fail::kNone;
+}
+
+Fail LockHandle::Create(const std::string& path) {
+  Close();
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return FromErrno(errno);
+  handle_ = fd;
+  writable_ = true;
+  return Fail::kNone;
+}
+
+void LockHandle::Close() {
+  if (handle_ != -1) ::close(static_cast<int>(handle_));
+  handle_ = -1;
+}
+
+namespace {
+
+// Locks of the open file description (not of the process): they are not
+// dropped when another descriptor of the file closes, and two descriptions
+// conflict even within one process.
+struct flock RangeOf(short type, uint64_t offset, uint64_t length) {
+  struct flock fl = {};
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = static_cast<off_t>(offset);
+  fl.l_len = static_cast<off_t>(length);
+  return fl;
+}
+
+}  // namespace
+
+Fail LockHandle::TryClaim(bool exclusive) {
+  // A change of kind is atomic: when it fails, the claim held stays.
+  if (exclusive && !writable_) return Fail::kAccess;
+  struct flock fl = RangeOf(exclusive ? F_WRLCK : F_RDLCK, kClaimOffset, 1);
+  if (::fcntl(static_cast<int>(handle_), F_OFD_SETLK, &fl) == 0) return Fail::kNone;
+  return FromErrno(errno);
+}
+
+void LockHandle::DropClaim() { Unlock(kClaimOffset, 1); }
+
+Fail LockHandle::TryLock(uint64_t offset, uint64_t length) {
+  if (!writable_) return Fail::kAccess;
+  struct flock fl = RangeOf(F_WRLCK, offset, length);
+  if (::fcntl(static_cast<int>(handle_), F_OFD_SETLK, &fl) == 0) return Fail::kNone;
+  return FromErrno(errno);
+}
+
+void LockHandle::Unlock(uint64_t offset, uint64_t length) {
+  struct flock fl = RangeOf(F_UNLCK, offset, length);
+  ::fcntl(static_cast<int>(handle_), F_OFD_SETLK, &fl);
+}
+
+bool LockHandle::HeldElsewhere(uint64_t offset, uint64_t length) {
+  // A read lock asked of the kernel conflicts only with write locks, which
+  // are the only kind taken on ranges.
+  struct flock fl = RangeOf(F_RDLCK, offset, length);
+  if (::fcntl(static_cast<int>(handle_), F_OFD_GETLK, &fl) != 0) return false;
+  return fl.l_type != F_UNLCK;
+}
+
+}  // namespace recman::os
