@@ -16,7 +16,8 @@ extern "C" {
  * owned by the engine between calls; data/dataLen the record buffer and its
  * length (rewritten with the length returned); key the key buffer of keyLen
  * bytes; keyNum the key path or, for Open, the open mode. Returns the status
- * (0 success). Safe from several threads, one call at a time per block. */
+ * (0 success). Safe from several threads, one call at a time per block;
+ * calls on different files never wait for each other. */
 RECMAN_EXPORT int BTRCALL(uint16_t op, void* posBlock, void* data, uint32_t* dataLen,
                           void* key, uint8_t keyLen, int8_t keyNum);
 
@@ -25,6 +26,12 @@ RECMAN_EXPORT int BTRCALL(uint16_t op, void* posBlock, void* data, uint32_t* dat
  * Overrides the environment variable RECMAN_LOCK_TIMEOUT_MS (default 5000),
  * for every file, from the next wait on. */
 RECMAN_EXPORT void BtrSetLockTimeout(uint32_t milliseconds);
+
+/* Sets the page-cache budget of all the record files the process has open,
+ * together, in KiB (0 restores the default). Overrides the environment
+ * variable RECMAN_MEMORY_BUDGET_MB (default 64 MiB); every open file takes
+ * its share at its next call. */
+RECMAN_EXPORT void BtrSetMemoryBudget(uint32_t kibibytes);
 
 /* Operation codes. */
 enum {

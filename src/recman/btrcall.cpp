@@ -1,10 +1,11 @@
-// The entry point: decodes the operation code, finds the operation in one
-// table, and runs it under the engine's lock. No exception leaves here.
+// The entry points: decode the operation code, find the operation in one
+// table, and run it for the calling client. No exception leaves here.
+#include <cstring>
 #include <new>
 
 #include "recman/call.h"
 #include "recman/lock_wait.h"
-#include "reclink/btrieve.h"
+#include "recman/sqlite/memory_budget.h"
 
 namespace recman {
 namespace {
@@ -13,10 +14,10 @@ using OpFn = int (*)(Engine&, Call&);
 
 // One row per operation code.
 struct OpRow {
-  uint16_t op;       // operation code without biases
-  OpFn fn;           // what runs it
-  bool lockBias;     // accepts the record-lock biases (+100..+400)
-  bool keyBias;      // accepts the Get Key bias (+50)
+  uint16_t op;    // operation code without biases
+  OpFn fn;        // what runs it
+  bool lockBias;  // accepts the record-lock biases (+100..+400)
+  bool keyBias;   // accepts the Get Key bias (+50)
 };
 
 constexpr OpRow kOps[] = {
@@ -67,23 +68,23 @@ const OpRow* Decode(uint16_t code, Call* call) {
     if ((lockBias != 0 && !row.lockBias) || (keyOnly && !row.keyBias)) return nullptr;
     call->op = row.op;
     call->keyOnly = keyOnly;
+    call->lockBias = static_cast<uint16_t>(lockBias * 100);
     return &row;
   }
   return nullptr;
 }
 
 }  // namespace
-}  // namespace recman
 
-extern "C" int BTRCALL(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, void* key,
-                       uint8_t keyLen, int8_t keyNum) {
-  using namespace recman;
-  Call call{0, false, posBlock, data, dataLen, key, keyLen, keyNum};
+// Runs one call for the client named clientKey (all zero: the process).
+int Dispatch(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, void* key, uint8_t keyLen,
+             int8_t keyNum, const ClientKey& clientKey) {
+  Call call{0, false, 0, posBlock, data, dataLen, key, keyLen, keyNum, nullptr};
   const OpRow* row = Decode(op, &call);
   if (row == nullptr) return B_INVALID_FUNCTION;
   try {
     Engine& engine = Engine::Instance();
-    std::lock_guard<std::mutex> guard(engine.mutex());
+    call.client = engine.ClientFor(clientKey);
     return row->fn(engine, call);
   } catch (const std::bad_alloc&) {
     return B_IO_ERROR;
@@ -92,4 +93,14 @@ extern "C" int BTRCALL(uint16_t op, void* posBlock, void* data, uint32_t* dataLe
   }
 }
 
+}  // namespace recman
+
+extern "C" int BTRCALL(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, void* key,
+                       uint8_t keyLen, int8_t keyNum) {
+  static const recman::ClientKey kProcess{};
+  return recman::Dispatch(op, posBlock, data, dataLen, key, keyLen, keyNum, kProcess);
+}
+
 extern "C" void BtrSetLockTimeout(uint32_t milliseconds) { recman::SetLockTimeoutMs(milliseconds); }
+
+extern "C" void BtrSetMemoryBudget(uint32_t kibibytes) { recman::sqlite::SetMemoryBudgetKiB(kibibytes); }

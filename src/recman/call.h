@@ -1,11 +1,15 @@
-// One BTRCALL as the operations see it, and the checks they share.
+// One call into the record manager as the operations see it, and the checks
+// and holds they share.
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 
+#include "recman/client.h"
 #include "recman/cursor.h"
 #include "recman/engine.h"
-#include "recman/status_map.h"
+#include "reclink/btrieve.h"
 
 namespace recman {
 
@@ -13,12 +17,14 @@ namespace recman {
 struct Call {
   uint16_t op;        // operation code without biases
   bool keyOnly;       // Get Key bias: position and return the key only
+  uint16_t lockBias;  // record-lock bias: 0, 100, 200, 300 or 400
   void* block;        // position block (may be null or garbage)
   void* data;         // data buffer (may be null)
   uint32_t* dataLen;  // data length (may be null)
   void* key;          // key buffer (may be null)
   uint8_t keyLen;     // bytes of the key buffer
   int8_t keyNum;      // key path, open mode or Create/Stat option
+  std::shared_ptr<Client> client;  // the calling client
 };
 
 // True when the key buffer can hold keyLength bytes.
@@ -31,14 +37,39 @@ inline bool DataBufferHolds(const Call& call, uint32_t n) {
   return call.data != nullptr && call.dataLen != nullptr && *call.dataLen >= n;
 }
 
-// Joins file to the client's transaction on its first access inside one:
-// takes the file's write lock (waiting as configured). Returns 0 or a status
-// (85/84 when another process holds the file, after the wait).
-int JoinTransaction(Engine& engine, const std::shared_ptr<RecordFile>& file, Access access);
+// A call's hold on the caller's open position block: its cursor, and its
+// table's mutex for as long as the call runs.
+class BlockCall {
+ public:
+  BlockCall(Engine& engine, const Call& call);
+  ~BlockCall() {
+    if (table_) table_->EndCall();
+  }
+  BlockCall(const BlockCall&) = delete;
+  BlockCall& operator=(const BlockCall&) = delete;
 
-// The status of a failed SQLite step on file; inside a transaction it also
-// notes when SQLite undid the transaction on its own (disk full, I/O).
-int FailureStatus(Engine& engine, RecordFile& file, int rc, Access access);
+  // 0, or 3 when the block is not an open block of the calling client.
+  int status() const { return cursor_ ? B_NO_ERROR : B_FILE_NOT_OPEN; }
+  Cursor& cursor() { return *cursor_; }
+  Table& table() { return *table_; }
+  const FileLayout& layout() { return table_->layout(); }
+
+  // Inside the client's transaction, makes the call's first access to the
+  // table join it (the file's write lock, waited for as configured).
+  // Returns 0 or a status (85 after the wait).
+  int JoinTransaction();
+
+ private:
+  Client& client_;                     // the calling client
+  std::shared_ptr<Cursor> cursor_;     // null when the block is not open
+  std::shared_ptr<Table> table_;       // keeps the table alive past the lock
+  std::unique_lock<std::mutex> lock_;  // the table's mutex, released first
+};
+
+// Closes cursor: its block goes stale, the file's counts go down, and the
+// client's table goes when this was its last block. The caller holds the
+// table's mutex.
+void CloseCursor(Engine& engine, Cursor& cursor);
 
 // Operations. Each returns the status of the call.
 int OpOpen(Engine&, Call&);

@@ -1,9 +1,9 @@
 #include "recman/engine.h"
 
-#include "recman/os.h"
-
 #include <cstring>
-#include <thread>
+
+#include "recman/locate.h"
+#include "recman/os.h"
 
 namespace recman {
 namespace {
@@ -18,13 +18,7 @@ struct BlockHeader {
 };
 constexpr char kBlockMagic[8] = {'r', 'e', 'c', 'm', 'a', 'n', 'p', 'b'};
 
-void LockForFork() { Engine::Instance().mutex().lock(); }
-void UnlockInParent() { Engine::Instance().mutex().unlock(); }
-void ResetInChild() {
-  Engine& engine = Engine::Instance();
-  engine.ForgetInherited();
-  engine.mutex().unlock();
-}
+void LockForFork() { Engine::Instance().ForgetInherited(); }
 
 }  // namespace
 
@@ -33,20 +27,39 @@ Engine& Engine::Instance() {
   return *engine;
 }
 
-Engine::Engine() { os::AtFork(LockForFork, UnlockInParent, ResetInChild); }
+Engine::Engine() {
+  os::AtFork(
+      [] { Engine::Instance().mu_.lock(); }, [] { Engine::Instance().mu_.unlock(); },
+      [] {
+        Engine& engine = Engine::Instance();
+        engine.ForgetInherited();
+        engine.mu_.unlock();
+      });
+  (void)LockForFork;
+}
 
-Cursor* Engine::Find(const void* block) {
+std::shared_ptr<Client> Engine::ClientFor(const ClientKey& key) {
+  std::lock_guard<std::mutex> guard(mu_);
+  std::shared_ptr<Client>& client = clients_[key];
+  if (!client) client = std::make_shared<Client>(key);
+  return client;
+}
+
+std::shared_ptr<Cursor> Engine::Find(const void* block) {
   if (block == nullptr) return nullptr;
   BlockHeader h;
   std::memcpy(&h, block, sizeof h);
   if (std::memcmp(h.magic, kBlockMagic, sizeof kBlockMagic) != 0) return nullptr;
-  if (h.process != os::ProcessId() || h.slot >= slots_.size()) return nullptr;
+  if (h.process != os::ProcessId()) return nullptr;
+  std::lock_guard<std::mutex> guard(mu_);
+  if (h.slot >= slots_.size()) return nullptr;
   Slot& slot = slots_[h.slot];
   if (slot.generation != h.generation || !slot.cursor || slot.cursor->block != block) return nullptr;
-  return slot.cursor.get();
+  return slot.cursor;
 }
 
-void Engine::Attach(void* block, std::unique_ptr<Cursor> cursor) {
+void Engine::Attach(void* block, std::shared_ptr<Cursor> cursor) {
+  std::lock_guard<std::mutex> guard(mu_);
   uint32_t index;
   if (!freeSlots_.empty()) {
     index = freeSlots_.back();
@@ -66,19 +79,12 @@ void Engine::Attach(void* block, std::unique_ptr<Cursor> cursor) {
   std::memcpy(block, &h, sizeof h);
 }
 
-void Engine::Detach(Cursor* cursor) {
+void Engine::Detach(Cursor& cursor) {
+  std::lock_guard<std::mutex> guard(mu_);
+  cursor.closed = true;
   for (uint32_t i = 0; i < slots_.size(); ++i) {
     Slot& slot = slots_[i];
-    if (slot.cursor.get() != cursor) continue;
-    std::shared_ptr<RecordFile> file = cursor->file;
-    file->openCount--;
-    if (cursor->exclusive && --file->exclusiveCount == 0 && file->openCount > 0) file->DropExclusive();
-    if (cursor->accelerated) file->acceleratedCount--;
-    if (file->openCount == 0) {
-      files_.erase(file->path());
-    } else {
-      UpdateDurability(*file);
-    }
+    if (slot.cursor.get() != &cursor) continue;
     slot.cursor.reset();
     slot.generation++;
     freeSlots_.push_back(i);
@@ -86,57 +92,54 @@ void Engine::Detach(Cursor* cursor) {
   }
 }
 
-std::vector<Cursor*> Engine::Cursors() {
-  std::vector<Cursor*> out;
+std::vector<std::shared_ptr<Cursor>> Engine::CursorsOf(const Client& client) {
+  std::lock_guard<std::mutex> guard(mu_);
+  std::vector<std::shared_ptr<Cursor>> out;
   for (Slot& slot : slots_) {
-    if (slot.cursor) out.push_back(slot.cursor.get());
+    if (slot.cursor && slot.cursor->client.get() == &client) out.push_back(slot.cursor);
   }
   return out;
 }
 
-std::shared_ptr<RecordFile> Engine::FindFile(const std::string& path) {
-  auto it = files_.find(path);
-  return it == files_.end() ? nullptr : it->second;
+std::shared_ptr<SharedFile> Engine::SharedFileFor(const FileId& id) {
+  std::lock_guard<std::mutex> guard(mu_);
+  std::weak_ptr<SharedFile>& entry = files_[{id.backend, id.name}];
+  std::shared_ptr<SharedFile> file = entry.lock();
+  if (!file) {
+    file = std::make_shared<SharedFile>(id);
+    entry = file;
+  }
+  return file;
 }
 
-void Engine::AddFile(const std::shared_ptr<RecordFile>& file) { files_[file->path()] = file; }
-
-void Engine::UpdateDurability(RecordFile& file) {
-  file.SetDurable(file.acceleratedCount < file.openCount);
-}
-
-void Engine::EnsureReaper() {
-  if (reaperProcess_ == os::ProcessId()) return;
-  reaperProcess_ = os::ProcessId();
-  std::thread([] {
-    Engine& engine = Engine::Instance();
-    for (;;) {
-      std::this_thread::sleep_for(RecordFile::kSnapshotAge / 2);
-      std::lock_guard<std::mutex> guard(engine.mu_);
-      for (auto& [path, file] : engine.files_) file->EndSnapshotIfStale();
-    }
-  }).detach();
+std::shared_ptr<SharedFile> Engine::FindSharedFile(const FileId& id) {
+  std::lock_guard<std::mutex> guard(mu_);
+  auto it = files_.find({id.backend, id.name});
+  if (it == files_.end()) return nullptr;
+  std::shared_ptr<SharedFile> file = it->second.lock();
+  if (!file) {
+    files_.erase(it);
+    return nullptr;
+  }
+  std::lock_guard<std::mutex> counts(file->mu);
+  return file->openCount > 0 ? file : nullptr;
 }
 
 void Engine::ForgetInherited() {
-  // Leak the parent's connections on purpose: closing them here would act
-  // on the parent's locks and WAL.
-  for (auto& [path, file] : files_) {
-    file->DropClaimAfterFork();
-    new std::shared_ptr<RecordFile>(file);
-  }
+  // Leak the parent's objects on purpose: destroying them here would close
+  // the parent's connections and act on its locks and logs.
   for (Slot& slot : slots_) {
     if (slot.cursor) {
-      new std::shared_ptr<RecordFile>(slot.cursor->file);
-      slot.cursor.reset();
+      new std::shared_ptr<Cursor>(std::move(slot.cursor));
       slot.generation++;
     }
   }
-  files_.clear();
   freeSlots_.clear();
   for (uint32_t i = 0; i < slots_.size(); ++i) freeSlots_.push_back(i);
-  for (auto& file : txn_.files) new std::shared_ptr<RecordFile>(file);
-  txn_ = Transaction{};
+  for (auto& [key, client] : clients_) new std::shared_ptr<Client>(std::move(client));
+  clients_.clear();
+  files_.clear();
+  for (Backend* backend : AllBackends()) backend->ForgetAfterFork();
 }
 
 }  // namespace recman

@@ -89,6 +89,16 @@ bool Encode(const KeyDef& key, const uint8_t* base, bool fromRecord, std::string
 
 }  // namespace
 
+EncodedKeys EncodeAll(const FileLayout& layout, const uint8_t* record) {
+  EncodedKeys keys;
+  keys.value.resize(layout.keys.size());
+  keys.present.resize(layout.keys.size());
+  for (size_t k = 0; k < layout.keys.size(); ++k) {
+    keys.present[k] = EncodeFromRecord(layout.keys[k], record, &keys.value[k]);
+  }
+  return keys;
+}
+
 bool EncodeFromRecord(const KeyDef& key, const uint8_t* record, std::string* out) {
   return Encode(key, record, true, out);
 }

@@ -4,10 +4,20 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "recman/file_layout.h"
 
 namespace recman {
+
+// The encoded values of every key of one record.
+struct EncodedKeys {
+  std::vector<std::string> value;  // encoding per key
+  std::vector<bool> present;       // false: null, kept out of the index
+};
+
+// Encodes every key of layout as it stands in record.
+EncodedKeys EncodeAll(const FileLayout& layout, const uint8_t* record);
 
 // Encodes key's value as it stands in record (recordLength bytes at least).
 // Returns false when the value is null for that key (kept out of the index);

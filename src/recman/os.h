@@ -31,6 +31,9 @@ std::string LastErrorText();
 // one SQLite reports through sqlite3_system_errno) means to the engine.
 Fail FromSystemError(int err);
 
+// The letter that Version reports for this system.
+extern const char kPlatformLetter;
+
 // --- Names -------------------------------------------------------------------
 
 // name as the caller spelled it, in the system's own form: on POSIX systems
@@ -53,8 +56,9 @@ std::string DirectoryOf(const std::string& path);
 // The last component of a path.
 std::string LeafOf(const std::string& path);
 
-// a relative to directory dir, both canonical; a itself when no shorter form.
-std::string RelativeTo(const std::string& dir, const std::string& a);
+// The path that leads from directory dir to path (both canonical), with
+// ".." where it must climb: what stays true when a tree is moved whole.
+std::string RelativePath(const std::string& dir, const std::string& path);
 
 // dir joined with name (name may be relative or absolute).
 std::string Join(const std::string& dir, const std::string& name);

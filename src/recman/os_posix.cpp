@@ -50,6 +50,8 @@ void RenewProcessId() { g_process = static_cast<uint32_t>(::getpid()); }
 
 }  // namespace
 
+const char kPlatformLetter = 'L';
+
 std::string LastErrorText() { return strerror(errno); }
 
 Fail FromSystemError(int err) { return FromErrno(err); }
@@ -92,10 +94,25 @@ std::string LeafOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string RelativeTo(const std::string& dir, const std::string& a) {
-  const std::string prefix = dir == "/" ? dir : dir + "/";
-  if (a.compare(0, prefix.size(), prefix) == 0) return a.substr(prefix.size());
-  return a;
+std::string RelativePath(const std::string& dir, const std::string& path) {
+  auto parts = [](const std::string& p) {
+    std::vector<std::string> out;
+    for (size_t at = 0; at < p.size();) {
+      const size_t slash = p.find('/', at);
+      const size_t end = slash == std::string::npos ? p.size() : slash;
+      if (end > at) out.push_back(p.substr(at, end - at));
+      at = end + 1;
+    }
+    return out;
+  };
+  const std::vector<std::string> from = parts(dir);
+  const std::vector<std::string> to = parts(path);
+  size_t common = 0;
+  while (common < from.size() && common < to.size() && from[common] == to[common]) ++common;
+  std::string out;
+  for (size_t i = common; i < from.size(); ++i) out += "../";
+  for (size_t i = common; i < to.size(); ++i) out += to[i] + (i + 1 < to.size() ? "/" : "");
+  return out;
 }
 
 std::string Join(const std::string& dir, const std::string& name) {

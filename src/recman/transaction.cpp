@@ -1,130 +1,111 @@
-// The client's transaction (Begin, End, Abort) and how single operations
-// take part in it.
-#include <sqlite3.h>
-
-#include <chrono>
-#include <random>
+// The client's transaction (Begin, End, Abort), how calls join it, and the
+// holds that every call on an open block shares.
+#include <algorithm>
 
 #include "recman/call.h"
-#include "recman/multi_commit.h"
-#include "recman/os.h"
-#include "recman/write_scope.h"
-#include "reclink/btrieve.h"
 
 namespace recman {
 
-int JoinTransaction(Engine& engine, const std::shared_ptr<RecordFile>& file, Access access) {
-  Transaction& txn = engine.transaction();
-  if (!txn.active || file->inTransaction) return B_NO_ERROR;
-  file->EndSnapshot();
-  // The write lock is what makes the transaction exclusive; storage that
-  // cannot be written is joined for a consistent read only.
-  const int rc = file->writable() ? file->BeginWrite() : file->BeginRead();
-  if (rc != SQLITE_DONE) return StatusFromSqlite(rc, access);
-  file->inTransaction = true;
-  txn.files.push_back(file);
-  return B_NO_ERROR;
+BlockCall::BlockCall(Engine& engine, const Call& call) : client_(*call.client) {
+  std::shared_ptr<Cursor> cursor = engine.Find(call.block);
+  if (!cursor || cursor->client.get() != &client_) return;
+  std::shared_ptr<Table> table = cursor->table;
+  std::unique_lock<std::mutex> lock(table->mutex());
+  // Another thread of the client may have closed the block meanwhile (Reset).
+  if (cursor->closed) return;
+  cursor_ = std::move(cursor);
+  table_ = std::move(table);
+  lock_ = std::move(lock);
 }
 
-int FailureStatus(Engine& engine, RecordFile& file, int rc, Access access) {
-  const int status = StatusFromSqlite(rc, access);
-  if (file.inTransaction && !file.InSqlTransaction()) {
-    // SQLite rolled this file's part of the transaction back on its own
-    // (disk full, I/O error): End can no longer commit what the client did.
-    Transaction& txn = engine.transaction();
-    if (txn.failure == 0) txn.failure = status;
-    // Hold the file again, so that other processes stay out until End or
-    // Abort, as they would have.
-    if (file.writable()) {
-      file.BeginWrite();
-    } else {
-      file.BeginRead();
-    }
+int BlockCall::JoinTransaction() {
+  {
+    std::lock_guard<std::mutex> guard(client_.mutex());
+    if (!client_.inTransaction || table_->joined()) return B_NO_ERROR;
   }
-  return status;
-}
-
-WriteScope::~WriteScope() {
-  if (open_) file_->Rollback();
-}
-
-int WriteScope::Begin(bool grouped) {
-  if (!file_->writable()) return B_ACCESS_DENIED;
-  file_->EndSnapshot();
-  if (engine_.transaction().active) return JoinTransaction(engine_, file_, access_);
-  if (!grouped) return B_NO_ERROR;
-  const int rc = file_->BeginWrite();
-  if (rc != SQLITE_DONE) return StatusFromSqlite(rc, access_);
-  open_ = true;
+  const int status = table_->Join();
+  if (status != B_NO_ERROR) return status;
+  std::lock_guard<std::mutex> guard(client_.mutex());
+  client_.joined.push_back(table_);
   return B_NO_ERROR;
 }
 
-int WriteScope::Commit() {
-  if (!open_) return B_NO_ERROR;
-  const int rc = file_->Commit();
-  if (rc != SQLITE_DONE) return StatusFromSqlite(rc, access_);
-  open_ = false;
-  return B_NO_ERROR;
+void CloseCursor(Engine& engine, Cursor& cursor) {
+  engine.Detach(cursor);
+  {
+    std::lock_guard<std::mutex> counts(cursor.shared->mu);
+    cursor.shared->openCount--;
+    if (cursor.exclusive) cursor.shared->exclusiveCount--;
+  }
+  if (cursor.exclusive) cursor.table->TryClaim(false);
+  bool durable = true;
+  if (cursor.client->RemoveBlock(cursor.shared->id, cursor.accelerated, &durable)) {
+    cursor.table->SetDurable(durable);
+  }
 }
 
-int OpBegin(Engine& engine, Call&) {
-  Transaction& txn = engine.transaction();
-  if (txn.active) return B_TRANSACTION_IS_ACTIVE;
-  txn = Transaction{};
-  txn.active = true;
-  // Unique among the processes that may share a file.
-  std::random_device entropy;
-  const uint64_t mix = (uint64_t{entropy()} << 32) ^ entropy() ^
-                       static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                       (static_cast<uint64_t>(os::ProcessId()) << 20);
-  txn.id = static_cast<int64_t>(mix >> 2) + 1;
+int OpBegin(Engine&, Call& call) {
+  std::lock_guard<std::mutex> guard(call.client->mutex());
+  if (call.client->inTransaction) return B_TRANSACTION_IS_ACTIVE;
+  call.client->inTransaction = true;
+  call.client->joined.clear();
   return B_NO_ERROR;
 }
 
 namespace {
 
-// Ends the transaction on every joined file: commit or roll back.
-int Finish(Engine& engine, bool commit) {
-  Transaction& txn = engine.transaction();
-  int status = txn.failure;
-  if (status != B_NO_ERROR) commit = false;
-  std::vector<std::shared_ptr<RecordFile>> written;
-  for (const auto& file : txn.files) {
-    if (file->txnWritten) written.push_back(file);
-  }
-  if (commit && written.size() > 1) {
-    status = CommitSeveral(txn, written);
-    commit = status == B_NO_ERROR;
-  }
-  for (const std::shared_ptr<RecordFile>& file : txn.files) {
-    if (commit && file->InSqlTransaction()) {
-      const int rc = file->Commit();
-      if (rc != SQLITE_DONE) {
-        status = StatusFromSqlite(rc, Access::kFile);
-        commit = false;  // what is not committed yet is undone
-        if (file->InSqlTransaction()) file->Rollback();
-      }
-    } else if (file->InSqlTransaction()) {
-      file->Rollback();
+// Ends the client's transaction on every table it joined: committed as one
+// per session, or undone. Every joined table's mutex is taken, in one order
+// (their addresses), before the client's.
+int Finish(Client& client, bool commit) {
+  for (;;) {
+    std::vector<std::shared_ptr<Table>> tables;
+    {
+      std::lock_guard<std::mutex> guard(client.mutex());
+      if (!client.inTransaction) return B_NO_TRANSACTION;
+      tables = client.joined;
     }
-    file->inTransaction = false;
-    file->txnWritten = false;
+    std::vector<Table*> order;
+    for (const auto& t : tables) order.push_back(t.get());
+    std::sort(order.begin(), order.end());
+    std::vector<std::unique_lock<std::mutex>> locks;
+    for (Table* t : order) locks.emplace_back(t->mutex());
+    std::lock_guard<std::mutex> guard(client.mutex());
+    if (client.joined != tables) continue;  // a call joined meanwhile: take its table too
+    int status = B_NO_ERROR;
+    // One session at a time, its tables in the order they joined.
+    std::vector<Session*> sessions;
+    for (const auto& t : tables) {
+      if (std::find(sessions.begin(), sessions.end(), &t->session()) == sessions.end()) {
+        sessions.push_back(&t->session());
+      }
+    }
+    for (Session* session : sessions) {
+      std::vector<Table*> group;
+      for (const auto& t : tables) {
+        if (&t->session() == session) group.push_back(t.get());
+      }
+      if (commit) {
+        const int s = session->Commit(group);
+        if (status == B_NO_ERROR) status = s;
+      } else {
+        session->Rollback(group);
+      }
+    }
+    for (Table* t : order) t->EndCall();
+    client.inTransaction = false;
+    client.joined.clear();
+    return status;
   }
-  txn = Transaction{};
-  return status;
 }
 
 }  // namespace
 
-int OpEnd(Engine& engine, Call&) {
-  if (!engine.transaction().active) return B_NO_TRANSACTION;
-  return Finish(engine, true);
-}
+int OpEnd(Engine&, Call& call) { return Finish(*call.client, true); }
 
-int OpAbort(Engine& engine, Call&) {
-  if (!engine.transaction().active) return B_NO_TRANSACTION;
-  Finish(engine, false);
-  return B_NO_ERROR;
+int OpAbort(Engine&, Call& call) {
+  const int status = Finish(*call.client, false);
+  return status == B_NO_TRANSACTION ? status : B_NO_ERROR;
 }
 
 }  // namespace recman

@@ -85,9 +85,9 @@ TEST_F(CurrencyTest, DeleteThenNextOrPreviousAndFreshBlocks) {
   // On a duplicate path the group continues after the deleted one.
   ASSERT_EQ(f_.Get(B_GET_EQUAL, 1, "g"), 0);
   Expect(f_.Get(B_GET_NEXT, 1), "d");
-  ASSERT_EQ(f_.Delete(), 0);
+  ASSERT_EQ(f_.Delete(1), 0);
   Expect(f_.Get(B_GET_NEXT, 1), "e");
-  ASSERT_EQ(f_.Delete(), 0);
+  ASSERT_EQ(f_.Delete(1), 0);
   EXPECT_EQ(f_.Get(B_GET_NEXT, 1), B_END_OF_FILE);
   Expect(f_.Get(B_GET_PREVIOUS, 1), "a");
 

@@ -43,7 +43,7 @@ class Model {
     uint32_t enginePos;  // the engine's position, learnt after Insert
   };
   struct Cur {
-    bool rec = false, logical = false;
+    bool rec = false, logical = false, lost = false;
     int64_t id = 0, ver = 0, physId = 0;
     int key = 0;
     Place place;
@@ -68,6 +68,7 @@ class Model {
     c.id = c.physId = id;
     c.ver = r.ver;
     c.logical = k >= 0;
+    c.lost = false;
     if (k >= 0) c.key = k, c.place = PlaceOf(k, r);
     return {0, keyOnly ? "" : r.data, k >= 0 ? r.data.substr(kKeyOffset[k], kKeyLen[k]) : ""};
   }
@@ -98,13 +99,21 @@ class Model {
     }
     r.data = data;
     r.ver++;
-    return Land(b, cur[b].id, k);
+    if (k >= 0) return Land(b, cur[b].id, k);
+    // Key number -1: the logical currency stays where it was.
+    cur[b].ver = r.ver;
+    cur[b].physId = cur[b].id;
+    return {0};
   }
 
-  Result Delete(int b) {
+  // A Delete by another key number than the path's moves the path there,
+  // without a place.
+  Result Delete(int b, int k) {
     if (const int st = Writable(b)) return {st};
-    recs.erase(cur[b].id);
-    cur[b].rec = false;
+    Cur& c = cur[b];
+    recs.erase(c.id);
+    c.rec = false;
+    if (c.logical && c.key != k) c.key = k, c.lost = true;
     return {0};
   }
 
@@ -114,6 +123,7 @@ class Model {
     if (op == B_GET_NEXT || op == B_GET_PREVIOUS) {
       if (!c.logical) return {B_POSITION_NOT_SET};
       if (c.key != k) return {B_DIFFERENT_KEYNUMBER};
+      if (c.lost) return {B_POSITION_NOT_SET};
     }
     std::vector<std::pair<Place, int64_t>> path;
     for (auto& [id, r] : recs) path.push_back({PlaceOf(k, r), id});
@@ -142,8 +152,8 @@ class Model {
   }
 
   Result Step(int b, uint16_t op) {
+    // A block that has read nothing yet stands before the first record.
     const int64_t at = cur[b].physId;
-    if ((op == B_STEP_NEXT || op == B_STEP_PREVIOUS) && at == 0) return {B_POSITION_NOT_SET};
     std::optional<int64_t> hit;
     if (op == B_STEP_FIRST || op == B_STEP_NEXT) {
       auto it = op == B_STEP_FIRST ? recs.begin() : recs.upper_bound(at);
@@ -222,14 +232,14 @@ TEST_P(ModelTest, EngineAgreesWithModel) {
       std::string n = name();
       if (c.rec && model.recs.count(c.id) && pick(6) != 0) n = model.recs[c.id].data.substr(0, 8);
       const std::string rec = randomRecord(n);
-      trace = "update k" + std::to_string(k);
-      want = model.Update(b, rec, k);
-      got = f.Update(rec, static_cast<int8_t>(k));
-      keyReturned = k;
+      keyReturned = pick(5) == 0 ? -1 : k;
+      trace = "update k" + std::to_string(keyReturned);
+      want = model.Update(b, rec, keyReturned);
+      got = f.Update(rec, static_cast<int8_t>(keyReturned));
     } else if (what < 9) {
-      trace = "delete";
-      want = model.Delete(b);
-      got = f.Delete();
+      trace = "delete k" + std::to_string(k);
+      want = model.Delete(b, k);
+      got = f.Delete(static_cast<int8_t>(k));
     } else if (what < 17) {
       const uint16_t op = gets[pick(9)];
       const bool keyOnly = pick(8) == 0;

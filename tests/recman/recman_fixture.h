@@ -87,7 +87,7 @@ class BtrFile {
   }
   int Insert(const std::string& record, int8_t keyNum = 0) { return Write(B_INSERT, record, keyNum); }
   int Update(const std::string& record, int8_t keyNum = 0) { return Write(B_UPDATE, record, keyNum); }
-  int Delete() { return Call(B_DELETE, 0); }
+  int Delete(int8_t keyNum = 0) { return Call(B_DELETE, keyNum); }
   int Step(uint16_t op) { return Call(op, 0); }
   // A keyed Get; key (if given) goes into the key buffer first.
   int Get(uint16_t op, int8_t keyNum, const std::string& key = {}) {

@@ -1,17 +1,17 @@
-#include "recman/create_file.h"
+#include "recman/sqlite/create.h"
 
 #include <sqlite3.h>
 
 #include <atomic>
 
 #include "recman/os.h"
-#include "recman/record_file.h"
-#include "recman/schema.h"
-#include "recman/statement.h"
+#include "recman/sqlite/schema.h"
+#include "recman/sqlite/statement.h"
+#include "recman/sqlite/table.h"
 #include "recman/status_map.h"
 #include "reclink/btrieve.h"
 
-namespace recman {
+namespace recman::sqlite {
 namespace {
 
 // The suffix that marks a file being created; the creator's process id and
@@ -96,12 +96,12 @@ int Verify(const std::string& temp, const FileLayout& layout) {
   }
   sqlite3* db = nullptr;
   int status = B_CREATE_IO_ERROR;
-  if (sqlite3_open_v2(RecordFile::ImmutableUri(temp).c_str(), &db,
+  if (sqlite3_open_v2(SqliteTable::Uri(temp, "immutable=1").c_str(), &db,
                       SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
     FileLayout read;
     int headerStatus = B_NOT_A_BTRIEVE_FILE;
     Statement check;
-    if (RecordFile::ReadHeader(db, &read, &headerStatus) == SQLITE_OK && headerStatus == B_NO_ERROR &&
+    if (SqliteTable::ReadHeader(db, &read, &headerStatus) == SQLITE_OK && headerStatus == B_NO_ERROR &&
         read.image == layout.image && check.Prepare(db, "PRAGMA quick_check") == SQLITE_OK) {
       StatementUse use(check);
       const unsigned char* verdict = sqlite3_step(*use) == SQLITE_ROW ? sqlite3_column_text(*use, 0) : nullptr;
@@ -198,4 +198,4 @@ void RemoveStaleCreations(const std::string& path) {
   }
 }
 
-}  // namespace recman
+}  // namespace recman::sqlite

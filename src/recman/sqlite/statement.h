@@ -4,8 +4,9 @@
 #include <sqlite3.h>
 
 #include <string>
+#include <utility>
 
-namespace recman {
+namespace recman::sqlite {
 
 // Owns one prepared statement.
 class Statement {
@@ -14,6 +15,11 @@ class Statement {
   ~Statement() { sqlite3_finalize(stmt_); }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
+  Statement(Statement&& other) noexcept : stmt_(other.stmt_) { other.stmt_ = nullptr; }
+  Statement& operator=(Statement&& other) noexcept {
+    std::swap(stmt_, other.stmt_);
+    return *this;
+  }
 
   // Prepares sql on db (not owned) for repeated use. Returns the SQLite code.
   int Prepare(sqlite3* db, const std::string& sql) {
@@ -55,4 +61,4 @@ inline int RunOnce(const Statement& s) {
   return rc == SQLITE_ROW ? SQLITE_DONE : rc;
 }
 
-}  // namespace recman
+}  // namespace recman::sqlite

@@ -1,18 +1,17 @@
-#include "recman/schema.h"
+#include "recman/sqlite/schema.h"
 
-namespace recman {
+namespace recman::sqlite {
+namespace {
 
-std::string KeyColumn(size_t key) {
-  std::string name = "k";
-  name += std::to_string(key);
-  return name;
-}
+// The next position AUTOINCREMENT hands out; sqlite_sequence holds one row.
+constexpr const char* kNextPosition =
+    "(SELECT coalesce(max(seq), 0) + 1 FROM sqlite_sequence WHERE name = 'records')";
 
-std::string SeqColumn(size_t key) {
-  std::string name = "s";
-  name += std::to_string(key);
-  return name;
-}
+}  // namespace
+
+std::string KeyColumn(size_t key) { return "k" + std::to_string(key); }
+
+std::string SeqColumn(size_t key) { return "s" + std::to_string(key); }
 
 std::string RowColumns(const FileLayout& layout, bool declared) {
   std::string cols = declared ? "ver INTEGER, data BLOB" : "ver, data";
@@ -35,8 +34,7 @@ std::vector<std::string> CreateStatements(const FileLayout& layout) {
     records += ", " + KeyColumn(k) + " BLOB";
     if (layout.keys[k].duplicates) records += ", " + SeqColumn(k) + " INTEGER";
   }
-  records += ")";
-  out.push_back(records);
+  out.push_back(records + ")");
   // What a transaction over several files leaves behind until it is settled:
   // in every file but the deciding one, a marker and the records as they
   // were; in the deciding file, the decision.
@@ -66,27 +64,31 @@ std::string SeekSql(const FileLayout& layout, size_t key, Seek seek) {
   const std::string s = dup ? SeqColumn(key) : "0";
   const std::string up = dup ? " ORDER BY " + k + ", " + s : " ORDER BY " + k;
   const std::string down = dup ? " ORDER BY " + k + " DESC, " + s + " DESC" : " ORDER BY " + k + " DESC";
+  // Every condition implies that the key is not null, so that the partial
+  // index serves it (a row value implies nothing: it says so itself); the
+  // index's order is the order asked for, so nothing is sorted. An explicit
+  // IS NOT NULL beside an equality would make SQLite sort.
   std::string where;
   std::string order;
   switch (seek) {
     case Seek::kFirst: where = k + " IS NOT NULL"; order = up; break;
     case Seek::kLast: where = k + " IS NOT NULL"; order = down; break;
-    case Seek::kEqual: where = k + " = ?1"; order = up; break;
+    case Seek::kEqual: where = k + " = ?1"; order = dup ? up : ""; break;
     case Seek::kGreaterEq: where = k + " >= ?1"; order = up; break;
     case Seek::kGreater: where = k + " > ?1"; order = up; break;
     case Seek::kLessEq: where = k + " <= ?1"; order = down; break;
     case Seek::kLess: where = k + " < ?1"; order = down; break;
     case Seek::kNext:
-      where = dup ? "(" + k + ", " + s + ") > (?1, ?2)" : k + " > ?1";
+      where = dup ? k + " IS NOT NULL AND (" + k + ", " + s + ") > (?1, ?2)" : k + " > ?1";
       order = up;
       break;
     case Seek::kPrevious:
-      where = dup ? "(" + k + ", " + s + ") < (?1, ?2)" : k + " < ?1";
+      where = dup ? k + " IS NOT NULL AND (" + k + ", " + s + ") < (?1, ?2)" : k + " < ?1";
       order = down;
       break;
   }
   return "SELECT pos, ver, data, " + k + ", " + s + " FROM records INDEXED BY key" +
-         std::to_string(key) + " WHERE " + k + " IS NOT NULL AND " + where + order + " LIMIT 1";
+         std::to_string(key) + " WHERE " + where + order + " LIMIT 1";
 }
 
 std::string WalkSql(const FileLayout& layout, size_t key, bool forward) {
@@ -101,16 +103,16 @@ std::string StepSql(Step step) {
     case Step::kNext: return "SELECT pos, ver, data FROM records WHERE pos > ?1 ORDER BY pos LIMIT 1";
     case Step::kPrevious:
       return "SELECT pos, ver, data FROM records WHERE pos < ?1 ORDER BY pos DESC LIMIT 1";
-    case Step::kAt: return "SELECT pos, ver, data FROM records WHERE pos = ?1";
   }
   return {};
 }
 
+std::string StepWalkSql(bool forward) {
+  std::string sql = StepSql(forward ? Step::kNext : Step::kPrevious);
+  return sql.substr(0, sql.size() - std::string(" LIMIT 1").size());
+}
+
 std::string InsertSql(const FileLayout& layout) {
-  // A new record's sequence among duplicates is its own position: the
-  // position AUTOINCREMENT is about to hand out.
-  const std::string nextPos =
-      "(SELECT coalesce(max(seq), 0) + 1 FROM sqlite_sequence WHERE name = 'records')";
   std::string cols = "ver, data";
   std::string vals = "1, ?1";
   int n = 1;
@@ -119,10 +121,11 @@ std::string InsertSql(const FileLayout& layout) {
     vals += ", ?" + std::to_string(++n);
     if (layout.keys[k].duplicates) {
       cols += ", " + SeqColumn(k);
-      vals += ", " + nextPos;
+      vals += std::string(", ") + kNextPosition;
     }
   }
-  return "INSERT INTO records(" + cols + ") VALUES(" + vals + ")";
+  return "INSERT INTO records(" + cols + ") SELECT " + vals + " WHERE " + kNextPosition +
+         " <= " + std::to_string(kMaxPosition);
 }
 
 std::string UpdateSql(const FileLayout& layout) {
@@ -135,6 +138,8 @@ std::string UpdateSql(const FileLayout& layout) {
   return sql + " WHERE pos = ?1";
 }
 
+std::string DeleteSql() { return "DELETE FROM records WHERE pos = ?1 AND ver = ?2"; }
+
 std::string RowSql(const FileLayout& layout) {
   std::string sql = "SELECT ver, data";
   for (size_t k = 0; k < layout.keys.size(); ++k) {
@@ -143,14 +148,27 @@ std::string RowSql(const FileLayout& layout) {
   return sql + " FROM records WHERE pos = ?1";
 }
 
-}  // namespace recman
+std::string NextSequenceSql() {
+  return "UPDATE sqlite_sequence SET seq = seq + 1 WHERE name = 'records' AND seq < " +
+         std::to_string(kMaxPosition) + " RETURNING seq";
+}
 
-namespace recman {
+std::string CountSql() { return "SELECT count(*) FROM records"; }
+
+std::string CountValuesSql(size_t key) {
+  const std::string k = KeyColumn(key);
+  return "SELECT count(DISTINCT " + k + ") FROM records INDEXED BY key" + std::to_string(key) +
+         " WHERE " + k + " IS NOT NULL";
+}
 
 std::string SaveBeforeSql(const FileLayout& layout) {
   const std::string cols = RowColumns(layout, false);
   return "INSERT OR IGNORE INTO recman_undo(txid, pos, existed, " + cols + ") SELECT ?1, pos, 1, " +
          cols + " FROM records WHERE pos = ?2";
+}
+
+std::string SaveInsertedSql() {
+  return "INSERT OR IGNORE INTO recman_undo(txid, pos, existed) VALUES(?1, ?2, 0)";
 }
 
 std::string RestoreSql(const FileLayout& layout) {
@@ -159,4 +177,6 @@ std::string RestoreSql(const FileLayout& layout) {
          " FROM recman_undo WHERE txid = ?1 AND existed = 1";
 }
 
-}  // namespace recman
+std::string PendingSql() { return "SELECT 1 FROM recman_pending LIMIT 1"; }
+
+}  // namespace recman::sqlite

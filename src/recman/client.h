@@ -1,0 +1,66 @@
+// A client of the record manager: the process, for the plain entry points,
+// or one of the identities a program gives through the client-id entry
+// points. Each client has its own transaction, its own connections to the
+// files it opened, and its own Reset.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "recman/storage.h"
+
+namespace recman {
+
+// The 16 bytes that name a client; all zero for the process's own.
+using ClientKey = std::array<uint8_t, 16>;
+
+class Client {
+ public:
+  explicit Client(const ClientKey& key) : key_(key) {}
+  Client(const Client&) = delete;
+  Client& operator=(const Client&) = delete;
+
+  const ClientKey& key() const { return key_; }
+
+  // Taken after the mutex of any table, never before one; guards everything
+  // below.
+  std::mutex& mutex() { return mu_; }
+
+  // The client's session with backend, made on first use.
+  std::shared_ptr<Session> SessionFor(Backend& backend);
+
+  // The client's table of file id, or null.
+  std::shared_ptr<Table> FindTable(const FileId& id);
+  // A block opens on table (the client's table of id when it has one
+  // already: that one is returned). *durable says how the table must commit
+  // from now on: fully unless all its blocks are accelerated.
+  std::shared_ptr<Table> AddBlock(const FileId& id, std::shared_ptr<Table> table, bool accelerated,
+                                  bool* durable);
+  // A block of the table of id closes (*durable as above). Returns false
+  // when it was the table's last block: the client forgets the table.
+  bool RemoveBlock(const FileId& id, bool accelerated, bool* durable);
+
+  // The transaction: whether Begin was called, and the tables it joined in
+  // the order of their first access.
+  bool inTransaction = false;
+  std::vector<std::shared_ptr<Table>> joined;
+
+ private:
+  ClientKey key_;                                            // the client's name
+  std::mutex mu_;                                            // see mutex()
+  std::map<Backend*, std::shared_ptr<Session>> sessions_;    // by backend
+  // One table of the client, and the blocks that hold it open.
+  struct OpenTable {
+    std::shared_ptr<Table> table;  // the client's connection to the file
+    int blocks = 0;                // blocks open on it
+    int accelerated = 0;           // of those, opened accelerated
+  };
+  std::map<std::pair<Backend*, std::string>, OpenTable> tables_;  // by file
+};
+
+}  // namespace recman

@@ -1,0 +1,20 @@
+// Which backend keeps a caller's record file, and under which name.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "recman/storage.h"
+
+namespace recman {
+
+// The file that name (as the caller spelled it, in the system's form) names.
+// forCreate: the file need not exist yet. Returns 0, or the status why the
+// name names no file (11 bad name, 12 missing, 46 no access; 25 for a
+// Create in a missing directory).
+int Locate(const std::string& name, bool forCreate, FileId* out);
+
+// Every backend of the process (for the fork handler).
+std::vector<Backend*> AllBackends();
+
+}  // namespace recman

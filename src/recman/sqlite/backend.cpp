@@ -1,0 +1,60 @@
+#include "recman/sqlite/backend.h"
+
+#include "recman/os.h"
+#include "recman/sqlite/check.h"
+#include "recman/sqlite/create.h"
+#include "recman/sqlite/file_locks.h"
+#include "recman/sqlite/session.h"
+#include "recman/sqlite/snapshots.h"
+#include "recman/sqlite/table.h"
+#include "reclink/btrieve.h"
+
+namespace recman::sqlite {
+namespace {
+
+class Files final : public Backend {
+ public:
+  std::shared_ptr<Session> NewSession() override { return std::make_shared<SqliteSession>(); }
+
+  int Open(Session& session, const std::string& name, std::unique_ptr<Table>* out) override {
+    std::unique_ptr<SqliteTable> table;
+    const int status = SqliteTable::Open(static_cast<SqliteSession&>(session), name, &table);
+    if (status == B_NO_ERROR) *out = std::move(table);
+    return status;
+  }
+
+  int Create(const std::string& name, const FileLayout& layout, bool replace) override {
+    if (!os::Exists(name)) {
+      const int status = CreateRecordFile(name, layout, false);
+      // Another creator was quicker: a replacing Create overwrites its file.
+      if (status != B_FILE_ALREADY_EXISTS || !replace) return status;
+    } else if (!replace) {
+      return B_FILE_ALREADY_EXISTS;
+    }
+    if (!os::IsRegularFile(name)) return B_CREATE_IO_ERROR;
+    // Nobody may have the file open, here or in another process, and nobody
+    // may open it until the new file is in place.
+    std::shared_ptr<FileLocks> held;
+    const int status = FileLocks::LockForReplace(name, &held);
+    if (status != B_NO_ERROR) return status;
+    return CreateRecordFile(name, layout, true);
+  }
+
+  int Check(const std::string& name, BtrCheckSink sink, void* ctx) override {
+    return CheckFile(name, sink, ctx);
+  }
+
+  void ForgetAfterFork() override {
+    FileLocks::ForgetAfterFork();
+    SnapshotReaper::Instance().ForgetAfterFork();
+  }
+};
+
+}  // namespace
+
+Backend& SqliteBackend() {
+  static Files* files = new Files;  // never destroyed: usable until exit
+  return *files;
+}
+
+}  // namespace recman::sqlite
