@@ -36,8 +36,8 @@ class RECLINK_EXPORT CBaseRecLink {
   // external position block of at least 128 bytes that outlives this object
   // (nullptr = the own block). path: the record file, copied.
   CBaseRecLink();
-  explicit CBaseRecLink(char* block);
-  explicit CBaseRecLink(char const* path);
+  CBaseRecLink(char* block);
+  CBaseRecLink(char const* path);
   CBaseRecLink(char* block, char const* path);
   // Memberwise: pointers are copied as they are, so a copy works on the
   // source's position block and buffers and must not outlive the source.

@@ -2,42 +2,28 @@
 
 #include "records/record_class_impl.h"
 
-CCaseInfoDB::CCaseInfoDB() = default;
-CCaseInfoDB::CCaseInfoDB(char const* directory) : RecordClass(directory) {}
-CCaseInfoDB::CCaseInfoDB(const CCaseInfoDB& other) = default;
-CCaseInfoDB& CCaseInfoDB::operator=(const CCaseInfoDB& other) = default;
-CCaseInfoDB::~CCaseInfoDB() = default;
-void CCaseInfoDB::GetPrimeKeyFromBuffer() { PrimeKeyFromRecord(); }
-int CCaseInfoDB::GetCaseInfoData(char const* a1, char const* a2) { return LookUp(0, a1, a2); }
+template class reclink::RecordClass<reclink::RecordFile::kCaseInfo>;
+template class reclink::RecordClass<reclink::RecordFile::kCaseTbl>;
+template class reclink::RecordClass<reclink::RecordFile::kCaseSearchIndex>;
+template class reclink::RecordClass<reclink::RecordFile::kCaseSearchInfo>;
+template class reclink::RecordClass<reclink::RecordFile::kPatientCaseInfo>;
 
-CCaseTblDB::CCaseTblDB() = default;
-CCaseTblDB::CCaseTblDB(char const* directory) : RecordClass(directory) {}
-CCaseTblDB::CCaseTblDB(const CCaseTblDB& other) = default;
-CCaseTblDB& CCaseTblDB::operator=(const CCaseTblDB& other) = default;
-CCaseTblDB::~CCaseTblDB() = default;
-void CCaseTblDB::GetPrimeKeyFromBuffer() { PrimeKeyFromRecord(); }
-int CCaseTblDB::GetCaseTblData(char const* a1) { return LookUp(0, a1); }
+int CCaseInfoDB::GetCaseInfoData(char const* caseCode1, char const* caseCode2) {
+  return LookUp(0, {caseCode1, caseCode2});
+}
 
-CCaseSearchIndexDB::CCaseSearchIndexDB() = default;
-CCaseSearchIndexDB::CCaseSearchIndexDB(char const* directory) : RecordClass(directory) {}
-CCaseSearchIndexDB::CCaseSearchIndexDB(const CCaseSearchIndexDB& other) = default;
-CCaseSearchIndexDB& CCaseSearchIndexDB::operator=(const CCaseSearchIndexDB& other) = default;
-CCaseSearchIndexDB::~CCaseSearchIndexDB() = default;
-void CCaseSearchIndexDB::GetPrimeKeyFromBuffer() { PrimeKeyFromRecord(); }
-int CCaseSearchIndexDB::GetCaseSearchIndexData(char const* a1) { return LookUp(0, a1); }
+int CCaseTblDB::GetCaseTblData(char const* caseCode) { return LookUp(0, {caseCode}); }
 
-CCaseSearchInfoDB::CCaseSearchInfoDB() = default;
-CCaseSearchInfoDB::CCaseSearchInfoDB(char const* directory) : RecordClass(directory) {}
-CCaseSearchInfoDB::CCaseSearchInfoDB(const CCaseSearchInfoDB& other) = default;
-CCaseSearchInfoDB& CCaseSearchInfoDB::operator=(const CCaseSearchInfoDB& other) = default;
-CCaseSearchInfoDB::~CCaseSearchInfoDB() = default;
-void CCaseSearchInfoDB::GetPrimeKeyFromBuffer() { PrimeKeyFromRecord(); }
-int CCaseSearchInfoDB::GetCaseSearchInfoData(char const* a1, char const* a2, char const* a3) { return LookUp(0, a1, a2, a3); }
+int CCaseSearchIndexDB::GetCaseSearchIndexData(char const* caseCode) {
+  return LookUp(0, {caseCode});
+}
 
-CPatientCaseInfoDB::CPatientCaseInfoDB() = default;
-CPatientCaseInfoDB::CPatientCaseInfoDB(char const* directory) : RecordClass(directory) {}
-CPatientCaseInfoDB::CPatientCaseInfoDB(const CPatientCaseInfoDB& other) = default;
-CPatientCaseInfoDB& CPatientCaseInfoDB::operator=(const CPatientCaseInfoDB& other) = default;
-CPatientCaseInfoDB::~CPatientCaseInfoDB() = default;
-void CPatientCaseInfoDB::GetPrimeKeyFromBuffer() { PrimeKeyFromRecord(); }
-int CPatientCaseInfoDB::GetPatientCaseInfoData(char const* a1, char const* a2, char const* a3) { return LookUp(0, a1, a2, a3); }
+int CCaseSearchInfoDB::GetCaseSearchInfoData(char const* caseCode1, char const* caseCode2,
+                                             char const* caseCode3) {
+  return LookUp(0, {caseCode1, caseCode2, caseCode3});
+}
+
+int CPatientCaseInfoDB::GetPatientCaseInfoData(char const* patientKey, char const* caseCode1,
+                                               char const* caseCode2) {
+  return LookUp(0, {patientKey, caseCode1, caseCode2});
+}

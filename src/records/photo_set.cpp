@@ -2,26 +2,20 @@
 
 #include "records/record_class_impl.h"
 
-CTZPhotoEXDB::CTZPhotoEXDB() = default;
-CTZPhotoEXDB::CTZPhotoEXDB(char const* directory) : RecordClass(directory) {}
-CTZPhotoEXDB::CTZPhotoEXDB(const CTZPhotoEXDB& other) = default;
-CTZPhotoEXDB& CTZPhotoEXDB::operator=(const CTZPhotoEXDB& other) = default;
-CTZPhotoEXDB::~CTZPhotoEXDB() = default;
-void CTZPhotoEXDB::GetPrimeKeyFromBuffer() { PrimeKeyFromRecord(); }
-int CTZPhotoEXDB::GetTZPhotoEXData(char const* a1, char const* a2) { return LookUp(0, a1, a2); }
+template class reclink::RecordClass<reclink::RecordFile::kTZPhotoEX>;
+template class reclink::RecordClass<reclink::RecordFile::kTZPhotoEXImg>;
+template class reclink::RecordClass<reclink::RecordFile::kTZPhotoEXText>;
 
-CTZPhotoEXImgDB::CTZPhotoEXImgDB() = default;
-CTZPhotoEXImgDB::CTZPhotoEXImgDB(char const* directory) : RecordClass(directory) {}
-CTZPhotoEXImgDB::CTZPhotoEXImgDB(const CTZPhotoEXImgDB& other) = default;
-CTZPhotoEXImgDB& CTZPhotoEXImgDB::operator=(const CTZPhotoEXImgDB& other) = default;
-CTZPhotoEXImgDB::~CTZPhotoEXImgDB() = default;
-void CTZPhotoEXImgDB::GetPrimeKeyFromBuffer() { PrimeKeyFromRecord(); }
-int CTZPhotoEXImgDB::GetTZPhotoEXImgData(char const* a1, char const* a2, char const* a3) { return LookUp(0, a1, a2, a3); }
+int CTZPhotoEXDB::GetTZPhotoEXData(char const* patientKey, char const* setNumber) {
+  return LookUp(0, {patientKey, setNumber});
+}
 
-CTZPhotoEXTextDB::CTZPhotoEXTextDB() = default;
-CTZPhotoEXTextDB::CTZPhotoEXTextDB(char const* directory) : RecordClass(directory) {}
-CTZPhotoEXTextDB::CTZPhotoEXTextDB(const CTZPhotoEXTextDB& other) = default;
-CTZPhotoEXTextDB& CTZPhotoEXTextDB::operator=(const CTZPhotoEXTextDB& other) = default;
-CTZPhotoEXTextDB::~CTZPhotoEXTextDB() = default;
-void CTZPhotoEXTextDB::GetPrimeKeyFromBuffer() { PrimeKeyFromRecord(); }
-int CTZPhotoEXTextDB::GetTZPhotoEXTextData(char const* a1, char const* a2, char const* a3) { return LookUp(0, a1, a2, a3); }
+int CTZPhotoEXImgDB::GetTZPhotoEXImgData(char const* patientKey, char const* setNumber,
+                                         char const* itemNumber) {
+  return LookUp(0, {patientKey, setNumber, itemNumber});
+}
+
+int CTZPhotoEXTextDB::GetTZPhotoEXTextData(char const* patientKey, char const* setNumber,
+                                           char const* itemNumber) {
+  return LookUp(0, {patientKey, setNumber, itemNumber});
+}

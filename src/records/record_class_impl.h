@@ -1,6 +1,6 @@
 #pragma once
 // The members of RecordClass<F>. Included by the record classes' sources only,
-// so the template is instantiated inside the library.
+// each of which instantiates the template for its classes.
 
 #include <cstring>
 
@@ -33,15 +33,14 @@ void RecordClass<F>::Bind() {
 }
 
 template <RecordFile F>
-void RecordClass<F>::PrimeKeyFromRecord() {
+void RecordClass<F>::GetPrimeKeyFromBuffer() {
   records::BuildPrimeKey(kRow, m_record, m_primeKey);
 }
 
 template <RecordFile F>
-int RecordClass<F>::LookUp(int keyNumber, char const* a1, char const* a2, char const* a3,
-                           char const* a4) {
-  const char* const args[4] = {a1, a2, a3, a4};
-  return records::LookUpRecord(*this, kRow, m_record, keyNumber, args);
+int RecordClass<F>::LookUp(int keyNumber, std::initializer_list<char const*> values) {
+  return records::LookUpRecord(*this, kRow, m_record, keyNumber, values.begin(),
+                               static_cast<int>(values.size()));
 }
 
 }  // namespace reclink

@@ -58,11 +58,11 @@ void BuildPrimeKey(const RecordFileRow& row, const char* record, char* primeKey)
 }
 
 int LookUpRecord(CBaseRecLink& object, const RecordFileRow& row, char* record, int keyNumber,
-                 const char* const* args) {
+                 const char* const* values, int count) {
   const KeyLayout& key = row.keys[keyNumber];
   std::memset(record, 0, row.recordLength);
   char image[CBaseRecLink::kKeyBufferSize];
-  BuildKeyImage(key, image, args, 4);
+  BuildKeyImage(key, image, values, count);
   object.SetKey(keyNumber);
   object.SetKeyBuffer(image, static_cast<unsigned long>(key.Length()));
   return object.GetEQ();

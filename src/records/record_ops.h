@@ -26,10 +26,10 @@ void BuildKeyImage(const KeyLayout& key, char* image, const char* const* args, i
 // Fills primeKey (row.primeKeyLength bytes) from record by the row's rule.
 void BuildPrimeKey(const RecordFileRow& row, const char* record, char* primeKey);
 
-// The look-up of the record classes: record (length bytes) zeroed, a key
-// image of key keyNumber of the row built from args (4 entries), SetKey,
+// The look-up of the record classes: record (row.recordLength bytes) zeroed,
+// a key image of key keyNumber of the row built from the count values, SetKey,
 // SetKeyBuffer, GetEQ. Returns the status of GetEQ. Allocates nothing.
 int LookUpRecord(CBaseRecLink& object, const RecordFileRow& row, char* record, int keyNumber,
-                 const char* const* args);
+                 const char* const* values, int count);
 
 }  // namespace reclink::records

@@ -4,9 +4,10 @@
 #include "reclink/records/surgery.h"
 #include "records/group_walk.h"
 
-int CSurgeryTreatmentDB::DeleteAllItemOf(char const* a1, char const* a2, char const* a3) {
+int CSurgeryTreatmentDB::DeleteAllItemOf(char const* patientKey, char const* surgeryField2,
+                                         char const* surgeryField3) {
   int result = 0;
-  const char* const values[3] = {a1, a2, a3};
+  const char* const values[3] = {patientKey, surgeryField2, surgeryField3};
   reclink::records::WalkGroup(*this, m_record, kRow.keys[0], values, 3, [&] {
     result = Delete();
     return result == 0;

@@ -1,26 +1,21 @@
 #pragma once
-// Patient records: the patient file, the second patient file and the patient file of the older layout.
+// Patient records: the patient file, the second patient file and the patient file of the older
+// layout.
 
 #include "reclink/cstring.h"
-#include "reclink/records/record_class.h"
 #include "reclink/reclink_export.h"
+#include "reclink/records/record_class.h"
 
+extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kPatient>;
 // The patient file: one record per patient, numbered by InsertPatientData.
 class RECLINK_EXPORT CPatientDB : public reclink::RecordClass<reclink::RecordFile::kPatient> {
  public:
-  // The database directory comes from the profile ("DB_DIR", "DATABASE").
-  CPatientDB();
-  // directory: not null; a backslash is appended unless it ends in one.
-  explicit CPatientDB(char const* directory);
-  // Copies share the source's position block and buffers: use them only while it lives.
-  CPatientDB(const CPatientDB& other);
-  CPatientDB& operator=(const CPatientDB& other);
-  ~CPatientDB() override;  // closes the file when open
+  using RecordClass::RecordClass;
 
-  // Reads the patient whose number (key 0) is a1. 0 found, 4 not found (record buffer zeroed); needs Open.
-  int GetPatientData(char const* a1);
-  // Reads the first patient whose patient ID (key 3) is a1. 0 found, 4 not found (record buffer zeroed); needs Open.
-  int GetPatientDataByID(char const* a1);
+  // Reads the patient whose number (key 0) is patientNumber.
+  int GetPatientData(char const* patientNumber);
+  // Reads the first patient whose patient ID (key 3) is patientId.
+  int GetPatientDataByID(char const* patientId);
   // Finds the first patient at or after name on key 1 that is not excluded:
   // 0 when that patient carries exactly name (it is then in the record buffer), else -1.
   int GetPatientDataByName(char const* name);
@@ -44,43 +39,24 @@ class RECLINK_EXPORT CPatientDB : public reclink::RecordClass<reclink::RecordFil
 
  private:
   int FindByName(int keyNumber, int fieldOffset, char const* name);
-  void GetPrimeKeyFromBuffer() override;
 };
 
+extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kPatient2>;
 // The second patient file, keyed by the patient number.
 class RECLINK_EXPORT CPatientDB2 : public reclink::RecordClass<reclink::RecordFile::kPatient2> {
  public:
-  // The database directory comes from the profile ("DB_DIR", "DATABASE").
-  CPatientDB2();
-  // directory: not null, ending in a backslash; used as given.
-  explicit CPatientDB2(char const* directory);
-  // Copies share the source's position block and buffers: use them only while it lives.
-  CPatientDB2(const CPatientDB2& other);
-  CPatientDB2& operator=(const CPatientDB2& other);
-  ~CPatientDB2() override;  // closes the file when open
+  using RecordClass::RecordClass;
 
-  // Reads the record whose key 0 is the patient number a1. 0 found, 4 not found (record buffer zeroed); needs Open.
-  int GetPatient2Data(char const* a1);
-
- private:
-  void GetPrimeKeyFromBuffer() override;
+  // Reads the record whose key 0 is the patient number patientNumber.
+  int GetPatient2Data(char const* patientNumber);
 };
 
+extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kOldPatient>;
 // The patient file of the older layout.
 class RECLINK_EXPORT COldPatientDB : public reclink::RecordClass<reclink::RecordFile::kOldPatient> {
  public:
-  // The database directory comes from the profile ("DB_DIR", "DATABASE").
-  COldPatientDB();
-  // directory: not null; a backslash is appended unless it ends in one.
-  explicit COldPatientDB(char const* directory);
-  // Copies share the source's position block and buffers: use them only while it lives.
-  COldPatientDB(const COldPatientDB& other);
-  COldPatientDB& operator=(const COldPatientDB& other);
-  ~COldPatientDB() override;  // closes the file when open
+  using RecordClass::RecordClass;
 
-  // Reads the record whose key 0 is the patient number a1. 0 found, 4 not found (record buffer zeroed); needs Open.
-  int GetOldPatientData(char const* a1);
-
- private:
-  void GetPrimeKeyFromBuffer() override;
+  // Reads the record whose key 0 is the patient number patientNumber.
+  int GetOldPatientData(char const* patientNumber);
 };

@@ -1,11 +1,19 @@
 #pragma once
 // RecordClass<F>: what every record class has in common. It binds the base
 // record object to the file F of the record-file table: it embeds the record
-// buffer and the prime-key buffer, points the base at them, sets the ident and
-// composes the file path. The record classes derive from it and add their
-// look-ups; its members are defined inside the library only.
+// buffer and the prime-key buffer, points the base at them, sets the ident,
+// composes the file path and takes the prime key from a record. The record
+// classes derive from it, inherit its constructors and add their look-ups.
+// Every look-up Get<Name>Data needs Open and returns the status of GetEQ: 0
+// found (the record is in the record buffer), 4 not found (the buffer zeroed,
+// no box); arguments must fit their key fields with the terminator.
+// Its members are defined, and instantiated for every record class, inside
+// the library.
+
+#include <initializer_list>
 
 #include "reclink/base_rec_link.h"
+#include "reclink/reclink_export.h"
 #include "reclink/records/catalogue.h"
 
 namespace reclink {
@@ -17,6 +25,22 @@ class RecordClass : public CBaseRecLink {
   static constexpr int kRecordLength = kRow.recordLength;      // bytes of the record buffer
   static constexpr int kPrimeKeyLength = kRow.primeKeyLength;  // bytes of the prime-key buffer
 
+  // Database directory from the profile, section "DB_DIR", entry "DATABASE",
+  // read afresh; a backslash is appended when it does not end in one.
+  RecordClass();
+  // directory: the database directory, not null. Used as given, except for
+  // the files whose row completes it (PATIENT1.BTR, PATIENT.BTR): those get a
+  // backslash appended when its last byte is not one. Not explicit: an
+  // application may write CPatientDB db = directory;.
+  RecordClass(char const* directory);
+  // Memberwise, as the base: the copy keeps pointing at the source's position
+  // block and buffers (the buffers themselves are copied byte for byte), so
+  // it is usable only while the source lives, and shares its open file.
+  RecordClass(const RecordClass&) = default;
+  RecordClass& operator=(const RecordClass&) = default;
+  // The base closes the file when it is open.
+  ~RecordClass() override = default;
+
   // The record buffer: one record as the file stores it. Owned by the object.
   char* GetRecordBuffer() { return m_record; }
   const char* GetRecordBuffer() const { return m_record; }
@@ -24,29 +48,17 @@ class RecordClass : public CBaseRecLink {
   const char* GetPrimeKeyBuffer() const { return m_primeKey; }
 
  protected:
-  // Database directory from the profile, section "DB_DIR", entry "DATABASE";
-  // a backslash is appended when the directory does not end in one.
-  RecordClass();
-  // Database directory from the caller (not null); completed with a backslash
-  // only for the files whose row says so.
-  explicit RecordClass(char const* directory);
-  // Memberwise, as the base: the base's pointers keep pointing at the source's
-  // buffers; the buffers themselves are copied byte for byte.
-  RecordClass(const RecordClass&) = default;
-  RecordClass& operator=(const RecordClass&) = default;
-  ~RecordClass() override = default;
-
-  // Fills the prime-key buffer from the record buffer by the row's rule.
-  void PrimeKeyFromRecord();
   // The look-up on key keyNumber: record buffer zeroed, key image built from
-  // the arguments (one per segment, nullptr = empty), GetEQ. Returns its status.
-  int LookUp(int keyNumber, char const* a1, char const* a2 = nullptr, char const* a3 = nullptr,
-             char const* a4 = nullptr);
+  // values (one per key segment, in order; nullptr or a missing value = empty),
+  // GetEQ. Returns its status; needs Open.
+  int LookUp(int keyNumber, std::initializer_list<char const*> values);
 
-  char m_record[kRow.recordLength];        // the record buffer
-  char m_primeKey[kRow.primeKeyLength];    // the prime-key buffer
+  char m_record[kRow.recordLength];      // the record buffer
+  char m_primeKey[kRow.primeKeyLength];  // the prime-key buffer
 
  private:
+  // Fills the prime-key buffer from the record buffer by the row's rule; Update calls it.
+  void GetPrimeKeyFromBuffer() override;
   void Bind();
 };
 
