@@ -23,10 +23,12 @@ class RECLINK_EXPORT CWinApp {
   const char* ProfilePath() const { return profilePath_; }
   // The application's title: shown as the caption of record-object error boxes.
   const char* AppName() const { return appName_; }
+  // Sets the title (copied); nullptr restores the default, the executable's stem.
+  void SetAppName(const char* title);
 
  private:
   CString profilePath_;  // the profile file read by GetProfileString
-  CString appName_;      // the executable's stem
+  CString appName_;      // the title; by default the executable's stem
 };
 
 // The one constructed CWinApp, or nullptr.

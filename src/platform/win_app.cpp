@@ -27,6 +27,10 @@ CWinApp::~CWinApp() {
   g_app.compare_exchange_strong(self, nullptr);
 }
 
+void CWinApp::SetAppName(const char* title) {
+  appName_ = title != nullptr ? CString(title) : CString(reclink::platform::ExecutableStem().c_str());
+}
+
 CString CWinApp::GetProfileString(const char* section, const char* entry, const char* def) {
   std::vector<char> value(kProfileValueBytes, '\0');
   DWORD n = GetPrivateProfileStringA(section, entry, def != nullptr ? def : "", value.data(),
