@@ -105,6 +105,9 @@ class RECLINK_EXPORT CBaseRecLink {
 
  protected:
   void SetRecordIdent(char const* ident);
+  // For an operation of a record class that fails on its own account: makes
+  // status the last status, shows the error box with label and returns status.
+  int Fail(int status, char const* label);
 
  private:
   int RECLINK(int op);

@@ -114,7 +114,8 @@ enum {
   B_CONFLICT = 80,
   B_RECORD_INUSE = 84,
   B_FILE_INUSE = 85,
-  B_INCOMPATIBLE_MODE = 88
+  B_INCOMPATIBLE_MODE = 88,
+  B_INSUFFICIENT_MEMORY = 101 /* the operating system's memory ran out */
 };
 
 /* Open modes, passed as the key number of Open. */

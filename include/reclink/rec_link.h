@@ -17,12 +17,13 @@ class RECLINK_EXPORT CRecLink {
   static constexpr int kScratchSize = 256;        // bytes of the scratch block
   static constexpr int kDirectorySize = 100;      // bytes of the directory text
   static constexpr int kMessageSize = 256;        // bytes of the message text
+  static constexpr unsigned int kStatLength = 40980;  // bytes DB_Stat offers the record manager
 
   // Zeroes every field and sets the scratch length to 256. Opens nothing.
   CRecLink();
   // Closes nothing and releases nothing: DB_Close / DB_Stop are the caller's.
   ~CRecLink();
-  // Byte for byte: position blocks, directory text and work fields included.
+  // Byte for byte: position blocks and directory text included.
   CRecLink(const CRecLink& other) = default;
   CRecLink& operator=(const CRecLink& other) = default;
 
@@ -80,7 +81,7 @@ class RECLINK_EXPORT CRecLink {
   int DB_Update(int dbno, void* data);
   // Deletes the stored record of data's key 0, retrying on 80. Silent: 0, 4.
   int DB_Delete(int dbno, void* data);
-  // Fills data (40,980 bytes offered) with the file's statistics. Silent: 0, 9.
+  // Fills data (kStatLength bytes offered) with the file's statistics. Silent: 0, 9.
   int DB_Stat(int dbno, void* data);
 
   // --- transactions: address no file ---
@@ -101,9 +102,6 @@ class RECLINK_EXPORT CRecLink {
   void GetIniFile();
   int LastDelimAdd(char* path);
   static void PointLatConv(void* record);
-  void LockWkBuf(int dbno, void* record);
-  void FreeWkBuf();
-  bool HasWorkBuffers() const;
 
   // Shows the unknown-number box built from format and dbno; returns -1.
   int DbNoError(char const* format, int dbno);
@@ -112,17 +110,14 @@ class RECLINK_EXPORT CRecLink {
   // One keyed read: code, silent status, label and unknown-number text.
   int GetRecord(int op, int silent, char const* label, char const* dbnoFormat, int dbno,
                 int keyNum, void* data, void* key);
-  // Update (op 3) or Delete (op 4) of the record stored under data's key 0.
-  int RewriteRecord(int op, char const* label, char const* dbnoFormat, int dbno, void* data);
+  // Insert (op 2) of data, or Update (op 3) or Delete (op 4) of the record
+  // stored under data's key 0, through the work copy and work key.
+  int WriteRecord(int op, char const* label, char const* dbnoFormat, int dbno, void* data);
 
   int16_t lastStatus_;                           // status of the last gate call
   char scratch_[kScratchSize];                   // block, data and key of file-less calls
   uint32_t scratchLen_;                          // data length passed with the scratch block
   char dbDir_[kDirectorySize];                   // database directory, ending in a delimiter
   char message_[kMessageSize];                   // unknown-number text; long path of an open
-  void* wkCopy_;                                 // locked work copy of the last LockWkBuf
-  void* wkKey_;                                  // locked work key of the last LockWkBuf
-  void* wkCopyHandle_;                           // global-memory handle of the work copy
-  void* wkKeyHandle_;                            // global-memory handle of the work key
   char slots_[kSlotCount][kPositionBlockSize];   // one position block per number
 };

@@ -16,6 +16,12 @@ void CBaseRecLink::DB_ErrMessage(char const* label) {
   AfxMessageBox(text, MB_OK);
 }
 
+int CBaseRecLink::Fail(int status, char const* label) {
+  m_status = status;
+  DB_ErrMessage(label);
+  return status;
+}
+
 void CBaseRecLink::GetLastErrMessage() {
   // With no text for the error, the box is empty.
   const CString text = LastErrorText();

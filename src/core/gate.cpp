@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr char kPointLatIdent[] = "POINTLAT_DB";  // the one file whose records are upgraded
-
 bool WritesRecord(int op) { return op == B_INSERT || op == B_UPDATE; }
 
 // The keyed reads, Get Equal to Get Last; positional reads are not among them.
@@ -22,9 +20,9 @@ bool ReadsByKey(int op) { return op >= B_GET_EQUAL && op <= B_GET_LAST; }
 }  // namespace
 
 int CBaseRecLink::RECLINK(int op) {
-  const bool pointLat = m_dataBuffer != nullptr && m_recordIdent == kPointLatIdent;
+  const bool pointLat = m_dataBuffer != nullptr && m_recordIdent == reclink::kPointLatIdent;
   // What a caller writes is taken to be in the current layout.
-  if (pointLat && WritesRecord(op)) m_dataBuffer[reclink::kPointLatMarkOffset] = '1';
+  if (pointLat && WritesRecord(op)) reclink::MarkPointLatCurrent(m_dataBuffer);
 
   const auto keyNumber = static_cast<int8_t>(static_cast<uint8_t>(m_keyNumber & 0xFF));
   m_status = reclink::platform::CallBtrieve(static_cast<uint16_t>(op), m_posBlock, m_dataBuffer,

@@ -40,7 +40,7 @@ constexpr Block kMovedBlocks[] = {
 
 void PointLatConv(void* record) {
   auto* out = static_cast<unsigned char*>(record);
-  if (out[kPointLatMarkOffset] == '1') return;
+  if (out[kPointLatMarkOffset] == kPointLatCurrent) return;
 
   unsigned char older[kPointLatRecordLength];
   std::memcpy(older, out, sizeof older);
@@ -54,7 +54,7 @@ void PointLatConv(void* record) {
   for (const Block& block : kMovedBlocks) {
     std::memcpy(out + block.older + kShift, older + block.older, block.bytes);
   }
-  out[kPointLatMarkOffset] = '1';
+  out[kPointLatMarkOffset] = kPointLatCurrent;
 }
 
 }  // namespace reclink

@@ -5,16 +5,9 @@
 #include "core/point_lat.h"
 #include "numbered/db_number_table.h"
 #include "platform/btrieve_entry.h"
+#include "reclink/btrieve.h"
 
 static_assert(sizeof(unsigned int) == sizeof(uint32_t), "data lengths are 32 bits");
-
-namespace {
-
-constexpr int kStatusRecordLocked = 84;
-constexpr int kStatusFileLocked = 85;
-constexpr uint8_t kKeyLength = 255;  // every call offers the longest key
-
-}  // namespace
 
 CRecLink::CRecLink()
     : lastStatus_(0),
@@ -22,10 +15,6 @@ CRecLink::CRecLink()
       scratchLen_(kScratchSize),
       dbDir_{},
       message_{},
-      wkCopy_(nullptr),
-      wkKey_(nullptr),
-      wkCopyHandle_(nullptr),
-      wkKeyHandle_(nullptr),
       slots_{} {}
 
 CRecLink::~CRecLink() = default;
@@ -37,7 +26,7 @@ char* CRecLink::GetPos(int dbno) {
 
 unsigned int CRecLink::GetLen(int dbno) {
   const reclink::numbered::DbNumberEntry* entry = reclink::numbered::FindDbNumber(dbno);
-  return entry != nullptr ? entry->recordLength : 0;
+  return entry != nullptr ? entry->RecordLength() : 0;
 }
 
 void CRecLink::PointLatConv(void* record) { reclink::PointLatConv(record); }
@@ -48,8 +37,8 @@ int CRecLink::RECLINK(int op, char* posBlock, char* data, unsigned int* dataLen,
   int status;
   do {
     status = reclink::platform::CallBtrieve(static_cast<uint16_t>(op), posBlock, data, dataLen,
-                                            key, kKeyLength, static_cast<int8_t>(keyNum & 0xFF));
+                                            key, B_MAX_KEY_LENGTH, static_cast<int8_t>(keyNum & 0xFF));
     lastStatus_ = static_cast<int16_t>(status);
-  } while (lastStatus_ == kStatusRecordLocked || lastStatus_ == kStatusFileLocked);
+  } while (lastStatus_ == B_RECORD_INUSE || lastStatus_ == B_FILE_INUSE);
   return lastStatus_;
 }

@@ -7,6 +7,7 @@
 #include "core/io_error_log.h"
 #include "numbered/db_number_table.h"
 #include "platform/winapi.h"
+#include "reclink/btrieve.h"
 #include "reclink/rec_link.h"
 
 namespace {
@@ -14,14 +15,13 @@ namespace {
 constexpr const char* kCaption = "RecLinkDLL ERROR";
 constexpr int kIdentSize = 20;        // bytes of the ident shown in a box
 constexpr int kBoxTextSize = 80;      // bytes of the box text
-constexpr short kStatusIoError = 2;
 
 }  // namespace
 
 void CRecLink::DB_ErrMessage(int dbno, char const* label, short status) {
   char ident[kIdentSize] = {};
   const reclink::numbered::DbNumberEntry* entry = reclink::numbered::FindDbNumber(dbno);
-  if (entry != nullptr) std::snprintf(ident, sizeof ident, "%s", entry->ident);
+  if (entry != nullptr) std::snprintf(ident, sizeof ident, "%s", entry->Ident());
 
   char text[kBoxTextSize] = {};
   std::snprintf(text, sizeof text, "%s %s Status = %d", ident, label, status);
@@ -29,7 +29,7 @@ void CRecLink::DB_ErrMessage(int dbno, char const* label, short status) {
 
   // Until an open by number has read the directory there is nowhere the
   // log belongs; the box alone reports the error then.
-  if (status == kStatusIoError && dbDir_[0] != '\0') {
+  if (status == B_IO_ERROR && dbDir_[0] != '\0') {
     char logPath[kDirectorySize + 16] = {};
     std::snprintf(logPath, sizeof logPath, "%sio_error.txt", dbDir_);
     reclink::AppendIoErrorLine(logPath, ident);

@@ -5,7 +5,7 @@
 
 #include "numbered/db_number_table.h"
 #include "numbered/last_delim.h"
-#include "numbered/statuses.h"
+#include "numbered/work_buffers.h"
 #include "platform/winapi.h"
 #include "reclink/btrieve.h"
 #include "reclink/rec_link.h"
@@ -29,11 +29,11 @@ int CRecLink::LastDelimAdd(char* path) { return reclink::numbered::AppendLastDel
 int CRecLink::DB_Open(int dbno, int mode) {
   GetIniFile();
   const reclink::numbered::DbNumberEntry* entry = reclink::numbered::FindDbNumber(dbno);
-  if (entry == nullptr || entry->file == nullptr) {
+  if (entry == nullptr || entry->FileName() == nullptr) {
     return DbNoError("DBOpen Proc DBNo Error = %d", dbno);
   }
   std::memset(message_, 0, sizeof message_);
-  std::snprintf(message_, sizeof message_, "%s%s", dbDir_, entry->file);
+  std::snprintf(message_, sizeof message_, "%s%s", dbDir_, entry->FileName());
   return OpenSlot(message_, dbno, mode);
 }
 
@@ -49,17 +49,14 @@ int CRecLink::OpenSlot(char const* longPath, int dbno, int mode) {
   GetShortPathNameA(longPath, shortPath, kShortPathSize);
 
   unsigned int length = GetLen(dbno);
-  HGLOBAL owner = GlobalAlloc(GHND, length);
-  char* ownerBlock = owner != nullptr ? static_cast<char*>(GlobalLock(owner)) : nullptr;
-  if (ownerBlock == nullptr) {
-    if (owner != nullptr) GlobalFree(owner);
-    DB_ErrMessage(dbno, "BO_OPEN", reclink::numbered::kStatusNoMemory);
-    return reclink::numbered::kStatusNoMemory;
+  int status;
+  {
+    // The owner name: none, a zero-filled block of the record length.
+    reclink::numbered::GlobalBlock owner(length);
+    status = owner.data() == nullptr
+                 ? B_INSUFFICIENT_MEMORY
+                 : RECLINK(B_OPEN, GetPos(dbno), owner.data(), &length, shortPath, mode);
   }
-  int status = RECLINK(B_OPEN, GetPos(dbno), ownerBlock, &length, shortPath, mode);
-  GlobalUnlock(owner);
-  GlobalFree(owner);
-
   if (status != 0) {
     DB_ErrMessage(dbno, "BO_OPEN", static_cast<short>(status));
     return status;

@@ -1,14 +1,9 @@
-// The nine keyed reads by number. Point-lat records (number 140) are brought
+// The nine keyed reads by number. Point-lat records are brought
 // to the current layout whatever the read answered.
 
+#include "numbered/db_number_table.h"
 #include "reclink/btrieve.h"
 #include "reclink/rec_link.h"
-
-namespace {
-
-constexpr int kPointLatNumber = 140;
-
-}  // namespace
 
 int CRecLink::GetRecord(int op, int silent, char const* label, char const* dbnoFormat, int dbno,
                         int keyNum, void* data, void* key) {
@@ -18,7 +13,7 @@ int CRecLink::GetRecord(int op, int silent, char const* label, char const* dbnoF
 
   int status = RECLINK(op, slot, static_cast<char*>(data), &length, static_cast<char*>(key),
                        keyNum);
-  if (dbno == kPointLatNumber && data != nullptr) PointLatConv(data);
+  if (data != nullptr && reclink::numbered::FindDbNumber(dbno)->IsPointLat()) PointLatConv(data);
   if (status != 0 && status != silent) DB_ErrMessage(dbno, label, static_cast<short>(status));
   return status;
 }

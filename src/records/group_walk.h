@@ -5,7 +5,6 @@
 
 #include "reclink/base_rec_link.h"
 #include "reclink/records/catalogue.h"
-#include "records/fields.h"
 #include "records/record_ops.h"
 
 namespace reclink::records {
@@ -25,11 +24,7 @@ void WalkGroup(CBaseRecLink& object, const char* record, const KeyLayout& key,
   object.SetKeyBuffer(image, static_cast<unsigned long>(key.Length()));
   if (object.GetGREQ() != 0) return;
   while (!object.IsEOF()) {
-    for (int i = 0; i < count; ++i) {
-      const KeySegment& s = key.segments[i];
-      if (CompareField(record + s.offset, s.width, values[i]) != 0) return;
-    }
-    if (!visit()) return;
+    if (!FieldsEqual(record, key, values, count) || !visit()) return;
     if (object.GetNEXT() != 0) return;
   }
 }

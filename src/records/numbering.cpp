@@ -7,11 +7,7 @@
 
 namespace reclink::records {
 
-namespace {
-constexpr const char* kNumberBound = "9999999999";  // sorts after every ten-digit number
-}  // namespace
-
-long NextNumberOfPatient(CBaseRecLink& object, const RecordFileRow& row, char* record,
+long LastNumberOfPatient(CBaseRecLink& object, const RecordFileRow& row, char* record,
                          const char* patientKey) {
   const KeyLayout& key = row.keys[0];
   std::memset(record, 0, row.recordLength);
@@ -20,11 +16,11 @@ long NextNumberOfPatient(CBaseRecLink& object, const RecordFileRow& row, char* r
   BuildKeyImage(key, image, args, 2);
   object.SetKey(0);
   object.SetKeyBuffer(image, static_cast<unsigned long>(key.Length()));
-  if (object.GetLEEQ() != 0) return 1;
+  if (object.GetLEEQ() != 0) return 0;
   const KeySegment& patient = key.segments[0];
   const KeySegment& number = key.segments[1];
-  if (CompareField(record + patient.offset, patient.width, patientKey) != 0) return 1;
-  return FieldValue(record + number.offset, number.width) + 1;
+  if (CompareField(record + patient.offset, patient.width, patientKey) != 0) return 0;
+  return FieldValue(record + number.offset, number.width);
 }
 
 }  // namespace reclink::records

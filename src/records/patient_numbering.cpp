@@ -1,23 +1,27 @@
-// Patient numbers: ten digits with leading zeros in the 21-byte field at 0.
-// InsertPatientData reads the last number and inserts under the next one
-// inside one transaction, so concurrent inserts never share a number.
+// Patient numbers: ten digits with leading zeros in the patient number field
+// (key 0). InsertPatientData reads the last number and inserts under the next
+// one inside one transaction, so concurrent inserts never share a number.
 
-#include <climits>
 #include <cstdio>
 #include <cstring>
 
-#include "reclink/btrieve.h"
 #include "reclink/records/patient.h"
 #include "records/fields.h"
+#include "records/numbering.h"
 
 namespace {
-constexpr int kNumberWidth = 21;                    // the patient number field at offset 0
-constexpr const char* kNumberBound = "9999999999";  // sorts after every ten-digit number
+constexpr const reclink::KeySegment& kNumberField = CPatientDB::kRow.keys[0].segments[0];
 
-// The number after the one stored in record, or 0 when it would pass INT_MAX.
-long NumberAfter(const char* record) {
-  long last = reclink::records::FieldValue(record, kNumberWidth);
-  return last >= INT_MAX ? 0 : last + 1;
+// The patient number of the record read, as atol reads it.
+long StoredNumber(const char* record) {
+  return reclink::records::FieldValue(record + kNumberField.offset, kNumberField.width);
+}
+
+// number as ten digits with leading zeros.
+CString Digits(long number) {
+  CString digits;
+  digits.Format("%010ld", number);
+  return digits;
 }
 }  // namespace
 
@@ -29,16 +33,15 @@ int CPatientDB::InsertPatientData() {
   SetKeyBuffer(image, sizeof image);
   if (BeginTran() != 0) return -1;
 
-  long number = GetLAST() == 0 ? NumberAfter(m_record) : 1;
+  const std::optional<long> number = NextNumber(GetLAST() == 0 ? StoredNumber(m_record) : 0);
   std::memcpy(m_record, patient, sizeof patient);
-  if (number == 0) {
-    // Every number up to INT_MAX is taken: the next one cannot be stored.
+  if (!number) {
     AbortTran();
-    return B_DUPLICATE_KEY_VALUE;
+    return reclink::records::kNoNumberStatus;
   }
-  char digits[24];
-  std::snprintf(digits, sizeof digits, "%010ld", number);
-  std::memcpy(m_record, digits, 11);  // bytes 11 to 20 stay as the caller set them
+  // The digits and their zero; the rest of the field stays as the caller set it.
+  const CString digits = Digits(*number);
+  std::memcpy(m_record + kNumberField.offset, digits.GetString(), digits.GetLength() + 1);
 
   int status = Insert();
   if (status == 0) {
@@ -52,11 +55,9 @@ int CPatientDB::InsertPatientData() {
 CString CPatientDB::GetNextPatientID() {
   std::memset(m_record, 0, sizeof m_record);
   char image[kPrimeKeyLength] = {};
-  reclink::records::CopyToField(image, sizeof image, kNumberBound);
+  reclink::records::CopyToField(image, sizeof image, reclink::records::kNumberBound);
   SetKey(0);
   SetKeyBuffer(image, sizeof image);
-  long number = GetLEEQ() == 0 ? NumberAfter(m_record) : 1;
-  CString id;
-  if (number != 0) id.Format("%010d", static_cast<int>(number));
-  return id;
+  const std::optional<long> number = NextNumber(GetLEEQ() == 0 ? StoredNumber(m_record) : 0);
+  return number ? Digits(*number) : CString();
 }

@@ -53,7 +53,8 @@ int DeleteSetItems(CBaseRecLink& object, const reclink::RecordFileRow& row, cons
 
 unsigned long CTZPhotoEXDB::GetLastPhotoEXNo(char const* patientKey) {
   return static_cast<unsigned long>(
-      reclink::records::NextNumberOfPatient(*this, kRow, m_record, patientKey));
+      NextNumber(reclink::records::LastNumberOfPatient(*this, kRow, m_record, patientKey))
+          .value_or(0));
 }
 
 int CTZPhotoEXImgDB::EnumImages(char const* patientKey, char const* setNumber, CPtrArray* array) {

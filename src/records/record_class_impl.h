@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "reclink/records/record_class.h"
+#include "records/numbering.h"
 #include "records/record_ops.h"
 
 namespace reclink {
@@ -41,6 +42,13 @@ template <RecordFile F>
 int RecordClass<F>::LookUp(int keyNumber, std::initializer_list<char const*> values) {
   return records::LookUpRecord(*this, kRow, m_record, keyNumber, values.begin(),
                                static_cast<int>(values.size()));
+}
+
+template <RecordFile F>
+std::optional<long> RecordClass<F>::NextNumber(long last) {
+  const std::optional<long> next = records::NumberAfter(last);
+  if (!next) Fail(records::kNoNumberStatus, records::kNoNumberLabel);
+  return next;
 }
 
 }  // namespace reclink

@@ -37,14 +37,22 @@ void BuildKeyImage(const KeyLayout& key, char* image, const char* const* args, i
     CopyToField(image + key.ImageOffset(i), key.segments[i].width, args[i]);
 }
 
+bool FieldsEqual(const char* record, const KeyLayout& key, const char* const* values, int count) {
+  for (int i = 0; i < count; ++i) {
+    const KeySegment& s = key.segments[i];
+    if (CompareField(record + s.offset, s.width, values[i]) != 0) return false;
+  }
+  return true;
+}
+
 void BuildPrimeKey(const RecordFileRow& row, const char* record, char* primeKey) {
   const KeyLayout& key = row.keys[0];
   switch (row.primeKeyRule) {
     case PrimeKeyRule::kCopy:
-      std::memcpy(primeKey, record, row.primeKeyLength);
+      std::memcpy(primeKey, record, row.PrimeKeyLength());
       return;
     case PrimeKeyRule::kStrings:
-      std::memset(primeKey, 0, row.primeKeyLength);
+      std::memset(primeKey, 0, row.PrimeKeyLength());
       break;
     case PrimeKeyRule::kStringsNotCleared:
       break;

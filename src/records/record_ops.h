@@ -23,7 +23,11 @@ CString ComposeFilePath(const char* directory, bool complete, const char* fileNa
 // An argument longer than its segment is cut so that it keeps its terminator.
 void BuildKeyImage(const KeyLayout& key, char* image, const char* const* args, int count);
 
-// Fills primeKey (row.primeKeyLength bytes) from record by the row's rule.
+// Whether the first count key fields of record equal values (string
+// comparisons, nullptr = empty).
+bool FieldsEqual(const char* record, const KeyLayout& key, const char* const* values, int count);
+
+// Fills primeKey (row.PrimeKeyLength() bytes) from record by the row's rule.
 void BuildPrimeKey(const RecordFileRow& row, const char* record, char* primeKey);
 
 // The look-up of the record classes: record (row.recordLength bytes) zeroed,

@@ -5,10 +5,12 @@
 
 unsigned long CReportDB::GetLastReportNo(char const* patientKey) {
   return static_cast<unsigned long>(
-      reclink::records::NextNumberOfPatient(*this, kRow, m_record, patientKey));
+      NextNumber(reclink::records::LastNumberOfPatient(*this, kRow, m_record, patientKey))
+          .value_or(0));
 }
 
 unsigned long CSlideShowDB::GetLastSlideShowNo(char const* patientKey) {
   return static_cast<unsigned long>(
-      reclink::records::NextNumberOfPatient(*this, kRow, m_record, patientKey));
+      NextNumber(reclink::records::LastNumberOfPatient(*this, kRow, m_record, patientKey))
+          .value_or(0));
 }

@@ -20,16 +20,24 @@ char g_data[40980];
 char g_key[256];
 
 template <int (CRecLink::*F)(int, int, void*, void*)>
-int Read(CRecLink& link, int dbno) { return (link.*F)(dbno, 0, g_data, g_key); }
+int Read(CRecLink& link, int dbno) {
+  return (link.*F)(dbno, 0, g_data, g_key);
+}
 template <int (CRecLink::*F)(int, void*)>
-int Write(CRecLink& link, int dbno) { return (link.*F)(dbno, g_data); }
+int Write(CRecLink& link, int dbno) {
+  return (link.*F)(dbno, g_data);
+}
 
 // Every operation by number: the gate asking again while the record or file
 // is locked, the statuses the operation keeps quiet about, its box, its text
 // for a number it cannot serve and its refusal without memory.
 TEST(Messages, EachOperationReportsInItsOwnWords) {
   struct Op {  // label: in the status box; name: in the unknown-number box
-    uint16_t op; const char* label; const char* name; int silent; int (*call)(CRecLink&, int);
+    uint16_t op;
+    const char* label;
+    const char* name;
+    int silent;
+    int (*call)(CRecLink&, int);
   };
   const Op ops[] = {
       {B_GET_EQUAL, "BO_GETEQ", "DBGetEQ", 4, Read<&CRecLink::DB_GetEQ>},
@@ -89,7 +97,11 @@ TEST(Messages, EachOperationReportsInItsOwnWords) {
 
 TEST(Gate, UpdateAndDeleteReadAgainAfterAConflict) {
   // The answers to the reads by the rebuilt key and to the writes; the result.
-  struct Case { uint16_t op; std::vector<int> reads, writes; int result; };
+  struct Case {
+    uint16_t op;
+    std::vector<int> reads, writes;
+    int result;
+  };
   const Case cases[] = {
       {B_UPDATE, {0, 0, 0, 0}, {80, 80, 80, 0}, 0},  // until the conflict clears
       {B_UPDATE, {0, 4}, {80}, 4},                   // the record went meanwhile
@@ -109,6 +121,49 @@ TEST(Gate, UpdateAndDeleteReadAgainAfterAConflict) {
   }
   ASSERT_EQ(boxes.count(), 1u);
   EXPECT_EQ(boxes.calls()[0].text, "TRACELAT_DB BO_DELETE Status = 46");
+}
+
+// The calls that name no record, and Close and Stat, as the record manager
+// receives them: every file-less call passes the object's 256-byte scratch
+// block as position block, data and key; Stat offers 40,980 bytes.
+TEST(Gate, CloseStopStatAndTransactionsPassWhatTheyShould) {
+  MessageBoxRecorder boxes;
+  ScriptedBtrieve script([](const BtrieveCallRecord&) { return 3; });
+  CRecLink link;
+  link.DB_Close(120);  // never opened: asked all the same, reported never
+  EXPECT_EQ(link.GetLastStatus(), 3);
+  EXPECT_EQ(boxes.count(), 0u);
+  link.DB_Stop();
+  EXPECT_EQ(link.Begin_Tran(), -1);
+  EXPECT_EQ(link.End_Tran(), -1);
+  link.Abort_Tran();
+  EXPECT_EQ(link.DB_Stat(120, g_data), 3);
+  EXPECT_EQ(boxes.count(), 3u);  // Begin, End and Stat
+
+  const auto& calls = script.calls();
+  const std::vector<uint16_t> ops = {B_CLOSE,    B_RESET,      B_STOP, B_BEGIN_TRAN,
+                                     B_END_TRAN, B_ABORT_TRAN, B_STAT};
+  ASSERT_EQ(calls.size(), ops.size());
+  char* const scratch = calls[1].keyBuffer;
+  for (size_t i = 0; i < ops.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(calls[i].op, ops[i]);
+    EXPECT_EQ(calls[i].keyNum, 0);
+    EXPECT_EQ(calls[i].keyLen, 255);
+    if (ops[i] == B_CLOSE) {
+      EXPECT_TRUE(calls[i].data == nullptr && calls[i].length == nullptr &&
+                  calls[i].keyBuffer == nullptr);
+    } else if (ops[i] == B_STAT) {
+      EXPECT_EQ(calls[i].data, g_data);
+      EXPECT_EQ(calls[i].dataLen, 40980u);
+      EXPECT_EQ(calls[i].keyBuffer, scratch);
+      EXPECT_EQ(calls[i].posBlock, calls[0].posBlock);  // number 120's slot
+    } else {
+      EXPECT_TRUE(calls[i].posBlock == scratch && calls[i].data == scratch &&
+                  calls[i].keyBuffer == scratch);
+      EXPECT_EQ(calls[i].dataLen, 256u);
+    }
+  }
 }
 
 // The I/O-error log of dir, empty when there is none.

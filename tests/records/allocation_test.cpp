@@ -4,13 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <memory>
 #include <new>
 #include <vector>
 
-#include "class_table.h"
 #include "reclink/hooks.h"
-#include "reclink/records.h"
+#include "record_classes.h"
 
 namespace {
 
@@ -34,18 +32,23 @@ namespace reclink::test {
 namespace {
 
 TEST(AllocationTest, LookUpsAllocateNothing) {
-  std::vector<std::unique_ptr<CBaseRecLink>> objects;
-  for (const ClassCase& c : kClasses) objects.push_back(c.makeWithDir("db\\"));
+  const char* values[4] = {"P", "S", "A", "1"};
+  BtrieveEntry previous = SetBtrieveEntry(NoSuchKey);
+  std::vector<int> statuses;
+  statuses.reserve(43);
+  ForEachClass([&]<class C, auto LookUp>() {
+    C object("db\\");
+    g_allocations = 0;
+    g_counting = true;
+    statuses.push_back(CallLookUp(object, LookUp, values));
+    g_counting = false;
+    EXPECT_EQ(g_allocations, 0) << C::kRow.className;
+  });
   CPatientDB patients("db\\");
   CCustomTblDB table("db\\");
-  const char* args[4] = {"P", "S", "A", "1"};
-  BtrieveEntry previous = SetBtrieveEntry(NoSuchKey);
-  std::vector<int> statuses(43);
-  g_allocations = 0;
   g_counting = true;
-  for (size_t i = 0; i < objects.size(); ++i) statuses[i] = kClasses[i].lookUp(*objects[i], args);
-  statuses[41] = patients.GetPatientDataByID("X");
-  statuses[42] = table.GetStaffData("5");  // with its second try
+  statuses.push_back(patients.GetPatientDataByID("X"));
+  statuses.push_back(table.GetStaffData("5"));  // with its second try
   g_counting = false;
   SetBtrieveEntry(previous);
   EXPECT_EQ(statuses, std::vector<int>(43, 4));

@@ -2,6 +2,8 @@
 // and kana, look-up by patient ID, update and delete inside transactions, the
 // owner check.
 
+#include "reclink/records/patient.h"
+
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -9,8 +11,8 @@
 #include <memory>
 #include <string>
 
+#include "reclink/btrieve.h"
 #include "reclink/records/owner.h"
-#include "reclink/records/patient.h"
 #include "record_db.h"
 
 namespace reclink::test {
@@ -45,15 +47,7 @@ class PatientTest : public RecordDbTest {
 };
 
 TEST_F(PatientTest, InsertNumbersAfterTheLastPatientAndKeepsTheCallersRecord) {
-  EXPECT_STREQ(patients_->GetNextPatientID(), "0000000001");
-  for (int i = 1; i <= 41; ++i) {
-    Clear();
-    ASSERT_EQ(patients_->InsertPatientData(), 0);
-  }
-  EXPECT_STREQ(record(), "0000000041");
-  EXPECT_STREQ(patients_->GetNextPatientID(), "0000000042");
-  EXPECT_STREQ(record(), "0000000041");  // the patient read last stays in the buffer
-
+  StorePatient("0000000041");
   std::memset(record(), 'q', CPatientDB::kRecordLength);
   PutField(record(), 0, "xx");
   char caller[CPatientDB::kRecordLength];
@@ -63,27 +57,54 @@ TEST_F(PatientTest, InsertNumbersAfterTheLastPatientAndKeepsTheCallersRecord) {
   EXPECT_EQ(std::memcmp(record() + 11, caller + 11, sizeof caller - 11), 0);
   ASSERT_EQ(patients_->GetPatientData("0000000042"), 0);  // stored as the caller made it
   EXPECT_EQ(std::memcmp(record() + 11, caller + 11, sizeof caller - 11), 0);
-  EXPECT_EQ(boxes_.count(), 0u);
-}
+  EXPECT_STREQ(patients_->GetNextPatientID(), "0000000043");
+  EXPECT_STREQ(record(), "0000000042");  // the patient read last stays in the buffer
 
-TEST_F(PatientTest, NumberingEndsAtALastNumberWithoutDigitsAndAfter2147483647) {
-  StorePatient("0000000001");
-  StorePatient("ABC");  // sorts after every ten-digit number
-  EXPECT_STREQ(patients_->GetNextPatientID(), "0000000002");  // stops at 9999999999
+  StorePatient("ABC");  // sorts after every ten-digit number and reads as 0
+  EXPECT_STREQ(patients_->GetNextPatientID(), "0000000043");  // stops at 9999999999
   Clear();
-  EXPECT_EQ(patients_->InsertPatientData(), 5);  // ABC reads as 0: 1 again
+  EXPECT_EQ(patients_->InsertPatientData(), 0);  // 1, which is free
+  Clear();
+  EXPECT_EQ(patients_->InsertPatientData(), 5);  // 1 again, now taken
   EXPECT_STREQ(record(), "0000000001");
   EXPECT_EQ(boxes_.count(), 0u);
   EXPECT_EQ(patients_->DeletePatientData("ABC"), 0);  // the failed insert's transaction has ended
+}
 
-  StorePatient("2147483646");
-  Clear();
-  ASSERT_EQ(patients_->InsertPatientData(), 0);
-  EXPECT_STREQ(record(), "2147483647");
-  EXPECT_STREQ(patients_->GetNextPatientID(), "");
-  Clear();
-  EXPECT_EQ(patients_->InsertPatientData(), 5);
-  EXPECT_EQ(CountRecords(*patients_), 3);
+// A failing write aborts the transaction and returns its status after its box;
+// a failing EndTran comes after the write: its box, and still 0.
+TEST_F(PatientTest, WritesInTheirOwnTransactionsAndWhatTheyReturnWhenAStepFails) {
+  struct Case {
+    uint16_t op;  // the call that fails
+    int status;
+    int (*run)(CPatientDB&);
+    int result;
+  } cases[] = {
+      {B_INSERT, 46, [](CPatientDB& p) { return p.InsertPatientData(); }, 46},
+      {B_UPDATE, 46, [](CPatientDB& p) { return p.UpdatePatientData(); }, 46},
+      {B_DELETE, 46, [](CPatientDB& p) { return p.DeletePatientData(); }, 46},
+      {B_DELETE, 46, [](CPatientDB& p) { return p.DeletePatientData("0000000001"); }, 46},
+      {B_END_TRAN, 39, [](CPatientDB& p) { return p.InsertPatientData(); }, 0},
+      {B_END_TRAN, 39, [](CPatientDB& p) { return p.UpdatePatientData(); }, 0},
+      {B_END_TRAN, 39, [](CPatientDB& p) { return p.DeletePatientData(); }, 0},
+      {B_END_TRAN, 39, [](CPatientDB& p) { return p.DeletePatientData("0000000001"); }, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.op) + " " + std::to_string(&c - cases));
+    boxes_.clear();
+    patients_->SetKey(0);
+    while (patients_->GetFIRST() == 0) ASSERT_EQ(patients_->Delete(), 0);
+    StorePatient("0000000001", "One");
+    ASSERT_EQ(patients_->GetPatientData("0000000001"), 0);
+    ScriptedBtrieve script;
+    script.Script(c.op, {c.status});
+    EXPECT_EQ(c.run(*patients_), c.result);
+    EXPECT_EQ(script.CountOf(B_ABORT_TRAN), c.result != 0 ? 1u : 0u);
+    ASSERT_EQ(boxes_.count(), 1u);
+    EXPECT_NE(boxes_.calls()[0].text.find("Status = " + std::to_string(c.status)),
+              std::string::npos);
+    patients_->AbortTran();  // what a failed End left open
+  }
 }
 
 TEST_F(PatientTest, NameAndKanaSearchSkipExcludedPatientsAndNeedTheWholeName) {
@@ -109,6 +130,12 @@ TEST_F(PatientTest, NameAndKanaSearchSkipExcludedPatientsAndNeedTheWholeName) {
   EXPECT_EQ(patients_->GetPatientDataByKana("Sato"), -1);  // case counts
   EXPECT_EQ(patients_->GetPatientDataByKana("zed"), -1);
   EXPECT_EQ(boxes_.count(), 0u);
+
+  patients_->Close();  // a read that fails otherwise than at the end: its box, and -1
+  EXPECT_EQ(patients_->GetPatientDataByName("Sato"), -1);
+  EXPECT_EQ(patients_->GetPatientDataByKana("sato"), -1);
+  ASSERT_EQ(boxes_.count(), 2u);
+  EXPECT_EQ(boxes_.calls()[1].text, "RecLinkDLL ERROR:\n\nPATIENT_DB BO_GETGREQ Status = 3\n\n");
 }
 
 TEST_F(PatientTest, LookUpByIdAndUpdateAndDeleteInTheirOwnTransactions) {

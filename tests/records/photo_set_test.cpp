@@ -1,6 +1,8 @@
 // Photo sets: enumerating the items of a set into the caller's array
 // (releasing what it held) and deleting the items of a set.
 
+#include "reclink/records/photo_set.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -9,7 +11,6 @@
 
 #include "reclink/bitmap.h"
 #include "reclink/btrieve.h"
-#include "reclink/records/photo_set.h"
 #include "record_db.h"
 
 namespace reclink::test {
@@ -36,8 +37,10 @@ class PhotoSetTest : public RecordDbTest {
     previous_ = SetBitmapReleaseFunction(ReleaseTestBitmap);
     g_released.clear();
     // Items (patient, set, item), each marked at the end of its record.
-    const char* items[][3] = {{"P1", "0000000001", "00001"}, {"P1", "0000000001", "00002"},
-                              {"P1", "0000000002", "00001"}, {"P2", "0000000001", "00001"},
+    const char* items[][3] = {{"P1", "0000000001", "00001"},
+                              {"P1", "0000000001", "00002"},
+                              {"P1", "0000000002", "00001"},
+                              {"P2", "0000000001", "00001"},
                               {"P0", "0000000001", "00009"}};
     for (auto& [patient, set, item] : items) {
       std::string mark = std::string(patient) + "/" + set + "/" + item;
@@ -103,6 +106,18 @@ TEST_F(PhotoSetTest, EnumerationsReleaseWhatTheArrayHeldAndCopyTheItemsOfOneSet)
   EXPECT_EQ(texts_.EnumText("P1", "0000000002", nullptr), -1);
   EXPECT_EQ(texts_.EnumText("P9", "0000000001", &array), 0);
   EXPECT_EQ(array.GetSize(), 0);
+
+  // On a file that is not open: what the array held is released all the same,
+  // and the failed read ends the enumeration after its box.
+  array.Add(new TextListEntry{});
+  texts_.Close();
+  EXPECT_EQ(texts_.EnumText("P1", "0000000001", &array), 0);
+  EXPECT_EQ(array.GetSize(), 0);
+  images_.Close();
+  ASSERT_EQ(images_.EnumImages("P1", "0000000001", &array), 0);
+  ASSERT_EQ(boxes_.count(), 3u);
+  EXPECT_EQ(boxes_.calls()[2].text,
+            "RecLinkDLL ERROR:\n\nTZPHOTOEXIMG_DB BO_GETGREQ Status = 3\n\n");
 }
 
 TEST_F(PhotoSetTest, DeletingTheItemsOfASetLeavesTheOtherSetsAndGoesOnAfterAFailure) {

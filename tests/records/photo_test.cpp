@@ -1,11 +1,12 @@
 // Photo sort numbering and the deletion of a patient's photos.
 
+#include "reclink/records/photo.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "reclink/btrieve.h"
-#include "reclink/records/photo.h"
 #include "record_db.h"
 
 namespace reclink::test {
@@ -19,8 +20,8 @@ class PhotoTest : public RecordDbTest {
     OpenOk(*photos_);
   }
   // Stores photo number of patient, in group (g1, g2) with sort number sort.
-  void StorePhoto(const char* patient, const char* number, const char* g1 = "",
-                  const char* g2 = "", const char* sort = "0000000000") {
+  void StorePhoto(const char* patient, const char* number, const char* g1 = "", const char* g2 = "",
+                  const char* sort = "0000000000") {
     Store(*photos_, {{0, patient}, {21, number}, {32, g1}, {41, g2}, {65, sort}});
   }
   std::unique_ptr<CPhotoDB> photos_;

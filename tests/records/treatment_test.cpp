@@ -13,10 +13,10 @@ TEST_F(RecordDbTest, TreatmentItemsOfOneSurgeryAreDeletedUpToTheFirstFailedDelet
   CreateFiles({"SURGERYTREATMENT.BTR"});
   CSurgeryTreatmentDB items(dir().c_str());
   OpenOk(items);
-  const char* rows[][4] = {
-      {"P1", "S1", "A", "0001"}, {"P1", "S1", "A", "0002"}, {"P1", "S1", "A", "0003"},
-      {"P1", "S1", "B", "0001"}, {"P1", "S2", "A", "0001"}, {"P2", "S1", "A", "0001"},
-      {"P0", "S1", "A", "0009"}};
+  const char* rows[][4] = {{"P1", "S1", "A", "0001"}, {"P1", "S1", "A", "0002"},
+                           {"P1", "S1", "A", "0003"}, {"P1", "S1", "B", "0001"},
+                           {"P1", "S2", "A", "0001"}, {"P2", "S1", "A", "0001"},
+                           {"P0", "S1", "A", "0009"}};
   for (auto& row : rows) Store(items, {{0, row[0]}, {21, row[1]}, {32, row[2]}, {43, row[3]}});
   EXPECT_EQ(items.DeleteAllItemOf("P1", "S1", "C"), 0);  // no items
   EXPECT_EQ(CountRecords(items), 7);

@@ -23,6 +23,7 @@ struct Script {
 struct ScriptState {
   std::map<uint16_t, Script> scripts;
   std::vector<BtrieveCallRecord> calls;
+  BtrieveAnswer answer;
   BtrieveEntry previous = nullptr;
 };
 
@@ -30,7 +31,8 @@ ScriptState* g_state = nullptr;
 
 int ScriptedEntry(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, void* key,
                   uint8_t keyLen, int8_t keyNum) {
-  BtrieveCallRecord record{op, keyNum, dataLen ? *dataLen : 0, {}};
+  BtrieveCallRecord record{op,      keyNum,          dataLen ? *dataLen : 0, {},   posBlock,
+                           static_cast<char*>(data), dataLen, static_cast<char*>(key), keyLen};
   if (key != nullptr) {
     const char* k = static_cast<const char*>(key);
     record.key.assign(k, strnlen(k, keyLen));
@@ -42,7 +44,8 @@ int ScriptedEntry(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, vo
     script.before.pop_front();
     return status;
   }
-  int status = BTRCALL(op, posBlock, data, dataLen, key, keyLen, keyNum);
+  int status = g_state->answer ? g_state->answer(g_state->calls.back())
+                              : BTRCALL(op, posBlock, data, dataLen, key, keyLen, keyNum);
   if (!script.after.empty()) {
     status = script.after.front();
     script.after.pop_front();
@@ -52,8 +55,9 @@ int ScriptedEntry(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, vo
 
 }  // namespace
 
-ScriptedBtrieve::ScriptedBtrieve() {
+ScriptedBtrieve::ScriptedBtrieve(BtrieveAnswer answer) {
   g_state = new ScriptState;
+  g_state->answer = std::move(answer);
   g_state->previous = SetBtrieveEntry(&ScriptedEntry);
 }
 

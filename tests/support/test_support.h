@@ -31,19 +31,28 @@ class MessageBoxRecorder {
 
 // One record-manager call as the library made it.
 struct BtrieveCallRecord {
-  uint16_t op;
-  int8_t keyNum;
-  uint32_t dataLen;  // the data length on entry
-  std::string key;   // the key buffer on entry, up to its first zero
+  uint16_t op;        // operation code
+  int8_t keyNum;      // key number as sent
+  uint32_t dataLen;   // the data length on entry (0 without one)
+  std::string key;    // the key buffer on entry, up to its first zero
+  void* posBlock;     // the position block passed
+  char* data;         // the data buffer passed
+  uint32_t* length;   // the data length's address
+  char* keyBuffer;    // the key buffer passed
+  uint8_t keyLen;     // the key length passed
 };
+
+// Answers a call in place of the record manager; may write the buffers.
+using BtrieveAnswer = std::function<int(const BtrieveCallRecord&)>;
 
 // Replaces the record-manager entry while alive. Every call is recorded; a
 // call whose op has a scripted status left returns that status instead of
 // reaching the record manager (statuses are consumed in order per op); all
-// other calls pass through to the record manager. One instance at a time.
+// other calls go to answer when one is given, else to the record manager.
+// One instance at a time.
 class ScriptedBtrieve {
  public:
-  ScriptedBtrieve();
+  explicit ScriptedBtrieve(BtrieveAnswer answer = nullptr);
   ~ScriptedBtrieve();
   ScriptedBtrieve(const ScriptedBtrieve&) = delete;
   ScriptedBtrieve& operator=(const ScriptedBtrieve&) = delete;

@@ -6,6 +6,7 @@
 
 #include "cli/text_codec.h"
 #include "reclink/btrieve.h"
+#include "reclink/records/catalogue.h"
 
 namespace reclink::cli {
 
@@ -13,65 +14,29 @@ namespace {
 
 using K = FieldKind;
 
-// Fields that open most per-patient records.
-const FieldDef kPatientKey{0, 21, K::kText, "patient key"};
-const FieldDef kSubKey{21, 11, K::kText, "sub-key"};
-
-// The fields the database's record files are known to hold.
-struct FileFields {
-  const char* fileName;            // as in the database directory
-  std::vector<FieldDef> fields;    // in offset order
-};
-
-const std::vector<FileFields>& KnownFields() {
-  static const std::vector<FileFields> kTable = {
-      {"PATIENT1.BTR",
-       {{0, 21, K::kText, "patient number"},
-        {21, 41, K::kText, "patient name"},
-        {62, 41, K::kText, "kana name"},
-        {103, 21, K::kText, "patient ID"},
-        {156, 1, K::kByte, "exclusion flag"}}},
-      {"PATIENT2.BTR", {{0, 21, K::kText, "patient number"}}},
-      {"PATIENT.BTR", {{0, 21, K::kText, "patient number"}}},
-      {"OWNER.BTR", {{0, 5, K::kText, "owner code"}, {5, 21, K::kText, "owner name"}}},
-      {"PHOTO.BTR",
-       {kPatientKey,
-        {21, 11, K::kText, "photo number"},
-        {32, 9, K::kText, "first grouping field"},
-        {41, 3, K::kText, "second grouping field"},
-        {65, 11, K::kText, "sort number"}}},
-      {"PHOTO2.BTR", {kPatientKey, {21, 11, K::kText, "photo number"}}},
-      {"PHOTOEX.BTR", {kPatientKey, {21, 11, K::kText, "photo number"}}},
-      {"TZPHOTOEX.BTR", {kPatientKey, {21, 11, K::kText, "photo-set number"}}},
-      {"TZPHOTOEXIMG.BTR",
-       {kPatientKey, {21, 11, K::kText, "photo-set number"}, {32, 6, K::kText, "item number"}}},
-      {"TZPHOTOEXTEXT.BTR",
-       {kPatientKey, {21, 11, K::kText, "photo-set number"}, {32, 6, K::kText, "item number"}}},
-      {"REPORT.BTR", {kPatientKey, {21, 11, K::kText, "report number"}}},
-      {"SLIDESHOW.BTR", {kPatientKey, {21, 11, K::kText, "slide-show number"}}},
-      {"SURGERY.BTR",
-       {kPatientKey, {21, 11, K::kText, "surgery field 2"}, {32, 11, K::kText, "surgery field 3"}}},
-      {"SURGERYTREATMENT.BTR",
-       {kPatientKey,
-        {21, 11, K::kText, "surgery field 2"},
-        {32, 11, K::kText, "surgery field 3"},
-        {43, 5, K::kText, "treatment item"}}},
-      {"TEXTTBL.BTR", {{0, 4, K::kText, "text key 1"}, {4, 5, K::kText, "text key 2"}}},
-      {"POINTLAT.BTR", {kPatientKey, kSubKey, {55, 1, K::kLayoutMark, "layout"}}},
-      {"CASEREG.BTR", {kPatientKey, {21, 4, K::kText, "case code 1"}, {25, 4, K::kText, "case code 2"}}},
-      {"CUSTOMTBL.BTR", {{0, 3, K::kText, "table code"}, {3, 5, K::kText, "item code"}}},
-      {"BODY.BTR", {kPatientKey}},
-      {"TRACELAT.BTR", {kPatientKey, kSubKey, {32, 3, K::kText, "trace code"}}},
-      {"TRACEPA.BTR", {kPatientKey, kSubKey, {32, 3, K::kText, "trace code"}}},
-  };
-  return kTable;
+// The fields the record-file table names for the file called base: its named
+// key segments (once where keys share one) and the other fields the library
+// reads or writes.
+std::vector<FieldDef> KnownFields(const std::string& base) {
+  std::vector<FieldDef> fields;
+  for (const RecordFileRow& row : kRecordFiles) {
+    if (strcasecmp(row.fileName, base.c_str()) != 0) continue;
+    for (int k = 0; k < row.keyCount; ++k) {
+      for (int s = 0; s < row.keys[k].segmentCount; ++s) {
+        const KeySegment& seg = row.keys[k].segments[s];
+        const bool known = std::any_of(fields.begin(), fields.end(),
+                                       [&](const FieldDef& f) { return f.offset == seg.offset; });
+        if (seg.name != nullptr && !known) fields.push_back({seg.offset, seg.width, K::kText, seg.name});
+      }
+    }
+    for (const RecordField* other : {&kPatientExclusionFlag, &kPointLatLayoutMark}) {
+      if (&RecordFileOf(other->file) != &row) continue;
+      const FieldKind kind = other == &kPointLatLayoutMark ? K::kLayoutMark : K::kByte;
+      fields.push_back({other->offset, other->width, kind, other->name});
+    }
+  }
+  return fields;
 }
-
-// Files whose key 0 is the patient key and a sub-key.
-const char* const kPatientSubFiles[] = {
-    "ADDLAT.BTR", "CASMAS.BTR", "CHEVRON.BTR", "CVBA.BTR", "DIGI.BTR",     "LAS.BTR",
-    "MOEX.BTR",   "MVTO.BTR",   "PILELAT.BTR", "PILEPA.BTR", "POINTMO2.BTR", "POINTMO.BTR",
-    "POINTPA.BTR", "SPPOINT.BTR", "SPPOINTP.BTR", "MOEX2.BTR"};
 
 std::string BaseName(const std::string& path) {
   size_t slash = path.find_last_of("/\\");
@@ -120,13 +85,7 @@ size_t ShownWidth(const FieldDef& f, const std::string& record) {
 
 std::vector<FieldDef> FieldsOf(const std::string& fileName, const FileSpec& spec) {
   std::string base = BaseName(fileName);
-  std::vector<FieldDef> fields;
-  for (const FileFields& f : KnownFields()) {
-    if (strcasecmp(f.fileName, base.c_str()) == 0) fields = f.fields;
-  }
-  for (const char* name : kPatientSubFiles) {
-    if (strcasecmp(name, base.c_str()) == 0) fields = {kPatientKey, kSubKey};
-  }
+  std::vector<FieldDef> fields = KnownFields(base);
   // Key segments that no known field covers are shown by their key type.
   for (size_t k = 0; k < spec.keys.size(); ++k) {
     const KeySpec& key = spec.keys[k];

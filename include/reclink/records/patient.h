@@ -23,7 +23,7 @@ class RECLINK_EXPORT CPatientDB : public reclink::RecordClass<reclink::RecordFil
   int GetPatientDataByKana(char const* kana);
   // Stores the record buffer as a new patient under the next patient number,
   // inside a transaction: 0, -1 when the transaction cannot begin, else the failing status
-  // (5 also when the last number is 2147483647: no number follows it).
+  // (5, after its box, also when no number follows the last: see NextNumber).
   int InsertPatientData();
   // Rewrites the patient in the record buffer inside a transaction: 0, -1 or the failing status.
   int UpdatePatientData();
@@ -33,12 +33,12 @@ class RECLINK_EXPORT CPatientDB : public reclink::RecordClass<reclink::RecordFil
   // it is not stored, or the failing status.
   int DeletePatientData(char const* number);
   // The number the next patient would get, as ten digits ("0000000001" for an
-  // empty file; "" after 2147483647); a forecast that reserves nothing. Leaves the
-  // record read in the buffer.
+  // empty file; "" after NextNumber's box when none follows); a forecast that
+  // reserves nothing. Leaves the record read in the buffer.
   CString GetNextPatientID();
 
  private:
-  int FindByName(int keyNumber, int fieldOffset, char const* name);
+  int FindByName(int keyNumber, char const* name);
 };
 
 extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kPatient2>;

@@ -13,12 +13,12 @@ class RECLINK_EXPORT CPhotoDB : public reclink::RecordClass<reclink::RecordFile:
 
   // Reads the photo of patientKey with photoNumber.
   int GetPhotoData(char const* patientKey, char const* photoNumber);
-  // The patient's next photo number: the highest stored one plus 1 (at most
-  // 2147483647), at least 1.
-  // Reserves nothing.
+  // The patient's next photo number: the highest stored one plus 1, at least
+  // 1; 0 after NextNumber's box when none follows. Reserves nothing.
   int GetNextPhotoNo(char const* patientKey);
   // The next sort number of the group (patient, group1, group2) as ten digits;
-  // "0000000000" when the group is empty. Reserves nothing.
+  // "0000000000" when the group is empty; "" after NextNumber's box when none
+  // follows. Reserves nothing.
   CString GetPhotoNextSortNo(char const* patientKey, char const* group1, char const* group2);
   // Deletes every photo record of the patient, without a transaction: -1 when
   // there was none, else the status of the last delete.

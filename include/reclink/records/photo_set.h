@@ -34,7 +34,7 @@ class RECLINK_EXPORT CTZPhotoEXDB : public reclink::RecordClass<reclink::RecordF
   // Reads the set of patientKey with setNumber.
   int GetTZPhotoEXData(char const* patientKey, char const* setNumber);
   // The patient's next photo-set number: the highest stored one plus 1, at
-  // least 1. Reserves nothing.
+  // least 1; 0 after NextNumber's box when none follows. Reserves nothing.
   unsigned long GetLastPhotoEXNo(char const* patientKey);
 };
 

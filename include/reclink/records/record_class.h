@@ -11,6 +11,7 @@
 // the library.
 
 #include <initializer_list>
+#include <optional>
 
 #include "reclink/base_rec_link.h"
 #include "reclink/reclink_export.h"
@@ -23,7 +24,7 @@ class RecordClass : public CBaseRecLink {
  public:
   static constexpr const RecordFileRow& kRow = RecordFileOf(F);
   static constexpr int kRecordLength = kRow.recordLength;      // bytes of the record buffer
-  static constexpr int kPrimeKeyLength = kRow.primeKeyLength;  // bytes of the prime-key buffer
+  static constexpr int kPrimeKeyLength = kRow.PrimeKeyLength();  // bytes of the prime-key buffer
 
   // Database directory from the profile, section "DB_DIR", entry "DATABASE",
   // read afresh; a backslash is appended when it does not end in one.
@@ -52,9 +53,13 @@ class RecordClass : public CBaseRecLink {
   // values (one per key segment, in order; nullptr or a missing value = empty),
   // GetEQ. Returns its status; needs Open.
   int LookUp(int keyNumber, std::initializer_list<char const*> values);
+  // The number to hand out after the highest stored one, last: last + 1. When
+  // none follows (last is 2147483647 or more), nothing, after the error box
+  // with status 5 and "BO_INSERT"; the last status is then 5.
+  std::optional<long> NextNumber(long last);
 
   char m_record[kRow.recordLength];      // the record buffer
-  char m_primeKey[kRow.primeKeyLength];  // the prime-key buffer
+  char m_primeKey[kRow.PrimeKeyLength()];  // the prime-key buffer
 
  private:
   // Fills the prime-key buffer from the record buffer by the row's rule; Update calls it.

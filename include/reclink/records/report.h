@@ -13,7 +13,7 @@ class RECLINK_EXPORT CReportDB : public reclink::RecordClass<reclink::RecordFile
   // Reads report reportNumber of patientKey.
   int GetReportData(char const* patientKey, char const* reportNumber);
   // The patient's next report number: the highest stored one plus 1, at
-  // least 1. Reserves nothing.
+  // least 1; 0 after NextNumber's box when none follows. Reserves nothing.
   unsigned long GetLastReportNo(char const* patientKey);
 };
 
@@ -26,6 +26,6 @@ class RECLINK_EXPORT CSlideShowDB : public reclink::RecordClass<reclink::RecordF
   // Reads slide show slideShowNumber of patientKey.
   int GetSlideShowData(char const* patientKey, char const* slideShowNumber);
   // The patient's next slide-show number: the highest stored one plus 1, at
-  // least 1. Reserves nothing.
+  // least 1; 0 after NextNumber's box when none follows. Reserves nothing.
   unsigned long GetLastSlideShowNo(char const* patientKey);
 };

@@ -1,0 +1,220 @@
+// Every record class: its file, ident and path from a directory or the
+// profile, its prime key; then, on the files that CreateDatabase makes, the
+// files' layouts, the look-up, Update and copying.
+
+#include "record_classes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <tuple>
+#include <type_traits>
+#include <vector>
+
+#include "reclink/btrieve.h"
+#include "reclink/tools.h"
+#include "reclink/win_app.h"
+#include "record_db.h"
+
+namespace reclink::test {
+namespace {
+
+using Bytes = std::vector<char>;
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+TEST(RecordClassTest, PathsFromTheDirectoryConstructorAndFromTheProfileReadEveryTime) {
+  int classes = 0;
+  ForEachClass([&]<class C, auto>() {
+    // An application may rely on the conversion: C object = directory;
+    static_assert(std::is_convertible_v<const char*, C>);
+    const RecordFileRow& row = C::kRow;
+    SCOPED_TRACE(row.className);
+    ++classes;
+    C object = "C:\\DATA";
+    EXPECT_STREQ(object.GetRecordIdent(), row.ident);
+    EXPECT_EQ(object.GetDataLength(), row.recordLength);
+    EXPECT_FALSE(object.IsOpen());
+    // Only the two patient files complete the directory they are given.
+    const std::string file = row.fileName;
+    const bool completes = file == "PATIENT1.BTR" || file == "PATIENT.BTR";
+    EXPECT_EQ(std::string(object.GetFilePath()), (completes ? "C:\\DATA\\" : "C:\\DATA") + file);
+    EXPECT_EQ(std::string(C("C:\\DATA\\").GetFilePath()), "C:\\DATA\\" + file);
+  });
+  EXPECT_EQ(classes, 41);
+
+  TempDir tmp;
+  const std::string profile = tmp.file("tools.ini"), host = tmp.file("host.ini");
+  struct Case {
+    const char* value;   // the "DATABASE" entry, nullptr for none
+    const char* prefix;  // what the path begins with
+  } cases[] = {{"C:\\DATA", "C:\\DATA\\"},
+               {"C:\\DATA\\", "C:\\DATA\\"},
+               {"", "\\"},
+               {nullptr, "\\"},
+               {"D:\\x\x83\x5C", "D:\\x\x83\x5C"}};  // the last byte counts
+  for (const Case& c : cases) {
+    WriteFile(profile,
+              std::string("[DB_DIR]\r\n") + (c.value ? "DATABASE=" + std::string(c.value) : ""));
+    CTools::SetIniFileName(profile.c_str());
+    ForEachClass([&]<class C, auto>() {
+      EXPECT_EQ(std::string(C().GetFilePath()), c.prefix + std::string(C::kRow.fileName));
+    });
+  }
+  // The host application's profile comes first.
+  WriteFile(host, "[db_dir]\r\ndatabase = \"E:\\HOST\"\r\n");
+  {
+    CWinApp app(host.c_str());
+    EXPECT_STREQ(CBodyDB().GetFilePath(), "E:\\HOST\\BODY.BTR");
+  }
+  EXPECT_STREQ(CBodyDB().GetFilePath(),
+               "D:\\x\x83\x5C"
+               "BODY.BTR");
+  CTools::SetIniFileName(nullptr);
+}
+
+TEST(RecordClassTest, PrimeKeyFollowsTheClassesRule) {
+  ForEachClass([]<class C, auto>() {
+    const RecordFileRow& row = C::kRow;
+    const KeyLayout& key = row.keys[0];
+    SCOPED_TRACE(row.className);
+    C object("");
+    char* record = object.GetRecordBuffer();
+    const char* prime = object.GetPrimeKeyBuffer();
+    // Full fields first: every rule gives the record's bytes.
+    std::memset(record, 'x', C::kRecordLength);
+    for (int s = 0; s < key.segmentCount; ++s)
+      PutField(record, key.segments[s].offset,
+               std::string(key.segments[s].width - 1, static_cast<char>('a' + s)).c_str());
+    static_cast<CBaseRecLink&>(object).GetPrimeKeyFromBuffer();
+    ASSERT_EQ(std::memcmp(prime, record, C::kPrimeKeyLength), 0);
+    Bytes before(prime, prime + C::kPrimeKeyLength);
+    // Then one character each, with the old bytes behind the terminators.
+    for (int s = 0; s < key.segmentCount; ++s) PutField(record, key.segments[s].offset, "s");
+    static_cast<CBaseRecLink&>(object).GetPrimeKeyFromBuffer();
+    for (int s = 0; s < key.segmentCount; ++s) {
+      for (int b = 0, at = key.segments[s].offset; b < key.segments[s].width; ++b, ++at) {
+        char want = b == 0                                       ? 's'
+                    : b == 1                                     ? '\0'
+                    : row.primeKeyRule == PrimeKeyRule::kStrings ? '\0'
+                                                                 : before[at];
+        if (row.primeKeyRule == PrimeKeyRule::kCopy) want = record[at];
+        ASSERT_EQ(prime[at], want) << "byte " << at;
+      }
+    }
+  });
+}
+
+TEST(RecordClassTest, CreateDatabaseMakesEveryFileOfTheTableAndReplacesNone) {
+  TempDir tmp;
+  ASSERT_EQ(CreateDatabase(tmp.path().c_str()), 0);  // a separator is added
+  for (const RecordFileRow& row : kRecordFiles) {
+    SCOPED_TRACE(row.fileName);
+    CBaseRecLink file((tmp.dir() + row.fileName).c_str());
+    ASSERT_EQ(file.Open(BTR_OPEN_NORMAL), 0);
+    FileDescriptionType info{};
+    ASSERT_EQ(file.GetDBInfo(&info), 0);
+    EXPECT_EQ(info.fileSpec.recordLength, row.recordLength);
+    ASSERT_EQ(info.fileSpec.numberOfKeys, row.keyCount);
+    for (int k = 0, n = 0; k < row.keyCount; ++k) {
+      for (int s = 0; s < row.keys[k].segmentCount; ++s, ++n) {
+        const KeySegment& field = row.keys[k].segments[s];
+        const BtrKeySpec& spec = info.keySpec[n];
+        EXPECT_EQ(
+            std::tuple(spec.position, spec.length, spec.extendedType,
+                       (spec.flags & B_KEY_DUPLICATES) != 0, (spec.flags & B_KEY_SEGMENTED) != 0),
+            std::tuple(field.offset + 1, field.width, B_TYPE_ZSTRING, row.keys[k].duplicates,
+                       s + 1 < row.keys[k].segmentCount))
+            << "key " << k << " segment " << s;
+      }
+    }
+  }
+  EXPECT_EQ(CreateRecordFile(tmp.dir().c_str(), "PATIENT1.BTR"), B_FILE_ALREADY_EXISTS);
+  EXPECT_EQ(CreateDatabase(tmp.dir().c_str()), B_FILE_ALREADY_EXISTS);
+  EXPECT_EQ(CreateRecordFile(tmp.dir().c_str(), "patient1.btr"), B_FILENAME_BAD);
+  EXPECT_EQ(CreateRecordFile(tmp.dir().c_str(), nullptr), B_FILENAME_BAD);
+}
+
+// A record of row whose key-0 fields hold prefix, the field's index and, when
+// full, prefix up to the field's width; every other byte, those behind the
+// terminators included, holds a pattern without zeros.
+Bytes MakeRecord(const RecordFileRow& row, char prefix, bool full, std::vector<std::string>* keys) {
+  Bytes record(row.recordLength);
+  for (size_t i = 0; i < record.size(); ++i) record[i] = static_cast<char>('!' + (i * 7) % 90);
+  keys->clear();
+  const KeyLayout& key = row.keys[0];
+  for (int s = 0; s < key.segmentCount; ++s) {
+    std::string value(full ? key.segments[s].width - 1 : 2, prefix);
+    value[1] = static_cast<char>('0' + s);
+    PutField(record.data(), key.segments[s].offset, value.c_str());
+    keys->push_back(value);
+  }
+  // What a point-lat record holds once stored: the current layout's mark.
+  if (&row == &RecordFileOf(RecordFile::kPointLat)) record[55] = '1';
+  return record;
+}
+
+TEST_F(RecordDbTest, LookUpFindsOrZeroesAndUpdateFindsTheRecordByItsPrimeKey) {
+  ASSERT_EQ(CreateDatabase(dir().c_str()), 0);
+  ForEachClass([&]<class C, auto LookUp>() {
+    const RecordFileRow& row = C::kRow;
+    SCOPED_TRACE(row.className);
+    C object(dir().c_str());
+    OpenOk(object);
+    char* record = object.GetRecordBuffer();
+    std::vector<std::string> keysA, keysB, keysMissing;
+    const Bytes a = MakeRecord(row, 'A', true, &keysA);
+    Bytes b = MakeRecord(row, 'B', false, &keysB);
+    MakeRecord(row, 'C', false, &keysMissing);
+    auto lookUp = [&](const std::vector<std::string>& keys) {
+      const char* values[4] = {};
+      for (size_t i = 0; i < keys.size(); ++i) values[i] = keys[i].c_str();
+      return CallLookUp(object, LookUp, values);
+    };
+    for (const Bytes& r : {a, b}) {
+      std::memcpy(record, r.data(), r.size());
+      ASSERT_EQ(object.Insert(), 0);
+    }
+
+    ASSERT_EQ(lookUp(keysA), 0);
+    EXPECT_EQ(Bytes(record, record + a.size()), a);
+    EXPECT_EQ(lookUp(keysMissing), 4);
+    Bytes zeros(row.recordLength, 0);
+    if (&row == &RecordFileOf(RecordFile::kPointLat)) zeros[55] = '1';  // upgraded too
+    EXPECT_EQ(Bytes(record, record + a.size()), zeros);
+
+    // Positioned on A, Update writes B: it finds the record by the prime key
+    // taken from the buffer, whatever lies behind the key terminators.
+    ASSERT_EQ(lookUp(keysA), 0);
+    b.back() ^= 0x40;
+    std::memcpy(record, b.data(), b.size());
+    ASSERT_EQ(object.Update(), 0);
+    ASSERT_EQ(lookUp(keysA), 0);
+    EXPECT_EQ(Bytes(record, record + a.size()), a);
+    ASSERT_EQ(lookUp(keysB), 0);
+    EXPECT_EQ(Bytes(record, record + b.size()), b);
+
+    // A copy holds the same bytes; so does an object assigned from it.
+    C copy(object);
+    EXPECT_EQ(std::memcmp(copy.GetRecordBuffer(), record, C::kRecordLength), 0);
+    EXPECT_EQ(std::memcmp(copy.GetPrimeKeyBuffer(), object.GetPrimeKeyBuffer(), C::kPrimeKeyLength),
+              0);
+    C other("elsewhere\\");
+    other = object;
+    EXPECT_EQ(std::memcmp(other.GetRecordBuffer(), record, C::kRecordLength), 0);
+    EXPECT_STREQ(other.GetFilePath(), object.GetFilePath());
+    EXPECT_TRUE(other.IsOpen());
+    // The copies share the source's position block: closing one closes it for all.
+    other.Close();
+    copy.Close();
+    object.Close();
+  });
+  EXPECT_EQ(boxes_.count(), 0u);
+}
+
+}  // namespace
+}  // namespace reclink::test
