@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "reclink/btrieve.h"
 #include "reclink/records/owner.h"
@@ -71,39 +72,40 @@ TEST_F(PatientTest, InsertNumbersAfterTheLastPatientAndKeepsTheCallersRecord) {
   EXPECT_EQ(patients_->DeletePatientData("ABC"), 0);  // the failed insert's transaction has ended
 }
 
-// A failing write aborts the transaction and returns its status after its box;
-// a failing EndTran comes after the write: its box, and still 0.
-TEST_F(PatientTest, WritesInTheirOwnTransactionsAndWhatTheyReturnWhenAStepFails) {
-  struct Case {
-    uint16_t op;  // the call that fails
-    int status;
+// Each write in its own transaction, whichever step fails: a Begin that fails
+// (inside the caller's transaction, say) writes nothing and gives -1; a failed
+// write is aborted and its status returned; an End that fails after the write
+// still gives 0. Every failure shows its box.
+TEST_F(PatientTest, WritesInTheirOwnTransactionsWhicheverStepFails) {
+  const struct {
+    uint16_t write;
     int (*run)(CPatientDB&);
-    int result;
-  } cases[] = {
-      {B_INSERT, 46, [](CPatientDB& p) { return p.InsertPatientData(); }, 46},
-      {B_UPDATE, 46, [](CPatientDB& p) { return p.UpdatePatientData(); }, 46},
-      {B_DELETE, 46, [](CPatientDB& p) { return p.DeletePatientData(); }, 46},
-      {B_DELETE, 46, [](CPatientDB& p) { return p.DeletePatientData("0000000001"); }, 46},
-      {B_END_TRAN, 39, [](CPatientDB& p) { return p.InsertPatientData(); }, 0},
-      {B_END_TRAN, 39, [](CPatientDB& p) { return p.UpdatePatientData(); }, 0},
-      {B_END_TRAN, 39, [](CPatientDB& p) { return p.DeletePatientData(); }, 0},
-      {B_END_TRAN, 39, [](CPatientDB& p) { return p.DeletePatientData("0000000001"); }, 0},
+  } writes[] = {
+      {B_INSERT, [](CPatientDB& p) { return p.InsertPatientData(); }},
+      {B_UPDATE, [](CPatientDB& p) { return p.UpdatePatientData(); }},
+      {B_DELETE, [](CPatientDB& p) { return p.DeletePatientData(); }},
+      {B_DELETE, [](CPatientDB& p) { return p.DeletePatientData("0000000001"); }},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.op) + " " + std::to_string(&c - cases));
-    boxes_.clear();
-    patients_->SetKey(0);
-    while (patients_->GetFIRST() == 0) ASSERT_EQ(patients_->Delete(), 0);
-    StorePatient("0000000001", "One");
-    ASSERT_EQ(patients_->GetPatientData("0000000001"), 0);
-    ScriptedBtrieve script;
-    script.Script(c.op, {c.status});
-    EXPECT_EQ(c.run(*patients_), c.result);
-    EXPECT_EQ(script.CountOf(B_ABORT_TRAN), c.result != 0 ? 1u : 0u);
-    ASSERT_EQ(boxes_.count(), 1u);
-    EXPECT_NE(boxes_.calls()[0].text.find("Status = " + std::to_string(c.status)),
-              std::string::npos);
-    patients_->AbortTran();  // what a failed End left open
+  for (const auto& w : writes) {
+    for (const auto& [op, status, result] : {std::tuple<uint16_t, int, int>{B_BEGIN_TRAN, 37, -1},
+                                             {w.write, 46, 46},
+                                             {B_END_TRAN, 39, 0}}) {
+      SCOPED_TRACE(std::to_string(w.write) + " fails at " + std::to_string(op));
+      boxes_.clear();
+      patients_->SetKey(0);
+      while (patients_->GetFIRST() == 0) ASSERT_EQ(patients_->Delete(), 0);
+      StorePatient("0000000001", "One");
+      ASSERT_EQ(patients_->GetPatientData("0000000001"), 0);
+      ScriptedBtrieve script;
+      script.Script(op, {status});
+      EXPECT_EQ(w.run(*patients_), result);
+      EXPECT_EQ(script.CountOf(w.write), op == B_BEGIN_TRAN ? 0u : 1u);
+      EXPECT_EQ(script.CountOf(B_ABORT_TRAN), result > 0 ? 1u : 0u);
+      ASSERT_EQ(boxes_.count(), 1u);
+      EXPECT_NE(boxes_.calls()[0].text.find("Status = " + std::to_string(status)),
+                std::string::npos);
+      patients_->AbortTran();  // what a failed End left open
+    }
   }
 }
 
@@ -138,42 +140,26 @@ TEST_F(PatientTest, NameAndKanaSearchSkipExcludedPatientsAndNeedTheWholeName) {
   EXPECT_EQ(boxes_.calls()[1].text, "RecLinkDLL ERROR:\n\nPATIENT_DB BO_GETGREQ Status = 3\n\n");
 }
 
-TEST_F(PatientTest, LookUpByIdAndUpdateAndDeleteInTheirOwnTransactions) {
+TEST_F(PatientTest, LookUpByIdAndUpdateAndDeleteFindTheirPatient) {
   StorePatient("0000000001", "One");
   StorePatient("0000000002", "Two");
   ASSERT_EQ(patients_->GetPatientData("0000000002"), 0);
   PutField(record(), kPatientId, "ID-77");
+  PutField(record(), kName, "Renamed");
   ASSERT_EQ(patients_->UpdatePatientData(), 0);
   EXPECT_EQ(patients_->GetPatientDataByID("ID-77"), 0);
   EXPECT_STREQ(record(), "0000000002");
   EXPECT_EQ(patients_->GetPatientDataByID("ID-7"), 4);
-
-  ASSERT_EQ(patients_->GetPatientData("0000000001"), 0);
-  PutField(record(), kName, "Renamed");
-  EXPECT_EQ(patients_->UpdatePatientData(), 0);
-  EXPECT_EQ(patients_->GetPatientDataByName("One"), -1);
-  ASSERT_EQ(patients_->GetPatientDataByName("Renamed"), 0);
+  EXPECT_EQ(patients_->GetPatientDataByName("Two"), -1);
   PutField(record(), 0, "0000000009");  // not stored: Update finds nothing
   EXPECT_EQ(patients_->UpdatePatientData(), 4);
 
   ASSERT_EQ(patients_->GetPatientData("0000000002"), 0);
   EXPECT_EQ(patients_->DeletePatientData(), 0);
-  EXPECT_EQ(patients_->GetPatientData("0000000002"), 4);
   EXPECT_EQ(patients_->DeletePatientData("0000000005"), 4);
   EXPECT_EQ(patients_->DeletePatientData("0000000001"), 0);
   EXPECT_EQ(CountRecords(*patients_), 0);
   EXPECT_EQ(boxes_.count(), 0u);
-
-  // Inside a caller's transaction nothing is read or written.
-  ASSERT_EQ(patients_->BeginTran(), 0);
-  EXPECT_EQ(patients_->InsertPatientData(), -1);
-  EXPECT_EQ(patients_->UpdatePatientData(), -1);
-  EXPECT_EQ(patients_->DeletePatientData(), -1);
-  EXPECT_EQ(patients_->DeletePatientData("0000000001"), -1);
-  ASSERT_EQ(boxes_.count(), 4u);
-  EXPECT_NE(boxes_.calls()[0].text.find("PATIENT_DB BO_BEGINTRAN"), std::string::npos);
-  patients_->AbortTran();
-  EXPECT_EQ(CountRecords(*patients_), 0);
 }
 
 TEST_F(RecordDbTest, OwnerCheckAndLookUpByName) {
