@@ -123,6 +123,45 @@ TEST(Gate, UpdateAndDeleteReadAgainAfterAConflict) {
   EXPECT_EQ(boxes.calls()[0].text, "TRACELAT_DB BO_DELETE Status = 46");
 }
 
+// What an insert by number sends: a work copy of the caller's record (marked
+// current for the point-lat file) and key 0 rebuilt from it in a 255-byte key.
+TEST(Gate, InsertsSendAWorkCopyAndKeyZeroRebuiltFromTheRecord) {
+  struct Case {
+    int dbno;
+    size_t length;                                      // the number's record length
+    std::vector<std::pair<size_t, std::string>> texts;  // in a record of 'r' bytes
+    std::string key;                                    // the work key up to its last non-zero
+  } cases[] = {
+      {110, 3600, {{0, "0000000007"}}, std::string("0000000007\0", 11) + std::string(10, 'r')},
+      {220,
+       32,
+       {{0, "P1"}, {21, "AB"}, {25, "CD"}},
+       "P1" + std::string(19, '\0') + "AB" + std::string(2, '\0') + "CD"},
+      {250, 400, {{0, ""}, {21, "S1"}}, std::string(21, '\0') + "S1"},
+      {140, 3000, {{0, "P1"}, {21, "S1"}}, "P1" + std::string(19, '\0') + "S1"},
+  };
+  MessageBoxRecorder boxes;
+  std::string copy, key;
+  ScriptedBtrieve script([&](const BtrieveCallRecord& call) {
+    copy.assign(call.data, *call.length);
+    key.assign(call.keyBuffer, call.keyLen);
+    return 0;
+  });
+  CRecLink link;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.dbno);
+    const auto record = Rec(c.length, c.texts, 'r');
+    auto sent = record;
+    ASSERT_EQ(link.DB_Insert(c.dbno, sent.data()), 0);
+    EXPECT_EQ(sent, record);  // only read
+    auto expected = std::string(record.begin(), record.end());
+    if (c.dbno == 140) expected[55] = '1';
+    EXPECT_EQ(copy, expected);
+    EXPECT_EQ(key, c.key + std::string(255 - c.key.size(), '\0'));
+  }
+  EXPECT_EQ(boxes.count(), 0u);
+}
+
 // The calls that name no record, and Close and Stat, as the record manager
 // receives them: every file-less call passes the object's 256-byte scratch
 // block as position block, data and key; Stat offers 40,980 bytes.
