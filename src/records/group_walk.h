@@ -18,10 +18,7 @@ namespace reclink::records {
 template <class Visit>
 void WalkGroup(CBaseRecLink& object, const char* record, const KeyLayout& key,
                const char* const* values, int count, Visit visit) {
-  char image[CBaseRecLink::kKeyBufferSize];
-  BuildKeyImage(key, image, values, count);
-  object.SetKey(0);
-  object.SetKeyBuffer(image, static_cast<unsigned long>(key.Length()));
+  SelectKey(object, 0, key, values, count);
   if (object.GetGREQ() != 0) return;
   while (!object.IsEOF()) {
     if (!FieldsEqual(record, key, values, count) || !visit()) return;

@@ -11,11 +11,8 @@ long LastNumberOfPatient(CBaseRecLink& object, const RecordFileRow& row, char* r
                          const char* patientKey) {
   const KeyLayout& key = row.keys[0];
   std::memset(record, 0, row.recordLength);
-  char image[CBaseRecLink::kKeyBufferSize];
-  const char* const args[2] = {patientKey, kNumberBound};
-  BuildKeyImage(key, image, args, 2);
-  object.SetKey(0);
-  object.SetKeyBuffer(image, static_cast<unsigned long>(key.Length()));
+  const char* const values[2] = {patientKey, kNumberBound};
+  SelectKey(object, 0, key, values, 2);
   if (object.GetLEEQ() != 0) return 0;
   const KeySegment& patient = key.segments[0];
   const KeySegment& number = key.segments[1];

@@ -8,6 +8,7 @@
 #include "reclink/records/patient.h"
 #include "records/fields.h"
 #include "records/numbering.h"
+#include "records/record_ops.h"
 
 namespace {
 constexpr const reclink::KeySegment& kNumberField = CPatientDB::kRow.keys[0].segments[0];
@@ -28,9 +29,7 @@ CString Digits(long number) {
 int CPatientDB::InsertPatientData() {
   char patient[kRecordLength];
   std::memcpy(patient, m_record, sizeof patient);
-  char image[kPrimeKeyLength] = {};
-  SetKey(0);
-  SetKeyBuffer(image, sizeof image);
+  reclink::records::SelectKey(*this, 0, kRow.keys[0], nullptr, 0);
   if (BeginTran() != 0) return -1;
 
   const std::optional<long> number = NextNumber(GetLAST() == 0 ? StoredNumber(m_record) : 0);
@@ -54,10 +53,7 @@ int CPatientDB::InsertPatientData() {
 
 CString CPatientDB::GetNextPatientID() {
   std::memset(m_record, 0, sizeof m_record);
-  char image[kPrimeKeyLength] = {};
-  reclink::records::CopyToField(image, sizeof image, reclink::records::kNumberBound);
-  SetKey(0);
-  SetKeyBuffer(image, sizeof image);
+  reclink::records::SelectKey(*this, 0, kRow.keys[0], &reclink::records::kNumberBound, 1);
   const std::optional<long> number = NextNumber(GetLEEQ() == 0 ? StoredNumber(m_record) : 0);
   return number ? Digits(*number) : CString();
 }

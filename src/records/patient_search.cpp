@@ -23,10 +23,7 @@ int CPatientDB::FindByName(int keyNumber, char const* name) {
   const reclink::KeyLayout& key = kRow.keys[keyNumber];
   const reclink::KeySegment& field = key.segments[0];
   std::memset(m_record, 0, sizeof m_record);
-  char image[CBaseRecLink::kKeyBufferSize];
-  reclink::records::BuildKeyImage(key, image, &name, 1);
-  SetKey(keyNumber);
-  SetKeyBuffer(image, static_cast<unsigned long>(key.Length()));
+  reclink::records::SelectKey(*this, keyNumber, key, &name, 1);
   if (GetGREQ() != 0) return -1;
   while (!IsEOF()) {
     if (m_record[kExclusionOffset] != 1)

@@ -22,11 +22,8 @@ CString CPhotoDB::GetPhotoNextSortNo(char const* patientKey, char const* group1,
                                      char const* group2) {
   std::memset(m_record, 0, sizeof m_record);
   const reclink::KeyLayout& key = kRow.keys[kGroupKey];
-  char image[CBaseRecLink::kKeyBufferSize];
   const char* const values[4] = {patientKey, group1, group2, reclink::records::kNumberBound};
-  reclink::records::BuildKeyImage(key, image, values, 4);
-  SetKey(kGroupKey);
-  SetKeyBuffer(image, static_cast<unsigned long>(key.Length()));
+  reclink::records::SelectKey(*this, kGroupKey, key, values, 4);
   long next = 0;  // an empty group starts at 0
   if (GetLEEQ() == 0 && reclink::records::FieldsEqual(m_record, key, values, kSortSegment)) {
     const reclink::KeySegment& sort = key.segments[kSortSegment];

@@ -31,10 +31,13 @@ CString ComposeFilePath(const char* directory, bool complete, const char* fileNa
   return path;
 }
 
-void BuildKeyImage(const KeyLayout& key, char* image, const char* const* args, int count) {
-  std::memset(image, 0, static_cast<size_t>(key.Length()));
+void SelectKey(CBaseRecLink& object, int keyNumber, const KeyLayout& key,
+               const char* const* values, int count) {
+  char image[CBaseRecLink::kKeyBufferSize] = {};
   for (int i = 0; i < key.segmentCount && i < count; ++i)
-    CopyToField(image + key.ImageOffset(i), key.segments[i].width, args[i]);
+    CopyToField(image + key.ImageOffset(i), key.segments[i].width, values[i]);
+  object.SetKey(keyNumber);
+  object.SetKeyBuffer(image, static_cast<unsigned long>(key.Length()));
 }
 
 bool FieldsEqual(const char* record, const KeyLayout& key, const char* const* values, int count) {
@@ -67,12 +70,8 @@ void BuildPrimeKey(const RecordFileRow& row, const char* record, char* primeKey)
 
 int LookUpRecord(CBaseRecLink& object, const RecordFileRow& row, char* record, int keyNumber,
                  const char* const* values, int count) {
-  const KeyLayout& key = row.keys[keyNumber];
   std::memset(record, 0, row.recordLength);
-  char image[CBaseRecLink::kKeyBufferSize];
-  BuildKeyImage(key, image, values, count);
-  object.SetKey(keyNumber);
-  object.SetKeyBuffer(image, static_cast<unsigned long>(key.Length()));
+  SelectKey(object, keyNumber, row.keys[keyNumber], values, count);
   return object.GetEQ();
 }
 

@@ -18,10 +18,12 @@ CString ProfileDirectory();
 // backslash is appended to the directory unless its last byte is one.
 CString ComposeFilePath(const char* directory, bool complete, const char* fileName);
 
-// Fills image (key.Length() bytes) with zeros, then copies argument i into
-// segment i of the key image; arguments beyond count, and nullptr, stay empty.
-// An argument longer than its segment is cut so that it keeps its terminator.
-void BuildKeyImage(const KeyLayout& key, char* image, const char* const* args, int count);
+// Selects key keyNumber (laid out as key) of object and hands it the key
+// image of values: zeros, then value i copied into segment i; segments beyond
+// count, and nullptr values, stay empty. A value longer than its segment is cut
+// so that it keeps its terminator. Allocates nothing.
+void SelectKey(CBaseRecLink& object, int keyNumber, const KeyLayout& key,
+               const char* const* values, int count);
 
 // Whether the first count key fields of record equal values (string
 // comparisons, nullptr = empty).
