@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <tuple>
 
 #include "reclink/records/patient.h"
 #include "reclink/records/photo.h"
@@ -132,6 +133,19 @@ TEST_F(NumberingTest, EachAllocatorFollowsTheHighestAndRefusesPastTheLargest) {
     boxes_.clear();
     OpenOk(a.object);
   }
+}
+
+TEST_F(NumberingTest, SortNumbersCountWithinTheirGroupOnly) {
+  for (auto [number, g1, g2, sort] : {std::tuple{"0000000001", "G1", "A", "0000000041"},
+                                      {"0000000002", "G1", "A", "0000000017"},
+                                      {"0000000003", "G1", "B", "0000000090"},
+                                      {"0000000004", "G2", "A", "0000000080"}})
+    Store(photos, {{0, "P1"}, {21, number}, {32, g1}, {41, g2}, {65, sort}});
+  EXPECT_STREQ(photos.GetPhotoNextSortNo("P1", "G1", "A"), "0000000042");
+  EXPECT_STREQ(photos.GetPhotoNextSortNo("P1", "G1", "B"), "0000000091");
+  EXPECT_STREQ(photos.GetPhotoNextSortNo("P1", "G1", "C"), "0000000000");  // other groups only
+  EXPECT_STREQ(photos.GetPhotoNextSortNo("P1", "G0", "A"), "0000000000");
+  EXPECT_EQ(boxes_.count(), 0u);
 }
 
 }  // namespace

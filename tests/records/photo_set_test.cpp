@@ -120,22 +120,5 @@ TEST_F(PhotoSetTest, EnumerationsReleaseWhatTheArrayHeldAndCopyTheItemsOfOneSet)
             "RecLinkDLL ERROR:\n\nTZPHOTOEXIMG_DB BO_GETGREQ Status = 3\n\n");
 }
 
-TEST_F(PhotoSetTest, DeletingTheItemsOfASetLeavesTheOtherSetsAndGoesOnAfterAFailure) {
-  EXPECT_EQ(images_.DeleteAllItemOf("P1", "0000000003"), 0);  // no items
-  EXPECT_EQ(images_.DeleteAllItemOf("P1", "0000000001"), 0);
-  EXPECT_EQ(CountRecords(images_), 3);
-  EXPECT_EQ(images_.GetTZPhotoEXImgData("P1", "0000000002", "00001"), 0);  // next on key 0
-
-  ScriptedBtrieve script;
-  script.Script(B_DELETE, {80});
-  EXPECT_EQ(texts_.DeleteAllItemOf("P1", "0000000001"), 0);  // the last delete succeeded
-  EXPECT_EQ(script.CountOf(B_DELETE), 2u);
-  EXPECT_EQ(texts_.GetTZPhotoEXTextData("P1", "0000000001", "00001"), 0);
-  EXPECT_EQ(texts_.GetTZPhotoEXTextData("P1", "0000000001", "00002"), 4);
-  script.Script(B_DELETE, {80});
-  EXPECT_EQ(texts_.DeleteAllItemOf("P1", "0000000001"), 80);
-  EXPECT_EQ(CountRecords(texts_), 4);
-}
-
 }  // namespace
 }  // namespace reclink::test
