@@ -9,6 +9,7 @@
 #include "records/fields.h"
 #include "records/numbering.h"
 #include "records/record_ops.h"
+#include "records/transaction.h"
 
 namespace {
 constexpr const reclink::KeySegment& kNumberField = CPatientDB::kRow.keys[0].segments[0];
@@ -30,25 +31,15 @@ int CPatientDB::InsertPatientData() {
   char patient[kRecordLength];
   std::memcpy(patient, m_record, sizeof patient);
   reclink::records::SelectKey(*this, 0, kRow.keys[0], nullptr, 0);
-  if (BeginTran() != 0) return -1;
-
-  const std::optional<long> number = NextNumber(GetLAST() == 0 ? StoredNumber(m_record) : 0);
-  std::memcpy(m_record, patient, sizeof patient);
-  if (!number) {
-    AbortTran();
-    return reclink::records::kNoNumberStatus;
-  }
-  // The digits and their zero; the rest of the field stays as the caller set it.
-  const CString digits = Digits(*number);
-  std::memcpy(m_record + kNumberField.offset, digits.GetString(), digits.GetLength() + 1);
-
-  int status = Insert();
-  if (status == 0) {
-    EndTran();
-    return 0;
-  }
-  AbortTran();
-  return status;
+  return reclink::records::InOwnTransaction(*this, [&] {
+    const std::optional<long> number = NextNumber(GetLAST() == 0 ? StoredNumber(m_record) : 0);
+    std::memcpy(m_record, patient, sizeof patient);
+    if (!number) return reclink::records::kNoNumberStatus;
+    // The digits and their zero; the rest of the field stays as the caller set it.
+    const CString digits = Digits(*number);
+    std::memcpy(m_record + kNumberField.offset, digits.GetString(), digits.GetLength() + 1);
+    return Insert();
+  });
 }
 
 CString CPatientDB::GetNextPatientID() {

@@ -49,6 +49,23 @@ int DeleteSetItems(CBaseRecLink& object, const reclink::RecordFileRow& row, cons
   return result;
 }
 
+// Appends to array one new Entry per record of the set, in item order, each
+// a copy of the record (and, for an image, a null bitmap); the count.
+template <class Entry>
+int AppendSetItems(CBaseRecLink& object, const reclink::RecordFileRow& row, const char* record,
+                   const char* patientKey, const char* setNumber, CPtrArray& array) {
+  int count = 0;
+  const char* const values[kSetFields] = {patientKey, setNumber};
+  reclink::records::WalkGroup(object, record, row.keys[0], values, kSetFields, [&] {
+    auto* entry = new Entry{};
+    std::memcpy(entry->record, record, sizeof entry->record);
+    array.SetAtGrow(array.GetSize(), entry);
+    ++count;
+    return true;
+  });
+  return count;
+}
+
 }  // namespace
 
 unsigned long CTZPhotoEXDB::GetLastPhotoEXNo(char const* patientKey) {
@@ -60,17 +77,7 @@ unsigned long CTZPhotoEXDB::GetLastPhotoEXNo(char const* patientKey) {
 int CTZPhotoEXImgDB::EnumImages(char const* patientKey, char const* setNumber, CPtrArray* array) {
   if (array == nullptr) return -1;
   ReleaseImageEntries(*array);
-  int count = 0;
-  const char* const values[kSetFields] = {patientKey, setNumber};
-  reclink::records::WalkGroup(*this, m_record, kRow.keys[0], values, kSetFields, [&] {
-    auto* entry = new ImageListEntry;
-    std::memcpy(entry->record, m_record, sizeof entry->record);
-    entry->bitmap = nullptr;
-    array->SetAtGrow(array->GetSize(), entry);
-    ++count;
-    return true;
-  });
-  return count;
+  return AppendSetItems<ImageListEntry>(*this, kRow, m_record, patientKey, setNumber, *array);
 }
 
 int CTZPhotoEXImgDB::DeleteAllItemOf(char const* patientKey, char const* setNumber) {
@@ -80,16 +87,7 @@ int CTZPhotoEXImgDB::DeleteAllItemOf(char const* patientKey, char const* setNumb
 int CTZPhotoEXTextDB::EnumText(char const* patientKey, char const* setNumber, CPtrArray* array) {
   if (array == nullptr) return -1;
   ReleaseTextEntries(*array);
-  int count = 0;
-  const char* const values[kSetFields] = {patientKey, setNumber};
-  reclink::records::WalkGroup(*this, m_record, kRow.keys[0], values, kSetFields, [&] {
-    auto* entry = new TextListEntry;
-    std::memcpy(entry->record, m_record, sizeof entry->record);
-    array->SetAtGrow(array->GetSize(), entry);
-    ++count;
-    return true;
-  });
-  return count;
+  return AppendSetItems<TextListEntry>(*this, kRow, m_record, patientKey, setNumber, *array);
 }
 
 int CTZPhotoEXTextDB::DeleteAllItemOf(char const* patientKey, char const* setNumber) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -20,9 +21,11 @@ int NoSuchKey(uint16_t, void*, void*, uint32_t*, void*, uint8_t, int8_t) { retur
 
 }  // namespace
 
+// Counts, and fills new memory with a pattern, so that a field the library
+// leaves unset shows in every test of this program.
 void* operator new(std::size_t size) {
   if (g_counting) ++g_allocations;
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return std::memset(p, 0xA5, size);
   throw std::bad_alloc();
 }
 void operator delete(void* p) noexcept { std::free(p); }

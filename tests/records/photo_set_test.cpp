@@ -92,7 +92,8 @@ TEST_F(PhotoSetTest, EnumerationsReleaseWhatTheArrayHeldAndCopyTheItemsOfOneSet)
     ScriptedBtrieve script;
     script.ScriptAfter(B_GET_NEXT, {2});
     EXPECT_EQ(images_.EnumImages("P1", "0000000001", &array), 1);
-    EXPECT_EQ(array.GetSize(), 1);
+    ASSERT_EQ(array.GetSize(), 1);
+    EXPECT_EQ(static_cast<ImageListEntry*>(array[0])->bitmap, nullptr);
     EXPECT_EQ(boxes_.count(), 1u);
   }
   images_.EnumImages("P9", "", &array);

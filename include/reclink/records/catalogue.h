@@ -1,8 +1,10 @@
 #pragma once
 // The record files of the database: one row per file, with its record class,
 // its ident and file name, its lengths, how its prime key is taken from a
-// record and the layout of every key. Record classes, file creation and the
-// utilities all read this one table.
+// record and the layout of every key (with the name of each field), and the
+// two other fields the library touches. The record classes, file creation,
+// the numbered interface, the point-lat upgrade and the utility all read this
+// one table.
 
 #include <cstddef>
 #include <cstdint>
