@@ -14,7 +14,6 @@
 #include <optional>
 
 #include "reclink/base_rec_link.h"
-#include "reclink/reclink_export.h"
 #include "reclink/records/catalogue.h"
 
 namespace reclink {
