@@ -3,7 +3,7 @@
 #include <atomic>
 
 #ifdef _WIN32
-#include <windows.h>
+#include "platform/win32.h"
 #endif
 
 namespace reclink {
@@ -28,7 +28,7 @@ void ReleaseBitmapHandle(BitmapHandle bitmap) {
     return;
   }
 #ifdef _WIN32
-  DeleteObject(static_cast<HGDIOBJ>(bitmap));
+  win32::DeleteGdiObject(bitmap);
 #endif
   // Elsewhere there is no system graphics object to release: without a
   // registered function the handle is dropped.

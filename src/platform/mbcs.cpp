@@ -3,11 +3,9 @@
 
 #ifdef _WIN32
 #include "platform/win32.h"
-#endif
-
+#else
 #include <cstring>
 
-#ifndef _WIN32
 namespace {
 
 // The lead bytes of code page 932's double-byte characters.
@@ -41,15 +39,29 @@ int lstrcmpA(LPCSTR a, LPCSTR b) {
 }
 
 LPSTR lstrcpyA(LPSTR dst, LPCSTR src) {
+#ifdef _WIN32
+  return reclink::platform::win32::CopyText(dst, src);
+#else
   if (dst == nullptr || src == nullptr) return nullptr;
   std::memmove(dst, src, std::strlen(src) + 1);
   return dst;
+#endif
 }
 
 LPSTR lstrcatA(LPSTR dst, LPCSTR src) {
+#ifdef _WIN32
+  return reclink::platform::win32::AppendText(dst, src);
+#else
   if (dst == nullptr || src == nullptr) return nullptr;
   std::memmove(dst + std::strlen(dst), src, std::strlen(src) + 1);
   return dst;
+#endif
 }
 
-int lstrlenA(LPCSTR s) { return s == nullptr ? 0 : static_cast<int>(std::strlen(s)); }
+int lstrlenA(LPCSTR s) {
+#ifdef _WIN32
+  return reclink::platform::win32::TextLength(s);
+#else
+  return s == nullptr ? 0 : static_cast<int>(std::strlen(s));
+#endif
+}

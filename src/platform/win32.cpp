@@ -18,6 +18,9 @@ uint32_t ShortPathName(const char* longPath, char* shortPath, uint32_t cch) {
 char* NextChar(const char* p) { return ::CharNextA(p); }
 
 int CompareText(const char* a, const char* b) { return ::lstrcmpA(a, b); }
+char* CopyText(char* dst, const char* src) { return ::lstrcpyA(dst, src); }
+char* AppendText(char* dst, const char* src) { return ::lstrcatA(dst, src); }
+int TextLength(const char* s) { return ::lstrlenA(s); }
 
 void* Alloc(unsigned flags, size_t bytes) { return ::GlobalAlloc(flags, bytes); }
 void* Lock(void* memory) { return ::GlobalLock(memory); }
@@ -34,6 +37,8 @@ std::string ModuleFileName() {
   DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
   return std::string(path, n < MAX_PATH ? n : 0);
 }
+
+void DeleteGdiObject(void* object) { ::DeleteObject(static_cast<HGDIOBJ>(object)); }
 
 std::string LastErrorMessage() {
   DWORD code = ::GetLastError();

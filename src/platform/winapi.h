@@ -61,7 +61,7 @@ DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD cch);
 // 0xE0-0xFC take two bytes. At the terminating zero, returns p itself.
 LPSTR CharNextA(LPCSTR p);
 // Byte-string routines; arguments are zero-terminated, destinations big enough.
-int lstrcmpA(LPCSTR a, LPCSTR b);  // <0, 0, >0 in byte order
+int lstrcmpA(LPCSTR a, LPCSTR b);  // <0, 0, >0: byte order on Linux, the system's on Windows
 LPSTR lstrcpyA(LPSTR dst, LPCSTR src);
 LPSTR lstrcatA(LPSTR dst, LPCSTR src);
 int lstrlenA(LPCSTR s);  // 0 for nullptr

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "support/child_process.h"
 #include "support/test_support.h"
 
 namespace {
@@ -51,6 +52,35 @@ TEST(File, AppendsOrRecreatesAndOpensExclusively) {
   file.Close();
   ASSERT_TRUE(second.Open(path.c_str(), kAppend)) << "closing releases the file";
   EXPECT_EQ(second.SeekToEnd(), 4u);
+}
+
+// Another process's log writer: holds the log at args[0] until told to go.
+RECLINK_CHILD_ROLE(HoldLog) {
+  CFile file;
+  if (!file.Open(args.at(0).c_str(), kAppend)) return 1;
+  reclink::test::SendToParent("held");
+  reclink::test::ReceiveFromParent();
+  return 0;
+}
+
+TEST(File, AnotherProcessHoldingTheLogKeepsWritersOutUntilItEnds) {
+  reclink::test::TempDir dir;
+  const std::string path = dir.file("io_error.txt");
+  for (bool crash : {false, true}) {
+    reclink::test::ChildProcess holder("HoldLog", {path});
+    ASSERT_EQ(holder.Receive(), "held");
+    CFile file;
+    EXPECT_FALSE(file.Open(path.c_str(), kAppend)) << "held by another process";
+    if (crash) {
+      holder.Kill();
+      EXPECT_EQ(holder.Wait(), reclink::test::ChildProcess::kKilled);
+    } else {
+      holder.Send("go");
+      EXPECT_EQ(holder.Wait(), 0);
+    }
+    EXPECT_TRUE(file.Open(path.c_str(), kAppend))
+        << (crash ? "a killed holder releases the log" : "a closed log opens again");
+  }
 }
 
 }  // namespace

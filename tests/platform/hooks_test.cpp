@@ -1,4 +1,4 @@
-// The message-box hook, the default box and the record-manager entry hook.
+// The message-box hook and the record-manager entry hook.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -12,13 +12,7 @@
 
 namespace {
 
-TEST(Hooks, MessageBoxesReachTheHookOrStderr) {
-  testing::internal::CaptureStderr();
-  MessageBoxA(nullptr, "RecLinkDLL ERROR:\n\nPATIENT_DB BO_OPEN Status = 12\r\n\n", "app", MB_OK);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "app: RecLinkDLL ERROR:  PATIENT_DB BO_OPEN Status = 12  \n")
-      << "without a hook: one line, each line break a space";
-
+TEST(Hooks, MessageBoxesReachTheHook) {
   std::vector<reclink::MessageBoxCall> outer;
   reclink::MessageBoxHook original =
       reclink::SetMessageBoxHook([&](const reclink::MessageBoxCall& c) { outer.push_back(c); });

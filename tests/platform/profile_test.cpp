@@ -2,7 +2,6 @@
 // where the tools library finds the profile file.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +10,7 @@
 #include "platform/winapi.h"
 #include "reclink/tools.h"
 #include "reclink/win_app.h"
+#include "support/child_process.h"
 #include "support/test_support.h"
 
 namespace {
@@ -35,8 +35,7 @@ const std::string kIni =
     "extra=in the second copy\n";
 
 std::string ExeIni() {
-  return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "platform_tests.ini")
-      .string();
+  return std::filesystem::path(reclink::test::ProgramPath()).replace_extension(".ini").string();
 }
 
 TEST(Profile, ReadsValuesByTheWindowsRules) {
@@ -103,9 +102,9 @@ TEST(Profile, ApplicationRegistersItselfAndToolsFindTheIniInOrder) {
   EXPECT_EQ(AfxGetApp(), nullptr) << "a destroyed application unregisters";
   EXPECT_EQ(std::string(CWinApp().ProfilePath()), ExeIni());
 
-  unsetenv("RECLINK_INI");
+  reclink::test::SetEnvironment("RECLINK_INI", std::nullopt);
   EXPECT_EQ(CTools::GetIniFileName(), ExeIni().c_str());
-  setenv("RECLINK_INI", "/etc/from-env.ini", 1);
+  reclink::test::SetEnvironment("RECLINK_INI", "/etc/from-env.ini");
   EXPECT_EQ(CTools::GetIniFileName(), "/etc/from-env.ini");
   CTools::SetIniFileName("/opt/set.ini");
   EXPECT_EQ(CTools::GetIniFileName(), "/opt/set.ini") << "a set path comes first";
@@ -114,7 +113,7 @@ TEST(Profile, ApplicationRegistersItselfAndToolsFindTheIniInOrder) {
   CTools::SetIniFileName("/opt/set.ini");
   CTools::SetIniFileName(nullptr);
   EXPECT_EQ(CTools::GetIniFileName(), "/etc/from-env.ini");
-  unsetenv("RECLINK_INI");
+  reclink::test::SetEnvironment("RECLINK_INI", std::nullopt);
 }
 
 }  // namespace

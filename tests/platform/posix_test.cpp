@@ -1,0 +1,41 @@
+// What the platform layer decides itself on Linux, where no system call
+// stands behind the Windows names: the default box, short paths, byte order,
+// error texts and separators.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <fstream>
+#include <string>
+
+#include "platform/winapi.h"
+#include "support/test_support.h"
+
+namespace {
+
+TEST(Posix, DefaultBoxIsOneLineOnStderr) {
+  testing::internal::CaptureStderr();
+  MessageBoxA(nullptr, "RecLinkDLL ERROR:\n\nPATIENT_DB BO_OPEN Status = 12\r\n\n", "app", MB_OK);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "app: RecLinkDLL ERROR:  PATIENT_DB BO_OPEN Status = 12  \n")
+      << "each line break a space";
+}
+
+TEST(Posix, PathsTextsAndErrorsAreTheBytesGiven) {
+  reclink::test::TempDir dir;
+  std::ofstream(dir.file("PATIENT1.BTR")) << "x";
+  const std::string path = dir.path() + "\\PATIENT1.BTR";  // the library's separator
+  char out[260] = {};
+  EXPECT_EQ(GetShortPathNameA(path.c_str(), out, sizeof out), path.size());
+  EXPECT_EQ(std::string(out), path) << "an existing path is its own short form";
+  EXPECT_EQ(reclink::platform::NativePath("C:\\DATA\\A.BTR"), "C:/DATA/A.BTR");
+
+  errno = 0;
+  EXPECT_STREQ(LastErrorText(), "");
+  EXPECT_EQ(GetShortPathNameA(dir.file("NOPE.BTR").c_str(), out, sizeof out), 0u);
+  EXPECT_STREQ(LastErrorText(), "No such file or directory");
+
+  EXPECT_EQ(lstrcmpA("ABC", "abc"), -1) << "byte order";
+  EXPECT_EQ(lstrcmpA("\x95\x5C", "z"), 1) << "bytes above 0x7F sort after ASCII";
+}
+
+}  // namespace
