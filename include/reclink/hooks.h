@@ -29,7 +29,8 @@ using BtrieveEntry = int (*)(uint16_t op, void* posBlock, void* data, uint32_t* 
                              void* key, uint8_t keyLen, int8_t keyNum);
 
 // Makes the library call entry instead of the record manager; nullptr restores
-// the record manager. Returns the previous entry (never nullptr). Thread-safe.
+// the record manager. Returns the previous entry (never nullptr; the record
+// manager's is a function that calls BTRCALL). Thread-safe.
 RECLINK_EXPORT BtrieveEntry SetBtrieveEntry(BtrieveEntry entry);
 
 }  // namespace reclink

@@ -1,4 +1,5 @@
-// The record-manager entry that the library calls: BTRCALL unless replaced.
+// The record-manager entry that the library calls: the record manager's
+// BTRCALL unless replaced.
 #include "platform/btrieve_entry.h"
 
 #include <atomic>
@@ -8,14 +9,21 @@
 
 namespace {
 
-std::atomic<reclink::BtrieveEntry> g_entry{&BTRCALL};  // never nullptr
+// BTRCALL as a BtrieveEntry with one address for everyone: a DLL function's
+// address is not (its import stub in a constant, its real entry in code).
+int RecordManager(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, void* key,
+                  uint8_t keyLen, int8_t keyNum) {
+  return BTRCALL(op, posBlock, data, dataLen, key, keyLen, keyNum);
+}
+
+std::atomic<reclink::BtrieveEntry> g_entry{&RecordManager};  // never nullptr
 
 }  // namespace
 
 namespace reclink {
 
 BtrieveEntry SetBtrieveEntry(BtrieveEntry entry) {
-  return g_entry.exchange(entry != nullptr ? entry : &BTRCALL);
+  return g_entry.exchange(entry != nullptr ? entry : &RecordManager);
 }
 
 }  // namespace reclink

@@ -48,8 +48,8 @@ TEST(File, AppendsOrRecreatesAndOpensExclusively) {
   EXPECT_FALSE(second.Open(path.c_str(), kAppend));
   EXPECT_FALSE(second.Open(path.c_str(), kRecreate));
   EXPECT_FALSE(second.IsOpen());
-  EXPECT_EQ(Contents(path), "held");
   file.Close();
+  EXPECT_EQ(Contents(path), "held");
   ASSERT_TRUE(second.Open(path.c_str(), kAppend)) << "closing releases the file";
   EXPECT_EQ(second.SeekToEnd(), 4u);
 }

@@ -41,12 +41,17 @@ int CountingEntry(uint16_t op, void*, void*, uint32_t*, void*, uint8_t, int8_t k
 }
 
 TEST(Hooks, EntryHookRoutesRecordManagerCalls) {
-  EXPECT_EQ(reclink::SetBtrieveEntry(&CountingEntry), &BTRCALL);
+  const reclink::BtrieveEntry manager = reclink::SetBtrieveEntry(&CountingEntry);
   EXPECT_EQ(reclink::platform::CallBtrieve(B_GET_EQUAL, nullptr, nullptr, nullptr, nullptr, 0, 3),
             B_GET_EQUAL * 1000 + 3);
   EXPECT_EQ(g_seen, 1);
   EXPECT_EQ(reclink::SetBtrieveEntry(nullptr), &CountingEntry);
-  EXPECT_EQ(reclink::SetBtrieveEntry(nullptr), &BTRCALL) << "nullptr means the record manager";
+  EXPECT_EQ(reclink::SetBtrieveEntry(nullptr), manager) << "nullptr means the record manager";
+  char block[B_POSITION_BLOCK_SIZE] = {};
+  uint32_t length = 0;
+  EXPECT_EQ(manager(B_GET_FIRST, block, nullptr, &length, nullptr, 0, 0),
+            BTRCALL(B_GET_FIRST, block, nullptr, &length, nullptr, 0, 0))
+      << "the record manager's entry is BTRCALL";
 
   // Swapping from several threads never leaves a null entry behind.
   std::vector<std::thread> threads;

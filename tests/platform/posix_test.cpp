@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -36,6 +37,29 @@ TEST(Posix, PathsTextsAndErrorsAreTheBytesGiven) {
 
   EXPECT_EQ(lstrcmpA("ABC", "abc"), -1) << "byte order";
   EXPECT_EQ(lstrcmpA("\x95\x5C", "z"), 1) << "bytes above 0x7F sort after ASCII";
+
+  char fname[_MAX_FNAME];
+  const std::string longName = "/d/" + std::string(400, 'n') + ".e";
+  _splitpath(longName.c_str(), nullptr, nullptr, fname, nullptr);
+  EXPECT_EQ(std::strlen(fname), _MAX_FNAME - 1u) << "an overlong part is cut to its size";
+}
+
+TEST(Posix, ProfileCommentsAndStrayLinesAreNotEntries) {
+  reclink::test::TempDir dir;
+  const std::string ini = dir.file("app.ini");
+  std::ofstream(ini, std::ios::binary) << "orphan=x\n[DB_DIR]\n;DATABASE=y\nbare\n";
+  struct Case {
+    const char *section, *entry, *want;
+  } cases[] = {
+      {"", "orphan", "d"},           // lines before any section belong to none
+      {"DB_DIR", ";DATABASE", "d"},  // a ';' line is a comment
+      {"DB_DIR", "bare", ""},        // a line without '=' is an entry without a value
+  };
+  for (const Case& c : cases) {
+    char out[16];
+    GetPrivateProfileStringA(c.section, c.entry, "d", out, sizeof out, ini.c_str());
+    EXPECT_STREQ(out, c.want) << c.section << "/" << c.entry;
+  }
 }
 
 }  // namespace

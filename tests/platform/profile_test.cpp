@@ -49,12 +49,9 @@ TEST(Profile, ReadsValuesByTheWindowsRules) {
       {" db_dir ", " DataBase ", "", "C:\\DATA\\"},  // names ignore case and blanks
       {"other", "DATABASE", "", "D:\\OTHER"},
       {"DB_DIR", "inline", "", "a ; b"},  // a later ';' is part of the value
-      {"DB_DIR", "bare", "d", ""},         // no '=': an empty value
       {"DB_DIR", "quoted", "", "  spaced  "},
       {"DB_DIR", "single", "", "x"},
       {"DB_DIR", "half", "", "\"open"},      // quotes must match to go
-      {"DB_DIR", ";DATABASE", "d", "d"},     // comment lines are not entries
-      {"", "orphan", "d", "d"},              // nor lines before any section
       {"DB_DIR", "extra", "d", "d"},         // the first copy of a section is read
       {"NOPE", "DATABASE", "dflt  ", "dflt"},  // default without trailing blanks
       {"DB_DIR", "NOPE", nullptr, ""},
