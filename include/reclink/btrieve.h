@@ -17,9 +17,11 @@ extern "C" {
  * length (rewritten with the length returned); key the key buffer of keyLen
  * bytes; keyNum the key path or, for Open, the open mode. Returns the status
  * (0 success). Safe from several threads, one call at a time per block;
- * calls on different files never wait for each other. */
-RECMAN_EXPORT int BTRCALL(uint16_t op, void* posBlock, void* data, uint32_t* dataLen,
-                          void* key, uint8_t keyLen, int8_t keyNum);
+ * calls on different files never wait for each other. RECMAN_CALL is the
+ * calling convention classic programs use: __stdcall on 32-bit Windows, the
+ * platform's only one elsewhere. */
+RECMAN_EXPORT int RECMAN_CALL BTRCALL(uint16_t op, void* posBlock, void* data,
+                                      uint32_t* dataLen, void* key, uint8_t keyLen, int8_t keyNum);
 
 /* Sets how long a write, or a transaction's first access to a file, waits
  * for another process's lock before giving up with 85 (84 for a record).

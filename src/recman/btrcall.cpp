@@ -95,7 +95,7 @@ int Dispatch(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, void* k
 
 }  // namespace recman
 
-extern "C" int BTRCALL(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, void* key,
+extern "C" int RECMAN_CALL BTRCALL(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, void* key,
                        uint8_t keyLen, int8_t keyNum) {
   static const recman::ClientKey kProcess{};
   return recman::Dispatch(op, posBlock, data, dataLen, key, keyLen, keyNum, kProcess);

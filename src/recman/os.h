@@ -38,7 +38,8 @@ extern const char kPlatformLetter;
 
 // name as the caller spelled it, in the system's own form: on POSIX systems
 // every backslash byte becomes "/" (file names there are UTF-8, which never
-// holds the byte 0x5C inside a character); unchanged on Windows.
+// holds the byte 0x5C inside a character); on Windows converted from the
+// ANSI code page to UTF-8, the form SQLite takes names in.
 std::string NativeName(std::string name);
 
 // The absolute, canonical path of the existing file name (links resolved,
@@ -165,8 +166,11 @@ class LockHandle {
   bool HeldElsewhere(uint64_t offset, uint64_t length);
 
  private:
+  enum class Claim { kNone, kShared, kExclusive };
+
   intptr_t handle_ = -1;  // descriptor (POSIX) or HANDLE (Windows); -1 when closed
   bool writable_ = false;  // opened for writing: range locks are possible
+  Claim claim_ = Claim::kNone;  // the claim held (Windows: a lock cannot change kind in place)
 };
 
 // Where the locks live: the claim's byte, then one byte per record position.

@@ -1,0 +1,68 @@
+/* A classic program's use of wbtrv32.dll: load it by name, find BTRCALL by
+ * its plain name, and create, fill and read a file through it with the
+ * calling convention and types of the classic interface. Built in C, with no
+ * header of ours. Exits 0 when every step gave what it must. */
+#include <stdio.h>
+#include <string.h>
+#include <windows.h>
+
+typedef short(WINAPI* BtrCall)(WORD op, void* posBlock, void* data, DWORD* dataLen, void* key,
+                              BYTE keyLen, char keyNum);
+
+static int Check(const char* step, int status, int want) {
+  if (status == want) return 1;
+  fprintf(stderr, "wbtrv32 drop-in: %s gave status %d, not %d\n", step, status, want);
+  return 0;
+}
+
+int main(void) {
+  HMODULE dll = LoadLibraryA("wbtrv32.dll");
+  if (dll == NULL) {
+    fprintf(stderr, "wbtrv32 drop-in: LoadLibrary(wbtrv32.dll) failed, error %lu\n",
+            GetLastError());
+    return 1;
+  }
+  BtrCall btrcall = (BtrCall)(void (*)(void))GetProcAddress(dll, "BTRCALL");
+  if (btrcall == NULL) {
+    fprintf(stderr, "wbtrv32 drop-in: wbtrv32.dll exports no BTRCALL\n");
+    return 1;
+  }
+
+  char path[MAX_PATH + 32];
+  DWORD n = GetTempPathA(MAX_PATH, path);
+  if (n == 0 || n > MAX_PATH) return 1;
+  sprintf(path + n, "dropin-%lu.btr", GetCurrentProcessId());
+
+  /* File specification (16 bytes) and one key of 8 string bytes at offset 0. */
+  unsigned char spec[32] = {0};
+  spec[0] = 16;              /* record length */
+  spec[3] = 4096 >> 8;       /* page size */
+  spec[4] = 1;               /* keys */
+  spec[16] = 1;              /* key position, 1-based */
+  spec[18] = 8;              /* key length */
+  char pos[128] = {0};
+  DWORD len = sizeof spec;
+  int ok = Check("Create", btrcall(14, pos, spec, &len, path, (BYTE)strlen(path), 0), 0);
+  len = 0;
+  ok = ok && Check("Open", btrcall(0, pos, NULL, &len, path, (BYTE)strlen(path), 0), 0);
+
+  char record[16];
+  memcpy(record, "KEY00001payload!", 16);
+  char key[255] = {0};
+  len = 16;
+  ok = ok && Check("Insert", btrcall(2, pos, record, &len, key, sizeof key, 0), 0);
+  char back[16] = {0};
+  memcpy(key, "KEY00001", 8);
+  len = sizeof back;
+  ok = ok && Check("Get Equal", btrcall(5, pos, back, &len, key, sizeof key, 0), 0);
+  if (ok && (len != 16 || memcmp(back, record, 16) != 0)) {
+    fprintf(stderr, "wbtrv32 drop-in: Get Equal read back other bytes\n");
+    ok = 0;
+  }
+  len = 0;
+  ok = Check("Close", btrcall(1, pos, NULL, &len, NULL, 0, 0), 0) && ok;
+  btrcall(25, pos, NULL, &len, NULL, 0, 0); /* Stop */
+  DeleteFileA(path);
+  FreeLibrary(dll);
+  return ok ? 0 : 1;
+}
