@@ -101,6 +101,8 @@ DWORD AttributesOf(const std::string& path) { return GetFileAttributesW(Wide(pat
 
 }  // namespace
 
+const char kPlatformLetter = 'W';
+
 std::string LastErrorText() {
   char* text = nullptr;
   const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
@@ -152,10 +154,30 @@ std::string LeafOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string RelativeTo(const std::string& dir, const std::string& a) {
-  const std::string prefix = !dir.empty() && IsSeparator(dir.back()) ? dir : dir + "\\";
-  if (a.compare(0, prefix.size(), prefix) == 0) return a.substr(prefix.size());
-  return a;
+std::string RelativePath(const std::string& dir, const std::string& path) {
+  auto parts = [](const std::string& p) {
+    std::vector<std::string> out;
+    for (size_t at = 0; at < p.size();) {
+      size_t end = at;
+      while (end < p.size() && !IsSeparator(p[end])) ++end;
+      if (end > at) out.push_back(p.substr(at, end - at));
+      at = end + 1;
+    }
+    return out;
+  };
+  // Names compare as Windows compares them: without regard to case.
+  auto same = [](const std::string& a, const std::string& b) {
+    return CompareStringOrdinal(Wide(a).c_str(), -1, Wide(b).c_str(), -1, TRUE) == CSTR_EQUAL;
+  };
+  const std::vector<std::string> from = parts(dir);
+  const std::vector<std::string> to = parts(path);
+  if (from.empty() || to.empty() || !same(from[0], to[0])) return path;  // another drive
+  size_t common = 0;
+  while (common < from.size() && common < to.size() && same(from[common], to[common])) ++common;
+  std::string out;
+  for (size_t i = common; i < from.size(); ++i) out += "../";
+  for (size_t i = common; i < to.size(); ++i) out += to[i] + (i + 1 < to.size() ? "/" : "");
+  return out;
 }
 
 std::string Join(const std::string& dir, const std::string& name) {
