@@ -9,9 +9,19 @@ constexpr const char* kNextPosition =
 
 }  // namespace
 
-std::string KeyColumn(size_t key) { return "k" + std::to_string(key); }
+// Built by appending: g++ 12 warns falsely about "k" + std::to_string(...)
+// in optimised builds.
+std::string KeyColumn(size_t key) {
+  std::string name = "k";
+  name += std::to_string(key);
+  return name;
+}
 
-std::string SeqColumn(size_t key) { return "s" + std::to_string(key); }
+std::string SeqColumn(size_t key) {
+  std::string name = "s";
+  name += std::to_string(key);
+  return name;
+}
 
 std::string RowColumns(const FileLayout& layout, bool declared) {
   std::string cols = declared ? "ver INTEGER, data BLOB" : "ver, data";
