@@ -117,6 +117,21 @@ void AtFork(void (*prepare)(), void (*parent)(), void (*child)());
 // Ends the process at once, without running exit handlers (test hooks).
 [[noreturn]] void ExitNow(int code);
 
+// --- Memory mapped from files ----------------------------------------------
+
+// The most of one file that storage maps into memory (0: never map): the
+// address space of the process is the limit.
+int64_t MappedBytesPerFile();
+
+// A range mapped from a file. While it is guarded, a page of it whose file
+// was cut short under it (by another program) reads as zeros instead of
+// killing the process, and the storage finds the file damaged. The first
+// guard installs the process's handler for that fault, which hands every
+// other such fault to the handler the program had. Where the system does
+// not let a mapped file shrink, guarding does nothing.
+void GuardMappedRange(const void* base, size_t length);
+void UnguardMappedRange(const void* base);
+
 // --- Locks ---------------------------------------------------------------------
 
 // An open handle on a file that holds locks on it: one claim on the whole

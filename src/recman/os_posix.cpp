@@ -8,11 +8,13 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <mutex>
 
 #include "recman/os.h"
 
@@ -240,6 +242,75 @@ void AtFork(void (*prepare)(), void (*parent)(), void (*child)()) {
 }
 
 void ExitNow(int code) { _exit(code); }
+
+int64_t MappedBytesPerFile() { return sizeof(void*) >= 8 ? int64_t{1} << 40 : 0; }
+
+namespace {
+
+// Ranges guarded against faults, found by the signal handler without a lock.
+struct GuardedRange {
+  std::atomic<bool> taken{false};  // the slot belongs to a range
+  std::atomic<uintptr_t> base{0};  // start, published last; 0 while not in use
+  std::atomic<size_t> length{0};   // bytes
+};
+constexpr size_t kGuardedSlots = 1024;
+GuardedRange g_guarded[kGuardedSlots];
+struct sigaction g_previousBus;   // the program's handler, for faults not ours
+std::once_flag g_busInstalled;    // the handler is installed once
+
+void OnBusError(int sig, siginfo_t* info, void* context) {
+  const uintptr_t at = reinterpret_cast<uintptr_t>(info->si_addr);
+  for (GuardedRange& range : g_guarded) {
+    const uintptr_t base = range.base.load(std::memory_order_acquire);
+    if (base == 0 || at < base || at - base >= range.length.load(std::memory_order_relaxed)) continue;
+    // A page of a file cut short under its mapping: zeros in its place. The
+    // read goes on, and the storage finds the page damaged.
+    const uintptr_t page = at & ~static_cast<uintptr_t>(::getpagesize() - 1);
+    if (::mmap(reinterpret_cast<void*>(page), static_cast<size_t>(::getpagesize()), PROT_READ,
+               MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
+      return;
+    }
+  }
+  if ((g_previousBus.sa_flags & SA_SIGINFO) != 0 && g_previousBus.sa_sigaction != nullptr) {
+    g_previousBus.sa_sigaction(sig, info, context);
+  } else if (g_previousBus.sa_handler != SIG_DFL && g_previousBus.sa_handler != SIG_IGN) {
+    g_previousBus.sa_handler(sig);
+  } else {
+    // Not ours: the access is made again on return and takes the default.
+    ::signal(SIGBUS, SIG_DFL);
+  }
+}
+
+void InstallBusHandler() {
+  struct sigaction action = {};
+  action.sa_sigaction = OnBusError;
+  action.sa_flags = SA_SIGINFO | SA_NODEFER;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGBUS, &action, &g_previousBus);
+}
+
+}  // namespace
+
+void GuardMappedRange(const void* base, size_t length) {
+  std::call_once(g_busInstalled, InstallBusHandler);
+  for (GuardedRange& range : g_guarded) {
+    bool free = false;
+    if (!range.taken.compare_exchange_strong(free, true, std::memory_order_acquire)) continue;
+    range.length.store(length, std::memory_order_relaxed);
+    range.base.store(reinterpret_cast<uintptr_t>(base), std::memory_order_release);
+    return;
+  }
+}
+
+void UnguardMappedRange(const void* base) {
+  for (GuardedRange& range : g_guarded) {
+    uintptr_t expected = reinterpret_cast<uintptr_t>(base);
+    if (range.base.compare_exchange_strong(expected, 0, std::memory_order_acq_rel)) {
+      range.taken.store(false, std::memory_order_release);
+      return;
+    }
+  }
+}
 
 Fail LockHandle::Open(const std::string& path) {
   Close();

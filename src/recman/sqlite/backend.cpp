@@ -4,6 +4,7 @@
 #include "recman/sqlite/check.h"
 #include "recman/sqlite/create.h"
 #include "recman/sqlite/file_locks.h"
+#include "recman/sqlite/mapping.h"
 #include "recman/sqlite/session.h"
 #include "recman/sqlite/snapshots.h"
 #include "recman/sqlite/table.h"
@@ -53,7 +54,10 @@ class Files final : public Backend {
 }  // namespace
 
 Backend& SqliteBackend() {
-  static Files* files = new Files;  // never destroyed: usable until exit
+  static Files* files = [] {
+    GuardFileMappings();
+    return new Files;  // never destroyed: usable until exit
+  }();
   return *files;
 }
 

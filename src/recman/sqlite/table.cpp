@@ -162,6 +162,9 @@ int SqliteTable::OpenConnection(bool forWriting) {
   if (sqlite3_db_readonly(db_, "main") == 1) writable_ = false;
   rc = sqlite3_exec(db_, kConnectionSettings, nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) return StatusFromSqlite(rc, Access::kOpen);
+  // Pages are read through a mapping of the file (guarded, see mapping.h).
+  const std::string mapping = "PRAGMA mmap_size = " + std::to_string(os::MappedBytesPerFile());
+  sqlite3_exec(db_, mapping.c_str(), nullptr, nullptr, nullptr);
   ApplyBudget();
   // The log and its index stay when the last connection closes, so that a
   // reader arriving later finds them made by a writer.
