@@ -1,396 +1,272 @@
-// The same workload through BTRCALL and through raw SQLite prepared
-// statements, on one 100,000-record file of 3,600-byte records (21-byte
-// zstring key 0, 41-byte duplicate key 1). The raw side opens a byte copy of
-// the engine's file: same schema, same indexes, same connection settings.
+// The record manager beside SQLite itself and LMDB on one workload, in one
+// run: the way LevelDB's db_bench sits beside db_bench_sqlite3.
 //
-// Files live in $RECMAN_BENCH_DIR (default /tmp/recman-bench) and are kept
-// between runs; delete the directory to rebuild them.
-#include <benchmark/benchmark.h>
-#include <sqlite3.h>
+//   recman_bench [--records=N] [--record-length=N] [--probes=N] [--repeat=N]
+//                [--dir=DIR] [--sides=engine,sqlite,lmdb] [--scaling]
+//
+// The workload: records of --record-length bytes with a unique 21-byte key 0
+// and a 41-byte key 1 shared by ten records each, inserted in a real
+// shuffle of key order; probes in an order of their own. Files are made once
+// in --dir (default $RECMAN_BENCH_DIR or /tmp/recman-bench) and kept. Each
+// read figure is the median of --repeat runs; the machine's load is printed
+// before and after, since figures on a busy machine are worth less.
 #include <sys/stat.h>
+#include <sys/utsname.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
+#include <ctime>
+#include <fstream>
+#include <functional>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "reclink/btrieve.h"
+#include "side.h"
+
+namespace bench {
+
+[[noreturn]] void Fail(const std::string& what) {
+  std::fprintf(stderr, "recman_bench: %s\n", what.c_str());
+  std::exit(1);
+}
 
 namespace {
 
-constexpr uint16_t kRecordLength = 3600;
-constexpr int kRecords = 100000;
-constexpr int kGroups = 10000;  // key 1 values: ten records share each
-
-std::string g_dir;
-
-std::string Key0(int i) {
-  char buf[24];
-  std::snprintf(buf, sizeof buf, "K%015d", i * 7 % 1000003);
-  return buf;
-}
-std::string Key1(int i) {
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "group-%08d-of-the-duplicate-key", i % kGroups);
-  return buf;
-}
-
-std::vector<char> MakeRecord(const std::string& k0, const std::string& k1) {
-  std::vector<char> r(kRecordLength, 'x');
-  std::memset(r.data(), 0, 62);
-  std::memcpy(r.data(), k0.c_str(), k0.size() + 1);
-  std::memcpy(r.data() + 21, k1.c_str(), k1.size() + 1);
-  return r;
-}
-
-std::vector<uint8_t> Spec() {
-  std::vector<uint8_t> buf(sizeof(BtrFileSpec) + 2 * sizeof(BtrKeySpec));
-  BtrFileSpec fs{};
-  fs.recordLength = kRecordLength;
-  fs.pageSize = 4096;
-  fs.numberOfKeys = 2;
-  BtrKeySpec k0{}, k1{};
-  k0.position = 1;
-  k0.length = 21;
-  k0.flags = B_KEY_EXTENDED_TYPE;
-  k0.extendedType = B_TYPE_ZSTRING;
-  k1.position = 22;
-  k1.length = 41;
-  k1.flags = B_KEY_EXTENDED_TYPE | B_KEY_DUPLICATES | B_KEY_MODIFIABLE;
-  k1.extendedType = B_TYPE_ZSTRING;
-  std::memcpy(buf.data(), &fs, sizeof fs);
-  std::memcpy(buf.data() + sizeof fs, &k0, sizeof k0);
-  std::memcpy(buf.data() + sizeof fs + sizeof k0, &k1, sizeof k1);
-  return buf;
-}
-
-int Call(uint16_t op, char* pos, void* data, uint32_t* len, char* key, int8_t keyNum) {
-  return BTRCALL(op, pos, data, len, key, 255, keyNum);
-}
-
-// Stops the run, saying why: a benchmark of a failing operation measures nothing.
-void Fail(const char* what, int status) {
-  std::fprintf(stderr, "%s failed with status %d (delete the bench directory if it holds files of an older format)\n", what, status);
-  std::abort();
-}
-
-void CreateEmpty(const std::string& path) {
-  char pos[128] = {};
-  char key[256] = {};
-  std::snprintf(key, sizeof key, "%s", path.c_str());
-  std::vector<uint8_t> spec = Spec();
-  uint32_t len = static_cast<uint32_t>(spec.size());
-  if (Call(B_CREATE, pos, spec.data(), &len, key, 0) != 0) std::abort();
-}
-
-// Builds the 100,000-record file once, in random key order.
-void BuildBigFile(const std::string& path) {
-  struct stat st;
-  if (stat(path.c_str(), &st) == 0) return;
-  CreateEmpty(path);
-  char pos[128] = {};
-  char key[256] = {};
-  std::snprintf(key, sizeof key, "%s", path.c_str());
-  uint32_t len = 0;
-  if (Call(B_OPEN, pos, nullptr, &len, key, B_MODE_ACCELERATED) != 0) std::abort();
-  Call(B_BEGIN_TRAN, nullptr, nullptr, nullptr, nullptr, 0);
-  for (int i = 0; i < kRecords; ++i) {
-    std::vector<char> r = MakeRecord(Key0(i), Key1(i));
-    len = kRecordLength;
-    if (Call(B_INSERT, pos, r.data(), &len, key, 0) != 0) std::abort();
-  }
-  Call(B_END_TRAN, nullptr, nullptr, nullptr, nullptr, 0);
-  Call(B_CLOSE, pos, nullptr, &len, key, 0);
-}
-
-// --- the engine side ---------------------------------------------------
-
-struct EngineFile {
-  char pos[128] = {};
-  char key[256] = {};
-  explicit EngineFile(const std::string& path, int8_t mode = B_MODE_NORMAL) {
-    std::snprintf(key, sizeof key, "%s", path.c_str());
-    uint32_t len = 0;
-    if (int st = Call(B_OPEN, pos, nullptr, &len, key, mode)) Fail("Open", st);
-  }
-  ~EngineFile() {
-    uint32_t len = 0;
-    Call(B_CLOSE, pos, nullptr, &len, key, 0);
-  }
+struct Options {
+  Workload workload;                               // what every side does
+  std::string dir;                                 // where files are kept
+  std::vector<std::string> sides{"engine", "sqlite", "lmdb"};  // which sides run
+  int repeat = 3;                                  // runs per read figure
+  bool scaling = false;                            // the scaling rows instead
 };
 
-// --- the raw side: what one would write against SQLite directly -----------
-
-struct RawFile {
-  sqlite3* db = nullptr;
-  explicit RawFile(const std::string& path) {
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
-        SQLITE_OK) {
-      std::abort();
-    }
-    sqlite3_exec(db,
-                 "PRAGMA cache_size = -65536; PRAGMA mmap_size = 0; PRAGMA temp_store = MEMORY; "
-                 "PRAGMA synchronous = FULL;",
-                 nullptr, nullptr, nullptr);
-  }
-  ~RawFile() { sqlite3_close_v2(db); }
-  sqlite3_stmt* Prepare(const char* sql) {
-    sqlite3_stmt* s = nullptr;
-    if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr) != SQLITE_OK) std::abort();
-    return s;
-  }
+// Wall and CPU seconds of one run of f.
+struct Times {
+  double wall = 0;  // seconds
+  double cpu = 0;   // seconds of this process
 };
 
-// Copies the row the statement stands on into the caller's buffers, as a
-// record-at-a-time reader needs.
-void TakeRow(sqlite3_stmt* s, char* data, char* key) {
-  std::memcpy(data, sqlite3_column_blob(s, 0), static_cast<size_t>(sqlite3_column_bytes(s, 0)));
-  std::memcpy(key, sqlite3_column_blob(s, 1), static_cast<size_t>(sqlite3_column_bytes(s, 1)));
+double CpuSeconds() {
+  timespec t;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-std::string BigPath() { return g_dir + "/big.dat"; }
-std::string RawPath() { return g_dir + "/big-raw.db"; }
+Times Measure(const std::function<void()>& f) {
+  const auto wall0 = std::chrono::steady_clock::now();
+  const double cpu0 = CpuSeconds();
+  f();
+  return {std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count(), CpuSeconds() - cpu0};
+}
 
-// ---------------------------------------------------------------------------
+// The median of repeat runs of f, per operation (n operations a run).
+Times MedianPerOp(int repeat, uint64_t n, const std::function<void()>& f) {
+  std::vector<Times> runs;
+  for (int i = 0; i < repeat; ++i) runs.push_back(Measure(f));
+  auto median = [&](double Times::*field) {
+    std::vector<double> v;
+    for (const Times& t : runs) v.push_back(t.*field);
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2] / static_cast<double>(n);
+  };
+  return {median(&Times::wall), median(&Times::cpu)};
+}
 
-void BM_GetEqual_Engine(benchmark::State& state) {
-  EngineFile f(BigPath());
-  std::vector<char> data(kRecordLength);
-  std::mt19937 rng(1);
-  for (auto _ : state) {
-    const std::string k = Key0(static_cast<int>(rng() % kRecords));
-    std::memcpy(f.key, k.c_str(), k.size() + 1);
-    uint32_t len = kRecordLength;
-    if (int st = Call(B_GET_EQUAL, f.pos, data.data(), &len, f.key, 0)) Fail("Get Equal", st);
+std::string Load() {
+  std::ifstream in("/proc/loadavg");
+  std::string a, b, c;
+  in >> a >> b >> c;
+  return a + " " + b + " " + c;
+}
+
+std::string Machine() {
+  std::ifstream in("/proc/cpuinfo");
+  std::string line, model;
+  int cpus = 0;
+  while (std::getline(in, line)) {
+    if (line.rfind("model name", 0) == 0 && model.empty()) model = line.substr(line.find(':') + 2);
+    if (line.rfind("processor", 0) == 0) ++cpus;
   }
-  state.SetItemsProcessed(state.iterations());
+  utsname u;
+  uname(&u);
+  return std::to_string(cpus) + " x " + model + ", " + u.sysname + " " + u.release;
 }
 
-void BM_GetEqual_Raw(benchmark::State& state) {
-  RawFile f(RawPath());
-  sqlite3_stmt* s = f.Prepare(
-      "SELECT data, k0, pos, ver FROM records WHERE k0 = ?1 LIMIT 1");
-  std::vector<char> data(kRecordLength);
-  char key[256];
-  std::mt19937 rng(1);
-  for (auto _ : state) {
-    std::string k = Key0(static_cast<int>(rng() % kRecords));
-    k.resize(21, '\0');
-    sqlite3_bind_blob(s, 1, k.data(), 21, SQLITE_STATIC);
-    if (sqlite3_step(s) != SQLITE_ROW) std::abort();
-    TakeRow(s, data.data(), key);
-    sqlite3_reset(s);
-  }
-  sqlite3_finalize(s);
-  state.SetItemsProcessed(state.iterations());
-}
+using Row = std::map<std::string, Times>;  // side -> time per operation
 
-void BM_GetGreaterOrEqual_Engine(benchmark::State& state) {
-  EngineFile f(BigPath());
-  std::vector<char> data(kRecordLength);
-  std::mt19937 rng(2);
-  for (auto _ : state) {
-    char k[24];
-    std::snprintf(k, sizeof k, "K%015d", static_cast<int>(rng() % 1000003));
-    std::memcpy(f.key, k, sizeof k);
-    uint32_t len = kRecordLength;
-    const int st = Call(B_GET_GE, f.pos, data.data(), &len, f.key, 0);
-    if (st != 0 && st != B_END_OF_FILE) std::abort();
-  }
-  state.SetItemsProcessed(state.iterations());
-}
-
-void BM_GetGreaterOrEqual_Raw(benchmark::State& state) {
-  RawFile f(RawPath());
-  sqlite3_stmt* s = f.Prepare(
-      "SELECT data, k0, pos, ver FROM records WHERE k0 >= ?1 ORDER BY k0 LIMIT 1");
-  std::vector<char> data(kRecordLength);
-  char key[256];
-  std::mt19937 rng(2);
-  for (auto _ : state) {
-    char k[24] = {};
-    std::snprintf(k, sizeof k, "K%015d", static_cast<int>(rng() % 1000003));
-    sqlite3_bind_blob(s, 1, k, 21, SQLITE_STATIC);
-    const int rc = sqlite3_step(s);
-    if (rc == SQLITE_ROW) TakeRow(s, data.data(), key);
-    sqlite3_reset(s);
-  }
-  sqlite3_finalize(s);
-  state.SetItemsProcessed(state.iterations());
-}
-
-void BM_GetNextWholeFile_Engine(benchmark::State& state) {
-  EngineFile f(BigPath());
-  std::vector<char> data(kRecordLength);
-  int64_t n = 0;
-  for (auto _ : state) {
-    uint32_t len = kRecordLength;
-    int st = Call(B_GET_FIRST, f.pos, data.data(), &len, f.key, 0);
-    while (st == 0) {
-      ++n;
-      len = kRecordLength;
-      st = Call(B_GET_NEXT, f.pos, data.data(), &len, f.key, 0);
-    }
-    if (st != B_END_OF_FILE) std::abort();
-  }
-  state.SetItemsProcessed(n);
-}
-
-// One statement stepping through the whole index: the fastest scan SQLite
-// offers, holding one read transaction for the whole walk.
-void BM_GetNextWholeFile_RawScan(benchmark::State& state) {
-  RawFile f(RawPath());
-  sqlite3_stmt* s = f.Prepare(
-      "SELECT data, k0, pos, ver FROM records WHERE k0 IS NOT NULL ORDER BY k0");
-  std::vector<char> data(kRecordLength);
-  char key[256];
-  int64_t n = 0;
-  for (auto _ : state) {
-    while (sqlite3_step(s) == SQLITE_ROW) {
-      TakeRow(s, data.data(), key);
-      ++n;
-    }
-    sqlite3_reset(s);
-  }
-  sqlite3_finalize(s);
-  state.SetItemsProcessed(n);
-}
-
-// Record at a time, each call on its own, as a caller that does other work
-// between records must: a seek past the last key returned.
-void BM_GetNextWholeFile_RawSeek(benchmark::State& state) {
-  RawFile f(RawPath());
-  sqlite3_stmt* first = f.Prepare(
-      "SELECT data, k0, pos, ver FROM records WHERE k0 IS NOT NULL ORDER BY k0 LIMIT 1");
-  sqlite3_stmt* next = f.Prepare(
-      "SELECT data, k0, pos, ver FROM records WHERE k0 > ?1 ORDER BY k0 LIMIT 1");
-  std::vector<char> data(kRecordLength);
-  char key[256];
-  int64_t n = 0;
-  for (auto _ : state) {
-    sqlite3_stmt* s = first;
-    while (sqlite3_step(s) == SQLITE_ROW) {
-      TakeRow(s, data.data(), key);
-      ++n;
-      sqlite3_reset(s);
-      sqlite3_bind_blob(next, 1, key, 21, SQLITE_STATIC);
-      s = next;
-    }
-    sqlite3_reset(s);
-  }
-  sqlite3_finalize(first);
-  sqlite3_finalize(next);
-  state.SetItemsProcessed(n);
-}
-
-// Inserts go to files of their own, fresh for each benchmark.
-std::string InsertPath(const char* name) {
-  const std::string path = g_dir + "/" + name;
-  std::filesystem::remove(path);
-  std::filesystem::remove(path + "-wal");
-  std::filesystem::remove(path + "-shm");
-  return path;
-}
-
-std::string FreshRawCopy(const char* name) {
-  const std::string src = InsertPath("raw-template.dat");
-  CreateEmpty(src);
-  const std::string path = InsertPath(name);
-  std::filesystem::copy_file(src, path);
-  return path;
-}
-
-constexpr int kBatch = 1000;  // inserts per transaction in the batched runs
-
-void InsertEngine(benchmark::State& state, bool batched) {
-  const std::string path = InsertPath(batched ? "ins-batch.dat" : "ins-single.dat");
-  CreateEmpty(path);
-  EngineFile f(path);
-  int i = 0;
-  for (auto _ : state) {
-    if (batched && i % kBatch == 0) Call(B_BEGIN_TRAN, nullptr, nullptr, nullptr, nullptr, 0);
-    std::vector<char> r = MakeRecord(Key0(i), Key1(i));
-    uint32_t len = kRecordLength;
-    if (Call(B_INSERT, f.pos, r.data(), &len, f.key, 0) != 0) std::abort();
-    ++i;
-    if (batched && i % kBatch == 0) Call(B_END_TRAN, nullptr, nullptr, nullptr, nullptr, 0);
-  }
-  if (batched && i % kBatch != 0) Call(B_END_TRAN, nullptr, nullptr, nullptr, nullptr, 0);
-  state.SetItemsProcessed(state.iterations());
-}
-
-void InsertRaw(benchmark::State& state, bool batched) {
-  RawFile f(FreshRawCopy(batched ? "ins-batch-raw.db" : "ins-single-raw.db"));
-  // The sequence of a duplicate is the record's position, as in the engine.
-  sqlite3_stmt* ins = f.Prepare(
-      "INSERT INTO records(ver, data, k0, k1, s1) VALUES(1, ?1, ?2, ?3, "
-      "(SELECT coalesce(max(seq), 0) + 1 FROM sqlite_sequence WHERE name = 'records'))");
-  sqlite3_stmt* begin = f.Prepare("BEGIN IMMEDIATE");
-  sqlite3_stmt* commit = f.Prepare("COMMIT");
-  int i = 0;
-  for (auto _ : state) {
-    if (batched && i % kBatch == 0) {
-      sqlite3_step(begin);
-      sqlite3_reset(begin);
-    }
-    std::vector<char> r = MakeRecord(Key0(i), Key1(i));
-    std::string k0 = Key0(i), k1 = Key1(i);
-    k0.resize(21, '\0');
-    k1.resize(41, '\0');
-    sqlite3_bind_blob(ins, 1, r.data(), kRecordLength, SQLITE_STATIC);
-    sqlite3_bind_blob(ins, 2, k0.data(), 21, SQLITE_STATIC);
-    sqlite3_bind_blob(ins, 3, k1.data(), 41, SQLITE_STATIC);
-    if (sqlite3_step(ins) != SQLITE_DONE) std::abort();
-    sqlite3_reset(ins);
-    ++i;
-    if (batched && i % kBatch == 0) {
-      sqlite3_step(commit);
-      sqlite3_reset(commit);
+void PrintRow(const std::string& op, const Row& row, const std::vector<std::string>& sides) {
+  std::printf("%-26s", op.c_str());
+  for (const std::string& s : sides) {
+    auto it = row.find(s);
+    if (it == row.end() || it->second.wall == 0) {
+      std::printf(" %12s", "-");
+    } else {
+      std::printf(" %9.2f us", it->second.wall * 1e6);
     }
   }
-  if (batched && i % kBatch != 0) {
-    sqlite3_step(commit);
-    sqlite3_reset(commit);
+  auto engine = row.find("engine");
+  for (const std::string& s : sides) {
+    if (s == "engine") continue;
+    auto it = row.find(s);
+    if (engine == row.end() || it == row.end() || it->second.wall == 0 || it->second.cpu == 0) {
+      std::printf(" %16s", "-");
+    } else {
+      std::printf("  %5.2f (cpu %5.2f)", engine->second.wall / it->second.wall, engine->second.cpu / it->second.cpu);
+    }
   }
-  sqlite3_finalize(ins);
-  sqlite3_finalize(begin);
-  sqlite3_finalize(commit);
-  state.SetItemsProcessed(state.iterations());
+  std::printf("\n");
+  std::fflush(stdout);
 }
 
-void BM_InsertInTransaction_Engine(benchmark::State& s) { InsertEngine(s, true); }
-void BM_InsertInTransaction_Raw(benchmark::State& s) { InsertRaw(s, true); }
-void BM_InsertDurable_Engine(benchmark::State& s) { InsertEngine(s, false); }
-void BM_InsertDurable_Raw(benchmark::State& s) { InsertRaw(s, false); }
+void PrintHeader(const std::vector<std::string>& sides) {
+  std::printf("%-26s", "operation (time per op)");
+  for (const std::string& s : sides) std::printf(" %12s", s.c_str());
+  for (const std::string& s : sides) {
+    if (s != "engine") std::printf("  %16s", ("engine/" + s).c_str());
+  }
+  std::printf("\n");
+}
 
-BENCHMARK(BM_GetEqual_Engine)->Iterations(50000);
-BENCHMARK(BM_GetEqual_Raw)->Iterations(50000);
-BENCHMARK(BM_GetGreaterOrEqual_Engine)->Iterations(50000);
-BENCHMARK(BM_GetGreaterOrEqual_Raw)->Iterations(50000);
-BENCHMARK(BM_GetNextWholeFile_Engine)->Iterations(3)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_GetNextWholeFile_RawSeek)->Iterations(3)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_GetNextWholeFile_RawScan)->Iterations(3)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_InsertInTransaction_Engine)->Iterations(20000);
-BENCHMARK(BM_InsertInTransaction_Raw)->Iterations(20000);
-BENCHMARK(BM_InsertDurable_Engine)->Iterations(1000);
-BENCHMARK(BM_InsertDurable_Raw)->Iterations(1000);
+std::unique_ptr<Side> Make(const std::string& name) {
+  if (name == "engine") return MakeEngineSide();
+  if (name == "sqlite") return MakeSqliteSide();
+  if (name == "lmdb") return MakeLmdbSide();
+  Fail("unknown side " + name);
+}
+
+// Every read row on one file of w's records, for the sides given.
+std::map<std::string, Row> ReadRows(const Options& o, const Workload& w, const std::string& dir) {
+  std::map<std::string, Row> rows;
+  const std::vector<uint32_t> equal = ProbeOrder(w, 1), between = ProbeOrder(w, 2);
+  std::vector<std::string> equalKeys, betweenKeys;
+  for (uint32_t p : equal) equalKeys.push_back(Key0(p).append(kKey0Length - 16, '\0'));
+  for (uint32_t p : between) {
+    // Between two keys; a tenth of them beyond the last one.
+    const uint32_t q = p % 10 == 0 ? w.records + p : p;
+    betweenKeys.push_back((Key0(q) + "5").append(kKey0Length - 17, '\0'));
+  }
+  std::vector<char> out(w.recordLength);
+  for (const std::string& name : o.sides) {
+    std::unique_ptr<Side> side = Make(name);
+    if (!side) continue;
+    side->Open(w, dir);
+    // A first walk warms the operating system's cache for every side alike.
+    side->WalkKey(out.data());
+    rows["get_equal"][name] = MedianPerOp(o.repeat, w.probes, [&] {
+      for (const std::string& k : equalKeys) side->GetEqual(k, out.data());
+    });
+    rows["get_greater_or_equal"][name] = MedianPerOp(o.repeat, w.probes, [&] {
+      for (const std::string& k : betweenKeys) side->GetGreaterOrEqual(k, out.data());
+    });
+    uint64_t n = 0;
+    rows["get_next (whole file)"][name] = MedianPerOp(o.repeat, w.records, [&] { n = side->WalkKey(out.data()); });
+    if (n != w.records) Fail(name + " walked " + std::to_string(n) + " records by key");
+    if (side->WalkPositions(out.data()) == w.records) {
+      rows["step_next (whole file)"][name] =
+          MedianPerOp(o.repeat, w.records, [&] { side->WalkPositions(out.data()); });
+    }
+    side->Close();
+  }
+  return rows;
+}
+
+void RunMain(const Options& o) {
+  const Workload& w = o.workload;
+  std::printf("workload: %u records of %u bytes, key 0 unique (21 bytes), key 1 ten per value (41 bytes),\n"
+              "          inserted in shuffled order; %u probes in an order of their own\n",
+              w.records, w.recordLength, w.probes);
+  const std::string dir = o.dir + "/" + std::to_string(w.records) + "x" + std::to_string(w.recordLength);
+  ::mkdir(dir.c_str(), 0755);
+  PrintHeader(o.sides);
+  for (const auto& [op, row] : ReadRows(o, w, dir)) PrintRow(op, row, o.sides);
+
+  // Writes: fresh files, numbers not in the big file.
+  std::vector<uint32_t> numbers(w.inserts);
+  for (uint32_t i = 0; i < w.inserts; ++i) numbers[i] = w.records + 1000000 + i;
+  std::shuffle(numbers.begin(), numbers.end(), std::mt19937_64(w.seed));
+  const std::vector<uint32_t> durable(numbers.begin(), numbers.begin() + w.durableInserts);
+  Row inTransactions, oneByOne;
+  for (const std::string& name : o.sides) {
+    std::unique_ptr<Side> side = Make(name);
+    if (!side) continue;
+    inTransactions[name] = MedianPerOp(1, numbers.size(), [&] { side->Insert(w, dir, numbers, 1000); });
+    oneByOne[name] = MedianPerOp(1, durable.size(), [&] { side->Insert(w, dir, durable, 1); });
+  }
+  PrintRow("insert (1,000 a txn)", inTransactions, o.sides);
+  PrintRow("insert (durable each)", oneByOne, o.sides);
+}
+
+void RunScaling(const Options& o) {
+  std::printf("scaling: Get Equal and Get Next as the file grows\n");
+  PrintHeader(o.sides);
+  const std::pair<uint32_t, uint32_t> sizes[] = {{10000, 3600}, {100000, 3600}, {1000000, 400}};
+  for (const auto& [records, length] : sizes) {
+    Workload w = o.workload;
+    w.records = records;
+    w.recordLength = length;
+    const std::string dir = o.dir + "/" + std::to_string(records) + "x" + std::to_string(length);
+    ::mkdir(dir.c_str(), 0755);
+    std::map<std::string, Row> rows = ReadRows(o, w, dir);
+    const std::string size = std::to_string(records) + " x " + std::to_string(length);
+    PrintRow("get_equal " + size, rows["get_equal"], o.sides);
+    PrintRow("get_next " + size, rows["get_next (whole file)"], o.sides);
+  }
+}
+
+uint64_t Number(const char* text, const char* flag) {
+  char* end = nullptr;
+  const unsigned long long v = std::strtoull(text, &end, 10);
+  if (end == text || *end != '\0' || v == 0) Fail(std::string("--") + flag + " takes a positive number");
+  return v;
+}
 
 }  // namespace
+}  // namespace bench
 
 int main(int argc, char** argv) {
-  const char* dir = std::getenv("RECMAN_BENCH_DIR");
-  g_dir = dir && *dir ? dir : "/tmp/recman-bench";
-  std::filesystem::create_directories(g_dir);
-  BuildBigFile(BigPath());
-  // The raw side reads a byte copy, so that neither warms the other's pages
-  // in SQLite's cache (the OS cache holds both).
-  struct stat st;
-  if (stat(RawPath().c_str(), &st) != 0) std::filesystem::copy_file(BigPath(), RawPath());
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
+  using namespace bench;
+  Options o;
+  const char* env = std::getenv("RECMAN_BENCH_DIR");
+  o.dir = env != nullptr && *env != '\0' ? env : "/tmp/recman-bench";
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const size_t eq = arg.find('=');
+    const std::string flag = arg.substr(0, eq), value = eq == std::string::npos ? "" : arg.substr(eq + 1);
+    if (flag == "--records") o.workload.records = static_cast<uint32_t>(Number(value.c_str(), "records"));
+    else if (flag == "--record-length") o.workload.recordLength = static_cast<uint32_t>(Number(value.c_str(), "record-length"));
+    else if (flag == "--probes") o.workload.probes = static_cast<uint32_t>(Number(value.c_str(), "probes"));
+    else if (flag == "--repeat") o.repeat = static_cast<int>(Number(value.c_str(), "repeat"));
+    else if (flag == "--dir") o.dir = value;
+    else if (flag == "--scaling") o.scaling = true;
+    else if (flag == "--sides") {
+      o.sides.clear();
+      for (size_t at = 0; at <= value.size();) {
+        const size_t comma = std::min(value.find(',', at), value.size());
+        o.sides.push_back(value.substr(at, comma - at));
+        at = comma + 1;
+      }
+    } else {
+      std::fprintf(stderr,
+                   "usage: recman_bench [--records=N] [--record-length=N] [--probes=N] [--repeat=N]\n"
+                   "                    [--dir=DIR] [--sides=engine,sqlite,lmdb] [--scaling]\n");
+      return arg == "--help" ? 0 : 2;
+    }
+  }
+  if (o.workload.recordLength < kKey0Length + kKey1Length || o.workload.recordLength > 4000) {
+    Fail("--record-length must be 62 to 4000");
+  }
+  ::mkdir(o.dir.c_str(), 0755);
+  std::printf("machine: %s\nload before: %s\n", Machine().c_str(), Load().c_str());
+  if (o.scaling) {
+    RunScaling(o);
+  } else {
+    RunMain(o);
+  }
+  std::printf("load after: %s\n", Load().c_str());
   return 0;
 }

@@ -84,7 +84,8 @@ int Dispatch(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, void* k
   if (row == nullptr) return B_INVALID_FUNCTION;
   try {
     Engine& engine = Engine::Instance();
-    call.client = engine.ClientFor(clientKey);
+    static const ClientKey kProcess{};
+    call.client = clientKey == kProcess ? engine.ProcessClient() : engine.ClientFor(clientKey);
     return row->fn(engine, call);
   } catch (const std::bad_alloc&) {
     return B_IO_ERROR;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -45,9 +46,10 @@ class Client {
   // when it was the table's last block: the client forgets the table.
   bool RemoveBlock(const FileId& id, bool accelerated, bool* durable);
 
-  // The transaction: whether Begin was called, and the tables it joined in
-  // the order of their first access.
-  bool inTransaction = false;
+  // The transaction: whether Begin was called (read without the mutex on the
+  // way to a table, changed only with it), and the tables it joined in the
+  // order of their first access.
+  std::atomic<bool> inTransaction{false};
   std::vector<std::shared_ptr<Table>> joined;
 
  private:

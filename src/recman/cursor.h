@@ -42,7 +42,7 @@ struct Cursor {
   int keyNum = 0;           // the key path
   std::string keyValue;     // encoded key of the current record
   int64_t keySeq = 0;       // its place among duplicates (0 on unique keys)
-
+  std::string sought;       // the caller's key encoded, kept to reuse its memory
   // Forgets every currency.
   void ClearCurrency() {
     physSet = physValid = hasRecord = hasLogical = placeLost = false;

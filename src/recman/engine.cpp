@@ -18,8 +18,6 @@ struct BlockHeader {
 };
 constexpr char kBlockMagic[8] = {'r', 'e', 'c', 'm', 'a', 'n', 'p', 'b'};
 
-void LockForFork() { Engine::Instance().ForgetInherited(); }
-
 }  // namespace
 
 Engine& Engine::Instance() {
@@ -27,7 +25,7 @@ Engine& Engine::Instance() {
   return *engine;
 }
 
-Engine::Engine() {
+Engine::Engine() : process_(ClientFor(ClientKey{})) {
   os::AtFork(
       [] { Engine::Instance().mu_.lock(); }, [] { Engine::Instance().mu_.unlock(); },
       [] {
@@ -35,7 +33,6 @@ Engine::Engine() {
         engine.ForgetInherited();
         engine.mu_.unlock();
       });
-  (void)LockForFork;
 }
 
 std::shared_ptr<Client> Engine::ClientFor(const ClientKey& key) {
@@ -138,6 +135,8 @@ void Engine::ForgetInherited() {
   for (uint32_t i = 0; i < slots_.size(); ++i) freeSlots_.push_back(i);
   for (auto& [key, client] : clients_) new std::shared_ptr<Client>(std::move(client));
   clients_.clear();
+  process_ = std::make_shared<Client>(ClientKey{});
+  clients_[ClientKey{}] = process_;
   files_.clear();
   for (Backend* backend : AllBackends()) backend->ForgetAfterFork();
 }

@@ -22,6 +22,8 @@ class Engine {
 
   // The client named key (created on first use).
   std::shared_ptr<Client> ClientFor(const ClientKey& key);
+  // The process's own client (the all-zero key), without a look-up.
+  const std::shared_ptr<Client>& ProcessClient() const { return process_; }
 
   // The live cursor of position block `block`, or null when the block is not
   // one that this engine handed out and still honours.
@@ -62,6 +64,7 @@ class Engine {
   std::map<ClientKey, std::shared_ptr<Client>> clients_;  // by name
   std::map<std::pair<Backend*, std::string>, std::weak_ptr<SharedFile>> files_;  // by file
   uint64_t lastCursorId_ = 0;        // ids handed to cursors
+  std::shared_ptr<Client> process_;  // clients_'s entry for the all-zero key
 };
 
 }  // namespace recman

@@ -59,12 +59,12 @@ int OpGet(Engine& engine, Call& call) {
   int status = bc.JoinTransaction();
   if (status != B_NO_ERROR) return status;
 
-  std::string sought;
   if (!along && seek != Seek::kFirst && seek != Seek::kLast) {
-    EncodeFromKeyBuffer(key, static_cast<const uint8_t*>(call.key), &sought);
+    EncodeFromKeyBuffer(key, static_cast<const uint8_t*>(call.key), &cursor.sought);
   }
   Row row;
-  status = bc.table().Seek(call.keyNum, seek, along ? cursor.keyValue : sought, cursor.keySeq, cursor.id, &row);
+  status = bc.table().Seek(call.keyNum, seek, along ? cursor.keyValue : cursor.sought, cursor.keySeq, cursor.id,
+                           &row);
   if (status != B_NO_ERROR) return status;
   if (Damaged(layout, row)) return B_IO_ERROR;
 

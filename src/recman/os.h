@@ -117,6 +117,11 @@ void AtFork(void (*prepare)(), void (*parent)(), void (*child)());
 // Ends the process at once, without running exit handlers (test hooks).
 [[noreturn]] void ExitNow(int code);
 
+// True when some process holds a lock (of the kind SQLite takes, a POSIX
+// record lock on POSIX systems) on a byte of [offset, offset + length) of
+// the file at path; false when none or the file cannot be opened.
+bool LockedBySomeone(const std::string& path, uint64_t offset, uint64_t length);
+
 // --- Memory mapped from files ----------------------------------------------
 
 // The most of one file that storage maps into memory (0: never map): the

@@ -243,6 +243,22 @@ void AtFork(void (*prepare)(), void (*parent)(), void (*child)()) {
 
 void ExitNow(int code) { _exit(code); }
 
+bool LockedBySomeone(const std::string& path, uint64_t offset, uint64_t length) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct flock fl = {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = static_cast<off_t>(offset);
+  fl.l_len = static_cast<off_t>(length);
+  const bool held = ::fcntl(fd, F_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
+  // This descriptor held no lock, and the file is no database of this
+  // process's connections (the caller's file does not exist): closing it
+  // drops nothing.
+  ::close(fd);
+  return held;
+}
+
 int64_t MappedBytesPerFile() { return sizeof(void*) >= 8 ? int64_t{1} << 40 : 0; }
 
 namespace {

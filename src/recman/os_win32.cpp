@@ -358,6 +358,28 @@ Fail LockHandle::Open(const std::string& path) {
   return Fail::kNone;
 }
 
+bool LockedBySomeone(const std::string& path, uint64_t offset, uint64_t length) {
+  HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  OVERLAPPED at = {};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  const DWORD low = static_cast<DWORD>(length), high = static_cast<DWORD>(length >> 32);
+  const bool free = LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, low, high, &at) != 0;
+  if (free) UnlockFileEx(h, 0, low, high, &at);
+  CloseHandle(h);
+  return !free;
+}
+
+// A 32-bit process has too little address space to map whole files.
+int64_t MappedBytesPerFile() { return sizeof(void*) >= 8 ? int64_t{1} << 40 : 0; }
+
+// Windows refuses to cut short a file that is mapped: nothing to guard.
+void GuardMappedRange(const void*, size_t) {}
+void UnguardMappedRange(const void*) {}
+
 Fail LockHandle::Create(const std::string& path) {
   Close();
   const HANDLE file =

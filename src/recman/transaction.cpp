@@ -19,10 +19,7 @@ BlockCall::BlockCall(Engine& engine, const Call& call) : client_(*call.client) {
 }
 
 int BlockCall::JoinTransaction() {
-  {
-    std::lock_guard<std::mutex> guard(client_.mutex());
-    if (!client_.inTransaction || table_->joined()) return B_NO_ERROR;
-  }
+  if (!client_.inTransaction.load(std::memory_order_acquire) || table_->joined()) return B_NO_ERROR;
   const int status = table_->Join();
   if (status != B_NO_ERROR) return status;
   std::lock_guard<std::mutex> guard(client_.mutex());

@@ -114,6 +114,18 @@ int Verify(const std::string& temp, const FileLayout& layout) {
   return status;
 }
 
+// A log and index beside a file that does not exist are what was left when
+// someone removed the file by hand; they must never be replayed into a new
+// file of that name. Removed unless a connection still holds the index (its
+// byte 128, where every connection holds a lock while it is open).
+void RemoveOrphanCompanions(const std::string& path) {
+  if (os::Exists(path)) return;
+  constexpr uint64_t kIndexInUseByte = 128;
+  const std::string index = path + "-shm";
+  if (os::Exists(index) && os::LockedBySomeone(index, kIndexInUseByte, 1)) return;
+  for (const char* suffix : kCompanions) os::RemoveFile(path + suffix);
+}
+
 // Moves temp over the existing file at path. The old file's log and index
 // are moved aside first and removed only when the new file is in place:
 // they must never be replayed into the new file, and must come back if the
@@ -164,6 +176,7 @@ int CreateRecordFile(const std::string& path, const FileLayout& layout, bool rep
     // its real name would drop the locks of connections that have opened it.
   }
   if (status == B_NO_ERROR) {
+    if (!replace) RemoveOrphanCompanions(path);
     const os::Fail f = replace ? Replace(temp, path) : os::RenameNoReplace(temp, path);
     status = f == os::Fail::kExists ? B_FILE_ALREADY_EXISTS : CreateStatus(f);
   }

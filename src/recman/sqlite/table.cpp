@@ -36,8 +36,17 @@ int OpenDb(const std::string& name, int flags, sqlite3** db) {
 
 // A write-ahead log or index left by a process that could not give this one
 // write access (a reader of another user) would make every write of this
-// one fail. When nobody else has the file open they are replaced by copies
-// that this process owns: the same bytes, nothing lost.
+// one fail.
+bool CompanionsLockUsOut(const std::string& path) {
+  for (const char* suffix : {"-wal", "-shm"}) {
+    const std::string companion = path + suffix;
+    if (os::Exists(companion) && os::CheckFileWritable(companion) != os::Fail::kNone) return true;
+  }
+  return false;
+}
+
+// When nobody else has the file open, such companions are replaced by
+// copies that this process owns: the same bytes, nothing lost.
 void ReclaimCompanions(const std::string& path) {
   for (const char* suffix : {"-wal", "-shm"}) {
     const std::string companion = path + suffix;
@@ -130,7 +139,10 @@ int SqliteTable::Open(SqliteSession& session, const std::string& path, std::uniq
   // A process that may not write the file opens it without ever creating
   // the log and index beside it: files it made would lock out the owner.
   table->writable_ = os::CheckFileWritable(path) == os::Fail::kNone;
-  status = table->locks_->ClaimShared(table->writable_ ? ReclaimCompanions : nullptr);
+  // Only then is the claim taken exclusively for a moment: a claim taken
+  // that way on every Open would turn other processes' Opens away.
+  const bool reclaim = table->writable_ && CompanionsLockUsOut(path);
+  status = table->locks_->ClaimShared(reclaim ? ReclaimCompanions : nullptr);
   if (status != B_NO_ERROR) return status;
   table->claimed_ = true;
   status = table->OpenConnection(table->writable_);
@@ -208,7 +220,7 @@ void SqliteTable::SettleLeftovers() {
   // several files left here: settled now when the coordinator can be asked,
   // else at the first write.
   bool pending = false;
-  if (Ready(pending_, PendingSql()) == SQLITE_OK) {
+  if (Ready(pending_, [&] { return PendingSql(); }) == SQLITE_OK) {
     StatementUse use(pending_);
     pending = sqlite3_step(*use) == SQLITE_ROW;
   }
@@ -222,9 +234,6 @@ void SqliteTable::SettleLeftovers() {
   if (decided) SettleCoordinator(db_, path_);
 }
 
-int SqliteTable::Ready(Statement& s, const std::string& sql) {
-  return s.get() != nullptr ? SQLITE_OK : s.Prepare(db_, sql);
-}
 
 sqlite3_stmt* SqliteTable::Hold(const Statement& s) {
   EndCall();
@@ -238,7 +247,7 @@ void SqliteTable::EndCall() {
 }
 
 int SqliteTable::RunControl(Statement& s, const char* sql) {
-  int rc = Ready(s, sql);
+  int rc = Ready(s, [sql] { return std::string(sql); });
   if (rc != SQLITE_OK) return rc;
   return RunOnce(s);
 }
@@ -352,7 +361,7 @@ int SqliteTable::Seek(size_t key, recman::Seek seek, const std::string& value, i
   Walk* walk = along && snapshotOpen_ && walker != 0 ? &walks_[key * 2 + (seek == Seek::kNext ? 0 : 1)] : nullptr;
   sqlite3_stmt* stmt;
   if (walk != nullptr) {
-    const int rc = Ready(walk->stmt, WalkSql(layout_, key, seek == Seek::kNext));
+    const int rc = Ready(walk->stmt, [&] { return WalkSql(layout_, key, seek == Seek::kNext); });
     if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
     stmt = walk->stmt.get();
     const bool continuing = walk->owner == walker && walk->snapshot == snapshotGeneration_ &&
@@ -366,7 +375,7 @@ int SqliteTable::Seek(size_t key, recman::Seek seek, const std::string& value, i
     }
   } else {
     Statement& s = seek_[key * kSeekCount + static_cast<size_t>(seek)];
-    const int rc = Ready(s, SeekSql(layout_, key, seek));
+    const int rc = Ready(s, [&] { return SeekSql(layout_, key, seek); });
     if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
     stmt = Hold(s);
     if (seek != Seek::kFirst && seek != Seek::kLast) {
@@ -402,7 +411,7 @@ int SqliteTable::Step(recman::Step step, int64_t from, uint64_t walker, Row* row
   Walk* walk = along && snapshotOpen_ && walker != 0 ? &walks_[w] : nullptr;
   sqlite3_stmt* stmt;
   if (walk != nullptr) {
-    const int rc = Ready(walk->stmt, StepWalkSql(step == recman::Step::kNext));
+    const int rc = Ready(walk->stmt, [&] { return StepWalkSql(step == recman::Step::kNext); });
     if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
     stmt = walk->stmt.get();
     const bool continuing = walk->owner == walker && walk->snapshot == snapshotGeneration_ && walk->atSeq == from;
@@ -414,7 +423,7 @@ int SqliteTable::Step(recman::Step step, int64_t from, uint64_t walker, Row* row
     }
   } else {
     Statement& s = step_[static_cast<int>(step)];
-    const int rc = Ready(s, StepSql(step));
+    const int rc = Ready(s, [&] { return StepSql(step); });
     if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
     stmt = Hold(s);
     if (along) sqlite3_bind_int64(stmt, 1, from);
@@ -439,7 +448,7 @@ int SqliteTable::Step(recman::Step step, int64_t from, uint64_t walker, Row* row
 
 int SqliteTable::ReadAt(int64_t pos, int key, Row* row) {
   PrepareRead();
-  int rc = Ready(row_, RowSql(layout_));
+  int rc = Ready(row_, [&] { return RowSql(layout_); });
   if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
   sqlite3_stmt* stmt = Hold(row_);
   sqlite3_bind_int64(stmt, 1, pos);
@@ -458,7 +467,7 @@ int SqliteTable::ReadAt(int64_t pos, int key, Row* row) {
 
 int SqliteTable::CountRecords(uint64_t* n) {
   PrepareRead();
-  int rc = Ready(count_, CountSql());
+  int rc = Ready(count_, [&] { return CountSql(); });
   if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
   sqlite3_stmt* stmt = Hold(count_);
   rc = sqlite3_step(stmt);
@@ -469,7 +478,7 @@ int SqliteTable::CountRecords(uint64_t* n) {
 
 int SqliteTable::CountValues(size_t key, uint64_t* n) {
   PrepareRead();
-  int rc = Ready(countValues_[key], CountValuesSql(key));
+  int rc = Ready(countValues_[key], [&] { return CountValuesSql(key); });
   if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
   sqlite3_stmt* stmt = Hold(countValues_[key]);
   rc = sqlite3_step(stmt);
@@ -481,7 +490,7 @@ int SqliteTable::CountValues(size_t key, uint64_t* n) {
 // --- writes -----------------------------------------------------------------------
 
 int SqliteTable::SettlePending() {
-  int rc = Ready(pending_, PendingSql());
+  int rc = Ready(pending_, [&] { return PendingSql(); });
   if (rc != SQLITE_OK) return StatusFromSqlite(rc, Access::kFile);
   {
     StatementUse use(pending_);
@@ -526,7 +535,7 @@ int SqliteTable::FinishWrite(bool commit, Access access) {
 
 int SqliteTable::HighestValue(size_t key, std::string* value) {
   Statement& s = seek_[key * kSeekCount + static_cast<size_t>(Seek::kLast)];
-  int rc = Ready(s, SeekSql(layout_, key, Seek::kLast));
+  int rc = Ready(s, [&] { return SeekSql(layout_, key, Seek::kLast); });
   if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
   StatementUse use(s);
   rc = sqlite3_step(*use);
@@ -544,7 +553,7 @@ int SqliteTable::NoteWrite(int64_t pos, bool inserted) {
   const int64_t txid = session_.UndoNeeded(*this);
   if (txid == 0) return B_NO_ERROR;
   Statement& s = inserted ? saveInserted_ : saveBefore_;
-  int rc = Ready(s, inserted ? SaveInsertedSql() : SaveBeforeSql(layout_));
+  int rc = Ready(s, [&] { return inserted ? SaveInsertedSql() : SaveBeforeSql(layout_); });
   if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
   StatementUse use(s);
   sqlite3_bind_int64(*use, 1, txid);
@@ -554,7 +563,7 @@ int SqliteTable::NoteWrite(int64_t pos, bool inserted) {
 }
 
 int SqliteTable::Insert(const uint8_t* data, uint32_t length, const EncodedKeys& keys, int64_t* pos) {
-  int rc = Ready(insert_, InsertSql(layout_));
+  int rc = Ready(insert_, [&] { return InsertSql(layout_); });
   if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
   {
     StatementUse use(insert_);
@@ -569,7 +578,7 @@ int SqliteTable::Insert(const uint8_t* data, uint32_t length, const EncodedKeys&
 }
 
 int SqliteTable::ReadForUpdate(int64_t pos, int64_t* ver, std::string* data, std::vector<int64_t>* seqs) {
-  int rc = Ready(row_, RowSql(layout_));
+  int rc = Ready(row_, [&] { return RowSql(layout_); });
   if (rc != SQLITE_OK) return Failure(rc, Access::kRecord);
   StatementUse use(row_);
   sqlite3_bind_int64(*use, 1, pos);
@@ -585,7 +594,7 @@ int SqliteTable::ReadForUpdate(int64_t pos, int64_t* ver, std::string* data, std
 }
 
 int SqliteTable::NewSequence(int64_t* seq) {
-  int rc = Ready(nextSeq_, NextSequenceSql());
+  int rc = Ready(nextSeq_, [&] { return NextSequenceSql(); });
   if (rc != SQLITE_OK) return Failure(rc, Access::kRecord);
   StatementUse use(nextSeq_);
   rc = sqlite3_step(*use);
@@ -599,7 +608,7 @@ int SqliteTable::Update(int64_t pos, const uint8_t* data, uint32_t length, const
                         const std::vector<int64_t>& seqs) {
   int status = NoteWrite(pos, false);
   if (status != B_NO_ERROR) return status;
-  const int rc = Ready(update_, UpdateSql(layout_));
+  const int rc = Ready(update_, [&] { return UpdateSql(layout_); });
   if (rc != SQLITE_OK) return Failure(rc, Access::kRecord);
   StatementUse use(update_);
   sqlite3_bind_int64(*use, 1, pos);
@@ -612,7 +621,7 @@ int SqliteTable::Update(int64_t pos, const uint8_t* data, uint32_t length, const
 int SqliteTable::Delete(int64_t pos, int64_t ver) {
   int status = NoteWrite(pos, false);
   if (status != B_NO_ERROR) return status;
-  const int rc = Ready(erase_, DeleteSql());
+  const int rc = Ready(erase_, [&] { return DeleteSql(); });
   if (rc != SQLITE_OK) return Failure(rc, Access::kRecord);
   StatementUse use(erase_);
   sqlite3_bind_int64(*use, 1, pos);

@@ -98,9 +98,12 @@ class SqliteTable final : public Table {
   };
 
   int OpenConnection(bool forWriting);
-  // The prepared statement s, prepared from sql on first use. Returns the
-  // SQLite code.
-  int Ready(Statement& s, const std::string& sql);
+  // The prepared statement s, prepared on first use from the SQL that sql()
+  // makes (no text is made on later calls). Returns the SQLite code.
+  template <typename MakeSql>
+  int Ready(Statement& s, MakeSql&& sql) {
+    return s.get() != nullptr ? SQLITE_OK : s.Prepare(db_, sql());
+  }
   // Leaves the statement stepped until the end of the call (its row is read
   // by the caller), then resets it.
   sqlite3_stmt* Hold(const Statement& s);
