@@ -1,5 +1,6 @@
 /* Verification of one record file, for administrators' tools: storage
- * integrity, every record's keys against the indexes, record lengths. */
+ * integrity, every record's keys against the indexes, record lengths; Create's
+ * verdict on a file specification; the meaning of a status in words. */
 #ifndef RECLINK_RECMAN_CHECK_H
 #define RECLINK_RECMAN_CHECK_H
 
@@ -25,6 +26,11 @@ RECMAN_EXPORT int BtrCheckFile(const char* path, BtrCheckSink sink, void* ctx);
  * buffer may be null only with length 0. Returns 0 when Create would accept
  * it, otherwise the status Create gives for its first problem. */
 RECMAN_EXPORT int BtrCheckCreateBuffer(const void* buffer, uint32_t length);
+
+/* What status means, in a few lower-case English words ("file not found"),
+ * for messages people read; "unknown status" for a status the record manager
+ * does not define. The text is static: the caller never frees it. */
+RECMAN_EXPORT const char* BtrStatusText(int status);
 
 #ifdef __cplusplus
 }
