@@ -4,15 +4,15 @@
 
 namespace reclink::cli {
 
-Progress::Progress(std::ostream& err, bool enabled, std::string label, uint64_t total)
-    : err_(err), enabled_(enabled), label_(std::move(label)), total_(total) {}
+Progress::Progress(std::ostream& err, bool enabled, std::string label, uint64_t total, Clock now)
+    : err_(err), enabled_(enabled), label_(std::move(label)), total_(total), now_(now) {}
 
 Progress::~Progress() { Finish(); }
 
 void Progress::Update(uint64_t done) {
   done_ = done;
   if (!enabled_) return;
-  auto now = std::chrono::steady_clock::now();
+  auto now = now_();
   if (drawn_ && now - last_ < std::chrono::milliseconds(100)) return;
   last_ = now;
   Draw();

@@ -11,9 +11,13 @@ namespace reclink::cli {
 
 class Progress {
  public:
+  using Clock = std::chrono::steady_clock::time_point (*)();  // tells the time
+
   // label: what is counted ("saving PATIENT1.BTR"); total: 0 when unknown.
-  // enabled: draw at all (the message stream is a terminal).
-  Progress(std::ostream& err, bool enabled, std::string label, uint64_t total);
+  // enabled: draw at all (the message stream is a terminal). now: the clock
+  // that paces the redraws.
+  Progress(std::ostream& err, bool enabled, std::string label, uint64_t total,
+           Clock now = &std::chrono::steady_clock::now);
   ~Progress();  // finishes the line when it was drawn
   Progress(const Progress&) = delete;
   Progress& operator=(const Progress&) = delete;
@@ -30,6 +34,7 @@ class Progress {
   bool enabled_;                                   // draw at all
   std::string label_;                              // text before the count
   uint64_t total_;                                 // 0 = unknown
+  Clock now_;                                      // the time, for pacing
   uint64_t done_ = 0;                              // last count
   bool drawn_ = false;                             // a line is on the screen
   uint64_t drawnCount_ = 0;                        // the count it shows
