@@ -12,10 +12,12 @@ namespace {
 constexpr size_t kMaxRecord = 65535;           // record lengths are 16 bits
 constexpr size_t kStatBufferSize = 16 + 16 * 256;  // every segment a file can have
 
-// A key buffer holding path zero-terminated, at least 255 bytes long.
+// A key buffer of 255 bytes holding path, zero-terminated when it is shorter.
+// A longer path would be cut short by the record manager: Open and CreateFile
+// never pass one.
 std::vector<char> PathKey(const std::string& path) {
-  std::vector<char> key(std::max<size_t>(path.size() + 1, 255), '\0');
-  std::memcpy(key.data(), path.data(), path.size());
+  std::vector<char> key(B_MAX_KEY_LENGTH + 1, '\0');
+  std::memcpy(key.data(), path.data(), std::min<size_t>(path.size(), B_MAX_KEY_LENGTH));
   return key;
 }
 
@@ -28,6 +30,8 @@ int ClientCall(uint16_t op) {
 
 }  // namespace
 
+bool PathFits(const std::string& path) { return path.size() <= B_MAX_KEY_LENGTH; }
+
 BtrFile::BtrFile() : data_(kMaxRecord) {
   std::memset(block_, 0, sizeof block_);
   std::memset(key_, 0, sizeof key_);
@@ -37,6 +41,7 @@ BtrFile::~BtrFile() { Close(); }
 
 int BtrFile::Open(const std::string& path, int mode) {
   Close();
+  if (!PathFits(path)) return B_FILENAME_BAD;
   std::vector<char> key = PathKey(path);
   uint32_t len = 0;
   int status = BTRCALL(B_OPEN, block_, nullptr, &len, key.data(), 255, static_cast<int8_t>(mode));
@@ -86,6 +91,7 @@ int BtrFile::Insert(const std::string& record) {
 }
 
 int CreateFile(const std::string& path, const FileSpec& spec, bool overwrite) {
+  if (!PathFits(path)) return B_FILENAME_BAD;
   std::string buffer = EncodeCreateBuffer(spec);
   std::vector<char> key = PathKey(path);
   uint32_t len = static_cast<uint32_t>(buffer.size());

@@ -10,6 +10,10 @@
 
 namespace reclink::cli {
 
+// Whether the record manager can take path as a file name: at most 255
+// bytes, the length of the key buffer that carries it.
+bool PathFits(const std::string& path);
+
 class BtrFile {
  public:
   BtrFile();
@@ -17,7 +21,8 @@ class BtrFile {
   BtrFile(const BtrFile&) = delete;
   BtrFile& operator=(const BtrFile&) = delete;
 
-  // Opens path in mode (B_MODE_*). Returns the status; 0 when open.
+  // Opens path in mode (B_MODE_*). Returns the status; 0 when open; 11,
+  // without calling the record manager, for a path of more than 255 bytes.
   int Open(const std::string& path, int mode);
   // Closes the file; returns the status (0 when it was not open).
   int Close();
@@ -45,7 +50,8 @@ class BtrFile {
 };
 
 // Creates the file at path from spec (key number 0 overwrites an existing
-// file when overwrite, -1 refuses it). Returns the status.
+// file when overwrite, -1 refuses it). Returns the status; 11 for a path of
+// more than 255 bytes, which the record manager would cut short.
 int CreateFile(const std::string& path, const FileSpec& spec, bool overwrite);
 
 // The client's transaction: Begin (exclusive), End, Abort. Return the status.

@@ -1,0 +1,48 @@
+#pragma once
+// The utility's temporary outputs. A partial output is named
+// BASE.reclink-PID.partial, where PID is the process that writes it; that
+// process holds an advisory lock (flock) on it from creation to the end, then
+// renames it to its final name or removes it. A partial left by a killed run
+// is provably stale: its process no longer runs and nobody holds its lock.
+
+#include <string>
+#include <vector>
+
+namespace reclink::cli {
+
+class PartialOutput {
+ public:
+  PartialOutput() = default;
+  ~PartialOutput();  // removes the partial unless Commit renamed it
+  PartialOutput(const PartialOutput&) = delete;
+  PartialOutput& operator=(const PartialOutput&) = delete;
+
+  // Creates the empty, locked partial file of finalPath. False with the
+  // system's reason in *error.
+  bool CreateFile(const std::string& finalPath, std::string* error);
+  // Creates the locked partial directory of base, for scratch files that are
+  // never renamed. False with the system's reason in *error.
+  bool CreateDirectory(const std::string& base, std::string* error);
+  // The partial's own path; empty before a Create succeeded.
+  const std::string& path() const { return path_; }
+
+  // Appends bytes to the partial file. False with the system's reason.
+  bool Write(const std::string& bytes, std::string* error);
+  // Flushes the partial file to the disk and renames it to its final path.
+  // False with the system's reason; the partial is then removed.
+  bool Commit(std::string* error);
+
+ private:
+  bool Lock(std::string* error);
+
+  std::string path_;       // the partial itself; empty when there is none
+  std::string finalPath_;  // what a committed file is renamed to
+  int fd_ = -1;            // open on the partial, holding its lock
+  bool directory_ = false; // a scratch directory, not a file
+};
+
+// Removes every partial in dir that is provably stale. Returns the paths
+// removed. Never touches a partial whose process runs or whose lock is held.
+std::vector<std::string> RemoveStalePartials(const std::string& dir);
+
+}  // namespace reclink::cli

@@ -1,0 +1,43 @@
+#include "cli/reasons.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "reclink/recman_check.h"
+
+namespace reclink::cli {
+
+std::string StatusText(int status) {
+  return "status " + std::to_string(status) + " (" + BtrStatusText(status) + ")";
+}
+
+std::string SystemReason(int error) {
+  std::string text = std::strerror(error);
+  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+  return text;
+}
+
+std::string OpenReason(const std::string& path, int status) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) {
+    return errno == ENOENT ? StatusText(status) : SystemReason(errno);
+  }
+  if (S_ISDIR(st.st_mode)) return "it is a directory";
+  return StatusText(status);
+}
+
+std::string WriteReason(const std::string& path, int status) {
+  std::string probe = path;
+  if (::access(path.c_str(), F_OK) != 0) {
+    probe = std::filesystem::path(path).parent_path().string();
+    if (probe.empty()) probe = ".";
+  }
+  if (::access(probe.c_str(), W_OK) != 0) return SystemReason(errno);
+  return StatusText(status);
+}
+
+}  // namespace reclink::cli
