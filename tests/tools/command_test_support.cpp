@@ -19,6 +19,14 @@ Outcome Reclink(const std::vector<std::string>& args) {
   return {status, out.str(), err.str()};
 }
 
+void ExpectEach(int status, const std::vector<Said>& cases) {
+  for (const Said& c : cases) {
+    Outcome o = Reclink(c.args);
+    EXPECT_EQ(o.status, status) << (c.args.empty() ? "" : c.args[0]) << ": " << o.err;
+    EXPECT_THAT(o.err, HasSubstr(c.says));
+  }
+}
+
 std::vector<std::string> ReadAll(const std::string& path, int key) {
   std::vector<std::string> records;
   BtrFile file;

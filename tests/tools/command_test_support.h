@@ -1,6 +1,8 @@
 #pragma once
 // Running the utility's commands in-process and reading record files back.
 
+#include <gmock/gmock.h>
+
 #include <string>
 #include <vector>
 
@@ -16,9 +18,20 @@ struct Outcome {
 };
 
 using reclink::test::TempDir;
+using testing::HasSubstr;
+using testing::Not;
 
 // Runs "reclink <args...>" in this process.
 Outcome Reclink(const std::vector<std::string>& args);
+
+// A command line and part of what it must say on its message stream.
+struct Said {
+  std::vector<std::string> args;  // the command line
+  std::string says;               // a part of its messages
+};
+
+// Runs each command line; each must exit with status and say what it should.
+void ExpectEach(int status, const std::vector<Said>& cases);
 
 // Every record of the file at path, in the order of key 0 (physical order
 // when key < 0). Fails the current test when the file cannot be read.

@@ -1,4 +1,5 @@
-// The reclink executable itself: exit statuses as a shell sees them.
+// The reclink executable itself: exit statuses as a shell sees them, and
+// input from a pipe.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,21 +10,25 @@
 namespace reclink::cli::test {
 namespace {
 
-int Shell(const std::string& args) {
-  std::string command = std::string(RECLINK_EXECUTABLE) + " " + args + " >/dev/null 2>&1";
-  int raw = std::system(command.c_str());
+int Shell(const std::string& command) {
+  int raw = std::system((command + " >/dev/null 2>&1").c_str());
   return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
-TEST(Executable, ExitStatusesReachTheShell) {
+TEST(Executable, ExitStatusesReachTheShellAndLoadReadsAPipe) {
   TempDir tmp;
-  EXPECT_EQ(Shell("--help"), 0);
-  EXPECT_EQ(Shell(""), 2);
-  EXPECT_EQ(Shell("stat"), 2);
-  EXPECT_EQ(Shell("stat '" + tmp.file("NONE.BTR") + "'"), 1);
-  EXPECT_EQ(Shell("demo '" + tmp.path() + "'"), 0);
-  EXPECT_EQ(Shell("check '" + tmp.path() + "'"), 0);
-  EXPECT_EQ(Shell("demo '" + tmp.path() + "'"), 1);  // no longer empty
+  const std::string reclink = RECLINK_EXECUTABLE;
+  EXPECT_EQ(Shell(reclink + " --help"), 0);
+  EXPECT_EQ(Shell(reclink), 2);
+  EXPECT_EQ(Shell(reclink + " stat '" + tmp.file("NONE.BTR") + "'"), 1);
+
+  ASSERT_EQ(Reclink({"init", tmp.path()}).status, 0);
+  const std::string file = tmp.file("CONDITION.BTR");
+  std::string input;
+  for (char c : {'a', 'b', 'c'}) input += "64," + std::string(1, c) + std::string(63, '\0') + "\r\n";
+  Spit(tmp.file("in.seq"), input + "\x1a");
+  EXPECT_EQ(Shell("cat '" + tmp.file("in.seq") + "' | " + reclink + " load /dev/stdin '" + file + "'"), 0);
+  EXPECT_EQ(ReadAll(file).size(), 3u);
 }
 
 }  // namespace

@@ -6,13 +6,16 @@
 #include <strings.h>
 #include <vector>
 
+#include "cli/reasons.h"
 #include "reclink/btrieve.h"
+#include "reclink/recman_check.h"
 
 namespace reclink::cli {
 
 namespace {
 
-constexpr int kMaxKeys = 119;
+constexpr long kMaxField = 65535;  // the widest number of a Create buffer has 16 bits
+constexpr long kMaxKeys = 255;     // the number of keys has 8
 
 // One name=value element and the line it stands on.
 struct Element {
@@ -113,6 +116,7 @@ class Parser {
   Parser(Description* out, DescriptionError* error) : out_(out), error_(error) {}
 
   bool Run(const std::vector<Element>& elements, int lastLine) {
+    out_->spec.pageSize = 4096;
     for (const Element& e : elements) {
       if (e.name == "position") {
         if (!BeginSegment(e)) return false;
@@ -134,7 +138,7 @@ class Parser {
                   "says " + std::to_string(keyCount_) + " keys, the description has " +
                       std::to_string(out_->spec.keys.size()));
     }
-    return true;
+    return RecordManagerAccepts();
   }
 
  private:
@@ -143,20 +147,15 @@ class Parser {
     long n = 0;
     bool yes = false;
     FileSpec& spec = out_->spec;
-    if (e.name == "record") {
-      if (!Number(e.value, 65535, &n) || n < 1) return Bad(e, "must be 1 to 65535");
-      spec.recordLength = static_cast<uint16_t>(n);
-    } else if (e.name == "page") {
-      if (!Number(e.value, 4096, &n) || n < 512 || n % 512 != 0) {
-        return Bad(e, "must be a multiple of 512 from 512 to 4096");
-      }
-      spec.pageSize = static_cast<uint16_t>(n);
+    if (e.name == "record" || e.name == "page" || e.name == "allocation") {
+      if (!Field(e, kMaxField, &n)) return false;
+      uint16_t& field = e.name == "record" ? spec.recordLength
+                        : e.name == "page" ? spec.pageSize
+                                           : spec.allocation;
+      field = static_cast<uint16_t>(n);
     } else if (e.name == "key") {
-      if (!Number(e.value, kMaxKeys, &n)) return Bad(e, "must be 0 to 119");
+      if (!Field(e, kMaxKeys, &n)) return false;
       keyCount_ = n;
-    } else if (e.name == "allocation") {
-      if (!Number(e.value, 65535, &n)) return Bad(e, "must be 0 to 65535");
-      spec.allocation = static_cast<uint16_t>(n);
     } else if (e.name == "replace") {
       if (!YesNo(e.value, &yes)) return Bad(e, "must be y or n");
       out_->replace = yes;
@@ -193,17 +192,10 @@ class Parser {
 
   bool BeginSegment(const Element& e) {
     if (segment_ && !EndSegment()) return false;
-    if (!fileLines_.count("record")) {
-      return Fail(error_, e.line, "record", "is missing before the first position=");
-    }
-    if (!fileLines_.count("page")) out_->spec.pageSize = 4096;
     pending_ = PendingSegment();
     segment_ = true;
     long n = 0;
-    if (!Number(e.value, 65535, &n) || n < 1) return Bad(e, "must be a byte position from 1");
-    if (n > out_->spec.recordLength) {
-      return Bad(e, "lies past the record length " + std::to_string(out_->spec.recordLength));
-    }
+    if (!Field(e, kMaxField, &n)) return false;
     pending_.spec.position = static_cast<uint16_t>(n);
     pending_.lines["position"] = e.line;
     return true;
@@ -219,7 +211,7 @@ class Parser {
     long n = 0;
     bool yes = false;
     if (e.name == "length") {
-      if (!Number(e.value, 255, &n) || n < 1) return Bad(e, "must be 1 to 255");
+      if (!Field(e, kMaxField, &n)) return false;
       s.length = static_cast<uint16_t>(n);
     } else if (e.name == "type") {
       if (!KeyTypeFromName(e.value, &s.type)) return Bad(e, "names no key type");
@@ -262,22 +254,12 @@ class Parser {
     SegmentSpec& s = p.spec;
     int posLine = p.lines["position"];
     if (!p.lines.count("length")) return Fail(error_, posLine, "length", "is missing from the segment");
-    if (s.position + s.length - 1 > out_->spec.recordLength) {
-      return Fail(error_, p.lines["length"], "length",
-                  "makes the segment end at byte " + std::to_string(s.position + s.length - 1) +
-                      ", past the record length " + std::to_string(out_->spec.recordLength));
-    }
-    if (!CheckTypeLength(p)) return false;
     if (p.null == NullMode::kAll) s.flags |= B_KEY_NULL;
     if (p.null == NullMode::kAny) s.flags |= B_KEY_MANUAL;
     if (p.null == NullMode::kNone && p.lines.count("value")) {
       return Fail(error_, p.lines["value"], "value", "is given for a segment without a null key");
     }
-    if (!key_.segments.empty() && !CheckAgreement(p)) return false;
-    if (key_.Length() + s.length > B_MAX_KEY_LENGTH) {
-      return Fail(error_, p.lines["length"], "length",
-                  "makes the key longer than 255 bytes");
-    }
+    if (key_.segments.empty()) keyLines_.push_back(posLine);
     key_.segments.push_back(s);
     lastSegmentLine_ = p.lines.count("segment") ? p.lines["segment"] : posLine;
     if (!p.more) {
@@ -292,50 +274,46 @@ class Parser {
     return true;
   }
 
-  bool CheckTypeLength(PendingSegment& p) {
-    const SegmentSpec& s = p.spec;
-    int line = p.lines.count("type") ? p.lines["type"] : p.lines["position"];
-    bool ok = true;
-    if (s.type == B_TYPE_INTEGER || s.type == B_TYPE_AUTOINCREMENT) {
-      ok = s.length == 1 || s.length == 2 || s.length == 4 || s.length == 8;
-    } else if (s.type == B_TYPE_FLOAT) {
-      ok = s.length == 4 || s.length == 8;
-    } else if (s.type == B_TYPE_LSTRING) {
-      ok = s.length >= 2;
+  // Whether the record manager would create the file. Its status names the
+  // file element at fault or, for a key, the first key it refuses.
+  bool RecordManagerAccepts() {
+    const FileSpec& spec = out_->spec;
+    std::string buffer = EncodeCreateBuffer(spec);
+    int status = BtrCheckCreateBuffer(buffer.data(), static_cast<uint32_t>(buffer.size()));
+    if (status == B_NO_ERROR) return true;
+    const std::string refused = "is refused by the record manager: " + StatusText(status);
+    struct FileStatus {
+      int status;           // the status Create gives
+      const char* element;  // the file element it concerns
+    };
+    static const FileStatus kFileStatuses[] = {
+        {B_PAGE_SIZE_ERROR, "page"},
+        {B_INVALID_RECORD_LENGTH, "record"},
+        {B_NUMBER_OF_KEYS, "key"},
+    };
+    for (const FileStatus& f : kFileStatuses) {
+      if (f.status != status) continue;
+      std::string name = fileLines_.count(f.element) ? f.element : "record";
+      return Fail(error_, fileLines_[name], name, refused);
     }
-    if (!ok) {
-      return Fail(error_, line, "type",
-                  std::string(KeyTypeName(s.type)) + " cannot be " + std::to_string(s.length) +
-                      " bytes long");
+    FileSpec prefix = spec;
+    for (size_t k = 0; k < spec.keys.size(); ++k) {
+      prefix.keys.assign(spec.keys.begin(), spec.keys.begin() + static_cast<long>(k) + 1);
+      buffer = EncodeCreateBuffer(prefix);
+      status = BtrCheckCreateBuffer(buffer.data(), static_cast<uint32_t>(buffer.size()));
+      if (status != B_NO_ERROR) {
+        return Fail(error_, keyLines_[k], "position",
+                    "begins key " + std::to_string(k) + ", which the record manager refuses: " +
+                        StatusText(status));
+      }
     }
-    return true;
+    return Fail(error_, fileLines_["key"], "key", refused);
   }
 
-  // Duplicates, modifiable and the null key are properties of the whole key.
-  bool CheckAgreement(PendingSegment& p) {
-    struct Rule {
-      uint16_t flags;            // the bits that must agree
-      const char* names[2];      // elements that set them
-    };
-    static const Rule kRules[] = {
-        {B_KEY_DUPLICATES, {"duplicates", nullptr}},
-        {B_KEY_MODIFIABLE, {"modifiable", nullptr}},
-        {B_KEY_NULL | B_KEY_MANUAL, {"nullkey", "null"}},
-    };
-    const SegmentSpec& first = key_.segments.front();
-    for (const Rule& rule : kRules) {
-      if ((first.flags & rule.flags) == (p.spec.flags & rule.flags)) continue;
-      std::string name = rule.names[0];
-      int line = p.lines["position"];
-      for (const char* n : rule.names) {
-        if (n && p.lines.count(n)) {
-          name = n;
-          line = p.lines[n];
-        }
-      }
-      return Fail(error_, line, name, "differs from the key's first segment");
-    }
-    return true;
+  // Reads e's value as a number that fits its field of the Create buffer;
+  // whether the record manager takes it is for RecordManagerAccepts.
+  bool Field(const Element& e, long max, long* n) {
+    return Number(e.value, max, n) || Bad(e, "must be a number from 0 to " + std::to_string(max));
   }
 
   bool Bad(const Element& e, const std::string& why) {
@@ -354,6 +332,7 @@ class Parser {
   PendingSegment pending_;             // the open segment
   KeySpec key_;                        // segments of the key being built
   int lastSegmentLine_ = 0;            // line of the last segment's segment= (or position=)
+  std::vector<int> keyLines_;          // line of each key's first position=
 };
 
 const char* Yn(bool b) { return b ? "y" : "n"; }

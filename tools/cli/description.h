@@ -27,7 +27,10 @@ struct Description {
   bool replace = false;  // replace=y: an existing file may be overwritten
 };
 
-// Parses text into *out. Returns false with the first mistake in *error.
+// Parses text into *out. Returns false with the first mistake in *error:
+// the description's own (an element, its value, its place, the number of
+// keys), else the record manager's verdict on the file specification, as
+// Create would give it, pinned to the file element or key it concerns.
 bool ParseDescription(const std::string& text, Description* out, DescriptionError* error);
 
 // The description of spec, one line for the file and one per segment, in the

@@ -1,24 +1,18 @@
 #include "cli/sequential.h"
 
 #include <istream>
-#include <ostream>
 
 namespace reclink::cli {
 
 namespace {
 
-constexpr char kCtrlZ = 0x1A;
 constexpr int kMaxLengthDigits = 9;
 
 }  // namespace
 
-void SequentialWriter::Write(const std::string& record) {
-  out_ << record.size() << ',';
-  out_.write(record.data(), static_cast<std::streamsize>(record.size()));
-  out_ << "\r\n";
+std::string SequentialEntry(const std::string& record) {
+  return std::to_string(record.size()) + ',' + record + "\r\n";
 }
-
-void SequentialWriter::Finish() { out_.put(kCtrlZ); }
 
 SequentialReader::SequentialReader(std::istream& in, size_t expectedLength)
     : in_(in), expectedLength_(expectedLength) {}
@@ -31,7 +25,7 @@ SequentialReader::Result SequentialReader::Fail(uint64_t at, const std::string& 
 
 SequentialReader::Result SequentialReader::Next(std::string* record) {
   int c = in_.get();
-  if (c == std::char_traits<char>::eof() || c == kCtrlZ) return Result::kEnd;
+  if (c == std::char_traits<char>::eof() || c == kSequentialEnd) return Result::kEnd;
   ++recordNumber_;
   recordOffset_ = offset_;
 
@@ -51,7 +45,7 @@ SequentialReader::Result SequentialReader::Next(std::string* record) {
   }
   if (digits == 0) return Fail(offset_, "bad length: no digits before the comma");
   ++offset_;  // the comma
-  if (expectedLength_ != 0 && length != expectedLength_) {
+  if (length != expectedLength_) {
     return Fail(recordOffset_, "wrong record length " + std::to_string(length) +
                                    ", the file's records are " + std::to_string(expectedLength_) +
                                    " bytes");

@@ -9,17 +9,10 @@
 
 namespace reclink::cli {
 
-// Writes records to a stream in the sequential format.
-class SequentialWriter {
- public:
-  explicit SequentialWriter(std::ostream& out) : out_(out) {}
-  void Write(const std::string& record);
-  // Writes the closing Ctrl-Z. Call once, after the last record.
-  void Finish();
-
- private:
-  std::ostream& out_;  // destination; not owned
-};
+// One record in the sequential format: its length, a comma, its bytes, CR LF.
+std::string SequentialEntry(const std::string& record);
+// What follows the last record: one Ctrl-Z.
+constexpr char kSequentialEnd = 0x1A;
 
 // Reads records from a stream in the sequential format. The input ends at a
 // Ctrl-Z where a record would begin (what follows it is not read) or at the
@@ -28,7 +21,8 @@ class SequentialReader {
  public:
   enum class Result { kRecord, kEnd, kError };
 
-  // expectedLength: every record must be this long (0 accepts any length).
+  // expectedLength: every record must be this long; a record announcing
+  // another length is refused before its bytes are read.
   SequentialReader(std::istream& in, size_t expectedLength);
 
   // Reads the next record into *record. On kError, error() says what is wrong
@@ -45,7 +39,7 @@ class SequentialReader {
   Result Fail(uint64_t at, const std::string& what);
 
   std::istream& in_;           // source; not owned
-  size_t expectedLength_;      // 0 = any
+  size_t expectedLength_;      // the length of every record
   uint64_t offset_ = 0;        // bytes consumed
   uint64_t recordNumber_ = 0;  // records begun
   uint64_t recordOffset_ = 0;  // start of the record being read

@@ -1,11 +1,15 @@
 // check: storage, indexes and record lengths of one file or a whole directory.
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <filesystem>
 #include <ostream>
+#include <sys/stat.h>
 #include <system_error>
 
 #include "cli/btr_file.h"
+#include "cli/layout_check.h"
+#include "cli/reasons.h"
 #include "commands/commands.h"
 #include "reclink/btrieve.h"
 #include "reclink/recman_check.h"
@@ -26,36 +30,23 @@ void Collect(void* ctx, const char* problem) {
   static_cast<Problems*>(ctx)->lines.push_back(problem);
 }
 
-// Compares the file's specification with its row of the catalogue.
-void CompareWithCatalogue(const RecordFileRow& row, const FileSpec& spec, Problems* problems) {
-  if (spec.recordLength != row.recordLength) {
-    problems->lines.push_back("record length " + std::to_string(spec.recordLength) +
-                              ", the database's " + row.fileName + " has " +
-                              std::to_string(row.recordLength));
-  }
-  if (spec.keys.size() < row.keyCount) {
-    problems->lines.push_back(std::to_string(spec.keys.size()) + " keys, the database's " +
-                              row.fileName + " has " + std::to_string(row.keyCount));
-    return;
-  }
-  for (int k = 0; k < row.keyCount; ++k) {
-    const KeyLayout& want = row.keys[k];
-    const KeySpec& have = spec.keys[static_cast<size_t>(k)];
-    bool same = static_cast<int>(have.segments.size()) == want.segmentCount;
-    for (int s = 0; same && s < want.segmentCount; ++s) {
-      same = have.segments[static_cast<size_t>(s)].position == want.segments[s].offset + 1 &&
-             have.segments[static_cast<size_t>(s)].length == want.segments[s].width;
-    }
-    if (!same) problems->lines.push_back("key " + std::to_string(k) + " differs from the database's layout");
-  }
+// The row of the database's record-file table named like path's last component
+// (in any case), or nullptr.
+const RecordFileRow* RowOf(const fs::path& path) {
+  std::string name = path.filename().string();
+  std::transform(name.begin(), name.end(), name.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return FindRecordFile(name.c_str());
 }
 
 // Checks one file; writes its verdict; returns the number of problems.
 int CheckOne(const std::string& path, Io& io) {
   Problems problems;
-  int rc = BtrCheckFile(path.c_str(), &Collect, &problems);
   uint32_t records = 0;
-  if (rc >= 0) {
+  if (!PathFits(path)) {
+    problems.lines.push_back("the path is longer than the " + std::to_string(B_MAX_KEY_LENGTH) +
+                             " bytes a record file's path may have");
+  } else if (BtrCheckFile(path.c_str(), &Collect, &problems) >= 0) {
     BtrFile file;
     FileSpec spec;
     int status = file.Open(path, B_MODE_READ_ONLY);
@@ -64,11 +55,8 @@ int CheckOne(const std::string& path, Io& io) {
       problems.lines.push_back("cannot read its specification: " + StatusText(status));
     } else {
       records = spec.records;
-      std::string name = fs::path(path).filename().string();
-      std::transform(name.begin(), name.end(), name.begin(),
-                     [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-      if (const RecordFileRow* row = FindRecordFile(name.c_str())) {
-        CompareWithCatalogue(*row, spec, &problems);
+      if (const RecordFileRow* row = RowOf(path)) {
+        for (std::string& d : LayoutDifferences(*row, spec)) problems.lines.push_back(std::move(d));
       }
     }
   } else if (problems.lines.empty()) {
@@ -93,15 +81,21 @@ bool IsRecordFileName(const fs::path& p) {
 
 int RunCheck(const Args& args, Io& io) {
   const std::string& target = args.operands[0];
-  std::error_code ec;
-  if (!fs::exists(target, ec)) return Failure(io, "check", target + " does not exist");
-  if (!fs::is_directory(target, ec)) {
-    return CheckOne(target, io) == 0 ? kExitOk : kExitFailure;
+  struct stat st;
+  if (::stat(target.c_str(), &st) != 0) {
+    return Failure(io, "check", "cannot check " + target + ": " + SystemReason(errno));
   }
+  if (!S_ISDIR(st.st_mode)) return CheckOne(target, io) == 0 ? kExitOk : kExitFailure;
 
+  std::error_code ec;
   std::vector<fs::path> files;
-  for (const fs::directory_entry& e : fs::directory_iterator(target, ec)) {
-    if (e.is_regular_file(ec) && IsRecordFileName(e.path())) files.push_back(e.path());
+  for (fs::directory_iterator it(target, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code entry;
+    if (it->is_regular_file(entry) && IsRecordFileName(it->path())) files.push_back(it->path());
+  }
+  if (ec) return Failure(io, "check", "cannot read directory " + target + ": " + SystemReason(ec.value()));
+  if (files.empty()) {
+    return Failure(io, "check", target + " holds no record files (no file ending in .BTR)");
   }
   std::sort(files.begin(), files.end());
   int problems = 0;

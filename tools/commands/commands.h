@@ -4,13 +4,14 @@
 
 #include <string>
 
+#include "cli/btr_file.h"
 #include "cli/command.h"
 
 namespace reclink::cli {
 
 // Each takes the command line that ParseArgs accepted for its row of the
 // command table (operand counts already checked) and the streams to write.
-int RunInit(const Args& args, Io& io);      // DIR [--force]
+int RunInit(const Args& args, Io& io);      // DIR [--force | --missing]
 int RunStat(const Args& args, Io& io);      // FILE [--description]
 int RunSave(const Args& args, Io& io);      // FILE OUT [--key N]
 int RunLoad(const Args& args, Io& io);      // IN FILE
@@ -21,9 +22,6 @@ int RunCheck(const Args& args, Io& io);     // DIR|FILE
 int RunPatients(const Args& args, Io& io);  // DIR [--name|--kana|--number V]
 int RunDemo(const Args& args, Io& io);      // [DIR]; installs its own message-box hook while it runs
 
-// "status 12", the form every command uses to name a record-manager status.
-std::string StatusText(int status);
-
 // Writes "reclink <command>: <message>" and a line end to io.err; returns
 // kExitFailure so that callers can return it.
 int Failure(Io& io, const char* command, const std::string& message);
@@ -31,5 +29,24 @@ int Failure(Io& io, const char* command, const std::string& message);
 // The key number of --key into *key, or fallback when --key is absent.
 // False, after a message on io.err, when the value is not a key number.
 bool KeyOption(const Args& args, Io& io, const char* command, int fallback, int* key);
+
+// True, after a message on io.err, when path is longer than the record
+// manager takes a file name (PathFits): it is never called with a name it
+// would cut short.
+bool PathTooLong(Io& io, const char* command, const std::string& path);
+
+// True, after a message on io.err, when output names the same file as input
+// (by device and inode, however either is spelt): the command must not start.
+bool OutputIsInput(Io& io, const char* command, const std::string& output,
+                   const std::string& input);
+
+// Opens the record file at path in mode (B_MODE_*) and reads its
+// specification into *spec. False after a message on io.err naming path and
+// the reason.
+bool OpenRecordFile(Io& io, const char* command, const std::string& path, int mode, BtrFile* file,
+                    FileSpec* spec);
+
+// Writes one line per stale partial output that was removed from dir.
+void RemoveStaleOutputs(Io& io, const char* command, const std::string& dir);
 
 }  // namespace reclink::cli

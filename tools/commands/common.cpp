@@ -1,11 +1,13 @@
 // Helpers shared by the commands.
+#include <filesystem>
 #include <ostream>
 
+#include "cli/partial.h"
+#include "cli/reasons.h"
 #include "commands/commands.h"
+#include "reclink/btrieve.h"
 
 namespace reclink::cli {
-
-std::string StatusText(int status) { return "status " + std::to_string(status); }
 
 int Failure(Io& io, const char* command, const std::string& message) {
   io.err << "reclink " << command << ": " << message << "\n";
@@ -24,6 +26,46 @@ bool KeyOption(const Args& args, Io& io, const char* command, int fallback, int*
   }
   *key = static_cast<int>(n);
   return true;
+}
+
+bool PathTooLong(Io& io, const char* command, const std::string& path) {
+  if (PathFits(path)) return false;
+  Failure(io, command, path + ": the path is " + std::to_string(path.size()) +
+                           " bytes long; a record file's path may have at most " +
+                           std::to_string(B_MAX_KEY_LENGTH) + " bytes");
+  return true;
+}
+
+bool OutputIsInput(Io& io, const char* command, const std::string& output,
+                   const std::string& input) {
+  std::error_code ec;
+  if (!std::filesystem::equivalent(output, input, ec) || ec) return false;
+  Failure(io, command, output + " and " + input +
+                           " are the same file; the output must be another file; nothing was "
+                           "changed");
+  return true;
+}
+
+bool OpenRecordFile(Io& io, const char* command, const std::string& path, int mode, BtrFile* file,
+                    FileSpec* spec) {
+  if (PathTooLong(io, command, path)) return false;
+  int status = file->Open(path, mode);
+  if (status != 0) {
+    Failure(io, command, "cannot open " + path + ": " + OpenReason(path, status));
+    return false;
+  }
+  status = file->Stat(spec);
+  if (status != 0) {
+    Failure(io, command, "cannot read the specification of " + path + ": " + StatusText(status));
+    return false;
+  }
+  return true;
+}
+
+void RemoveStaleOutputs(Io& io, const char* command, const std::string& dir) {
+  for (const std::string& path : RemoveStalePartials(dir)) {
+    io.err << "reclink " << command << ": removed " << path << ", left by an interrupted run\n";
+  }
 }
 
 }  // namespace reclink::cli

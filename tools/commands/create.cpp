@@ -1,10 +1,10 @@
 // create and clone: empty record files from a description or another file.
-#include <fstream>
 #include <ostream>
-#include <sstream>
 
 #include "cli/btr_file.h"
 #include "cli/description.h"
+#include "cli/input.h"
+#include "cli/reasons.h"
 #include "commands/commands.h"
 #include "reclink/btrieve.h"
 
@@ -12,13 +12,15 @@ namespace reclink::cli {
 
 namespace {
 
+constexpr size_t kMaxDescription = 1 << 20;  // bytes; a description of 119 keys needs a few KiB
+
 int CreateAndReport(Io& io, const char* command, const std::string& path, const FileSpec& spec,
                     bool overwrite) {
   int status = CreateFile(path, spec, overwrite);
   if (status == B_FILE_ALREADY_EXISTS) {
     return Failure(io, command, path + " exists; --force replaces it");
   }
-  if (status != 0) return Failure(io, command, "cannot create " + path + ": " + StatusText(status));
+  if (status != 0) return Failure(io, command, "cannot create " + path + ": " + WriteReason(path, status));
   io.out << "created " << path << ": records of " << spec.recordLength << " bytes, "
          << spec.keys.size() << " keys\n";
   return kExitOk;
@@ -29,14 +31,18 @@ int CreateAndReport(Io& io, const char* command, const std::string& path, const 
 int RunCreate(const Args& args, Io& io) {
   const std::string& path = args.operands[0];
   const std::string& descPath = args.operands[1];
-  std::ifstream in(descPath, std::ios::binary);
-  if (!in) return Failure(io, "create", "cannot read " + descPath);
-  std::stringstream text;
-  text << in.rdbuf();
+  if (OutputIsInput(io, "create", path, descPath) || PathTooLong(io, "create", path)) {
+    return kExitFailure;
+  }
+  std::string text;
+  std::string error;
+  if (!ReadInput(descPath, "a description", kMaxDescription, &text, &error)) {
+    return Failure(io, "create", error);
+  }
   Description desc;
-  DescriptionError error;
-  if (!ParseDescription(text.str(), &desc, &error)) {
-    return Failure(io, "create", descPath + ": " + error.ToString());
+  DescriptionError mistake;
+  if (!ParseDescription(text, &desc, &mistake)) {
+    return Failure(io, "create", descPath + ": " + mistake.ToString());
   }
   return CreateAndReport(io, "create", path, desc.spec, desc.replace || args.Has("--force"));
 }
@@ -44,16 +50,12 @@ int RunCreate(const Args& args, Io& io) {
 int RunClone(const Args& args, Io& io) {
   const std::string& path = args.operands[0];
   const std::string& existing = args.operands[1];
+  if (OutputIsInput(io, "clone", path, existing) || PathTooLong(io, "clone", path)) {
+    return kExitFailure;
+  }
   BtrFile file;
-  int status = file.Open(existing, B_MODE_READ_ONLY);
-  if (status != 0) {
-    return Failure(io, "clone", "cannot open " + existing + ": " + StatusText(status));
-  }
   FileSpec spec;
-  status = file.Stat(&spec);
-  if (status != 0) {
-    return Failure(io, "clone", "cannot stat " + existing + ": " + StatusText(status));
-  }
+  if (!OpenRecordFile(io, "clone", existing, B_MODE_READ_ONLY, &file, &spec)) return kExitFailure;
   file.Close();
   spec.allocation = 0;  // Stat reports unused pages there, Create takes preallocation
   return CreateAndReport(io, "clone", path, spec, args.Has("--force"));

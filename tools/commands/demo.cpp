@@ -1,4 +1,5 @@
 // demo: a fresh database, a day of the clinic played on it, and a summary.
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -7,6 +8,7 @@
 
 #include "cli/box_printer.h"
 #include "cli/btr_file.h"
+#include "cli/reasons.h"
 #include "commands/commands.h"
 #include "commands/demo_day.h"
 #include "reclink/btrieve.h"
@@ -25,9 +27,10 @@ bool PrepareDirectory(std::string* dir, Io& io) {
   std::error_code ec;
   if (dir->empty()) {
     const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/reclink-demo-XXXXXX";
+    const std::string base = tmp && *tmp ? tmp : "/tmp";
+    std::string pattern = base + "/reclink-demo-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) {
-      Failure(io, "demo", "cannot make a temporary directory");
+      Failure(io, "demo", "cannot make a temporary directory in " + base + ": " + SystemReason(errno));
       return false;
     }
     *dir = pattern;
@@ -41,7 +44,7 @@ bool PrepareDirectory(std::string* dir, Io& io) {
     return true;
   }
   if (!fs::create_directories(*dir, ec)) {
-    Failure(io, "demo", "cannot make directory " + *dir);
+    Failure(io, "demo", "cannot make directory " + *dir + ": " + SystemReason(ec.value()));
     return false;
   }
   return true;
@@ -79,15 +82,19 @@ int RunDemo(const Args& args, Io& io) {
 
   io.out << "A day at the clinic, on a fresh database in " << dir << "\n";
   int status = CreateDatabase(dir.c_str());
-  if (status != 0) return Failure(io, "demo", "cannot create the database: " + StatusText(status));
+  if (status != 0) {
+    return Failure(io, "demo", "cannot create the database in " + dir + ": " + WriteReason(dir, status));
+  }
   io.out << "  created " << kRecordFileCount << " empty record files\n";
 
   // The numbered interface finds its directory in the application's profile.
   const std::string profile = dir + "/reclink.ini";
   {
+    errno = 0;
     std::ofstream ini(profile);
     ini << "[DB_DIR]\nDATABASE=" << dir << "/\n";
-    if (!ini) return Failure(io, "demo", "cannot write " + profile);
+    ini.close();
+    if (!ini) return Failure(io, "demo", "cannot write " + profile + ": " + SystemReason(errno ? errno : EIO));
   }
 
   int failures = 0;

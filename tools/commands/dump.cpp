@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "cli/btr_file.h"
+#include "cli/reasons.h"
 #include "cli/record_fields.h"
 #include "commands/commands.h"
 #include "reclink/btrieve.h"
@@ -115,11 +116,8 @@ int RunDump(const Args& args, Io& io) {
   if (!KeyOption(args, io, "dump", 0, &key)) return kExitUsage;
 
   BtrFile file;
-  int status = file.Open(path, B_MODE_READ_ONLY);
-  if (status != 0) return Failure(io, "dump", "cannot open " + path + ": " + StatusText(status));
   FileSpec spec;
-  status = file.Stat(&spec);
-  if (status != 0) return Failure(io, "dump", "cannot stat " + path + ": " + StatusText(status));
+  if (!OpenRecordFile(io, "dump", path, B_MODE_READ_ONLY, &file, &spec)) return kExitFailure;
   if (key >= static_cast<int>(spec.keys.size())) {
     if (args.Has("--key") || !spec.keys.empty()) {
       return Failure(io, "dump", path + " has no key " + std::to_string(key));
@@ -137,12 +135,13 @@ int RunDump(const Args& args, Io& io) {
   }
   uint64_t count = 0;
   std::string record;
-  for (status = file.First(key, &record); status == 0; status = file.Next(key, &record)) {
+  int status = file.First(key, &record);
+  for (; status == 0; status = file.Next(key, &record)) {
     WriteRecord(io.out, format, ++count, fields, record);
   }
   if (format == Format::kJson) io.out << (count ? "\n]\n" : "]\n");
   if (status != B_END_OF_FILE) {
-    return Failure(io, "dump", "reading " + path + " after " + std::to_string(count) +
+    return Failure(io, "dump", "cannot read " + path + " after " + std::to_string(count) +
                                    " records: " + StatusText(status));
   }
   if (format == Format::kText) {

@@ -1,10 +1,16 @@
-// init: every record file of the database in one directory.
-#include <cstdlib>
+// init: every record file of the database in one directory, all or nothing.
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <ostream>
+#include <sys/file.h>
 #include <system_error>
+#include <unistd.h>
 
 #include "cli/btr_file.h"
+#include "cli/partial.h"
+#include "cli/reasons.h"
 #include "commands/commands.h"
 #include "reclink/btrieve.h"
 #include "reclink/database.h"
@@ -15,6 +21,23 @@ namespace fs = std::filesystem;
 namespace reclink::cli {
 
 namespace {
+
+// An advisory lock (flock) on a directory, held while one init works in it,
+// so that two inits never create or replace the same files at once.
+class DirectoryLock {
+ public:
+  ~DirectoryLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  // False with errno set when the directory cannot be opened or is locked.
+  bool Take(const std::string& dir) {
+    fd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
+  }
+
+ private:
+  int fd_ = -1;  // open on the directory, holding its lock
+};
 
 // Replaces the record file at path with an empty one of the catalogue's
 // layout: made in scratch by the library, then created over path with the
@@ -34,54 +57,87 @@ int ReplaceWithEmpty(const std::string& scratch, const std::string& path, const 
   return CreateFile(path, spec, true);
 }
 
+std::string Names(const std::vector<const RecordFileRow*>& rows) {
+  std::string names;
+  for (const RecordFileRow* row : rows) names += std::string(names.empty() ? "" : ", ") + row->fileName;
+  return names;
+}
+
+std::string Files(size_t n) { return std::to_string(n) + (n == 1 ? " record file" : " record files"); }
+
 }  // namespace
 
 int RunInit(const Args& args, Io& io) {
   const std::string dir = args.operands[0];
+  const bool force = args.Has("--force");
+  const bool onlyMissing = args.Has("--missing");
+  if (force && onlyMissing) {
+    io.err << "reclink init: give --force or --missing, not both\n";
+    return kExitUsage;
+  }
+  const RecordFileRow* longest = &kRecordFiles[0];
+  for (const RecordFileRow& row : kRecordFiles) {
+    if (std::strlen(row.fileName) > std::strlen(longest->fileName)) longest = &row;
+  }
+  if (PathTooLong(io, "init", (fs::path(dir) / longest->fileName).string())) return kExitFailure;
+
   std::error_code ec;
   fs::create_directories(dir, ec);
-  if (!fs::is_directory(dir, ec)) return Failure(io, "init", "cannot make directory " + dir);
+  if (ec) return Failure(io, "init", "cannot make directory " + dir + ": " + SystemReason(ec.value()));
+  DirectoryLock lock;
+  if (!lock.Take(dir)) {
+    if (errno != EWOULDBLOCK) return Failure(io, "init", "cannot use " + dir + ": " + SystemReason(errno));
+    return Failure(io, "init", "another reclink init is working in " + dir +
+                                   "; nothing was created; try again when it has finished");
+  }
+  RemoveStaleOutputs(io, "init", dir);
 
-  std::vector<const char*> existing;
+  std::vector<const RecordFileRow*> present;
+  std::vector<const RecordFileRow*> absent;
   for (const RecordFileRow& row : kRecordFiles) {
-    if (fs::exists(fs::path(dir) / row.fileName, ec)) existing.push_back(row.fileName);
+    bool exists = fs::exists(fs::symlink_status(fs::path(dir) / row.fileName, ec));
+    (exists ? present : absent).push_back(&row);
   }
-  const bool force = args.Has("--force");
-  if (!existing.empty() && !force) {
-    std::string names;
-    for (const char* n : existing) names += std::string(names.empty() ? "" : ", ") + n;
-    return Failure(io, "init", dir + " already holds " + std::to_string(existing.size()) +
-                                   " record files (" + names +
-                                   "); nothing was created; --force replaces them");
+  if (!present.empty() && !force && !onlyMissing) {
+    return Failure(io, "init", dir + " already holds " + Files(present.size()) + " (" +
+                                   Names(present) +
+                                   "); nothing was created; --missing creates only the "
+                                   "missing ones, --force replaces them");
   }
 
-  std::string scratch;
-  if (!existing.empty()) {
-    std::string pattern = (fs::path(dir) / ".reclink-init-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-      return Failure(io, "init", "cannot make a scratch directory in " + dir);
-    }
-    scratch = pattern;
+  // The missing files first: until the last is made, each can be taken back.
+  std::vector<const RecordFileRow*> created;
+  std::vector<const RecordFileRow*> replaced;
+  auto failed = [&](const std::string& what) {
+    for (const RecordFileRow* row : created) fs::remove(fs::path(dir) / row->fileName, ec);
+    return Failure(io, "init", what +
+                                   (created.empty() ? "" : "; removed again what it had created: " +
+                                                               Names(created)) +
+                                   (replaced.empty() ? "" : "; already replaced: " + Names(replaced)));
+  };
+  for (const RecordFileRow* row : absent) {
+    std::string path = (fs::path(dir) / row->fileName).string();
+    int status = CreateRecordFile((dir + "/").c_str(), row->fileName);
+    if (status != 0) return failed("cannot create " + path + ": " + WriteReason(path, status));
+    created.push_back(row);
   }
-  int failed = 0;
-  int replaced = 0;
-  for (const RecordFileRow& row : kRecordFiles) {
-    std::string path = (fs::path(dir) / row.fileName).string();
-    bool exists = fs::exists(path, ec);
-    int status = exists ? ReplaceWithEmpty(scratch, path, row.fileName)
-                        : CreateRecordFile((dir + "/").c_str(), row.fileName);
-    if (status != 0) {
-      io.err << "reclink init: cannot create " << path << ": " << StatusText(status) << "\n";
-      ++failed;
-    } else if (exists) {
-      io.out << "replaced " << row.fileName << "\n";
-      ++replaced;
+  if (force && !present.empty()) {
+    PartialOutput scratch;
+    std::string error;
+    if (!scratch.CreateDirectory((fs::path(dir) / ".init").string(), &error)) {
+      return failed("cannot make a scratch directory in " + dir + ": " + error);
+    }
+    for (const RecordFileRow* row : present) {
+      std::string path = (fs::path(dir) / row->fileName).string();
+      int status = ReplaceWithEmpty(scratch.path(), path, row->fileName);
+      if (status != 0) return failed("cannot replace " + path + ": " + WriteReason(path, status));
+      io.out << "replaced " << row->fileName << "\n";
+      replaced.push_back(row);
     }
   }
-  if (!scratch.empty()) fs::remove_all(scratch, ec);
-  if (failed) return kExitFailure;
-  io.out << "created " << kRecordFileCount << " record files in " << dir;
-  if (replaced) io.out << " (" << replaced << " replaced)";
+  io.out << "created " << Files(created.size() + replaced.size()) << " in " << dir;
+  if (!replaced.empty()) io.out << " (" << replaced.size() << " replaced)";
+  if (onlyMissing) io.out << "; " << present.size() << " were there already and were left as they were";
   io.out << "\n";
   return kExitOk;
 }

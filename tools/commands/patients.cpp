@@ -1,11 +1,15 @@
 // patients: find patients through the patient class's own look-ups.
 #include <cstring>
+#include <filesystem>
 #include <ostream>
 
 #include "cli/box_printer.h"
+#include "cli/layout_check.h"
 #include "cli/text_codec.h"
 #include "commands/clinic_fields.h"
 #include "commands/commands.h"
+#include "reclink/btrieve.h"
+#include "reclink/records/catalogue.h"
 #include "reclink/records/patient.h"
 
 namespace reclink::cli {
@@ -58,11 +62,25 @@ int RunPatients(const Args& args, Io& io) {
     io.err << "reclink patients: give one of --name, --kana and --number\n";
     return kExitUsage;
   }
+  // The look-ups read fields at the catalogue's offsets: a file of another
+  // layout is refused before the library opens it.
+  const RecordFileRow& row = RecordFileOf(RecordFile::kPatient);
+  const std::string path = (std::filesystem::path(args.operands[0]) / row.fileName).string();
+  {
+    BtrFile file;
+    FileSpec spec;
+    if (!OpenRecordFile(io, "patients", path, B_MODE_READ_ONLY, &file, &spec)) return kExitFailure;
+    std::string differences;
+    for (const std::string& d : LayoutDifferences(row, spec)) differences += "; " + d;
+    if (!differences.empty()) {
+      return Failure(io, "patients", path + " does not have the layout of the patient file" + differences);
+    }
+  }
   std::string dir = args.operands[0] + "/";
   BoxPrinter boxes(io.err);
   CPatientDB db(dir.c_str());
   if (db.Open(BTR_OPEN_READONLY) != 0) {
-    return Failure(io, "patients", "cannot open the patient file in " + args.operands[0]);
+    return Failure(io, "patients", "cannot open " + path + " through the patient record class");
   }
 
   if (args.Has("--number")) {

@@ -1,53 +1,70 @@
 // save and load: records to and from the sequential format.
-#include <cstdio>
-#include <fstream>
+#include <filesystem>
 #include <ostream>
+#include <sys/stat.h>
 
 #include "cli/btr_file.h"
+#include "cli/input.h"
+#include "cli/partial.h"
 #include "cli/progress.h"
+#include "cli/reasons.h"
 #include "cli/sequential.h"
 #include "commands/commands.h"
 #include "reclink/btrieve.h"
 
 namespace reclink::cli {
 
+namespace {
+
+constexpr size_t kWriteChunk = 1 << 20;  // bytes gathered before each write of save
+
+// The records a regular sequential file of records of recordLength holds, for
+// the progress line; 0 (unknown) for anything else.
+uint64_t RecordsIn(const std::string& path, size_t recordLength) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+  return static_cast<uint64_t>(st.st_size) / SequentialEntry(std::string(recordLength, '\0')).size();
+}
+
+}  // namespace
+
 int RunSave(const Args& args, Io& io) {
   const std::string& path = args.operands[0];
   const std::string& outPath = args.operands[1];
   int key = -1;
   if (!KeyOption(args, io, "save", -1, &key)) return kExitUsage;
-
+  if (OutputIsInput(io, "save", outPath, path)) return kExitFailure;
   BtrFile file;
-  int status = file.Open(path, B_MODE_READ_ONLY);
-  if (status != 0) return Failure(io, "save", "cannot open " + path + ": " + StatusText(status));
   FileSpec spec;
-  status = file.Stat(&spec);
-  if (status != 0) return Failure(io, "save", "cannot stat " + path + ": " + StatusText(status));
+  if (!OpenRecordFile(io, "save", path, B_MODE_READ_ONLY, &file, &spec)) return kExitFailure;
 
   // Written beside OUT and renamed at the end, so a failed save leaves OUT as it was.
-  const std::string partPath = outPath + ".partial";
-  std::ofstream out(partPath, std::ios::binary | std::ios::trunc);
-  if (!out) return Failure(io, "save", "cannot write " + partPath);
-  SequentialWriter writer(out);
+  RemoveStaleOutputs(io, "save", std::filesystem::path(outPath).parent_path().string());
+  PartialOutput out;
+  std::string error;
+  if (!out.CreateFile(outPath, &error)) return Failure(io, "save", "cannot write " + outPath + ": " + error);
   Progress progress(io.err, io.terminal, "saving " + path, spec.records);
   uint64_t count = 0;
+  std::string chunk;
   std::string record;
-  for (status = file.First(key, &record); status == 0; status = file.Next(key, &record)) {
-    writer.Write(record);
+  int status = file.First(key, &record);
+  for (; status == 0; status = file.Next(key, &record)) {
+    chunk += SequentialEntry(record);
+    if (chunk.size() >= kWriteChunk) {
+      if (!out.Write(chunk, &error)) return Failure(io, "save", "cannot write " + outPath + ": " + error);
+      chunk.clear();
+    }
     progress.Update(++count);
   }
   progress.Finish();
   if (status != B_END_OF_FILE) {
-    out.close();
-    std::remove(partPath.c_str());
-    return Failure(io, "save", "reading " + path + " after " + std::to_string(count) +
-                                   " records: " + StatusText(status));
+    return Failure(io, "save", "cannot read " + path + " after " + std::to_string(count) +
+                                   " records: " + StatusText(status) + "; " + outPath +
+                                   " was not written");
   }
-  writer.Finish();
-  out.close();
-  if (!out || std::rename(partPath.c_str(), outPath.c_str()) != 0) {
-    std::remove(partPath.c_str());
-    return Failure(io, "save", "cannot write " + outPath);
+  chunk += kSequentialEnd;
+  if (!out.Write(chunk, &error) || !out.Commit(&error)) {
+    return Failure(io, "save", "cannot write " + outPath + ": " + error);
   }
   io.out << count << " records saved from " << path << " to " << outPath << "\n";
   return kExitOk;
@@ -56,56 +73,47 @@ int RunSave(const Args& args, Io& io) {
 int RunLoad(const Args& args, Io& io) {
   const std::string& inPath = args.operands[0];
   const std::string& path = args.operands[1];
+  if (OutputIsInput(io, "load", path, inPath)) return kExitFailure;
   BtrFile file;
-  int status = file.Open(path, B_MODE_NORMAL);
-  if (status != 0) return Failure(io, "load", "cannot open " + path + ": " + StatusText(status));
   FileSpec spec;
-  status = file.Stat(&spec);
-  if (status != 0) return Failure(io, "load", "cannot stat " + path + ": " + StatusText(status));
-  std::ifstream in(inPath, std::ios::binary);
-  if (!in) return Failure(io, "load", "cannot read " + inPath);
+  if (!OpenRecordFile(io, "load", path, B_MODE_NORMAL, &file, &spec)) return kExitFailure;
+  std::ifstream in;
+  std::string error;
+  if (!OpenInput(inPath, &in, &error)) return Failure(io, "load", error);
 
-  // First pass: the whole input must be sound before anything is written.
-  SequentialReader check(in, spec.recordLength);
+  // One pass inside one transaction: any fault aborts it, so FILE is loaded
+  // whole or left as it was, and the input may be a pipe.
+  int status = BeginTransaction();
+  if (status != 0) {
+    return Failure(io, "load", "cannot begin a transaction: " + StatusText(status));
+  }
+  const std::string unchanged = "; " + path + " is unchanged";
+  SequentialReader reader(in, spec.recordLength);
+  Progress progress(io.err, io.terminal, "loading " + path, RecordsIn(inPath, spec.recordLength));
+  uint64_t count = 0;
   std::string record;
   SequentialReader::Result r;
-  while ((r = check.Next(&record)) == SequentialReader::Result::kRecord) {
-  }
-  if (r == SequentialReader::Result::kError) {
-    return Failure(io, "load", inPath + ": " + check.error() + "; " + path + " is unchanged");
-  }
-  const uint64_t total = check.recordNumber();
-
-  // Second pass: one transaction, so a refused insert leaves the file as it was.
-  in.clear();
-  in.seekg(0);
-  status = BeginTransaction();
-  if (status != 0) return Failure(io, "load", "cannot begin a transaction: " + StatusText(status));
-  SequentialReader reader(in, spec.recordLength);
-  Progress progress(io.err, io.terminal, "loading " + path, total);
-  uint64_t count = 0;
   while ((r = reader.Next(&record)) == SequentialReader::Result::kRecord) {
     status = file.Insert(record);
-    if (status != 0) {
-      progress.Finish();
-      AbortTransaction();
-      return Failure(io, "load",
-                     inPath + ": record " + std::to_string(reader.recordNumber()) +
-                         ", byte offset " + std::to_string(reader.recordOffset()) +
-                         ": insert refused with " + StatusText(status) + "; " + path +
-                         " is unchanged");
-    }
+    if (status != 0) break;
     progress.Update(++count);
   }
   progress.Finish();
-  if (r == SequentialReader::Result::kError) {  // the input changed since it was checked
+  if (r == SequentialReader::Result::kError) {
     AbortTransaction();
-    return Failure(io, "load", inPath + ": " + reader.error() + "; " + path + " is unchanged");
+    return Failure(io, "load", inPath + ": " + reader.error() + unchanged);
   }
-  status = EndTransaction();
+  // A record the file refuses is the record's fault; anything else is the file's.
+  if (status == B_DUPLICATE_KEY_VALUE || status == B_DATALENGTH_ERROR) {
+    AbortTransaction();
+    return Failure(io, "load", inPath + ": record " + std::to_string(reader.recordNumber()) +
+                                   ", byte offset " + std::to_string(reader.recordOffset()) +
+                                   ": insert refused with " + StatusText(status) + unchanged);
+  }
+  if (status == 0) status = EndTransaction();
   if (status != 0) {
     AbortTransaction();
-    return Failure(io, "load", "cannot end the transaction: " + StatusText(status));
+    return Failure(io, "load", "cannot write " + path + ": " + WriteReason(path, status) + unchanged);
   }
   io.out << count << " records loaded from " << inPath << " into " << path << "\n";
   return kExitOk;

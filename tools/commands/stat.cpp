@@ -72,11 +72,8 @@ void PrintStat(const std::string& path, const FileSpec& spec, std::ostream& out)
 int RunStat(const Args& args, Io& io) {
   const std::string& path = args.operands[0];
   BtrFile file;
-  int status = file.Open(path, B_MODE_READ_ONLY);
-  if (status != 0) return Failure(io, "stat", "cannot open " + path + ": " + StatusText(status));
   FileSpec spec;
-  status = file.Stat(&spec);
-  if (status != 0) return Failure(io, "stat", "cannot stat " + path + ": " + StatusText(status));
+  if (!OpenRecordFile(io, "stat", path, B_MODE_READ_ONLY, &file, &spec)) return kExitFailure;
   if (args.Has("--description")) {
     io.out << FormatDescription(spec);
   } else {

@@ -5,12 +5,14 @@ namespace reclink::cli {
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> kCommands = {
-      {"init", "DIR [--force]", "create every record file of the database in DIR",
+      {"init", "DIR [--force | --missing]", "create every record file of the database in DIR",
        "Creates DIR when it does not exist, then every record file of the catalogue\n"
-       "with its record length and keys. Existing record files are left alone and\n"
-       "named, and nothing is created, unless --force is given; --force replaces\n"
-       "them with empty files.\n",
-       {1, 1, {}, {"--force"}}, RunInit},
+       "with its record length and keys, all or nothing: when one cannot be made,\n"
+       "the files this run created are removed again. Existing record files are\n"
+       "named and nothing is created, unless --missing (create only the missing\n"
+       "files, leave the others as they are) or --force (replace them with empty\n"
+       "files) is given. One init at a time works in a directory.\n",
+       {1, 1, {}, {"--force", "--missing"}}, RunInit},
       {"stat", "FILE [--description]", "show a record file's specification and counts",
        "Prints 'Name = value' lines (record length, page size, number of records,\n"
        "keys, segments), then one row per key segment: key, segment, position,\n"
@@ -21,11 +23,11 @@ const std::vector<Command>& Commands() {
        "Records are written in physical order, or in the order of key N with --key.\n"
        "Each record is its length in decimal, a comma, the record bytes and CR LF;\n"
        "a Ctrl-Z follows the last record. OUT is replaced only when the save\n"
-       "succeeds.\n",
+       "succeeds, and never when it is FILE itself.\n",
        {2, 2, {"--key"}, {}}, RunSave},
       {"load", "IN FILE", "insert the records of a sequential file into FILE",
-       "All or nothing: the whole input is checked first (lengths, truncation,\n"
-       "CR LF, each record as long as the file's records), then inserted in one\n"
+       "All or nothing: the records are read, checked (lengths, truncation, CR LF,\n"
+       "each record as long as the file's records) and inserted in one\n"
        "transaction. On any fault the message names the record number and byte\n"
        "offset, and FILE is left as it was.\n",
        {2, 2, {}, {}}, RunLoad},
@@ -34,8 +36,8 @@ const std::vector<Command>& Commands() {
        "allocation=, replace=; then per key segment position=, length=,\n"
        "duplicates=, modifiable=, type=, descending=, caseinsensitive=,\n"
        "nullkey= (or null=) with value=, segment=. A mistake is reported with its\n"
-       "line and element. An existing FILE is replaced only with replace=y or\n"
-       "--force.\n",
+       "line and element; the record manager judges the specification as Create\n"
+       "would. An existing FILE is replaced only with replace=y or --force.\n",
        {2, 2, {}, {"--force"}}, RunCreate},
       {"clone", "NEW EXISTING [--force]", "create an empty file with the file specification of another",
        "", {2, 2, {}, {"--force"}}, RunClone},
