@@ -73,7 +73,6 @@ bool PartialOutput::CreateFile(const std::string& finalPath, std::string* error)
 
 bool PartialOutput::CreateDirectory(const std::string& base, std::string* error) {
   path_ = PartialPath(base);
-  directory_ = true;
   if (::mkdir(path_.c_str(), 0755) != 0 && errno != EEXIST) {
     *error = SystemReason(errno);
     path_.clear();
@@ -117,18 +116,20 @@ bool PartialOutput::Commit(std::string* error) {
 std::vector<std::string> RemoveStalePartials(const std::string& dir) {
   std::vector<std::string> removed;
   std::error_code ec;
-  for (const fs::directory_entry& entry : fs::directory_iterator(dir.empty() ? "." : dir, ec)) {
-    pid_t pid = PartialPid(entry.path().filename().string());
+  for (fs::directory_iterator it(dir.empty() ? "." : dir, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    pid_t pid = PartialPid(it->path().filename().string());
     if (pid <= 0 || ProcessRuns(pid)) continue;
-    const std::string path = entry.path().string();
+    const std::string path = it->path().string();
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) continue;
     struct stat held, named;
+    std::error_code removal;
     // Removed only under its lock, and only while the name still means the
     // file that was locked.
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
         ::lstat(path.c_str(), &named) == 0 && held.st_ino == named.st_ino &&
-        held.st_dev == named.st_dev && fs::remove_all(path, ec) > 0) {
+        held.st_dev == named.st_dev && fs::remove_all(path, removal) != 0 && !removal) {
       removed.push_back(path);
     }
     ::close(fd);

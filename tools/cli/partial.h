@@ -38,7 +38,6 @@ class PartialOutput {
   std::string path_;       // the partial itself; empty when there is none
   std::string finalPath_;  // what a committed file is renamed to
   int fd_ = -1;            // open on the partial, holding its lock
-  bool directory_ = false; // a scratch directory, not a file
 };
 
 // Removes every partial in dir that is provably stale. Returns the paths
