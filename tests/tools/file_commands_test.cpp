@@ -181,7 +181,9 @@ TEST(LoadCommand, MalformedInputChangesNothingAndNamesThePlace) {
     EXPECT_THAT(o.err, HasSubstr("in.seq: " + c.where + "; " + file + " is unchanged\n"));
     EXPECT_TRUE(ReadAll(file) == std::vector<std::string>{MakeRecord(kCondition, 1)}) << c.where;
   }
-  // Input may end without the Ctrl-Z; what follows a Ctrl-Z is not read.
+  // Input may be empty or end without the Ctrl-Z; what follows a Ctrl-Z is not read.
+  Spit(tmp.file("in.seq"), "");
+  EXPECT_EQ(Reclink({"load", tmp.file("in.seq"), file}).status, 0);
   Spit(tmp.file("in.seq"), good);
   EXPECT_EQ(Reclink({"load", tmp.file("in.seq"), file}).status, 0);
   Spit(tmp.file("in.seq"), "64," + r3 + "\r\n\x1a" + "garbage");
@@ -341,6 +343,7 @@ TEST(CommandLine, HelpVersionAndBadUsage) {
       {{"stat", "a", "b"}, "unexpected argument 'b'"},
       {{"save", "a", "b", "--key"}, "option --key needs a value"},
       {{"save", "a", "b", "--key", "x"}, "--key needs a key number from 0 to 118"},
+      {{"dump", "a", "--key", "119"}, "--key needs a key number from 0 to 118"},
       {{"init", "a", "--force=y"}, "option --force takes no value"},
       {{"init", "a", "--force", "--missing"}, "give --force or --missing, not both"},
       {{"dump", "a", "--colour"}, "unknown option --colour"},
