@@ -51,8 +51,8 @@ const std::vector<Command>& Commands() {
       {"check", "DIR|FILE", "verify record files and report what is wrong",
        "Checks storage integrity, every record's keys against the indexes and the\n"
        "record lengths of FILE, or of every .BTR file in DIR (and, for a database\n"
-       "directory, each file's record length against the catalogue). Exit status\n"
-       "1 when anything is wrong.\n",
+       "directory, each file's layout against the catalogue). Exit status 1 when\n"
+       "anything is wrong, and for a directory that holds no .BTR file.\n",
        {1, 1, {}, {}}, RunCheck},
       {"patients", "DIR [--name NAME | --kana KANA | --number N]", "find patients and print them",
        "Without an option every patient is listed in number order. --name and\n"
