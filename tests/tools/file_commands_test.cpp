@@ -217,7 +217,8 @@ TEST(CreateStatCloneCommands, DescriptionsRoundTripAndMistakesNameTheirLine) {
                                "1    1        15        8       string           DMN    0x20  1\n"
                                "2    1        23        2       unsigned_binary  DA     0xff  1\n"));
 
-  // clone copies the specification, no records; an existing file is replaced only when asked.
+  // clone copies the file specification, no records; an existing file is
+  // replaced only when asked.
   ASSERT_EQ(Reclink({"clone", tmp.file("C.BTR"), tmp.file("T.BTR")}).status, 0);
   EXPECT_EQ(Reclink({"stat", tmp.file("C.BTR"), "--description"}).out, created);
   EXPECT_TRUE(ReadAll(tmp.file("C.BTR")).empty());

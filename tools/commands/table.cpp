@@ -36,7 +36,7 @@ const std::vector<Command>& Commands() {
        "allocation=, replace=; then per key segment position=, length=,\n"
        "duplicates=, modifiable=, type=, descending=, caseinsensitive=,\n"
        "nullkey= (or null=) with value=, segment=. A mistake is reported with its\n"
-       "line and element; the record manager judges the specification as Create\n"
+       "line and element; the record manager judges the file specification as Create\n"
        "would. An existing FILE is replaced only with replace=y or --force.\n",
        {2, 2, {}, {"--force"}}, RunCreate},
       {"clone", "NEW EXISTING [--force]", "create an empty file with the file specification of another",
