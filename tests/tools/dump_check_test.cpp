@@ -58,7 +58,8 @@ TEST_F(DumpCommand, CsvAndJsonQuoteWhatNeedsQuoting) {
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_THAT(o.out, testing::StartsWith("record,patient number,patient name,kana name,"
                                          "patient ID,exclusion flag,other bytes\r\n"));
-  EXPECT_THAT(o.out, HasSubstr("1,0000000001,\"山田 \"\"太郎\"\", Jr\",ヤマダ タロウ,,0,@3000 5a\r\n"));
+  EXPECT_THAT(o.out, HasSubstr("1,0000000001,\"山田 \"\"太郎\"\", Jr\",ヤマダ タロウ,,0,"
+                               "@3000 5a\r\n"));
 
   o = Reclink({"dump", tmp_.file("PATIENT1.BTR"), "--format", "json"});
   ASSERT_EQ(o.status, 0) << o.err;

@@ -25,9 +25,12 @@ TEST(Executable, ExitStatusesReachTheShellAndLoadReadsAPipe) {
   ASSERT_EQ(Reclink({"init", tmp.path()}).status, 0);
   const std::string file = tmp.file("CONDITION.BTR");
   std::string input;
-  for (char c : {'a', 'b', 'c'}) input += "64," + std::string(1, c) + std::string(63, '\0') + "\r\n";
+  for (char c : {'a', 'b', 'c'}) {
+    input += "64," + std::string(1, c) + std::string(63, '\0') + "\r\n";
+  }
   Spit(tmp.file("in.seq"), input + "\x1a");
-  EXPECT_EQ(Shell("cat '" + tmp.file("in.seq") + "' | " + reclink + " load /dev/stdin '" + file + "'"), 0);
+  const std::string pipe = "cat '" + tmp.file("in.seq") + "' | " + reclink + " load /dev/stdin";
+  EXPECT_EQ(Shell(pipe + " '" + file + "'"), 0);
   EXPECT_EQ(ReadAll(file).size(), 3u);
 }
 

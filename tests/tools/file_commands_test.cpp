@@ -107,7 +107,8 @@ TEST(SaveLoadCommands, RoundTripEveryFileOfTheDatabase) {
     InsertAll(from, records);
     std::string saved = tmp.file(std::string(row.fileName) + ".seq");
     Outcome o = Reclink({"save", from, saved});
-    ASSERT_TRUE(o.status == 0 && o.err.empty()) << row.fileName << o.err;  // no progress off a terminal
+    // No progress line either: the message stream is not a terminal.
+    ASSERT_TRUE(o.status == 0 && o.err.empty()) << row.fileName << o.err;
     o = Reclink({"load", saved, to});
     ASSERT_TRUE(o.status == 0 && o.err.empty()) << row.fileName << o.err;
     EXPECT_TRUE(ReadAll(to, -1) == records) << row.fileName;  // physical order is insertion order
@@ -166,7 +167,8 @@ TEST(LoadCommand, MalformedInputChangesNothingAndNamesThePlace) {
       {good + ",", "record 2, byte offset 69: bad length: no digits before the comma"},
       {good + "1234567890,", "record 2, byte offset 78: bad length: too many digits"},
       {good + "64", "record 2, byte offset 71: input ends inside the length"},
-      {good + "64," + r3.substr(0, 30), "record 2, byte offset 102: truncated record: 30 of 64 bytes"},
+      {good + "64," + r3.substr(0, 30),
+       "record 2, byte offset 102: truncated record: 30 of 64 bytes"},
       {good + "64," + r3 + "\n\x1a", "record 2, byte offset 136: missing CR LF after the record"},
       {good + "63," + r3.substr(1) + "\r\n",
        "record 2, byte offset 69: wrong record length 63, the file's records are 64 bytes"},
@@ -296,13 +298,13 @@ TEST(Commands, RefuseWhatWouldDamageAndSayWhyInWords) {
       {{"stat", none}, "cannot open " + none + ": status 12 (file not found)"},
       {{"dump", tmp.file("text")}, tmp.file("text") + ": status 30 (not a record file)"},
       {{"stat", tmp.path()}, "cannot open " + tmp.path() + ": it is a directory"},
-      {{"save", longPath, none}, "is 300 bytes long; a record file's path may have at most 255 bytes"},
+      {{"save", longPath, none}, "is 300 bytes long; a record file's path may have at most 255"},
       {{"create", longPath, tmp.file("text")}, "is 300 bytes long"},
       {{"init", longPath}, "is 321 bytes long"},
       {{"patients", longPath}, "is 313 bytes long"},
       {{"load", tmp.file("empty"), file}, tmp.file("empty") + " is a directory"},
       {{"load", none, file}, "cannot read " + none + ": no such file or directory"},
-      {{"create", none, "/dev/zero"}, "/dev/zero is longer than 1048576 bytes, the most a description"},
+      {{"create", none, "/dev/zero"}, "/dev/zero is longer than 1048576 bytes, the most a"},
       {{"check", tmp.file("empty")}, tmp.file("empty") + " holds no record files"},
       {{"check", none}, "cannot check " + none + ": no such file or directory"},
       {{"init", tmp.file("text")}, "cannot make directory " + tmp.file("text") + ": "},

@@ -55,7 +55,8 @@ TEST(PatientsCommand, FindsByNameKanaAndNumber) {
   EXPECT_EQ(Reclink({"patients", tmp.path(), "--name", "佐藤"}).status, 1);  // a prefix only
   EXPECT_EQ(Reclink({"patients", tmp.path(), "--number", "9"}).status, 1);
   EXPECT_EQ(Reclink({"patients", tmp.path(), "--name", "a", "--kana", "b"}).status, 2);
-  EXPECT_EQ(Reclink({"patients", tmp.path(), "--name", "\xf0\x9f\x98\x80"}).status, 2);  // no emoji in code page 932
+  // Code page 932 has no emoji.
+  EXPECT_EQ(Reclink({"patients", tmp.path(), "--name", "\xf0\x9f\x98\x80"}).status, 2);
   EXPECT_EQ(Reclink({"patients", tmp.file("nowhere")}).status, 1);
 
   // The look-ups read fields at the patient file's offsets: another layout is refused.

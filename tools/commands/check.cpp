@@ -93,7 +93,10 @@ int RunCheck(const Args& args, Io& io) {
     std::error_code entry;
     if (it->is_regular_file(entry) && IsRecordFileName(it->path())) files.push_back(it->path());
   }
-  if (ec) return Failure(io, "check", "cannot read directory " + target + ": " + SystemReason(ec.value()));
+  if (ec) {
+    return Failure(io, "check",
+                   "cannot read directory " + target + ": " + SystemReason(ec.value()));
+  }
   if (files.empty()) {
     return Failure(io, "check", target + " holds no record files (no file ending in .BTR)");
   }

@@ -20,7 +20,9 @@ int CreateAndReport(Io& io, const char* command, const std::string& path, const 
   if (status == B_FILE_ALREADY_EXISTS) {
     return Failure(io, command, path + " exists; --force replaces it");
   }
-  if (status != 0) return Failure(io, command, "cannot create " + path + ": " + WriteReason(path, status));
+  if (status != 0) {
+    return Failure(io, command, "cannot create " + path + ": " + WriteReason(path, status));
+  }
   io.out << "created " << path << ": records of " << spec.recordLength << " bytes, "
          << spec.keys.size() << " keys\n";
   return kExitOk;

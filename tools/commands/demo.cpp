@@ -30,7 +30,8 @@ bool PrepareDirectory(std::string* dir, Io& io) {
     const std::string base = tmp && *tmp ? tmp : "/tmp";
     std::string pattern = base + "/reclink-demo-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) {
-      Failure(io, "demo", "cannot make a temporary directory in " + base + ": " + SystemReason(errno));
+      Failure(io, "demo",
+              "cannot make a temporary directory in " + base + ": " + SystemReason(errno));
       return false;
     }
     *dir = pattern;
@@ -83,7 +84,8 @@ int RunDemo(const Args& args, Io& io) {
   io.out << "A day at the clinic, on a fresh database in " << dir << "\n";
   int status = CreateDatabase(dir.c_str());
   if (status != 0) {
-    return Failure(io, "demo", "cannot create the database in " + dir + ": " + WriteReason(dir, status));
+    return Failure(io, "demo",
+                   "cannot create the database in " + dir + ": " + WriteReason(dir, status));
   }
   io.out << "  created " << kRecordFileCount << " empty record files\n";
 
@@ -94,7 +96,10 @@ int RunDemo(const Args& args, Io& io) {
     std::ofstream ini(profile);
     ini << "[DB_DIR]\nDATABASE=" << dir << "/\n";
     ini.close();
-    if (!ini) return Failure(io, "demo", "cannot write " + profile + ": " + SystemReason(errno ? errno : EIO));
+    if (!ini) {
+      return Failure(io, "demo",
+                     "cannot write " + profile + ": " + SystemReason(errno ? errno : EIO));
+    }
   }
 
   int failures = 0;

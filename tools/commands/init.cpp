@@ -59,11 +59,15 @@ int ReplaceWithEmpty(const std::string& scratch, const std::string& path, const 
 
 std::string Names(const std::vector<const RecordFileRow*>& rows) {
   std::string names;
-  for (const RecordFileRow* row : rows) names += std::string(names.empty() ? "" : ", ") + row->fileName;
+  for (const RecordFileRow* row : rows) {
+    names += std::string(names.empty() ? "" : ", ") + row->fileName;
+  }
   return names;
 }
 
-std::string Files(size_t n) { return std::to_string(n) + (n == 1 ? " record file" : " record files"); }
+std::string Files(size_t n) {
+  return std::to_string(n) + (n == 1 ? " record file" : " record files");
+}
 
 }  // namespace
 
@@ -83,10 +87,14 @@ int RunInit(const Args& args, Io& io) {
 
   std::error_code ec;
   fs::create_directories(dir, ec);
-  if (ec) return Failure(io, "init", "cannot make directory " + dir + ": " + SystemReason(ec.value()));
+  if (ec) {
+    return Failure(io, "init", "cannot make directory " + dir + ": " + SystemReason(ec.value()));
+  }
   DirectoryLock lock;
   if (!lock.Take(dir)) {
-    if (errno != EWOULDBLOCK) return Failure(io, "init", "cannot use " + dir + ": " + SystemReason(errno));
+    if (errno != EWOULDBLOCK) {
+      return Failure(io, "init", "cannot use " + dir + ": " + SystemReason(errno));
+    }
     return Failure(io, "init", "another reclink init is working in " + dir +
                                    "; nothing was created; try again when it has finished");
   }
@@ -110,10 +118,10 @@ int RunInit(const Args& args, Io& io) {
   std::vector<const RecordFileRow*> replaced;
   auto failed = [&](const std::string& what) {
     for (const RecordFileRow* row : created) fs::remove(fs::path(dir) / row->fileName, ec);
-    return Failure(io, "init", what +
-                                   (created.empty() ? "" : "; removed again what it had created: " +
-                                                               Names(created)) +
-                                   (replaced.empty() ? "" : "; already replaced: " + Names(replaced)));
+    std::string undone;
+    if (!created.empty()) undone += "; removed again what it had created: " + Names(created);
+    if (!replaced.empty()) undone += "; already replaced: " + Names(replaced);
+    return Failure(io, "init", what + undone);
   };
   for (const RecordFileRow* row : absent) {
     std::string path = (fs::path(dir) / row->fileName).string();
@@ -137,7 +145,9 @@ int RunInit(const Args& args, Io& io) {
   }
   io.out << "created " << Files(created.size() + replaced.size()) << " in " << dir;
   if (!replaced.empty()) io.out << " (" << replaced.size() << " replaced)";
-  if (onlyMissing) io.out << "; " << present.size() << " were there already and were left as they were";
+  if (onlyMissing) {
+    io.out << "; " << present.size() << " were there already and were left as they were";
+  }
   io.out << "\n";
   return kExitOk;
 }

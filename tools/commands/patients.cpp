@@ -73,7 +73,8 @@ int RunPatients(const Args& args, Io& io) {
     std::string differences;
     for (const std::string& d : LayoutDifferences(row, spec)) differences += "; " + d;
     if (!differences.empty()) {
-      return Failure(io, "patients", path + " does not have the layout of the patient file" + differences);
+      return Failure(io, "patients",
+                     path + " does not have the layout of the patient file" + differences);
     }
   }
   std::string dir = args.operands[0] + "/";

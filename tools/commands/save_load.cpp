@@ -23,7 +23,8 @@ constexpr size_t kWriteChunk = 1 << 20;  // bytes gathered before each write of 
 uint64_t RecordsIn(const std::string& path, size_t recordLength) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
-  return static_cast<uint64_t>(st.st_size) / SequentialEntry(std::string(recordLength, '\0')).size();
+  const size_t entry = SequentialEntry(std::string(recordLength, '\0')).size();
+  return static_cast<uint64_t>(st.st_size) / entry;
 }
 
 }  // namespace
@@ -42,7 +43,9 @@ int RunSave(const Args& args, Io& io) {
   RemoveStaleOutputs(io, "save", std::filesystem::path(outPath).parent_path().string());
   PartialOutput out;
   std::string error;
-  if (!out.CreateFile(outPath, &error)) return Failure(io, "save", "cannot write " + outPath + ": " + error);
+  if (!out.CreateFile(outPath, &error)) {
+    return Failure(io, "save", "cannot write " + outPath + ": " + error);
+  }
   Progress progress(io.err, io.terminal, "saving " + path, spec.records);
   uint64_t count = 0;
   std::string chunk;
@@ -51,7 +54,9 @@ int RunSave(const Args& args, Io& io) {
   for (; status == 0; status = file.Next(key, &record)) {
     chunk += SequentialEntry(record);
     if (chunk.size() >= kWriteChunk) {
-      if (!out.Write(chunk, &error)) return Failure(io, "save", "cannot write " + outPath + ": " + error);
+      if (!out.Write(chunk, &error)) {
+        return Failure(io, "save", "cannot write " + outPath + ": " + error);
+      }
       chunk.clear();
     }
     progress.Update(++count);
@@ -113,7 +118,8 @@ int RunLoad(const Args& args, Io& io) {
   if (status == 0) status = EndTransaction();
   if (status != 0) {
     AbortTransaction();
-    return Failure(io, "load", "cannot write " + path + ": " + WriteReason(path, status) + unchanged);
+    return Failure(io, "load",
+                   "cannot write " + path + ": " + WriteReason(path, status) + unchanged);
   }
   io.out << count << " records loaded from " << inPath << " into " << path << "\n";
   return kExitOk;
