@@ -52,8 +52,17 @@ constexpr OpRow kOps[] = {
     {B_STEP_PREVIOUS, OpStep, true, false},
 };
 
+// The rows of kOps by operation code (null: no such operation), made once.
+struct OpIndex {
+  const OpRow* byCode[B_GET_KEY] = {};  // codes below the Get Key bias
+  OpIndex() {
+    for (const OpRow& row : kOps) byCode[row.op] = &row;
+  }
+};
+
 // Splits a code into the operation and its biases; null when unknown.
 const OpRow* Decode(uint16_t code, Call* call) {
+  static const OpIndex index;
   if (code == B_BEGIN_CONCURRENT) code = B_BEGIN_TRAN;
   const unsigned lockBias = code / 100;
   unsigned rest = code % 100;
@@ -63,15 +72,12 @@ const OpRow* Decode(uint16_t code, Call* call) {
     keyOnly = true;
     rest -= B_GET_KEY;
   }
-  for (const OpRow& row : kOps) {
-    if (row.op != rest) continue;
-    if ((lockBias != 0 && !row.lockBias) || (keyOnly && !row.keyBias)) return nullptr;
-    call->op = row.op;
-    call->keyOnly = keyOnly;
-    call->lockBias = static_cast<uint16_t>(lockBias * 100);
-    return &row;
-  }
-  return nullptr;
+  const OpRow* row = index.byCode[rest];
+  if (row == nullptr || (lockBias != 0 && !row->lockBias) || (keyOnly && !row->keyBias)) return nullptr;
+  call->op = row->op;
+  call->keyOnly = keyOnly;
+  call->lockBias = static_cast<uint16_t>(lockBias * 100);
+  return row;
 }
 
 }  // namespace
@@ -85,7 +91,7 @@ int Dispatch(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, void* k
   try {
     Engine& engine = Engine::Instance();
     static const ClientKey kProcess{};
-    call.client = clientKey == kProcess ? engine.ProcessClient() : engine.ClientFor(clientKey);
+    call.client = clientKey == kProcess ? engine.ProcessClient().get() : engine.ClientFor(clientKey).get();
     return row->fn(engine, call);
   } catch (const std::bad_alloc&) {
     return B_IO_ERROR;

@@ -24,7 +24,7 @@ struct Call {
   void* key;          // key buffer (may be null)
   uint8_t keyLen;     // bytes of the key buffer
   int8_t keyNum;      // key path, open mode or Create/Stat option
-  std::shared_ptr<Client> client;  // the calling client
+  Client* client;     // the calling client (the engine keeps every client)
 };
 
 // True when the key buffer can hold keyLength bytes.
@@ -43,7 +43,7 @@ class BlockCall {
  public:
   BlockCall(Engine& engine, const Call& call);
   ~BlockCall() {
-    if (table_) table_->EndCall();
+    if (cursor_) cursor_->table->EndCall();
   }
   BlockCall(const BlockCall&) = delete;
   BlockCall& operator=(const BlockCall&) = delete;
@@ -51,8 +51,8 @@ class BlockCall {
   // 0, or 3 when the block is not an open block of the calling client.
   int status() const { return cursor_ ? B_NO_ERROR : B_FILE_NOT_OPEN; }
   Cursor& cursor() { return *cursor_; }
-  Table& table() { return *table_; }
-  const FileLayout& layout() { return table_->layout(); }
+  Table& table() { return *cursor_->table; }
+  const FileLayout& layout() { return cursor_->table->layout(); }
 
   // Inside the client's transaction, makes the call's first access to the
   // table join it (the file's write lock, waited for as configured).
@@ -61,8 +61,7 @@ class BlockCall {
 
  private:
   Client& client_;                     // the calling client
-  std::shared_ptr<Cursor> cursor_;     // null when the block is not open
-  std::shared_ptr<Table> table_;       // keeps the table alive past the lock
+  std::shared_ptr<Cursor> cursor_;     // null when the block is not open; keeps its table alive
   std::unique_lock<std::mutex> lock_;  // the table's mutex, released first
 };
 

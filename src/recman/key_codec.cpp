@@ -13,74 +13,78 @@ bool SegmentIsNull(const Segment& seg, const uint8_t* bytes) {
   return true;
 }
 
-void AppendText(const Segment& seg, const uint8_t* bytes, uint16_t n, std::string* out) {
+// Copies n bytes of text, upper-casing ASCII letters for a case-insensitive
+// segment.
+void CopyText(const Segment& seg, const uint8_t* bytes, uint16_t n, uint8_t* dst) {
+  if (!seg.caseInsensitive) {
+    std::memcpy(dst, bytes, n);
+    return;
+  }
   for (uint16_t i = 0; i < n; ++i) {
-    uint8_t c = bytes[i];
-    if (seg.caseInsensitive && c >= 'a' && c <= 'z') c = static_cast<uint8_t>(c - 'a' + 'A');
-    out->push_back(static_cast<char>(c));
+    const uint8_t c = bytes[i];
+    dst[i] = c >= 'a' && c <= 'z' ? static_cast<uint8_t>(c - 'a' + 'A') : c;
   }
 }
 
 // Little-endian bytes as big-endian, optionally with the sign bit flipped.
-void AppendBigEndian(const uint8_t* bytes, uint16_t n, bool flipSign, std::string* out) {
-  for (uint16_t i = n; i > 0; --i) {
-    uint8_t c = bytes[i - 1];
-    if (flipSign && i == n) c ^= 0x80;
-    out->push_back(static_cast<char>(c));
-  }
+void CopyBigEndian(const uint8_t* bytes, uint16_t n, bool flipSign, uint8_t* dst) {
+  for (uint16_t i = 0; i < n; ++i) dst[i] = bytes[n - 1 - i];
+  if (flipSign) dst[0] ^= 0x80;
 }
 
-void AppendSegment(const Segment& seg, const uint8_t* bytes, std::string* out) {
-  const size_t start = out->size();
+void Invert(uint8_t* dst, uint16_t n) {
+  for (uint16_t i = 0; i < n; ++i) dst[i] = static_cast<uint8_t>(~dst[i]);
+}
+
+// Writes the encoding of one segment, exactly seg.length bytes, at dst.
+void EncodeSegment(const Segment& seg, const uint8_t* bytes, uint8_t* dst) {
+  const uint16_t length = seg.length;
   switch (seg.type) {
     case B_TYPE_ZSTRING: {
-      const uint16_t n = static_cast<uint16_t>(strnlen(reinterpret_cast<const char*>(bytes), seg.length));
-      AppendText(seg, bytes, n, out);
-      out->append(seg.length - n, '\0');
+      const uint16_t n = static_cast<uint16_t>(strnlen(reinterpret_cast<const char*>(bytes), length));
+      CopyText(seg, bytes, n, dst);
+      std::memset(dst + n, 0, length - n);
       break;
     }
     case B_TYPE_LSTRING: {
-      const uint16_t n = bytes[0] < seg.length - 1 ? bytes[0] : static_cast<uint16_t>(seg.length - 1);
-      AppendText(seg, bytes + 1, n, out);
-      out->append(seg.length - n, '\0');
+      const uint16_t n = bytes[0] < length - 1 ? bytes[0] : static_cast<uint16_t>(length - 1);
+      CopyText(seg, bytes + 1, n, dst);
+      std::memset(dst + n, 0, length - n);
       break;
     }
     case B_TYPE_INTEGER:
     case B_TYPE_AUTOINCREMENT:
-      AppendBigEndian(bytes, seg.length, true, out);
+      CopyBigEndian(bytes, length, true, dst);
       break;
     case B_TYPE_UNSIGNED_BINARY:
-      AppendBigEndian(bytes, seg.length, false, out);
+      CopyBigEndian(bytes, length, false, dst);
       break;
     case B_TYPE_FLOAT: {
-      const bool negative = (bytes[seg.length - 1] & 0x80) != 0;
-      AppendBigEndian(bytes, seg.length, !negative, out);
-      if (negative) {
-        for (size_t i = start; i < out->size(); ++i) (*out)[i] = static_cast<char>(~(*out)[i]);
-      }
+      // Positive: the sign bit flipped; negative: every bit inverted.
+      const bool negative = (bytes[length - 1] & 0x80) != 0;
+      CopyBigEndian(bytes, length, !negative, dst);
+      if (negative) Invert(dst, length);
       break;
     }
     default:  // string: every byte counts
-      AppendText(seg, bytes, seg.length, out);
+      CopyText(seg, bytes, length, dst);
       break;
   }
-  if (seg.descending) {
-    for (size_t i = start; i < out->size(); ++i) (*out)[i] = static_cast<char>(~(*out)[i]);
-  }
+  if (seg.descending) Invert(dst, length);
 }
 
 // Encodes key from its segments, found at seg.offset in record mode or one
 // after another in key-buffer mode.
 bool Encode(const KeyDef& key, const uint8_t* base, bool fromRecord, std::string* out) {
-  out->clear();
-  out->reserve(key.length);
+  out->resize(key.length);
+  uint8_t* dst = reinterpret_cast<uint8_t*>(out->data());
   size_t nulls = 0;
   size_t at = 0;
   for (const Segment& seg : key.segments) {
     const uint8_t* bytes = base + (fromRecord ? seg.offset : at);
-    at += seg.length;
     if ((key.nullAll || key.nullAny) && SegmentIsNull(seg, bytes)) ++nulls;
-    AppendSegment(seg, bytes, out);
+    EncodeSegment(seg, bytes, dst + at);
+    at += seg.length;
   }
   if (key.nullAny && nulls > 0) return false;
   if (key.nullAll && nulls == key.segments.size()) return false;

@@ -75,7 +75,7 @@ int OpOpen(Engine& engine, Call& call) {
   table->SetDurable(durable);
 
   auto cursor = std::make_shared<Cursor>();
-  cursor->client = call.client;
+  cursor->client = engine.ClientFor(client.key());
   cursor->shared = shared;
   cursor->table = table;
   cursor->readOnly = call.keyNum == B_MODE_READ_ONLY;

@@ -9,21 +9,20 @@ namespace recman {
 BlockCall::BlockCall(Engine& engine, const Call& call) : client_(*call.client) {
   std::shared_ptr<Cursor> cursor = engine.Find(call.block);
   if (!cursor || cursor->client.get() != &client_) return;
-  std::shared_ptr<Table> table = cursor->table;
-  std::unique_lock<std::mutex> lock(table->mutex());
+  std::unique_lock<std::mutex> lock(cursor->table->mutex());
   // Another thread of the client may have closed the block meanwhile (Reset).
   if (cursor->closed) return;
   cursor_ = std::move(cursor);
-  table_ = std::move(table);
   lock_ = std::move(lock);
 }
 
 int BlockCall::JoinTransaction() {
-  if (!client_.inTransaction.load(std::memory_order_acquire) || table_->joined()) return B_NO_ERROR;
-  const int status = table_->Join();
+  Table& table = *cursor_->table;
+  if (!client_.inTransaction.load(std::memory_order_acquire) || table.joined()) return B_NO_ERROR;
+  const int status = table.Join();
   if (status != B_NO_ERROR) return status;
   std::lock_guard<std::mutex> guard(client_.mutex());
-  client_.joined.push_back(table_);
+  client_.joined.push_back(cursor_->table);
   return B_NO_ERROR;
 }
 

@@ -12,7 +12,14 @@
 namespace reclink::cli {
 
 std::string StatusText(int status) {
-  return "status " + std::to_string(status) + " (" + BtrStatusText(status) + ")";
+  // Appended piece by piece: g++ 12 warns falsely about "text" + std::string
+  // in optimised builds.
+  std::string text = "status ";
+  text += std::to_string(status);
+  text += " (";
+  text += BtrStatusText(status);
+  text += ")";
+  return text;
 }
 
 std::string SystemReason(int error) {
@@ -34,7 +41,7 @@ std::string WriteReason(const std::string& path, int status) {
   std::string probe = path;
   if (::access(path.c_str(), F_OK) != 0) {
     probe = std::filesystem::path(path).parent_path().string();
-    if (probe.empty()) probe = ".";
+    if (probe.empty()) probe.assign(1, '.');  // not = ".": g++ 12 warns falsely on that
   }
   if (::access(probe.c_str(), W_OK) != 0) return SystemReason(errno);
   return StatusText(status);
