@@ -41,7 +41,7 @@ std::string StepWalkSql(bool forward);
 
 // INSERT: ?1 data, then k of every key; the position comes from
 // AUTOINCREMENT and is also the place of the record among duplicates on
-// every key. Inserts nothing once the file is out of positions.
+// every key.
 std::string InsertSql(const FileLayout& layout);
 // UPDATE of pos ?1: ?2 data, then k and (duplicates only) s of every key.
 std::string UpdateSql(const FileLayout& layout);

@@ -572,8 +572,17 @@ int SqliteTable::Insert(const uint8_t* data, uint32_t length, const EncodedKeys&
     rc = sqlite3_step(*use);
     if (rc != SQLITE_DONE) return Failure(rc, Access::kFile);
   }
-  if (sqlite3_changes(db_) == 0) return B_DISK_FULL;  // out of positions
   *pos = sqlite3_last_insert_rowid(db_);
+  if (*pos > kMaxPosition) {
+    // Out of 32-bit positions: the record goes again, and so will every
+    // later one (the counter stays where it is).
+    Ready(erase_, [&] { return DeleteSql(); });
+    StatementUse use(erase_);
+    sqlite3_bind_int64(*use, 1, *pos);
+    sqlite3_bind_int64(*use, 2, 1);
+    rc = sqlite3_step(*use);
+    return rc == SQLITE_DONE ? B_DISK_FULL : Failure(rc, Access::kFile);
+  }
   return NoteWrite(*pos, true);
 }
 
