@@ -36,7 +36,7 @@ std::vector<uint8_t> MakeRecord(int file, uint32_t id, uint32_t gen) {
   return rec;
 }
 
-int CreateRecordFile(const std::string& dir, int f, uint32_t records) {
+int CreateRecordFile(const std::string& dir, int f, uint32_t records, int8_t createMode) {
   struct {
     BtrFileSpec file;
     BtrKeySpec keys[2];
@@ -55,7 +55,7 @@ int CreateRecordFile(const std::string& dir, int f, uint32_t records) {
   test::BtrFile file;
   std::snprintf(reinterpret_cast<char*>(file.key()), B_MAX_KEY_LENGTH, "%s",
                 FileName(dir, f).c_str());
-  int st = file.Call(B_CREATE, &spec, sizeof spec, 0);
+  int st = file.Call(B_CREATE, &spec, sizeof spec, createMode);
   if (st != 0 || records == 0) return st;
   if ((st = file.Open(FileName(dir, f))) != 0) return st;
   if ((st = test::BtrClientCall(B_BEGIN_TRAN)) != 0) return st;

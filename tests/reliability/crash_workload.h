@@ -33,10 +33,11 @@ std::vector<uint8_t> MakeRecord(int file, uint32_t id, uint32_t gen);
 // The little-endian 4 bytes at p (an id or a generation).
 uint32_t U32At(const uint8_t* p);
 
-// Creates record file f (overwriting any) holding the records 1..records,
-// each of generation equal to its id, stored in one transaction. Returns the
-// first status other than 0.
-int CreateRecordFile(const std::string& dir, int f, uint32_t records = 0);
+// Creates record file f holding the records 1..records, each of generation
+// equal to its id, stored in one transaction; createMode is Create's key
+// number (0 overwrites an existing file, -1 refuses it). Returns the first
+// status other than 0.
+int CreateRecordFile(const std::string& dir, int f, uint32_t records = 0, int8_t createMode = 0);
 
 // Reads record file f at path along key 0, key 1 and in physical order into
 // *out, verifying every record image, the order of each key and that the

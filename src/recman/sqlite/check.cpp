@@ -26,7 +26,8 @@ sqlite3* OpenForCheck(const std::string& path, FileLayout* layout, std::string* 
   // A check changes nothing; a process that may not write the file does not
   // even create the log or index beside it.
   const bool writable = os::CheckFileWritable(path) == os::Fail::kNone;
-  int rc = sqlite3_open_v2(SqliteTable::Uri(path, writable ? "mode=ro" : "readonly_shm=1").c_str(), &db,
+  const char* mode = writable ? "mode=ro" : (SqliteTable::CompanionsExist(path) ? "readonly_shm=1" : "immutable=1");
+  int rc = sqlite3_open_v2(SqliteTable::Uri(path, mode).c_str(), &db,
                            SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc == SQLITE_OK) rc = SqliteTable::ReadHeader(db, layout, &status);
   if (rc != SQLITE_OK && (SqliteTable::NeedsImmutableRetry(rc) || (!writable && rc == SQLITE_PROTOCOL))) {

@@ -1,6 +1,7 @@
 #include "recman/sqlite/table.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 
 #include "recman/lock_wait.h"
@@ -24,6 +25,16 @@ constexpr const char* kConnectionSettings =
 // is at the start of region 0, and readers go by its first 48 bytes.
 constexpr int kWalIndexRegion = 32768;
 constexpr size_t kWalHeader = 48;
+
+// How much of a file a connection maps. Test seam: RECMAN_TEST_NO_MAPPING
+// makes every page go through the page cache, as on a system that maps
+// nothing, so that tests can see the cache budget at work.
+int64_t MappedBytes() {
+#ifdef RECMAN_TEST_SEAMS
+  if (std::getenv("RECMAN_TEST_NO_MAPPING") != nullptr) return 0;
+#endif
+  return os::MappedBytesPerFile();
+}
 
 int OpenDb(const std::string& name, int flags, sqlite3** db) {
   const int rc = sqlite3_open_v2(name.c_str(), db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -85,6 +96,10 @@ void BindKeys(sqlite3_stmt* stmt, int first, const FileLayout& layout, const Enc
 }
 
 }  // namespace
+
+bool SqliteTable::CompanionsExist(const std::string& path) {
+  return os::Exists(path + "-wal") && os::Exists(path + "-shm");
+}
 
 bool SqliteTable::NeedsImmutableRetry(int rc) {
   const int primary = rc & 0xff;
@@ -152,14 +167,19 @@ int SqliteTable::Open(SqliteSession& session, const std::string& path, std::uniq
 }
 
 int SqliteTable::OpenConnection(bool forWriting) {
+  // A process that may not write the file reads through the log and index a
+  // writer made, never creating either (SQLite would make an empty log even
+  // for a reader); without them, it reads the file as it stands.
+  const bool shared = forWriting || CompanionsExist(path_);
   int rc = forWriting ? OpenDb(path_, SQLITE_OPEN_READWRITE, &db_)
-                      : OpenDb(Uri(path_, "readonly_shm=1"), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, &db_);
+                      : OpenDb(Uri(path_, shared ? "readonly_shm=1" : "immutable=1"),
+                               SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, &db_);
   if (rc != SQLITE_OK) return StatusFromSqlite(rc, Access::kOpen);
   AddConnectionToBudget();
   int status = B_NO_ERROR;
   rc = ReadHeader(db_, &layout_, &status);
   // A reader that may not write cannot rebuild an index a crash left behind.
-  if (rc != SQLITE_OK && (NeedsImmutableRetry(rc) || (!forWriting && rc == SQLITE_PROTOCOL))) {
+  if (rc != SQLITE_OK && shared && (NeedsImmutableRetry(rc) || (!forWriting && rc == SQLITE_PROTOCOL))) {
     // No index to share (a read-only medium, or none made yet and this
     // process may not make one): read the file as it stands.
     sqlite3_close_v2(db_);
@@ -175,7 +195,7 @@ int SqliteTable::OpenConnection(bool forWriting) {
   rc = sqlite3_exec(db_, kConnectionSettings, nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) return StatusFromSqlite(rc, Access::kOpen);
   // Pages are read through a mapping of the file (guarded, see mapping.h).
-  const std::string mapping = "PRAGMA mmap_size = " + std::to_string(os::MappedBytesPerFile());
+  const std::string mapping = "PRAGMA mmap_size = " + std::to_string(MappedBytes());
   sqlite3_exec(db_, mapping.c_str(), nullptr, nullptr, nullptr);
   ApplyBudget();
   // The log and its index stay when the last connection closes, so that a
@@ -224,7 +244,7 @@ void SqliteTable::SettleLeftovers() {
     StatementUse use(pending_);
     pending = sqlite3_step(*use) == SQLITE_ROW;
   }
-  if (pending && BeginWrite(Access::kFile) == B_NO_ERROR) FinishWrite(true, Access::kFile);
+  if (pending && TakeWriteLock(Access::kFile) == B_NO_ERROR) Rollback();  // settled; nothing else to do
   bool decided = false;
   Statement any;
   if (any.Prepare(db_, "SELECT 1 FROM recman_decided LIMIT 1") == SQLITE_OK) {
@@ -489,16 +509,34 @@ int SqliteTable::CountValues(size_t key, uint64_t* n) {
 
 // --- writes -----------------------------------------------------------------------
 
-int SqliteTable::SettlePending() {
-  int rc = Ready(pending_, [&] { return PendingSql(); });
-  if (rc != SQLITE_OK) return StatusFromSqlite(rc, Access::kFile);
-  {
-    StatementUse use(pending_);
-    rc = sqlite3_step(*use);
-    if (rc == SQLITE_DONE) return B_NO_ERROR;
-    if (rc != SQLITE_ROW) return StatusFromSqlite(rc, Access::kFile);
+int SqliteTable::TakeWriteLock(Access access) {
+  for (;;) {
+    int rc = RunControl(begin_, "BEGIN IMMEDIATE");
+    if (rc != SQLITE_DONE) return StatusFromSqlite(rc, access);
+    rc = Ready(pending_, [&] { return PendingSql(); });
+    bool pending = false;
+    if (rc == SQLITE_OK) {
+      StatementUse use(pending_);
+      rc = sqlite3_step(*use);
+      pending = rc == SQLITE_ROW;
+      if (rc == SQLITE_ROW || rc == SQLITE_DONE) rc = SQLITE_OK;
+    }
+    if (rc != SQLITE_OK) {
+      Rollback();
+      return StatusFromSqlite(rc, access);
+    }
+    if (!pending) return B_NO_ERROR;
+    // Settled in a transaction of its own, kept whatever becomes of the
+    // write that found it; then the lock is taken afresh.
+    int status = SettleParticipant(db_, layout_, path_);
+    if (status == B_NO_ERROR && (rc = RunControl(commit_, "COMMIT")) != SQLITE_DONE) {
+      status = StatusFromSqlite(rc, access);
+    }
+    if (status != B_NO_ERROR) {
+      Rollback();
+      return status;
+    }
   }
-  return SettleParticipant(db_, layout_, path_);
 }
 
 int SqliteTable::BeginWrite(Access access) {
@@ -508,14 +546,9 @@ int SqliteTable::BeginWrite(Access access) {
   ApplyBudget();
   if (joined_) return B_NO_ERROR;
   // Outside a transaction every write takes the write lock, so that what it
-  // reads before it writes stays true, and first settles what a transaction
-  // over several files left here: it must never write over records that
-  // such a transaction may still have to put back.
-  const int rc = RunControl(begin_, "BEGIN IMMEDIATE");
-  if (rc != SQLITE_DONE) return StatusFromSqlite(rc, access);
-  ownWrite_ = true;
-  const int status = SettlePending();
-  if (status != B_NO_ERROR) FinishWrite(false, access);
+  // reads before it writes stays true.
+  const int status = TakeWriteLock(access);
+  ownWrite_ = status == B_NO_ERROR;
   return status;
 }
 
@@ -648,14 +681,12 @@ int SqliteTable::Join() {
   EndCall();
   // The write lock is what makes the transaction exclusive; storage that
   // cannot be written is joined for a consistent read only.
-  const int rc = writable_ ? RunControl(begin_, "BEGIN IMMEDIATE") : RunControl(beginRead_, "BEGIN DEFERRED");
-  if (rc != SQLITE_DONE) return StatusFromSqlite(rc, Access::kFile);
   if (writable_) {
-    const int status = SettlePending();
-    if (status != B_NO_ERROR) {
-      Rollback();
-      return status;
-    }
+    const int status = TakeWriteLock(Access::kFile);
+    if (status != B_NO_ERROR) return status;
+  } else {
+    const int rc = RunControl(beginRead_, "BEGIN DEFERRED");
+    if (rc != SQLITE_DONE) return StatusFromSqlite(rc, Access::kFile);
   }
   joined_ = true;
   written_ = false;

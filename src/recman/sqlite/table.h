@@ -36,6 +36,8 @@ class SqliteTable final : public Table {
   // read-only medium, or an index this process may not create): the file
   // can still be read as it stands.
   static bool NeedsImmutableRetry(int rc);
+  // True when the log and index a writer keeps beside the file are there.
+  static bool CompanionsExist(const std::string& path);
   // The URI that opens path with the query parameter param.
   static std::string Uri(const std::string& path, const char* param);
 
@@ -116,10 +118,12 @@ class SqliteTable final : public Table {
   void EndSnapshot();
   bool MapWalIndex();
   void ApplyBudget();
-  // Settles what transactions over several files left here, inside the
-  // write transaction this connection holds. Returns 0 or a status (85 when
-  // the coordinator cannot be asked within the wait).
-  int SettlePending();
+  // Takes the file's write lock (BEGIN IMMEDIATE) with nothing left to
+  // settle: what a transaction over several files left here is settled and
+  // committed first, so that no write ever lands on records such a
+  // transaction may still have to put back. Returns 0 or a status (85 after
+  // the wait, also when a coordinator cannot be asked within it).
+  int TakeWriteLock(Access access);
   // At Open: what a process that stopped while ending a transaction over
   // several files left in this file, as participant and as coordinator.
   void SettleLeftovers();

@@ -1,0 +1,440 @@
+// What the record manager must never do, whatever other processes, threads
+// and the disk do: leave a broken or half-made file under a real name,
+// replay one file's log into another, let a reader lock out the owner, undo
+// a rival's write, stall one file's calls behind another's lock wait, grow
+// past its memory budget, wrap a position, or keep working when idle.
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <set>
+#include <thread>
+
+#include "btr_file.h"
+#include "crash_workload.h"
+#include "mounts.h"
+#include "os_util.h"
+#include "support/child_process.h"
+#include "support/test_support.h"
+
+namespace reclink::test {
+namespace {
+
+using crash::FileName;
+using crash::MakeRecord;
+using Clock = std::chrono::steady_clock;
+
+std::set<std::string> Entries(const std::string& dir) {
+  std::set<std::string> out;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (const dirent* e = readdir(d)) {
+      const std::string name = e->d_name;
+      if (name != "." && name != "..") out.insert(name);
+    }
+    closedir(d);
+  }
+  return out;
+}
+
+// The generation of record id in the file at path; 0 when it is not there.
+uint32_t GenerationOf(const std::string& path, uint32_t id) {
+  BtrFile f;
+  if (f.Open(path) != 0) return 0;
+  std::vector<uint8_t> rec(crash::kRecordLength);
+  return f.Find(id, &rec) == 0 ? crash::U32At(rec.data() + crash::kGenOffset) : 0;
+}
+
+// Records in the file at path as Stat counts them; -1 when it cannot be read.
+int RecordCount(const std::string& path) {
+  BtrFile f;
+  if (f.Open(path) != 0) return -1;
+  std::vector<uint8_t> stat(4096);
+  if (f.Call(B_STAT, stat.data(), static_cast<uint32_t>(stat.size()), 0) != 0) return -1;
+  BtrFileSpec spec;
+  std::memcpy(&spec, stat.data(), sizeof spec);
+  return static_cast<int>(spec.numberOfRecords);
+}
+
+// Changes record id of the file open in f to generation gen, reading it
+// again when it changed since it was read (80), as a program would.
+int Rewrite(BtrFile& f, uint32_t id, uint32_t gen, int file) {
+  std::vector<uint8_t> rec(crash::kRecordLength);
+  int st = B_CONFLICT;
+  for (int tries = 0; st == B_CONFLICT && tries < 3; ++tries) {
+    st = f.Find(id, &rec);
+    if (st == 0) st = f.Update(MakeRecord(file, id, gen));
+  }
+  return st;
+}
+
+// --- the other processes of these tests -------------------------------------
+
+// Opens args[0], inserts args[1] records and holds the file until killed.
+RECLINK_CHILD_ROLE(WriteAndHold) {
+  BtrFile f;
+  if (f.Open(args[0]) != 0) return 1;
+  for (uint32_t id = 1; id <= std::stoul(args[1]); ++id) {
+    if (f.Insert(MakeRecord(0, id, id)) != 0) return 2;
+  }
+  SendToParent("written");
+  ReceiveFromParent();
+  return 0;
+}
+
+// When the parent says go, creates file 0 of directory args[0] with Create
+// -1 and, if it was the first, stores records 1..10 of generation args[1].
+RECLINK_CHILD_ROLE(CreateAndLoad) {
+  ReceiveFromParent();
+  const int st = crash::CreateRecordFile(args[0], 0, 0, -1);
+  if (st != 0) {
+    SendToParent(st == B_FILE_ALREADY_EXISTS ? "lost" : "status " + std::to_string(st));
+    return 0;
+  }
+  BtrFile f;
+  if (f.Open(FileName(args[0], 0)) != 0) return 1;
+  for (uint32_t id = 1; id <= 10; ++id) {
+    if (f.Insert(MakeRecord(0, id, std::stoul(args[1]))) != 0) return 2;
+  }
+  SendToParent("won");
+  return 0;
+}
+
+// In one transaction, sets record 1 of files 0 (the coordinator, written
+// first) and 1 of directory args[0] to generation 500, then ends it and
+// stops at point args[1] of End.
+RECLINK_CHILD_ROLE(EndAndStop) {
+  SetEnvironment("RECMAN_TEST_CRASH_IN_END", args[1]);
+  BtrFile c, p;
+  if (c.Open(FileName(args[0], 0)) != 0 || p.Open(FileName(args[0], 1)) != 0) return 1;
+  if (BtrClientCall(B_BEGIN_TRAN) != 0 || Rewrite(c, 1, 500, 0) != 0 || Rewrite(p, 1, 500, 1) != 0) return 2;
+  return BtrClientCall(B_END_TRAN) == 0 ? 3 : 4;  // never returns: the process stops in End
+}
+
+// Holds the write lock of args[0] in a transaction until told to let go.
+RECLINK_CHILD_ROLE(HoldTransaction) {
+  BtrFile f;
+  if (f.Open(args[0]) != 0 || BtrClientCall(B_BEGIN_TRAN) != 0) return 1;
+  if (f.Insert(MakeRecord(0, 999, 999)) != 0) return 2;
+  SendToParent("holding");
+  ReceiveFromParent();
+  return BtrClientCall(B_ABORT_TRAN);
+}
+
+// --- Create ----------------------------------------------------------------------
+
+// On a disk that fills up, Create gives a complete, checked file or 18 and
+// nothing at all: no file under the name, no temporary file, no log.
+TEST(CreateSafety, AFullDiskGivesAWholeFileOr18AndLeavesNothingBehind) {
+  TmpfsMount m(2 << 20);
+  ASSERT_TRUE(m.ok()) << m.why();
+  int made = 0, refused = 0;
+  for (size_t leave = 8 << 10; leave <= 160 << 10; leave += 8 << 10) {
+    const std::string dir = m.file("c" + std::to_string(leave));
+    ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+    const std::string ballast = FillUpTo(m.path(), leave);
+    ASSERT_FALSE(ballast.empty());
+    const int st = crash::CreateRecordFile(dir, 0);
+    unlink(ballast.c_str());  // opening a file needs room for its log
+    if (st == 0) {
+      ++made;
+      std::string problems;
+      EXPECT_EQ(crash::CheckRecordFile(FileName(dir, 0), &problems), 0) << leave << ": " << problems;
+      EXPECT_EQ(RecordCount(FileName(dir, 0)), 0) << leave;
+    } else {
+      ++refused;
+      EXPECT_EQ(st, B_DISK_FULL) << leave;
+      EXPECT_EQ(Entries(dir), std::set<std::string>{}) << leave;
+    }
+  }
+  EXPECT_GT(made, 0);
+  EXPECT_GT(refused, 0);
+}
+
+// Create over a file (key number 0) waits for nobody: while another process
+// has the file open it gives 85; afterwards the new file is empty, whatever
+// log the old one's killed writer left.
+TEST(CreateSafety, ReplacingRefusesAFileInUseAndNeverTakesOverItsLog) {
+  TempDir dir;
+  const std::string path = FileName(dir.path(), 0);
+  ASSERT_EQ(crash::CreateRecordFile(dir.path(), 0), 0);
+  ChildProcess writer("WriteAndHold", {path, "50"});
+  ASSERT_EQ(writer.Receive(), "written");
+  EXPECT_EQ(crash::CreateRecordFile(dir.path(), 0), B_FILE_INUSE);
+  writer.Kill();
+  ASSERT_TRUE(Entries(dir.path()).count(crash::FileName("", 0).substr(1) + "-wal"));
+  ASSERT_EQ(crash::CreateRecordFile(dir.path(), 0), 0);
+  EXPECT_EQ(RecordCount(path), 0);
+  std::string problems;
+  EXPECT_EQ(crash::CheckRecordFile(path, &problems), 0) << problems;
+}
+
+// Two processes create one name at once, the winner loads it: the loser
+// is told 59, and the file holds the winner's records, every time.
+TEST(CreateSafety, OfTwoCreatorsExactlyOneWinsAndKeepsItsRecords) {
+  for (int round = 0; round < 20; ++round) {
+    TempDir dir;
+    ChildProcess a("CreateAndLoad", {dir.path(), "100"}), b("CreateAndLoad", {dir.path(), "200"});
+    a.Send("go");
+    b.Send("go");
+    const auto ra = a.Receive(), rb = b.Receive();
+    ASSERT_TRUE(ra && rb);
+    ASSERT_EQ(std::set<std::string>({*ra, *rb}), std::set<std::string>({"won", "lost"})) << round;
+    const uint32_t winner = *ra == "won" ? 100 : 200;
+    EXPECT_EQ(a.Wait(), 0);
+    EXPECT_EQ(b.Wait(), 0);
+    EXPECT_EQ(RecordCount(FileName(dir.path(), 0)), 10) << round;
+    EXPECT_EQ(GenerationOf(FileName(dir.path(), 0), 7), winner) << round;
+  }
+}
+
+// What killed Creates left (a temporary file nobody holds, a minute old) goes
+// with the next Create of that name; a young one may be a Create at work.
+TEST(CreateSafety, LeftoversOfKilledCreatesGoAndLiveOnesStay) {
+  TempDir dir;
+  const std::string leaf = FileName("", 0).substr(1);
+  const std::string stale = dir.file(leaf + ".creating-999999-1"), young = dir.file(leaf + ".creating-999999-2");
+  for (const std::string& p : {stale, stale + "-journal", young}) std::ofstream(p) << "half made";
+  const timeval old[2] = {{time(nullptr) - 120, 0}, {time(nullptr) - 120, 0}};
+  ASSERT_EQ(utimes(stale.c_str(), old), 0);
+  ASSERT_EQ(utimes((stale + "-journal").c_str(), old), 0);
+  ASSERT_EQ(crash::CreateRecordFile(dir.path(), 0), 0);
+  EXPECT_EQ(Entries(dir.path()), std::set<std::string>({leaf, leaf + ".creating-999999-2"}));
+}
+
+// --- readers of other users -----------------------------------------------------
+
+// As user uid: opens args[0] and reads (0), or writes (1) record 1.
+RECLINK_CHILD_ROLE(AsUser) {
+  if (setgid(std::stoi(args[1])) != 0 || setuid(std::stoi(args[1])) != 0) return 90;
+  BtrFile f;
+  if (int st = f.Open(args[0])) return st;
+  std::vector<uint8_t> rec(crash::kRecordLength);
+  return args[2] == "read" ? f.Find(1, &rec) : Rewrite(f, 1, 7, 0);
+}
+
+int AsUser(const std::string& path, int uid, const char* what) {
+  ChildProcess child("AsUser", {path, std::to_string(uid), what});
+  return child.Wait();
+}
+
+// A reader that may write the directory but not the file never leaves a log
+// or index the owner cannot write; one left by an older reader is taken
+// back. Two unprivileged users: the owner and a reader.
+TEST(Readers, AReaderOfAnotherUserNeverLocksOutTheOwner) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as two users";
+  const int owner = 60001, reader = 60002;
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+  const std::string path = FileName(dir.path(), 0);
+  ASSERT_EQ(crash::CreateRecordFile(dir.path(), 0, 3), 0);
+  ASSERT_EQ(chown(path.c_str(), owner, owner), 0);
+  ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+  auto companionsOwnedBy = [&](int uid) {
+    int n = 0;
+    for (const char* suffix : {"-wal", "-shm"}) {
+      struct stat st;
+      n += stat((path + suffix).c_str(), &st) == 0 && static_cast<int>(st.st_uid) == uid;
+    }
+    return n;
+  };
+  // The reader first, with no log or index beside the file: it makes none.
+  for (const char* suffix : {"-wal", "-shm"}) unlink((path + suffix).c_str());
+  EXPECT_EQ(AsUser(path, reader, "read"), 0);
+  EXPECT_EQ(companionsOwnedBy(reader), 0);
+  EXPECT_EQ(AsUser(path, owner, "write"), 0);
+  // Beside the owner's: it reads through them.
+  EXPECT_EQ(AsUser(path, reader, "read"), 0);
+  EXPECT_EQ(AsUser(path, owner, "write"), 0);
+  // A log and index that a reader made (an older engine did): the owner takes
+  // them back and writes, and the log's commits are kept.
+  for (const char* suffix : {"-wal", "-shm"}) {
+    if (access((path + suffix).c_str(), F_OK) == 0) {
+      ASSERT_EQ(chown((path + suffix).c_str(), reader, reader), 0);
+    }
+  }
+  EXPECT_EQ(AsUser(path, owner, "write"), 0);
+  EXPECT_EQ(companionsOwnedBy(reader), 0);
+  EXPECT_EQ(GenerationOf(path, 1), 7u);
+}
+
+// --- transactions over several files ------------------------------------------------
+
+// A process stops in End between the participant's commit and the decision
+// ("participant") or after the decision ("decided"); a rival then writes the
+// participant, and later opens settle: the rival's write is never undone,
+// and the transaction is all or nothing. The same holds when the database
+// directory was moved before anyone settled it.
+TEST(Transactions, ARivalWriteIsNeverUndoneAndAMovedDirectorySettles) {
+  struct Case {
+    const char* point;  // where End stops
+    bool move;          // the directory is moved before the rival comes
+    uint32_t kept;      // generation of the coordinator's record 1 afterwards
+  };
+  for (const Case& c : {Case{"participant", false, 1}, Case{"decided", false, 500},
+                        Case{"participant", true, 1}}) {
+    TempDir root;
+    std::string dir = root.file("db");
+    ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+    ASSERT_EQ(crash::CreateRecordFile(dir, 0, 3), 0);
+    ASSERT_EQ(crash::CreateRecordFile(dir, 1, 3), 0);
+    // The rival has the participant open before End starts (unless the
+    // directory moves), so that only its write can settle it.
+    BtrFile rival;
+    if (!c.move) {
+      ASSERT_EQ(rival.Open(FileName(dir, 1)), 0);
+    }
+    ChildProcess ender("EndAndStop", {dir, c.point});
+    ASSERT_EQ(ender.Wait(), 86) << c.point;
+    if (c.move) {
+      const std::string moved = root.file("moved");
+      ASSERT_EQ(rename(dir.c_str(), moved.c_str()), 0);
+      dir = moved;
+      ASSERT_EQ(rival.Open(FileName(dir, 1)), 0);
+    }
+    ASSERT_EQ(Rewrite(rival, 1, 999, 1), 0) << c.point;
+    rival.Close();
+    for (int reopen = 0; reopen < 2; ++reopen) {
+      EXPECT_EQ(GenerationOf(FileName(dir, 1), 1), 999u) << c.point << (c.move ? " moved" : "");
+      EXPECT_EQ(GenerationOf(FileName(dir, 0), 1), c.kept) << c.point << (c.move ? " moved" : "");
+    }
+  }
+}
+
+// --- threads -----------------------------------------------------------------------
+
+// One thread waits for a lock another process holds on one file; every other
+// thread's calls on another file go on meanwhile.
+TEST(Threads, ALockWaitOnOneFileStallsNoCallOnAnother) {
+  TempDir dir;
+  ASSERT_EQ(crash::CreateRecordFile(dir.path(), 0), 0);
+  ASSERT_EQ(crash::CreateRecordFile(dir.path(), 1, 20), 0);
+  ChildProcess holder("HoldTransaction", {FileName(dir.path(), 0)});
+  ASSERT_EQ(holder.Receive(), "holding");
+  BtrSetLockTimeout(3000);
+  int waited = -1;
+  std::thread blocked([&] {
+    BtrFile f;
+    waited = f.Open(FileName(dir.path(), 0)) == 0 ? f.Insert(MakeRecord(0, 5, 5)) : -2;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the thread is waiting now
+  const auto start = Clock::now();
+  {
+    BtrFile other;
+    ASSERT_EQ(other.Open(FileName(dir.path(), 1)), 0);
+    std::vector<uint8_t> rec(crash::kRecordLength);
+    for (uint32_t i = 0; i < 200; ++i) ASSERT_EQ(other.Find(1 + i % 20, &rec), 0);
+    for (uint32_t id = 100; id < 110; ++id) ASSERT_EQ(other.Insert(MakeRecord(1, id, id)), 0);
+  }
+  const auto took = Clock::now() - start;
+  blocked.join();
+  BtrSetLockTimeout(5000);
+  holder.Send("done");
+  EXPECT_EQ(holder.Wait(), 0);
+  EXPECT_EQ(waited, B_FILE_INUSE);
+  EXPECT_LT(took, std::chrono::milliseconds(1500)) << "calls on the other file waited for the lock";
+}
+
+// The voluntary context switches of every thread of this process.
+std::map<std::string, std::string> ThreadSwitches() {
+  std::map<std::string, std::string> out;
+  const std::string self = std::to_string(gettid());  // sleeps between the two looks
+  for (const std::string& tid : Entries("/proc/self/task")) {
+    if (tid == self) continue;
+    std::ifstream in("/proc/self/task/" + tid + "/status");
+    for (std::string line; std::getline(in, line);) {
+      if (line.rfind("voluntary_ctxt_switches", 0) == 0) out[tid] = line;
+    }
+  }
+  return out;
+}
+
+// Once calls stop, the engine's own thread ends what it holds and then
+// sleeps: no thread of the process wakes while no call is made.
+TEST(Threads, NothingRunsOnceCallsStop) {
+  TempDir dir;
+  ASSERT_EQ(crash::CreateRecordFile(dir.path(), 0, 20), 0);
+  BtrFile f;
+  ASSERT_EQ(f.Open(FileName(dir.path(), 0)), 0);
+  std::vector<uint8_t> rec(crash::kRecordLength);
+  for (uint32_t id = 1; id <= 20; ++id) ASSERT_EQ(f.Find(id, &rec), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const auto before = ThreadSwitches();
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  const auto after = ThreadSwitches();
+  EXPECT_EQ(before, after);
+}
+
+// --- memory -----------------------------------------------------------------------
+
+// Bytes of anonymous memory the process holds (not files it maps).
+long AnonymousKiB() {
+  std::ifstream in("/proc/self/status");
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("RssAnon:", 0) == 0) return std::stol(line.substr(8));
+  }
+  return -1;
+}
+
+// A database's 44 files open at once and read whole hold no more page cache
+// than the budget, however large they are. Pages go through the cache here
+// (mapping off), as on a system that maps nothing.
+TEST(Memory, FortyFourOpenFilesReadWholeStayWithinTheBudget) {
+  constexpr int kFiles = 44;
+  constexpr uint32_t kRecords = 1500;  // 44 x 1,500 x 300 bytes: about 20 MB of records
+  SetEnvironment("RECMAN_TEST_NO_MAPPING", "1");
+  BtrSetMemoryBudget(4 << 10);
+  TempDir dir;
+  for (int f = 0; f < kFiles; ++f) {
+    ASSERT_EQ(crash::CreateRecordFile(dir.path(), f, kRecords), 0);
+  }
+  std::vector<BtrFile> files(kFiles);
+  for (int f = 0; f < kFiles; ++f) ASSERT_EQ(files[f].Open(FileName(dir.path(), f)), 0);
+  const long start = AnonymousKiB();
+  std::vector<uint8_t> rec(crash::kRecordLength);
+  for (int pass = 0; pass < 2; ++pass) {
+    for (BtrFile& f : files) {
+      int st = f.Get(B_GET_FIRST, &rec);
+      while (st == 0) st = f.Get(B_GET_NEXT, &rec);
+      ASSERT_EQ(st, B_END_OF_FILE);
+    }
+  }
+  const long grown = AnonymousKiB() - start;
+  for (BtrFile& f : files) f.Close();
+  BtrSetMemoryBudget(0);
+  SetEnvironment("RECMAN_TEST_NO_MAPPING", std::nullopt);
+  // The budget, plus what each connection keeps besides pages.
+  EXPECT_LT(grown, (4 << 10) + 6 * 1024) << "KiB grown";
+}
+
+// --- positions ---------------------------------------------------------------------
+
+// A file that has handed out every 32-bit position gives 18 for the next
+// record, and keeps what it has.
+TEST(Positions, BeyondThirtyTwoBitsAnInsertGives18) {
+  TempDir dir;
+  const std::string path = FileName(dir.path(), 0);
+  ASSERT_EQ(crash::CreateRecordFile(dir.path(), 0, 2), 0);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, "UPDATE sqlite_sequence SET seq = 4294967294", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+  BtrFile f;
+  ASSERT_EQ(f.Open(path), 0);
+  ASSERT_EQ(f.Insert(MakeRecord(0, 3, 3)), 0);
+  uint32_t position = 0, len = 4;
+  ASSERT_EQ(f.Call(B_GET_POSITION, &position, len, 0), 0);
+  EXPECT_EQ(position, 4294967295u);
+  EXPECT_EQ(f.Insert(MakeRecord(0, 4, 4)), B_DISK_FULL);
+  EXPECT_EQ(RecordCount(path), 3);
+}
+
+}  // namespace
+}  // namespace reclink::test
