@@ -108,8 +108,9 @@ std::string WalkSql(const FileLayout& layout, size_t key, bool forward) {
 
 std::string StepSql(Step step) {
   switch (step) {
-    case Step::kFirst: return "SELECT pos, ver, data FROM records ORDER BY pos LIMIT 1";
-    case Step::kLast: return "SELECT pos, ver, data FROM records ORDER BY pos DESC LIMIT 1";
+    // pos > 0 (every position is) makes the plan a search from one end.
+    case Step::kFirst: return "SELECT pos, ver, data FROM records WHERE pos > 0 ORDER BY pos LIMIT 1";
+    case Step::kLast: return "SELECT pos, ver, data FROM records WHERE pos > 0 ORDER BY pos DESC LIMIT 1";
     case Step::kNext: return "SELECT pos, ver, data FROM records WHERE pos > ?1 ORDER BY pos LIMIT 1";
     case Step::kPrevious:
       return "SELECT pos, ver, data FROM records WHERE pos < ?1 ORDER BY pos DESC LIMIT 1";
