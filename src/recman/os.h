@@ -190,7 +190,7 @@ class LockHandle {
 
   intptr_t handle_ = -1;  // descriptor (POSIX) or HANDLE (Windows); -1 when closed
   bool writable_ = false;  // opened for writing: range locks are possible
-  Claim claim_ = Claim::kNone;  // the claim held (Windows: a lock cannot change kind in place)
+  [[maybe_unused]] Claim claim_ = Claim::kNone;  // the claim held (Windows: a lock cannot change kind in place)
 };
 
 // Where the locks live: the claim's byte, then one byte per record position.

@@ -211,7 +211,9 @@ int SettleParticipant(sqlite3* db, const FileLayout& layout, const std::string& 
 
 void SettleCoordinator(sqlite3* db, const std::string& path) {
   const std::string dir = os::DirectoryOf(path);
-  for (const auto& [txid, participants] : ReadRows(db, "SELECT txid, participants FROM recman_decided")) {
+  for (const auto& row : ReadRows(db, "SELECT txid, participants FROM recman_decided")) {
+    const int64_t txid = row.first;
+    const std::string& participants = row.second;
     bool clean = true;
     size_t start = 0;
     for (size_t end; (end = participants.find('\n', start)) != std::string::npos; start = end + 1) {
