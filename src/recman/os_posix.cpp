@@ -297,13 +297,23 @@ void OnBusError(int sig, siginfo_t* info, void* context) {
   }
 }
 
+std::atomic<bool> g_busHandled{false};  // OnBusError is the process's handler
+
 void InstallBusHandler() {
   struct sigaction action = {};
   action.sa_sigaction = OnBusError;
   action.sa_flags = SA_SIGINFO | SA_NODEFER;
   sigemptyset(&action.sa_mask);
-  ::sigaction(SIGBUS, &action, &g_previousBus);
+  if (::sigaction(SIGBUS, &action, &g_previousBus) == 0) g_busHandled = true;
 }
+
+// When the library is unloaded, the program's own handler comes back: the
+// handler's code goes with the library.
+struct BusHandlerRestorer {
+  ~BusHandlerRestorer() {
+    if (g_busHandled.exchange(false)) ::sigaction(SIGBUS, &g_previousBus, nullptr);
+  }
+} g_busRestorer;
 
 }  // namespace
 

@@ -372,6 +372,16 @@ TEST(Threads, NothingRunsOnceCallsStop) {
   EXPECT_EQ(before, after);
 }
 
+// A program that loads the library at run time, reads (so that its thread
+// has a snapshot to watch), closes and unloads it lives on unharmed.
+TEST(Threads, UnloadingTheLibraryLeavesNothingOfItRunning) {
+  TempDir dir;
+  ASSERT_EQ(crash::CreateRecordFile(dir.path(), 0, 5), 0);
+  const pid_t probe = Start({RECLINK_UNLOAD_PROBE, RECLINK_RECMAN_LIBRARY, FileName(dir.path(), 0)});
+  ASSERT_GT(probe, 0);
+  EXPECT_EQ(Wait(probe), 0);
+}
+
 // --- memory -----------------------------------------------------------------------
 
 // Bytes of anonymous memory the process holds (not files it maps).

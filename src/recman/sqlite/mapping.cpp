@@ -42,6 +42,20 @@ void* GuardedRemap(void* old, size_t oldLength, size_t newLength, int flags, ...
   return p;
 }
 
+sqlite3_vfs* g_guarded = nullptr;  // the file layer whose calls go through the guard
+
+// When the library is unloaded, SQLite (which stays, if the program uses it
+// too) gets its own calls back: the wrappers go with the library.
+struct Restorer {
+  ~Restorer() {
+    if (g_guarded == nullptr) return;
+    g_guarded->xSetSystemCall(g_guarded, "mmap", reinterpret_cast<sqlite3_syscall_ptr>(g_map));
+    g_guarded->xSetSystemCall(g_guarded, "munmap", reinterpret_cast<sqlite3_syscall_ptr>(g_unmap));
+    if (g_remap != nullptr) g_guarded->xSetSystemCall(g_guarded, "mremap", reinterpret_cast<sqlite3_syscall_ptr>(g_remap));
+    g_guarded = nullptr;
+  }
+} g_restorer;
+
 void Install() {
   // Only a file layer that maps with these calls (the POSIX one) needs the
   // guard; another one (Windows') offers none of them and is left as it is.
@@ -54,6 +68,7 @@ void Install() {
   vfs->xSetSystemCall(vfs, "mmap", reinterpret_cast<sqlite3_syscall_ptr>(GuardedMap));
   vfs->xSetSystemCall(vfs, "munmap", reinterpret_cast<sqlite3_syscall_ptr>(GuardedUnmap));
   if (g_remap != nullptr) vfs->xSetSystemCall(vfs, "mremap", reinterpret_cast<sqlite3_syscall_ptr>(GuardedRemap));
+  g_guarded = vfs;
 }
 
 }  // namespace
