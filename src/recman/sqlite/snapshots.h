@@ -1,16 +1,15 @@
 // Read snapshots that tables keep from one call to the next must not outlive
 // a burst of calls: a process that goes quiet while holding one would hold
 // back the checkpoints of every other process. The reaper ends them once
-// they are old and their table is idle. Its one thread sleeps while no
-// snapshot is open, and is stopped and joined when the library is unloaded
-// or the process exits.
+// they are old and their table is idle, on a timer that is armed only while
+// a snapshot is open (os_timer.h): when no call is made, nothing runs.
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <map>
 #include <mutex>
-#include <thread>
+
+#include "recman/os_timer.h"
 
 namespace recman::sqlite {
 
@@ -23,24 +22,25 @@ class SnapshotReaper {
   static constexpr std::chrono::milliseconds kSnapshotAge{50};
 
   static SnapshotReaper& Instance();
-  ~SnapshotReaper();
 
   // table (whose mutex the caller holds) began a snapshot at since.
   void Watch(SqliteTable* table, Clock::time_point since);
   // table is going away; waits for the reaper to let go of it.
   void Forget(SqliteTable* table);
-  // In a forked child, which has no reaper thread.
+  // In a forked child, which has no timer thread.
   void ForgetAfterFork();
 
  private:
-  SnapshotReaper() = default;
-  void Run();
+  SnapshotReaper() : timer_(&SnapshotReaper::Fire, this) {}
+  static void Fire(void* self) { static_cast<SnapshotReaper*>(self)->Reap(); }
+  // Ends the snapshots that are due (on the timer's thread).
+  void Reap();
+  // Arms the timer for the first table due; the caller holds mu_.
+  void ArmLocked();
 
-  std::mutex mu_;                                     // guards everything below
-  std::condition_variable wake_;                      // a snapshot to watch, or stop
-  std::map<SqliteTable*, Clock::time_point> due_;     // tables and when to look at them
-  std::thread thread_;                                // started at the first Watch
-  bool stop_ = false;                                 // the process is ending
+  std::mutex mu_;                                  // guards due_
+  std::map<SqliteTable*, Clock::time_point> due_;  // tables and when to look at them
+  os::Timer timer_;  // declared last: destroyed first, waiting for a Reap in progress
 };
 
 }  // namespace recman::sqlite
