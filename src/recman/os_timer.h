@@ -2,9 +2,9 @@
 // housekeeping: nothing runs while it is not armed, and destroying it (the
 // library's unload included) cancels it and waits for a run in progress.
 // POSIX: one thread of its own that sleeps on a condition; Windows: a
-// thread-pool timer that keeps the library loaded while its callback runs
-// (a thread of the library's own could not be joined while Windows unloads
-// it).
+// thread-pool timer, and the library stays loaded until the process ends
+// once a timer exists (a thread could not be waited for while Windows
+// unloads the library, nor at exit, when Windows has ended it already).
 #pragma once
 
 #include <chrono>

@@ -1,28 +1,34 @@
 #include <windows.h>
 
-#include <mutex>
-
 #include "recman/os_timer.h"
 
 namespace recman::os {
 namespace {
 
-// The module that holds this code: the pool keeps it loaded while a
-// callback runs, so that it cannot be unloaded under one.
-HMODULE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-  return module;
+// The library stays loaded until the process ends once a timer exists:
+// FreeLibrary cannot take the code from under a callback, and nothing has to
+// be waited for under the loader's lock.
+void PinThisModule() {
+  HMODULE self = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCWSTR>(&PinThisModule), &self);
+}
+
+// True while the process ends: the system has ended its other threads
+// already, and a lock they held stays held. (ntdll's own answer.)
+bool ProcessEnding() {
+  using Query = BOOLEAN(WINAPI*)();
+  static const auto query = reinterpret_cast<Query>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlDllShutdownInProgress")));
+  return query != nullptr && query();
 }
 
 }  // namespace
 
 struct Timer::State {
-  void (*fn)(void*);               // what runs
-  void* ctx;                       // its argument
-  TP_CALLBACK_ENVIRON pool;        // the pool's settings for the callback
-  PTP_TIMER timer = nullptr;       // the pool's timer
+  void (*fn)(void*);          // what runs
+  void* ctx;                  // its argument
+  PTP_TIMER timer = nullptr;  // the thread pool's timer
 
   static void CALLBACK Fire(PTP_CALLBACK_INSTANCE, PVOID self, PTP_TIMER) {
     State* state = static_cast<State*>(self);
@@ -33,17 +39,20 @@ struct Timer::State {
 Timer::Timer(void (*fn)(void*), void* ctx) : state_(new State) {
   state_->fn = fn;
   state_->ctx = ctx;
-  InitializeThreadpoolEnvironment(&state_->pool);
-  SetThreadpoolCallbackLibrary(&state_->pool, ThisModule());
-  state_->timer = CreateThreadpoolTimer(&State::Fire, state_.get(), &state_->pool);
+  PinThisModule();
+  state_->timer = CreateThreadpoolTimer(&State::Fire, state_.get(), nullptr);
 }
 
 Timer::~Timer() {
-  if (!state_ || state_->timer == nullptr) return;
+  // Pinned, the library goes only with the process; by then the pool's
+  // threads are gone and nothing may be waited for.
+  if (!state_ || state_->timer == nullptr || ProcessEnding()) {
+    state_.release();
+    return;
+  }
   SetThreadpoolTimer(state_->timer, nullptr, 0, 0);
   WaitForThreadpoolTimerCallbacks(state_->timer, TRUE);
   CloseThreadpoolTimer(state_->timer);
-  DestroyThreadpoolEnvironment(&state_->pool);
 }
 
 void Timer::Arm(std::chrono::milliseconds delay) {
