@@ -7,6 +7,7 @@
 #include <string>
 
 #include "recman/storage.h"
+#include "reclink/btrieve.h"
 
 namespace recman {
 
@@ -43,6 +44,13 @@ struct Cursor {
   std::string keyValue;     // encoded key of the current record
   int64_t keySeq = 0;       // its place among duplicates (0 on unique keys)
   std::string sought;       // the caller's key encoded, kept to reuse its memory
+  // 0 when Get Next/Previous (and their extended forms) may go on along key
+  // k from here; 8 without a key path; 7 on another path, or after a
+  // Delete given another key number (it deleted, the next such Get says so).
+  int AlongPath(int k) const {
+    if (!hasLogical) return B_POSITION_NOT_SET;
+    return keyNum != k || placeLost ? B_DIFFERENT_KEYNUMBER : B_NO_ERROR;
+  }
   // Forgets every currency.
   void ClearCurrency() {
     physSet = physValid = hasRecord = hasLogical = placeLost = false;

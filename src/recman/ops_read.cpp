@@ -50,14 +50,10 @@ int OpGet(Engine& engine, Call& call) {
   if (!KeyBufferHolds(call, key.length)) return B_KEY_BUFFER_TOO_SHORT;
   const Seek seek = SeekFor(call.op);
   const bool along = seek == Seek::kNext || seek == Seek::kPrevious;
-  if (along) {
-    if (!cursor.hasLogical) return B_POSITION_NOT_SET;
-    if (cursor.keyNum != call.keyNum) return B_DIFFERENT_KEYNUMBER;
-    if (cursor.placeLost) return B_POSITION_NOT_SET;
-  }
-  if (!call.keyOnly && (call.data == nullptr || call.dataLen == nullptr)) return B_DATALENGTH_ERROR;
-  int status = bc.JoinTransaction();
+  int status = along ? cursor.AlongPath(call.keyNum) : B_NO_ERROR;
   if (status != B_NO_ERROR) return status;
+  if (!call.keyOnly && (call.data == nullptr || call.dataLen == nullptr)) return B_DATALENGTH_ERROR;
+  if ((status = bc.JoinTransaction()) != B_NO_ERROR) return status;
 
   if (!along && seek != Seek::kFirst && seek != Seek::kLast) {
     EncodeFromKeyBuffer(key, static_cast<const uint8_t*>(call.key), &cursor.sought);

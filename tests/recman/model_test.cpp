@@ -122,8 +122,7 @@ class Model {
     const Cur& c = cur[b];
     if (op == B_GET_NEXT || op == B_GET_PREVIOUS) {
       if (!c.logical) return {B_POSITION_NOT_SET};
-      if (c.key != k) return {B_DIFFERENT_KEYNUMBER};
-      if (c.lost) return {B_POSITION_NOT_SET};
+      if (c.key != k || c.lost) return {B_DIFFERENT_KEYNUMBER};
     }
     std::vector<std::pair<Place, int64_t>> path;
     for (auto& [id, r] : recs) path.push_back({PlaceOf(k, r), id});
