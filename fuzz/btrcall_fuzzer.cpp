@@ -25,8 +25,8 @@ namespace reclink::fuzz {
 namespace {
 
 // Every status the record manager may return.
-constexpr int kStatuses[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 18, 21, 22, 24, 25,
-                             26, 27, 28, 29, 30, 37, 39, 41, 43, 45, 46, 49, 59, 80, 84, 85, 88};
+constexpr int kStatuses[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 18, 21, 22, 24, 25, 26, 27, 28,
+                             29, 30, 37, 39, 41, 43, 45, 46, 48, 49, 59, 60, 61, 62, 64, 80, 81, 84, 85, 88, 93};
 
 // Operation codes the programs draw from; biases are added separately.
 constexpr uint16_t kOps[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 19,

@@ -111,6 +111,7 @@ enum {
   B_BAD_RECORD_ADDRESS = 43,
   B_INCONSISTENT_KEY_FLAGS = 45,
   B_ACCESS_DENIED = 46,
+  B_INVALID_ACS = 48,
   B_INVALID_EXTENDED_TYPE = 49,
   B_FILE_ALREADY_EXISTS = 59,
   B_CONFLICT = 80,
@@ -129,7 +130,7 @@ enum {
   B_MODE_EXCLUSIVE = -4
 };
 
-/* Key flags (key specification, offset 4). */
+/* Key flags (key specification, offset 4); Create refuses any other with 45. */
 enum {
   B_KEY_DUPLICATES = 0x0001,
   B_KEY_MODIFIABLE = 0x0002,
@@ -154,9 +155,22 @@ enum {
   B_TYPE_AUTOINCREMENT = 15
 };
 
+/* File flags (file specification, offset 10) that Create accepts; any
+ * other gives 45. Only the variable-length flag changes what the operations
+ * do; the others are space hints, kept in the specification. */
+enum {
+  B_FILE_VARIABLE_LENGTH = 0x0001, /* records may be longer than the record length */
+  B_FILE_PREALLOCATE = 0x0004,     /* space hint: pages to reserve at Create */
+  B_FILE_COMPRESSED = 0x0008,      /* space hint: store records compressed */
+  B_FILE_FREE_SPACE_10 = 0x0040,   /* space hint: free space to keep in pages */
+  B_FILE_FREE_SPACE_20 = 0x0080,   /* space hint, as above */
+  B_FILE_DUPLICATE_POINTERS = 0x0100 /* space hint: duplicate pointers to reserve */
+};
+
 enum {
   B_POSITION_BLOCK_SIZE = 128, /* bytes of a position block */
-  B_MAX_KEY_LENGTH = 255       /* longest key a key buffer must hold */
+  B_MAX_KEY_LENGTH = 255,      /* longest key a key buffer must hold */
+  B_ACS_SIGNATURE = 0xAC       /* first byte of an alternate collating sequence */
 };
 
 /* Create and Stat buffers: a file specification followed by one key
@@ -185,6 +199,16 @@ typedef struct BtrKeySpec {
   uint8_t manualKeyNumber; /* key number asked for, manual keys */
   uint8_t acsNumber;       /* alternate collating sequence number */
 } BtrKeySpec;
+
+/* An alternate collating sequence, as it follows the key specifications of a
+ * Create buffer (and of Stat's output): a key segment with
+ * B_KEY_ALT_COLLATION compares its bytes by their weights in table. Key
+ * segments choose one by acsNumber (0 the first following the keys). */
+typedef struct BtrAltCollation {
+  uint8_t signature;       /* B_ACS_SIGNATURE */
+  char name[8];            /* the sequence's name, blank padded */
+  uint8_t table[256];      /* the sort weight of every byte value */
+} BtrAltCollation;
 #pragma pack(pop)
 
 #ifdef __cplusplus

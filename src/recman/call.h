@@ -37,6 +37,14 @@ inline bool DataBufferHolds(const Call& call, uint32_t n) {
   return call.data != nullptr && call.dataLen != nullptr && *call.dataLen >= n;
 }
 
+// The key path of an operation that may take none (Insert, Update, Get
+// Direct): 0 and *path (-1 for none), or 6 when the key number names no key.
+// The key number of a data-only file is not used: no path.
+int OptionalPath(const Call& call, const FileLayout& layout, int* path);
+
+// 0 when the key buffer can hold the key of path (or path is -1), else 21.
+int PathKeyFits(const Call& call, const FileLayout& layout, int path);
+
 // A call's hold on the caller's open position block: its cursor, and its
 // table's mutex for as long as the call runs.
 class BlockCall {

@@ -9,6 +9,15 @@ constexpr unsigned kMinRecordLength = 4;
 constexpr unsigned kMaxKeys = 119;
 // Flags that must agree over every segment of one key.
 constexpr uint16_t kKeyWideFlags = B_KEY_DUPLICATES | B_KEY_MODIFIABLE | B_KEY_NULL | B_KEY_MANUAL;
+// Every key flag the engine implements; a key asking any other is refused,
+// never ordered as if the flag were not there.
+constexpr uint16_t kKnownKeyFlags = kKeyWideFlags | B_KEY_BINARY | B_KEY_SEGMENTED | B_KEY_ALT_COLLATION |
+                                    B_KEY_DESCENDING | B_KEY_EXTENDED_TYPE | B_KEY_CASE_INSENSITIVE;
+// Every file flag Create accepts.
+constexpr uint16_t kKnownFileFlags = B_FILE_VARIABLE_LENGTH | B_FILE_PREALLOCATE | B_FILE_COMPRESSED |
+                                     B_FILE_FREE_SPACE_10 | B_FILE_FREE_SPACE_20 | B_FILE_DUPLICATE_POINTERS;
+
+}  // namespace
 
 bool ValidLength(uint8_t type, uint16_t length) {
   switch (type) {
@@ -21,6 +30,10 @@ bool ValidLength(uint8_t type, uint16_t length) {
   }
 }
 
+bool TextType(uint8_t type) {
+  return type == B_TYPE_STRING || type == B_TYPE_LSTRING || type == B_TYPE_ZSTRING;
+}
+
 bool KnownType(uint8_t type) {
   switch (type) {
     case B_TYPE_STRING: case B_TYPE_INTEGER: case B_TYPE_FLOAT: case B_TYPE_LSTRING:
@@ -31,8 +44,6 @@ bool KnownType(uint8_t type) {
   }
 }
 
-}  // namespace
-
 int ParseLayout(const uint8_t* buffer, uint32_t len, FileLayout* out) {
   if (buffer == nullptr || len < sizeof(BtrFileSpec)) return B_DATALENGTH_ERROR;
   BtrFileSpec spec;
@@ -40,12 +51,17 @@ int ParseLayout(const uint8_t* buffer, uint32_t len, FileLayout* out) {
   if (spec.pageSize < 512 || spec.pageSize > 4096 || spec.pageSize % 512 != 0) {
     return B_PAGE_SIZE_ERROR;
   }
-  if (spec.numberOfKeys == 0 || spec.numberOfKeys > kMaxKeys) return B_NUMBER_OF_KEYS;
+  // No keys makes a data-only file: its records are reached by position.
+  if (spec.numberOfKeys > kMaxKeys) return B_NUMBER_OF_KEYS;
   if (spec.recordLength < kMinRecordLength) return B_INVALID_RECORD_LENGTH;
+  if ((spec.fileFlags & ~kKnownFileFlags) != 0) return B_INCONSISTENT_KEY_FLAGS;
 
   FileLayout layout;
   layout.recordLength = spec.recordLength;
-  layout.variableLength = (spec.fileFlags & kFileVariableLength) != 0;
+  layout.variableLength = (spec.fileFlags & B_FILE_VARIABLE_LENGTH) != 0;
+  // Per segment in key order: the number of the collating sequence it
+  // names, or -1.
+  std::vector<int> sequenceOf;
   size_t at = sizeof spec;
   for (unsigned k = 0; k < spec.numberOfKeys; ++k) {
     KeyDef key;
@@ -56,6 +72,7 @@ int ParseLayout(const uint8_t* buffer, uint32_t len, FileLayout* out) {
       std::memcpy(&ks, buffer + at, sizeof ks);
       at += sizeof ks;
       ++layout.segmentCount;
+      if ((ks.flags & ~kKnownKeyFlags) != 0) return B_INCONSISTENT_KEY_FLAGS;
       if (key.segments.empty()) {
         firstFlags = ks.flags;
       } else if ((ks.flags & kKeyWideFlags) != (firstFlags & kKeyWideFlags)) {
@@ -78,6 +95,11 @@ int ParseLayout(const uint8_t* buffer, uint32_t len, FileLayout* out) {
       seg.nullValue = ks.nullValue;
       seg.descending = (ks.flags & B_KEY_DESCENDING) != 0;
       seg.caseInsensitive = (ks.flags & B_KEY_CASE_INSENSITIVE) != 0;
+      // A sequence weighs the bytes of text; case folding is its business.
+      if ((ks.flags & B_KEY_ALT_COLLATION) != 0 && (!TextType(seg.type) || seg.caseInsensitive)) {
+        return B_INCONSISTENT_KEY_FLAGS;
+      }
+      sequenceOf.push_back((ks.flags & B_KEY_ALT_COLLATION) != 0 ? ks.acsNumber : -1);
       if (key.length + ks.length > B_MAX_KEY_LENGTH) return B_INVALID_KEYLENGTH;
       key.length = static_cast<uint16_t>(key.length + ks.length);
       if (seg.type == B_TYPE_AUTOINCREMENT) key.autoIncrement = true;
@@ -95,6 +117,23 @@ int ParseLayout(const uint8_t* buffer, uint32_t len, FileLayout* out) {
       return B_INCONSISTENT_KEY_FLAGS;
     }
     layout.keys.push_back(std::move(key));
+  }
+  // The sequences follow the keys, as many as the highest number named.
+  int sequences = 0;
+  for (int n : sequenceOf) sequences = n + 1 > sequences ? n + 1 : sequences;
+  for (int n = 0; n < sequences; ++n, at += sizeof(BtrAltCollation)) {
+    if (at + sizeof(BtrAltCollation) > len) return B_DATALENGTH_ERROR;
+    std::shared_ptr<const Collation> collation;
+    const int status = ReadCollation(buffer + at, &collation);
+    if (status != B_NO_ERROR) return status;
+    layout.collations.push_back(std::move(collation));
+  }
+  size_t s = 0;
+  for (KeyDef& key : layout.keys) {
+    for (Segment& seg : key.segments) {
+      const int n = sequenceOf[s++];
+      if (n >= 0) seg.collation = layout.collations[n];
+    }
   }
   layout.image.assign(reinterpret_cast<const char*>(buffer), at);
   *out = std::move(layout);

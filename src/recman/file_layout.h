@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "recman/collation.h"
 #include "reclink/btrieve.h"
 
 namespace recman {
@@ -18,6 +20,7 @@ struct Segment {
   uint8_t nullValue;   // the byte that marks a null segment
   bool descending;     // inverted order
   bool caseInsensitive;  // ASCII letters compare as upper case
+  std::shared_ptr<const Collation> collation;  // non-null: bytes compare by its weights
 };
 
 // One key: its segments and the flags they agree on.
@@ -35,18 +38,24 @@ struct KeyDef {
 struct FileLayout {
   uint16_t recordLength = 0;   // fixed record length
   bool variableLength = false; // records may be longer than recordLength
-  std::vector<KeyDef> keys;    // key 0 first
-  std::string image;           // the Create buffer as received (spec + key specs)
+  std::vector<KeyDef> keys;    // key 0 first; none in a data-only file
+  std::vector<std::shared_ptr<const Collation>> collations;  // the sequences after the keys, in order
+  std::string image;           // the Create buffer as received (spec, key specs, sequences)
   size_t segmentCount = 0;     // key specifications in image
 };
 
-// File flag: records longer than the record length are accepted.
-constexpr uint16_t kFileVariableLength = 0x0001;
+// The key types the engine orders (B_TYPE_*); whether a segment of type
+// may have length bytes; whether a collating sequence can weigh a type's
+// bytes (text).
+bool KnownType(uint8_t type);
+bool ValidLength(uint8_t type, uint16_t length);
+bool TextType(uint8_t type);
 
 // Reads and checks a Create buffer of len bytes. Returns 0 and fills out, or
 // the status that names the first problem (22 short buffer, 24 page size,
-// 26 key count, 27 key position, 28 record length, 29 key length, 45 flags,
-// 49 key type).
+// 26 key count, 27 key position, 28 record length, 29 key length, 45 flags
+// (also a key or file flag the engine does not implement), 48 collating
+// sequence, 49 key type).
 int ParseLayout(const uint8_t* buffer, uint32_t len, FileLayout* out);
 
 }  // namespace recman

@@ -13,9 +13,13 @@ bool SegmentIsNull(const Segment& seg, const uint8_t* bytes) {
   return true;
 }
 
-// Copies n bytes of text, upper-casing ASCII letters for a case-insensitive
-// segment.
+// Copies n bytes of text: each byte's weight in the segment's collating
+// sequence, or upper-casing ASCII letters for a case-insensitive segment.
 void CopyText(const Segment& seg, const uint8_t* bytes, uint16_t n, uint8_t* dst) {
+  if (seg.collation) {
+    for (uint16_t i = 0; i < n; ++i) dst[i] = seg.collation->weights[bytes[i]];
+    return;
+  }
   if (!seg.caseInsensitive) {
     std::memcpy(dst, bytes, n);
     return;

@@ -113,29 +113,29 @@ int OpGetDirect(Engine& engine, Call& call) {
   if (bc.status() != B_NO_ERROR) return bc.status();
   Cursor& cursor = bc.cursor();
   const FileLayout& layout = bc.layout();
-  if (call.keyNum < -1 || call.keyNum >= static_cast<int>(layout.keys.size())) return B_INVALID_KEYNUMBER;
-  if (call.keyNum >= 0 && !KeyBufferHolds(call, layout.keys[call.keyNum].length)) {
-    return B_KEY_BUFFER_TOO_SHORT;
-  }
+  int path = -1;
+  int status = OptionalPath(call, layout, &path);
+  if (status == B_NO_ERROR) status = PathKeyFits(call, layout, path);
+  if (status != B_NO_ERROR) return status;
   if (!DataBufferHolds(call, 4)) return B_DATALENGTH_ERROR;
   uint32_t pos;
   std::memcpy(&pos, call.data, 4);
-  int status = bc.JoinTransaction();
+  status = bc.JoinTransaction();
   if (status != B_NO_ERROR) return status;
 
   Row row;
-  status = bc.table().ReadAt(pos, call.keyNum, &row);
+  status = bc.table().ReadAt(pos, path, &row);
   if (status != B_NO_ERROR) return status;
   if (Damaged(layout, row)) return B_IO_ERROR;
   cursor.SetRecord(row);
   // Key number -1 takes no key path: the logical currency is gone.
   cursor.hasLogical = false;
-  if (call.keyNum >= 0) {
-    const KeyDef& key = layout.keys[call.keyNum];
+  if (path >= 0) {
+    const KeyDef& key = layout.keys[path];
     // A record whose value is null on this key is not on its path: no place.
     cursor.hasLogical = EncodeFromRecord(key, row.data, &cursor.keyValue);
     cursor.placeLost = false;
-    cursor.keyNum = call.keyNum;
+    cursor.keyNum = path;
     cursor.keySeq = row.seq;
     ExtractKey(key, row.data, static_cast<uint8_t*>(call.key));
   }

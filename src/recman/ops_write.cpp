@@ -80,9 +80,8 @@ int Replace(Table& table, const Cursor& cursor, const uint8_t* record, uint32_t 
 }
 
 // Sets full currency on key k at the record just written.
-void SetCurrencyAfterWrite(Cursor& cursor, const Call& call, const FileLayout& layout, const EncodedKeys& keys,
-                           int64_t seq, const uint8_t* record) {
-  const int k = call.keyNum;
+void SetCurrencyAfterWrite(Cursor& cursor, int k, const Call& call, const FileLayout& layout,
+                           const EncodedKeys& keys, int64_t seq, const uint8_t* record) {
   cursor.hasLogical = keys.present[k];
   cursor.placeLost = false;
   cursor.keyNum = k;
@@ -100,12 +99,12 @@ int OpInsert(Engine& engine, Call& call) {
   if (status != B_NO_ERROR) return status;
   Table& table = bc.table();
   const FileLayout& layout = table.layout();
-  if (call.keyNum < -1 || call.keyNum >= static_cast<int>(layout.keys.size())) return B_INVALID_KEYNUMBER;
+  int path = -1;
   uint32_t length = 0;
-  status = RecordLength(call, layout, &length);
-  if (status != B_NO_ERROR) return status;
-  if (call.keyNum >= 0 && !KeyBufferHolds(call, layout.keys[call.keyNum].length)) {
-    return B_KEY_BUFFER_TOO_SHORT;
+  if ((status = OptionalPath(call, layout, &path)) != B_NO_ERROR ||
+      (status = RecordLength(call, layout, &length)) != B_NO_ERROR ||
+      (status = PathKeyFits(call, layout, path)) != B_NO_ERROR) {
+    return status;
   }
   status = bc.JoinTransaction();
   if (status != B_NO_ERROR) return status;
@@ -130,11 +129,11 @@ int OpInsert(Engine& engine, Call& call) {
   if (status != B_NO_ERROR) return status;
 
   if (autoIncrement) std::memcpy(call.data, assigned.data(), layout.recordLength);
-  if (call.keyNum >= 0) {
-    Cursor& cursor = bc.cursor();
-    cursor.SetRecord(Row{pos, 1, nullptr, 0, nullptr, 0, 0});
-    SetCurrencyAfterWrite(cursor, call, layout, keys, pos, record);
-  }
+  // Key number -1 changes no currency; in a data-only file the record
+  // becomes current for Step and Get Position.
+  Cursor& cursor = bc.cursor();
+  if (path >= 0 || layout.keys.empty()) cursor.SetRecord(Row{pos, 1, nullptr, 0, nullptr, 0, 0});
+  if (path >= 0) SetCurrencyAfterWrite(cursor, path, call, layout, keys, pos, record);
   return B_NO_ERROR;
 }
 
@@ -146,13 +145,13 @@ int OpUpdate(Engine& engine, Call& call) {
   Cursor& cursor = bc.cursor();
   Table& table = bc.table();
   const FileLayout& layout = table.layout();
-  if (call.keyNum < -1 || call.keyNum >= static_cast<int>(layout.keys.size())) return B_INVALID_KEYNUMBER;
-  if (!cursor.hasRecord) return B_POSITION_NOT_SET;
+  int path = -1;
   uint32_t length = 0;
-  status = RecordLength(call, layout, &length);
-  if (status != B_NO_ERROR) return status;
-  if (call.keyNum >= 0 && !KeyBufferHolds(call, layout.keys[call.keyNum].length)) {
-    return B_KEY_BUFFER_TOO_SHORT;
+  if ((status = OptionalPath(call, layout, &path)) != B_NO_ERROR) return status;
+  if (!cursor.hasRecord) return B_POSITION_NOT_SET;
+  if ((status = RecordLength(call, layout, &length)) != B_NO_ERROR ||
+      (status = PathKeyFits(call, layout, path)) != B_NO_ERROR) {
+    return status;
   }
   status = bc.JoinTransaction();
   if (status != B_NO_ERROR) return status;
@@ -171,7 +170,7 @@ int OpUpdate(Engine& engine, Call& call) {
   cursor.physSet = cursor.physValid = true;
   cursor.physPos = cursor.recordPos;
   // Key number -1 leaves the logical currency where it was.
-  if (call.keyNum >= 0) SetCurrencyAfterWrite(cursor, call, layout, keys, seqs[call.keyNum], record);
+  if (path >= 0) SetCurrencyAfterWrite(cursor, path, call, layout, keys, seqs[path], record);
   return B_NO_ERROR;
 }
 

@@ -1,10 +1,19 @@
 // The client's transaction (Begin, End, Abort), how calls join it, and the
-// holds that every call on an open block shares.
+// holds and key-path checks that calls on an open block share.
 #include <algorithm>
 
 #include "recman/call.h"
 
 namespace recman {
+
+int OptionalPath(const Call& call, const FileLayout& layout, int* path) {
+  *path = layout.keys.empty() ? -1 : call.keyNum;
+  return *path < -1 || *path >= static_cast<int>(layout.keys.size()) ? B_INVALID_KEYNUMBER : B_NO_ERROR;
+}
+
+int PathKeyFits(const Call& call, const FileLayout& layout, int path) {
+  return path < 0 || KeyBufferHolds(call, layout.keys[path].length) ? B_NO_ERROR : B_KEY_BUFFER_TOO_SHORT;
+}
 
 BlockCall::BlockCall(Engine& engine, const Call& call) : client_(*call.client) {
   std::shared_ptr<Cursor> cursor = engine.Find(call.block);

@@ -1,10 +1,31 @@
-// Create's checks, Stat's report, and a clone made from Stat's output.
+// Create's checks, Stat's report, and a clone made from Stat's output; files
+// without keys and files with alternate collating sequences.
 #include <gtest/gtest.h>
+
+#include <cstddef>
 
 #include "recman_fixture.h"
 
 namespace recman_test {
 namespace {
+
+// spec with its file flags set.
+std::vector<uint8_t> WithFileFlags(std::vector<uint8_t> spec, uint16_t flags) {
+  std::memcpy(spec.data() + offsetof(BtrFileSpec, fileFlags), &flags, 2);
+  return spec;
+}
+
+// spec followed by a collating sequence that folds ASCII letters to upper
+// case (or, with signature other than 0xAC, something that is not one).
+std::vector<uint8_t> WithUpperCaseSequence(std::vector<uint8_t> spec, uint8_t signature = B_ACS_SIGNATURE) {
+  BtrAltCollation acs{};
+  acs.signature = signature;
+  std::memcpy(acs.name, "UPPER   ", 8);
+  for (int c = 0; c < 256; ++c) acs.table[c] = static_cast<uint8_t>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  const auto* bytes = reinterpret_cast<const uint8_t*>(&acs);
+  spec.insert(spec.end(), bytes, bytes + sizeof acs);
+  return spec;
+}
 
 TEST(CreateTest, RefusesInvalidSpecificationsAndReplaces) {
   reclink::test::TempDir dir;
@@ -16,7 +37,18 @@ TEST(CreateTest, RefusesInvalidSpecificationsAndReplaces) {
   } cases[] = {
       {"page size not a multiple of 512", MakeSpec(64, 1, {{1, 8, 0}}, 1000), B_PAGE_SIZE_ERROR},
       {"page size too large", MakeSpec(64, 1, {{1, 8, 0}}, 8192), B_PAGE_SIZE_ERROR},
-      {"no keys", MakeSpec(64, 0, {}), B_NUMBER_OF_KEYS},
+      {"120 keys", MakeSpec(64, 120, {}), B_NUMBER_OF_KEYS},
+      {"a key flag that is not implemented", MakeSpec(64, 1, {{1, 8, 0x0080}}), B_INCONSISTENT_KEY_FLAGS},
+      {"a file flag that is not implemented", WithFileFlags(MakeSpec(64, 1, {{1, 8, 0}}), 0x0002),
+       B_INCONSISTENT_KEY_FLAGS},
+      {"collating sequence on an integer",
+       WithUpperCaseSequence(MakeSpec(64, 1, {{1, 4, B_KEY_ALT_COLLATION, B_TYPE_INTEGER}})), B_INCONSISTENT_KEY_FLAGS},
+      {"collating sequence and case-insensitive",
+       WithUpperCaseSequence(MakeSpec(64, 1, {{1, 8, B_KEY_ALT_COLLATION | B_KEY_CASE_INSENSITIVE}})),
+       B_INCONSISTENT_KEY_FLAGS},
+      {"collating sequence missing", MakeSpec(64, 1, {{1, 8, B_KEY_ALT_COLLATION}}), B_DATALENGTH_ERROR},
+      {"not a collating sequence", WithUpperCaseSequence(MakeSpec(64, 1, {{1, 8, B_KEY_ALT_COLLATION}}), 0xAE),
+       B_INVALID_ACS},
       {"key beyond the record", MakeSpec(64, 1, {{60, 8, 0}}), B_INVALID_KEY_POSITION},
       {"key at position 0", MakeSpec(64, 1, {{0, 8, 0}}), B_INVALID_KEY_POSITION},
       {"record too short", MakeSpec(2, 1, {{1, 1, 0}}), B_INVALID_RECORD_LENGTH},
@@ -99,6 +131,55 @@ TEST(StatTest, ReportsSpecificationsAndCountsAndClones) {
   std::memcpy(&fs, out.data(), sizeof fs);
   EXPECT_EQ(+fs.numberOfRecords, 1u);
   EXPECT_EQ(+fs.pageSize, 1024);
+}
+
+// A file without keys (the model test drives its operations): Stat reports
+// no keys, and its output clones it.
+TEST(StatTest, DataOnlyFileClonesFromStat) {
+  reclink::test::TempDir dir;
+  ASSERT_EQ(CreateFile(dir.file("log.dat"), MakeSpec(16, 0, {})), 0);
+  BtrFile f(16);
+  ASSERT_EQ(f.Open(dir.file("log.dat")), 0);
+  for (int8_t keyNum : {0, 5}) ASSERT_EQ(f.Insert(MakeRecord(16, {{0, "entry"}}), keyNum), 0);
+  std::vector<uint8_t> out;
+  ASSERT_EQ(Stat(f, out), 0);
+  BtrFileSpec fs;
+  std::memcpy(&fs, out.data(), sizeof fs);
+  EXPECT_EQ(out.size(), sizeof fs);
+  EXPECT_EQ(+fs.numberOfKeys, 0);
+  EXPECT_EQ(+fs.numberOfRecords, 2u);
+  ASSERT_EQ(CreateFile(dir.file("clone.dat"), out), 0);
+  BtrFile c(16);
+  ASSERT_EQ(c.Open(dir.file("clone.dat")), 0);
+  EXPECT_EQ(c.Step(B_STEP_FIRST), B_END_OF_FILE);
+}
+
+TEST(StatTest, CollatedKeyOrdersByItsSequenceAndClonesFromStat) {
+  reclink::test::TempDir dir;
+  // Key 0: a unique zstring weighed by a sequence that folds case; key 1:
+  // the same bytes as they are, with duplicates.
+  const auto spec = WithUpperCaseSequence(
+      MakeSpec(24, 2, {{1, 10, B_KEY_ALT_COLLATION}, {1, 10, B_KEY_DUPLICATES}}));
+  ASSERT_EQ(CreateFile(dir.file("users.dat"), spec), 0);
+  BtrFile f(24);
+  ASSERT_EQ(f.Open(dir.file("users.dat")), 0);
+  for (const char* name : {"sysop", "Bob", "alice", "Carol"}) ASSERT_EQ(f.Insert(MakeRecord(24, {{0, name}})), 0);
+  EXPECT_EQ(f.Insert(MakeRecord(24, {{0, "Sysop"}})), B_DUPLICATE_KEY_VALUE);
+  EXPECT_EQ(f.Walk(0), (std::vector<std::string>{"alice", "Bob", "Carol", "sysop"}));
+  EXPECT_EQ(f.Walk(1), (std::vector<std::string>{"Bob", "Carol", "alice", "sysop"}));
+  ASSERT_EQ(f.Get(B_GET_EQUAL, 0, "SYSOP"), 0);
+  EXPECT_EQ(f.Key(6), std::string("sysop\0", 6)) << "the key buffer gets the stored bytes";
+
+  // Stat hands the sequence back after the keys; a clone made of it folds too.
+  std::vector<uint8_t> out;
+  ASSERT_EQ(Stat(f, out), 0);
+  ASSERT_EQ(out.size(), spec.size());
+  EXPECT_TRUE(std::equal(spec.end() - sizeof(BtrAltCollation), spec.end(), out.end() - sizeof(BtrAltCollation)));
+  ASSERT_EQ(CreateFile(dir.file("clone.dat"), out), 0);
+  BtrFile c(24);
+  ASSERT_EQ(c.Open(dir.file("clone.dat")), 0);
+  ASSERT_EQ(c.Insert(MakeRecord(24, {{0, "Bob"}})), 0);
+  EXPECT_EQ(c.Insert(MakeRecord(24, {{0, "BOB"}})), B_DUPLICATE_KEY_VALUE);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Thousands of random operations through two position blocks, run against
 // the engine and against a plain in-memory model of the same semantics;
-// every status, record and returned key must agree.
+// every status, record and returned key must agree. Seeds from 200 on run
+// on a data-only file: the same records without keys.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -54,6 +55,9 @@ class Model {
     std::string data, key;  // record and key returned
   };
 
+  explicit Model(bool noKeys) : dataOnly(noKeys) {}
+
+  const bool dataOnly;          // the file has no keys: records are reached by position
   std::map<int64_t, Rec> recs;  // by insertion id (= physical order)
   Cur cur[2];
   int64_t counter = 0;
@@ -73,13 +77,22 @@ class Model {
     return {0, keyOnly ? "" : r.data, k >= 0 ? r.data.substr(kKeyOffset[k], kKeyLen[k]) : ""};
   }
 
+  // Key number -1 changes no currency; in a data-only file the key number
+  // is not used and the record becomes current.
   Result Insert(int b, const std::string& data, int k) {
     for (auto& [id, r] : recs) {
-      if (ValueOf(0, r.data) == ValueOf(0, data)) return {B_DUPLICATE_KEY_VALUE};
+      if (!dataOnly && ValueOf(0, r.data) == ValueOf(0, data)) return {B_DUPLICATE_KEY_VALUE};
     }
     const int64_t id = ++counter;
     recs[id] = Rec{data, {id, id, id}, 1, 0};
+    if (dataOnly) return Land(b, id, -1);
     return k < 0 ? Result{0} : Land(b, id, k);
+  }
+
+  // Get Direct: the record at a position, onto key k's path (-1: none).
+  Result Direct(int b, int64_t id, int k) {
+    if (!recs.count(id)) return {B_BAD_RECORD_ADDRESS};
+    return Land(b, id, dataOnly ? -1 : k);
   }
 
   // The record block b may write, or the status that refuses it.
@@ -93,13 +106,13 @@ class Model {
   Result Update(int b, const std::string& data, int k) {
     if (const int st = Writable(b)) return {st};
     Rec& r = recs[cur[b].id];
-    if (ValueOf(0, data) != ValueOf(0, r.data)) return {B_MODIFIABLE_KEYVALUE_ERROR};
+    if (!dataOnly && ValueOf(0, data) != ValueOf(0, r.data)) return {B_MODIFIABLE_KEYVALUE_ERROR};
     for (int key = 1; key < kKeys; ++key) {
       if (ValueOf(key, data) != ValueOf(key, r.data)) r.seq[key] = ++counter;
     }
     r.data = data;
     r.ver++;
-    if (k >= 0) return Land(b, cur[b].id, k);
+    if (k >= 0 && !dataOnly) return Land(b, cur[b].id, k);
     // Key number -1: the logical currency stays where it was.
     cur[b].ver = r.ver;
     cur[b].physId = cur[b].id;
@@ -119,6 +132,7 @@ class Model {
 
   // Keyed reads; sought is the caller's key for the seeking operations.
   Result Get(int b, uint16_t op, int k, const std::string& sought, bool keyOnly) {
+    if (dataOnly) return {B_INVALID_KEYNUMBER};
     const Cur& c = cur[b];
     if (op == B_GET_NEXT || op == B_GET_PREVIOUS) {
       if (!c.logical) return {B_POSITION_NOT_SET};
@@ -171,15 +185,17 @@ class ModelTest : public ::testing::TestWithParam<unsigned> {};
 TEST_P(ModelTest, EngineAgreesWithModel) {
   reclink::test::TempDir dir;
   const std::string path = dir.file("model.dat");
-  ASSERT_EQ(CreateFile(path, MakeSpec(kLen, kKeys,
-                                      {{1, 8, 0},
-                                       {9, 4, B_KEY_DUPLICATES | B_KEY_MODIFIABLE, B_TYPE_STRING},
-                                       {13, 2, B_KEY_DUPLICATES | B_KEY_MODIFIABLE, B_TYPE_INTEGER}})),
+  const bool dataOnly = GetParam() >= 200;
+  ASSERT_EQ(CreateFile(path, dataOnly ? MakeSpec(kLen, 0, {})
+                                      : MakeSpec(kLen, kKeys,
+                                                 {{1, 8, 0},
+                                                  {9, 4, B_KEY_DUPLICATES | B_KEY_MODIFIABLE, B_TYPE_STRING},
+                                                  {13, 2, B_KEY_DUPLICATES | B_KEY_MODIFIABLE, B_TYPE_INTEGER}})),
             0);
   BtrFile blocks[2] = {BtrFile(kLen), BtrFile(kLen)};
   // Accelerated: the model is about semantics, not syncing.
   for (BtrFile& f : blocks) ASSERT_EQ(f.Open(path, B_MODE_ACCELERATED), 0);
-  Model model;
+  Model model(dataOnly);
   std::mt19937 rng(GetParam());
   auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
   auto name = [&] {
@@ -205,18 +221,20 @@ TEST_P(ModelTest, EngineAgreesWithModel) {
   const uint16_t gets[] = {B_GET_EQUAL, B_GET_NEXT, B_GET_PREVIOUS, B_GET_GREATER, B_GET_GE,
                            B_GET_LESS,  B_GET_LE,   B_GET_FIRST,    B_GET_LAST};
   const uint16_t steps[] = {B_STEP_FIRST, B_STEP_NEXT, B_STEP_PREVIOUS, B_STEP_LAST};
-  std::map<int, int> seen;  // statuses met
+  std::map<int, int> seen;        // statuses met
+  std::vector<uint32_t> gone;      // positions of deleted records
   for (int i = 0; i < 4000; ++i) {
     const int b = pick(2);
     BtrFile& f = blocks[b];
     const int k = pick(kKeys);
     // Seeds from 100 on mostly read, so that long walks run between writes.
-    int what = pick(20);
+    int what = pick(22);
     if (GetParam() >= 100 && what < 9 && pick(4) != 0) what = 9 + pick(8);
     Model::Result want;
     int got;
     std::string trace;
     bool returnsData = false;
+    bool lands = false;  // a success makes a record current
     int keyReturned = -1;
     if (what < 4) {
       keyReturned = pick(5) == 0 ? -1 : k;
@@ -224,7 +242,7 @@ TEST_P(ModelTest, EngineAgreesWithModel) {
       trace = "insert k" + std::to_string(keyReturned);
       want = model.Insert(b, rec, keyReturned);
       got = f.Insert(rec, static_cast<int8_t>(keyReturned));
-      if (got == 0) model.recs[model.counter].enginePos = keyReturned >= 0 ? f.Position() : 0;
+      lands = keyReturned >= 0 || dataOnly;
     } else if (what < 7) {
       // Update the current record: usually keep the name, sometimes not.
       const auto& c = model.cur[b];
@@ -237,8 +255,11 @@ TEST_P(ModelTest, EngineAgreesWithModel) {
       got = f.Update(rec, static_cast<int8_t>(keyReturned));
     } else if (what < 9) {
       trace = "delete k" + std::to_string(k);
+      const auto current = model.recs.find(model.cur[b].id);
+      const uint32_t position = model.cur[b].rec && current != model.recs.end() ? current->second.enginePos : 0;
       want = model.Delete(b, k);
       got = f.Delete(static_cast<int8_t>(k));
+      if (got == 0 && position != 0) gone.push_back(position);
     } else if (what < 17) {
       const uint16_t op = gets[pick(9)];
       const bool keyOnly = pick(8) == 0;
@@ -248,17 +269,33 @@ TEST_P(ModelTest, EngineAgreesWithModel) {
       got = f.Get(keyOnly ? static_cast<uint16_t>(op + B_GET_KEY) : op, static_cast<int8_t>(k), sought);
       returnsData = !keyOnly;
       keyReturned = k;
-    } else {
+      lands = true;
+    } else if (what < 20 || model.recs.empty()) {
       const uint16_t op = steps[pick(4)];
       trace = "step " + std::to_string(op);
       want = model.Step(b, op);
       got = f.Step(op);
-      returnsData = true;
+      returnsData = lands = true;
+    } else {
+      // A position learnt earlier, or one whose record is gone; onto a key
+      // path or none (-1).
+      auto it = std::next(model.recs.begin(), pick(static_cast<int>(model.recs.size())));
+      const bool stale = !gone.empty() && pick(5) == 0;
+      const int keyNum = pick(kKeys + 1) - 1;
+      if (!stale && it->second.enginePos == 0) continue;
+      const uint32_t position = stale ? gone[pick(static_cast<int>(gone.size()))] : it->second.enginePos;
+      trace = "direct k" + std::to_string(keyNum);
+      want = stale ? Model::Result{B_BAD_RECORD_ADDRESS} : model.Direct(b, it->first, keyNum);
+      got = f.Direct(position, static_cast<int8_t>(keyNum));
+      returnsData = lands = true;
+      keyReturned = keyNum;
     }
+    if (dataOnly) keyReturned = -1;
     trace = "operation " + std::to_string(i) + ": " + trace;
     ASSERT_EQ(got, want.status) << trace;
     ++seen[got];
     if (got != 0) continue;
+    if (lands) model.recs[model.cur[b].physId].enginePos = f.Position();
     if (returnsData) {
       ASSERT_EQ(f.Record(), want.data) << trace;
     }
@@ -267,7 +304,9 @@ TEST_P(ModelTest, EngineAgreesWithModel) {
     }
   }
   // The walk met every outcome the semantics have, not only successes.
-  for (int status : {0, 4, 5, 7, 8, 9, 10, 80}) EXPECT_GT(seen[status], 0) << "status " << status;
+  const std::vector<int> outcomes = dataOnly ? std::vector<int>{0, 6, 8, 9, 43, 80}
+                                             : std::vector<int>{0, 4, 5, 7, 8, 9, 10, 43, 80};
+  for (int status : outcomes) EXPECT_GT(seen[status], 0) << "status " << status;
   // Every position learnt along the way still reads its record directly.
   for (auto& [id, r] : model.recs) {
     if (r.enginePos == 0) continue;
@@ -276,7 +315,7 @@ TEST_P(ModelTest, EngineAgreesWithModel) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, ModelTest, ::testing::Values(1u, 2u, 3u, 101u, 102u));
+INSTANTIATE_TEST_SUITE_P(Seeds, ModelTest, ::testing::Values(1u, 2u, 3u, 101u, 105u, 201u, 202u));
 
 }  // namespace
 }  // namespace recman_test
