@@ -23,6 +23,22 @@ extern "C" {
 RECMAN_EXPORT int RECMAN_CALL BTRCALL(uint16_t op, void* posBlock, void* data,
                                       uint32_t* dataLen, void* key, uint8_t keyLen, int8_t keyNum);
 
+/* BTRCALL for a program written against the older entry point: the data
+ * length is 16-bit and the key buffer is taken to hold 255 bytes. A key
+ * number outside -128..127 gives 6. */
+RECMAN_EXPORT int RECMAN_CALL BTRV(uint16_t op, void* posBlock, void* data, uint16_t* dataLen, void* key,
+                                   int16_t keyNum);
+
+/* BTRCALL and BTRV on behalf of the client that clientId (16 bytes, read
+ * only during the call) names: each client has its own transaction, its own
+ * record locks and its own Reset, and blocks opened by one client give 3 to
+ * every other. An all-zero id, or a null clientId, names the client of the
+ * plain entry points. */
+RECMAN_EXPORT int RECMAN_CALL BTRCALLID(uint16_t op, void* posBlock, void* data, uint32_t* dataLen,
+                                        void* key, uint8_t keyLen, int8_t keyNum, const void* clientId);
+RECMAN_EXPORT int RECMAN_CALL BTRVID(uint16_t op, void* posBlock, void* data, uint16_t* dataLen, void* key,
+                                     int16_t keyNum, const void* clientId);
+
 /* Sets how long a write, or a transaction's first access to a file, waits
  * for another process's lock before giving up with 85 (84 for a record).
  * Overrides the environment variable RECMAN_LOCK_TIMEOUT_MS (default 5000),

@@ -1,5 +1,6 @@
 // The entry points: decode the operation code, find the operation in one
 // table, and run it for the calling client. No exception leaves here.
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -100,12 +101,52 @@ int Dispatch(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, void* k
   }
 }
 
+namespace {
+
+// The client a client-id entry point names: its 16 bytes; none is the
+// process's own.
+ClientKey KeyOf(const void* clientId) {
+  ClientKey key{};
+  if (clientId != nullptr) std::memcpy(key.data(), clientId, key.size());
+  return key;
+}
+
+// The older entry point's call: a 16-bit data length and a key number of
+// the caller's int, the key buffer taken to hold the longest key.
+int DispatchShort(uint16_t op, void* posBlock, void* data, uint16_t* dataLen, void* key, int16_t keyNum,
+                  const ClientKey& clientKey) {
+  if (keyNum < INT8_MIN || keyNum > INT8_MAX) return B_INVALID_KEYNUMBER;
+  uint32_t length = dataLen != nullptr ? *dataLen : 0;
+  const int status = Dispatch(op, posBlock, data, dataLen != nullptr ? &length : nullptr, key,
+                              B_MAX_KEY_LENGTH, static_cast<int8_t>(keyNum), clientKey);
+  if (dataLen != nullptr) *dataLen = static_cast<uint16_t>(length > UINT16_MAX ? UINT16_MAX : length);
+  return status;
+}
+
+}  // namespace
+
 }  // namespace recman
 
 extern "C" int RECMAN_CALL BTRCALL(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, void* key,
                        uint8_t keyLen, int8_t keyNum) {
   static const recman::ClientKey kProcess{};
   return recman::Dispatch(op, posBlock, data, dataLen, key, keyLen, keyNum, kProcess);
+}
+
+extern "C" int RECMAN_CALL BTRCALLID(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, void* key,
+                                     uint8_t keyLen, int8_t keyNum, const void* clientId) {
+  return recman::Dispatch(op, posBlock, data, dataLen, key, keyLen, keyNum, recman::KeyOf(clientId));
+}
+
+extern "C" int RECMAN_CALL BTRV(uint16_t op, void* posBlock, void* data, uint16_t* dataLen, void* key,
+                                int16_t keyNum) {
+  static const recman::ClientKey kProcess{};
+  return recman::DispatchShort(op, posBlock, data, dataLen, key, keyNum, kProcess);
+}
+
+extern "C" int RECMAN_CALL BTRVID(uint16_t op, void* posBlock, void* data, uint16_t* dataLen, void* key,
+                                  int16_t keyNum, const void* clientId) {
+  return recman::DispatchShort(op, posBlock, data, dataLen, key, keyNum, recman::KeyOf(clientId));
 }
 
 extern "C" void BtrSetLockTimeout(uint32_t milliseconds) { recman::SetLockTimeoutMs(milliseconds); }

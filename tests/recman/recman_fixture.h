@@ -50,8 +50,12 @@ inline std::string MakeRecord(size_t n, const std::vector<std::pair<size_t, std:
   return r;
 }
 
-// Begin, End, Abort, Reset, Stop: the operations that need no file.
-inline int Tx(uint16_t op) { return BTRCALL(op, nullptr, nullptr, nullptr, nullptr, 0, 0); }
+// Begin, End, Abort, Reset, Stop: the operations that need no file (for
+// the client BTRCALLID's id names, or BTRCALL's).
+inline int Tx(uint16_t op, const void* client = nullptr) {
+  return client ? BTRCALLID(op, nullptr, nullptr, nullptr, nullptr, 0, 0, client)
+                : BTRCALL(op, nullptr, nullptr, nullptr, nullptr, 0, 0);
+}
 
 // Runs sql on a file directly, bypassing the engine: the first column of the
 // last row it returns, 0 without rows, -1 on failure.
@@ -103,7 +107,7 @@ class BtrFile {
   }
   uint32_t Position() {
     uint32_t p = 0, len = 4;
-    EXPECT_EQ(BTRCALL(B_GET_POSITION, pos, &p, &len, keyBuf, keyLen, 0), 0);
+    EXPECT_EQ(BTRCALLID(B_GET_POSITION, pos, &p, &len, keyBuf, keyLen, 0, client), 0);
     return p;
   }
   // The first fields (zero-terminated at offset 0) met walking key k.
@@ -124,10 +128,12 @@ class BtrFile {
   char keyBuf[256] = {};
   uint8_t keyLen = 255;
   uint32_t recordLength = 0;  // what reads ask for
+  const void* client = nullptr;  // BTRCALLID's client id; none: BTRCALL
 
  private:
   int Raw(uint16_t op, int8_t keyNum, uint32_t len) {
     dataLen = len;
+    if (client != nullptr) return BTRCALLID(op, pos, data.data(), &dataLen, keyBuf, keyLen, keyNum, client);
     return BTRCALL(op, pos, data.data(), &dataLen, keyBuf, keyLen, keyNum);
   }
   int Named(uint16_t op, const std::string& path, const std::string& bytes, int8_t mode) {

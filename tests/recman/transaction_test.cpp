@@ -72,6 +72,39 @@ TEST_F(TwoFiles, AbortUndoesEveryFileAndAFailedWriteOnlyItself) {
   EXPECT_EQ(Contents(a_), "one two ");
 }
 
+TEST_F(TwoFiles, ClientsOfOneProcessHaveTheirOwnTransactionsBlocksAndReset) {
+  static const char kOther[16] = "another client";
+  BtrFile fo;
+  fo.client = kOther;
+  fo.recordLength = kLen;
+  ASSERT_EQ(fa_.Open(a_), 0);
+  ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
+  ASSERT_EQ(Tx(B_BEGIN_TRAN, kOther), 0) << "a transaction of its own";
+  ASSERT_EQ(fo.Open(b_), 0);
+  ASSERT_EQ(fa_.Insert(MakeRecord(kLen, {{0, "kept"}})), 0);
+  ASSERT_EQ(fo.Insert(MakeRecord(kLen, {{0, "undone"}})), 0);
+  ASSERT_EQ(Tx(B_ABORT_TRAN, kOther), 0);
+  ASSERT_EQ(Tx(B_END_TRAN), 0);
+  EXPECT_EQ(Contents(a_), "kept ");
+  EXPECT_EQ(Contents(b_), "gone old=before ");
+
+  // A block answers only the client that opened it, through every entry point.
+  char buf[kLen], key[255];
+  uint32_t len = kLen;
+  uint16_t shortLen = kLen;
+  EXPECT_EQ(BTRCALL(B_GET_FIRST, fo.pos, buf, &len, key, 255, 0), B_FILE_NOT_OPEN);
+  EXPECT_EQ(BTRVID(B_GET_FIRST, fa_.pos, buf, &shortLen, key, 0, kOther), B_FILE_NOT_OPEN);
+  EXPECT_EQ(BTRVID(B_GET_FIRST, fo.pos, buf, &shortLen, key, 0, kOther), 0);
+  EXPECT_EQ(BTRV(B_GET_FIRST, fa_.pos, buf, &shortLen, key, 0), 0);
+  EXPECT_EQ(shortLen, kLen);
+  EXPECT_EQ(std::string(buf), "kept");
+  EXPECT_EQ(BTRV(B_GET_FIRST, fa_.pos, buf, &shortLen, key, 300), B_INVALID_KEYNUMBER);
+  // Reset ends one client's files and no one else's.
+  ASSERT_EQ(Tx(B_RESET, kOther), 0);
+  EXPECT_EQ(fo.Get(B_GET_FIRST, 0), B_FILE_NOT_OPEN);
+  EXPECT_EQ(fa_.Get(B_GET_FIRST, 0), 0);
+}
+
 class CrashInEndTest : public TwoFiles, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(CrashInEndTest, NextOpenSettlesAllOrNothing) {
