@@ -40,7 +40,9 @@ RECMAN_EXPORT int RECMAN_CALL BTRVID(uint16_t op, void* posBlock, void* data, ui
                                      int16_t keyNum, const void* clientId);
 
 /* Sets how long a write, or a transaction's first access to a file, waits
- * for another process's lock before giving up with 85 (84 for a record).
+ * for another process's lock before giving up with 85 (84 for a record),
+ * and how long a wait lock (+100, +300) waits for a record another client
+ * holds.
  * Overrides the environment variable RECMAN_LOCK_TIMEOUT_MS (default 5000),
  * for every file, from the next wait on. */
 RECMAN_EXPORT void BtrSetLockTimeout(uint32_t milliseconds);
@@ -86,8 +88,11 @@ enum {
   B_BEGIN_CONCURRENT = 1019 /* accepted as Begin Transaction */
 };
 
-/* Record-lock biases added to read operations; accepted, and no lock is
- * taken (a change made since the read shows as 80 on Update or Delete). */
+/* Record-lock biases added to the Gets, the Steps and Get Direct: the record
+ * read is locked for the position block (wait: waits up to the lock timeout
+ * for a record another client holds; no-wait: 84 at once). A block holds one
+ * single-record lock at a time; multiple-record locks accumulate until
+ * Unlock. */
 enum {
   B_SINGLE_WAIT_LOCK = 100,
   B_SINGLE_NOWAIT_LOCK = 200,
@@ -131,9 +136,11 @@ enum {
   B_INVALID_EXTENDED_TYPE = 49,
   B_FILE_ALREADY_EXISTS = 59,
   B_CONFLICT = 80,
+  B_LOCK_ERROR = 81,
   B_RECORD_INUSE = 84,
   B_FILE_INUSE = 85,
   B_INCOMPATIBLE_MODE = 88,
+  B_INCOMPATIBLE_LOCK_TYPE = 93,
   B_INSUFFICIENT_MEMORY = 101 /* the operating system's memory ran out */
 };
 
@@ -169,6 +176,13 @@ enum {
   B_TYPE_ZSTRING = 11,
   B_TYPE_UNSIGNED_BINARY = 14,
   B_TYPE_AUTOINCREMENT = 15
+};
+
+/* Key numbers of Unlock (27); any other key number releases the block's
+ * single-record lock. */
+enum {
+  B_UNLOCK_MULTIPLE_ONE = -1, /* the multiple-record lock at the position in the data buffer */
+  B_UNLOCK_MULTIPLE_ALL = -2  /* every multiple-record lock of the block */
 };
 
 /* File flags (file specification, offset 10) that Create accepts; any

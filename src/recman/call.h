@@ -2,6 +2,7 @@
 // and holds they share.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -66,6 +67,13 @@ class BlockCall {
   // table join it (the file's write lock, waited for as configured).
   // Returns 0 or a status (85 after the wait).
   int JoinTransaction();
+  // Whether the client's transaction is active.
+  bool InTransaction();
+
+  // Lets go of the table for `pause` (a wait for a lock that someone else
+  // holds), then takes it again. Rows read before are gone. Returns false
+  // when the block was closed meanwhile (a Reset on another thread).
+  bool Pause(std::chrono::milliseconds pause);
 
  private:
   Client& client_;                     // the calling client
@@ -73,9 +81,9 @@ class BlockCall {
   std::unique_lock<std::mutex> lock_;  // the table's mutex, released first
 };
 
-// Closes cursor: its block goes stale, the file's counts go down, and the
-// client's table goes when this was its last block. The caller holds the
-// table's mutex.
+// Closes cursor: its locks go, its block goes stale, the file's counts go
+// down, and the client's table goes when this was its last block. The
+// caller holds the table's mutex.
 void CloseCursor(Engine& engine, Cursor& cursor);
 
 // Operations. Each returns the status of the call.

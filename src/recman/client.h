@@ -17,6 +17,8 @@
 
 namespace recman {
 
+struct SharedFile;
+
 // The 16 bytes that name a client; all zero for the process's own.
 using ClientKey = std::array<uint8_t, 16>;
 
@@ -46,11 +48,18 @@ class Client {
   // when it was the table's last block: the client forgets the table.
   bool RemoveBlock(const FileId& id, bool accelerated, bool* durable);
 
+  // One file the transaction joined.
+  struct Joined {
+    std::shared_ptr<Table> table;        // the client's table of the file
+    std::shared_ptr<SharedFile> shared;  // the process's record of it (its record locks)
+    bool operator==(const Joined&) const = default;
+  };
+
   // The transaction: whether Begin was called (read without the mutex on the
-  // way to a table, changed only with it), and the tables it joined in the
+  // way to a table, changed only with it), and the files it joined in the
   // order of their first access.
   std::atomic<bool> inTransaction{false};
-  std::vector<std::shared_ptr<Table>> joined;
+  std::vector<Joined> joined;
 
  private:
   ClientKey key_;                                            // the client's name

@@ -35,14 +35,17 @@ int WaitForLock(void*, int count) {
       std::chrono::duration_cast<std::chrono::milliseconds>(now - t_waitStart).count();
   const uint32_t limit = LockTimeoutMs();
   if (waited >= static_cast<long long>(limit)) return 0;
-  // Short sleeps first, so that a lock held briefly costs little.
-  long long pause = count < 4 ? 1 : (count < 10 ? 5 : 20);
+  long long pause = RetryPause(count).count();
   if (pause > static_cast<long long>(limit) - waited) pause = limit - waited;
   std::this_thread::sleep_for(std::chrono::milliseconds(pause));
   return 1;
 }
 
 }  // namespace
+
+std::chrono::milliseconds RetryPause(int tries) {
+  return std::chrono::milliseconds(tries < 4 ? 1 : (tries < 10 ? 5 : 20));
+}
 
 uint32_t LockTimeoutMs() {
   uint32_t value = g_timeout.load(std::memory_order_relaxed);

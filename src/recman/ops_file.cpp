@@ -1,5 +1,5 @@
-// Operations on files as wholes: Open, Close, Create, Stat, and the
-// client-wide Version, Reset and Unlock.
+// Operations on files as wholes: Open, Close, Create, Stat, the client-wide
+// Version and Reset, and Unlock.
 #include <cstring>
 
 #include "recman/call.h"
@@ -174,10 +174,20 @@ int OpReset(Engine& engine, Call& call) {
 }
 
 int OpUnlock(Engine& engine, Call& call) {
-  // Records are never locked by reads: a change by someone else since the
-  // read shows as 80 at Update or Delete. Nothing to release.
   BlockCall bc(engine, call);
-  return bc.status();
+  if (bc.status() != B_NO_ERROR) return bc.status();
+  Cursor& cursor = bc.cursor();
+  RecordLocks& locks = cursor.shared->locks;
+  switch (call.keyNum) {
+    case B_UNLOCK_MULTIPLE_ONE: {
+      if (!DataBufferHolds(call, 4)) return B_DATALENGTH_ERROR;
+      uint32_t pos;
+      std::memcpy(&pos, call.data, 4);
+      return pos == 0 ? B_LOCK_ERROR : locks.Unlock(cursor, LockKind::kMultiple, pos);
+    }
+    case B_UNLOCK_MULTIPLE_ALL: return locks.Unlock(cursor, LockKind::kMultiple, 0);
+    default: return locks.Unlock(cursor, LockKind::kSingle, 0);
+  }
 }
 
 }  // namespace recman

@@ -1,12 +1,32 @@
 // Reads: the keyed Gets (with the Get Key bias), the Steps, Get Position and
-// Get Direct.
+// Get Direct, each with the record-lock biases.
 #include <cstring>
 
 #include "recman/call.h"
 #include "recman/key_codec.h"
+#include "recman/lock_wait.h"
 
 namespace recman {
 namespace {
+
+// Reads a record with read(Row*) and locks it for the block as the call's
+// lock bias asks. A wait lock that finds the record held lets go of the file
+// for a while and reads again (the record may have changed or gone
+// meanwhile), until the lock timeout; then 84 or 85 as without waiting.
+template <typename Read>
+int ReadLocked(BlockCall& bc, const Call& call, Read read, Row* row) {
+  const LockRequest request = RequestOf(call.lockBias);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(LockTimeoutMs());
+  for (int tries = 0;; ++tries) {
+    int status = read(row);
+    if (status != B_NO_ERROR || request.kind == LockKind::kNone) return status;
+    Cursor& cursor = bc.cursor();
+    status = cursor.shared->locks.Lock(cursor, row->pos, request.kind, bc.InTransaction());
+    const bool held = status == B_RECORD_INUSE || status == B_FILE_INUSE;
+    if (!held || !request.wait || std::chrono::steady_clock::now() >= deadline) return status;
+    if (!bc.Pause(RetryPause(tries))) return B_FILE_NOT_OPEN;
+  }
+}
 
 // Hands the record to the caller. Returns 0, or 22 when the buffer is short
 // (nothing copied).
@@ -59,8 +79,9 @@ int OpGet(Engine& engine, Call& call) {
     EncodeFromKeyBuffer(key, static_cast<const uint8_t*>(call.key), &cursor.sought);
   }
   Row row;
-  status = bc.table().Seek(call.keyNum, seek, along ? cursor.keyValue : cursor.sought, cursor.keySeq, cursor.id,
-                           &row);
+  status = ReadLocked(bc, call, [&](Row* r) {
+    return bc.table().Seek(call.keyNum, seek, along ? cursor.keyValue : cursor.sought, cursor.keySeq, cursor.id, r);
+  }, &row);
   if (status != B_NO_ERROR) return status;
   if (Damaged(layout, row)) return B_IO_ERROR;
 
@@ -89,7 +110,7 @@ int OpStep(Engine& engine, Call& call) {
   if (status != B_NO_ERROR) return status;
 
   Row row;
-  status = bc.table().Step(step, cursor.physPos, cursor.id, &row);
+  status = ReadLocked(bc, call, [&](Row* r) { return bc.table().Step(step, cursor.physPos, cursor.id, r); }, &row);
   if (status != B_NO_ERROR) return status;
   if (Damaged(bc.layout(), row)) return B_IO_ERROR;
   cursor.SetRecord(row);
@@ -124,7 +145,7 @@ int OpGetDirect(Engine& engine, Call& call) {
   if (status != B_NO_ERROR) return status;
 
   Row row;
-  status = bc.table().ReadAt(pos, path, &row);
+  status = ReadLocked(bc, call, [&](Row* r) { return bc.table().ReadAt(pos, path, r); }, &row);
   if (status != B_NO_ERROR) return status;
   if (Damaged(layout, row)) return B_IO_ERROR;
   cursor.SetRecord(row);

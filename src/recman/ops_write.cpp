@@ -90,6 +90,12 @@ void SetCurrencyAfterWrite(Cursor& cursor, int k, const Call& call, const FileLa
   ExtractKey(layout.keys[k], record, static_cast<uint8_t*>(call.key));
 }
 
+// 0 when the block may change its current record; 84 when another client
+// holds a lock on it.
+int NotLockedAgainst(Cursor& cursor) {
+  return cursor.shared->locks.HeldAgainst(cursor, cursor.recordPos) ? B_RECORD_INUSE : B_NO_ERROR;
+}
+
 }  // namespace
 
 int OpInsert(Engine& engine, Call& call) {
@@ -150,7 +156,8 @@ int OpUpdate(Engine& engine, Call& call) {
   if ((status = OptionalPath(call, layout, &path)) != B_NO_ERROR) return status;
   if (!cursor.hasRecord) return B_POSITION_NOT_SET;
   if ((status = RecordLength(call, layout, &length)) != B_NO_ERROR ||
-      (status = PathKeyFits(call, layout, path)) != B_NO_ERROR) {
+      (status = PathKeyFits(call, layout, path)) != B_NO_ERROR ||
+      (status = NotLockedAgainst(cursor)) != B_NO_ERROR) {
     return status;
   }
   status = bc.JoinTransaction();
@@ -166,6 +173,7 @@ int OpUpdate(Engine& engine, Call& call) {
   if (status == B_NO_ERROR) status = finished;
   if (status != B_NO_ERROR) return status;
 
+  cursor.shared->locks.ReleaseAfterWrite(cursor, cursor.recordPos, false);
   cursor.recordVer++;
   cursor.physSet = cursor.physValid = true;
   cursor.physPos = cursor.recordPos;
@@ -181,8 +189,9 @@ int OpDelete(Engine& engine, Call& call) {
   if (status != B_NO_ERROR) return status;
   Cursor& cursor = bc.cursor();
   if (!cursor.hasRecord) return B_POSITION_NOT_SET;
-  status = bc.JoinTransaction();
-  if (status != B_NO_ERROR) return status;
+  if ((status = NotLockedAgainst(cursor)) != B_NO_ERROR || (status = bc.JoinTransaction()) != B_NO_ERROR) {
+    return status;
+  }
   Table& table = bc.table();
 
   status = table.BeginWrite(Access::kRecord);
@@ -191,6 +200,7 @@ int OpDelete(Engine& engine, Call& call) {
   const int finished = table.FinishWrite(status == B_NO_ERROR, Access::kRecord);
   if (status == B_NO_ERROR) status = finished;
   if (status != B_NO_ERROR) return status;
+  cursor.shared->locks.ReleaseAfterWrite(cursor, cursor.recordPos, true);
   // The neighbours stay: Get Next / Previous and Step move on from here. A
   // Delete given another key number than the one of the current key path
   // moves the logical currency to that number, without a place.

@@ -1,9 +1,10 @@
 // A record file as the whole process knows it, whichever clients have it
-// open: the counts that the open modes go by.
+// open: the counts that the open modes go by, and the record locks.
 #pragma once
 
 #include <mutex>
 
+#include "recman/record_locks.h"
 #include "recman/storage.h"
 
 namespace recman {
@@ -15,6 +16,7 @@ struct SharedFile {
   std::mutex mu;       // guards the counts; nothing else is taken while it is held
   int openCount = 0;   // position blocks of any client that hold the file open
   int exclusiveCount = 0;  // of those, opened exclusive (at most one)
+  RecordLocks locks;       // the record locks of every block of the process (its own mutex)
 };
 
 }  // namespace recman

@@ -1,6 +1,7 @@
 // The client's transaction (Begin, End, Abort), how calls join it, and the
 // holds and key-path checks that calls on an open block share.
 #include <algorithm>
+#include <thread>
 
 #include "recman/call.h"
 
@@ -30,12 +31,24 @@ int BlockCall::JoinTransaction() {
   if (!client_.inTransaction.load(std::memory_order_acquire) || table.joined()) return B_NO_ERROR;
   const int status = table.Join();
   if (status != B_NO_ERROR) return status;
+  cursor_->shared->locks.SetTransaction(&client_);
   std::lock_guard<std::mutex> guard(client_.mutex());
-  client_.joined.push_back(cursor_->table);
+  client_.joined.push_back({cursor_->table, cursor_->shared});
   return B_NO_ERROR;
 }
 
+bool BlockCall::InTransaction() { return client_.inTransaction.load(std::memory_order_acquire); }
+
+bool BlockCall::Pause(std::chrono::milliseconds pause) {
+  cursor_->table->EndCall();
+  lock_.unlock();
+  std::this_thread::sleep_for(pause);
+  lock_.lock();
+  return !cursor_->closed;
+}
+
 void CloseCursor(Engine& engine, Cursor& cursor) {
+  cursor.shared->locks.ReleaseAll(cursor);
   engine.Detach(cursor);
   {
     std::lock_guard<std::mutex> counts(cursor.shared->mu);
@@ -60,35 +73,37 @@ int OpBegin(Engine&, Call& call) {
 namespace {
 
 // Ends the client's transaction on every table it joined: committed as one
-// per session, or undone. Every joined table's mutex is taken, in one order
-// (their addresses), before the client's.
+// per session, or undone; the record locks taken inside it go. Every joined
+// table's mutex is taken, in one order (their addresses), before the
+// client's.
 int Finish(Client& client, bool commit) {
   for (;;) {
-    std::vector<std::shared_ptr<Table>> tables;
+    std::vector<Client::Joined> files;
     {
       std::lock_guard<std::mutex> guard(client.mutex());
       if (!client.inTransaction) return B_NO_TRANSACTION;
-      tables = client.joined;
+      files = client.joined;
     }
-    std::vector<Table*> order;
-    for (const auto& t : tables) order.push_back(t.get());
+    std::vector<Table*> tables;
+    for (const auto& f : files) tables.push_back(f.table.get());
+    std::vector<Table*> order = tables;
     std::sort(order.begin(), order.end());
     std::vector<std::unique_lock<std::mutex>> locks;
     for (Table* t : order) locks.emplace_back(t->mutex());
     std::lock_guard<std::mutex> guard(client.mutex());
-    if (client.joined != tables) continue;  // a call joined meanwhile: take its table too
+    if (client.joined != files) continue;  // a call joined meanwhile: take its table too
     int status = B_NO_ERROR;
     // One session at a time, its tables in the order they joined.
     std::vector<Session*> sessions;
-    for (const auto& t : tables) {
+    for (Table* t : tables) {
       if (std::find(sessions.begin(), sessions.end(), &t->session()) == sessions.end()) {
         sessions.push_back(&t->session());
       }
     }
     for (Session* session : sessions) {
       std::vector<Table*> group;
-      for (const auto& t : tables) {
-        if (&t->session() == session) group.push_back(t.get());
+      for (Table* t : tables) {
+        if (&t->session() == session) group.push_back(t);
       }
       if (commit) {
         const int s = session->Commit(group);
@@ -97,6 +112,7 @@ int Finish(Client& client, bool commit) {
         session->Rollback(group);
       }
     }
+    for (const auto& f : files) f.shared->locks.EndTransaction(client);
     for (Table* t : order) t->EndCall();
     client.inTransaction = false;
     client.joined.clear();

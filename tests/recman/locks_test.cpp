@@ -1,0 +1,201 @@
+// Record locks: the rules between blocks of one client, between two clients
+// of one process and between two processes; wait locks that wait; locks
+// that go with Update, Delete, Unlock, Close, End or Abort, Reset, and with
+// a holder that is killed.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <thread>
+
+#include "recman_fixture.h"
+#include "support/child_process.h"
+
+namespace recman_test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr uint16_t kLen = 16;
+constexpr char kClientB[16] = {'c', 'l', 'i', 'e', 'n', 't', ' ', 'B'};
+
+std::string Rec(const std::string& name, const std::string& note = {}) {
+  return MakeRecord(kLen, {{0, name}, {8, note}});
+}
+
+// Reads the record name through f with a lock bias (0: none).
+int Lock(BtrFile& f, const std::string& name, uint16_t bias) {
+  return f.Get(static_cast<uint16_t>(B_GET_EQUAL + bias), 0, name);
+}
+
+// Unlock (27) of the multiple-record lock at pos.
+int UnlockAt(BtrFile& f, uint32_t pos) {
+  std::memcpy(f.data.data(), &pos, 4);
+  return f.Call(B_UNLOCK, B_UNLOCK_MULTIPLE_ONE);
+}
+
+// The milliseconds f's call took.
+int64_t Timed(const std::function<int()>& call, int* status) {
+  const Clock::time_point start = Clock::now();
+  *status = call();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+class LockTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = dir_.file("locks.dat");
+    ASSERT_EQ(CreateFile(path_, MakeSpec(kLen, 1, {{1, 8, 0}})), 0);
+    b1_.client = kClientB;
+    for (BtrFile* f : {&a1_, &a2_, &b1_}) {
+      f->recordLength = kLen;
+      ASSERT_EQ(f->Open(path_), 0);
+    }
+    for (const char* name : {"r1", "r2", "r3", "r4"}) {
+      ASSERT_EQ(a1_.Insert(Rec(name)), 0);
+      pos_[name] = a1_.Position();
+    }
+    BtrSetLockTimeout(200);
+  }
+  void TearDown() override {
+    Tx(B_RESET);
+    Tx(B_RESET, kClientB);
+    BtrSetLockTimeout(5000);
+  }
+
+  reclink::test::TempDir dir_;
+  std::string path_;
+  std::map<std::string, uint32_t> pos_;
+  BtrFile a1_, a2_, b1_;  // blocks of client A (the process) and of client B
+};
+
+TEST_F(LockTest, RulesBetweenBlocksAndClients) {
+  struct Case {
+    const char* what;
+    std::function<int()> run;
+    int status;
+  };
+  const Case cases[] = {
+      {"a1 locks r1", [&] { return Lock(a1_, "r1", B_SINGLE_NOWAIT_LOCK); }, 0},
+      {"b1 reads r1 without a lock", [&] { return Lock(b1_, "r1", 0); }, 0},
+      {"b1 asks r1's single lock", [&] { return Lock(b1_, "r1", B_SINGLE_NOWAIT_LOCK); }, B_RECORD_INUSE},
+      {"b1 asks r1's multiple lock", [&] { return Lock(b1_, "r1", B_MULTIPLE_NOWAIT_LOCK); }, B_RECORD_INUSE},
+      {"b1 steps onto r1 with a lock", [&] { return b1_.Step(static_cast<uint16_t>(B_STEP_FIRST) + B_SINGLE_NOWAIT_LOCK); }, B_RECORD_INUSE},
+      {"b1 updates r1", [&] { return b1_.Update(Rec("r1", "b")); }, B_RECORD_INUSE},
+      {"b1 deletes r1", [&] { return b1_.Delete(); }, B_RECORD_INUSE},
+      {"a2 of the same client locks r1", [&] { return Lock(a2_, "r1", B_SINGLE_NOWAIT_LOCK); }, 0},
+      {"a2 updates r1, letting go of its lock", [&] { return a2_.Update(Rec("r1", "a")); }, 0},
+      {"b1 still meets a1's lock", [&] { return Lock(b1_, "r1", B_SINGLE_NOWAIT_LOCK); }, B_RECORD_INUSE},
+      {"a1 unlocks", [&] { return a1_.Call(B_UNLOCK, 0); }, 0},
+      {"a1 has nothing left to unlock", [&] { return a1_.Call(B_UNLOCK, 0); }, B_LOCK_ERROR},
+      {"b1 locks r1 now", [&] { return Lock(b1_, "r1", B_SINGLE_NOWAIT_LOCK); }, 0},
+      {"b1's lock on r2 replaces the one on r1", [&] { return Lock(b1_, "r2", B_SINGLE_NOWAIT_LOCK); }, 0},
+      {"a1 locks r1 with a multiple lock", [&] { return Lock(a1_, "r1", B_MULTIPLE_NOWAIT_LOCK); }, 0},
+      {"and r3 by position", [&] {
+         std::memcpy(a1_.data.data(), &pos_["r3"], 4);
+         return a1_.Call(static_cast<uint16_t>(B_GET_DIRECT) + B_MULTIPLE_NOWAIT_LOCK, -1);
+       }, 0},
+      {"a1 mixes single and multiple locks", [&] { return Lock(a1_, "r4", B_SINGLE_NOWAIT_LOCK); }, B_INCOMPATIBLE_LOCK_TYPE},
+      {"b1 asks r3", [&] { return Lock(b1_, "r3", B_SINGLE_NOWAIT_LOCK); }, B_RECORD_INUSE},
+      {"a1 unlocks a position it does not hold", [&] { return UnlockAt(a1_, pos_["r2"]); }, B_LOCK_ERROR},
+      {"a1 unlocks r3 by its position", [&] { return UnlockAt(a1_, pos_["r3"]); }, 0},
+      {"b1 locks r3 now", [&] { return Lock(b1_, "r3", B_SINGLE_NOWAIT_LOCK); }, 0},
+      {"a1's multiple lock outlives its Update", [&] { return Lock(a1_, "r1", B_MULTIPLE_NOWAIT_LOCK) + a1_.Update(Rec("r1", "c")); }, 0},
+      {"b1 meets it", [&] { return Lock(b1_, "r1", B_SINGLE_NOWAIT_LOCK); }, B_RECORD_INUSE},
+      {"a1 unlocks all its multiple locks", [&] { return a1_.Call(B_UNLOCK, B_UNLOCK_MULTIPLE_ALL); }, 0},
+      {"none left", [&] { return a1_.Call(B_UNLOCK, B_UNLOCK_MULTIPLE_ALL); }, B_LOCK_ERROR},
+      {"a Delete takes its record's lock with it",
+       [&] { return Lock(a1_, "r2", B_MULTIPLE_NOWAIT_LOCK) + a1_.Delete() + a1_.Call(B_UNLOCK, B_UNLOCK_MULTIPLE_ALL); },
+       B_LOCK_ERROR},
+      {"b1 locks r1", [&] { return Lock(b1_, "r1", B_SINGLE_NOWAIT_LOCK); }, 0},
+      {"Close lets go of b1's locks", [&] { return b1_.Close() + Lock(a1_, "r1", B_SINGLE_NOWAIT_LOCK); }, 0},
+      {"b1 opens again", [&] { return b1_.Open(path_); }, 0},
+      // A transaction holds the file and takes locks that go when it ends.
+      {"a begins", [&] { return Tx(B_BEGIN_TRAN); }, 0},
+      {"a2 locks r3 inside it", [&] { return Lock(a2_, "r3", B_MULTIPLE_NOWAIT_LOCK); }, 0},
+      {"b1 asks a lock in a's file", [&] { return Lock(b1_, "r4", B_SINGLE_NOWAIT_LOCK); }, B_FILE_INUSE},
+      {"b1 reads without one", [&] { return Lock(b1_, "r4", 0); }, 0},
+      {"a aborts", [&] { return Tx(B_ABORT_TRAN); }, 0},
+      {"a2's lock from inside went", [&] { return Lock(b1_, "r3", B_SINGLE_NOWAIT_LOCK); }, 0},
+      {"a1's lock from before stays", [&] { return Lock(b1_, "r1", B_SINGLE_NOWAIT_LOCK); }, B_RECORD_INUSE},
+      {"a's Reset lets go of all", [&] { return Tx(B_RESET) + Lock(b1_, "r1", B_SINGLE_NOWAIT_LOCK); }, 0},
+      {"b's Reset too", [&] { return Tx(B_RESET, kClientB) + a1_.Open(path_) + Lock(a1_, "r1", B_SINGLE_NOWAIT_LOCK); }, 0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.run(), c.status) << c.what;
+}
+
+TEST_F(LockTest, WaitLocksWaitForTheHolder) {
+  ASSERT_EQ(Lock(a1_, "r1", B_SINGLE_NOWAIT_LOCK), 0);
+  int status = 0;
+  // Until the lock timeout, then as without waiting.
+  const int64_t waited = Timed([&] { return Lock(b1_, "r1", B_SINGLE_WAIT_LOCK); }, &status);
+  EXPECT_EQ(status, B_RECORD_INUSE);
+  EXPECT_GE(waited, 180);
+  EXPECT_LT(waited, 3000);
+  // A holder that lets go meanwhile hands the lock over.
+  BtrSetLockTimeout(5000);
+  std::thread holder([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(a1_.Call(B_UNLOCK, 0), 0);
+  });
+  EXPECT_GE(Timed([&] { return Lock(b1_, "r1", B_MULTIPLE_WAIT_LOCK); }, &status), 80);
+  holder.join();
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(Lock(a1_, "r1", B_SINGLE_NOWAIT_LOCK), B_RECORD_INUSE);
+}
+
+// A second process holding locks on the file: "lock NAME" (no-wait),
+// "wait NAME" (wait lock), "update NAME", "unlock"; it answers each with
+// the status.
+RECLINK_CHILD_ROLE(LockHolder) {
+  BtrFile f(kLen);
+  if (f.Open(args[0]) != 0) return 1;
+  reclink::test::SendToParent("open");
+  while (std::optional<std::string> line = reclink::test::ReceiveFromParent()) {
+    const std::string word = line->substr(0, line->find(' '));
+    const std::string name = line->substr(line->find(' ') + 1);
+    int status = -1;
+    if (word == "lock") status = Lock(f, name, B_SINGLE_NOWAIT_LOCK);
+    if (word == "wait") status = Lock(f, name, B_SINGLE_WAIT_LOCK);
+    if (word == "update") status = Lock(f, name, 0) + f.Update(Rec(name, "child"));
+    if (word == "unlock") status = f.Call(B_UNLOCK, 0);
+    reclink::test::SendToParent(std::to_string(status));
+  }
+  return 0;
+}
+
+TEST_F(LockTest, AnotherProcessHoldsLocksUntilItLetsGoOrDies) {
+  reclink::test::ChildProcess child("LockHolder", {path_});
+  ASSERT_TRUE(child.started());
+  ASSERT_EQ(child.Receive(), "open");
+  auto ask = [&](const std::string& line) {
+    EXPECT_TRUE(child.Send(line));
+    return child.Receive().value_or("no answer");
+  };
+  ASSERT_EQ(ask("lock r1"), "0");
+  EXPECT_EQ(Lock(a1_, "r1", 0), 0) << "reads are never refused";
+  EXPECT_EQ(a1_.Update(Rec("r1", "parent")), B_RECORD_INUSE);
+  EXPECT_EQ(Lock(b1_, "r1", B_MULTIPLE_NOWAIT_LOCK), B_RECORD_INUSE);
+  int status = 0;
+  EXPECT_GE(Timed([&] { return Lock(a1_, "r1", B_SINGLE_WAIT_LOCK); }, &status), 180);
+  EXPECT_EQ(status, B_RECORD_INUSE);
+
+  ASSERT_EQ(ask("unlock"), "0");
+  ASSERT_EQ(Lock(a1_, "r1", B_SINGLE_NOWAIT_LOCK), 0);
+  EXPECT_EQ(ask("lock r1"), std::to_string(B_RECORD_INUSE));
+  EXPECT_EQ(ask("update r1"), std::to_string(B_RECORD_INUSE));
+  // The child waits for the lock that this process lets go of meanwhile.
+  EXPECT_TRUE(child.Send("wait r1"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_EQ(a1_.Call(B_UNLOCK, 0), 0);
+  EXPECT_EQ(child.Receive(), "0");
+
+  // A killed holder's locks die with it.
+  EXPECT_EQ(Lock(a1_, "r1", B_SINGLE_NOWAIT_LOCK), B_RECORD_INUSE);
+  child.Kill();
+  EXPECT_EQ(Lock(a1_, "r1", B_SINGLE_NOWAIT_LOCK), 0);
+  EXPECT_EQ(a1_.Update(Rec("r1", "parent")), 0);
+}
+
+}  // namespace
+}  // namespace recman_test
