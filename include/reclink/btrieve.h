@@ -84,6 +84,10 @@ enum {
   B_STEP_FIRST = 33,
   B_STEP_LAST = 34,
   B_STEP_PREVIOUS = 35,
+  B_GET_NEXT_EXTENDED = 36,
+  B_GET_PREV_EXTENDED = 37,
+  B_STEP_NEXT_EXTENDED = 38,
+  B_STEP_PREV_EXTENDED = 39,
   B_GET_KEY = 50, /* bias: position and return the key only */
   B_BEGIN_CONCURRENT = 1019 /* accepted as Begin Transaction */
 };
@@ -135,6 +139,10 @@ enum {
   B_INVALID_ACS = 48,
   B_INVALID_EXTENDED_TYPE = 49,
   B_FILE_ALREADY_EXISTS = 59,
+  B_REJECT_COUNT_REACHED = 60,
+  B_WORKSPACE_TOO_SMALL = 61,
+  B_INCORRECT_DESCRIPTOR = 62,
+  B_FILTER_LIMIT_REACHED = 64,
   B_CONFLICT = 80,
   B_LOCK_ERROR = 81,
   B_RECORD_INUSE = 84,
@@ -176,6 +184,30 @@ enum {
   B_TYPE_ZSTRING = 11,
   B_TYPE_UNSIGNED_BINARY = 14,
   B_TYPE_AUTOINCREMENT = 15
+};
+
+/* The descriptor of the extended operations (36-39), in the data buffer:
+ * header (2-byte descriptor length, "EG" to start after the current record
+ * or "UC" to start with it), filter (2-byte reject count, 2-byte number of
+ * terms, then each term: 1-byte field type, 2-byte length, 2-byte offset,
+ * 1-byte comparison, 1-byte connector, and the value: length bytes, or a
+ * 2-byte offset of a second field with B_EXT_FIELD), extractor (2-byte
+ * number of records, 2-byte number of fields, then each field: 2-byte
+ * length, 2-byte offset). They return a 2-byte count of records, then for
+ * each a 2-byte length, the 4-byte position and the extracted bytes. */
+enum {
+  B_EXT_EQUAL = 1,      /* comparisons */
+  B_EXT_GREATER = 2,
+  B_EXT_LESS = 3,
+  B_EXT_NOT_EQUAL = 4,
+  B_EXT_GREATER_EQ = 5,
+  B_EXT_LESS_EQ = 6,
+  B_EXT_USE_ACS = 32,   /* biases of a comparison: by the file's first collating sequence, */
+  B_EXT_FIELD = 64,     /* against a second field, */
+  B_EXT_NO_CASE = 128,  /* ignoring the case of ASCII letters */
+  B_EXT_LAST_TERM = 0,  /* connectors: the last term, */
+  B_EXT_AND = 1,        /* and the next, */
+  B_EXT_OR = 2          /* or the next (strictly left to right) */
 };
 
 /* Key numbers of Unlock (27); any other key number releases the block's

@@ -51,6 +51,10 @@ constexpr OpRow kOps[] = {
     {B_STEP_FIRST, OpStep, true, false},
     {B_STEP_LAST, OpStep, true, false},
     {B_STEP_PREVIOUS, OpStep, true, false},
+    {B_GET_NEXT_EXTENDED, OpExtended, false, false},
+    {B_GET_PREV_EXTENDED, OpExtended, false, false},
+    {B_STEP_NEXT_EXTENDED, OpExtended, false, false},
+    {B_STEP_PREV_EXTENDED, OpExtended, false, false},
 };
 
 // The rows of kOps by operation code (null: no such operation), made once.

@@ -38,6 +38,11 @@ inline bool DataBufferHolds(const Call& call, uint32_t n) {
   return call.data != nullptr && call.dataLen != nullptr && *call.dataLen >= n;
 }
 
+// A stored record too short for the file's layout: the file is damaged.
+inline bool Damaged(const FileLayout& layout, const Row& row) {
+  return row.data == nullptr || row.length < layout.recordLength;
+}
+
 // The key path of an operation that may take none (Insert, Update, Get
 // Direct): 0 and *path (-1 for none), or 6 when the key number names no key.
 // The key number of a data-only file is not used: no path.
@@ -94,6 +99,7 @@ int OpStat(Engine&, Call&);
 int OpVersion(Engine&, Call&);
 int OpReset(Engine&, Call&);
 int OpUnlock(Engine&, Call&);
+int OpExtended(Engine&, Call&);
 int OpGet(Engine&, Call&);
 int OpStep(Engine&, Call&);
 int OpGetPosition(Engine&, Call&);

@@ -40,7 +40,8 @@ void Invert(uint8_t* dst, uint16_t n) {
   for (uint16_t i = 0; i < n; ++i) dst[i] = static_cast<uint8_t>(~dst[i]);
 }
 
-// Writes the encoding of one segment, exactly seg.length bytes, at dst.
+}  // namespace
+
 void EncodeSegment(const Segment& seg, const uint8_t* bytes, uint8_t* dst) {
   const uint16_t length = seg.length;
   switch (seg.type) {
@@ -76,6 +77,8 @@ void EncodeSegment(const Segment& seg, const uint8_t* bytes, uint8_t* dst) {
   }
   if (seg.descending) Invert(dst, length);
 }
+
+namespace {
 
 // Encodes key from its segments, found at seg.offset in record mode or one
 // after another in key-buffer mode.

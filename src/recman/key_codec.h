@@ -28,6 +28,11 @@ bool EncodeFromRecord(const KeyDef& key, const uint8_t* record, std::string* out
 // another, key.length bytes. Same result as EncodeFromRecord.
 bool EncodeFromKeyBuffer(const KeyDef& key, const uint8_t* keyBuffer, std::string* out);
 
+// Writes the encoding of one segment's value at bytes to dst, exactly
+// seg.length bytes: the byte order of two encodings is the order of the
+// values.
+void EncodeSegment(const Segment& seg, const uint8_t* bytes, uint8_t* dst);
+
 // Copies key's segments from record into keyBuffer (key.length bytes), the
 // form that every successful Get hands back.
 void ExtractKey(const KeyDef& key, const uint8_t* record, uint8_t* keyBuffer);

@@ -37,11 +37,6 @@ int DeliverRecord(const Call& call, const Row& row) {
   return B_NO_ERROR;
 }
 
-// A stored record too short for the file's layout: the file is damaged.
-bool Damaged(const FileLayout& layout, const Row& row) {
-  return row.data == nullptr || row.length < layout.recordLength;
-}
-
 Seek SeekFor(uint16_t op) {
   switch (op) {
     case B_GET_EQUAL: return Seek::kEqual;

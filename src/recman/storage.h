@@ -45,6 +45,15 @@ inline constexpr int kSeekCount = 9;
 enum class Step : uint8_t { kFirst, kLast, kNext, kPrevious };
 inline constexpr int kStepCount = 4;
 
+// Receives the records of a scan (Table::Scan) one by one.
+class ScanVisitor {
+ public:
+  virtual ~ScanVisitor() = default;
+  // The next record (its pos, data and length; valid during the call).
+  // Returns false to end the scan there.
+  virtual bool Visit(const Row& row) = 0;
+};
+
 // A record file as a backend names it: the backend and a name unique to it
 // (a canonical path; a server and a file name).
 struct FileId {
@@ -92,6 +101,24 @@ class Table {
   // The record at pos (43 when there is none); with key >= 0 also its place
   // on that key (row->seq).
   virtual int ReadAt(int64_t pos, int key, Row* row) = 0;
+  // Many records in one call: visitor gets each record along key `key`
+  // after (value, seq), or with key -1 each in physical order after
+  // position `from`, forward or back, until it declines one (0) or the
+  // records end (9). The rows carry pos, data and length only. This one
+  // steps with Seek or Step as walker; a backend may read them in one go.
+  virtual int Scan(int key, bool forward, std::string value, int64_t seq, int64_t from, uint64_t walker,
+                   ScanVisitor& visitor) {
+    const recman::Step step = forward ? recman::Step::kNext : recman::Step::kPrevious;
+    const recman::Seek seek = forward ? recman::Seek::kNext : recman::Seek::kPrevious;
+    for (Row row;;) {
+      const int status = key < 0 ? Step(step, from, walker, &row)
+                                 : Seek(static_cast<size_t>(key), seek, value, seq, walker, &row);
+      if (status != 0) return status;
+      from = row.pos;
+      if (key >= 0) value.assign(reinterpret_cast<const char*>(row.key), row.keyLength), seq = row.seq;
+      if (!visitor.Visit(row)) return 0;
+    }
+  }
   // Records stored; distinct non-null values of key `key`.
   virtual int CountRecords(uint64_t* n) = 0;
   virtual int CountValues(size_t key, uint64_t* n) = 0;

@@ -106,6 +106,11 @@ std::string WalkSql(const FileLayout& layout, size_t key, bool forward) {
   return sql.substr(0, sql.size() - std::string(" LIMIT 1").size());
 }
 
+std::string ScanSql(const FileLayout& layout, int key, bool forward) {
+  const std::string sql = key < 0 ? StepWalkSql(forward) : WalkSql(layout, static_cast<size_t>(key), forward);
+  return "SELECT pos, data" + sql.substr(sql.find(" FROM "));
+}
+
 std::string StepSql(Step step) {
   switch (step) {
     // pos > 0 (every position is) makes the plan a search from one end.

@@ -34,6 +34,10 @@ std::string SeekSql(const FileLayout& layout, size_t key, Seek seek);
 // the same columns as SeekSql.
 std::string WalkSql(const FileLayout& layout, size_t key, bool forward);
 
+// A scan along key `key` from (?1, ?2) on as WalkSql, or with key -1 in
+// physical order from position ?1 on: pos and data only.
+std::string ScanSql(const FileLayout& layout, int key, bool forward);
+
 // Physical order: pos, ver, data of at most one record, from position ?1.
 std::string StepSql(Step step);
 // A walk in physical order from position ?1 on, one record per step.

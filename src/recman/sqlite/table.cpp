@@ -205,6 +205,7 @@ int SqliteTable::OpenConnection(bool forWriting) {
   const size_t keys = layout_.keys.size();
   seek_.resize(keys * kSeekCount);
   walks_.resize(keys * 2 + 2);
+  scans_.resize(keys * 2 + 2);
   countValues_.resize(keys);
   if (writable_) SettleLeftovers();
   return B_NO_ERROR;
@@ -216,6 +217,7 @@ SqliteTable::~SqliteTable() {
   EndSnapshot();
   seek_.clear();
   walks_.clear();
+  scans_.clear();
   countValues_.clear();
   for (Statement* s : {&row_, &insert_, &update_, &erase_, &nextSeq_, &count_, &pending_, &saveBefore_,
                        &saveInserted_, &begin_, &beginRead_, &commit_, &rollback_}) {
@@ -483,6 +485,30 @@ int SqliteTable::ReadAt(int64_t pos, int key, Row* row) {
   row->keyLength = 0;
   row->seq = key >= 0 ? sqlite3_column_int64(stmt, 2 + key) : 0;
   return B_NO_ERROR;
+}
+
+int SqliteTable::Scan(int key, bool forward, std::string value, int64_t seq, int64_t from, uint64_t,
+                      ScanVisitor& visitor) {
+  PrepareRead();
+  const size_t at = (key < 0 ? layout_.keys.size() : static_cast<size_t>(key)) * 2 + (forward ? 0 : 1);
+  int rc = Ready(scans_[at], [&] { return ScanSql(layout_, key, forward); });
+  if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
+  // One statement over the whole scan: one read, whatever others commit.
+  StatementUse use(scans_[at]);
+  if (key < 0) {
+    sqlite3_bind_int64(*use, 1, from);
+  } else {
+    BindText(*use, 1, value);
+    if (layout_.keys[key].duplicates) sqlite3_bind_int64(*use, 2, seq);
+  }
+  Row row;
+  while ((rc = sqlite3_step(*use)) == SQLITE_ROW) {
+    row.pos = sqlite3_column_int64(*use, 0);
+    row.data = static_cast<const uint8_t*>(sqlite3_column_blob(*use, 1));
+    row.length = static_cast<uint32_t>(sqlite3_column_bytes(*use, 1));
+    if (!visitor.Visit(row)) return B_NO_ERROR;
+  }
+  return rc == SQLITE_DONE ? B_END_OF_FILE : Failure(rc, Access::kFile);
 }
 
 int SqliteTable::CountRecords(uint64_t* n) {

@@ -56,6 +56,8 @@ class SqliteTable final : public Table {
            Row* row) override;
   int Step(recman::Step step, int64_t from, uint64_t walker, Row* row) override;
   int ReadAt(int64_t pos, int key, Row* row) override;
+  int Scan(int key, bool forward, std::string value, int64_t seq, int64_t from, uint64_t walker,
+           ScanVisitor& visitor) override;
   int CountRecords(uint64_t* n) override;
   int CountValues(size_t key, uint64_t* n) override;
   int BeginWrite(Access access) override;
@@ -156,6 +158,7 @@ class SqliteTable final : public Table {
   sqlite3_stmt* held_ = nullptr;         // statement left stepped for the call's reader
   std::vector<Statement> seek_;          // key * kSeekCount + seek
   std::vector<Walk> walks_;              // key * 2 + backward; then physical forward, backward
+  std::vector<Statement> scans_;         // as walks_: the statements of Scan
   Statement step_[kStepCount];           // physical order
   Statement row_, insert_, update_, erase_, nextSeq_, count_, pending_;  // record work
   std::vector<Statement> countValues_;   // per key
