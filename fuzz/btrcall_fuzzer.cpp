@@ -33,9 +33,14 @@ constexpr uint16_t kOps[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,
                              20, 21, 22, 23, 24, 25, 26, 27, 28, 33, 34, 35, 36, 37, 38, 39, 16};
 constexpr uint16_t kBiases[] = {0, 0, 0, 50, 100, 200, 300, 400};
 
-constexpr int kBlocks = 4;  // position blocks a program works with
-constexpr int kFiles = 3;   // two record files made per input, one hostile name
-const char* const kNames[kFiles] = {"a.dat", "b.dat", "hostile.dat"};
+constexpr int kBlocks = 4;     // position blocks a program works with
+constexpr int kFiles = 4;      // three record files made per input, one hostile name
+constexpr int kTemplates = 3;  // the files made per input
+const char* const kNames[kFiles] = {"a.dat", "b.dat", "c.dat", "hostile.dat"};
+
+// The clients a program's calls go through, besides the process's own (the
+// plain entry points): two of the client-id entry points' own.
+const uint8_t kClientIds[2][16] = {{'f', 'u', 'z', 'z', 'A'}, {'f', 'u', 'z', 'z', 'B'}};
 
 bool Allowed(int status) {
   for (int s : kStatuses) {
@@ -55,10 +60,14 @@ int Call(uint16_t op, void* pos, void* data, uint32_t* len, void* key, uint8_t k
   return st;
 }
 
+// Resets every client a program may have used.
 void Reset() {
   uint8_t scratch[B_POSITION_BLOCK_SIZE] = {};
   uint32_t len = 0;
   Call(B_RESET, scratch, nullptr, &len, nullptr, 0, 0);
+  for (const uint8_t* id : kClientIds) {
+    if (!Allowed(BTRCALLID(B_RESET, scratch, nullptr, &len, nullptr, 0, 0, id))) std::abort();
+  }
 }
 
 // File a: 40-byte records; integer id (unique), zstring name (duplicates,
@@ -102,17 +111,28 @@ int CreateFiles() {
                0,
                0,
                0};
+  // File b: autoincrement key, lstring key with duplicates, and a string
+  // key that compares through a case-folding collating sequence.
   struct {
     BtrFileSpec file;
-    BtrKeySpec keys[2];
+    BtrKeySpec keys[3];
+    BtrAltCollation acs;
   } b{};
   b.file.recordLength = 24;
   b.file.pageSize = 512;
-  b.file.numberOfKeys = 2;
+  b.file.numberOfKeys = 3;
   b.keys[0] = {1, 4, B_KEY_EXTENDED_TYPE, 0, B_TYPE_AUTOINCREMENT, 0, 0, 0, 0};
   b.keys[1] = {
       5, 10, B_KEY_EXTENDED_TYPE | B_KEY_DUPLICATES | B_KEY_MODIFIABLE, 0, B_TYPE_LSTRING, 0, 0,
       0, 0};
+  b.keys[2] = {15, 8, B_KEY_ALT_COLLATION | B_KEY_DUPLICATES | B_KEY_MODIFIABLE, 0, 0, 0, 0, 0, 0};
+  b.acs.signature = 0xAC;
+  std::memcpy(b.acs.name, "UPPER   ", 8);
+  for (int c = 0; c < 256; ++c) b.acs.table[c] = static_cast<uint8_t>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  // File c: no keys at all.
+  BtrFileSpec c{};
+  c.recordLength = 16;
+  c.pageSize = 512;
   uint8_t pos[B_POSITION_BLOCK_SIZE] = {};
   char key[B_MAX_KEY_LENGTH + 1] = {};
   uint32_t len = sizeof a;
@@ -121,7 +141,10 @@ int CreateFiles() {
   if (st != 0) return st;
   len = sizeof b;
   std::snprintf(key, sizeof key, "%s", kNames[1]);
-  return Call(B_CREATE, pos, &b, &len, key, B_MAX_KEY_LENGTH, 0);
+  if ((st = Call(B_CREATE, pos, &b, &len, key, B_MAX_KEY_LENGTH, 0)) != 0) return st;
+  len = sizeof c;
+  std::snprintf(key, sizeof key, "%s", kNames[2]);
+  return Call(B_CREATE, pos, &c, &len, key, B_MAX_KEY_LENGTH, 0);
 }
 
 // The two record files as Create made them, kept in memory: every input
@@ -277,7 +300,24 @@ void OneCall(FuzzInput& in, Program& p) {
   }
   int8_t keyNum = in.Below(4) == 0 ? static_cast<int8_t>(in.Byte())
                                    : static_cast<int8_t>(static_cast<int>(in.Below(9)) - 4);
-  int st = Call(op, pos, data.get(), lenPtr, key.get(), keyLen, keyNum);
+  // Through which entry point, for which client.
+  int st;
+  const unsigned via = in.Below(8);
+  if (via < 5) {
+    st = Call(op, pos, data.get(), lenPtr, key.get(), keyLen, keyNum);
+  } else if (via < 7) {
+    st = BTRCALLID(op, pos, data.get(), lenPtr, key.get(), keyLen, keyNum, kClientIds[via - 5]);
+  } else {
+    // The older entry point: a 16-bit length, a 255-byte key buffer.
+    if (dataLen > 0xffff || (key && keyLen < B_MAX_KEY_LENGTH)) return;
+    uint16_t shortLen = static_cast<uint16_t>(dataLen);
+    st = BTRV(op, pos, data.get(), lenPtr ? &shortLen : nullptr, key.get(), keyNum);
+    dataLen = shortLen;
+  }
+  if (!Allowed(st)) {
+    std::fprintf(stderr, "op %u (entry %u) returned status %d, not in the table\n", op, via, st);
+    std::abort();
+  }
   if (st == 0 && data && lenPtr && dataLen > given && op % 50 != B_STAT && op % 50 != B_VERSION) {
     std::fprintf(stderr, "op %u claims %u bytes in a %u-byte buffer\n", op, dataLen, given);
     std::abort();
@@ -330,7 +370,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     std::abort();
   }
   Reset();
-  for (int f = 0; f < 2; ++f) Templates().push_back(ReadWhole(kNames[f]));
+  for (int f = 0; f < kTemplates; ++f) Templates().push_back(ReadWhole(kNames[f]));
   return 0;
 }
 
@@ -339,14 +379,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   FuzzInput in(bytes, size);
   Reset();
   RemoveAllFiles();
-  for (int f = 0; f < 2; ++f) {
+  for (int f = 0; f < kTemplates; ++f) {
     if (!WriteWhole(kNames[f], Templates()[f])) {
       std::fprintf(stderr, "cannot write the fuzz files\n");
       std::abort();
     }
   }
   Program p;
-  for (int b = 0; b < 2; ++b) {
+  for (int b = 0; b < kTemplates; ++b) {
     char key[B_MAX_KEY_LENGTH + 1] = {};
     std::snprintf(key, sizeof key, "%s", kNames[b]);
     uint32_t len = 0;
