@@ -149,6 +149,8 @@ enum {
   B_FILE_INUSE = 85,
   B_INCOMPATIBLE_MODE = 88,
   B_INCOMPATIBLE_LOCK_TYPE = 93,
+  B_SESSION_NO_LONGER_VALID = 95, /* the server's connection broke; the next call reconnects */
+  B_COMMUNICATIONS_ERROR = 96,    /* the configured server cannot be reached or refused us */
   B_INSUFFICIENT_MEMORY = 101 /* the operating system's memory ran out */
 };
 

@@ -1,17 +1,69 @@
 #include "recman/locate.h"
 
+#include <cstdlib>
+
+#include "recman/os.h"
 #include "recman/path.h"
+#include "recman/server_config.h"
 #include "recman/sqlite/backend.h"
 #include "reclink/btrieve.h"
+#ifdef RECMAN_SERVER_BACKEND
+#include "recman/pg/backend.h"
+#endif
 
 namespace recman {
+namespace {
+
+// The server that keeps the file at canonical path, if any: RECMAN_SERVER
+// for every file of the process (each directory a database of its own, so
+// that directories never meet), else the configuration of the file's
+// directory. Returns 0 (*found says whether one does) or 96.
+int ChooseServer(const std::string& path, bool* found, ServerChoice* server) {
+  const std::string dir = os::DirectoryOf(path);
+  const char* everything = std::getenv("RECMAN_SERVER");
+  if (everything != nullptr && *everything != '\0') {
+    *found = true;
+    server->conninfo = everything;
+    server->database = dir;
+    return B_NO_ERROR;
+  }
+  std::string why;
+  return ReadServerConfig(dir, found, server, &why);
+}
+
+}  // namespace
 
 int Locate(const std::string& name, bool forCreate, FileId* out) {
   if (name.empty()) return B_FILENAME_BAD;
+  // The directory decides; the file itself need not exist here.
+  std::string path;
+  if (os::CanonicalPathForCreate(name, &path) == os::Fail::kNone) {
+    bool found = false;
+    ServerChoice server;
+    const int status = ChooseServer(path, &found, &server);
+    if (status != B_NO_ERROR) return status;
+    if (found) {
+#ifdef RECMAN_SERVER_BACKEND
+      // The server's name comes from the database and the file's own name,
+      // never from where this workstation mounts the directory.
+      out->backend = &pg::ServerBackend(server.conninfo);
+      out->name = ServerFileName(server.database, os::LeafOf(path));
+      return B_NO_ERROR;
+#else
+      return B_COMMUNICATIONS_ERROR;  // built without the server backend
+#endif
+    }
+  }
   out->backend = &sqlite::SqliteBackend();
   return forCreate ? CanonicalForCreate(name, &out->name) : CanonicalExisting(name, &out->name);
 }
 
-std::vector<Backend*> AllBackends() { return {&sqlite::SqliteBackend()}; }
+std::vector<Backend*> AllBackends() {
+  std::vector<Backend*> out{&sqlite::SqliteBackend()};
+#ifdef RECMAN_SERVER_BACKEND
+  for (Backend* server : pg::ServerBackends()) out.push_back(server);
+#endif
+  return out;
+}
 
 }  // namespace recman

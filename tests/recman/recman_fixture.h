@@ -50,6 +50,13 @@ inline std::string MakeRecord(size_t n, const std::vector<std::pair<size_t, std:
   return r;
 }
 
+// Whether the record files go to a server (RECMAN_SERVER) instead of
+// SQLite files in the test's directory.
+inline bool OnServer() {
+  const char* server = std::getenv("RECMAN_SERVER");
+  return server != nullptr && *server != '\0';
+}
+
 // Begin, End, Abort, Reset, Stop: the operations that need no file (for
 // the client BTRCALLID's id names, or BTRCALL's).
 inline int Tx(uint16_t op, const void* client = nullptr) {

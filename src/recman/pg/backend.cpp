@@ -1,0 +1,178 @@
+#include "recman/pg/backend.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "recman/lock_wait.h"
+#include "recman/pg/check.h"
+#include "recman/pg/connection.h"
+#include "recman/pg/schema.h"
+#include "recman/pg/session.h"
+#include "recman/pg/table.h"
+#include "recman/record_check.h"
+#include "recman/server_config.h"
+#include "reclink/btrieve.h"
+
+namespace recman::pg {
+namespace {
+
+const std::string kCatalogueLock =
+    "SELECT pg_advisory_xact_lock(" + std::to_string(kLockSpace) + ", " + std::to_string(kCatalogueKey) + ")";
+
+class Server final : public Backend {
+ public:
+  explicit Server(std::string conninfo) : conninfo_(std::move(conninfo)) {}
+
+  std::shared_ptr<Session> NewSession() override { return std::make_shared<PgSession>(conninfo_); }
+
+  int Open(Session& session, const std::string& name, std::unique_ptr<Table>* out) override {
+    std::string database, file;
+    SplitServerFileName(name, &database, &file);
+    std::unique_ptr<PgTable> table;
+    const int status = PgTable::Open(static_cast<PgSession&>(session), database, file, &table);
+    if (status == B_NO_ERROR) *out = std::move(table);
+    return status;
+  }
+
+  int Create(const std::string& name, const FileLayout& layout, bool replace) override {
+    std::string database, file;
+    SplitServerFileName(name, &database, &file);
+    std::lock_guard<std::mutex> guard(mu_);
+    std::string why;
+    int status = Connect(&why);
+    if (status != B_NO_ERROR) return status;
+    status = CreateIn(database, file, layout, replace);
+    if (!admin_.broken() && PQtransactionStatus(admin_.get()) != PQTRANS_IDLE) admin_.Exec("ROLLBACK");
+    return status;
+  }
+
+  int Check(const std::string& name, BtrCheckSink sink, void* ctx) override {
+    std::string database, file;
+    SplitServerFileName(name, &database, &file);
+    std::lock_guard<std::mutex> guard(mu_);
+    std::string why;
+    if (Connect(&why) != B_NO_ERROR) {
+      CheckReport(sink, ctx).Problem("cannot reach the server: " + why);
+      return -1;
+    }
+    return CheckServerFile(admin_, database, file, sink, ctx);
+  }
+
+  void ForgetAfterFork() override { admin_.Abandon(); }
+
+  // The names of database's files. Returns 0 or a status (*why says why).
+  int List(const std::string& database, std::vector<std::string>* names, std::string* why) {
+    std::lock_guard<std::mutex> guard(mu_);
+    int status = Connect(why);
+    if (status != B_NO_ERROR) return status;
+    Params p;
+    p.Bytes(database);
+    Result r = admin_.Query(ListFilesSql(), p);
+    if (!r.ok()) {
+      *why = r.message();
+      return admin_.StatusOf(r, Access::kFile);
+    }
+    names->clear();
+    for (int i = 0; i < r.rows(); ++i) names->push_back(r.blob(i, 0));
+    return B_NO_ERROR;
+  }
+
+ private:
+  // The connection for Create, Check and listings, with the catalogue made.
+  // Returns 0 or 96 (*why says why). The caller holds mu_.
+  int Connect(std::string* why) {
+    if (!admin_.broken()) {
+      admin_.SetLockTimeout(LockTimeoutMs());
+      return B_NO_ERROR;
+    }
+    int status = admin_.Open(conninfo_, LockTimeoutMs(), why);
+    if (status != B_NO_ERROR) return status;
+    Result r = admin_.Exec("BEGIN; " + kCatalogueLock + "; " + CatalogueSql() + "; COMMIT");
+    if (!r.ok()) {
+      *why = "cannot make the catalogue of record files: " + r.message();
+      admin_.Close();
+      return B_COMMUNICATIONS_ERROR;
+    }
+    return B_NO_ERROR;
+  }
+
+  // Create's work inside the transaction it begins; the caller rolls back
+  // what is left open.
+  int CreateIn(const std::string& database, const std::string& file, const FileLayout& layout, bool replace) {
+    Result r = admin_.Exec("BEGIN; " + kCatalogueLock);
+    if (!r.ok()) return admin_.StatusOf(r, Access::kOpen);
+    Params name;
+    name.Bytes(database).Bytes(file);
+    r = admin_.Query(FindFileSql(), name);
+    if (!r.ok()) return admin_.StatusOf(r, Access::kOpen);
+    int64_t id = 0;
+    if (r.rows() > 0) {
+      if (!replace) return B_FILE_ALREADY_EXISTS;
+      id = r.int8(0, 0);
+      // Nobody may have it open, and nobody opens it until it is in place.
+      r = admin_.Exec("SELECT pg_try_advisory_xact_lock(" + std::to_string(kLockSpace) + ", " +
+                      std::to_string(id) + ")");
+      if (!r.ok()) return admin_.StatusOf(r, Access::kOpen);
+      if (r.rows() != 1 || r.blob(0, 0) != "t") return B_FILE_INUSE;
+      r = admin_.Exec(DropSql(id));
+      if (!r.ok()) return admin_.StatusOf(r, Access::kOpen);
+      Params change;
+      change.Int(id).Int(kFormatVersion).Bytes(layout.image);
+      r = admin_.Query(ReplaceLayoutSql(), change);
+    } else {
+      Params add;
+      add.Bytes(database).Bytes(file).Int(kFormatVersion).Bytes(layout.image);
+      r = admin_.Query(AddFileSql(), add);
+      if (r.ok()) id = r.int8(0, 0);
+    }
+    if (!r.ok()) return admin_.StatusOf(r, Access::kOpen);
+    for (const std::string& sql : CreateStatements(id, layout)) {
+      r = admin_.Exec(sql);
+      if (!r.ok()) return admin_.StatusOf(r, Access::kOpen);
+    }
+    r = admin_.Exec("COMMIT");
+    if (!r.ok()) return admin_.StatusOf(r, Access::kOpen);
+    return r.command() == "COMMIT" ? B_NO_ERROR : B_CREATE_IO_ERROR;
+  }
+
+  const std::string conninfo_;  // where the server is (may hold a password: never shown)
+  std::mutex mu_;               // guards admin_
+  Connection admin_;            // for Create, Check and listings
+};
+
+// The server backends of the process, by connection string.
+struct Registry {
+  std::mutex mu;                                  // guards servers
+  std::map<std::string, Server*> servers;         // never destroyed: usable until exit
+};
+
+Registry& Servers() {
+  static Registry* registry = new Registry;
+  return *registry;
+}
+
+}  // namespace
+
+Backend& ServerBackend(const std::string& conninfo) {
+  Registry& r = Servers();
+  std::lock_guard<std::mutex> guard(r.mu);
+  Server*& server = r.servers[conninfo];
+  if (server == nullptr) server = new Server(conninfo);
+  return *server;
+}
+
+std::vector<Backend*> ServerBackends() {
+  Registry& r = Servers();
+  std::lock_guard<std::mutex> guard(r.mu);
+  std::vector<Backend*> out;
+  for (const auto& [conninfo, server] : r.servers) out.push_back(server);
+  return out;
+}
+
+int ListServerFiles(const std::string& conninfo, const std::string& database, std::vector<std::string>* names,
+                    std::string* why) {
+  return static_cast<Server&>(ServerBackend(conninfo)).List(database, names, why);
+}
+
+}  // namespace recman::pg

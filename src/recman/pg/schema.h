@@ -1,0 +1,75 @@
+// The SQL of record files kept on a server: the catalogue of files, each
+// file's table, and the statements the backend prepares once per
+// connection. Every identifier is made here from a file's number, never
+// from a name a caller gave; names and values travel as parameters.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "recman/file_layout.h"
+#include "recman/storage.h"
+
+namespace recman::pg {
+
+// The version of the layout below, kept per file in the catalogue.
+inline constexpr int kFormatVersion = 1;
+// Advisory locks (two-key form): key 1 is kLockSpace, key 2 a file's
+// number for the claim of an open file, 0 for changes to the catalogue.
+inline constexpr int32_t kLockSpace = 0x52434d31;
+inline constexpr int32_t kCatalogueKey = 0;
+
+// Makes the schema and the catalogue when they are missing (run under the
+// catalogue's lock).
+std::string CatalogueSql();
+// The catalogue row of file ($1 database, $2 name): id, format, layout.
+std::string FindFileSql();
+// A new catalogue row ($1 database, $2 name, $3 format, $4 layout): id.
+std::string AddFileSql();
+// The new layout of file $1 ($2 format, $3 layout).
+std::string ReplaceLayoutSql();
+// Every file of database $1: name (for the utility).
+std::string ListFilesSql();
+
+// The qualified name of file id's table.
+std::string TableName(int64_t id);
+// Statements that make file id's table, its position counter and its key
+// indexes; and those that drop them.
+std::vector<std::string> CreateStatements(int64_t id, const FileLayout& layout);
+std::string DropSql(int64_t id);
+
+// Along key `key`: pos, ver, data, k, s (0 on unique keys). $1 the value;
+// kNext and kPrevious go on from ($1, $2 the place among duplicates) on
+// keys with duplicates, from $1 on unique keys, and take the row limit as
+// their last parameter.
+std::string SeekSql(int64_t id, const FileLayout& layout, size_t key, Seek seek);
+// Physical order: pos, ver, data; kNext and kPrevious from position $1,
+// with the row limit as $2.
+std::string StepSql(int64_t id, Step step);
+// INSERT of $1 data and each key's value ($2...): the position comes from
+// the counter and is the record's place among duplicates on every key.
+// Returns pos; no row when a unique key's value is taken.
+std::string InsertSql(int64_t id, const FileLayout& layout);
+// UPDATE of pos $1: $2 data, then k and (duplicates only) s of every key.
+std::string UpdateSql(int64_t id, const FileLayout& layout);
+// DELETE of pos $1 if its version is $2.
+std::string DeleteSql(int64_t id);
+// ver, data and the s of every key (0 on unique keys) of pos $1; locked
+// for the write when forUpdate.
+std::string RowSql(int64_t id, const FileLayout& layout, bool forUpdate);
+// The next number of the position counter.
+std::string NextSequenceSql(int64_t id);
+// Counts: records; distinct non-null values of key `key`.
+std::string CountSql(int64_t id);
+std::string CountValuesSql(int64_t id, size_t key);
+// Every stored record with its key columns, for the check: pos, data,
+// then k and s of every key.
+std::string CheckRowsSql(int64_t id, const FileLayout& layout);
+// The file's lock for a client's transaction: others read, nobody else
+// writes. And the lock that keeps other writers out while an
+// autoincrement value is chosen.
+std::string LockExclusiveSql(int64_t id);
+std::string LockWritersSql(int64_t id);
+
+}  // namespace recman::pg

@@ -1,0 +1,28 @@
+// Which server, if any, keeps a directory's record files: the directory's
+// server configuration file, or RECMAN_SERVER for the whole process.
+#pragma once
+
+#include <string>
+
+namespace recman {
+
+// The file in a database directory that sends its record files to a server.
+inline constexpr const char* kServerConfigName = "recman-server.conf";
+
+// A server and the database on it that holds a directory's files.
+struct ServerChoice {
+  std::string conninfo;  // libpq connection string (may hold a password: never shown)
+  std::string database;  // the database's name on the server: every workstation's files meet under it
+};
+
+// Reads the server configuration of directory dir (canonical). Returns 0
+// with *found false when dir has none, 0 with *found true and out filled,
+// or 96 when the file is there but unusable (*why says what is wrong).
+int ReadServerConfig(const std::string& dir, bool* found, ServerChoice* out, std::string* why);
+
+// The server's name of a record file: the database it belongs to and the
+// file's own name. Split gives the two back.
+std::string ServerFileName(const std::string& database, const std::string& file);
+void SplitServerFileName(const std::string& name, std::string* database, std::string* file);
+
+}  // namespace recman
