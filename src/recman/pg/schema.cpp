@@ -3,9 +3,17 @@
 namespace recman::pg {
 namespace {
 
-std::string Key(size_t key) { return "k" + std::to_string(key); }
-std::string Seq(size_t key) { return "s" + std::to_string(key); }
-std::string Counter(int64_t id) { return "'recman.r" + std::to_string(id) + "_pos'"; }
+// prefix and n: built by appending, as g++ 12 warns falsely about a short
+// literal + std::to_string(...) in optimised builds.
+std::string Named(const char* prefix, int64_t n) {
+  std::string name = prefix;
+  name += std::to_string(n);
+  return name;
+}
+
+std::string Key(size_t key) { return Named("k", static_cast<int64_t>(key)); }
+std::string Seq(size_t key) { return Named("s", static_cast<int64_t>(key)); }
+std::string Counter(int64_t id) { return Named("'recman.r", id) + "_pos'"; }
 
 }  // namespace
 
@@ -34,7 +42,7 @@ std::string ListFilesSql() {
   return "SELECT name FROM recman.files WHERE database = $1::bytea ORDER BY name";
 }
 
-std::string TableName(int64_t id) { return "recman.r" + std::to_string(id); }
+std::string TableName(int64_t id) { return Named("recman.r", id); }
 
 std::vector<std::string> CreateStatements(int64_t id, const FileLayout& layout) {
   const std::string table = TableName(id);

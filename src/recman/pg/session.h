@@ -34,7 +34,11 @@ class PgSession final : public Session {
   // the one they were made on.
   uint64_t generation() const { return generation_; }
   // A prefix for one table's statement names, unique in the session.
-  std::string NewStatementPrefix() { return "t" + std::to_string(++tables_) + "_"; }
+  std::string NewStatementPrefix() {
+    std::string prefix = "t";  // appended: g++ 12 warns falsely about "t" + std::to_string(...)
+    prefix += std::to_string(++tables_);
+    return prefix + "_";
+  }
 
   // The status of failed statement r. When the connection broke, or the
   // statement ended the client's transaction on the server (inside it, with
