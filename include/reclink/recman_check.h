@@ -32,6 +32,13 @@ RECMAN_EXPORT int BtrCheckCreateBuffer(const void* buffer, uint32_t length);
  * does not define. The text is static: the caller never frees it. */
 RECMAN_EXPORT const char* BtrStatusText(int status);
 
+/* Lists the record files that a server keeps for the database directory dir
+ * (the one its recman-server.conf, or RECMAN_SERVER, names): name gets each
+ * file's name, problem (may be null) the reason when there is no list. Returns
+ * the number of files, or -1 when dir's files are not on a server or the
+ * server cannot be asked. */
+RECMAN_EXPORT int BtrListServerFiles(const char* dir, BtrCheckSink name, BtrCheckSink problem, void* ctx);
+
 #ifdef __cplusplus
 }
 #endif

@@ -4,7 +4,6 @@
 
 #include "recman/os.h"
 #include "recman/path.h"
-#include "recman/server_config.h"
 #include "recman/sqlite/backend.h"
 #include "reclink/btrieve.h"
 #ifdef RECMAN_SERVER_BACKEND
@@ -12,14 +11,7 @@
 #endif
 
 namespace recman {
-namespace {
-
-// The server that keeps the file at canonical path, if any: RECMAN_SERVER
-// for every file of the process (each directory a database of its own, so
-// that directories never meet), else the configuration of the file's
-// directory. Returns 0 (*found says whether one does) or 96.
-int ChooseServer(const std::string& path, bool* found, ServerChoice* server) {
-  const std::string dir = os::DirectoryOf(path);
+int ServerOf(const std::string& dir, bool* found, ServerChoice* server, std::string* why) {
   const char* everything = std::getenv("RECMAN_SERVER");
   if (everything != nullptr && *everything != '\0') {
     *found = true;
@@ -27,11 +19,8 @@ int ChooseServer(const std::string& path, bool* found, ServerChoice* server) {
     server->database = dir;
     return B_NO_ERROR;
   }
-  std::string why;
-  return ReadServerConfig(dir, found, server, &why);
+  return ReadServerConfig(dir, found, server, why);
 }
-
-}  // namespace
 
 int Locate(const std::string& name, bool forCreate, FileId* out) {
   if (name.empty()) return B_FILENAME_BAD;
@@ -40,7 +29,8 @@ int Locate(const std::string& name, bool forCreate, FileId* out) {
   if (os::CanonicalPathForCreate(name, &path) == os::Fail::kNone) {
     bool found = false;
     ServerChoice server;
-    const int status = ChooseServer(path, &found, &server);
+    std::string why;
+    const int status = ServerOf(os::DirectoryOf(path), &found, &server, &why);
     if (status != B_NO_ERROR) return status;
     if (found) {
 #ifdef RECMAN_SERVER_BACKEND

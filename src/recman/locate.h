@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "recman/server_config.h"
 #include "recman/storage.h"
 
 namespace recman {
@@ -13,6 +14,12 @@ namespace recman {
 // name names no file (11 bad name, 12 missing, 46 no access; 25 for a
 // Create in a missing directory).
 int Locate(const std::string& name, bool forCreate, FileId* out);
+
+// The server that keeps the files of directory dir (canonical), if any:
+// RECMAN_SERVER for every file of the process (each directory a database of
+// its own, named by its path), else the directory's server configuration.
+// Returns 0 (*found says whether one does), or 96 (*why says why).
+int ServerOf(const std::string& dir, bool* found, ServerChoice* server, std::string* why);
 
 // Every backend of the process (for the fork handler).
 std::vector<Backend*> AllBackends();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "server_fixture.h"
+#include "reclink/recman_check.h"
 #include "support/child_process.h"
 
 namespace recman_test {
@@ -97,6 +98,35 @@ TEST_F(ServerTest, KilledClientLosesNothingCommittedAndHoldsNothing) {
   EXPECT_EQ(st, 0);
   EXPECT_EQ(f.Insert(MakeRecord(kLen, {{0, Number(3)}})), 0);
   EXPECT_EQ(f.Walk(0), (std::vector<std::string>{Number(1), Number(3)}));
+}
+
+// Configurations that name no usable server: 96 for every Open and Create,
+// and no message that reports it shows the connection string's password.
+TEST_F(ServerTest, UnusableConfigurationsGiveStatusesAndHideThePassword) {
+  const std::string secret = "hunter2-secret";
+  const struct {
+    const char* what;
+    std::string config;
+  } cases[] = {
+      {"no database", "server = " + TestServer() + "\n"},
+      {"an unknown setting", "server = " + TestServer() + "\ndatabase = d\nport = 5432\n"},
+      {"no server there", "server = host=/nonexistent user=nobody password=" + secret + "\ndatabase = d\n"},
+      {"a refused role", "server = " + TestServer() + " user=nobody password=" + secret +
+                             " sslmode=disable\ndatabase = d\n"},
+  };
+  for (const auto& c : cases) {
+    reclink::test::TempDir dir;
+    std::ofstream(dir.file("recman-server.conf")) << c.config;
+    EXPECT_EQ(CreateFile(dir.file(kPatients), PatientSpec()), B_COMMUNICATIONS_ERROR) << c.what;
+    BtrFile f(kLen);
+    EXPECT_EQ(f.Open(dir.file(kPatients)), B_COMMUNICATIONS_ERROR) << c.what;
+    std::string said;
+    auto collect = [](void* ctx, const char* text) { *static_cast<std::string*>(ctx) += text; };
+    EXPECT_EQ(BtrCheckFile(dir.file(kPatients).c_str(), collect, &said), -1) << c.what;
+    EXPECT_EQ(BtrListServerFiles(dir.path().c_str(), collect, collect, &said), -1) << c.what;
+    EXPECT_FALSE(said.empty()) << c.what;
+    EXPECT_EQ(said.find(secret.substr(0, 7)), std::string::npos) << c.what << ": " << said;
+  }
 }
 
 }  // namespace

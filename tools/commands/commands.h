@@ -21,6 +21,8 @@ int RunDump(const Args& args, Io& io);      // FILE [--key N] [--format F]
 int RunCheck(const Args& args, Io& io);     // DIR|FILE
 int RunPatients(const Args& args, Io& io);  // DIR [--name|--kana|--number V]
 int RunDemo(const Args& args, Io& io);      // [DIR]; installs its own message-box hook while it runs
+int RunToServer(const Args& args, Io& io);    // DIR SERVER DATABASE
+int RunFromServer(const Args& args, Io& io);  // DIR
 
 // Writes "reclink <command>: <message>" and a line end to io.err; returns
 // kExitFailure so that callers can return it.

@@ -66,6 +66,22 @@ const std::vector<Command>& Commands() {
        "an older point-lat record and reaches the same records by database number,\n"
        "showing one deliberate failure through the error box. Ends with a summary.\n",
        {0, 1, {}, {}}, RunDemo},
+      {"to-server", "DIR SERVER DATABASE [--force]", "copy a database directory's record files onto a server",
+       "Copies every record file of DIR (*.BTR) onto the PostgreSQL server that the\n"
+       "libpq connection string SERVER names, as database DATABASE there, then\n"
+       "writes DIR/recman-server.conf: from then on every workstation whose profile\n"
+       "names DIR uses the server. Each file moves whole or not at all and is compared\n"
+       "with its source; DIR changes sides only when every file has moved. Keep the\n"
+       "password out of SERVER (docs/server.md). Stop the workstations first. A\n"
+       "database that already has files on the server is refused unless --force,\n"
+       "which replaces those of its files that DIR holds too.\n",
+       {3, 3, {}, {"--force"}}, RunToServer},
+      {"from-server", "DIR", "copy a database directory's record files back from its server",
+       "Copies every record file that DIR's server keeps for it into local files in\n"
+       "DIR, then removes DIR/recman-server.conf. Each file moves whole or not at\n"
+       "all and is compared with its source; DIR changes sides only when every file\n"
+       "has moved. Stop the workstations first.\n",
+       {1, 1, {}, {}}, RunFromServer},
   };
   return kCommands;
 }

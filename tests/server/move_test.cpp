@@ -1,0 +1,64 @@
+// A database directory moved onto the server with the reclink utility and
+// back: each file whole or not at all, the directory changing sides only
+// when every file has moved.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "server_fixture.h"
+
+namespace recman_test {
+namespace {
+
+// Runs the reclink utility; its exit status.
+int Reclink(const std::string& arguments) {
+  const int status = std::system((std::string("'") + RECLINK_EXECUTABLE + "' " + arguments + " >/dev/null 2>&1").c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+
+TEST_F(ServerTest, DirectoryMovesToTheServerAndBack) {
+  reclink::test::TempDir local;
+  const std::string patients = local.file(kPatients);
+  ASSERT_EQ(CreateFile(patients, PatientSpec()), 0);
+  ASSERT_EQ(CreateFile(local.file("OWNER.BTR"), PatientSpec()), 0);
+  {
+    BtrFile f(kLen);
+    ASSERT_EQ(f.Open(patients), 0);
+    for (long n = 1; n <= 50; ++n) ASSERT_EQ(f.Insert(MakeRecord(kLen, {{0, Number(n)}})), 0);
+  }
+  const std::string database = database_ + "-moved";
+  const std::string move = "to-server " + Quoted(local.path()) + " " + Quoted(TestServer()) + " " + Quoted(database);
+
+  // A file that is no record file stops the move: the directory stays local.
+  std::ofstream(local.file("JUNK.BTR")) << "not a record file\n";
+  EXPECT_NE(Reclink(move), 0);
+  EXPECT_FALSE(std::filesystem::exists(local.file("recman-server.conf")));
+  std::filesystem::remove(local.file("JUNK.BTR"));
+  EXPECT_NE(Reclink(move), 0) << "the files that moved the first time are on the server";
+  ASSERT_EQ(Reclink(move + " --force"), 0);
+  ASSERT_TRUE(std::filesystem::exists(local.file("recman-server.conf")));
+
+  // Every workstation of the database sees the records; a new one goes to
+  // the server.
+  Workstation other(database);
+  BtrFile f(kLen);
+  ASSERT_EQ(f.Open(other.file(kPatients)), 0);
+  ASSERT_EQ(f.Walk(0).size(), 50u);
+  ASSERT_EQ(f.Insert(MakeRecord(kLen, {{0, Number(51)}})), 0);
+  ASSERT_EQ(f.Close(), 0);
+
+  ASSERT_EQ(Reclink("from-server " + Quoted(local.path())), 0);
+  EXPECT_FALSE(std::filesystem::exists(local.file("recman-server.conf")));
+  ASSERT_EQ(f.Open(patients), 0);
+  const std::vector<std::string> numbers = f.Walk(0);
+  ASSERT_EQ(numbers.size(), 51u);
+  EXPECT_EQ(numbers.back(), Number(51));
+  EXPECT_TRUE(std::filesystem::exists(local.file("OWNER.BTR")));
+}
+
+}  // namespace
+}  // namespace recman_test
