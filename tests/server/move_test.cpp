@@ -22,9 +22,10 @@ std::string Quoted(const std::string& s) { return "'" + s + "'"; }
 
 TEST_F(ServerTest, DirectoryMovesToTheServerAndBack) {
   reclink::test::TempDir local;
-  const std::string patients = local.file(kPatients);
+  // Files of no record class: the utility checks them against nothing but themselves.
+  const std::string patients = local.file("MOVED.BTR");
   ASSERT_EQ(CreateFile(patients, PatientSpec()), 0);
-  ASSERT_EQ(CreateFile(local.file("OWNER.BTR"), PatientSpec()), 0);
+  ASSERT_EQ(CreateFile(local.file("OTHER.BTR"), PatientSpec()), 0);
   {
     BtrFile f(kLen);
     ASSERT_EQ(f.Open(patients), 0);
@@ -41,12 +42,23 @@ TEST_F(ServerTest, DirectoryMovesToTheServerAndBack) {
   EXPECT_NE(Reclink(move), 0) << "the files that moved the first time are on the server";
   ASSERT_EQ(Reclink(move + " --force"), 0);
   ASSERT_TRUE(std::filesystem::exists(local.file("recman-server.conf")));
+  // The local files are out of play: without them the utility reads the
+  // server's.
+  for (const auto& entry : std::filesystem::directory_iterator(local.path())) {
+    if (entry.path().filename() != "recman-server.conf") std::filesystem::remove(entry.path());
+  }
+  reclink::test::TempDir scratch;
+  for (const std::string& command : {"check " + Quoted(patients), "stat " + Quoted(patients),
+                                     "dump " + Quoted(patients),
+                                     "save " + Quoted(patients) + " " + Quoted(scratch.file("patients.seq"))}) {
+    EXPECT_EQ(Reclink(command), 0) << command;
+  }
 
   // Every workstation of the database sees the records; a new one goes to
   // the server.
   Workstation other(database);
   BtrFile f(kLen);
-  ASSERT_EQ(f.Open(other.file(kPatients)), 0);
+  ASSERT_EQ(f.Open(other.file("MOVED.BTR")), 0);
   ASSERT_EQ(f.Walk(0).size(), 50u);
   ASSERT_EQ(f.Insert(MakeRecord(kLen, {{0, Number(51)}})), 0);
   ASSERT_EQ(f.Close(), 0);
@@ -57,7 +69,7 @@ TEST_F(ServerTest, DirectoryMovesToTheServerAndBack) {
   const std::vector<std::string> numbers = f.Walk(0);
   ASSERT_EQ(numbers.size(), 51u);
   EXPECT_EQ(numbers.back(), Number(51));
-  EXPECT_TRUE(std::filesystem::exists(local.file("OWNER.BTR")));
+  EXPECT_TRUE(std::filesystem::exists(local.file("OTHER.BTR")));
 }
 
 }  // namespace

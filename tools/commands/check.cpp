@@ -77,19 +77,32 @@ bool IsRecordFileName(const fs::path& p) {
   return ext == ".btr";
 }
 
+// The names of the files that dir's server keeps for it; false when dir
+// keeps its files here.
+bool ServerFiles(const std::string& dir, std::vector<std::string>* names) {
+  auto add = [](void* ctx, const char* name) { static_cast<std::vector<std::string>*>(ctx)->push_back(name); };
+  return BtrListServerFiles(dir.c_str(), add, nullptr, names) >= 0;
+}
+
 }  // namespace
 
 int RunCheck(const Args& args, Io& io) {
   const std::string& target = args.operands[0];
+  // A directory whose files are on a server holds only its configuration:
+  // the server's files are checked, a file of it need not be here.
+  std::error_code ec;
+  const bool directory = fs::is_directory(target, ec);
+  std::vector<std::string> onServer;
+  const bool served = ServerFiles(directory ? target : fs::path(target).parent_path().string(), &onServer);
   struct stat st;
-  if (::stat(target.c_str(), &st) != 0) {
+  if (!served && ::stat(target.c_str(), &st) != 0) {
     return Failure(io, "check", "cannot check " + target + ": " + SystemReason(errno));
   }
-  if (!S_ISDIR(st.st_mode)) return CheckOne(target, io) == 0 ? kExitOk : kExitFailure;
+  if (!directory) return CheckOne(target, io) == 0 ? kExitOk : kExitFailure;
 
-  std::error_code ec;
   std::vector<fs::path> files;
-  for (fs::directory_iterator it(target, ec), end; !ec && it != end; it.increment(ec)) {
+  for (const std::string& name : onServer) files.push_back(fs::path(target) / name);
+  for (fs::directory_iterator it(target, ec), end; !served && !ec && it != end; it.increment(ec)) {
     std::error_code entry;
     if (it->is_regular_file(entry) && IsRecordFileName(it->path())) files.push_back(it->path());
   }
@@ -110,7 +123,9 @@ int RunCheck(const Args& args, Io& io) {
   // A directory that holds record files of the database should hold them all.
   if (database) {
     for (const RecordFileRow& row : kRecordFiles) {
-      if (!fs::exists(fs::path(target) / row.fileName, ec)) {
+      const bool present = served ? std::find(onServer.begin(), onServer.end(), row.fileName) != onServer.end()
+                                  : fs::exists(fs::path(target) / row.fileName, ec);
+      if (!present) {
         io.out << (fs::path(target) / row.fileName).string() << ": missing\n";
         ++problems;
       }
