@@ -166,6 +166,23 @@ struct Raw {
     }
     PQclear(r);
   }
+  // Prepares "ins": the engine's INSERT of one record of this workload.
+  void PrepareInsert() {
+    Prepare("ins", "INSERT INTO " + table + "(pos, ver, data, k0, k1, s1) SELECT n.p, 1, $1::bytea, "
+                   "$2::bytea, $3::bytea, n.p FROM (SELECT nextval('" + table +
+                   "_pos') AS p) n ON CONFLICT DO NOTHING RETURNING pos");
+  }
+  // Inserts record i through "ins".
+  void Insert(int i) {
+    const std::vector<char> r = MakeRecord(Key0(i), Key1(i));
+    const std::string k0 = Encoded(Key0(i), 21), k1 = Encoded(Key1(i), 41);
+    const char* values[3] = {r.data(), k0.data(), k1.data()};
+    const int lengths[3] = {kRecordLength, 21, 41};
+    static const int formats[3] = {1, 1, 1};
+    PGresult* res = PQexecPrepared(conn, "ins", 3, values, lengths, formats, 1);
+    if (PQntuples(res) != 1) Fail("Insert", PQresultErrorMessage(res));
+    PQclear(res);
+  }
   // Runs name with binary params; copies row 0's record and key out.
   bool Row(const char* name, int n, const char* const* values, const int* lengths, char* data, char* key) {
     static const int formats[4] = {1, 1, 1, 1};
@@ -294,22 +311,11 @@ void BM_InsertInTransaction(benchmark::State& state) {
 void BM_InsertInTransaction_Libpq(benchmark::State& state) {
   const std::string path = FreshFile(kServer);
   Raw raw(path.substr(path.rfind('/') + 1).c_str());
-  raw.Prepare("ins", "INSERT INTO " + raw.table + "(pos, ver, data, k0, k1, s1) SELECT n.p, 1, $1::bytea, "
-                     "$2::bytea, $3::bytea, n.p FROM (SELECT nextval('" + raw.table +
-                     "_pos') AS p) n ON CONFLICT DO NOTHING RETURNING pos");
+  raw.PrepareInsert();
   int i = 0;
   for (auto _ : state) {
     raw.Exec("BEGIN; SAVEPOINT j; LOCK TABLE " + raw.table + " IN EXCLUSIVE MODE; RELEASE SAVEPOINT j");
-    for (int n = 0; n < 100; ++n, ++i) {
-      const std::vector<char> r = MakeRecord(Key0(i), Key1(i));
-      const std::string k0 = Encoded(Key0(i), 21), k1 = Encoded(Key1(i), 41);
-      const char* values[3] = {r.data(), k0.data(), k1.data()};
-      const int lengths[3] = {kRecordLength, 21, 41};
-      static const int formats[3] = {1, 1, 1};
-      PGresult* res = PQexecPrepared(raw.conn, "ins", 3, values, lengths, formats, 1);
-      if (PQntuples(res) != 1) Fail("Insert", PQresultErrorMessage(res));
-      PQclear(res);
-    }
+    for (int n = 0; n < 100; ++n) raw.Insert(i++);
     raw.Exec("COMMIT");
   }
   state.SetItemsProcessed(i);
@@ -329,22 +335,12 @@ void BM_DurableInsert(benchmark::State& state) {
 void BM_DurableInsert_Libpq(benchmark::State& state) {
   const std::string path = FreshFile(kServer);
   Raw raw(path.substr(path.rfind('/') + 1).c_str());
-  raw.Prepare("ins", "INSERT INTO " + raw.table + "(pos, ver, data, k0, k1, s1) SELECT n.p, 1, $1::bytea, "
-                     "$2::bytea, $3::bytea, n.p FROM (SELECT nextval('" + raw.table +
-                     "_pos') AS p) n ON CONFLICT DO NOTHING RETURNING pos");
+  raw.PrepareInsert();
   int i = 0;
   for (auto _ : state) {
-    const std::vector<char> r = MakeRecord(Key0(i), Key1(i));
-    const std::string k0 = Encoded(Key0(i), 21), k1 = Encoded(Key1(i), 41);
-    ++i;
-    const char* values[3] = {r.data(), k0.data(), k1.data()};
-    const int lengths[3] = {kRecordLength, 21, 41};
-    static const int formats[3] = {1, 1, 1};
     // The engine's frame of a write outside a transaction.
     raw.Exec("BEGIN");
-    PGresult* res = PQexecPrepared(raw.conn, "ins", 3, values, lengths, formats, 1);
-    if (PQntuples(res) != 1) Fail("Insert", PQresultErrorMessage(res));
-    PQclear(res);
+    raw.Insert(i++);
     raw.Exec("COMMIT");
   }
   state.SetItemsProcessed(i);
