@@ -1,5 +1,6 @@
 #include "recman/pg/connection.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "recman/pg/sqlstate_map.h"

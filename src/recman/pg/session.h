@@ -56,9 +56,6 @@ class PgSession final : public Session {
   // A write inside the transaction keeps savepoint "w" to go back to.
   bool savepoint = false;
 
-  // In a forked child: forgets the connection without a word to the server.
-  void ForgetAfterFork() { conn_.Abandon(); }
-
  private:
   // Ends the transaction's bookkeeping and the tables' part in it.
   void Finish(const std::vector<Table*>& tables);

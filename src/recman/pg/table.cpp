@@ -99,7 +99,7 @@ PgTable::~PgTable() {
   if (exclusive_) sql += "; SELECT pg_advisory_unlock(" + kSpace + ", " + std::to_string(id_) + ")";
   for (int64_t pos : recordLocks_) sql += "; SELECT pg_advisory_unlock(" + std::to_string(RecordKey(id_, pos)) + ")";
   if (PQtransactionStatus(c.get()) != PQTRANS_INERROR) c.Exec(sql);
-  c.Deallocate(prefix_);
+  if (!prefix_.empty()) c.Deallocate(prefix_);
 }
 
 void PgTable::PrepareStatements(const std::string& prefix) {
