@@ -2,8 +2,8 @@
 // same file on a PostgreSQL server), and on the server through raw libpq:
 // the statements the engine sends, prepared once, binary parameters and
 // results, copied into the caller's buffers as a record-at-a-time reader
-// needs. A file of 10,000 records of 3,600 bytes (21-byte zstring key 0,
-// 41-byte key 1 with duplicates).
+// needs. A file of 10,000 of the record manager's benchmark records of
+// 3,600 bytes (21-byte zstring key 0, 41-byte key 1 with duplicates).
 //
 // The server is the one RECLINK_BENCH_SERVER (else RECLINK_TEST_SERVER)
 // names; its files go to the database "bench" there. Local files live in
@@ -23,12 +23,12 @@
 #include <vector>
 
 #include "reclink/btrieve.h"
+#include "workload.h"
 
 namespace {
 
 constexpr uint16_t kRecordLength = 3600;
 constexpr int kRecords = 10000;
-constexpr int kGroups = 1000;  // key 1 values: ten records share each
 constexpr const char* kFileName = "BENCH.DAT";
 
 std::string g_dir;     // local directories of the two backends
@@ -36,29 +36,20 @@ std::string g_server;  // the server's connection string
 
 enum Backend { kSqlite = 0, kServer = 1 };
 
-std::string Key0(int i) {
-  char buf[24];
-  std::snprintf(buf, sizeof buf, "K%015d", i * 7 % 1000003);
-  return buf;
+// Record i of the workload (the record manager's benchmark's own records).
+std::vector<char> MakeRecord(int i) {
+  bench::Workload w;
+  w.recordLength = kRecordLength;
+  return bench::Record(w, static_cast<uint32_t>(i));
 }
-std::string Key1(int i) {
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "group-%08d-of-the-duplicate-key", i % kGroups);
-  return buf;
-}
+std::string Key0(int i) { return bench::Key0(static_cast<uint32_t>(i)); }
+std::string Key1(int i) { return bench::Key1(static_cast<uint32_t>(i)); }
+
 // A zstring key as the engine stores it: cut at the first zero, zero-padded.
 std::string Encoded(const std::string& value, size_t length) {
   std::string out = value;
   out.resize(length, '\0');
   return out;
-}
-
-std::vector<char> MakeRecord(const std::string& k0, const std::string& k1) {
-  std::vector<char> r(kRecordLength, 'x');
-  std::memset(r.data(), 0, 62);
-  std::memcpy(r.data(), k0.c_str(), k0.size() + 1);
-  std::memcpy(r.data() + 21, k1.c_str(), k1.size() + 1);
-  return r;
 }
 
 std::vector<uint8_t> Spec() {
@@ -115,7 +106,7 @@ struct EngineFile {
     Call(B_CLOSE, pos, nullptr, &len, key, 0);
   }
   int Insert(int i) {
-    std::vector<char> r = MakeRecord(Key0(i), Key1(i));
+    std::vector<char> r = MakeRecord(i);
     uint32_t len = kRecordLength;
     return Call(B_INSERT, pos, r.data(), &len, key, 0);
   }
@@ -174,7 +165,7 @@ struct Raw {
   }
   // Inserts record i through "ins".
   void Insert(int i) {
-    const std::vector<char> r = MakeRecord(Key0(i), Key1(i));
+    const std::vector<char> r = MakeRecord(i);
     const std::string k0 = Encoded(Key0(i), 21), k1 = Encoded(Key1(i), 41);
     const char* values[3] = {r.data(), k0.data(), k1.data()};
     const int lengths[3] = {kRecordLength, 21, 41};

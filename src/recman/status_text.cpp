@@ -88,6 +88,8 @@ constexpr StatusRow kStatusTable[] = {
     {88, "incompatible open mode"},
     {93, "incompatible lock type"},
     {94, "permission error"},
+    {95, "connection to the server lost"},
+    {96, "server cannot be reached"},
     {97, "data buffer too small"},
     {100, "no cache buffers available"},
     {101, "out of memory"},

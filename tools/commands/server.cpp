@@ -13,6 +13,7 @@
 
 #include "cli/btr_file.h"
 #include "cli/progress.h"
+#include "cli/reasons.h"
 #include "commands/commands.h"
 #include "reclink/btrieve.h"
 #include "reclink/recman_check.h"
