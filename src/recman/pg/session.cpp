@@ -16,6 +16,7 @@ int PgSession::Connect() {
     inTransaction_ = false;
     lost_ = B_SESSION_NO_LONGER_VALID;
   }
+  owed_.clear();  // the old connection's locks went with it
   std::string why;
   const int status = conn_.Open(conninfo_, LockTimeoutMs(), &why);
   if (status == B_NO_ERROR) ++generation_;
@@ -61,6 +62,8 @@ void PgSession::Finish(const std::vector<Table*>& tables) {
   if (inTransaction_ && !conn_.broken() && PQtransactionStatus(conn_.get()) != PQTRANS_IDLE) {
     conn_.Exec("ROLLBACK");
   }
+  if (!owed_.empty() && !conn_.broken()) conn_.Exec(owed_);
+  owed_.clear();
   inTransaction_ = false;
   savepoint = false;
   lost_ = B_NO_ERROR;

@@ -53,6 +53,9 @@ class PgSession final : public Session {
   void Began() { inTransaction_ = true; }
   // ... and outside it again (the BEGIN was taken back).
   void Ended() { inTransaction_ = false; }
+  // Runs sql (lock releases of a closed table) once the transaction has
+  // ended.
+  void Owe(const std::string& sql) { owed_ += sql + ";"; }
   // A write inside the transaction keeps savepoint "w" to go back to.
   bool savepoint = false;
 
@@ -67,6 +70,7 @@ class PgSession final : public Session {
   uint64_t tables_ = 0;           // statement prefixes handed out
   bool inTransaction_ = false;    // BEGIN sent for the client's transaction
   int lost_ = 0;                  // status of the failure that lost the transaction
+  std::string owed_;              // statements to run once the transaction has ended
 };
 
 }  // namespace recman::pg

@@ -70,7 +70,7 @@ int PgTable::Open(PgSession& session, const std::string& database, const std::st
   id.Int(table->id_);
   Result claim = c.Query(kClaimShared, id);
   if (!claim.ok()) return session.Failed(claim, Access::kOpen);
-  if (!claim.boolean(0, 0)) return B_FILE_INUSE;  // a Create is replacing it
+  if (!claim.boolean(0, 0)) return B_FILE_INUSE;  // held exclusively: an exclusive open, a replacing Create
   table->generation_ = session.generation();       // from here on the table lets go of the claim
   // Read again under the claim: a Create that replaced the file before it
   // was taken changed the layout.
@@ -98,7 +98,13 @@ PgTable::~PgTable() {
   std::string sql = "SELECT pg_advisory_unlock_shared(" + kSpace + ", " + std::to_string(id_) + ")";
   if (exclusive_) sql += "; SELECT pg_advisory_unlock(" + kSpace + ", " + std::to_string(id_) + ")";
   for (int64_t pos : recordLocks_) sql += "; SELECT pg_advisory_unlock(" + std::to_string(RecordKey(id_, pos)) + ")";
-  if (PQtransactionStatus(c.get()) != PQTRANS_INERROR) c.Exec(sql);
+  // A transaction that the server refuses to go on with takes no statement
+  // until it ends: then.
+  if (PQtransactionStatus(c.get()) == PQTRANS_INERROR) {
+    session_.Owe(sql);
+  } else {
+    c.Exec(sql);
+  }
   if (!prefix_.empty()) c.Deallocate(prefix_);
 }
 
