@@ -69,38 +69,33 @@ class Server final : public Backend {
     Params p;
     p.Bytes(database);
     Result r = admin_.Query(ListFilesSql(), p);
+    names->clear();
+    // No catalogue yet: nothing was ever created on this server.
+    if (r.sqlstate() == "3F000" || r.sqlstate() == "42P01") return B_NO_ERROR;
     if (!r.ok()) {
       *why = r.message();
       return admin_.StatusOf(r, Access::kFile);
     }
-    names->clear();
     for (int i = 0; i < r.rows(); ++i) names->push_back(r.blob(i, 0));
     return B_NO_ERROR;
   }
 
  private:
-  // The connection for Create, Check and listings, with the catalogue made.
-  // Returns 0 or 96 (*why says why). The caller holds mu_.
+  // The connection for Create, Check and listings. Returns 0 or 96 (*why
+  // says why). The caller holds mu_.
   int Connect(std::string* why) {
     if (!admin_.broken()) {
       admin_.SetLockTimeout(LockTimeoutMs());
       return B_NO_ERROR;
     }
-    int status = admin_.Open(conninfo_, LockTimeoutMs(), why);
-    if (status != B_NO_ERROR) return status;
-    Result r = admin_.Exec("BEGIN; " + kCatalogueLock + "; " + CatalogueSql() + "; COMMIT");
-    if (!r.ok()) {
-      *why = "cannot make the catalogue of record files: " + r.message();
-      admin_.Close();
-      return B_COMMUNICATIONS_ERROR;
-    }
-    return B_NO_ERROR;
+    return admin_.Open(conninfo_, LockTimeoutMs(), why);
   }
 
-  // Create's work inside the transaction it begins; the caller rolls back
-  // what is left open.
+  // Create's work inside the transaction it begins, the catalogue made
+  // first if the server has none yet (a role that may only read never
+  // makes it); the caller rolls back what is left open.
   int CreateIn(const std::string& database, const std::string& file, const FileLayout& layout, bool replace) {
-    Result r = admin_.Exec("BEGIN; " + kCatalogueLock);
+    Result r = admin_.Exec("BEGIN; " + kCatalogueLock + "; " + CatalogueSql());
     if (!r.ok()) return admin_.StatusOf(r, Access::kOpen);
     Params name;
     name.Bytes(database).Bytes(file);
