@@ -77,13 +77,6 @@ bool IsRecordFileName(const fs::path& p) {
   return ext == ".btr";
 }
 
-// The names of the files that dir's server keeps for it; false when dir
-// keeps its files here.
-bool ServerFiles(const std::string& dir, std::vector<std::string>* names) {
-  auto add = [](void* ctx, const char* name) { static_cast<std::vector<std::string>*>(ctx)->push_back(name); };
-  return BtrListServerFiles(dir.c_str(), add, nullptr, names) >= 0;
-}
-
 }  // namespace
 
 int RunCheck(const Args& args, Io& io) {

@@ -3,6 +3,7 @@
 // to io.out and messages to io.err, and returns an exit status (ExitStatus).
 
 #include <string>
+#include <vector>
 
 #include "cli/btr_file.h"
 #include "cli/command.h"
@@ -21,7 +22,7 @@ int RunDump(const Args& args, Io& io);      // FILE [--key N] [--format F]
 int RunCheck(const Args& args, Io& io);     // DIR|FILE
 int RunPatients(const Args& args, Io& io);  // DIR [--name|--kana|--number V]
 int RunDemo(const Args& args, Io& io);      // [DIR]; installs its own message-box hook while it runs
-int RunToServer(const Args& args, Io& io);    // DIR SERVER DATABASE
+int RunToServer(const Args& args, Io& io);    // DIR SERVER DATABASE [--force]
 int RunFromServer(const Args& args, Io& io);  // DIR
 
 // Writes "reclink <command>: <message>" and a line end to io.err; returns
@@ -50,5 +51,9 @@ bool OpenRecordFile(Io& io, const char* command, const std::string& path, int mo
 
 // Writes one line per stale partial output that was removed from dir.
 void RemoveStaleOutputs(Io& io, const char* command, const std::string& dir);
+
+// The names of the files that the server of directory dir keeps for it.
+// False, with *why, when dir keeps its files here or the server cannot say.
+bool ServerFiles(const std::string& dir, std::vector<std::string>* names, std::string* why = nullptr);
 
 }  // namespace reclink::cli

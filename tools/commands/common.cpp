@@ -6,6 +6,7 @@
 #include "cli/reasons.h"
 #include "commands/commands.h"
 #include "reclink/btrieve.h"
+#include "reclink/recman_check.h"
 
 namespace reclink::cli {
 
@@ -66,6 +67,19 @@ void RemoveStaleOutputs(Io& io, const char* command, const std::string& dir) {
   for (const std::string& path : RemoveStalePartials(dir)) {
     io.err << "reclink " << command << ": removed " << path << ", left by an interrupted run\n";
   }
+}
+
+bool ServerFiles(const std::string& dir, std::vector<std::string>* names, std::string* why) {
+  struct Listing {
+    std::vector<std::string>* names;  // filled
+    std::string* why;                 // may be null
+  } listing{names, why};
+  auto name = [](void* ctx, const char* text) { static_cast<Listing*>(ctx)->names->push_back(text); };
+  auto problem = [](void* ctx, const char* text) {
+    if (std::string* why = static_cast<Listing*>(ctx)->why) *why = text;
+  };
+  names->clear();
+  return BtrListServerFiles(dir.c_str(), name, problem, &listing) >= 0;
 }
 
 }  // namespace reclink::cli

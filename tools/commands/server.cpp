@@ -47,29 +47,30 @@ class ServerView {
   bool ok_ = false;  // made, with its configuration
 };
 
-// Why the server of directory dir cannot list its files.
-std::string ServerProblem(const std::string& dir) {
-  std::string why = "no answer";
-  BtrListServerFiles(dir.c_str(), [](void*, const char*) {}, [](void* ctx, const char* text) {
-    *static_cast<std::string*>(ctx) = text;
-  }, &why);
-  return why;
-}
+// A record file: where the record manager finds it, and how messages name it.
+struct Place {
+  std::string path;   // the name Open takes
+  std::string shown;  // "PATIENT1.BTR on the server", or the path
+};
 
 // Copies the record file from into a new file to with its specification:
 // every record in physical order, in one transaction, then read back and
 // compared. Returns "" or what went wrong.
-std::string CopyFile(const std::string& from, const std::string& to, Io& io) {
+std::string CopyFile(const Place& from, const Place& to, Io& io) {
   BtrFile source;
-  int status = source.Open(from, B_MODE_READ_ONLY);
-  if (status != 0) return "cannot open " + from + ": " + StatusText(status);
+  int status = source.Open(from.path, B_MODE_READ_ONLY);
+  if (status != 0) return "cannot open " + from.shown + ": " + StatusText(status);
   FileSpec spec;
-  if ((status = source.Stat(&spec)) != 0) return "cannot read the specification of " + from + ": " + StatusText(status);
-  if ((status = CreateFile(to, spec, true)) != 0) return "cannot create " + to + ": " + StatusText(status);
+  if ((status = source.Stat(&spec)) != 0) {
+    return "cannot read the specification of " + from.shown + ": " + StatusText(status);
+  }
+  if ((status = CreateFile(to.path, spec, true)) != 0) return "cannot create " + to.shown + ": " + StatusText(status);
   BtrFile target;
-  if ((status = target.Open(to, B_MODE_EXCLUSIVE)) != 0) return "cannot open " + to + ": " + StatusText(status);
+  if ((status = target.Open(to.path, B_MODE_EXCLUSIVE)) != 0) {
+    return "cannot open " + to.shown + ": " + StatusText(status);
+  }
 
-  Progress progress(io.err, io.terminal, "copying " + fs::path(from).filename().string(), spec.records);
+  Progress progress(io.err, io.terminal, "copying " + from.shown, spec.records);
   if ((status = BeginTransaction()) != 0) return "cannot begin a transaction: " + StatusText(status);
   uint64_t copied = 0;
   std::string record;
@@ -80,22 +81,25 @@ std::string CopyFile(const std::string& from, const std::string& to, Io& io) {
   progress.Finish();
   if (status != B_END_OF_FILE) {
     AbortTransaction();
-    return "copying record " + std::to_string(copied + 1) + " of " + from + ": " + StatusText(status) +
+    return "copying record " + std::to_string(copied + 1) + " of " + from.shown + ": " + StatusText(status) +
            "; nothing of it was kept";
   }
-  if ((status = EndTransaction()) != 0) return "storing " + to + ": " + StatusText(status) + "; nothing of it was kept";
+  if ((status = EndTransaction()) != 0) {
+    return "storing " + to.shown + ": " + StatusText(status) + "; nothing of it was kept";
+  }
 
   // The check: the same records in the same order, and a sound file.
   std::string copy;
   int a = source.First(-1, &record), b = target.First(-1, &copy);
   for (; a == 0 && b == 0 && record == copy; a = source.Next(-1, &record), b = target.Next(-1, &copy)) {
   }
-  if (a != B_END_OF_FILE || b != B_END_OF_FILE) return "the copy " + to + " differs from " + from;
+  if (a != B_END_OF_FILE || b != B_END_OF_FILE) return "the copy " + to.shown + " differs from " + from.shown;
   target.Close();
   std::vector<std::string> problems;
   auto sink = [](void* ctx, const char* problem) { static_cast<std::vector<std::string>*>(ctx)->push_back(problem); };
-  if (BtrCheckFile(to.c_str(), sink, &problems) != 0) {
-    return "the copy " + to + " does not check: " + (problems.empty() ? std::string("?") : problems.front());
+  if (BtrCheckFile(to.path.c_str(), sink, &problems) != 0) {
+    return "the copy " + to.shown + " does not pass the check: " +
+           (problems.empty() ? std::string("it cannot be read") : problems.front());
   }
   return {};
 }
@@ -113,8 +117,8 @@ std::vector<std::string> LocalRecordFiles(const std::string& dir) {
   return names;
 }
 
-// Copies every file of names from `from(name)` to `to(name)`. Returns the
-// number that failed (each reported).
+// Copies every file of names from `from(name)` to `to(name)` (Places).
+// Returns the number that failed (each reported).
 template <typename From, typename To>
 int CopyAll(const char* command, const std::vector<std::string>& names, From from, To to, Io& io) {
   int failed = 0;
@@ -149,16 +153,19 @@ int RunToServer(const Args& args, Io& io) {
   ServerView server(config);
   if (!server.ok()) return Failure(io, "to-server", "cannot make a temporary directory");
   // Another directory's files under the same name would be overwritten.
-  const int existing = BtrListServerFiles(server.path().c_str(), [](void*, const char*) {}, nullptr, nullptr);
-  if (existing < 0) return Failure(io, "to-server", "cannot reach the server: " + ServerProblem(server.path()));
-  if (existing > 0 && !args.Has("--force")) {
-    return Failure(io, "to-server", "the server already holds " + std::to_string(existing) + " files of database " +
-                                        args.operands[2] + "; --force replaces those that DIR holds too");
+  std::vector<std::string> existing;
+  std::string why;
+  if (!ServerFiles(server.path(), &existing, &why)) return Failure(io, "to-server", why);
+  if (!existing.empty() && !args.Has("--force")) {
+    return Failure(io, "to-server", "the server already holds " + std::to_string(existing.size()) +
+                                        " files of database " + args.operands[2] +
+                                        "; --force replaces those that DIR holds too");
   }
   const std::vector<std::string> names = LocalRecordFiles(dir);
   const int failed = CopyAll(
-      "to-server", names, [&](const std::string& n) { return (fs::path(dir) / n).string(); },
-      [&](const std::string& n) { return server.file(n); }, io);
+      "to-server", names,
+      [&](const std::string& n) { return Place{(fs::path(dir) / n).string(), (fs::path(dir) / n).string()}; },
+      [&](const std::string& n) { return Place{server.file(n), n + " on the server"}; }, io);
   if (failed > 0) {
     return Failure(io, "to-server", std::to_string(failed) + " of " + std::to_string(names.size()) +
                                         " files did not move; " + dir + " still keeps its files here");
@@ -179,14 +186,9 @@ int RunFromServer(const Args& args, Io& io) {
   std::ifstream in(configPath, std::ios::binary);
   const std::string config((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (!in) return Failure(io, "from-server", dir + " keeps no files on a server (no " + kConfigName + ")");
-  struct Listing {
-    std::vector<std::string> names;  // the server's files of dir
-    std::string problem;             // why there is no list
-  } listing;
-  auto name = [](void* ctx, const char* text) { static_cast<Listing*>(ctx)->names.push_back(text); };
-  auto problem = [](void* ctx, const char* text) { static_cast<Listing*>(ctx)->problem = text; };
-  if (BtrListServerFiles(dir.c_str(), name, problem, &listing) < 0) return Failure(io, "from-server", listing.problem);
-  const std::vector<std::string>& names = listing.names;
+  std::vector<std::string> names;
+  std::string why;
+  if (!ServerFiles(dir, &names, &why)) return Failure(io, "from-server", why);
   ServerView server(config);
   if (!server.ok()) return Failure(io, "from-server", "cannot make a temporary directory");
   // The directory's own files are local while they are written; the
@@ -196,8 +198,8 @@ int RunFromServer(const Args& args, Io& io) {
   fs::rename(configPath, aside, ec);
   if (ec) return Failure(io, "from-server", "cannot move " + configPath.string() + " aside: " + ec.message());
   const int failed = CopyAll(
-      "from-server", names, [&](const std::string& n) { return server.file(n); },
-      [&](const std::string& n) { return (fs::path(dir) / n).string(); }, io);
+      "from-server", names, [&](const std::string& n) { return Place{server.file(n), n + " on the server"}; },
+      [&](const std::string& n) { return Place{(fs::path(dir) / n).string(), (fs::path(dir) / n).string()}; }, io);
   if (failed > 0) {
     fs::rename(aside, configPath, ec);
     return Failure(io, "from-server", std::to_string(failed) + " of " + std::to_string(names.size()) +
