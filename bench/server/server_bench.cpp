@@ -274,6 +274,42 @@ void BM_GetNextOverFile_Libpq(benchmark::State& state) {
   state.SetItemsProcessed(records);
 }
 
+// Get Next Extended over the whole file: 16 whole records a call, no filter.
+void BM_GetNextExtendedOverFile(benchmark::State& state) {
+  const int backend = static_cast<int>(state.range(0));
+  BigEngine(backend, state);
+  EngineFile f(BigPath(backend));
+  constexpr uint16_t kPerCall = 16;
+  auto put16 = [](std::string& out, uint16_t v) { out.append(reinterpret_cast<const char*>(&v), 2); };
+  std::string body;
+  put16(body, 0);         // reject count: none
+  put16(body, 0);         // filter terms: none
+  put16(body, kPerCall);  // records a call
+  put16(body, 1);         // one field: the whole record
+  put16(body, kRecordLength);
+  put16(body, 0);
+  std::string descriptor;
+  put16(descriptor, static_cast<uint16_t>(body.size() + 4));
+  descriptor += "EG" + body;
+  std::vector<char> data(2 + kPerCall * (6 + kRecordLength));
+  int64_t records = 0;
+  for (auto _ : state) {
+    uint32_t len = kRecordLength;
+    if (int st = Call(B_GET_FIRST, f.pos, data.data(), &len, f.key, 0)) Fail("Get First", std::to_string(st));
+    ++records;
+    for (int st = 0; st == 0;) {
+      std::memcpy(data.data(), descriptor.data(), descriptor.size());
+      len = static_cast<uint32_t>(data.size());
+      st = Call(B_GET_NEXT_EXTENDED, f.pos, data.data(), &len, f.key, 0);
+      if (st != 0 && st != B_END_OF_FILE) Fail("Get Next Extended", std::to_string(st));
+      uint16_t got = 0;
+      std::memcpy(&got, data.data(), 2);
+      records += got;
+    }
+  }
+  state.SetItemsProcessed(records);
+}
+
 // --- Inserts ------------------------------------------------------------------
 
 // A fresh, empty file per run of a benchmark.
@@ -341,6 +377,7 @@ BENCHMARK(BM_GetEqual)->Arg(kSqlite)->Arg(kServer)->UseRealTime();
 BENCHMARK(BM_GetEqual_Libpq)->UseRealTime();
 BENCHMARK(BM_GetNextOverFile)->Arg(kSqlite)->Arg(kServer)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_GetNextOverFile_Libpq)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GetNextExtendedOverFile)->Arg(kSqlite)->Arg(kServer)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_InsertInTransaction)->Arg(kSqlite)->Arg(kServer)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_InsertInTransaction_Libpq)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DurableInsert)->Arg(kSqlite)->Arg(kServer)->Unit(benchmark::kMicrosecond)->UseRealTime();

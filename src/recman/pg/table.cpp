@@ -218,12 +218,17 @@ int PgTable::Walk(size_t path, size_t slot, const std::string* value, int64_t se
   auto it = std::find_if(batches_.begin(), batches_.end(),
                          [&](const Batch& b) { return walker != 0 && b.walker == walker && b.path == path; });
   Batch* b = it == batches_.end() ? nullptr : &*it;
-  const bool continuing = b != nullptr && b->generation == session_.generation() &&
-                          (b->call == call_ || Held()) && b->atSeq == seq && (!keyed || b->atValue == *value);
+  const bool sameWalk = b != nullptr && b->generation == session_.generation() && b->atSeq == seq &&
+                        (!keyed || b->atValue == *value);
+  const bool continuing = sameWalk && (b->call == call_ || Held());
   if (!continuing || b->next >= b->rows.rows()) {
+    // A batch grows while it is used up; a walk that goes on in a later
+    // call asks for as many as it took in the last.
     int64_t limit = 1;
-    if (walker != 0 && continuing) {
+    if (continuing) {
       limit = std::min(b->limit * 2, kMaxBatch);
+    } else if (sameWalk) {
+      limit = b->limit;
     } else if (walker != 0 && Held()) {
       limit = kFirstHeldBatch;
     }
