@@ -4,10 +4,12 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "command_test_support.h"
 #include "mounts.h"
@@ -148,6 +150,19 @@ TEST(SaveCommand, RemovesOnlyStalePartialOutputs) {
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(o.err, "reclink save: removed " + stale + ", left by an interrupted run\n");
   for (const std::string& path : {locked, running, foreign}) EXPECT_TRUE(fs::exists(path)) << path;
+  // A device or FIFO is written as it is, never replaced by a renamed file;
+  // a link leads to the file that is replaced.
+  const std::string fifo = tmp.file("pipe"), link = tmp.file("link.seq");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(symlink(tmp.file("out.seq").c_str(), link.c_str()), 0);
+  std::string drained;
+  std::thread reader([&] { drained = Slurp(fifo); });
+  EXPECT_EQ(Reclink({"save", tmp.file("db/BODY.BTR"), fifo}).status, 0);
+  reader.join();
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_EQ(drained, Slurp(tmp.file("out.seq")));
+  EXPECT_EQ(Reclink({"save", tmp.file("db/BODY.BTR"), link}).status, 0);
+  EXPECT_TRUE(fs::is_symlink(link));
 }
 
 TEST(LoadCommand, MalformedInputChangesNothingAndNamesThePlace) {

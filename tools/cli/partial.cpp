@@ -45,6 +45,10 @@ bool ProcessRuns(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
 }  // namespace
 
 PartialOutput::~PartialOutput() {
+  if (direct_) {
+    ::close(fd_);
+    return;
+  }
   if (path_.empty()) return;
   std::error_code ec;
   fs::remove_all(path_, ec);
@@ -65,8 +69,24 @@ bool PartialOutput::Lock(std::string* error) {
 }
 
 bool PartialOutput::CreateFile(const std::string& finalPath, std::string* error) {
-  path_ = PartialPath(finalPath);
-  finalPath_ = finalPath;
+  std::error_code ec;
+  const fs::path target = fs::is_symlink(finalPath, ec) ? fs::canonical(finalPath, ec) : fs::path(finalPath);
+  finalPath_ = ec ? finalPath : target.string();
+  struct stat st;
+  if (::stat(finalPath_.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    if (S_ISDIR(st.st_mode)) {
+      *error = "it is a directory";
+      return false;
+    }
+    fd_ = ::open(finalPath_.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+      *error = SystemReason(errno);
+      return false;
+    }
+    direct_ = true;
+    return true;
+  }
+  path_ = PartialPath(finalPath_);
   fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
   return Lock(error);
 }
@@ -96,6 +116,12 @@ bool PartialOutput::Write(const std::string& bytes, std::string* error) {
 }
 
 bool PartialOutput::Commit(std::string* error) {
+  if (direct_) {
+    direct_ = ::close(fd_) != 0;
+    if (direct_) *error = SystemReason(errno);
+    fd_ = -1;
+    return !direct_;
+  }
   if (::fsync(fd_) != 0 || ::rename(path_.c_str(), finalPath_.c_str()) != 0) {
     *error = SystemReason(errno);
     return false;

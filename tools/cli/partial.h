@@ -17,8 +17,10 @@ class PartialOutput {
   PartialOutput(const PartialOutput&) = delete;
   PartialOutput& operator=(const PartialOutput&) = delete;
 
-  // Creates the empty, locked partial file of finalPath. False with the
-  // system's reason in *error.
+  // Creates the empty, locked partial file of finalPath (of the file a link
+  // there leads to). A device, FIFO or socket at finalPath is written as it
+  // is instead: renaming a file over it would put a regular file in its
+  // place. False with the system's reason in *error.
   bool CreateFile(const std::string& finalPath, std::string* error);
   // Creates the locked partial directory of base, for scratch files that are
   // never renamed. False with the system's reason in *error.
@@ -38,6 +40,7 @@ class PartialOutput {
   std::string path_;       // the partial itself; empty when there is none
   std::string finalPath_;  // what a committed file is renamed to
   int fd_ = -1;            // open on the partial, holding its lock
+  bool direct_ = false;    // writing to a device, FIFO or socket itself
 };
 
 // Removes every partial in dir that is provably stale. Returns the paths
