@@ -13,7 +13,7 @@ if(NOT EXISTS ${RECLINK_GTEST_SOURCE_DIR}/CMakeLists.txt)
   message(FATAL_ERROR "GoogleTest's sources are not in ${RECLINK_GTEST_SOURCE_DIR}: "
     "install libgtest-dev (scripts/setup <preset>) or set RECLINK_GTEST_SOURCE_DIR")
 endif()
-set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)  # the command tests use its matchers
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)  # MSVC: the runtime the project uses
 # GoogleTest names its targets GTest::gtest and GTest::gtest_main itself.
