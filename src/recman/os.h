@@ -95,7 +95,10 @@ Fail RemoveFile(const std::string& path);
 // Moves from onto to in one step; kExists (and nothing moved) when to exists.
 Fail RenameNoReplace(const std::string& from, const std::string& to);
 
-// Moves from onto to in one step, replacing what was there.
+// Moves from onto to in one step, replacing what was there. On Windows a
+// target that is open (with sharing that allows deleting) is first moved
+// aside to from + ".replaced" and deleted after: for that moment to does not
+// exist.
 Fail RenameReplace(const std::string& from, const std::string& to);
 
 // Makes the directory's entries (a rename, a new file) durable.

@@ -123,7 +123,8 @@ Fail CanonicalPath(const std::string& name, std::string* out) {
   if (name.empty()) return Fail::kBadName;
   const HANDLE file = OpenForAttributes(name);
   if (file == INVALID_HANDLE_VALUE) return LastFail();
-  const Fail f = FinalPath(file, out);
+  // A pipe or a device has no path on a disk (directories are disk objects).
+  const Fail f = GetFileType(file) == FILE_TYPE_DISK ? FinalPath(file, out) : Fail::kNotRegular;
   CloseHandle(file);
   return f;
 }
@@ -268,11 +269,29 @@ Fail RenameNoReplace(const std::string& from, const std::string& to) {
 }
 
 Fail RenameReplace(const std::string& from, const std::string& to) {
-  if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  const std::wstring source = Wide(from), target = Wide(to);
+  if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return Fail::kNone;
   }
-  return LastFail();
+  // A target that is open cannot be replaced in place, not even when every
+  // handle on it allows deleting (the engine's own lock handle on a file it
+  // replaces). It can be moved aside and deleted: gone once those handles
+  // close. A read-only target stays refused, as Windows refuses it.
+  const DWORD err = GetLastError();
+  const DWORD attributes = AttributesOf(to);
+  if (err != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    return FromWinError(err);
+  }
+  const std::wstring aside = Wide(from + ".replaced");
+  if (!MoveFileExW(target.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) return LastFail();
+  if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    const Fail f = LastFail();
+    MoveFileExW(aside.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+    return f;
+  }
+  DeleteFileW(aside.c_str());
+  return Fail::kNone;
 }
 
 void SyncDirectory(const std::string& dir) {
