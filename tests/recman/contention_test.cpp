@@ -3,53 +3,47 @@
 // opens, and transactions that never hand out one number twice; threads
 // with their own blocks.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <functional>
+#include <memory>
 #include <thread>
 
 #include "recman_fixture.h"
+#include "support/child_process.h"
+#include "support/os_files.h"
 
 namespace recman_test {
 namespace {
 
+using reclink::test::ChildProcess;
+using reclink::test::ReceiveFromParent;
+using reclink::test::SendToParent;
+
 constexpr uint16_t kLen = 32;
-
-// A one-byte message channel between parent and child.
-struct Channel {
-  int fd[2];
-  Channel() { EXPECT_EQ(pipe(fd), 0); }
-  ~Channel() { close(fd[0]), close(fd[1]); }
-  void Send() { EXPECT_EQ(write(fd[1], "x", 1), 1); }
-  void Wait() {  // a child that died early fails the wait instead of hanging it
-    pollfd p{fd[0], POLLIN, 0};
-    char c;
-    EXPECT_TRUE(poll(&p, 1, 20000) == 1 && read(fd[0], &c, 1) == 1) << "no message";
-  }
-};
-
-// Runs body in a child process, which exits with body's result (0 = all
-// went as expected); Join returns that.
-pid_t Spawn(const std::function<int()>& body) {
-  Tx(B_RESET);  // nothing of this process's open files may cross into the child
-  const pid_t pid = fork();
-  if (pid == 0) _exit(body());
-  return pid;
-}
-
-int Join(pid_t pid) {
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
-}
 
 std::string Rec(const std::string& name, const std::string& note = {}) {
   return MakeRecord(kLen, {{0, name}, {12, note}});
+}
+
+// The child's side of each step: says "ready", then waits for the parent's go.
+bool ReadyThenWait() {
+  SendToParent("ready");
+  return ReceiveFromParent().has_value();
+}
+
+// Holds args[0] exclusively, then in a transaction; exit code 0 when every
+// step gave what it should.
+RECLINK_CHILD_ROLE(ExclusiveThenTransaction) {
+  BtrFile g;
+  if (g.Open(args[0], B_MODE_EXCLUSIVE) != 0) return 1;
+  if (!ReadyThenWait()) return 5;  // the parent tried to open
+  if (g.Close() != 0) return 2;
+  if (!ReadyThenWait()) return 5;  // the parent has it open
+  if (g.Open(args[0], B_MODE_EXCLUSIVE) != B_INCOMPATIBLE_MODE) return 3;
+  if (g.Open(args[0]) != 0 || Tx(B_BEGIN_TRAN) != 0 || g.Insert(Rec("pending")) != 0) return 4;
+  if (!ReadyThenWait()) return 5;
+  return Tx(B_END_TRAN);
 }
 
 class ContentionTest : public ::testing::Test {
@@ -72,28 +66,14 @@ class ContentionTest : public ::testing::Test {
 };
 
 TEST_F(ContentionTest, ExclusiveOpensThenWaitsEndingInUse) {
-  Channel ready, next;
-  const pid_t child = Spawn([&] {
-    BtrFile g;
-    if (g.Open(path_, B_MODE_EXCLUSIVE) != 0) return 1;
-    ready.Send();
-    next.Wait();  // the parent tried to open
-    if (g.Close() != 0) return 2;
-    ready.Send();
-    next.Wait();  // the parent has it open
-    if (g.Open(path_, B_MODE_EXCLUSIVE) != B_INCOMPATIBLE_MODE) return 3;
-    if (g.Open(path_) != 0 || Tx(B_BEGIN_TRAN) != 0 || g.Insert(Rec("pending")) != 0) return 4;
-    ready.Send();
-    next.Wait();
-    return Tx(B_END_TRAN);
-  });
-  ready.Wait();
+  ASSERT_EQ(f_.Close(), 0);
+  ChildProcess child("ExclusiveThenTransaction", {path_});
+  auto next = [&] { return child.Send("go") ? child.Receive() : std::nullopt; };
+  ASSERT_EQ(child.Receive(), "ready");
   EXPECT_EQ(f_.Open(path_), B_FILE_INUSE);
-  next.Send();
-  ready.Wait();
+  ASSERT_EQ(next(), "ready");
   ASSERT_EQ(f_.Open(path_), 0);
-  next.Send();
-  ready.Wait();  // the child's transaction holds the file
+  ASSERT_EQ(next(), "ready");  // the child's transaction holds the file
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(f_.Insert(Rec("mine")), B_FILE_INUSE);
   const auto waited = std::chrono::steady_clock::now() - start;
@@ -108,40 +88,31 @@ TEST_F(ContentionTest, ExclusiveOpensThenWaitsEndingInUse) {
   ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
   EXPECT_EQ(f_.Get(B_GET_FIRST, 0), B_FILE_INUSE);
   ASSERT_EQ(Tx(B_ABORT_TRAN), 0);
-  next.Send();
-  ASSERT_EQ(Join(child), 0);
+  child.Send("go");
+  ASSERT_EQ(child.Wait(), 0);
   EXPECT_EQ(f_.Insert(Rec("mine")), 0);
   EXPECT_EQ(f_.Get(B_GET_EQUAL, 0, "pending"), 0);
 }
 
-// SQLite marks a WAL index as in use with a read lock on byte 128 of the -shm
-// file. A process with the file open must hold it all the time, also after
-// reads, or the next process to open the file resets the index under it.
-bool WalIndexHeldByAnother(const std::string& path) {
-  const int fd = open((path + "-shm").c_str(), O_RDWR);
-  struct flock probe = {};
-  probe.l_type = F_WRLCK;
-  probe.l_whence = SEEK_SET;
-  probe.l_start = 128;
-  probe.l_len = 1;
-  const bool held = fd >= 0 && fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type == F_RDLCK;
-  close(fd);
-  return held;
+// SQLite marks a WAL index as in use with a shared lock on byte 128 of the
+// -shm file, on every system. A process with the file open must hold it all
+// the time, also after reads, or the next process to open the file resets
+// the index under it. The child checks that before it opens anything, then
+// changes the record; exit code 9 when the index was free, else Update's
+// status.
+RECLINK_CHILD_ROLE(UpdateBehindReader) {
+  if (!reclink::test::ByteLockedByAnother(args[0] + "-shm", 128)) return 9;
+  BtrFile g;
+  if (g.Open(args[0]) != 0 || g.Get(B_GET_EQUAL, 0, "rec") != 0) return 1;
+  return g.Update(Rec("rec", "child"));
 }
 
 TEST_F(ContentionTest, RecordChangedByAnotherProcessGivesConflict) {
-  Channel go;
-  const pid_t child = Spawn([&] {
-    go.Wait();
-    if (!WalIndexHeldByAnother(path_)) return 9;  // before this process opens anything
-    BtrFile g;
-    if (g.Open(path_) != 0 || g.Get(B_GET_EQUAL, 0, "rec") != 0) return 1;
-    return g.Update(Rec("rec", "child"));
-  });
+  ASSERT_EQ(f_.Close(), 0);  // only reads from here on
   ASSERT_EQ(f_.Open(path_), 0);
   for (int i = 0; i < 3; ++i) ASSERT_EQ(f_.Get(B_GET_EQUAL, 0, "rec"), 0);
-  go.Send();
-  ASSERT_EQ(Join(child), 0) << "9: the reader let go of the WAL index";
+  ChildProcess child("UpdateBehindReader", {path_});
+  ASSERT_EQ(child.Wait(), 0) << "9: the reader let go of the WAL index";
   EXPECT_EQ(f_.Update(Rec("rec", "parent")), B_CONFLICT);
   EXPECT_EQ(f_.Delete(), B_CONFLICT);
   // The very next read sees the other process's commit.
@@ -150,44 +121,49 @@ TEST_F(ContentionTest, RecordChangedByAnotherProcessGivesConflict) {
   EXPECT_EQ(f_.Update(Rec("rec", "parent")), 0);
 }
 
+// Takes args[1] numbers in args[0], each the highest plus one, in its own
+// transaction; exit code 0, or what went wrong.
+RECLINK_CHILD_ROLE(TakeNumbers) {
+  BtrSetLockTimeout(5000);
+  BtrFile g(kLen);
+  if (g.Open(args[0]) != 0) return 1;
+  for (int n = 0; n < std::stoi(args[1]);) {
+    if (Tx(B_BEGIN_TRAN) != 0) return 2;
+    // Read the highest number, write the next: safe only if nobody else can
+    // do the same in between.
+    int st = g.Get(B_GET_LAST, 0);
+    const long next = st == 0 ? std::stol(g.Field(0)) + 1 : 1;
+    if (st == 0 || st == B_END_OF_FILE) {
+      char number[24];
+      std::snprintf(number, sizeof number, "%010ld", next);
+      st = g.Insert(Rec(number));
+    }
+    if (st == B_FILE_INUSE || st == B_RECORD_INUSE) {
+      Tx(B_ABORT_TRAN);
+      continue;
+    }
+    if (st != 0 || Tx(B_END_TRAN) != 0) return 10 + st;
+    ++n;
+  }
+  return 0;
+}
+
 TEST_F(ContentionTest, TransactionsNeverHandOutOneNumberTwice) {
   ASSERT_EQ(f_.Get(B_GET_EQUAL, 0, "rec"), 0);
   ASSERT_EQ(f_.Delete(), 0);
+  ASSERT_EQ(f_.Close(), 0);
   constexpr int kProcesses = 3, kEach = 15;
-  std::vector<pid_t> children;
+  std::vector<std::unique_ptr<ChildProcess>> children;
   for (int p = 0; p < kProcesses; ++p) {
-    children.push_back(Spawn([&] {
-      BtrSetLockTimeout(5000);
-      BtrFile g(kLen);
-      if (g.Open(path_) != 0) return 1;
-      for (int n = 0; n < kEach;) {
-        if (Tx(B_BEGIN_TRAN) != 0) return 2;
-        // Read the highest number, write the next: safe only if nobody
-        // else can do the same in between.
-        int st = g.Get(B_GET_LAST, 0);
-        const long next = st == 0 ? std::stol(g.Field(0)) + 1 : 1;
-        if (st == 0 || st == B_END_OF_FILE) {
-          char number[24];
-          std::snprintf(number, sizeof number, "%010ld", next);
-          st = g.Insert(Rec(number));
-        }
-        if (st == B_FILE_INUSE || st == B_RECORD_INUSE) {
-          Tx(B_ABORT_TRAN);
-          continue;
-        }
-        if (st != 0 || Tx(B_END_TRAN) != 0) return 10 + st;
-        ++n;
-      }
-      return 0;
-    }));
+    children.push_back(std::make_unique<ChildProcess>("TakeNumbers",
+                                                      std::vector<std::string>{path_, std::to_string(kEach)}));
   }
-  for (pid_t c : children) EXPECT_EQ(Join(c), 0);
+  for (auto& c : children) EXPECT_EQ(c->Wait(), 0);
   ASSERT_EQ(f_.Open(path_), 0);
   const std::vector<std::string> numbers = f_.Walk(0);
   ASSERT_EQ(numbers.size(), static_cast<size_t>(kProcesses * kEach));
   for (size_t i = 0; i < numbers.size(); ++i) EXPECT_EQ(std::stol(numbers[i]), static_cast<long>(i + 1));
 }
-
 
 // Several threads, each with its own position blocks on shared files, at
 // the same time: every write lands once and every read sees whole records.

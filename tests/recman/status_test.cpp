@@ -2,13 +2,12 @@
 // or hostile caller passes: a status every time, never a crash.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <filesystem>
 #include <fstream>
 #include <functional>
 
 #include "recman_fixture.h"
+#include "support/os_files.h"
 
 namespace recman_test {
 namespace {
@@ -40,7 +39,8 @@ class StatusTest : public ::testing::Test {
 TEST_F(StatusTest, EachStatusInItsSituation) {
   std::ofstream(dir_.file("text.dat")) << "just some text, not a record file at all\n";
   std::ofstream(dir_.file("empty.dat")).flush();
-  ASSERT_EQ(mkfifo(dir_.file("fifo.dat").c_str(), 0600), 0);
+  const reclink::test::Fifo fifo(dir_.path());
+  ASSERT_FALSE(fifo.path().empty());
   uint32_t len = 0;
   char version[5];
   struct Case {
@@ -69,7 +69,7 @@ TEST_F(StatusTest, EachStatusInItsSituation) {
       {"missing file", [&] { return g_.Open(dir_.file("missing.dat")); }, B_FILE_NOT_FOUND},
       {"missing directory", [&] { return g_.Open(dir_.file("nodir/x.dat")); }, B_FILE_NOT_FOUND},
       {"a directory", [&] { return g_.Open(dir_.path()); }, B_FILE_NOT_FOUND},
-      {"a FIFO, without hanging", [&] { return g_.Open(dir_.file("fifo.dat")); }, B_FILE_NOT_FOUND},
+      {"a FIFO, without hanging", [&] { return g_.Open(fifo.path()); }, B_FILE_NOT_FOUND},
       {"open mode 7", [&] { return g_.Open(path_, 7); }, B_INVALID_KEYNUMBER},
       // A server knows only its own files: what else lies in the directory
       // is no file of its.
@@ -134,7 +134,7 @@ TEST_F(StatusTest, FileScribbledOverWhileOpen) {
   ASSERT_EQ(f_.Close(), 0);
   ASSERT_EQ(f_.Open(path_), 0);
   ASSERT_EQ(f_.Get(B_GET_FIRST, 0), 0);
-  ASSERT_EQ(truncate(path_.c_str(), 5000), 0);
+  std::filesystem::resize_file(path_, 5000);
   for (uint16_t op : {B_GET_LAST, B_GET_NEXT, B_STEP_LAST, B_GET_FIRST, B_INSERT}) {
     const int st = op == B_INSERT ? f_.Insert(Rec("late")) : f_.Get(op, 0);
     EXPECT_TRUE(st == B_IO_ERROR || st == 0 || st == B_END_OF_FILE) << op << " gave " << st;

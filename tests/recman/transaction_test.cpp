@@ -2,18 +2,26 @@
 // write undoes only itself, and a process that dies in the middle of End
 // leaves every file, at its next Open, with all of the transaction or none.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
 
 #include "recman_fixture.h"
+#include "support/child_process.h"
 
 namespace recman_test {
 namespace {
 
 constexpr uint16_t kLen = 24;
 using V = std::vector<std::string>;
+
+// One transaction writing a (first) and b, each open in its block; returns
+// End's status, or a negative step number.
+int Transaction(BtrFile& fa, BtrFile& fb) {
+  if (Tx(B_BEGIN_TRAN) != 0) return -1;
+  if (fa.Insert(MakeRecord(kLen, {{0, "a1"}})) != 0 || fb.Insert(MakeRecord(kLen, {{0, "b1"}})) != 0) return -2;
+  if (fb.Get(B_GET_EQUAL, 0, "old") != 0 || fb.Update(MakeRecord(kLen, {{0, "old"}, {12, "after"}})) != 0) return -3;
+  if (fb.Get(B_GET_EQUAL, 0, "gone") != 0 || fb.Delete() != 0) return -4;
+  if (fb.Get(B_GET_EQUAL, 0, "gone") != B_KEY_VALUE_NOT_FOUND) return -5;  // its own changes are visible
+  return Tx(B_END_TRAN);
+}
 
 class TwoFiles : public ::testing::Test {
  protected:
@@ -37,16 +45,6 @@ class TwoFiles : public ::testing::Test {
     EXPECT_EQ(f.Close(), 0);
     return out;
   }
-  // One transaction writing a (first) and b; returns End's status.
-  int Transaction() {
-    if (fa_.Open(a_) != 0 || Tx(B_BEGIN_TRAN) != 0) return -1;
-    if (fa_.Insert(MakeRecord(kLen, {{0, "a1"}})) != 0 || fb_.Insert(MakeRecord(kLen, {{0, "b1"}})) != 0) return -2;
-    if (fb_.Get(B_GET_EQUAL, 0, "old") != 0 || fb_.Update(MakeRecord(kLen, {{0, "old"}, {12, "after"}})) != 0) return -3;
-    if (fb_.Get(B_GET_EQUAL, 0, "gone") != 0 || fb_.Delete() != 0) return -4;
-    if (fb_.Get(B_GET_EQUAL, 0, "gone") != B_KEY_VALUE_NOT_FOUND) return -5;  // its own changes are visible
-    return Tx(B_END_TRAN);
-  }
-
   reclink::test::TempDir dir_;
   const std::string a_ = dir_.file("a.dat"), b_ = dir_.file("b.dat");
   BtrFile fa_, fb_;
@@ -107,19 +105,19 @@ TEST_F(TwoFiles, ClientsOfOneProcessHaveTheirOwnTransactionsBlocksAndReset) {
 
 class CrashInEndTest : public TwoFiles, public ::testing::WithParamInterface<const char*> {};
 
+// The transaction on a (args[0]) and b (args[1]), stopped in End at the
+// point args[2] names (empty: not stopped); exit code 0 when it ran whole.
+RECLINK_CHILD_ROLE(TransactionStoppedInEnd) {
+  if (!args[2].empty()) reclink::test::SetEnvironment("RECMAN_TEST_CRASH_IN_END", args[2]);
+  BtrFile fa(kLen), fb(kLen);
+  return fa.Open(args[0]) == 0 && fb.Open(args[1]) == 0 && Transaction(fa, fb) == 0 ? 0 : 1;
+}
+
 TEST_P(CrashInEndTest, NextOpenSettlesAllOrNothing) {
-  // In a child, stopped in End at the point named (empty: not stopped).
   const std::string point = GetParam();
   ASSERT_EQ(fb_.Close(), 0);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (!point.empty()) setenv("RECMAN_TEST_CRASH_IN_END", point.c_str(), 1);
-    _exit(fb_.Open(b_) == 0 && Transaction() == 0 ? 0 : 1);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  ASSERT_EQ(WEXITSTATUS(status), point.empty() ? 0 : 86);
+  reclink::test::ChildProcess child("TransactionStoppedInEnd", {a_, b_, point});
+  ASSERT_EQ(child.Wait(), point.empty() ? 0 : 86);
   const bool happened = point != "participant";
   // Opening b settles it first: it asks a, the file that decides.
   EXPECT_EQ(Contents(b_), happened ? "b1 old=after " : "gone old=before ");

@@ -20,6 +20,8 @@ extern char** environ;
 
 namespace reclink::test {
 
+std::string LastErrorText() { return std::strerror(errno); }
+
 std::string ProgramPath() { return std::filesystem::read_symlink("/proc/self/exe").string(); }
 
 void SetEnvironment(const std::string& name, const std::optional<std::string>& value) {
@@ -38,7 +40,7 @@ struct ChildProcess::System {
 ChildProcess::ChildProcess(const std::string& role, const std::vector<std::string>& args) {
   int pair[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
-    ADD_FAILURE() << "child process: socketpair failed: " << std::strerror(errno);
+    ADD_FAILURE() << "child process: socketpair failed: " << LastErrorText();
     return;
   }
   std::vector<std::string> argv = {"/proc/self/exe", kChildRoleOption + role};

@@ -36,15 +36,14 @@ std::string Quote(const std::string& arg) {
   return out + "\"";
 }
 
-// The system's text for the last error.
-std::string LastError() {
+}  // namespace
+
+std::string LastErrorText() {
   char text[256] = {};
   FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                  GetLastError(), 0, text, sizeof text, nullptr);
   return text;
 }
-
-}  // namespace
 
 std::string ProgramPath() {
   char path[MAX_PATH];
@@ -60,7 +59,7 @@ void SetEnvironment(const std::string& name, const std::optional<std::string>& v
 ChildProcess::ChildProcess(const std::string& role, const std::vector<std::string>& args) {
   const std::string self = ProgramPath();
   if (self.empty()) {
-    ADD_FAILURE() << "child process: this program's path is unknown: " << LastError();
+    ADD_FAILURE() << "child process: this program's path is unknown: " << LastErrorText();
     return;
   }
   std::string commandLine = Quote(self) + " " + Quote(kChildRoleOption + role);
@@ -71,7 +70,7 @@ ChildProcess::ChildProcess(const std::string& role, const std::vector<std::strin
   HANDLE childIn = nullptr, toChild = nullptr, fromChild = nullptr, childOut = nullptr;
   if (!CreatePipe(&childIn, &toChild, &inherit, 0) ||
       !CreatePipe(&fromChild, &childOut, &inherit, 0)) {
-    ADD_FAILURE() << "child process: CreatePipe failed: " << LastError();
+    ADD_FAILURE() << "child process: CreatePipe failed: " << LastErrorText();
     for (HANDLE h : {childIn, toChild}) {
       if (h != nullptr) CloseHandle(h);
     }
@@ -89,7 +88,7 @@ ChildProcess::ChildProcess(const std::string& role, const std::vector<std::strin
   PROCESS_INFORMATION info{};
   const BOOL ok = CreateProcessA(self.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                  nullptr, &startup, &info);
-  const std::string why = ok ? std::string() : LastError();
+  const std::string why = ok ? std::string() : LastErrorText();
   CloseHandle(childIn);
   CloseHandle(childOut);
   if (!ok) {
