@@ -4,26 +4,23 @@
 
 #include "reclink/base_rec_link.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "core/io_error_log.h"
 #include "core/point_lat.h"
+#include "platform/file.h"
 #include "platform/winapi.h"
 #include "reclink/win_app.h"
+#include "support/system_text.h"
 #include "support/test_support.h"
 
 namespace reclink::test {
@@ -224,7 +221,9 @@ TEST(Gate, OpenSendsTheShortPathAndModeRestoresTheKeyAndBoxesAFailure) {
       EXPECT_EQ(rec.Open(BTR_OPEN_NORMAL), -1);
       EXPECT_EQ(rec.IsOpen(), 0);
       EXPECT_EQ(rec.Open(BTR_OPEN_READONLY), 0);
-      EXPECT_EQ(names.back(), exists ? path : "");  // an existing Linux path is its own short form
+      char shortPath[_MAX_PATH] = {};  // the system's short form (a Linux path is its own)
+      GetShortPathNameA(path.c_str(), shortPath, _MAX_PATH);
+      EXPECT_EQ(names.back(), exists ? shortPath : "");
       EXPECT_EQ(manager.calls().back().keyNum, B_MODE_READ_ONLY);
       EXPECT_EQ(rec.GetOpenMode(), BTR_OPEN_READONLY);
       EXPECT_EQ(rec.IsOpen(), 1);
@@ -236,9 +235,13 @@ TEST(Gate, OpenSendsTheShortPathAndModeRestoresTheKeyAndBoxesAFailure) {
     EXPECT_EQ(manager.calls().back().op, B_CLOSE);
   }
 
-  std::string deep = dir.path();  // a name the key buffer cannot hold: refused unasked
-  while (deep.size() < 240) mkdir((deep += "/" + std::string(40, 'd')).c_str(), 0700);
-  deep += "/" + std::string(30, 'f') + ".BTR";
+  // A name the key buffer cannot hold even in its short form: refused unasked.
+  // Every name below the directory's short form is a short name already.
+  char deepShort[_MAX_PATH] = {};
+  GetShortPathNameA(dir.path().c_str(), deepShort, _MAX_PATH);
+  std::string deep = deepShort;
+  while (deep.size() < 242) std::filesystem::create_directory(deep += TempDir::kSeparator + std::string("D"));
+  deep += TempDir::kSeparator + std::string("FFFFFFFF.BTR");  // 255 or 256 bytes
   std::ofstream(deep) << "x";
   TestRecord rec("TEST_DB", deep.c_str());
   const size_t before = manager.calls().size();
@@ -266,10 +269,11 @@ TEST(ErrorReport, AnEmptyIdentIsLoggedEmptyThenTakenFromTheFileNameForBoxAndLog)
   EXPECT_EQ(boxes.calls()[0].caption, "core_tests");
 
   // The system's text for the thread's last error, with the stop icon; none, empty.
-  for (int error : {ENOENT, 0}) {
-    errno = error;
+  // On Windows that text is the system's in code page 932.
+  for (int error : {kFileNotFoundError, 0}) {
+    SetLastSystemError(error);
     rec.GetLastErrMessage();
-    EXPECT_EQ(boxes.calls().back().text, error != 0 ? std::generic_category().message(error) : "");
+    EXPECT_EQ(Cp932ToUtf8(boxes.calls().back().text), error != 0 ? SystemErrorWords(error) : "");
     EXPECT_EQ(boxes.calls().back().style, MB_OK | MB_ICONSTOP);
   }
 }
@@ -288,10 +292,11 @@ TEST(ErrorReport, LogIsRecreatedAtTheDecimalLimitAndSkippedWhileItCannotBeOpened
   AppendIoErrorLine(log.c_str(), "PATIENT_DB");
   EXPECT_EQ(ReadFile(log), line);
 
-  const int holder = open(log.c_str(), O_RDWR);  // another writer holds the log: line dropped
-  ASSERT_EQ(flock(holder, LOCK_EX), 0);
-  AppendIoErrorLine(log.c_str(), "PATIENT_DB");
-  close(holder);
+  {
+    CFile holder;  // another writer holds the log: line dropped
+    ASSERT_TRUE(holder.Open(log.c_str(), CFile::modeReadWrite | CFile::shareExclusive));
+    AppendIoErrorLine(log.c_str(), "PATIENT_DB");
+  }
   EXPECT_EQ(ReadFile(log), line);
   // A log in a directory that does not exist is skipped without a word.
   AppendIoErrorLine(dir.file("none/io_error.txt").c_str(), "PATIENT_DB");

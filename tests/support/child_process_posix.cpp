@@ -15,12 +15,11 @@
 
 #include "support/child_process.h"
 #include "support/child_process_system.h"
+#include "support/system_text.h"
 
 extern char** environ;
 
 namespace reclink::test {
-
-std::string LastErrorText() { return std::strerror(errno); }
 
 std::string ProgramPath() { return std::filesystem::read_symlink("/proc/self/exe").string(); }
 

@@ -6,6 +6,7 @@
 
 #include "support/child_process.h"
 #include "support/child_process_system.h"
+#include "support/system_text.h"
 
 namespace reclink::test {
 
@@ -37,13 +38,6 @@ std::string Quote(const std::string& arg) {
 }
 
 }  // namespace
-
-std::string LastErrorText() {
-  char text[256] = {};
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                 GetLastError(), 0, text, sizeof text, nullptr);
-  return text;
-}
 
 std::string ProgramPath() {
   char path[MAX_PATH];

@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "support/child_process_system.h"
 #include "support/os_files.h"
+#include "support/system_text.h"
 
 namespace reclink::test {
 

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <string>
 
-#include "support/child_process_system.h"
 #include "support/os_files.h"
+#include "support/system_text.h"
 
 namespace reclink::test {
 
