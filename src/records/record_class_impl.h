@@ -24,6 +24,21 @@ RecordClass<F>::RecordClass(char const* directory) : CBaseRecLink(directory) {
 }
 
 template <RecordFile F>
+char* RecordClass<F>::GetRecordBuffer() {
+  return m_record;
+}
+
+template <RecordFile F>
+const char* RecordClass<F>::GetRecordBuffer() const {
+  return m_record;
+}
+
+template <RecordFile F>
+const char* RecordClass<F>::GetPrimeKeyBuffer() const {
+  return m_primeKey;
+}
+
+template <RecordFile F>
 void RecordClass<F>::Bind() {
   std::memset(m_record, 0, sizeof m_record);
   std::memset(m_primeKey, 0, sizeof m_primeKey);

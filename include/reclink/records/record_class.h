@@ -42,10 +42,12 @@ class RecordClass : public CBaseRecLink {
   ~RecordClass() override = default;
 
   // The record buffer: one record as the file stores it. Owned by the object.
-  char* GetRecordBuffer() { return m_record; }
-  const char* GetRecordBuffer() const { return m_record; }
+  // Defined in the library, as every member: a Windows DLL exports no inline
+  // member of a class template.
+  char* GetRecordBuffer();
+  const char* GetRecordBuffer() const;
   // The prime-key buffer, as GetPrimeKeyFromBuffer last filled it.
-  const char* GetPrimeKeyBuffer() const { return m_primeKey; }
+  const char* GetPrimeKeyBuffer() const;
 
  protected:
   // The look-up on key keyNumber: record buffer zeroed, key image built from
