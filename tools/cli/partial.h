@@ -1,12 +1,14 @@
 #pragma once
 // The utility's temporary outputs. A partial output is named
 // BASE.reclink-PID.partial, where PID is the process that writes it; that
-// process holds an advisory lock (flock) on it from creation to the end, then
-// renames it to its final name or removes it. A partial left by a killed run
-// is provably stale: its process no longer runs and nobody holds its lock.
+// process holds it (held_file.h) from creation to the end, then renames it to
+// its final name or removes it. A partial left by a killed run is provably
+// stale: its process no longer runs and nobody holds it.
 
 #include <string>
 #include <vector>
+
+#include "cli/held_file.h"
 
 namespace reclink::cli {
 
@@ -17,12 +19,12 @@ class PartialOutput {
   PartialOutput(const PartialOutput&) = delete;
   PartialOutput& operator=(const PartialOutput&) = delete;
 
-  // Creates the empty, locked partial file of finalPath (of the file a link
-  // there leads to). A device, FIFO or socket at finalPath is written as it
-  // is instead: renaming a file over it would put a regular file in its
+  // Creates the empty, held partial file of finalPath (of the file a link
+  // there leads to). A device, FIFO, socket or pipe at finalPath is written
+  // as it is instead: renaming a file over it would put a regular file in its
   // place. False with the system's reason in *error.
   bool CreateFile(const std::string& finalPath, std::string* error);
-  // Creates the locked partial directory of base, for scratch files that are
+  // Creates the held partial directory of base, for scratch files that are
   // never renamed. False with the system's reason in *error.
   bool CreateDirectory(const std::string& base, std::string* error);
   // The partial's own path; empty before a Create succeeded.
@@ -35,16 +37,14 @@ class PartialOutput {
   bool Commit(std::string* error);
 
  private:
-  bool Lock(std::string* error);
-
   std::string path_;       // the partial itself; empty when there is none
   std::string finalPath_;  // what a committed file is renamed to
-  int fd_ = -1;            // open on the partial, holding its lock
-  bool direct_ = false;    // writing to a device, FIFO or socket itself
+  HeldFile held_;          // the partial, held while it is written, or the device written
+  bool direct_ = false;    // writing to a device, FIFO, socket or pipe itself
 };
 
 // Removes every partial in dir that is provably stale. Returns the paths
-// removed. Never touches a partial whose process runs or whose lock is held.
+// removed. Never touches a partial whose process runs or that is held.
 std::vector<std::string> RemoveStalePartials(const std::string& dir);
 
 }  // namespace reclink::cli

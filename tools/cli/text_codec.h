@@ -1,6 +1,7 @@
 #pragma once
-// Conversion between the records' code page 932 text and the terminal's UTF-8,
-// through the C library's iconv.
+// Conversion between the records' code page 932 text and the terminal's UTF-8:
+// through the C library's iconv on POSIX systems (text_codec_posix.cpp), with
+// Windows' own conversions there (text_codec_win32.cpp); chosen by CMake.
 
 #include <string>
 

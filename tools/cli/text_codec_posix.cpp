@@ -1,3 +1,4 @@
+// Code page 932 and UTF-8 through iconv.
 #include "cli/text_codec.h"
 
 #include <cerrno>

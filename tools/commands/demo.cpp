@@ -1,9 +1,9 @@
 // demo: a fresh database, a day of the clinic played on it, and a summary.
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
+#include <random>
 #include <system_error>
 
 #include "cli/box_printer.h"
@@ -26,16 +26,18 @@ namespace {
 bool PrepareDirectory(std::string* dir, Io& io) {
   std::error_code ec;
   if (dir->empty()) {
-    const char* tmp = std::getenv("TMPDIR");
-    const std::string base = tmp && *tmp ? tmp : "/tmp";
-    std::string pattern = base + "/reclink-demo-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) {
-      Failure(io, "demo",
-              "cannot make a temporary directory in " + base + ": " + SystemReason(errno));
-      return false;
+    // $TMPDIR or /tmp (%TMP% on Windows), under a name no other run has.
+    const fs::path base = fs::temp_directory_path(ec);
+    for (int attempt = 0; !ec && attempt < 100; ++attempt) {
+      const fs::path candidate = base / ("reclink-demo-" + std::to_string(std::random_device()()));
+      if (fs::create_directory(candidate, ec)) {
+        *dir = candidate.string();
+        return true;
+      }
     }
-    *dir = pattern;
-    return true;
+    Failure(io, "demo", "cannot make a temporary directory in " + base.string() + ": " +
+                            (ec ? SystemReason(ec.value()) : "every name tried was taken"));
+    return false;
   }
   if (fs::exists(*dir, ec)) {
     if (!fs::is_directory(*dir, ec) || !fs::is_empty(*dir, ec)) {

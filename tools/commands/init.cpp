@@ -1,14 +1,11 @@
 // init: every record file of the database in one directory, all or nothing.
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <ostream>
-#include <sys/file.h>
 #include <system_error>
-#include <unistd.h>
 
 #include "cli/btr_file.h"
+#include "cli/held_file.h"
 #include "cli/partial.h"
 #include "cli/reasons.h"
 #include "commands/commands.h"
@@ -21,23 +18,6 @@ namespace fs = std::filesystem;
 namespace reclink::cli {
 
 namespace {
-
-// An advisory lock (flock) on a directory, held while one init works in it,
-// so that two inits never create or replace the same files at once.
-class DirectoryLock {
- public:
-  ~DirectoryLock() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  // False with errno set when the directory cannot be opened or is locked.
-  bool Take(const std::string& dir) {
-    fd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    return fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
-  }
-
- private:
-  int fd_ = -1;  // open on the directory, holding its lock
-};
 
 // Replaces the record file at path with an empty one of the catalogue's
 // layout: made in scratch by the library, then created over path with the
@@ -90,11 +70,13 @@ int RunInit(const Args& args, Io& io) {
   if (ec) {
     return Failure(io, "init", "cannot make directory " + dir + ": " + SystemReason(ec.value()));
   }
-  DirectoryLock lock;
-  if (!lock.Take(dir)) {
-    if (errno != EWOULDBLOCK) {
-      return Failure(io, "init", "cannot use " + dir + ": " + SystemReason(errno));
-    }
+  // Held while this init works in it, so that two inits never create or
+  // replace the same files at once.
+  HeldFile lock;
+  bool busy = false;
+  std::string why;
+  if (!lock.HoldDirectory(dir, &busy, &why)) {
+    if (!busy) return Failure(io, "init", "cannot use " + dir + ": " + why);
     return Failure(io, "init", "another reclink init is working in " + dir +
                                    "; nothing was created; try again when it has finished");
   }
