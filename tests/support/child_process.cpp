@@ -17,6 +17,13 @@ std::map<std::string, ChildRole>& Roles() {
   return roles;
 }
 
+// This program in role with args.
+Program InRole(const std::string& role, const std::vector<std::string>& args) {
+  Program self{ProgramPath(), {kChildRoleOption + role}};
+  self.args.insert(self.args.end(), args.begin(), args.end());
+  return self;
+}
+
 }  // namespace
 
 bool RegisterChildRole(const char* name, ChildRole role) {
@@ -36,6 +43,9 @@ std::optional<int> RunChildRole(int argc, char** argv) {
   }
   return role->second(std::vector<std::string>(argv + 2, argv + argc));
 }
+
+ChildProcess::ChildProcess(const std::string& role, const std::vector<std::string>& args)
+    : ChildProcess(InRole(role, args)) {}
 
 std::optional<std::string> ReceiveFromParent() {
   std::string line;

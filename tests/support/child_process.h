@@ -53,9 +53,16 @@ std::optional<std::string> ReceiveFromParent();
 // In a child: one line to the parent, sent at once.
 void SendToParent(const std::string& line);
 
-// The test program started again in a child role. The child's standard input
-// and output are a line channel to this object; its standard error is the
-// parent's. Destroying the object kills a child that is still running.
+// Another program to start as a child, in place of a role of this one.
+struct Program {
+  std::string path;               // the executable
+  std::vector<std::string> args;  // its arguments
+};
+
+// The test program started again in a child role, or another program. The
+// child's standard input and output are a line channel to this object; its
+// standard error is the parent's. Destroying the object kills a child that is
+// still running.
 class ChildProcess {
  public:
   // Wait's result for a child that Kill ended.
@@ -64,6 +71,8 @@ class ChildProcess {
   // Starts the child in role with args. Precondition: role is registered.
   // On failure started() is false and the test has recorded why.
   explicit ChildProcess(const std::string& role, const std::vector<std::string>& args = {});
+  // Starts program; as above.
+  explicit ChildProcess(const Program& program);
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;

@@ -1,4 +1,4 @@
-// The child process helper on Linux: posix_spawn of /proc/self/exe, with one
+// The child process helper on Linux: posix_spawn of the program, with one
 // socket as the child's standard input and output.
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -36,14 +36,14 @@ struct ChildProcess::System {
   int channel = -1;  // this end of the socket pair
 };
 
-ChildProcess::ChildProcess(const std::string& role, const std::vector<std::string>& args) {
+ChildProcess::ChildProcess(const Program& program) {
   int pair[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
     ADD_FAILURE() << "child process: socketpair failed: " << LastErrorText();
     return;
   }
-  std::vector<std::string> argv = {"/proc/self/exe", kChildRoleOption + role};
-  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<std::string> argv = {program.path};
+  argv.insert(argv.end(), program.args.begin(), program.args.end());
   std::vector<char*> pointers;
   for (std::string& a : argv) pointers.push_back(a.data());
   pointers.push_back(nullptr);
@@ -53,12 +53,12 @@ ChildProcess::ChildProcess(const std::string& role, const std::vector<std::strin
   posix_spawn_file_actions_adddup2(&actions, pair[1], STDIN_FILENO);
   posix_spawn_file_actions_adddup2(&actions, pair[1], STDOUT_FILENO);
   pid_t pid = -1;
-  const int rc = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, pointers.data(), environ);
+  const int rc = posix_spawn(&pid, program.path.c_str(), &actions, nullptr, pointers.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   close(pair[1]);
   if (rc != 0) {
     close(pair[0]);
-    ADD_FAILURE() << "child process: cannot start role " << role << ": " << std::strerror(rc);
+    ADD_FAILURE() << "child process: cannot start " << program.path << ": " << std::strerror(rc);
     return;
   }
   system_ = std::make_unique<System>(System{pid, pair[0]});

@@ -1,4 +1,4 @@
-// The child process helper on Windows: CreateProcess of this program, with
+// The child process helper on Windows: CreateProcess of the program, with
 // two pipes as the child's standard input and output.
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -50,14 +50,9 @@ void SetEnvironment(const std::string& name, const std::optional<std::string>& v
   _putenv_s(name.c_str(), value ? value->c_str() : "");
 }
 
-ChildProcess::ChildProcess(const std::string& role, const std::vector<std::string>& args) {
-  const std::string self = ProgramPath();
-  if (self.empty()) {
-    ADD_FAILURE() << "child process: this program's path is unknown: " << LastErrorText();
-    return;
-  }
-  std::string commandLine = Quote(self) + " " + Quote(kChildRoleOption + role);
-  for (const std::string& a : args) commandLine += " " + Quote(a);
+ChildProcess::ChildProcess(const Program& program) {
+  std::string commandLine = Quote(program.path);
+  for (const std::string& a : program.args) commandLine += " " + Quote(a);
 
   // The child's ends are inherited; this process's ends are not.
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -80,15 +75,15 @@ ChildProcess::ChildProcess(const std::string& role, const std::vector<std::strin
   startup.hStdOutput = childOut;
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION info{};
-  const BOOL ok = CreateProcessA(self.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                 nullptr, &startup, &info);
+  const BOOL ok = CreateProcessA(program.path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                 nullptr, nullptr, &startup, &info);
   const std::string why = ok ? std::string() : LastErrorText();
   CloseHandle(childIn);
   CloseHandle(childOut);
   if (!ok) {
     CloseHandle(toChild);
     CloseHandle(fromChild);
-    ADD_FAILURE() << "child process: cannot start role " << role << ": " << why;
+    ADD_FAILURE() << "child process: cannot start " << program.path << ": " << why;
     return;
   }
   CloseHandle(info.hThread);

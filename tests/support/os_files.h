@@ -4,14 +4,15 @@
 // per system (os_files_posix.cpp, os_files_win32.cpp), chosen by CMake.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace reclink::test {
 
-// A name that opens as no regular file and never delivers data: a FIFO in
-// dir on POSIX systems, a named pipe (\\.\pipe\...) with no writer on
-// Windows. Removed when the object dies. On failure path() is empty and the
-// test has recorded why.
+// A name that opens as no regular file, through which a test feeds a reader
+// or drains a writer: a FIFO in dir on POSIX systems, a named pipe
+// (\\.\pipe\...) on Windows. Removed when the object dies. On failure
+// path() is empty and the test has recorded why. One reader or writer, once.
 class Fifo {
  public:
   explicit Fifo(const std::string& dir);
@@ -20,6 +21,13 @@ class Fifo {
   Fifo& operator=(const Fifo&) = delete;
 
   const std::string& path() const { return path_; }
+  // Waits up to 30 seconds for a reader to open the name, writes bytes to it
+  // and ends the stream. False when no reader came or it stopped reading.
+  bool Feed(const std::string& bytes);
+  // Waits up to 30 seconds for a writer to open the name, and reads what it
+  // writes until it closes the name; nothing when no writer came or it went
+  // quiet for 30 seconds.
+  std::optional<std::string> Drain();
 
  private:
   std::string path_;       // the name, empty when it could not be made

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 
@@ -16,8 +17,10 @@ Fifo::Fifo(const std::string&) {
   static std::atomic<int> counter{0};
   const std::string path = "\\\\.\\pipe\\reclink-test-" + std::to_string(GetCurrentProcessId()) +
                            "-" + std::to_string(++counter);
-  const HANDLE pipe = CreateNamedPipeA(path.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT,
-                                       1, 0, 0, 0, nullptr);
+  // Both ways, for a reader or a writer; overlapped, so that waiting for
+  // one can end.
+  const HANDLE pipe = CreateNamedPipeA(path.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                                       PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 0, 0, nullptr);
   if (pipe == INVALID_HANDLE_VALUE) {
     ADD_FAILURE() << "cannot make the named pipe " << path << ": " << LastErrorText();
     return;
@@ -28,6 +31,78 @@ Fifo::Fifo(const std::string&) {
 
 Fifo::~Fifo() {
   if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+namespace {
+
+// One overlapped operation on a pipe at a time, each waited for up to 30
+// seconds.
+class PipeIo {
+ public:
+  explicit PipeIo(HANDLE pipe) : pipe_(pipe) { io_.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
+  ~PipeIo() { CloseHandle(io_.hEvent); }
+  PipeIo(const PipeIo&) = delete;
+  PipeIo& operator=(const PipeIo&) = delete;
+
+  OVERLAPPED* Start() {
+    ResetEvent(io_.hEvent);
+    return &io_;
+  }
+  // Waits for the operation just started; true when it ended well, with the
+  // bytes it moved in *n.
+  bool Finish(BOOL started, DWORD* n) {
+    *n = 0;
+    if (!started) {
+      const DWORD err = GetLastError();
+      if (err == ERROR_PIPE_CONNECTED) return true;  // the other end came first
+      if (err != ERROR_IO_PENDING) return false;
+    }
+    if (WaitForSingleObject(io_.hEvent, 30000) != WAIT_OBJECT_0) {
+      CancelIo(pipe_);
+      return false;
+    }
+    return GetOverlappedResult(pipe_, &io_, n, FALSE) != FALSE;
+  }
+
+ private:
+  HANDLE pipe_;     // the pipe's server end
+  OVERLAPPED io_{};  // the operation under way
+};
+
+}  // namespace
+
+bool Fifo::Feed(const std::string& bytes) {
+  if (handle_ == -1) return false;
+  const HANDLE pipe = reinterpret_cast<HANDLE>(handle_);
+  PipeIo io(pipe);
+  DWORD n = 0;
+  bool ok = io.Finish(ConnectNamedPipe(pipe, io.Start()), &n);
+  for (size_t done = 0; ok && done < bytes.size(); done += n) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 65536));
+    ok = io.Finish(WriteFile(pipe, bytes.data() + done, chunk, nullptr, io.Start()), &n);
+  }
+  if (ok) FlushFileBuffers(pipe);  // until the reader has taken everything
+  CloseHandle(pipe);  // the reader sees the end
+  handle_ = -1;
+  return ok;
+}
+
+std::optional<std::string> Fifo::Drain() {
+  if (handle_ == -1) return std::nullopt;
+  const HANDLE pipe = reinterpret_cast<HANDLE>(handle_);
+  PipeIo io(pipe);
+  DWORD n = 0;
+  std::optional<std::string> bytes;
+  if (io.Finish(ConnectNamedPipe(pipe, io.Start()), &n)) {
+    char buffer[4096];
+    for (bytes.emplace(); io.Finish(ReadFile(pipe, buffer, sizeof buffer, nullptr, io.Start()), &n);) {
+      bytes->append(buffer, n);
+    }
+    if (GetLastError() != ERROR_BROKEN_PIPE) bytes.reset();  // the writer's close ends it
+  }
+  CloseHandle(pipe);
+  handle_ = -1;
+  return bytes;
 }
 
 bool ByteLockedByAnother(const std::string& path, uint64_t offset) {

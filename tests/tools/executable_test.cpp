@@ -1,26 +1,30 @@
-// The reclink executable itself: exit statuses as a shell sees them, and
-// input from a pipe.
+// The reclink executable itself: exit statuses as the program that started
+// it sees them, and input from a pipe.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <sys/wait.h>
-
 #include "command_test_support.h"
+#include "support/child_process.h"
+#include "support/os_files.h"
 
 namespace reclink::cli::test {
 namespace {
 
-int Shell(const std::string& command) {
-  int raw = std::system((command + " >/dev/null 2>&1").c_str());
-  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+using reclink::test::ChildProcess;
+using reclink::test::Program;
+
+// Runs the executable with args, reading what it prints; its exit status.
+int ExitStatusOf(const std::vector<std::string>& args) {
+  ChildProcess run(Program{RECLINK_EXECUTABLE, args});
+  while (run.Receive()) {
+  }
+  return run.Wait();
 }
 
-TEST(Executable, ExitStatusesReachTheShellAndLoadReadsAPipe) {
+TEST(Executable, ExitStatusesReachTheCallerAndLoadReadsAPipe) {
   TempDir tmp;
-  const std::string reclink = RECLINK_EXECUTABLE;
-  EXPECT_EQ(Shell(reclink + " --help"), 0);
-  EXPECT_EQ(Shell(reclink), 2);
-  EXPECT_EQ(Shell(reclink + " stat '" + tmp.file("NONE.BTR") + "'"), 1);
+  EXPECT_EQ(ExitStatusOf({"--help"}), 0);
+  EXPECT_EQ(ExitStatusOf({}), 2);
+  EXPECT_EQ(ExitStatusOf({"stat", tmp.file("NONE.BTR")}), 1);
 
   ASSERT_EQ(Reclink({"init", tmp.path()}).status, 0);
   const std::string file = tmp.file("CONDITION.BTR");
@@ -28,9 +32,10 @@ TEST(Executable, ExitStatusesReachTheShellAndLoadReadsAPipe) {
   for (char c : {'a', 'b', 'c'}) {
     input += "64," + std::string(1, c) + std::string(63, '\0') + "\r\n";
   }
-  Spit(tmp.file("in.seq"), input + "\x1a");
-  const std::string pipe = "cat '" + tmp.file("in.seq") + "' | " + reclink + " load /dev/stdin";
-  EXPECT_EQ(Shell(pipe + " '" + file + "'"), 0);
+  reclink::test::Fifo pipe(tmp.path());
+  ChildProcess load(Program{RECLINK_EXECUTABLE, {"load", pipe.path(), file}});
+  EXPECT_TRUE(pipe.Feed(input + "\x1a"));
+  EXPECT_EQ(load.Wait(), 0);
   EXPECT_EQ(ReadAll(file).size(), 3u);
 }
 
