@@ -1,11 +1,17 @@
 #pragma once
 // CString: the byte string of the library. Text is code page 932 bytes; the
 // class never interprets them. Values own their bytes; copies are deep.
+// Built with the host framework (RECLINK_USE_HOST_FRAMEWORK), it is the
+// framework's own class instead, in its multibyte form.
+
+#include "reclink/reclink_export.h"
+
+#if RECLINK_HOST_FRAMEWORK
+#include <afx.h>
+#else
 
 #include <compare>
 #include <string>
-
-#include "reclink/reclink_export.h"
 
 class RECLINK_EXPORT CString {
  public:
@@ -70,3 +76,5 @@ class RECLINK_EXPORT CString {
  private:
   std::string bytes_;  // the bytes, without a terminating zero
 };
+
+#endif  // RECLINK_HOST_FRAMEWORK

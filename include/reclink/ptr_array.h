@@ -1,11 +1,16 @@
 #pragma once
 // CPtrArray: a growable array of untyped pointers. The array owns its slots,
-// never what they point at.
+// never what they point at. Built with the host framework
+// (RECLINK_USE_HOST_FRAMEWORK), it is the framework's own class instead.
+
+#include "reclink/reclink_export.h"
+
+#if RECLINK_HOST_FRAMEWORK
+#include <afxcoll.h>
+#else
 
 #include <cstddef>
 #include <vector>
-
-#include "reclink/reclink_export.h"
 
 class RECLINK_EXPORT CPtrArray {
  public:
@@ -37,3 +42,5 @@ class RECLINK_EXPORT CPtrArray {
   std::vector<void*> slots_;  // the elements in order
   int growBy_ = 0;            // capacity step asked for by SetSize; 0 = default growth
 };
+
+#endif  // RECLINK_HOST_FRAMEWORK

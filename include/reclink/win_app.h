@@ -1,9 +1,16 @@
 #pragma once
 // The host application's object, as an application built on the framework has
-// one: it names the application and its profile file.
+// one: it names the application and its profile file. Built with the host
+// framework (RECLINK_USE_HOST_FRAMEWORK), it is the framework's own class and
+// AfxGetApp, and the profile is the application's.
+
+#include "reclink/reclink_export.h"
+
+#if RECLINK_HOST_FRAMEWORK
+#include <afxwin.h>
+#else
 
 #include "reclink/cstring.h"
-#include "reclink/reclink_export.h"
 
 class RECLINK_EXPORT CWinApp {
  public:
@@ -33,3 +40,5 @@ class RECLINK_EXPORT CWinApp {
 
 // The one constructed CWinApp, or nullptr.
 RECLINK_EXPORT CWinApp* AfxGetApp();
+
+#endif  // RECLINK_HOST_FRAMEWORK

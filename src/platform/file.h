@@ -1,10 +1,15 @@
 #pragma once
 // CFile: the file writer of the I/O-error log. Opens without sharing; on Linux
-// an exclusive, non-blocking lock on the open file stands for that.
+// an exclusive, non-blocking lock on the open file stands for that. Built with
+// the host framework, it is the framework's own class.
 
 #include <cstdint>
 
 #include "platform/winapi.h"
+
+#if RECLINK_HOST_FRAMEWORK
+#include <afx.h>
+#else
 
 struct CFileStatus {
   uint64_t m_size = 0;  // bytes in the file
@@ -41,3 +46,5 @@ class CFile {
  private:
   int fd_ = -1;  // the open descriptor, -1 when closed
 };
+
+#endif  // RECLINK_HOST_FRAMEWORK

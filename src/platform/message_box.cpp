@@ -44,6 +44,10 @@ MessageBoxHook SetMessageBoxHook(MessageBoxHook hook) {
 
 }  // namespace reclink
 
+// Built with the host framework, the library's boxes are Windows' and the
+// framework's own: the hook sees none of them.
+#if !RECLINK_HOST_FRAMEWORK
+
 int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
   reclink::MessageBoxCall call{caption != nullptr ? caption : "Error", text != nullptr ? text : "",
                                type};
@@ -62,3 +66,5 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
 }
 
 int AfxMessageBox(LPCSTR text, UINT type) { return MessageBoxA(nullptr, text, AppTitle(), type); }
+
+#endif  // !RECLINK_HOST_FRAMEWORK

@@ -9,6 +9,14 @@
 
 #include "reclink/cstring.h"
 
+#if RECLINK_HOST_FRAMEWORK
+// Built with the host framework, whose headers bring <windows.h>: the library
+// calls Windows' own functions and the framework's AfxMessageBox, and the
+// stand-ins below are not built.
+#include <afxwin.h>
+#include <stdlib.h>  // _splitpath and the _MAX_* sizes of the C runtime
+#else
+
 using BOOL = int;
 using DWORD = uint32_t;
 using UINT = unsigned;
@@ -86,6 +94,8 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR entry, LPCSTR def, LPSTR o
 // are skipped; each part fits the _MAX_* size. (The C runtime's on Windows.)
 void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext);
 #endif
+
+#endif  // RECLINK_HOST_FRAMEWORK
 
 // Today's local date as "%Y/%m/%d".
 CString LocalDateString();
