@@ -50,7 +50,8 @@ TEST(CheckTest, SoundFileThenEachKindOfDamage) {
   std::ofstream(dir.file("junk.dat")) << std::string(5000, 'j');
   ASSERT_EQ(Sql(dir.file("other.db"), "CREATE TABLE t(x)"), 0);
   const reclink::test::Fifo fifo(dir.path());
-  for (const std::string& name : {dir.file("missing.dat"), dir.file("junk.dat"), dir.file("other.db"), fifo.path()}) {
+  for (const std::string& name :
+       {dir.file("missing.dat"), dir.file("junk.dat"), dir.file("other.db"), fifo.path()}) {
     EXPECT_EQ(BtrCheckFile(name.c_str(), Collect, &problems), -1) << name;
   }
   EXPECT_EQ(BtrCheckFile(nullptr, Collect, &problems), -1);

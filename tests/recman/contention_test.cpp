@@ -155,8 +155,8 @@ TEST_F(ContentionTest, TransactionsNeverHandOutOneNumberTwice) {
   constexpr int kProcesses = 3, kEach = 15;
   std::vector<std::unique_ptr<ChildProcess>> children;
   for (int p = 0; p < kProcesses; ++p) {
-    children.push_back(std::make_unique<ChildProcess>("TakeNumbers",
-                                                      std::vector<std::string>{path_, std::to_string(kEach)}));
+    children.push_back(std::make_unique<ChildProcess>(
+        "TakeNumbers", std::vector<std::string>{path_, std::to_string(kEach)}));
   }
   for (auto& c : children) EXPECT_EQ(c->Wait(), 0);
   ASSERT_EQ(f_.Open(path_), 0);

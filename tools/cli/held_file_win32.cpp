@@ -37,7 +37,7 @@ std::string Reason(DWORD err) {
 // deleted when the handle closes: fails while another holds it.
 HANDLE OpenDirectoryLock(const std::string& dir, DWORD disposition) {
   return ::CreateFileA((dir + kDirectoryLock).c_str(), GENERIC_WRITE, 0, nullptr, disposition,
-                     FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+                       FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
 }
 
 }  // namespace
@@ -45,8 +45,8 @@ HANDLE OpenDirectoryLock(const std::string& dir, DWORD disposition) {
 bool HeldFile::CreateFile(const std::string& path, std::string* error) {
   Release();
   // Others may read it while it is held, nothing more.
-  const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     *error = Reason(GetLastError());
     return false;
@@ -137,8 +137,9 @@ bool RemoveUnlessHeld(const std::string& path) {
     return fs::remove_all(path, removal) != 0 && !removal;
   }
   // Opened for deleting only when no holder denies it; deleted as it closes.
-  const HANDLE file = ::CreateFileA(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  const HANDLE file =
+      ::CreateFileA(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   CloseHandle(file);
   return true;
