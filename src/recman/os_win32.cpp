@@ -270,7 +270,8 @@ Fail RenameNoReplace(const std::string& from, const std::string& to) {
 
 Fail RenameReplace(const std::string& from, const std::string& to) {
   const std::wstring source = Wide(from), target = Wide(to);
-  if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (MoveFileExW(source.c_str(), target.c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return Fail::kNone;
   }
   // A target that is open cannot be replaced in place, not even when every
