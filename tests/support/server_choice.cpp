@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "support/child_process.h"
+
 namespace {
 
 class ServerChoice : public ::testing::Environment {
@@ -19,7 +21,7 @@ class ServerChoice : public ::testing::Environment {
     if (server == nullptr || *server == '\0') {
       GTEST_SKIP() << "no server to test against: scripts/test (or scripts/with-server) starts one";
     }
-    setenv("RECMAN_SERVER", server, 1);
+    reclink::test::SetEnvironment("RECMAN_SERVER", server);
   }
 };
 

@@ -156,18 +156,23 @@ TEST(SaveCommand, RemovesOnlyStalePartialOutputs) {
   EXPECT_EQ(o.err, "reclink save: removed " + stale + ", left by an interrupted run\n");
   for (const std::string& path : {locked, running, foreign}) EXPECT_TRUE(fs::exists(path)) << path;
   // A device or FIFO (a named pipe on Windows) is written as it is, never
-  // replaced by a renamed file; a link leads to the file that is replaced.
+  // replaced by a renamed file.
   reclink::test::Fifo fifo(tmp.path());
-  const std::string link = tmp.file("link.seq");
-  fs::create_symlink(tmp.file("out.seq"), link);
   std::optional<std::string> drained;
   std::thread reader([&] { drained = fifo.Drain(); });
   EXPECT_EQ(Reclink({"save", tmp.file("db/BODY.BTR"), fifo.path()}).status, 0);
   reader.join();
   EXPECT_FALSE(fs::is_regular_file(fifo.path()));
   EXPECT_EQ(drained, Slurp(tmp.file("out.seq")));
-  EXPECT_EQ(Reclink({"save", tmp.file("db/BODY.BTR"), link}).status, 0);
-  EXPECT_TRUE(fs::is_symlink(link));
+  // A link leads to the file that is replaced. (MinGW's library makes no
+  // links: on Windows this part is left out.)
+  const std::string link = tmp.file("link.seq");
+  std::error_code noLinks;
+  fs::create_symlink(tmp.file("out.seq"), link, noLinks);
+  if (!noLinks) {
+    EXPECT_EQ(Reclink({"save", tmp.file("db/BODY.BTR"), link}).status, 0);
+    EXPECT_TRUE(fs::is_symlink(link));
+  }
 }
 
 TEST(LoadCommand, MalformedInputChangesNothingAndNamesThePlace) {
