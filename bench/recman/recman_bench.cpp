@@ -139,9 +139,10 @@ std::unique_ptr<Side> Make(const std::string& name) {
   Fail("unknown side " + name);
 }
 
-// Every read row on one file of w's records, for the sides given.
+// Every read row on one file of w's records, for the sides given. The sides
+// take turns, each repetition running every side once, so that a change in
+// the machine's load between them falls on all alike.
 std::map<std::string, Row> ReadRows(const Options& o, const Workload& w, const std::string& dir) {
-  std::map<std::string, Row> rows;
   const std::vector<uint32_t> equal = ProbeOrder(w, 1), between = ProbeOrder(w, 2);
   std::vector<std::string> equalKeys, betweenKeys;
   for (uint32_t p : equal) equalKeys.push_back(Key0(p).append(kKey0Length - 16, '\0'));
@@ -151,26 +152,48 @@ std::map<std::string, Row> ReadRows(const Options& o, const Workload& w, const s
     betweenKeys.push_back((Key0(q) + "5").append(kKey0Length - 17, '\0'));
   }
   std::vector<char> out(w.recordLength);
+  std::vector<std::pair<std::string, std::unique_ptr<Side>>> sides;
   for (const std::string& name : o.sides) {
-    std::unique_ptr<Side> side = Make(name);
-    if (!side) continue;
-    side->Open(w, dir);
+    sides.emplace_back(name, Make(name));
+    sides.back().second->Open(w, dir);
     // A first walk warms the operating system's cache for every side alike.
-    side->WalkKey(out.data());
-    rows["get_equal"][name] = MedianPerOp(o.repeat, w.probes, [&] {
-      for (const std::string& k : equalKeys) side->GetEqual(k, out.data());
-    });
-    rows["get_greater_or_equal"][name] = MedianPerOp(o.repeat, w.probes, [&] {
-      for (const std::string& k : betweenKeys) side->GetGreaterOrEqual(k, out.data());
-    });
-    uint64_t n = 0;
-    rows["get_next (whole file)"][name] = MedianPerOp(o.repeat, w.records, [&] { n = side->WalkKey(out.data()); });
+    const uint64_t n = sides.back().second->WalkKey(out.data());
     if (n != w.records) Fail(name + " walked " + std::to_string(n) + " records by key");
-    if (side->WalkPositions(out.data()) == w.records) {
-      rows["step_next (whole file)"][name] =
-          MedianPerOp(o.repeat, w.records, [&] { side->WalkPositions(out.data()); });
+  }
+  using Runs = std::map<std::string, std::map<std::string, std::vector<Times>>>;  // op -> side -> runs
+  Runs runs;
+  for (int r = 0; r < o.repeat; ++r) {
+    for (auto& [name, side] : sides) {
+      auto perOp = [&](uint64_t n, const std::function<void()>& f) {
+        Times t = Measure(f);
+        t.wall /= static_cast<double>(n);
+        t.cpu /= static_cast<double>(n);
+        return t;
+      };
+      runs["get_equal"][name].push_back(perOp(w.probes, [&] {
+        for (const std::string& k : equalKeys) side->GetEqual(k, out.data());
+      }));
+      runs["get_greater_or_equal"][name].push_back(perOp(w.probes, [&] {
+        for (const std::string& k : betweenKeys) side->GetGreaterOrEqual(k, out.data());
+      }));
+      runs["get_next (whole file)"][name].push_back(perOp(w.records, [&] { side->WalkKey(out.data()); }));
+      uint64_t n = 0;
+      const Times steps = perOp(w.records, [&] { n = side->WalkPositions(out.data()); });
+      if (n == w.records) runs["step_next (whole file)"][name].push_back(steps);
     }
-    side->Close();
+  }
+  for (auto& [name, side] : sides) side->Close();
+  std::map<std::string, Row> rows;
+  for (auto& [op, bySide] : runs) {
+    for (auto& [name, times] : bySide) {
+      auto median = [&](double Times::*field) {
+        std::vector<double> v;
+        for (const Times& t : times) v.push_back(t.*field);
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+      };
+      rows[op][name] = {median(&Times::wall), median(&Times::cpu)};
+    }
   }
   return rows;
 }

@@ -15,16 +15,17 @@ namespace {
 // meanwhile), until the lock timeout; then 84 or 85 as without waiting.
 template <typename Read>
 int ReadLocked(BlockCall& bc, const Call& call, Read read, Row* row) {
+  int status = read(row);
   const LockRequest request = RequestOf(call.lockBias);
+  if (status != B_NO_ERROR || request.kind == LockKind::kNone) return status;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(LockTimeoutMs());
   for (int tries = 0;; ++tries) {
-    int status = read(row);
-    if (status != B_NO_ERROR || request.kind == LockKind::kNone) return status;
     Cursor& cursor = bc.cursor();
     status = cursor.shared->locks.Lock(cursor, row->pos, request.kind, bc.InTransaction());
     const bool held = status == B_RECORD_INUSE || status == B_FILE_INUSE;
     if (!held || !request.wait || std::chrono::steady_clock::now() >= deadline) return status;
     if (!bc.Pause(RetryPause(tries))) return B_FILE_NOT_OPEN;
+    if ((status = read(row)) != B_NO_ERROR) return status;
   }
 }
 
