@@ -221,7 +221,7 @@ enum {
 
 /* File flags (file specification, offset 10) that Create accepts; any
  * other gives 45. Only the variable-length flag changes what the operations
- * do; the others are space hints, kept in the specification. */
+ * do; the others are space hints, kept in the file specification. */
 enum {
   B_FILE_VARIABLE_LENGTH = 0x0001, /* records may be longer than the record length */
   B_FILE_PREALLOCATE = 0x0004,     /* space hint: pages to reserve at Create */

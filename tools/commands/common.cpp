@@ -57,7 +57,7 @@ bool OpenRecordFile(Io& io, const char* command, const std::string& path, int mo
   }
   status = file->Stat(spec);
   if (status != 0) {
-    Failure(io, command, "cannot read the specification of " + path + ": " + StatusText(status));
+    Failure(io, command, "cannot read the file specification of " + path + ": " + StatusText(status));
     return false;
   }
   return true;

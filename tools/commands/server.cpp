@@ -62,7 +62,7 @@ std::string CopyFile(const Place& from, const Place& to, Io& io) {
   if (status != 0) return "cannot open " + from.shown + ": " + StatusText(status);
   FileSpec spec;
   if ((status = source.Stat(&spec)) != 0) {
-    return "cannot read the specification of " + from.shown + ": " + StatusText(status);
+    return "cannot read the file specification of " + from.shown + ": " + StatusText(status);
   }
   if ((status = CreateFile(to.path, spec, true)) != 0) return "cannot create " + to.shown + ": " + StatusText(status);
   BtrFile target;
