@@ -2,20 +2,30 @@
 // no longer match the record bytes, wrong record lengths, null keys stored
 // as values. Reads of a damaged record give 2.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <fstream>
 
-#include "recman_fixture.h"
 #include "reclink/recman_check.h"
+#include "support/btr_file.h"
 #include "support/os_files.h"
+#include "support/temp_dir.h"
 
-namespace recman_test {
+namespace reclink::test {
 namespace {
+
+// Runs sql on a file directly, bypassing the engine: 0, or -1 on failure.
+int Sql(const std::string& path, const char* sql) {
+  sqlite3* db = nullptr;
+  const int rc = sqlite3_open(path.c_str(), &db) == SQLITE_OK ? sqlite3_exec(db, sql, nullptr, nullptr, nullptr) : -1;
+  sqlite3_close(db);
+  return rc == SQLITE_OK ? 0 : -1;
+}
 
 void Collect(void* ctx, const char* problem) { static_cast<std::vector<std::string>*>(ctx)->push_back(problem); }
 
 TEST(CheckTest, SoundFileThenEachKindOfDamage) {
-  reclink::test::TempDir dir;
+  TempDir dir;
   const std::string path = dir.file("check.dat");
   ASSERT_EQ(CreateFile(path, MakeSpec(32, 2, {{1, 8, 0}, {9, 4, B_KEY_DUPLICATES | B_KEY_NULL, B_TYPE_STRING, ' '}})), 0);
   BtrFile f(32);
@@ -49,7 +59,7 @@ TEST(CheckTest, SoundFileThenEachKindOfDamage) {
   problems.clear();
   std::ofstream(dir.file("junk.dat")) << std::string(5000, 'j');
   ASSERT_EQ(Sql(dir.file("other.db"), "CREATE TABLE t(x)"), 0);
-  const reclink::test::Fifo fifo(dir.path());
+  const Fifo fifo(dir.path());
   for (const std::string& name :
        {dir.file("missing.dat"), dir.file("junk.dat"), dir.file("other.db"), fifo.path()}) {
     EXPECT_EQ(BtrCheckFile(name.c_str(), Collect, &problems), -1) << name;
@@ -59,4 +69,4 @@ TEST(CheckTest, SoundFileThenEachKindOfDamage) {
 }
 
 }  // namespace
-}  // namespace recman_test
+}  // namespace reclink::test

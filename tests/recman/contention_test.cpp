@@ -9,16 +9,14 @@
 #include <memory>
 #include <thread>
 
-#include "recman_fixture.h"
+#include "support/btr_file.h"
 #include "support/child_process.h"
 #include "support/os_files.h"
+#include "support/temp_dir.h"
 
-namespace recman_test {
+namespace reclink::test {
 namespace {
 
-using reclink::test::ChildProcess;
-using reclink::test::ReceiveFromParent;
-using reclink::test::SendToParent;
 
 constexpr uint16_t kLen = 32;
 
@@ -60,7 +58,7 @@ class ContentionTest : public ::testing::Test {
     Tx(B_RESET);
     BtrSetLockTimeout(5000);
   }
-  reclink::test::TempDir dir_;
+  TempDir dir_;
   std::string path_;
   BtrFile f_;
 };
@@ -101,7 +99,7 @@ TEST_F(ContentionTest, ExclusiveOpensThenWaitsEndingInUse) {
 // changes the record; exit code 9 when the index was free, else Update's
 // status.
 RECLINK_CHILD_ROLE(UpdateBehindReader) {
-  if (!reclink::test::ByteLockedByAnother(args[0] + "-shm", 128)) return 9;
+  if (!ByteLockedByAnother(args[0] + "-shm", 128)) return 9;
   BtrFile g;
   if (g.Open(args[0]) != 0 || g.Get(B_GET_EQUAL, 0, "rec") != 0) return 1;
   return g.Update(Rec("rec", "child"));
@@ -168,7 +166,7 @@ TEST_F(ContentionTest, TransactionsNeverHandOutOneNumberTwice) {
 // Several threads, each with its own position blocks on shared files, at
 // the same time: every write lands once and every read sees whole records.
 TEST(ThreadsTest, ConcurrentBlocksOnSharedFiles) {
-  reclink::test::TempDir dir;
+  TempDir dir;
   const std::string paths[2] = {dir.file("t0.dat"), dir.file("t1.dat")};
   for (const std::string& p : paths) ASSERT_EQ(CreateFile(p, MakeSpec(kLen, 1, {{1, 16, 0}})), 0);
   constexpr int kThreads = 4, kEach = 150;
@@ -203,4 +201,4 @@ TEST(ThreadsTest, ConcurrentBlocksOnSharedFiles) {
 }
 
 }  // namespace
-}  // namespace recman_test
+}  // namespace reclink::test

@@ -4,9 +4,10 @@
 
 #include <cstddef>
 
-#include "recman_fixture.h"
+#include "support/btr_file.h"
+#include "support/temp_dir.h"
 
-namespace recman_test {
+namespace reclink::test {
 namespace {
 
 // spec with its file flags set.
@@ -28,7 +29,7 @@ std::vector<uint8_t> WithUpperCaseSequence(std::vector<uint8_t> spec, uint8_t si
 }
 
 TEST(CreateTest, RefusesInvalidSpecificationsAndReplaces) {
-  reclink::test::TempDir dir;
+  TempDir dir;
   const std::string path = dir.file("bad.dat");
   const struct {
     const char* what;
@@ -88,7 +89,7 @@ int Stat(BtrFile& f, std::vector<uint8_t>& buf, uint32_t room = 1024) {
 }
 
 TEST(StatTest, ReportsSpecificationsAndCountsAndClones) {
-  reclink::test::TempDir dir;
+  TempDir dir;
   const auto spec = MakeSpec(48, 2,
                              {{1, 10, B_KEY_SEGMENTED}, {11, 4, 0, B_TYPE_INTEGER},
                               {15, 8, B_KEY_DUPLICATES | B_KEY_MODIFIABLE | B_KEY_DESCENDING}},
@@ -136,7 +137,7 @@ TEST(StatTest, ReportsSpecificationsAndCountsAndClones) {
 // A file without keys (the model test drives its operations): Stat reports
 // no keys, and its output clones it.
 TEST(StatTest, DataOnlyFileClonesFromStat) {
-  reclink::test::TempDir dir;
+  TempDir dir;
   ASSERT_EQ(CreateFile(dir.file("log.dat"), MakeSpec(16, 0, {})), 0);
   BtrFile f(16);
   ASSERT_EQ(f.Open(dir.file("log.dat")), 0);
@@ -155,7 +156,7 @@ TEST(StatTest, DataOnlyFileClonesFromStat) {
 }
 
 TEST(StatTest, CollatedKeyOrdersByItsSequenceAndClonesFromStat) {
-  reclink::test::TempDir dir;
+  TempDir dir;
   // Key 0: a unique zstring weighed by a sequence that folds case; key 1:
   // the same bytes as they are, with duplicates.
   const auto spec = WithUpperCaseSequence(
@@ -183,4 +184,4 @@ TEST(StatTest, CollatedKeyOrdersByItsSequenceAndClonesFromStat) {
 }
 
 }  // namespace
-}  // namespace recman_test
+}  // namespace reclink::test

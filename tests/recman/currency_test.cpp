@@ -2,9 +2,10 @@
 // the middle of a walk, Get Direct, Step order.
 #include <gtest/gtest.h>
 
-#include "recman_fixture.h"
+#include "support/btr_file.h"
+#include "support/temp_dir.h"
 
-namespace recman_test {
+namespace reclink::test {
 namespace {
 
 // name: zstring 21 at 0 (key 0, unique); group: zstring 11 at 21 (key 1,
@@ -36,7 +37,7 @@ class CurrencyTest : public ::testing::Test {
     EXPECT_EQ(f_.Field(0), name);
   }
 
-  reclink::test::TempDir dir_;
+  TempDir dir_;
   std::string path_;
   BtrFile f_, g_;
 };
@@ -144,4 +145,4 @@ TEST_F(CurrencyTest, GetDirectAndStep) {
 }
 
 }  // namespace
-}  // namespace recman_test
+}  // namespace reclink::test

@@ -8,9 +8,10 @@
 #include <map>
 #include <random>
 
-#include "recman_fixture.h"
+#include "support/btr_file.h"
+#include "support/temp_dir.h"
 
-namespace recman_test {
+namespace reclink::test {
 namespace {
 
 // Record: name zstring 10 at 0 (key 0, unique); group int16 at 10 (key 1,
@@ -125,7 +126,7 @@ class ExtendedTest : public ::testing::TestWithParam<unsigned> {
     f_.recordLength = kLen;
     ASSERT_EQ(f_.Open(path_), 0);
   }
-  reclink::test::TempDir dir_;
+  TempDir dir_;
   std::string path_;
   BtrFile f_;
 };
@@ -291,4 +292,4 @@ TEST_F(ExtendedTest, DescriptorsAndSituationsWithAStatusOfTheirOwn) {
 }
 
 }  // namespace
-}  // namespace recman_test
+}  // namespace reclink::test

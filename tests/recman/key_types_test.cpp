@@ -2,15 +2,16 @@
 // interface does, and null keys stay off their path.
 #include <gtest/gtest.h>
 
-#include "recman_fixture.h"
+#include "support/btr_file.h"
+#include "support/temp_dir.h"
 
-namespace recman_test {
+namespace reclink::test {
 namespace {
 
 using Names = std::vector<std::string>;
 
 TEST(KeyTypesTest, OrderOfEachType) {
-  reclink::test::TempDir dir;
+  TempDir dir;
   const std::string path = dir.file("types.dat");
   // 0 name zstring; 1 unsigned binary 2 at 8; 2 descending zstring 8 at 0
   // (duplicates); 3 lstring 6 at 10; 4 case-insensitive string 4 at 16;
@@ -69,7 +70,7 @@ TEST(KeyTypesTest, OrderOfEachType) {
 }
 
 TEST(KeyTypesTest, NullManualAndAutoIncrementKeys) {
-  reclink::test::TempDir dir;
+  TempDir dir;
   const std::string path = dir.file("null.dat");
   // 0 name; 1 null key (null byte ' ') over two segments; 2 manual key over
   // two segments; 3 autoincrement int32 at 28.
@@ -115,4 +116,4 @@ TEST(KeyTypesTest, NullManualAndAutoIncrementKeys) {
 }
 
 }  // namespace
-}  // namespace recman_test
+}  // namespace reclink::test

@@ -9,10 +9,11 @@
 #include <map>
 #include <thread>
 
-#include "recman_fixture.h"
+#include "support/btr_file.h"
 #include "support/child_process.h"
+#include "support/temp_dir.h"
 
-namespace recman_test {
+namespace reclink::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -63,7 +64,7 @@ class LockTest : public ::testing::Test {
     BtrSetLockTimeout(5000);
   }
 
-  reclink::test::TempDir dir_;
+  TempDir dir_;
   std::string path_;
   std::map<std::string, uint32_t> pos_;
   BtrFile a1_, a2_, b1_;  // blocks of client A (the process) and of client B
@@ -150,8 +151,8 @@ TEST_F(LockTest, WaitLocksWaitForTheHolder) {
 RECLINK_CHILD_ROLE(LockHolder) {
   BtrFile f(kLen);
   if (f.Open(args[0]) != 0) return 1;
-  reclink::test::SendToParent("open");
-  while (std::optional<std::string> line = reclink::test::ReceiveFromParent()) {
+  SendToParent("open");
+  while (std::optional<std::string> line = ReceiveFromParent()) {
     const std::string word = line->substr(0, line->find(' '));
     const std::string name = line->substr(line->find(' ') + 1);
     int status = -1;
@@ -159,13 +160,13 @@ RECLINK_CHILD_ROLE(LockHolder) {
     if (word == "wait") status = Lock(f, name, B_SINGLE_WAIT_LOCK);
     if (word == "update") status = Lock(f, name, 0) + f.Update(Rec(name, "child"));
     if (word == "unlock") status = f.Call(B_UNLOCK, 0);
-    reclink::test::SendToParent(std::to_string(status));
+    SendToParent(std::to_string(status));
   }
   return 0;
 }
 
 TEST_F(LockTest, AnotherProcessHoldsLocksUntilItLetsGoOrDies) {
-  reclink::test::ChildProcess child("LockHolder", {path_});
+  ChildProcess child("LockHolder", {path_});
   ASSERT_TRUE(child.started());
   ASSERT_EQ(child.Receive(), "open");
   auto ask = [&](const std::string& line) {
@@ -205,4 +206,4 @@ TEST_F(LockTest, AnotherProcessHoldsLocksUntilItLetsGoOrDies) {
 }
 
 }  // namespace
-}  // namespace recman_test
+}  // namespace reclink::test

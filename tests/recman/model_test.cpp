@@ -10,9 +10,10 @@
 #include <optional>
 #include <random>
 
-#include "recman_fixture.h"
+#include "support/btr_file.h"
+#include "support/temp_dir.h"
 
-namespace recman_test {
+namespace reclink::test {
 namespace {
 
 // Record: name zstring 8 at 0 (key 0, unique, not modifiable); group
@@ -183,7 +184,7 @@ class Model {
 class ModelTest : public ::testing::TestWithParam<unsigned> {};
 
 TEST_P(ModelTest, EngineAgreesWithModel) {
-  reclink::test::TempDir dir;
+  TempDir dir;
   const std::string path = dir.file("model.dat");
   const bool dataOnly = GetParam() >= 200;
   ASSERT_EQ(CreateFile(path, dataOnly ? MakeSpec(kLen, 0, {})
@@ -331,4 +332,4 @@ TEST_P(ModelTest, EngineAgreesWithModel) {
 INSTANTIATE_TEST_SUITE_P(Seeds, ModelTest, ::testing::Values(1u, 2u, 3u, 101u, 105u, 201u, 202u));
 
 }  // namespace
-}  // namespace recman_test
+}  // namespace reclink::test

@@ -10,10 +10,11 @@
 #include <mutex>
 #include <set>
 
-#include "recman_fixture.h"
+#include "support/btr_file.h"
 #include "reclink/recman_check.h"
+#include "support/temp_dir.h"
 
-namespace recman_test {
+namespace reclink::test {
 namespace {
 
 std::mutex g_mu;                  // guards g_statements
@@ -64,7 +65,7 @@ bool ScansOnlyBookkeeping(const std::string& plan) {
 
 TEST(PlanTest, NoStatementSortsOrScansTheRecords) {
   sqlite3_auto_extension(reinterpret_cast<void (*)()>(WatchConnection));
-  reclink::test::TempDir dir;
+  TempDir dir;
   const std::string a = dir.file("a.dat"), b = dir.file("b.dat");
   // Every kind of key path: unique, duplicates, two segments with a null value.
   const std::vector<uint8_t> spec =
@@ -130,4 +131,4 @@ TEST(PlanTest, NoStatementSortsOrScansTheRecords) {
 }
 
 }  // namespace
-}  // namespace recman_test
+}  // namespace reclink::test

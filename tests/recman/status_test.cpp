@@ -6,10 +6,11 @@
 #include <fstream>
 #include <functional>
 
-#include "recman_fixture.h"
+#include "support/btr_file.h"
 #include "support/os_files.h"
+#include "support/temp_dir.h"
 
-namespace recman_test {
+namespace reclink::test {
 namespace {
 
 constexpr uint16_t kLen = 32;
@@ -31,7 +32,7 @@ class StatusTest : public ::testing::Test {
     Tx(B_ABORT_TRAN);
     f_.Close();
   }
-  reclink::test::TempDir dir_;
+  TempDir dir_;
   std::string path_;
   BtrFile f_, g_;
 };
@@ -39,7 +40,7 @@ class StatusTest : public ::testing::Test {
 TEST_F(StatusTest, EachStatusInItsSituation) {
   std::ofstream(dir_.file("text.dat")) << "just some text, not a record file at all\n";
   std::ofstream(dir_.file("empty.dat")).flush();
-  const reclink::test::Fifo fifo(dir_.path());
+  const Fifo fifo(dir_.path());
   ASSERT_FALSE(fifo.path().empty());
   uint32_t len = 0;
   char version[5];
@@ -147,4 +148,4 @@ TEST_F(StatusTest, FileScribbledOverWhileOpen) {
 }
 
 }  // namespace
-}  // namespace recman_test
+}  // namespace reclink::test

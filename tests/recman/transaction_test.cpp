@@ -1,27 +1,15 @@
 // Transactions over two files: Abort undoes every touched file, a failed
-// write undoes only itself, and a process that dies in the middle of End
-// leaves every file, at its next Open, with all of the transaction or none.
+// write undoes only itself; clients of one process have their own
+// transactions, blocks and Reset.
 #include <gtest/gtest.h>
 
-#include "recman_fixture.h"
-#include "support/child_process.h"
+#include "support/btr_file.h"
+#include "support/temp_dir.h"
 
-namespace recman_test {
+namespace reclink::test {
 namespace {
 
 constexpr uint16_t kLen = 24;
-using V = std::vector<std::string>;
-
-// One transaction writing a (first) and b, each open in its block; returns
-// End's status, or a negative step number.
-int Transaction(BtrFile& fa, BtrFile& fb) {
-  if (Tx(B_BEGIN_TRAN) != 0) return -1;
-  if (fa.Insert(MakeRecord(kLen, {{0, "a1"}})) != 0 || fb.Insert(MakeRecord(kLen, {{0, "b1"}})) != 0) return -2;
-  if (fb.Get(B_GET_EQUAL, 0, "old") != 0 || fb.Update(MakeRecord(kLen, {{0, "old"}, {12, "after"}})) != 0) return -3;
-  if (fb.Get(B_GET_EQUAL, 0, "gone") != 0 || fb.Delete() != 0) return -4;
-  if (fb.Get(B_GET_EQUAL, 0, "gone") != B_KEY_VALUE_NOT_FOUND) return -5;  // its own changes are visible
-  return Tx(B_END_TRAN);
-}
 
 class TwoFiles : public ::testing::Test {
  protected:
@@ -45,7 +33,7 @@ class TwoFiles : public ::testing::Test {
     EXPECT_EQ(f.Close(), 0);
     return out;
   }
-  reclink::test::TempDir dir_;
+  TempDir dir_;
   const std::string a_ = dir_.file("a.dat"), b_ = dir_.file("b.dat");
   BtrFile fa_, fb_;
 };
@@ -103,32 +91,5 @@ TEST_F(TwoFiles, ClientsOfOneProcessHaveTheirOwnTransactionsBlocksAndReset) {
   EXPECT_EQ(fa_.Get(B_GET_FIRST, 0), 0);
 }
 
-class CrashInEndTest : public TwoFiles, public ::testing::WithParamInterface<const char*> {};
-
-// The transaction on a (args[0]) and b (args[1]), stopped in End at the
-// point args[2] names (empty: not stopped); exit code 0 when it ran whole.
-RECLINK_CHILD_ROLE(TransactionStoppedInEnd) {
-  if (!args[2].empty()) reclink::test::SetEnvironment("RECMAN_TEST_CRASH_IN_END", args[2]);
-  BtrFile fa(kLen), fb(kLen);
-  return fa.Open(args[0]) == 0 && fb.Open(args[1]) == 0 && Transaction(fa, fb) == 0 ? 0 : 1;
-}
-
-TEST_P(CrashInEndTest, NextOpenSettlesAllOrNothing) {
-  const std::string point = GetParam();
-  ASSERT_EQ(fb_.Close(), 0);
-  reclink::test::ChildProcess child("TransactionStoppedInEnd", {a_, b_, point});
-  ASSERT_EQ(child.Wait(), point.empty() ? 0 : 86);
-  const bool happened = point != "participant";
-  // Opening b settles it first: it asks a, the file that decides.
-  EXPECT_EQ(Contents(b_), happened ? "b1 old=after " : "gone old=before ");
-  EXPECT_EQ(Contents(a_), happened ? "a1 " : "");
-  for (const std::string& p : {a_, b_}) {
-    EXPECT_EQ(Sql(p, "SELECT (SELECT count(*) FROM recman_pending) + (SELECT count(*) FROM recman_undo)"
-                     " + (SELECT count(*) FROM recman_decided)"), 0) << "leftovers in " << p;
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(StopPoints, CrashInEndTest, ::testing::Values("", "participant", "decided"));
-
 }  // namespace
-}  // namespace recman_test
+}  // namespace reclink::test

@@ -9,7 +9,7 @@
 
 #include "server_fixture.h"
 
-namespace recman_test {
+namespace reclink::test {
 namespace {
 
 // Runs the reclink utility; its exit status.
@@ -21,7 +21,7 @@ int Reclink(const std::string& arguments) {
 std::string Quoted(const std::string& s) { return "'" + s + "'"; }
 
 TEST_F(ServerTest, DirectoryMovesToTheServerAndBack) {
-  reclink::test::TempDir local;
+  TempDir local;
   // Files of no record class: the utility checks them against nothing but themselves.
   const std::string patients = local.file("MOVED.BTR");
   ASSERT_EQ(CreateFile(patients, PatientSpec()), 0);
@@ -47,7 +47,7 @@ TEST_F(ServerTest, DirectoryMovesToTheServerAndBack) {
   for (const auto& entry : std::filesystem::directory_iterator(local.path())) {
     if (entry.path().filename() != "recman-server.conf") std::filesystem::remove(entry.path());
   }
-  reclink::test::TempDir scratch;
+  TempDir scratch;
   for (const std::string& command : {"check " + Quoted(patients), "stat " + Quoted(patients),
                                      "dump " + Quoted(patients),
                                      "save " + Quoted(patients) + " " + Quoted(scratch.file("patients.seq"))}) {
@@ -73,4 +73,4 @@ TEST_F(ServerTest, DirectoryMovesToTheServerAndBack) {
 }
 
 }  // namespace
-}  // namespace recman_test
+}  // namespace reclink::test

@@ -15,10 +15,9 @@
 #include "server_fixture.h"
 #include "support/child_process.h"
 
-namespace recman_test {
+namespace reclink::test {
 namespace {
 
-using reclink::test::ChildProcess;
 
 // Adds records named args[1]-<n> to the file at args[0], each on its own
 // (durable when the Insert returns 0), until 50 more are stored after the
@@ -26,17 +25,17 @@ using reclink::test::ChildProcess;
 RECLINK_CHILD_ROLE(InsertThroughRestart) {
   BtrFile f(kLen);
   if (f.Open(args[0]) != 0) return 1;
-  reclink::test::SendToParent("started");
+  SendToParent("started");
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   long n = 0;
   for (int after = -1; after < 50 && std::chrono::steady_clock::now() < deadline; ++n) {
     const std::string name = args[1] + "-" + std::to_string(n);
     const int st = f.Insert(MakeRecord(kLen, {{0, name}}));
-    if (st != 0) reclink::test::SendToParent("failed " + name + " " + std::to_string(st));
+    if (st != 0) SendToParent("failed " + name + " " + std::to_string(st));
     if (st != 0 && after < 0) after = 0;
     if (st == 0 && after >= 0) ++after;
   }
-  reclink::test::SendToParent("tried " + std::to_string(n));
+  SendToParent("tried " + std::to_string(n));
   return 0;
 }
 
@@ -85,4 +84,4 @@ TEST_F(ServerTest, RestartUnderLoadGivesStatusesThenReconnects) {
 }
 
 }  // namespace
-}  // namespace recman_test
+}  // namespace reclink::test

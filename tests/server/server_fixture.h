@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "recman_fixture.h"
+#include "support/btr_file.h"
 #include "support/temp_dir.h"
 
-namespace recman_test {
+namespace reclink::test {
 
 constexpr uint16_t kLen = 64;
 constexpr const char* kPatients = "PATIENT1.BTR";
@@ -46,7 +46,7 @@ class Workstation {
   std::string file(const std::string& name) const { return dir_.file(name); }
 
  private:
-  reclink::test::TempDir dir_;  // where this workstation mounts the share
+  TempDir dir_;  // where this workstation mounts the share
 };
 
 class ServerTest : public ::testing::Test {
@@ -67,4 +67,4 @@ class ServerTest : public ::testing::Test {
   std::unique_ptr<Workstation> a_, b_;
 };
 
-}  // namespace recman_test
+}  // namespace reclink::test

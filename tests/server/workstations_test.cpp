@@ -14,10 +14,9 @@
 #include "reclink/recman_check.h"
 #include "support/child_process.h"
 
-namespace recman_test {
+namespace reclink::test {
 namespace {
 
-using reclink::test::ChildProcess;
 
 // A workstation adds args[1] patients to the file at args[0] as the
 // library does: in a transaction, the last number plus one. A lock held
@@ -70,8 +69,8 @@ RECLINK_CHILD_ROLE(DieInTransaction) {
   if (f.Open(args[0]) != 0 || f.Insert(MakeRecord(kLen, {{0, Number(1)}})) != 0) return 1;
   if (other.Open(args[1], B_MODE_EXCLUSIVE) != 0) return 2;
   if (Tx(B_BEGIN_TRAN) != 0 || f.Insert(MakeRecord(kLen, {{0, Number(2)}})) != 0) return 3;
-  reclink::test::SendToParent("pending");
-  reclink::test::ReceiveFromParent();
+  SendToParent("pending");
+  ReceiveFromParent();
   return 0;
 }
 
@@ -115,7 +114,7 @@ TEST_F(ServerTest, UnusableConfigurationsGiveStatusesAndHideThePassword) {
                              " sslmode=disable\ndatabase = d\n"},
   };
   for (const auto& c : cases) {
-    reclink::test::TempDir dir;
+    TempDir dir;
     std::ofstream(dir.file("recman-server.conf")) << c.config;
     EXPECT_EQ(CreateFile(dir.file(kPatients), PatientSpec()), B_COMMUNICATIONS_ERROR) << c.what;
     BtrFile f(kLen);
@@ -130,4 +129,4 @@ TEST_F(ServerTest, UnusableConfigurationsGiveStatusesAndHideThePassword) {
 }
 
 }  // namespace
-}  // namespace recman_test
+}  // namespace reclink::test

@@ -83,7 +83,8 @@ class ChildProcess {
   // The child's next line, or nothing when it ended or said nothing in time.
   std::optional<std::string> Receive(
       std::chrono::milliseconds timeout = std::chrono::seconds(30));
-  // Waits for the child to end; its exit code, or kKilled.
+  // Waits for the child to end; its exit code, or kKilled when Kill (or
+  // SIGKILL) ended it; on Linux 128 plus the signal when another one did.
   int Wait();
   // Ends the child at once, as a crash would (SIGKILL, TerminateProcess), and
   // waits for it: nothing it had open survives.

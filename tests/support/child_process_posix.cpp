@@ -98,7 +98,9 @@ int ChildProcess::Wait() {
     int status = 0;
     while (waitpid(system_->pid, &status, 0) < 0 && errno == EINTR) {
     }
-    exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : kKilled;
+    exitCode_ = WIFEXITED(status)                ? WEXITSTATUS(status)
+                : WTERMSIG(status) == SIGKILL ? kKilled
+                                              : 128 + WTERMSIG(status);
   }
   return *exitCode_;
 }

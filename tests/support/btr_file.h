@@ -1,28 +1,31 @@
 #pragma once
-// Helpers for driving the record manager through BTRCALL in tests.
+// A caller of the record manager in tests: one position block with its data
+// and key buffers, driven through BTRCALL (or BTRCALLID for a client of its
+// own), and the pieces of a Create buffer. Header only: a suite that uses it
+// links the record manager itself.
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "reclink/btrieve.h"
-#include "support/test_support.h"
 
-namespace recman_test {
+namespace reclink::test {
 
 // One key segment for a Create buffer (position 1-based). Segments of one
 // key carry B_KEY_SEGMENTED on all but the last.
 struct Seg {
-  uint16_t position, length, flags;
-  uint8_t type = B_TYPE_ZSTRING;
-  uint8_t nullValue = 0;
+  uint16_t position, length, flags;  // as BtrKeySpec has them; the extended-type flag is added
+  uint8_t type = B_TYPE_ZSTRING;     // extended key type
+  uint8_t nullValue = 0;             // the null byte of a null key
 };
 
+// A Create buffer: the file specification and the key segments.
 inline std::vector<uint8_t> MakeSpec(uint16_t recordLength, uint8_t keys, const std::vector<Seg>& segs,
                                      uint16_t pageSize = 4096) {
   BtrFileSpec fs{};
@@ -64,20 +67,7 @@ inline int Tx(uint16_t op, const void* client = nullptr) {
                 : BTRCALL(op, nullptr, nullptr, nullptr, nullptr, 0, 0);
 }
 
-// Runs sql on a file directly, bypassing the engine: the first column of the
-// last row it returns, 0 without rows, -1 on failure.
-inline int64_t Sql(const std::string& path, const char* sql) {
-  sqlite3* db = nullptr;
-  int64_t n = -1;
-  if (sqlite3_open(path.c_str(), &db) == SQLITE_OK) {
-    auto first = [](void* out, int, char** v, char**) { return *static_cast<int64_t*>(out) = std::atoll(v[0]), 0; };
-    if (sqlite3_exec(db, sql, first, &n, nullptr) == SQLITE_OK && n < 0) n = 0;
-  }
-  sqlite3_close(db);
-  return n;
-}
-
-// One position block and the buffers of a caller.
+// One position block and the buffers of a caller. Closed when it dies.
 class BtrFile {
  public:
   explicit BtrFile(uint32_t length = 0) : recordLength(length) {}
@@ -129,13 +119,13 @@ class BtrFile {
   std::string Key(size_t n) const { return std::string(keyBuf, n); }
   std::string Field(size_t offset) const { return std::string(data.data() + offset); }
 
-  char pos[B_POSITION_BLOCK_SIZE] = {};
-  std::vector<char> data = std::vector<char>(65536);
-  uint32_t dataLen = 0;
-  char keyBuf[256] = {};
-  uint8_t keyLen = 255;
-  uint32_t recordLength = 0;  // what reads ask for
-  const void* client = nullptr;  // BTRCALLID's client id; none: BTRCALL
+  char pos[B_POSITION_BLOCK_SIZE] = {};           // the block, the engine's between calls
+  std::vector<char> data = std::vector<char>(65536);  // data buffer of every call
+  uint32_t dataLen = 0;                           // data length after the last call
+  char keyBuf[256] = {};                          // key buffer of every call
+  uint8_t keyLen = 255;                           // key length every call passes
+  uint32_t recordLength = 0;                      // what reads ask for; 0: the whole buffer
+  const void* client = nullptr;                   // BTRCALLID's client id; none: BTRCALL
 
  private:
   int Raw(uint16_t op, int8_t keyNum, uint32_t len) {
@@ -155,4 +145,4 @@ inline int CreateFile(const std::string& path, const std::vector<uint8_t>& spec,
   return BtrFile().Create(path, spec, mode);
 }
 
-}  // namespace recman_test
+}  // namespace reclink::test
