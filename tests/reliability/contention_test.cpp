@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -16,26 +16,11 @@
 #include "reclink/database.h"
 #include "reclink/records/patient.h"
 #include "reclink/records/photo.h"
+#include "support/child_process.h"
 #include "support/test_support.h"
 
 namespace reclink::test {
 namespace {
-
-// A process that holds the lock by which SQLite marks a WAL index as in use
-// (the byte after its eight lock bytes, offset 128 of the -shm file); 0 when
-// nobody does. Asked from a process that does not have the file open.
-pid_t WalIndexHolder(const std::string& path) {
-  int fd = open((path + "-shm").c_str(), O_RDWR | O_CLOEXEC);
-  if (fd < 0) return 0;
-  struct flock lock {};
-  lock.l_type = F_WRLCK;
-  lock.l_whence = SEEK_SET;
-  lock.l_start = 128;
-  lock.l_len = 1;
-  int rc = fcntl(fd, F_GETLK, &lock);
-  close(fd);
-  return rc == 0 && lock.l_type != F_UNLCK ? lock.l_pid : 0;
-}
 
 // A status that is not 0 must be one the operation returns silently (5 on
 // Insert) or must come after the box that reported it.
@@ -74,14 +59,13 @@ class Contention : public ::testing::Test {
 
 TEST_F(Contention, FourProcessesNumberPatientsAndPhotosWithoutLosingOne) {
   constexpr int kWorkers = 4, kPatients = 250, kPhotos = 200;
-  std::vector<pid_t> pids;
+  std::vector<std::unique_ptr<ChildProcess>> workers;
   for (int w = 0; w < kWorkers; ++w) {
-    pids.push_back(Start({RECLINK_CONTENTION_WORKER, "numbering", dir_.dir(), std::to_string(w),
-                          std::to_string(kPatients), std::to_string(kPhotos),
-                          dir_.file("report" + std::to_string(w))}));
-    ASSERT_GT(pids.back(), 0);
+    workers.push_back(std::make_unique<ChildProcess>(
+        "Numbering", std::vector<std::string>{dir_.dir(), std::to_string(w), std::to_string(kPatients),
+                                              std::to_string(kPhotos), dir_.file("report" + std::to_string(w))}));
   }
-  for (pid_t pid : pids) EXPECT_EQ(Wait(pid), 0);
+  for (auto& w : workers) EXPECT_EQ(w->Wait(), 0);
 
   Outcome patients, photos;
   std::map<long, std::string> numberToName;                  // acknowledged patients
@@ -168,25 +152,12 @@ TEST_F(Contention, NumberedUpdateMeetsAConflictAndRepeatsUntilItSucceeds) {
     std::snprintf(patient.GetRecordBuffer() + 21, 41, "first");
     ASSERT_EQ(patient.InsertPatientData(), 0);
   }
-  int ready[2], go[2];
-  ASSERT_EQ(pipe(ready), 0);
-  ASSERT_EQ(pipe(go), 0);
-  pid_t slow = Start({RECLINK_CONTENTION_WORKER, "update", dir_.dir(), "slow",
-                      std::to_string(ready[1]), std::to_string(go[0]), "1", dir_.file("slow")});
-  ASSERT_GT(slow, 0);
-  char c = 0;
-  ASSERT_EQ(read(ready[0], &c, 1), 1);  // slow has read the record, its Update is due
-  // While slow has the file open, it holds its share of the file's WAL index:
-  // else the rival's open would take the index as abandoned and reset it
-  // under slow's feet.
-  EXPECT_EQ(WalIndexHolder(dir_.file("PATIENT1.BTR")), slow)
-      << "a process with the file open lost its lock on the WAL index";
-  pid_t rival = Start({RECLINK_CONTENTION_WORKER, "update", dir_.dir(), "rival", "-1", "-1", "1",
-                       dir_.file("rival")});
-  ASSERT_GT(rival, 0);
-  EXPECT_EQ(Wait(rival), 0);
-  ASSERT_EQ(write(go[1], "g", 1), 1);
-  EXPECT_EQ(Wait(slow), 0);
+  ChildProcess slow("Update", {dir_.dir(), "slow", "stop", "1", dir_.file("slow")});
+  ASSERT_EQ(slow.Receive(), "ready");  // slow has read the record, its Update is due
+  ChildProcess rival("Update", {dir_.dir(), "rival", "go", "1", dir_.file("rival")});
+  EXPECT_EQ(rival.Wait(), 0);
+  ASSERT_TRUE(slow.Send("go"));
+  EXPECT_EQ(slow.Wait(), 0);
 
   EXPECT_EQ(Lines(dir_.file("rival")), (std::vector<std::string>{"U 0 0", "C 0"}));
   EXPECT_EQ(Lines(dir_.file("slow")), (std::vector<std::string>{"U 0 0", "C 1"}));
@@ -200,23 +171,14 @@ TEST_F(Contention, NumberedUpdateMeetsAConflictAndRepeatsUntilItSucceeds) {
 // process that was waiting for the file goes on at once, and nothing of the
 // killed transaction is stored.
 TEST_F(Contention, AProcessKilledInItsTransactionReleasesTheFileAndLeavesNothing) {
-  int ready[2];
-  ASSERT_EQ(pipe(ready), 0);
-  pid_t holder = Start({RECLINK_CONTENTION_WORKER, "hold", dir_.dir(), std::to_string(ready[1]),
-                        dir_.file("holder")});
-  ASSERT_GT(holder, 0);
-  char c = 0;
-  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  ChildProcess holder("Hold", {dir_.dir(), dir_.file("holder")});
+  ASSERT_EQ(holder.Receive(), "holding");
   auto start = std::chrono::steady_clock::now();
-  pid_t next =
-      Start({RECLINK_CONTENTION_WORKER, "numbering", dir_.dir(), "7", "5", "0", dir_.file("next")});
-  ASSERT_GT(next, 0);
+  ChildProcess next("Numbering", {dir_.dir(), "7", "5", "0", dir_.file("next")});
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  int status = 0;
-  EXPECT_EQ(waitpid(next, &status, WNOHANG), 0) << "the held file did not make it wait";
-  kill(holder, SIGKILL);
-  Wait(holder);
-  EXPECT_EQ(Wait(next), 0);
+  EXPECT_EQ(Lines(dir_.file("next")), std::vector<std::string>{}) << "the held file did not make it wait";
+  holder.Kill();
+  EXPECT_EQ(next.Wait(), 0);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15))
       << "the waiter sat out its lock wait instead of going on when the holder died";
 
@@ -241,14 +203,10 @@ TEST_F(Contention, TwoProcessesUpdatingOneRecordAllSucceed) {
     ASSERT_EQ(patient.InsertPatientData(), 0);
   }
   constexpr int kRounds = 150;
-  pid_t a = Start({RECLINK_CONTENTION_WORKER, "update", dir_.dir(), "a", "-1", "-1",
-                   std::to_string(kRounds), dir_.file("a")});
-  pid_t b = Start({RECLINK_CONTENTION_WORKER, "update", dir_.dir(), "b", "-1", "-1",
-                   std::to_string(kRounds), dir_.file("b")});
-  ASSERT_GT(a, 0);
-  ASSERT_GT(b, 0);
-  EXPECT_EQ(Wait(a), 0);
-  EXPECT_EQ(Wait(b), 0);
+  ChildProcess a("Update", {dir_.dir(), "a", "go", std::to_string(kRounds), dir_.file("a")});
+  ChildProcess b("Update", {dir_.dir(), "b", "go", std::to_string(kRounds), dir_.file("b")});
+  EXPECT_EQ(a.Wait(), 0);
+  EXPECT_EQ(b.Wait(), 0);
   int conflicts = 0;
   for (const char* name : {"a", "b"}) {
     std::vector<std::string> lines = Lines(dir_.file(name));

@@ -1,42 +1,44 @@
-// One of the processes that share a database directory in the contention
-// tests. Every library call it makes, and every message box the library
-// shows, goes to its report file as one line, in the order they happened:
+// The processes that share a database directory in the contention tests:
+// child roles of the test program. Every library call one makes, and every
+// message box the library shows, goes to its report file (the last
+// argument) as one line, in the order they happened:
 //
 //   M <box text>                      a box was shown
 //   P <i> <status> <number>           InsertPatientData of patient i
 //   F <patient key> <number> <status> <tag>   Insert of a photo numbered by GetNextPhotoNo
 //
-//   contention_worker numbering DIR WORKER PATIENTS PHOTOS REPORT
-//   contention_worker update DIR NAME READY_FD GO_FD ROUNDS REPORT
-//   contention_worker hold DIR READY_FD REPORT
+//   Numbering DIR WORKER PATIENTS PHOTOS REPORT
+//   Update DIR NAME STOP ROUNDS REPORT
+//   Hold DIR REPORT
 //
-// In "update" mode the worker rewrites patient 0000000001 with its own name
-// through the numbered interface. When GO_FD is not -1 it writes to READY_FD
-// right before its first Update reaches the record manager and waits for a
-// byte on GO_FD first, so that a rival can change the record in between.
+// Update rewrites patient 0000000001 with its own name through the numbered
+// interface. With STOP "stop" it says "ready" to its parent right before its
+// first Update reaches the record manager and waits for the parent's word,
+// so that a rival can change the record in between.
 //
-// In "hold" mode the worker begins a transaction, inserts patient 0000000001
-// named HELD, writes to READY_FD and waits to be killed.
-
-#include <unistd.h>
+// Hold begins a transaction, inserts patient 0000000001 named HELD, says
+// "holding" and waits to be killed.
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "reclink/btrieve.h"
 #include "reclink/hooks.h"
 #include "reclink/rec_link.h"
 #include "reclink/records/patient.h"
 #include "reclink/records/photo.h"
+#include "support/child_process.h"
 
+namespace reclink::test {
 namespace {
 
 FILE* g_report = nullptr;  // the report file
-int g_readyFd = -1;        // update mode: told when the first Update is due
-int g_goFd = -1;           // update mode: waited on before that Update
+bool g_stop = false;       // Update: stop before the first Update
 int g_conflicts = 0;       // 80s the record manager returned
 
 void Note(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -98,10 +100,10 @@ int Numbering(const char* dir, int worker, int patients, int photos) {
 // lets a rival write before the Update goes through.
 int Entry(uint16_t op, void* pos, void* data, uint32_t* len, void* key, uint8_t keyLen,
           int8_t keyNum) {
-  if (op == B_UPDATE && g_goFd >= 0) {
-    char c = 'r';
-    if (write(g_readyFd, &c, 1) != 1 || read(g_goFd, &c, 1) != 1) std::abort();
-    g_goFd = -1;
+  if (op == B_UPDATE && g_stop) {
+    SendToParent("ready");
+    if (!ReceiveFromParent()) std::abort();
+    g_stop = false;
   }
   int st = BTRCALL(op, pos, data, len, key, keyLen, keyNum);
   if (st == B_CONFLICT) ++g_conflicts;
@@ -126,7 +128,7 @@ int Update(const char* dir, const char* name, int rounds) {
   return 0;
 }
 
-int Hold(const char* dir, int readyFd) {
+int Hold(const char* dir) {
   CPatientDB patient(dir);
   if (patient.Open(BTR_OPEN_NORMAL) != 0 || patient.BeginTran() != 0) return 3;
   char* rec = patient.GetRecordBuffer();
@@ -134,32 +136,36 @@ int Hold(const char* dir, int readyFd) {
   std::snprintf(rec, 21, "0000000001");
   std::snprintf(rec + 21, 41, "HELD");
   Note("H %d", patient.Insert());
-  char c = 'r';
-  if (write(readyFd, &c, 1) != 1) return 3;
-  for (;;) pause();
+  SendToParent("holding");
+  ReceiveFromParent();  // killed before the parent says anything
+  return 0;
+}
+
+// Runs work with the report file args.back() open and every box noted there.
+int Reporting(const std::vector<std::string>& args, const std::function<int()>& work) {
+  g_report = std::fopen(args.back().c_str(), "w");
+  if (g_report == nullptr) return 2;
+  RecordBoxes();
+  const int rc = work();
+  std::fclose(g_report);
+  return rc;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc < 5) {
-    std::fprintf(stderr, "usage: see the head of contention_worker.cpp\n");
-    return 2;
-  }
-  std::string mode = argv[1];
-  g_report = std::fopen(argv[argc - 1], "w");
-  if (g_report == nullptr) return 2;
-  RecordBoxes();
-  int rc = 2;
-  if (mode == "numbering" && argc == 7) {
-    rc = Numbering(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
-  } else if (mode == "update" && argc == 8) {
-    g_readyFd = std::atoi(argv[4]);
-    g_goFd = std::atoi(argv[5]);
-    rc = Update(argv[2], argv[3], std::atoi(argv[6]));
-  } else if (mode == "hold" && argc == 5) {
-    rc = Hold(argv[2], std::atoi(argv[3]));
-  }
-  std::fclose(g_report);
-  return rc;
+RECLINK_CHILD_ROLE(Numbering) {
+  return Reporting(args, [&] {
+    return Numbering(args[0].c_str(), std::stoi(args[1]), std::stoi(args[2]), std::stoi(args[3]));
+  });
 }
+
+RECLINK_CHILD_ROLE(Update) {
+  g_stop = args[2] == "stop";
+  return Reporting(args, [&] { return Update(args[0].c_str(), args[1].c_str(), std::stoi(args[3])); });
+}
+
+RECLINK_CHILD_ROLE(Hold) {
+  return Reporting(args, [&] { return Hold(args[0].c_str()); });
+}
+
+}  // namespace reclink::test

@@ -1,12 +1,14 @@
-// A process that writes the crash files at random until it is killed. Before
-// each write call it logs what it is about to do; after the call it logs the
-// status and syncs the log, so that the checker knows every call that was
-// acknowledged and at most one call that was in flight when the kill came.
+// The child role that writes the crash files at random until it is killed.
+// Before each write call it logs what it is about to do; after the call it
+// logs the status and syncs the log, so that the checker knows every call
+// that was acknowledged and at most one call that was in flight when the
+// kill came.
 //
-//   crash_worker DIR SEED READY_FD STORAGE_KILL_PERMILLE OPEN_MODE
+//   CrashWorker DIR SEED STORAGE_KILL_PERMILLE OPEN_MODE
 //
 // STORAGE_KILL_PERMILLE 0 leaves storage alone; OPEN_MODE is the mode the
-// files are opened in (0 normal, -1 accelerated).
+// files are opened in (0 normal, -1 accelerated). The worker says "ready" to
+// its parent once its files are open.
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -19,9 +21,9 @@
 #include <random>
 #include <string>
 
-#include "btr_file.h"
 #include "crash_workload.h"
 #include "kill_vfs.h"
+#include "support/child_process.h"
 
 namespace reclink::crash {
 namespace {
@@ -30,7 +32,7 @@ class Worker {
  public:
   Worker(std::string dir, uint64_t seed) : dir_(std::move(dir)), rng_(seed) {}
 
-  int Run(int readyFd, int8_t mode) {
+  int Run(int8_t mode) {
     // Sequence numbers only grow, so the log's tail holds the highest; a
     // line cut by the offset does not start with a kind and is skipped.
     std::string error;
@@ -49,9 +51,7 @@ class Worker {
         return Fail("open " + FileName(dir_, f) + " returned " + std::to_string(st));
       }
     }
-    char ready = 'r';
-    if (write(readyFd, &ready, 1) != 1) return Fail("cannot signal readiness");
-    close(readyFd);
+    test::SendToParent("ready");
     for (;;) {
       bool ok = Pick(100) < 35 ? WriteOne(Pick(kFileCount)) : Transaction();
       if (!ok) return Fail("a call returned a status other than 0");
@@ -83,17 +83,16 @@ class Worker {
   bool WriteOne(int f) {
     test::BtrFile& file = files_[f];
     uint32_t id = 1 + Pick(kIdRange);
-    std::vector<uint8_t> data(kRecordLength);
-    int st = file.Find(id, &data);
+    int st = file.Get(B_GET_EQUAL, 0, IdKey(id));
     if (st != 0 && st != B_KEY_VALUE_NOT_FOUND) return false;
     uint32_t gen = static_cast<uint32_t>(seq_);
-    std::vector<uint8_t> rec = MakeRecord(f, id, gen);
+    std::string rec = MakeRecord(f, id, gen);
     if (st == B_KEY_VALUE_NOT_FOUND) {
       st = Call({LogEntry::kInsert, 0, f, id, gen}, [&] { return file.Insert(rec); });
     } else if (Pick(2) == 0) {
       st = Call({LogEntry::kUpdate, 0, f, id, gen}, [&] { return file.Update(rec); });
     } else {
-      st = Call({LogEntry::kDelete, 0, f, id, 0}, [&] { return file.Get(B_DELETE, &data); });
+      st = Call({LogEntry::kDelete, 0, f, id, 0}, [&] { return file.Delete(); });
     }
     return st == 0;
   }
@@ -101,7 +100,7 @@ class Worker {
   // Begin, one to six writes over random files, then End or (one in five)
   // Abort.
   bool Transaction() {
-    if (Call({LogEntry::kBegin}, [] { return test::BtrClientCall(B_BEGIN_TRAN); }) != 0) {
+    if (Call({LogEntry::kBegin}, [] { return test::Tx(B_BEGIN_TRAN); }) != 0) {
       return false;
     }
     for (int i = 0, writes = 1 + static_cast<int>(Pick(6)); i < writes; ++i) {
@@ -109,7 +108,7 @@ class Worker {
     }
     uint16_t op = Pick(5) == 0 ? B_ABORT_TRAN : B_END_TRAN;
     LogEntry::Kind kind = op == B_ABORT_TRAN ? LogEntry::kAbort : LogEntry::kEnd;
-    return Call({kind}, [op] { return test::BtrClientCall(op); }) == 0;
+    return Call({kind}, [op] { return test::Tx(op); }) == 0;
   }
 
   int Fail(const std::string& why) {
@@ -125,16 +124,11 @@ class Worker {
 };
 
 }  // namespace
-}  // namespace reclink::crash
 
-int main(int argc, char** argv) {
-  if (argc != 6) {
-    std::fprintf(stderr, "usage: %s DIR SEED READY_FD STORAGE_KILL_PERMILLE OPEN_MODE\n", argv[0]);
-    return 2;
-  }
-  uint64_t seed = std::strtoull(argv[2], nullptr, 10);
-  unsigned permille = static_cast<unsigned>(std::atoi(argv[4]));
-  if (permille != 0) reclink::crash::InstallKillVfs(seed, permille);
-  reclink::crash::Worker worker(argv[1], seed);
-  return worker.Run(std::atoi(argv[3]), static_cast<int8_t>(std::atoi(argv[5])));
+RECLINK_CHILD_ROLE(CrashWorker) {
+  const uint64_t seed = std::stoull(args.at(1));
+  if (const unsigned permille = std::stoul(args.at(2)); permille != 0) InstallKillVfs(seed, permille);
+  return Worker(args[0], seed).Run(static_cast<int8_t>(std::stoi(args.at(3))));
 }
+
+}  // namespace reclink::crash

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <fstream>
 
-#include "btr_file.h"
 #include "reclink/recman_check.h"
 
 namespace reclink::crash {
@@ -16,14 +15,18 @@ std::string FileName(const std::string& dir, int f) {
 
 std::string LogName(const std::string& dir) { return dir + "/side.log"; }
 
-uint32_t U32At(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+uint32_t U32At(const char* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);  // little-endian, as the records are written
+  return v;
 }
 
-std::vector<uint8_t> MakeRecord(int file, uint32_t id, uint32_t gen) {
-  std::vector<uint8_t> rec(kRecordLength, 0);
+std::string IdKey(uint32_t id) { return std::string(reinterpret_cast<const char*>(&id), 4); }
+
+std::string MakeRecord(int file, uint32_t id, uint32_t gen) {
+  std::string rec(kRecordLength, '\0');
   std::memcpy(&rec[0], &id, 4);
-  std::snprintf(reinterpret_cast<char*>(&rec[kTagOffset]), kTagLength, "tag%u", gen % 7);
+  std::snprintf(&rec[kTagOffset], kTagLength, "tag%u", gen % 7);
   std::memcpy(&rec[kGenOffset], &gen, 4);
   // xorshift over (file, id, gen): a torn or mixed record cannot match.
   uint64_t x = (uint64_t(file + 1) << 56) ^ (uint64_t(id) << 32) ^ gen ^ 0x9E3779B97F4A7C15ull;
@@ -31,36 +34,23 @@ std::vector<uint8_t> MakeRecord(int file, uint32_t id, uint32_t gen) {
     x ^= x << 13;
     x ^= x >> 7;
     x ^= x << 17;
-    rec[i] = static_cast<uint8_t>(x);
+    rec[i] = static_cast<char>(x);
   }
   return rec;
 }
 
 int CreateRecordFile(const std::string& dir, int f, uint32_t records, int8_t createMode) {
-  struct {
-    BtrFileSpec file;
-    BtrKeySpec keys[2];
-  } spec{};
-  spec.file.recordLength = kRecordLength;
-  spec.file.pageSize = 4096;
-  spec.file.numberOfKeys = 2;
-  spec.keys[0].position = 1;
-  spec.keys[0].length = 4;
-  spec.keys[0].flags = B_KEY_EXTENDED_TYPE;
-  spec.keys[0].extendedType = B_TYPE_UNSIGNED_BINARY;
-  spec.keys[1].position = kTagOffset + 1;
-  spec.keys[1].length = kTagLength;
-  spec.keys[1].flags = B_KEY_EXTENDED_TYPE | B_KEY_DUPLICATES | B_KEY_MODIFIABLE;
-  spec.keys[1].extendedType = B_TYPE_ZSTRING;
+  const std::vector<uint8_t> spec = test::MakeSpec(
+      kRecordLength, 2,
+      {{1, 4, 0, B_TYPE_UNSIGNED_BINARY},
+       {kTagOffset + 1, kTagLength, B_KEY_DUPLICATES | B_KEY_MODIFIABLE, B_TYPE_ZSTRING}});
   test::BtrFile file;
-  std::snprintf(reinterpret_cast<char*>(file.key()), B_MAX_KEY_LENGTH, "%s",
-                FileName(dir, f).c_str());
-  int st = file.Call(B_CREATE, &spec, sizeof spec, createMode);
+  int st = file.Create(FileName(dir, f), spec, createMode);
   if (st != 0 || records == 0) return st;
   if ((st = file.Open(FileName(dir, f))) != 0) return st;
-  if ((st = test::BtrClientCall(B_BEGIN_TRAN)) != 0) return st;
+  if ((st = test::Tx(B_BEGIN_TRAN)) != 0) return st;
   for (uint32_t id = 1; id <= records && st == 0; ++id) st = file.Insert(MakeRecord(f, id, id));
-  int end = test::BtrClientCall(st == 0 ? B_END_TRAN : B_ABORT_TRAN);
+  int end = test::Tx(st == 0 ? B_END_TRAN : B_ABORT_TRAN);
   file.Close();
   return st != 0 ? st : end;
 }
@@ -72,26 +62,25 @@ namespace {
 std::string Walk(test::BtrFile& file, int f, int keyNum, bool step, FileState* out) {
   std::string where = "file " + std::to_string(f) +
                       (step ? " step" : " key " + std::to_string(keyNum)) + ": ";
-  std::vector<uint8_t> data(kRecordLength + 16);
   std::string lastTag;
   uint32_t lastId = 0;
   for (int n = 0;; ++n) {
-    uint16_t op = step ? (n ? B_STEP_NEXT : B_STEP_FIRST) : (n ? B_GET_NEXT : B_GET_FIRST);
-    int st = file.Get(op, &data, static_cast<int8_t>(keyNum));
+    int st = step ? file.Step(n ? B_STEP_NEXT : B_STEP_FIRST)
+                  : file.Get(n ? B_GET_NEXT : B_GET_FIRST, static_cast<int8_t>(keyNum));
     if (st == B_END_OF_FILE) return "";
     if (st != 0) return where + "read returned status " + std::to_string(st);
-    if (file.length() != kRecordLength) {
-      return where + "record of length " + std::to_string(file.length());
+    const std::string image = file.Record();
+    if (image.size() != kRecordLength) {
+      return where + "record of length " + std::to_string(image.size());
     }
-    uint32_t id = U32At(data.data());
-    std::vector<uint8_t> image(data.begin(), data.begin() + kRecordLength);
-    if (MakeRecord(f, id, U32At(&data[kGenOffset])) != image) {
+    uint32_t id = U32At(image.data()), gen = U32At(&image[kGenOffset]);
+    if (MakeRecord(f, id, gen) != image) {
       return where + "record " + std::to_string(id) + " is torn or foreign";
     }
-    if (!out->emplace(id, U32At(&data[kGenOffset])).second) {
+    if (!out->emplace(id, gen).second) {
       return where + "record " + std::to_string(id) + " seen twice";
     }
-    std::string tag(reinterpret_cast<char*>(&data[kTagOffset]));
+    std::string tag = file.Field(kTagOffset);
     if (!step && n > 0 && (keyNum == 0 ? id <= lastId : tag < lastTag)) {
       return where + "key out of order at " + std::to_string(id);
     }

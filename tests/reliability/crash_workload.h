@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/btr_file.h"
+
 namespace reclink::crash {
 
 constexpr int kFileCount = 3;       // record files a worker writes
@@ -29,9 +31,11 @@ std::string LogName(const std::string& dir);
 
 // The one record image that (file, id, gen) stands for. Key 0 is the id as a
 // 4-byte unsigned binary; key 1 a short tag shared by many records.
-std::vector<uint8_t> MakeRecord(int file, uint32_t id, uint32_t gen);
+std::string MakeRecord(int file, uint32_t id, uint32_t gen);
 // The little-endian 4 bytes at p (an id or a generation).
-uint32_t U32At(const uint8_t* p);
+uint32_t U32At(const char* p);
+// Key 0 of record id, for a Get Equal.
+std::string IdKey(uint32_t id);
 
 // Creates record file f holding the records 1..records, each of generation
 // equal to its id, stored in one transaction; createMode is Create's key

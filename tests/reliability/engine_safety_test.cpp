@@ -18,10 +18,8 @@
 #include <set>
 #include <thread>
 
-#include "btr_file.h"
 #include "crash_workload.h"
 #include "mounts.h"
-#include "os_util.h"
 #include "support/child_process.h"
 #include "support/test_support.h"
 
@@ -29,6 +27,7 @@ namespace reclink::test {
 namespace {
 
 using crash::FileName;
+using crash::IdKey;
 using crash::MakeRecord;
 using Clock = std::chrono::steady_clock;
 
@@ -48,28 +47,24 @@ std::set<std::string> Entries(const std::string& dir) {
 uint32_t GenerationOf(const std::string& path, uint32_t id) {
   BtrFile f;
   if (f.Open(path) != 0) return 0;
-  std::vector<uint8_t> rec(crash::kRecordLength);
-  return f.Find(id, &rec) == 0 ? crash::U32At(rec.data() + crash::kGenOffset) : 0;
+  return f.Get(B_GET_EQUAL, 0, IdKey(id)) == 0 ? crash::U32At(&f.data[crash::kGenOffset]) : 0;
 }
 
 // Records in the file at path as Stat counts them; -1 when it cannot be read.
 int RecordCount(const std::string& path) {
   BtrFile f;
-  if (f.Open(path) != 0) return -1;
-  std::vector<uint8_t> stat(4096);
-  if (f.Call(B_STAT, stat.data(), static_cast<uint32_t>(stat.size()), 0) != 0) return -1;
+  if (f.Open(path) != 0 || f.Call(B_STAT, 0) != 0) return -1;
   BtrFileSpec spec;
-  std::memcpy(&spec, stat.data(), sizeof spec);
+  std::memcpy(&spec, f.data.data(), sizeof spec);
   return static_cast<int>(spec.numberOfRecords);
 }
 
 // Changes record id of the file open in f to generation gen, reading it
 // again when it changed since it was read (80), as a program would.
 int Rewrite(BtrFile& f, uint32_t id, uint32_t gen, int file) {
-  std::vector<uint8_t> rec(crash::kRecordLength);
   int st = B_CONFLICT;
   for (int tries = 0; st == B_CONFLICT && tries < 3; ++tries) {
-    st = f.Find(id, &rec);
+    st = f.Get(B_GET_EQUAL, 0, IdKey(id));
     if (st == 0) st = f.Update(MakeRecord(file, id, gen));
   }
   return st;
@@ -114,18 +109,18 @@ RECLINK_CHILD_ROLE(EndAndStop) {
   SetEnvironment("RECMAN_TEST_CRASH_IN_END", args[1]);
   BtrFile c, p;
   if (c.Open(FileName(args[0], 0)) != 0 || p.Open(FileName(args[0], 1)) != 0) return 1;
-  if (BtrClientCall(B_BEGIN_TRAN) != 0 || Rewrite(c, 1, 500, 0) != 0 || Rewrite(p, 1, 500, 1) != 0) return 2;
-  return BtrClientCall(B_END_TRAN) == 0 ? 3 : 4;  // never returns: the process stops in End
+  if (Tx(B_BEGIN_TRAN) != 0 || Rewrite(c, 1, 500, 0) != 0 || Rewrite(p, 1, 500, 1) != 0) return 2;
+  return Tx(B_END_TRAN) == 0 ? 3 : 4;  // 3 when End was not stopped
 }
 
 // Holds the write lock of args[0] in a transaction until told to let go.
 RECLINK_CHILD_ROLE(HoldTransaction) {
   BtrFile f;
-  if (f.Open(args[0]) != 0 || BtrClientCall(B_BEGIN_TRAN) != 0) return 1;
+  if (f.Open(args[0]) != 0 || Tx(B_BEGIN_TRAN) != 0) return 1;
   if (f.Insert(MakeRecord(0, 999, 999)) != 0) return 2;
   SendToParent("holding");
   ReceiveFromParent();
-  return BtrClientCall(B_ABORT_TRAN);
+  return Tx(B_ABORT_TRAN);
 }
 
 // --- Create ----------------------------------------------------------------------
@@ -216,8 +211,7 @@ RECLINK_CHILD_ROLE(AsUser) {
   if (setgid(std::stoi(args[1])) != 0 || setuid(std::stoi(args[1])) != 0) return 90;
   BtrFile f;
   if (int st = f.Open(args[0])) return st;
-  std::vector<uint8_t> rec(crash::kRecordLength);
-  return args[2] == "read" ? f.Find(1, &rec) : Rewrite(f, 1, 7, 0);
+  return args[2] == "read" ? f.Get(B_GET_EQUAL, 0, IdKey(1)) : Rewrite(f, 1, 7, 0);
 }
 
 int AsUser(const std::string& path, int uid, const char* what) {
@@ -267,19 +261,34 @@ TEST(Readers, AReaderOfAnotherUserNeverLocksOutTheOwner) {
 
 // --- transactions over several files ------------------------------------------------
 
+// What a transaction over several files keeps in the file at path until it
+// is settled: its markers, undo images and decisions (rows of each).
+int64_t Bookkeeping(const std::string& path) {
+  sqlite3* db = nullptr;
+  int64_t rows = -1;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    auto first = [](void* out, int, char** v, char**) { return *static_cast<int64_t*>(out) = std::atoll(v[0]), 0; };
+    sqlite3_exec(db, "SELECT (SELECT count(*) FROM recman_pending) + (SELECT count(*) FROM recman_undo) + "
+                 "(SELECT count(*) FROM recman_decided)", first, &rows, nullptr);
+  }
+  sqlite3_close(db);
+  return rows;
+}
+
 // A process stops in End between the participant's commit and the decision
-// ("participant") or after the decision ("decided"); a rival then writes the
-// participant, and later opens settle: the rival's write is never undone,
-// and the transaction is all or nothing. The same holds when the database
-// directory was moved before anyone settled it.
+// ("participant") or after the decision ("decided"), or ends it whole; a
+// rival then writes the participant, and later opens settle: the rival's
+// write is never undone, the transaction is all or nothing, and nothing of
+// its bookkeeping is left. The same holds when the database directory was
+// moved before anyone settled it.
 TEST(Transactions, ARivalWriteIsNeverUndoneAndAMovedDirectorySettles) {
   struct Case {
-    const char* point;  // where End stops
+    const char* point;  // where End stops; "": nowhere
     bool move;          // the directory is moved before the rival comes
     uint32_t kept;      // generation of the coordinator's record 1 afterwards
   };
   for (const Case& c : {Case{"participant", false, 1}, Case{"decided", false, 500},
-                        Case{"participant", true, 1}}) {
+                        Case{"participant", true, 1}, Case{"", false, 500}}) {
     TempDir root;
     std::string dir = root.file("db");
     ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
@@ -292,7 +301,7 @@ TEST(Transactions, ARivalWriteIsNeverUndoneAndAMovedDirectorySettles) {
       ASSERT_EQ(rival.Open(FileName(dir, 1)), 0);
     }
     ChildProcess ender("EndAndStop", {dir, c.point});
-    ASSERT_EQ(ender.Wait(), 86) << c.point;
+    ASSERT_EQ(ender.Wait(), *c.point ? 86 : 3) << c.point;
     if (c.move) {
       const std::string moved = root.file("moved");
       ASSERT_EQ(rename(dir.c_str(), moved.c_str()), 0);
@@ -305,6 +314,7 @@ TEST(Transactions, ARivalWriteIsNeverUndoneAndAMovedDirectorySettles) {
       EXPECT_EQ(GenerationOf(FileName(dir, 1), 1), 999u) << c.point << (c.move ? " moved" : "");
       EXPECT_EQ(GenerationOf(FileName(dir, 0), 1), c.kept) << c.point << (c.move ? " moved" : "");
     }
+    for (int f : {0, 1}) EXPECT_EQ(Bookkeeping(FileName(dir, f)), 0) << c.point << " file " << f;
   }
 }
 
@@ -329,8 +339,7 @@ TEST(Threads, ALockWaitOnOneFileStallsNoCallOnAnother) {
   {
     BtrFile other;
     ASSERT_EQ(other.Open(FileName(dir.path(), 1)), 0);
-    std::vector<uint8_t> rec(crash::kRecordLength);
-    for (uint32_t i = 0; i < 200; ++i) ASSERT_EQ(other.Find(1 + i % 20, &rec), 0);
+    for (uint32_t i = 0; i < 200; ++i) ASSERT_EQ(other.Get(B_GET_EQUAL, 0, IdKey(1 + i % 20)), 0);
     for (uint32_t id = 100; id < 110; ++id) ASSERT_EQ(other.Insert(MakeRecord(1, id, id)), 0);
   }
   const auto took = Clock::now() - start;
@@ -363,8 +372,7 @@ TEST(Threads, NothingRunsOnceCallsStop) {
   ASSERT_EQ(crash::CreateRecordFile(dir.path(), 0, 20), 0);
   BtrFile f;
   ASSERT_EQ(f.Open(FileName(dir.path(), 0)), 0);
-  std::vector<uint8_t> rec(crash::kRecordLength);
-  for (uint32_t id = 1; id <= 20; ++id) ASSERT_EQ(f.Find(id, &rec), 0);
+  for (uint32_t id = 1; id <= 20; ++id) ASSERT_EQ(f.Get(B_GET_EQUAL, 0, IdKey(id)), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   const auto before = ThreadSwitches();
   std::this_thread::sleep_for(std::chrono::milliseconds(600));
@@ -381,10 +389,9 @@ TEST(Threads, UnloadingTheLibraryLeavesNothingOfItRunning) {
   // after it is gone; the leak checker of sanitized builds would count it.
   const char* asan = std::getenv("ASAN_OPTIONS");
   SetEnvironment("ASAN_OPTIONS", std::string(asan ? asan : "") + ":detect_leaks=0");
-  const pid_t probe = Start({RECLINK_UNLOAD_PROBE, RECLINK_RECMAN_LIBRARY, FileName(dir.path(), 0)});
+  ChildProcess probe(Program{RECLINK_UNLOAD_PROBE, {RECLINK_RECMAN_LIBRARY, FileName(dir.path(), 0)}});
   SetEnvironment("ASAN_OPTIONS", asan ? std::optional<std::string>(asan) : std::nullopt);
-  ASSERT_GT(probe, 0);
-  EXPECT_EQ(Wait(probe), 0);
+  EXPECT_EQ(probe.Wait(), 0);
 }
 
 // --- memory -----------------------------------------------------------------------
@@ -413,11 +420,10 @@ TEST(Memory, FortyFourOpenFilesReadWholeStayWithinTheBudget) {
   std::vector<BtrFile> files(kFiles);
   for (int f = 0; f < kFiles; ++f) ASSERT_EQ(files[f].Open(FileName(dir.path(), f)), 0);
   const long start = AnonymousKiB();
-  std::vector<uint8_t> rec(crash::kRecordLength);
   for (int pass = 0; pass < 2; ++pass) {
     for (BtrFile& f : files) {
-      int st = f.Get(B_GET_FIRST, &rec);
-      while (st == 0) st = f.Get(B_GET_NEXT, &rec);
+      int st = f.Get(B_GET_FIRST, 0);
+      while (st == 0) st = f.Get(B_GET_NEXT, 0);
       ASSERT_EQ(st, B_END_OF_FILE);
     }
   }
@@ -444,9 +450,7 @@ TEST(Positions, BeyondThirtyTwoBitsAnInsertGives18) {
   BtrFile f;
   ASSERT_EQ(f.Open(path), 0);
   ASSERT_EQ(f.Insert(MakeRecord(0, 3, 3)), 0);
-  uint32_t position = 0, len = 4;
-  ASSERT_EQ(f.Call(B_GET_POSITION, &position, len, 0), 0);
-  EXPECT_EQ(position, 4294967295u);
+  EXPECT_EQ(f.Position(), 4294967295u);
   EXPECT_EQ(f.Insert(MakeRecord(0, 4, 4)), B_DISK_FULL);
   EXPECT_EQ(RecordCount(path), 3);
 }

@@ -7,7 +7,6 @@
 #include <functional>
 #include <set>
 
-#include "btr_file.h"
 #include "crash_workload.h"
 #include "os_util.h"
 #include "support/test_support.h"
@@ -59,30 +58,27 @@ const Hostile kCases[] = {
 constexpr int kWrongRecord = -1;
 
 // One read; a record it returns must be one that was stored, byte for byte.
-int Read(BtrFile& f, uint16_t op, int keyNum, std::vector<uint8_t>* rec) {
-  int st = f.Get(op, rec, static_cast<int8_t>(keyNum));
+int Read(BtrFile& f, uint16_t op, int keyNum) {
+  int st = f.Get(op, static_cast<int8_t>(keyNum));
   if (st != 0) return st;
-  uint32_t id = crash::U32At(rec->data());
-  return f.length() == crash::kRecordLength && *rec == crash::MakeRecord(0, id, id) ? 0
-                                                                                    : kWrongRecord;
+  uint32_t id = crash::U32At(f.data.data());
+  return f.Record() == crash::MakeRecord(0, id, id) ? 0 : kWrongRecord;
 }
 
 // The statuses of every kind of read, an insert and a stat on f.
 std::set<int> Exercise(BtrFile& f) {
   std::set<int> seen;
-  std::vector<uint8_t> rec(crash::kRecordLength);
   for (int keyNum = 0; keyNum < 3; ++keyNum) {
     // Key 2 stands for the physical order.
     uint16_t first = keyNum < 2 ? B_GET_FIRST : B_STEP_FIRST;
     uint16_t next = keyNum < 2 ? B_GET_NEXT : B_STEP_NEXT;
-    int st = Read(f, first, keyNum % 2, &rec);
-    for (int n = 0; st == 0 && n < 1000; ++n) st = Read(f, next, keyNum % 2, &rec);
+    int st = Read(f, first, keyNum % 2);
+    for (int n = 0; st == 0 && n < 1000; ++n) st = Read(f, next, keyNum % 2);
     seen.insert(st);
-    if (keyNum < 2) seen.insert(Read(f, B_GET_LAST, keyNum, &rec));
+    if (keyNum < 2) seen.insert(Read(f, B_GET_LAST, keyNum));
   }
   seen.insert(f.Insert(crash::MakeRecord(0, 777777, 777777)));
-  std::vector<uint8_t> stat(4096);
-  seen.insert(f.Get(B_STAT, &stat));
+  seen.insert(f.Call(B_STAT, 0));
   return seen;
 }
 
@@ -91,7 +87,7 @@ TEST(HostileFiles, DamagedAndForeignFilesGive2Or30AndNeverCrash) {
     SCOPED_TRACE(c.name);
     TempDir dir;
     ASSERT_EQ(crash::CreateRecordFile(dir.path(), 0, 200), 0);
-    BtrClientCall(B_RESET);
+    Tx(B_RESET);
     std::string path = crash::FileName(dir.path(), 0);
     c.damage(path);
 
@@ -112,7 +108,7 @@ TEST(HostileFiles, DamagedAndForeignFilesGive2Or30AndNeverCrash) {
           << "no read noticed the damage";
     }
     f.Close();
-    BtrClientCall(B_RESET);
+    Tx(B_RESET);
     std::string problems;
     EXPECT_NE(crash::CheckRecordFile(path, &problems), 0) << "the check passed a damaged file";
     EXPECT_FALSE(problems.empty()) << "the check gave no reason";

@@ -6,10 +6,10 @@
 
 #include <regex>
 
-#include "btr_file.h"
 #include "os_util.h"
 #include "reclink/database.h"
 #include "reclink/records/patient.h"
+#include "support/btr_file.h"
 #include "support/test_support.h"
 
 namespace reclink::test {
@@ -19,17 +19,15 @@ namespace {
 void FillPatients(const std::string& path) {
   BtrFile f;
   ASSERT_EQ(f.Open(path), 0);
-  ASSERT_EQ(BtrClientCall(B_BEGIN_TRAN), 0);
-  std::vector<uint8_t> rec(CPatientDB::kRecordLength);
+  ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
   for (int n = 1; n <= 300; ++n) {
-    std::fill(rec.begin(), rec.end(), 0);
-    std::snprintf(reinterpret_cast<char*>(rec.data()), 21, "%010d", n);
-    std::snprintf(reinterpret_cast<char*>(rec.data()) + 21, 41, "PATIENT %d", n);
-    ASSERT_EQ(f.Insert(rec), 0);
+    char number[11];
+    std::snprintf(number, sizeof number, "%010d", n);
+    ASSERT_EQ(f.Insert(MakeRecord(CPatientDB::kRecordLength, {{0, number}, {21, "PATIENT " + std::to_string(n)}})), 0);
   }
-  ASSERT_EQ(BtrClientCall(B_END_TRAN), 0);
+  ASSERT_EQ(Tx(B_END_TRAN), 0);
   f.Close();
-  BtrClientCall(B_RESET);
+  Tx(B_RESET);
 }
 
 const std::regex kLogLine(R"((\d{4}/\d{2}/\d{2} : PATIENT_DB\r\n)+)");

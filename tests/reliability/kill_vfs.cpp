@@ -6,6 +6,8 @@
 #include <map>
 #include <random>
 
+#include "support/child_process.h"
+
 namespace reclink::crash {
 namespace {
 
@@ -26,8 +28,11 @@ const sqlite3_io_methods* Real(sqlite3_file* f) {
   return reinterpret_cast<const Methods*>(f->pMethods)->real;
 }
 
+// Dies with the set chance, telling the parent first that it was no timer.
 void MaybeDie() {
-  if (g_permille != 0 && g_rng() % 1000 < g_permille) raise(SIGKILL);
+  if (g_permille == 0 || g_rng() % 1000 >= g_permille) return;
+  test::SendToParent(kKilledInStorage);
+  raise(SIGKILL);
 }
 
 int Write(sqlite3_file* f, const void* buf, int n, sqlite3_int64 off) {

@@ -9,6 +9,10 @@
 
 namespace reclink::crash {
 
+// What a process that dies in the shim says to its parent (child_process.h)
+// first.
+inline constexpr char kKilledInStorage[] = "killed in storage";
+
 // Makes the shim the default file system layer of this process's SQLite.
 // Each storage write/sync/truncate then raises SIGKILL with chance
 // permille / 1000, drawn from a generator seeded with seed. Call once, before

@@ -1,10 +1,7 @@
 #pragma once
-// Processes and plain files, as the reliability tests start, read and damage
-// them.
+// Plain files, as the reliability tests read and damage them.
 
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -12,26 +9,7 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
-
 namespace reclink::test {
-
-// Starts args[0] with args; returns its pid, or -1. The child inherits every
-// descriptor, so pipes can be named to it by number.
-inline pid_t Start(std::vector<std::string> args) {
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  return posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
-}
-
-// Waits for pid: its exit status, or 128 + the signal that ended it.
-inline int Wait(pid_t pid) {
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
 
 inline std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

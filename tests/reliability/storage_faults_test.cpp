@@ -7,7 +7,6 @@
 
 #include <memory>
 
-#include "btr_file.h"
 #include "crash_workload.h"
 #include "mounts.h"
 #include "support/test_support.h"
@@ -16,7 +15,7 @@ namespace reclink::test {
 namespace {
 
 using crash::FileState;
-using crash::kRecordLength;
+using crash::IdKey;
 using crash::MakeRecord;
 
 // The records of crash file 0 in dir, each verified; the file must pass the
@@ -55,14 +54,14 @@ TEST(DiskFull, WritesAndTransactionsReturn18AndKeepExactlyWhatWasAcknowledged) {
 
   // The roomy file joins the transaction first; the full one then grows
   // until the storage refuses it, in an insert or in End.
-  ASSERT_EQ(BtrClientCall(B_BEGIN_TRAN), 0);
+  ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
   ASSERT_EQ(a.Insert(MakeRecord(0, 1, 1)), 0);
   int st = 0;
   FileState inTransaction;
   for (uint32_t id = 10000; id < 10400 && st == 0; ++id) {
     if ((st = b.Insert(MakeRecord(0, id, id))) == 0) inTransaction[id] = id;
   }
-  int end = BtrClientCall(st == 0 ? B_END_TRAN : B_ABORT_TRAN);
+  int end = Tx(st == 0 ? B_END_TRAN : B_ABORT_TRAN);
   EXPECT_TRUE(st == 0 || st == B_DISK_FULL) << st;
   EXPECT_TRUE(end == 0 || (st == 0 && end == B_DISK_FULL)) << end;
   std::printf("two-file transaction: %zu inserts then status %d, End %d\n", inTransaction.size(),
@@ -78,9 +77,8 @@ TEST(DiskFull, WritesAndTransactionsReturn18AndKeepExactlyWhatWasAcknowledged) {
     if ((st = b.Insert(MakeRecord(0, id, id))) == 0) expected[id] = id;
   }
   EXPECT_EQ(st, B_DISK_FULL) << "after " << id - 21 << " inserts";
-  std::vector<uint8_t> rec(kRecordLength);
   for (uint32_t u = 1; u <= 5; ++u) {
-    ASSERT_EQ(b.Find(u, &rec), 0);
+    ASSERT_EQ(b.Get(B_GET_EQUAL, 0, IdKey(u)), 0);
     st = b.Update(MakeRecord(0, u, 100000 + u));
     EXPECT_TRUE(st == 0 || st == B_DISK_FULL) << st;
     if (st == 0) expected[u] = 100000 + u;
@@ -89,7 +87,7 @@ TEST(DiskFull, WritesAndTransactionsReturn18AndKeepExactlyWhatWasAcknowledged) {
   a.Close();
   b.Close();
   ASSERT_EQ(unlink(ballast.c_str()), 0);
-  BtrClientCall(B_RESET);
+  Tx(B_RESET);
   EXPECT_EQ(ReadAllAndCheck(m.path()), expected);
   EXPECT_EQ(ReadAllAndCheck(roomy.path()), expectedRoomy)
       << "the other file of a refused transaction kept its part";
@@ -100,14 +98,15 @@ TEST(DiskFull, WritesAndTransactionsReturn18AndKeepExactlyWhatWasAcknowledged) {
 // A file made read-only three ways: its directory's file system remounted
 // read-only, a read-only bind mount of the file itself, and a block opened
 // read-only (mode -2) beside a writable block that goes on writing. The file
-// reads whole, every kind of write returns 46, and the file is unchanged.
+// reads whole, also inside a transaction; every kind of write, and a Create
+// beside it, returns 46, and the file is unchanged.
 TEST(ReadOnlyStorage, WritesReturn46AndLeaveTheFileUnchanged) {
   for (const char* how : {"read-only directory", "read-only file", "read-only open mode"}) {
     SCOPED_TRACE(how);
     TmpfsMount m(4 << 20);
     if (!m.ok()) GTEST_SKIP() << m.why();
     ASSERT_EQ(crash::CreateRecordFile(m.path(), 0, 12), 0);
-    BtrClientCall(B_RESET);
+    Tx(B_RESET);
     std::string path = crash::FileName(m.path(), 0);
     std::unique_ptr<ReadOnlyFile> roFile;
     BtrFile writer;
@@ -122,34 +121,38 @@ TEST(ReadOnlyStorage, WritesReturn46AndLeaveTheFileUnchanged) {
     {
       BtrFile f;
       ASSERT_EQ(f.Open(path, how[10] == 'o' ? B_MODE_READ_ONLY : B_MODE_NORMAL), 0);
-      std::vector<uint8_t> rec(kRecordLength);
       uint32_t seen = 0;
-      for (int st = f.Get(B_GET_FIRST, &rec); st == 0; st = f.Get(B_GET_NEXT, &rec)) ++seen;
+      for (int st = f.Get(B_GET_FIRST, 0); st == 0; st = f.Get(B_GET_NEXT, 0)) ++seen;
       EXPECT_EQ(seen, 12u);
       EXPECT_EQ(f.Insert(MakeRecord(0, 9999, 9999)), B_ACCESS_DENIED);
-      ASSERT_EQ(f.Find(1, &rec), 0);
+      ASSERT_EQ(f.Get(B_GET_EQUAL, 0, IdKey(1)), 0);
       EXPECT_EQ(f.Update(MakeRecord(0, 1, 77)), B_ACCESS_DENIED);
-      ASSERT_EQ(f.Find(2, &rec), 0);
-      EXPECT_EQ(f.Get(B_DELETE, &rec), B_ACCESS_DENIED);
-      ASSERT_EQ(BtrClientCall(B_BEGIN_TRAN), 0);
+      ASSERT_EQ(f.Get(B_GET_EQUAL, 0, IdKey(2)), 0);
+      EXPECT_EQ(f.Delete(), B_ACCESS_DENIED);
+      ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
+      EXPECT_EQ(f.Get(B_GET_EQUAL, 0, IdKey(3)), 0) << "a transaction may read it";
       int st = f.Insert(MakeRecord(0, 9998, 9998));
       if (st == 0) {
-        EXPECT_EQ(BtrClientCall(B_END_TRAN), B_ACCESS_DENIED);
+        EXPECT_EQ(Tx(B_END_TRAN), B_ACCESS_DENIED);
       } else {
         EXPECT_EQ(st, B_ACCESS_DENIED);
-        EXPECT_EQ(BtrClientCall(B_ABORT_TRAN), 0);
+        EXPECT_EQ(Tx(B_ABORT_TRAN), 0);
       }
     }
-    // A writable block beside the read-only one still writes.
+    // A writable block beside the read-only one still writes; nothing is
+    // created on a read-only file system.
     if (how[10] == 'o') {
       EXPECT_EQ(writer.Insert(MakeRecord(0, 13, 13)), 0);
+    }
+    if (how[10] == 'd') {
+      EXPECT_EQ(crash::CreateRecordFile(m.path(), 1), B_ACCESS_DENIED);
     }
     writer.Close();
     roFile.reset();
     if (how[10] == 'd') {
       ASSERT_TRUE(m.SetReadOnly(false));
     }
-    BtrClientCall(B_RESET);
+    Tx(B_RESET);
     EXPECT_EQ(ReadAllAndCheck(m.path()), Identity(how[10] == 'o' ? 13 : 12));
   }
 }
