@@ -1,12 +1,10 @@
 // Several processes on one file: lock waits that end in 85/84, a record
 // changed by another process (80) while the WAL index stays in use, exclusive
-// opens, and transactions that never hand out one number twice; threads
-// with their own blocks.
+// opens; threads with their own blocks.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
-#include <memory>
 #include <thread>
 
 #include "support/btr_file.h"
@@ -16,7 +14,6 @@
 
 namespace reclink::test {
 namespace {
-
 
 constexpr uint16_t kLen = 32;
 
@@ -117,50 +114,6 @@ TEST_F(ContentionTest, RecordChangedByAnotherProcessGivesConflict) {
   ASSERT_EQ(f_.Get(B_GET_EQUAL, 0, "rec"), 0);
   EXPECT_EQ(f_.Field(12), "child");
   EXPECT_EQ(f_.Update(Rec("rec", "parent")), 0);
-}
-
-// Takes args[1] numbers in args[0], each the highest plus one, in its own
-// transaction; exit code 0, or what went wrong.
-RECLINK_CHILD_ROLE(TakeNumbers) {
-  BtrSetLockTimeout(5000);
-  BtrFile g(kLen);
-  if (g.Open(args[0]) != 0) return 1;
-  for (int n = 0; n < std::stoi(args[1]);) {
-    if (Tx(B_BEGIN_TRAN) != 0) return 2;
-    // Read the highest number, write the next: safe only if nobody else can
-    // do the same in between.
-    int st = g.Get(B_GET_LAST, 0);
-    const long next = st == 0 ? std::stol(g.Field(0)) + 1 : 1;
-    if (st == 0 || st == B_END_OF_FILE) {
-      char number[24];
-      std::snprintf(number, sizeof number, "%010ld", next);
-      st = g.Insert(Rec(number));
-    }
-    if (st == B_FILE_INUSE || st == B_RECORD_INUSE) {
-      Tx(B_ABORT_TRAN);
-      continue;
-    }
-    if (st != 0 || Tx(B_END_TRAN) != 0) return 10 + st;
-    ++n;
-  }
-  return 0;
-}
-
-TEST_F(ContentionTest, TransactionsNeverHandOutOneNumberTwice) {
-  ASSERT_EQ(f_.Get(B_GET_EQUAL, 0, "rec"), 0);
-  ASSERT_EQ(f_.Delete(), 0);
-  ASSERT_EQ(f_.Close(), 0);
-  constexpr int kProcesses = 3, kEach = 15;
-  std::vector<std::unique_ptr<ChildProcess>> children;
-  for (int p = 0; p < kProcesses; ++p) {
-    children.push_back(std::make_unique<ChildProcess>(
-        "TakeNumbers", std::vector<std::string>{path_, std::to_string(kEach)}));
-  }
-  for (auto& c : children) EXPECT_EQ(c->Wait(), 0);
-  ASSERT_EQ(f_.Open(path_), 0);
-  const std::vector<std::string> numbers = f_.Walk(0);
-  ASSERT_EQ(numbers.size(), static_cast<size_t>(kProcesses * kEach));
-  for (size_t i = 0; i < numbers.size(); ++i) EXPECT_EQ(std::stol(numbers[i]), static_cast<long>(i + 1));
 }
 
 // Several threads, each with its own position blocks on shared files, at
