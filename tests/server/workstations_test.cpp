@@ -17,7 +17,6 @@
 namespace reclink::test {
 namespace {
 
-
 // A workstation adds args[1] patients to the file at args[0] as the
 // library does: in a transaction, the last number plus one. A lock held
 // elsewhere makes it abort and try again, as the numbered gate repeats.
@@ -99,9 +98,17 @@ TEST_F(ServerTest, KilledClientLosesNothingCommittedAndHoldsNothing) {
   EXPECT_EQ(f.Walk(0), (std::vector<std::string>{Number(1), Number(3)}));
 }
 
-// Configurations that name no usable server: 96 for every Open and Create,
+// Configurations that reach no usable server: 96 for every Open and Create,
 // and no message that reports it shows the connection string's password.
-TEST_F(ServerTest, UnusableConfigurationsGiveStatusesAndHideThePassword) {
+// The server takes TLS on 127.0.0.1 only: verifying its certificate against
+// another authority, or asking for no TLS there, is as unusable.
+TEST_F(ServerTest, OnlyAServerWhoseCertificateVerifiesServesAndNoMessageShowsThePassword) {
+  const char* tlsServer = std::getenv("RECLINK_TEST_TLS_SERVER");
+  const char* otherCa = std::getenv("RECLINK_TEST_OTHER_CA");
+  ASSERT_TRUE(tlsServer != nullptr && otherCa != nullptr) << "scripts/with-server sets them beside RECLINK_TEST_SERVER";
+  const std::string tls = tlsServer;
+  const std::string wrongAuthority = tls.substr(0, tls.find("sslrootcert=")) + "sslrootcert=" + otherCa;
+  const std::string noTls = tls.substr(0, tls.find("sslmode=")) + "sslmode=disable";
   const std::string secret = "hunter2-secret";
   const struct {
     const char* what;
@@ -112,6 +119,8 @@ TEST_F(ServerTest, UnusableConfigurationsGiveStatusesAndHideThePassword) {
       {"no server there", "server = host=/nonexistent user=nobody password=" + secret + "\ndatabase = d\n"},
       {"a refused role", "server = " + TestServer() + " user=nobody password=" + secret +
                              " sslmode=disable\ndatabase = d\n"},
+      {"a certificate of another authority", "server = " + wrongAuthority + " password=" + secret + "\ndatabase = d\n"},
+      {"no TLS where the server takes TLS only", "server = " + noTls + "\ndatabase = d\n"},
   };
   for (const auto& c : cases) {
     TempDir dir;
@@ -126,6 +135,14 @@ TEST_F(ServerTest, UnusableConfigurationsGiveStatusesAndHideThePassword) {
     EXPECT_FALSE(said.empty()) << c.what;
     EXPECT_EQ(said.find(secret.substr(0, 7)), std::string::npos) << c.what << ": " << said;
   }
+
+  // The same server under its own authority's certificate serves the files.
+  TempDir dir;
+  std::ofstream(dir.file("recman-server.conf")) << "server = " << tls << "\ndatabase = " << database_ << "\n";
+  BtrFile f(kLen);
+  ASSERT_EQ(f.Open(dir.file(kPatients)), 0) << "over TLS";
+  EXPECT_EQ(f.Insert(MakeRecord(kLen, {{0, Number(7)}})), 0);
+  EXPECT_EQ(f.Walk(0), std::vector<std::string>{Number(7)});
 }
 
 }  // namespace
