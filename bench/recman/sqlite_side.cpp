@@ -22,7 +22,11 @@ namespace schema = recman::sqlite;
 class Db {
  public:
   explicit Db(const std::string& path) {
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) Fail("open " + path);
+    // One thread uses the connection, as the engine's own connections are
+    // used: no mutex around each call, as the engine opens them too.
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+      Fail("open " + path);
+    }
     Exec("PRAGMA mmap_size = 1099511627776; PRAGMA cache_size = -65536; PRAGMA temp_store = MEMORY; "
          "PRAGMA synchronous = FULL");
   }
