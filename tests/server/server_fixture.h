@@ -23,7 +23,7 @@ constexpr const char* kPatients = "PATIENT1.BTR";
 inline std::vector<uint8_t> PatientSpec() { return MakeSpec(kLen, 1, {{1, 11, 0}}); }
 
 inline std::string Number(long n) {
-  char text[16];
+  char text[24];  // room for any long, so that the format cannot be cut
   std::snprintf(text, sizeof text, "%010ld", n);
   return text;
 }
