@@ -11,29 +11,6 @@
 namespace bench {
 namespace {
 
-// The file specification of the workload's file: key 0 unique, key 1 with
-// duplicates and modifiable, both zero-terminated strings.
-std::vector<uint8_t> Spec(const Workload& w) {
-  std::vector<uint8_t> buf(sizeof(BtrFileSpec) + 2 * sizeof(BtrKeySpec));
-  BtrFileSpec fs{};
-  fs.recordLength = static_cast<uint16_t>(w.recordLength);
-  fs.pageSize = 4096;
-  fs.numberOfKeys = 2;
-  BtrKeySpec k0{}, k1{};
-  k0.position = 1;
-  k0.length = kKey0Length;
-  k0.flags = B_KEY_EXTENDED_TYPE;
-  k0.extendedType = B_TYPE_ZSTRING;
-  k1.position = kKey1Offset + 1;
-  k1.length = kKey1Length;
-  k1.flags = B_KEY_EXTENDED_TYPE | B_KEY_DUPLICATES | B_KEY_MODIFIABLE;
-  k1.extendedType = B_TYPE_ZSTRING;
-  std::memcpy(buf.data(), &fs, sizeof fs);
-  std::memcpy(buf.data() + sizeof fs, &k0, sizeof k0);
-  std::memcpy(buf.data() + sizeof fs + sizeof k0, &k1, sizeof k1);
-  return buf;
-}
-
 // One position block and its buffers.
 struct Block {
   char pos[B_POSITION_BLOCK_SIZE] = {};
@@ -53,7 +30,7 @@ struct Block {
 void CreateFile(const Workload& w, const std::string& path) {
   Block b;
   b.Name(path);
-  std::vector<uint8_t> spec = Spec(w);
+  std::vector<uint8_t> spec = CreateSpec(w.recordLength);
   b.Must(B_CREATE, spec.data(), static_cast<uint32_t>(spec.size()), 0, "Create");
 }
 

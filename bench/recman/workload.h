@@ -24,6 +24,10 @@ constexpr uint32_t kKey1Offset = 21;
 constexpr uint32_t kKey1Length = 41;
 constexpr uint32_t kGroup = 10;
 
+// The Create buffer of the workload's file: records of recordLength bytes,
+// key 0 unique, key 1 with duplicates and modifiable, both zero-terminated
+// strings.
+std::vector<uint8_t> CreateSpec(uint32_t recordLength);
 // The key 0 value of record number i (0-based): "K" and 15 digits.
 std::string Key0(uint32_t i);
 // The key 1 value of record number i.

@@ -52,27 +52,6 @@ std::string Encoded(const std::string& value, size_t length) {
   return out;
 }
 
-std::vector<uint8_t> Spec() {
-  std::vector<uint8_t> buf(sizeof(BtrFileSpec) + 2 * sizeof(BtrKeySpec));
-  BtrFileSpec fs{};
-  fs.recordLength = kRecordLength;
-  fs.pageSize = 4096;
-  fs.numberOfKeys = 2;
-  BtrKeySpec k0{}, k1{};
-  k0.position = 1;
-  k0.length = 21;
-  k0.flags = B_KEY_EXTENDED_TYPE;
-  k0.extendedType = B_TYPE_ZSTRING;
-  k1.position = 22;
-  k1.length = 41;
-  k1.flags = B_KEY_EXTENDED_TYPE | B_KEY_DUPLICATES | B_KEY_MODIFIABLE;
-  k1.extendedType = B_TYPE_ZSTRING;
-  std::memcpy(buf.data(), &fs, sizeof fs);
-  std::memcpy(buf.data() + sizeof fs, &k0, sizeof k0);
-  std::memcpy(buf.data() + sizeof fs + sizeof k0, &k1, sizeof k1);
-  return buf;
-}
-
 int Call(uint16_t op, char* pos, void* data, uint32_t* len, char* key, int8_t keyNum) {
   return BTRCALL(op, pos, data, len, key, 255, keyNum);
 }
@@ -94,7 +73,7 @@ struct EngineFile {
   explicit EngineFile(const std::string& path, bool create = false) {
     std::snprintf(key, sizeof key, "%s", path.c_str());
     if (create) {
-      std::vector<uint8_t> spec = Spec();
+      std::vector<uint8_t> spec = bench::CreateSpec(kRecordLength);
       uint32_t len = static_cast<uint32_t>(spec.size());
       if (int st = Call(B_CREATE, pos, spec.data(), &len, key, 0)) Fail("Create", std::to_string(st));
     }
