@@ -287,21 +287,15 @@ int PgTable::ReadAt(int64_t pos, int key, Row* row) {
   return B_NO_ERROR;
 }
 
-int PgTable::CountRecords(uint64_t* n) {
-  Lock lock;
-  int status = Enter(&lock);
-  if (status != B_NO_ERROR) return status;
-  Result r = Run(FixedSlot(kCount), Params());
-  if (!r.ok()) return Failed(r, Access::kFile);
-  *n = static_cast<uint64_t>(r.int8(0, 0));
-  return B_NO_ERROR;
-}
+int PgTable::CountRecords(uint64_t* n) { return Count(FixedSlot(kCount), n); }
 
-int PgTable::CountValues(size_t key, uint64_t* n) {
+int PgTable::CountValues(size_t key, uint64_t* n) { return Count(CountValuesSlot(key), n); }
+
+int PgTable::Count(size_t slot, uint64_t* n) {
   Lock lock;
   int status = Enter(&lock);
   if (status != B_NO_ERROR) return status;
-  Result r = Run(CountValuesSlot(key), Params());
+  Result r = Run(slot, Params());
   if (!r.ok()) return Failed(r, Access::kFile);
   *n = static_cast<uint64_t>(r.int8(0, 0));
   return B_NO_ERROR;

@@ -83,6 +83,8 @@ class PgTable final : public Table {
   int Failed(const Result& r, Access access);
   // Runs statement slot with params.
   Result Run(size_t slot, const Params& params);
+  // Runs the counting statement in slot (no parameters); *n gets its count.
+  int Count(size_t slot, uint64_t* n);
   // Takes the claims again on a new connection.
   int Reclaim();
   // Whether nobody else can write the file now: it is locked for the
