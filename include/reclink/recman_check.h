@@ -32,6 +32,12 @@ RECMAN_EXPORT int BtrCheckCreateBuffer(const void* buffer, uint32_t length);
  * does not define. The text is static: the caller never frees it. */
 RECMAN_EXPORT const char* BtrStatusText(int status);
 
+/* The file in a database directory whose settings send the directory's
+ * record files to a server, and the environment variable that sends every
+ * file of the process to one. */
+#define RECMAN_SERVER_CONFIG_NAME "recman-server.conf"
+#define RECMAN_SERVER_VARIABLE "RECMAN_SERVER"
+
 /* Lists the record files that a server keeps for the database directory dir
  * (the one its recman-server.conf, or RECMAN_SERVER, names): name gets each
  * file's name, problem (may be null) the reason when there is no list. Returns

@@ -12,7 +12,7 @@
 
 namespace recman {
 int ServerOf(const std::string& dir, bool* found, ServerChoice* server, std::string* why) {
-  const char* everything = std::getenv("RECMAN_SERVER");
+  const char* everything = std::getenv(RECMAN_SERVER_VARIABLE);
   if (everything != nullptr && *everything != '\0') {
     *found = true;
     server->conninfo = everything;

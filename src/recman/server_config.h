@@ -4,10 +4,12 @@
 
 #include <string>
 
+#include "reclink/recman_check.h"
+
 namespace recman {
 
 // The file in a database directory that sends its record files to a server.
-inline constexpr const char* kServerConfigName = "recman-server.conf";
+inline constexpr const char* kServerConfigName = RECMAN_SERVER_CONFIG_NAME;
 
 // A server and the database on it that holds a directory's files.
 struct ServerChoice {

@@ -23,7 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kConfigName = "recman-server.conf";
+constexpr const char* kConfigName = RECMAN_SERVER_CONFIG_NAME;
 
 // A directory of the command's own whose configuration names the server:
 // the server's files appear in it under their own names. Removed at the end.
@@ -132,7 +132,7 @@ int CopyAll(const char* command, const std::vector<std::string>& names, From fro
 }
 
 bool RecmanServerSet(Io& io, const char* command) {
-  const char* everything = std::getenv("RECMAN_SERVER");
+  const char* everything = std::getenv(RECMAN_SERVER_VARIABLE);
   if (everything == nullptr || *everything == '\0') return false;
   Failure(io, command, "RECMAN_SERVER sends every file to a server: unset it to move a directory");
   return true;
