@@ -22,6 +22,9 @@ namespace schema = recman::sqlite;
 class Db {
  public:
   explicit Db(const std::string& path) {
+    // Without memory statistics, as the engine starts SQLite (whichever side
+    // starts it first, both run with this setting).
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
     // One thread uses the connection, as the engine's own connections are
     // used: no mutex around each call, as the engine opens them too.
     if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {

@@ -5,6 +5,7 @@
 // calls the system directly.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -124,6 +125,19 @@ void AtFork(void (*prepare)(), void (*parent)(), void (*child)());
 // record lock on POSIX systems) on a byte of [offset, offset + length) of
 // the file at path; false when none or the file cannot be opened.
 bool LockedBySomeone(const std::string& path, uint64_t offset, uint64_t length);
+
+// --- Time ----------------------------------------------------------------------
+
+// A monotonic clock that is cheap to read (no system call, no counter read)
+// and right to a few milliseconds: for the age of things, not for timings.
+struct CoarseClock {
+  using duration = std::chrono::nanoseconds;
+  using rep = duration::rep;
+  using period = duration::period;
+  using time_point = std::chrono::time_point<CoarseClock>;
+  static constexpr bool is_steady = true;
+  static time_point now() noexcept;
+};
 
 // --- Memory mapped from files ----------------------------------------------
 

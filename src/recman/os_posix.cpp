@@ -230,6 +230,17 @@ void SyncDirectory(const std::string& dir) {
   ::close(fd);
 }
 
+CoarseClock::time_point CoarseClock::now() noexcept {
+#ifdef CLOCK_MONOTONIC_COARSE
+  constexpr clockid_t kClock = CLOCK_MONOTONIC_COARSE;  // the last tick, read from the vDSO
+#else
+  constexpr clockid_t kClock = CLOCK_MONOTONIC;
+#endif
+  struct timespec ts;
+  ::clock_gettime(kClock, &ts);
+  return time_point(std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec));
+}
+
 uint32_t ProcessId() { return g_process.load(std::memory_order_relaxed); }
 
 bool ProcessRuns(uint32_t pid) {

@@ -306,6 +306,10 @@ void SyncDirectory(const std::string& dir) {
   CloseHandle(handle);
 }
 
+CoarseClock::time_point CoarseClock::now() noexcept {
+  return time_point(std::chrono::milliseconds(GetTickCount64()));  // the last tick, 10 to 16 ms apart
+}
+
 uint32_t ProcessId() { return GetCurrentProcessId(); }
 
 bool ProcessRuns(uint32_t pid) {

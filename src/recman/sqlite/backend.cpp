@@ -1,5 +1,7 @@
 #include "recman/sqlite/backend.h"
 
+#include <sqlite3.h>
+
 #include "recman/os.h"
 #include "recman/sqlite/check.h"
 #include "recman/sqlite/create.h"
@@ -51,10 +53,21 @@ class Files final : public Backend {
   }
 };
 
+// Starts SQLite for the engine. Its memory statistics cost a process-wide
+// mutex on every allocation (two a Get: the row's buffer is taken and given
+// back); the engine reads none of them, its budget being each connection's
+// cache, so they are off. A program that started SQLite before keeps its
+// own setting (sqlite3_config then refuses, and nothing changes).
+void StartSqlite() {
+  sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+  sqlite3_initialize();
+}
+
 }  // namespace
 
 Backend& SqliteBackend() {
   static Files* files = [] {
+    StartSqlite();
     GuardFileMappings();
     return new Files;  // never destroyed: usable until exit
   }();

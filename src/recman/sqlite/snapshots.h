@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 
+#include "recman/os.h"
 #include "recman/os_timer.h"
 
 namespace recman::sqlite {
@@ -17,7 +18,7 @@ class SqliteTable;
 
 class SnapshotReaper {
  public:
-  using Clock = std::chrono::steady_clock;
+  using Clock = os::CoarseClock;  // ages of snapshots, to a few milliseconds
   // How long a snapshot may serve reads.
   static constexpr std::chrono::milliseconds kSnapshotAge{50};
 

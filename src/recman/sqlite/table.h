@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "recman/sqlite/file_locks.h"
+#include "recman/sqlite/snapshots.h"
 #include "recman/sqlite/statement.h"
 #include "recman/storage.h"
 
@@ -21,7 +22,7 @@ class SqliteSession;
 
 class SqliteTable final : public Table {
  public:
-  using Clock = std::chrono::steady_clock;
+  using Clock = SnapshotReaper::Clock;
 
   // Opens the file at the canonical path for session, with the process's
   // shared claim on it taken first (so that a Create replacing the file
