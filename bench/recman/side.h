@@ -31,6 +31,10 @@ class Side {
   // Every record in the order of positions, one by one; returns how many,
   // or 0 when the side has no such order.
   virtual uint64_t WalkPositions(char* out) = 0;
+  // Every record in key 0 order at the least cost the side's storage allows,
+  // whatever a record manager needs besides; returns how many, or 0 when the
+  // side has nothing cheaper than WalkKey.
+  virtual uint64_t WalkKeyLeast(char*) { return 0; }
 
   // Into a fresh empty file in dir: the records of numbers, inserted in
   // transactions of `batch` (1: each its own durable transaction).

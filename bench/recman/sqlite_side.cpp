@@ -48,6 +48,7 @@ class Db {
     stmts_.push_back(s);
     return s;
   }
+  sqlite3* handle() const { return db_; }
   FileLayout Layout() {
     sqlite3_stmt* s = Prepare(schema::ReadHeaderSql());
     if (sqlite3_step(s) != SQLITE_ROW) Fail("no header");
@@ -84,10 +85,14 @@ class SqliteSide final : public Side {
     greaterEq_ = db_->Prepare(schema::SeekSql(layout_, 0, recman::Seek::kGreaterEq));
     walkKey_ = db_->Prepare(schema::WalkSql(layout_, 0, true));
     walkPositions_ = db_->Prepare(schema::StepWalkSql(true));
+    const std::string k = schema::KeyColumn(0);
+    walkIndex_ = db_->Prepare("SELECT pos, " + k + " FROM records INDEXED BY key0 WHERE " + k + " > ?1 ORDER BY " + k);
     db_->Exec("BEGIN");
   }
 
   void Close() override {
+    if (blob_ != nullptr) sqlite3_blob_close(blob_);
+    blob_ = nullptr;
     db_->Exec("COMMIT");
     db_.reset();
   }
@@ -121,6 +126,27 @@ class SqliteSide final : public Side {
     uint64_t n = 0;
     for (; sqlite3_step(walkPositions_) == SQLITE_ROW; ++n) Deliver(walkPositions_, out, nullptr);
     sqlite3_reset(walkPositions_);
+    return n;
+  }
+
+  // The key's index walked alone (it holds the key and the position), and
+  // each record read in place by its position straight into out: one copy
+  // where a statement's column makes two, no version read. What no walk in
+  // key order over records kept in position order can undercut.
+  uint64_t WalkKeyLeast(char* out) override {
+    const std::string start(kKey0Length, '\0');
+    sqlite3_bind_blob(walkIndex_, 1, start.data(), static_cast<int>(start.size()), SQLITE_STATIC);
+    uint64_t n = 0;
+    for (; sqlite3_step(walkIndex_) == SQLITE_ROW; ++n) {
+      const sqlite3_int64 pos = sqlite3_column_int64(walkIndex_, 0);
+      const int rc = blob_ == nullptr ? sqlite3_blob_open(db_->handle(), "main", "records", "data", pos, 0, &blob_)
+                                      : sqlite3_blob_reopen(blob_, pos);
+      if (rc != SQLITE_OK || sqlite3_blob_read(blob_, out, sqlite3_blob_bytes(blob_), 0) != SQLITE_OK) {
+        Fail("reading the record at position " + std::to_string(pos) + " in place");
+      }
+      std::memcpy(key_, sqlite3_column_blob(walkIndex_, 1), kKey0Length);
+    }
+    sqlite3_reset(walkIndex_);
     return n;
   }
 
@@ -163,6 +189,8 @@ class SqliteSide final : public Side {
   sqlite3_stmt* greaterEq_ = nullptr;      // its Get Greater or Equal
   sqlite3_stmt* walkKey_ = nullptr;        // its walk along key 0
   sqlite3_stmt* walkPositions_ = nullptr;  // its walk in position order
+  sqlite3_stmt* walkIndex_ = nullptr;      // key 0's index alone, for WalkKeyLeast
+  sqlite3_blob* blob_ = nullptr;           // the record WalkKeyLeast reads in place
   char key_[B_MAX_KEY_LENGTH] = {};        // the key buffer
 };
 
