@@ -41,7 +41,7 @@ struct Options {
   Workload workload;                               // what every side does
   std::string dir;                                 // where files are kept
   std::vector<std::string> sides{"engine", "sqlite", "lmdb"};  // which sides run
-  int repeat = 3;                                  // runs per read figure
+  int repeat = 5;                                  // runs per read figure
   bool scaling = false;                            // the scaling rows instead
 };
 
