@@ -19,8 +19,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
 set(CMAKE_SHARED_LINKER_FLAGS_INIT -static)
 
-# ctest runs the Windows programs under Wine.
+# ctest runs the Windows programs under Wine, through a runner that tells a
+# crash of Wine's own at process exit from the program's result.
 find_program(RECLINK_WINE wine)
 if(RECLINK_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${RECLINK_WINE})
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tests/support/wine_run.sh ${RECLINK_WINE})
 endif()

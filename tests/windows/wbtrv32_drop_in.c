@@ -64,5 +64,6 @@ int main(void) {
   btrcall(25, pos, NULL, &len, NULL, 0, 0); /* Stop */
   DeleteFileA(path);
   FreeLibrary(dll);
+  if (ok) puts("wbtrv32 drop-in: passed");
   return ok ? 0 : 1;
 }
