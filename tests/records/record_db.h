@@ -22,7 +22,8 @@ inline void PutField(char* record, int offset, const char* text) {
 
 // Opens object, expecting success.
 inline void OpenOk(CBaseRecLink& object) {
-  ASSERT_EQ(object.Open(BTR_OPEN_NORMAL), 0) << object.GetFilePath().GetString();
+  ASSERT_EQ(object.Open(BTR_OPEN_NORMAL), 0)
+      << object.GetFilePath().GetString() << ": status " << object.GetLastStatus();
 }
 
 // Inserts a record of object that is zero but for the strings at their offsets.
