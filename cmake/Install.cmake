@@ -1,7 +1,7 @@
-# Installation: the two shared libraries, the public headers (with the
-# generated export headers), the reclink command (tools/), a CMake package
-# "reclink" with the targets reclink::reclink and reclink::recman, and a
-# pkg-config file reclink.pc. The static layers are compiled into
+# Installation: the two shared libraries (and, on Linux, the record manager's
+# SQLite), the public headers (with the generated export headers), the
+# reclink command (tools/), a CMake package "reclink" with the targets
+# reclink::reclink and reclink::recman, and a pkg-config file reclink.pc. The static layers are compiled into
 # libreclink.so and appear in no installed link interface.
 include(CMakePackageConfigHelpers)
 
@@ -12,6 +12,17 @@ install(TARGETS reclink recman
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+# The record manager's own SQLite, where it is a library of its own (on
+# Windows it is inside wbtrv32.dll): the run-time file, no headers and no link
+# name; the package names it only so that a program linked against the record
+# manager finds it.
+if(TARGET reclink_sqlite3)
+  get_target_property(sqlite_type reclink_sqlite3 TYPE)
+  if(sqlite_type STREQUAL "SHARED_LIBRARY")
+    install(TARGETS reclink_sqlite3 EXPORT reclinkTargets
+      LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_SKIP)
+  endif()
+endif()
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/reclink
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development
