@@ -1,8 +1,9 @@
 # Installation: the two shared libraries (and, on Linux, the record manager's
 # SQLite), the public headers (with the generated export headers), the
 # reclink command (tools/), a CMake package "reclink" with the targets
-# reclink::reclink and reclink::recman, and a pkg-config file reclink.pc. The static layers are compiled into
-# libreclink.so and appear in no installed link interface.
+# reclink::reclink and reclink::recman, and a pkg-config file reclink.pc.
+# The static layers are compiled into libreclink.so and appear in no
+# installed link interface.
 include(CMakePackageConfigHelpers)
 
 set(RECLINK_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/reclink)
