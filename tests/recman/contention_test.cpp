@@ -2,6 +2,7 @@
 // changed by another process (80) while the WAL index stays in use, exclusive
 // opens; threads with their own blocks.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <atomic>
 #include <chrono>
@@ -114,6 +115,14 @@ TEST_F(ContentionTest, RecordChangedByAnotherProcessGivesConflict) {
   ASSERT_EQ(f_.Get(B_GET_EQUAL, 0, "rec"), 0);
   EXPECT_EQ(f_.Field(12), "child");
   EXPECT_EQ(f_.Update(Rec("rec", "parent")), 0);
+}
+
+// Where readers and a writer of one file meet, SQLite itself waits between
+// tries (for the WAL index). The SQLite the engine is built with must sleep
+// in milliseconds there: compiled without the system's usleep, it sleeps
+// whole seconds, and every such meeting stalls a reader for one.
+TEST(LockWaitTest, SqliteSleepsMillisecondsNotSeconds) {
+  EXPECT_EQ(sqlite3_sleep(1), 1);
 }
 
 // Several threads, each with its own position blocks on shared files, at
