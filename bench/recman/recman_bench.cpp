@@ -166,7 +166,9 @@ std::map<std::string, Row> ReadRows(const Options& o, const Workload& w, const s
   using Runs = std::map<std::string, std::map<std::string, std::vector<Times>>>;  // op -> side -> runs
   Runs runs;
   for (int r = 0; r < o.repeat; ++r) {
-    for (auto& [name, side] : sides) {
+    for (auto& entry : sides) {
+      const std::string& name = entry.first;
+      Side* side = entry.second.get();  // no structured binding: clang 14 cannot capture one
       auto perOp = [&](uint64_t n, const std::function<void()>& f) {
         Times t = Measure(f);
         t.wall /= static_cast<double>(n);
@@ -190,7 +192,8 @@ std::map<std::string, Row> ReadRows(const Options& o, const Workload& w, const s
   for (auto& [name, side] : sides) side->Close();
   std::map<std::string, Row> rows;
   for (auto& [op, bySide] : runs) {
-    for (auto& [name, times] : bySide) {
+    for (auto& [name, runsOfSide] : bySide) {
+      const std::vector<Times>& times = runsOfSide;  // no structured binding, as above
       auto median = [&](double Times::*field) {
         std::vector<double> v;
         for (const Times& t : times) v.push_back(t.*field);

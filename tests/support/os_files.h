@@ -31,7 +31,7 @@ class Fifo {
 
  private:
   std::string path_;       // the name, empty when it could not be made
-  intptr_t handle_ = -1;   // Windows: the pipe's server end, -1 elsewhere
+  [[maybe_unused]] intptr_t handle_ = -1;  // Windows: the pipe's server end, -1 elsewhere
 };
 
 // True when some process holds a lock (shared or exclusive) on the byte at
