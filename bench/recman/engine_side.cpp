@@ -85,12 +85,14 @@ class EngineSide final : public Side {
   uint64_t WalkKey(char* out) override { return Walk(B_GET_FIRST, B_GET_NEXT, out); }
   uint64_t WalkPositions(char* out) override { return Walk(B_STEP_FIRST, B_STEP_NEXT, out); }
 
-  void Insert(const Workload& w, const std::string& dir, const std::vector<uint32_t>& numbers,
-              uint32_t batch) override {
-    const std::string path = dir + "/engine-insert.btr";
-    std::remove(path.c_str());
-    CreateFile(w, path);
-    Fill(w, path, numbers, batch, B_MODE_NORMAL);
+  void PrepareInsert(const Workload& w, const std::string& dir) override {
+    insertPath_ = dir + "/engine-insert.btr";
+    for (const char* suffix : {"", "-wal", "-shm"}) std::remove((insertPath_ + suffix).c_str());
+    CreateFile(w, insertPath_);
+  }
+
+  void Insert(const Workload& w, const std::vector<uint32_t>& numbers, uint32_t batch) override {
+    Fill(w, insertPath_, numbers, batch, B_MODE_NORMAL);
   }
 
  private:
@@ -102,8 +104,9 @@ class EngineSide final : public Side {
     return n;
   }
 
-  Block block_;          // the open file
-  uint32_t length_ = 0;  // record length
+  Block block_;             // the open file
+  uint32_t length_ = 0;     // record length
+  std::string insertPath_;  // the file PrepareInsert made
 };
 
 }  // namespace

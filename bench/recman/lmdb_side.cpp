@@ -93,12 +93,14 @@ class LmdbSide final : public Side {
 
   uint64_t WalkPositions(char*) override { return 0; }
 
-  void Insert(const Workload& w, const std::string& dir, const std::vector<uint32_t>& numbers,
-              uint32_t batch) override {
-    const std::string path = dir + "/lmdb-insert";
-    std::remove((path + "/data.mdb").c_str());
-    std::remove((path + "/lock.mdb").c_str());
-    MDB_env* env = OpenEnv(path, 0);
+  void PrepareInsert(const Workload&, const std::string& dir) override {
+    insertPath_ = dir + "/lmdb-insert";
+    std::remove((insertPath_ + "/data.mdb").c_str());
+    std::remove((insertPath_ + "/lock.mdb").c_str());
+  }
+
+  void Insert(const Workload& w, const std::vector<uint32_t>& numbers, uint32_t batch) override {
+    MDB_env* env = OpenEnv(insertPath_, 0);
     Fill(env, w, numbers, batch);
     mdb_env_close(env);
   }
@@ -116,6 +118,7 @@ class LmdbSide final : public Side {
   MDB_dbi dbi_ = 0;               // the one database
   MDB_cursor* cursor_ = nullptr;  // for ranges and walks
   char key_[256] = {};            // the key buffer
+  std::string insertPath_;        // the directory PrepareInsert emptied
 };
 
 }  // namespace

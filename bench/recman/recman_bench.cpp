@@ -262,8 +262,10 @@ void RunMain(const Options& o) {
   for (const std::string& name : o.sides) {
     std::unique_ptr<Side> side = Make(name);
     if (!side) continue;
-    inTransactions[name] = MedianPerOp(1, numbers.size(), [&] { side->Insert(w, dir, numbers, 1000); });
-    oneByOne[name] = MedianPerOp(1, durable.size(), [&] { side->Insert(w, dir, durable, 1); });
+    side->PrepareInsert(w, dir);
+    inTransactions[name] = MedianPerOp(1, numbers.size(), [&] { side->Insert(w, numbers, 1000); });
+    side->PrepareInsert(w, dir);
+    oneByOne[name] = MedianPerOp(1, durable.size(), [&] { side->Insert(w, durable, 1); });
   }
   PrintRow("insert (1,000 a txn)", inTransactions, o.sides);
   PrintRow("insert (durable each)", oneByOne, o.sides);

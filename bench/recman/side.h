@@ -36,10 +36,13 @@ class Side {
   // side has nothing cheaper than WalkKey.
   virtual uint64_t WalkKeyLeast(char*) { return 0; }
 
-  // Into a fresh empty file in dir: the records of numbers, inserted in
-  // transactions of `batch` (1: each its own durable transaction).
-  virtual void Insert(const Workload& w, const std::string& dir, const std::vector<uint32_t>& numbers,
-                      uint32_t batch) = 0;
+  // Makes a fresh empty file in dir for the next Insert, outside the time
+  // measured (removing the last one's).
+  virtual void PrepareInsert(const Workload& w, const std::string& dir) = 0;
+  // Into the file PrepareInsert made: the records of numbers, inserted in
+  // transactions of `batch` (1: each its own durable transaction); opening
+  // and closing the file are part of it.
+  virtual void Insert(const Workload& w, const std::vector<uint32_t>& numbers, uint32_t batch) = 0;
 };
 
 std::unique_ptr<Side> MakeEngineSide();

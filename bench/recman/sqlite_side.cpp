@@ -150,16 +150,16 @@ class SqliteSide final : public Side {
     return n;
   }
 
-  void Insert(const Workload& w, const std::string& dir, const std::vector<uint32_t>& numbers,
-              uint32_t batch) override {
-    // A fresh file made by the engine, empty, then the engine's INSERT.
-    const std::string empty = dir + "/engine-insert.btr";
-    const std::string path = dir + "/sqlite-insert.btr";
-    std::remove(path.c_str());
-    std::remove((path + "-wal").c_str());
-    std::remove((path + "-shm").c_str());
-    CopyEmpty(empty, path);
-    Db db(path);
+  void PrepareInsert(const Workload&, const std::string& dir) override {
+    // A file the engine made, emptied.
+    insertPath_ = dir + "/sqlite-insert.btr";
+    for (const char* suffix : {"", "-wal", "-shm"}) std::remove((insertPath_ + suffix).c_str());
+    CopyEmpty(dir + "/engine-insert.btr", insertPath_);
+  }
+
+  void Insert(const Workload& w, const std::vector<uint32_t>& numbers, uint32_t batch) override {
+    // The engine's INSERT.
+    Db db(insertPath_);
     sqlite3_stmt* insert = db.Prepare(schema::InsertSql(db.Layout()));
     for (size_t i = 0; i < numbers.size(); ++i) {
       if (batch > 1 && i % batch == 0) db.Exec("BEGIN IMMEDIATE");
@@ -192,6 +192,7 @@ class SqliteSide final : public Side {
   sqlite3_stmt* walkIndex_ = nullptr;      // key 0's index alone, for WalkKeyLeast
   sqlite3_blob* blob_ = nullptr;           // the record WalkKeyLeast reads in place
   char key_[B_MAX_KEY_LENGTH] = {};        // the key buffer
+  std::string insertPath_;                 // the file PrepareInsert made
 };
 
 }  // namespace
