@@ -87,7 +87,7 @@ class EngineSide final : public Side {
 
   void PrepareInsert(const Workload& w, const std::string& dir) override {
     insertPath_ = dir + "/engine-insert.btr";
-    for (const char* suffix : {"", "-wal", "-shm"}) std::remove((insertPath_ + suffix).c_str());
+    RemoveRecordFile(insertPath_);
     CreateFile(w, insertPath_);
   }
 

@@ -153,7 +153,7 @@ class SqliteSide final : public Side {
   void PrepareInsert(const Workload&, const std::string& dir) override {
     // A file the engine made, emptied.
     insertPath_ = dir + "/sqlite-insert.btr";
-    for (const char* suffix : {"", "-wal", "-shm"}) std::remove((insertPath_ + suffix).c_str());
+    RemoveRecordFile(insertPath_);
     CopyEmpty(dir + "/engine-insert.btr", insertPath_);
   }
 

@@ -67,4 +67,8 @@ std::vector<uint32_t> ProbeOrder(const Workload& w, uint64_t salt) {
   return out;
 }
 
+void RemoveRecordFile(const std::string& path) {
+  for (const char* suffix : {"", "-wal", "-shm"}) std::remove((path + suffix).c_str());
+}
+
 }  // namespace bench

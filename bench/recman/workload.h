@@ -39,5 +39,7 @@ std::vector<uint32_t> InsertOrder(const Workload& w);
 // Record numbers to look up, in an order of their own (with misses for
 // Get Greater or Equal beyond the last key when beyond is set).
 std::vector<uint32_t> ProbeOrder(const Workload& w, uint64_t salt);
+// Removes the record file at path with its log and log index, where there.
+void RemoveRecordFile(const std::string& path);
 
 }  // namespace bench
