@@ -170,6 +170,15 @@ std::string NextSequenceSql() {
          std::to_string(kMaxPosition) + " RETURNING seq";
 }
 
+std::string HandedOutSql() {
+  return "SELECT coalesce(max(seq), 0) FROM sqlite_sequence WHERE name = 'records'";
+}
+
+std::string SetHandedOutSql(int64_t n) {
+  return "DELETE FROM sqlite_sequence WHERE name = 'records'; "
+         "INSERT INTO sqlite_sequence(name, seq) VALUES('records', " + std::to_string(n) + ")";
+}
+
 std::string CountSql() { return "SELECT count(*) FROM records"; }
 
 std::string CountValuesSql(size_t key) {

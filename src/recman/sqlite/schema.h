@@ -55,6 +55,10 @@ std::string DeleteSql();
 std::string RowSql(const FileLayout& layout);
 // Takes the next number of the position counter (no row once out of positions).
 std::string NextSequenceSql();
+// The last number the position counter handed out (0: none yet).
+std::string HandedOutSql();
+// Sets the position counter to n (statements for sqlite3_exec).
+std::string SetHandedOutSql(int64_t n);
 // Counts: records; distinct non-null values of key `key`.
 std::string CountSql();
 std::string CountValuesSql(size_t key);

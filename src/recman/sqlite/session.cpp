@@ -58,7 +58,7 @@ int SqliteSession::Commit(const std::vector<Table*>& tables) {
 void SqliteSession::Rollback(const std::vector<Table*>& tables) {
   for (Table* t : tables) {
     SqliteTable* table = static_cast<SqliteTable*>(t);
-    table->Rollback();
+    table->Abandon();
     table->Unjoin();
   }
   Reset();

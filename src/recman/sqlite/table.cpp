@@ -220,7 +220,7 @@ SqliteTable::~SqliteTable() {
   scans_.clear();
   countValues_.clear();
   for (Statement* s : {&row_, &insert_, &update_, &erase_, &nextSeq_, &count_, &pending_, &saveBefore_,
-                       &saveInserted_, &begin_, &beginRead_, &commit_, &rollback_}) {
+                       &saveInserted_, &begin_, &beginRead_, &commit_, &rollback_, &savepoint_, &rollbackTo_}) {
     s->Finalize();
   }
   for (Statement& s : step_) s.Finalize();
@@ -710,6 +710,12 @@ int SqliteTable::Join() {
   if (writable_) {
     const int status = TakeWriteLock(Access::kFile);
     if (status != B_NO_ERROR) return status;
+    // Abort undoes to here and keeps the position counter (Abandon).
+    const int rc = RunControl(savepoint_, "SAVEPOINT client_transaction");
+    if (rc != SQLITE_DONE) {
+      Rollback();
+      return StatusFromSqlite(rc, Access::kFile);
+    }
   } else {
     const int rc = RunControl(beginRead_, "BEGIN DEFERRED");
     if (rc != SQLITE_DONE) return StatusFromSqlite(rc, Access::kFile);
@@ -725,6 +731,29 @@ int SqliteTable::Commit() { return RunControl(commit_, "COMMIT"); }
 void SqliteTable::Rollback() {
   EndCall();
   if (InSqlTransaction()) RunControl(rollback_, "ROLLBACK");
+}
+
+void SqliteTable::Abandon() {
+  EndCall();
+  // A failure that undid the transaction on its own took the savepoint
+  // with it: then ROLLBACK TO fails and a plain ROLLBACK is all there is.
+  const int64_t handedOut = written_ && InSqlTransaction() ? HandedOut() : -1;
+  if (handedOut > 0 && RunControl(rollbackTo_, "ROLLBACK TO client_transaction") == SQLITE_DONE) {
+    const int64_t before = HandedOut();
+    if (before >= 0 && before < handedOut &&
+        sqlite3_exec(db_, SetHandedOutSql(handedOut).c_str(), nullptr, nullptr, nullptr) == SQLITE_OK &&
+        RunControl(commit_, "COMMIT") == SQLITE_DONE) {
+      return;
+    }
+  }
+  Rollback();
+}
+
+int64_t SqliteTable::HandedOut() {
+  Statement s;
+  if (s.Prepare(db_, HandedOutSql()) != SQLITE_OK) return -1;
+  StatementUse use(s);
+  return sqlite3_step(*use) == SQLITE_ROW ? sqlite3_column_int64(*use, 0) : -1;
 }
 
 void SqliteTable::Unjoin() {

@@ -83,6 +83,9 @@ class SqliteTable final : public Table {
   int lost() const { return lost_; }          // status of a failure that undid the transaction here
   int Commit();                               // COMMIT; the SQLite code
   void Rollback();                            // ROLLBACK, if a transaction is open
+  // Undoes the client's transaction here, except that the positions it
+  // handed out are never handed out again.
+  void Abandon();
   void Unjoin();                              // the transaction is over here
   bool InSqlTransaction() const { return !sqlite3_get_autocommit(db_); }
 
@@ -134,6 +137,8 @@ class SqliteTable final : public Table {
   // record pos is written (inserted: that it did not exist).
   int NoteWrite(int64_t pos, bool inserted);
   int RunControl(Statement& s, const char* sql);
+  // The last number the position counter handed out, or -1 on failure.
+  int64_t HandedOut();
 
   SqliteSession& session_;           // the client's session; outlives the table
   const std::string path_;           // canonical path
@@ -165,6 +170,7 @@ class SqliteTable final : public Table {
   std::vector<Statement> countValues_;   // per key
   Statement saveBefore_, saveInserted_;  // undo images for transactions over several files
   Statement begin_, beginRead_, commit_, rollback_;  // control
+  Statement savepoint_, rollbackTo_;     // where the client's transaction began here
 };
 
 }  // namespace recman::sqlite
