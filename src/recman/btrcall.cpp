@@ -38,7 +38,7 @@ constexpr OpRow kOps[] = {
     {B_GET_LAST, OpGet, true, true},
     {B_CREATE, OpCreate, false, false},
     {B_STAT, OpStat, false, false},
-    {B_BEGIN_TRAN, OpBegin, false, false},
+    {B_BEGIN_TRAN, OpBegin, true, false},
     {B_END_TRAN, OpEnd, false, false},
     {B_ABORT_TRAN, OpAbort, false, false},
     {B_GET_POSITION, OpGetPosition, false, false},
@@ -68,7 +68,8 @@ struct OpIndex {
 // Splits a code into the operation and its biases; null when unknown.
 const OpRow* Decode(uint16_t code, Call* call) {
   static const OpIndex index;
-  if (code == B_BEGIN_CONCURRENT) code = B_BEGIN_TRAN;
+  // A concurrent Begin is taken as Begin; its lock bias stays.
+  if (code >= B_BEGIN_CONCURRENT && code % 100 == B_BEGIN_TRAN) code -= B_BEGIN_CONCURRENT - B_BEGIN_TRAN;
   const unsigned lockBias = code / 100;
   unsigned rest = code % 100;
   if (lockBias > 4) return nullptr;
@@ -97,6 +98,11 @@ int Dispatch(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, void* k
     Engine& engine = Engine::Instance();
     static const ClientKey kProcess{};
     call.client = clientKey == kProcess ? engine.ProcessClient().get() : engine.ClientFor(clientKey).get();
+    // In a transaction begun with a lock bias, reads that ask for no lock
+    // take that one.
+    if (row->lockBias && call.lockBias == 0 && call.client->inTransaction) {
+      call.lockBias = call.client->defaultLockBias;
+    }
     return row->fn(engine, call);
   } catch (const std::bad_alloc&) {
     return B_IO_ERROR;

@@ -60,6 +60,9 @@ class Client {
   // order of their first access.
   std::atomic<bool> inTransaction{false};
   std::vector<Joined> joined;
+  // The lock bias Begin was given (0: none): what the transaction's Gets,
+  // Steps and Get Directs lock with when they ask for no lock themselves.
+  std::atomic<uint16_t> defaultLockBias{0};
 
  private:
   ClientKey key_;                                            // the client's name

@@ -67,6 +67,7 @@ int OpBegin(Engine&, Call& call) {
   if (call.client->inTransaction) return B_TRANSACTION_IS_ACTIVE;
   call.client->inTransaction = true;
   call.client->joined.clear();
+  call.client->defaultLockBias = call.lockBias;
   return B_NO_ERROR;
 }
 

@@ -119,6 +119,15 @@ TEST_F(LockTest, RulesBetweenBlocksAndClients) {
       {"a aborts", [&] { return Tx(B_ABORT_TRAN); }, 0},
       {"a2's lock from inside went", [&] { return Lock(b1_, "r3", B_SINGLE_NOWAIT_LOCK); }, 0},
       {"a1's lock from before stays", [&] { return Lock(b1_, "r1", B_SINGLE_NOWAIT_LOCK); }, B_RECORD_INUSE},
+      // Begin's lock bias is what the transaction's reads lock with.
+      {"a begins, reads to take single no-wait locks", [&] { return Tx(static_cast<uint16_t>(B_BEGIN_CONCURRENT) + B_SINGLE_NOWAIT_LOCK); }, 0},
+      {"a2 reads r4 without a bias", [&] { return Lock(a2_, "r4", 0); }, 0},
+      {"and holds a single lock on it", [&] { return a2_.Call(B_UNLOCK, 0); }, 0},
+      {"a2 reads r1 with a bias of its own", [&] { return Lock(a2_, "r1", B_MULTIPLE_NOWAIT_LOCK); }, 0},
+      {"which holds", [&] { return a2_.Call(B_UNLOCK, 0); }, B_LOCK_ERROR},
+      {"a ends", [&] { return Tx(B_END_TRAN); }, 0},
+      {"its reads lock nothing now", [&] { return Lock(a2_, "r4", 0) + a2_.Call(B_UNLOCK, 0); }, B_LOCK_ERROR},
+      {"the no-retry bias is refused", [&] { return Tx(B_BEGIN_CONCURRENT + 500); }, B_INVALID_FUNCTION},
       {"a's Reset lets go of all", [&] { return Tx(B_RESET) + Lock(b1_, "r1", B_SINGLE_NOWAIT_LOCK); }, 0},
       {"b's Reset too", [&] { return Tx(B_RESET, kClientB) + a1_.Open(path_) + Lock(a1_, "r1", B_SINGLE_NOWAIT_LOCK); }, 0},
   };
