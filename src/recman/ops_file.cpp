@@ -1,5 +1,6 @@
 // Operations on files as wholes: Open, Close, Create, Stat, the client-wide
 // Version and Reset, and Unlock.
+#include <algorithm>
 #include <cstring>
 
 #include "recman/call.h"
@@ -149,16 +150,22 @@ int OpStat(Engine& engine, Call& call) {
 }
 
 int OpVersion(Engine&, Call& call) {
-  // One 5-byte block: version, revision (little-endian), platform letter.
+  // Three 5-byte blocks, each a version and revision (little-endian) and a
+  // platform letter: the requester, the local engine (both this library)
+  // and a server engine, of which there is none (zeros). A buffer gets the
+  // whole blocks it has room for.
   constexpr uint32_t kBlock = 5;
+  constexpr uint32_t kBlocks = 3;
   if (!DataBufferHolds(call, kBlock)) return B_DATALENGTH_ERROR;
+  uint8_t ours[kBlock];
+  std::memcpy(ours, &kEngineVersion, 2);
+  std::memcpy(ours + 2, &kEngineRevision, 2);
+  ours[4] = static_cast<uint8_t>(os::kPlatformLetter);
+  const uint32_t blocks = std::min(*call.dataLen / kBlock, kBlocks);
   uint8_t* out = static_cast<uint8_t*>(call.data);
-  const uint16_t version = kEngineVersion;
-  const uint16_t revision = kEngineRevision;
-  std::memcpy(out, &version, 2);
-  std::memcpy(out + 2, &revision, 2);
-  out[4] = os::kPlatformLetter;
-  *call.dataLen = kBlock;
+  std::memset(out, 0, blocks * kBlock);
+  for (uint32_t b = 0; b < std::min(blocks, 2u); ++b) std::memcpy(out + b * kBlock, ours, kBlock);
+  *call.dataLen = blocks * kBlock;
   return B_NO_ERROR;
 }
 

@@ -43,7 +43,7 @@ TEST_F(StatusTest, EachStatusInItsSituation) {
   const Fifo fifo(dir_.path());
   ASSERT_FALSE(fifo.path().empty());
   uint32_t len = 0;
-  char version[5];
+  char version[15];
   struct Case {
     const char* what;
     std::function<int()> run;
@@ -66,6 +66,13 @@ TEST_F(StatusTest, EachStatusInItsSituation) {
       {"read into a short buffer", [&] { f_.keyLen = 255; f_.recordLength = kLen - 1; return f_.Get(B_GET_LAST, 0); }, B_DATALENGTH_ERROR},
       {"version into 4 bytes", [&] { len = 4; return BTRCALL(B_VERSION, nullptr, version, &len, nullptr, 0, 0); }, B_DATALENGTH_ERROR},
       {"version into 5 bytes", [&] { len = 5; return BTRCALL(B_VERSION, nullptr, version, &len, nullptr, 0, 0); }, 0},
+      {"version into 15 bytes: the engine twice, no server", [&] {
+         len = 15;
+         const int st = BTRCALL(B_VERSION, nullptr, version, &len, nullptr, 0, 0);
+         const bool blocks = len == 15 && std::memcmp(version, version + 5, 5) == 0 &&
+                             std::string(version + 10, 5) == std::string(5, '\0') && version[4] != 0;
+         return blocks ? st : -1;
+       }, 0},
       {"empty name", [&] { return g_.Open(""); }, B_FILENAME_BAD},
       {"missing file", [&] { return g_.Open(dir_.file("missing.dat")); }, B_FILE_NOT_FOUND},
       {"missing directory", [&] { return g_.Open(dir_.file("nodir/x.dat")); }, B_FILE_NOT_FOUND},
