@@ -63,10 +63,15 @@ struct Cursor {
     keyValue.assign(reinterpret_cast<const char*>(row.key), row.keyLength);
     keySeq = row.seq;
   }
+  // Makes the record at pos the physical current one: Step moves from it,
+  // Get Position reports it.
+  void SetPhysical(int64_t pos) {
+    physSet = physValid = true;
+    physPos = pos;
+  }
   // Makes the record of row current for writes and for Step.
   void SetRecord(const Row& row, bool forWrites = true) {
-    physSet = physValid = true;
-    physPos = row.pos;
+    SetPhysical(row.pos);
     hasRecord = forWrites;
     recordPos = row.pos;
     recordVer = row.ver;

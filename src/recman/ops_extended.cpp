@@ -121,8 +121,7 @@ int OpExtended(Engine& engine, Call& call) {
   // The last record examined is the block's place; there is no current
   // record for Update and Delete.
   if (examiner.examined) {
-    cursor.physSet = cursor.physValid = true;
-    cursor.physPos = examiner.lastPos;
+    cursor.SetPhysical(examiner.lastPos);
     cursor.hasRecord = false;
     cursor.hasLogical = key != nullptr;
     if (key != nullptr) {

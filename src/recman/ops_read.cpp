@@ -29,10 +29,17 @@ int ReadLocked(BlockCall& bc, const Call& call, Read read, Row* row) {
   }
 }
 
-// Hands the record to the caller. Returns 0, or 22 when the buffer is short
-// (nothing copied).
-int DeliverRecord(const Call& call, const Row& row) {
-  if (!DataBufferHolds(call, row.length)) return B_DATALENGTH_ERROR;
+// Hands the record to the caller. A buffer too short for it gives 22: with
+// nothing copied when it cannot hold the fixed part either, and with as much
+// as fits when the record is longer than the fixed part (a variable-length
+// file) and the buffer holds that part.
+int DeliverRecord(const Call& call, const FileLayout& layout, const Row& row) {
+  if (!DataBufferHolds(call, row.length)) {
+    if (layout.variableLength && DataBufferHolds(call, layout.recordLength)) {
+      std::memcpy(call.data, row.data, *call.dataLen);
+    }
+    return B_DATALENGTH_ERROR;
+  }
   std::memcpy(call.data, row.data, row.length);
   *call.dataLen = row.length;
   return B_NO_ERROR;
@@ -64,8 +71,11 @@ int OpGet(Engine& engine, Call& call) {
   }
   const KeyDef& key = layout.keys[call.keyNum];
   if (!KeyBufferHolds(call, key.length)) return B_KEY_BUFFER_TOO_SHORT;
-  const Seek seek = SeekFor(call.op);
+  Seek seek = SeekFor(call.op);
   const bool along = seek == Seek::kNext || seek == Seek::kPrevious;
+  // Get Next and Previous Key pass over the other records of the value the
+  // block stands on: they move from value to value.
+  if (call.keyOnly && along && key.duplicates) seek = seek == Seek::kNext ? Seek::kGreater : Seek::kLess;
   int status = along ? cursor.AlongPath(call.keyNum) : B_NO_ERROR;
   if (status != B_NO_ERROR) return status;
   if (!call.keyOnly && (call.data == nullptr || call.dataLen == nullptr)) return B_DATALENGTH_ERROR;
@@ -86,7 +96,7 @@ int OpGet(Engine& engine, Call& call) {
   cursor.SetRecord(row, !call.keyOnly);
   cursor.SetPlace(call.keyNum, row);
   ExtractKey(key, row.data, static_cast<uint8_t*>(call.key));
-  return call.keyOnly ? B_NO_ERROR : DeliverRecord(call, row);
+  return call.keyOnly ? B_NO_ERROR : DeliverRecord(call, layout, row);
 }
 
 int OpStep(Engine& engine, Call& call) {
@@ -111,7 +121,7 @@ int OpStep(Engine& engine, Call& call) {
   if (Damaged(bc.layout(), row)) return B_IO_ERROR;
   cursor.SetRecord(row);
   cursor.hasLogical = false;  // Step keeps no place on a key path
-  return DeliverRecord(call, row);
+  return DeliverRecord(call, bc.layout(), row);
 }
 
 int OpGetPosition(Engine& engine, Call& call) {
@@ -156,7 +166,7 @@ int OpGetDirect(Engine& engine, Call& call) {
     cursor.keySeq = row.seq;
     ExtractKey(key, row.data, static_cast<uint8_t*>(call.key));
   }
-  return DeliverRecord(call, row);
+  return DeliverRecord(call, layout, row);
 }
 
 }  // namespace recman

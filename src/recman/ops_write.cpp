@@ -135,10 +135,15 @@ int OpInsert(Engine& engine, Call& call) {
   if (status != B_NO_ERROR) return status;
 
   if (autoIncrement) std::memcpy(call.data, assigned.data(), layout.recordLength);
-  // Key number -1 changes no currency; in a data-only file the record
-  // becomes current for Step and Get Position.
+  // The new record becomes the physical current one. Key number -1 leaves
+  // the logical currency and the record for writes as they were, except in
+  // a data-only file, where there is no key path to keep.
   Cursor& cursor = bc.cursor();
-  if (path >= 0 || layout.keys.empty()) cursor.SetRecord(Row{pos, 1, nullptr, 0, nullptr, 0, 0});
+  if (path >= 0 || layout.keys.empty()) {
+    cursor.SetRecord(Row{pos, 1, nullptr, 0, nullptr, 0, 0});
+  } else {
+    cursor.SetPhysical(pos);
+  }
   if (path >= 0) SetCurrencyAfterWrite(cursor, path, call, layout, keys, pos, record);
   return B_NO_ERROR;
 }
@@ -175,8 +180,7 @@ int OpUpdate(Engine& engine, Call& call) {
 
   cursor.shared->locks.ReleaseAfterWrite(cursor, cursor.recordPos, false);
   cursor.recordVer++;
-  cursor.physSet = cursor.physValid = true;
-  cursor.physPos = cursor.recordPos;
+  cursor.SetPhysical(cursor.recordPos);
   // Key number -1 leaves the logical currency where it was.
   if (path >= 0) SetCurrencyAfterWrite(cursor, path, call, layout, keys, seqs[path], record);
   return B_NO_ERROR;

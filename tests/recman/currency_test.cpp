@@ -1,8 +1,11 @@
 // Currency at the edges the randomized model does not reach: a fresh block,
-// Get Direct into a short buffer, positions never handed out again. Walks,
+// short buffers, positions never handed out again. Walks,
 // Delete and Update in the middle of a walk, Step and Get Direct in general
 // are the model's (model_test.cpp).
 #include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstring>
 
 #include "support/btr_file.h"
 #include "support/temp_dir.h"
@@ -52,6 +55,60 @@ TEST(CurrencyTest, FreshBlocksShortBuffersAndPositions) {
   EXPECT_EQ(g.Direct(posK, -1), B_BAD_RECORD_ADDRESS);
   ASSERT_EQ(f.Insert(MakeRecord(kLen, {{0, "k"}})), 0);
   EXPECT_GT(f.Position(), posX);
+
+  // An Insert with key number -1 moves the physical currency only.
+  ASSERT_EQ(g.Get(B_GET_EQUAL, 0, "m"), 0);
+  ASSERT_EQ(g.Insert(MakeRecord(kLen, {{0, "b"}}), -1), 0);
+  const uint32_t posB = g.Position();
+  ASSERT_EQ(g.Get(B_GET_NEXT, 0), 0);
+  EXPECT_EQ(g.Field(0), "x");
+  ASSERT_EQ(g.Direct(posB, -1), 0);
+  EXPECT_EQ(g.Field(0), "b");
+}
+
+// A position handed out inside an aborted transaction names no record
+// later, whether the file had records before or not.
+TEST(CurrencyTest, AbortedInsertsLeaveTheirPositionsUnused) {
+  TempDir dir;
+  const std::string path = dir.file("people.dat");
+  ASSERT_EQ(CreateFile(path, MakeSpec(kLen, 1, {{1, 21, 0}})), 0);
+  BtrFile f(kLen);
+  ASSERT_EQ(f.Open(path), 0);
+  for (const char* kept : {"first", "second"}) {
+    ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
+    ASSERT_EQ(f.Insert(MakeRecord(kLen, {{0, "gone"}})), 0);
+    const uint32_t gone = f.Position();
+    ASSERT_EQ(Tx(B_ABORT_TRAN), 0);
+    ASSERT_EQ(f.Insert(MakeRecord(kLen, {{0, kept}})), 0);
+    EXPECT_GT(f.Position(), gone) << kept;
+    EXPECT_EQ(f.Direct(gone, -1), B_BAD_RECORD_ADDRESS) << kept;
+  }
+}
+
+// A buffer that holds the fixed part of a variable-length record but not
+// the rest gets what fits, with 22; one shorter than the fixed part gets
+// nothing.
+TEST(CurrencyTest, ShortBufferGetsThePartOfAVariableRecordThatFits) {
+  TempDir dir;
+  const std::string path = dir.file("notes.dat");
+  std::vector<uint8_t> spec = MakeSpec(kLen, 1, {{1, 21, 0}});
+  const uint16_t variable = B_FILE_VARIABLE_LENGTH;
+  std::memcpy(spec.data() + offsetof(BtrFileSpec, fileFlags), &variable, 2);
+  ASSERT_EQ(CreateFile(path, spec), 0);
+  BtrFile f;
+  ASSERT_EQ(f.Open(path), 0);
+  const std::string rec = MakeRecord(kLen + 20, {{0, "a"}, {kLen, "twenty bytes of text"}});
+  ASSERT_EQ(f.Insert(rec), 0);
+  for (const uint32_t length : {kLen + 8u, kLen - 1u}) {
+    std::memset(f.data.data(), '#', rec.size());
+    f.recordLength = length;
+    for (const uint16_t op : {B_GET_FIRST, B_STEP_FIRST}) {
+      EXPECT_EQ(f.Call(op, 0), B_DATALENGTH_ERROR) << op;
+      const std::string want = length >= kLen ? rec.substr(0, length) : std::string(length, '#');
+      EXPECT_EQ(std::string(f.data.data(), length), want) << op << " into " << length;
+      EXPECT_EQ(f.dataLen, length) << op;
+    }
+  }
 }
 
 }  // namespace

@@ -234,6 +234,8 @@ INSTANTIATE_TEST_SUITE_P(Seeds, ExtendedTest, ::testing::Values(1u, 2u, 3u));
 
 TEST_F(ExtendedTest, DescriptorsAndSituationsWithAStatusOfTheirOwn) {
   for (const char* n : {"a", "b", "c"}) ASSERT_EQ(f_.Insert(MakeRecord(kLen, {{0, n}}), -1), 0);
+  ASSERT_EQ(f_.Close(), 0);  // a fresh block: no currency at all
+  ASSERT_EQ(f_.Open(path_), 0);
   const std::vector<Field> whole{{0, 0, kLen}};
   const Term onName{kName, B_EXT_GREATER, B_EXT_LAST_TERM, std::string("a\0\0\0\0\0\0\0\0\0", 10)};
   auto run = [&](uint16_t op, int8_t keyNum, std::string d, uint32_t length = 0) {

@@ -78,8 +78,8 @@ class Model {
     return {0, keyOnly ? "" : r.data, k >= 0 ? r.data.substr(kKeyOffset[k], kKeyLen[k]) : ""};
   }
 
-  // Key number -1 changes no currency; in a data-only file the key number
-  // is not used and the record becomes current.
+  // Key number -1 changes no currency but the physical one; in a data-only
+  // file the key number is not used and the record becomes current.
   Result Insert(int b, const std::string& data, int k) {
     for (auto& [id, r] : recs) {
       if (!dataOnly && ValueOf(0, r.data) == ValueOf(0, data)) return {B_DUPLICATE_KEY_VALUE};
@@ -87,7 +87,9 @@ class Model {
     const int64_t id = ++counter;
     recs[id] = Rec{data, {id, id, id}, 1, 0};
     if (dataOnly) return Land(b, id, -1);
-    return k < 0 ? Result{0} : Land(b, id, k);
+    if (k >= 0) return Land(b, id, k);
+    cur[b].physId = id;
+    return {0};
   }
 
   // Get Direct: the record at a position, onto key k's path (-1: none).
@@ -157,6 +159,9 @@ class Model {
       case B_GET_NEXT: match = [&](const Place& p) { return c.place < p; }; break;
       case B_GET_PREVIOUS: last = true, match = [&](const Place& p) { return p < c.place; }; break;
     }
+    // Get Next and Previous Key on a key with duplicates go from value to value.
+    if (keyOnly && k > 0 && op == B_GET_NEXT) match = [&](const Place& p) { return c.place.first < p.first; };
+    if (keyOnly && k > 0 && op == B_GET_PREVIOUS) match = [&](const Place& p) { return p.first < c.place.first; };
     std::optional<int64_t> hit;
     for (auto& [p, id] : path) {
       if (match(p) && (last || !hit)) hit = id;
