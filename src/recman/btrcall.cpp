@@ -68,8 +68,13 @@ struct OpIndex {
 // Splits a code into the operation and its biases; null when unknown.
 const OpRow* Decode(uint16_t code, Call* call) {
   static const OpIndex index;
-  // A concurrent Begin is taken as Begin; its lock bias stays.
-  if (code >= B_BEGIN_CONCURRENT && code % 100 == B_BEGIN_TRAN) code -= B_BEGIN_CONCURRENT - B_BEGIN_TRAN;
+  // A concurrent Begin is taken as Begin, with its lock bias and its
+  // no-retry bias.
+  if (code >= B_BEGIN_CONCURRENT && code % 100 == B_BEGIN_TRAN) {
+    code -= B_BEGIN_CONCURRENT - B_BEGIN_TRAN;
+    call->noRetry = code >= B_NO_RETRY + B_BEGIN_TRAN;
+    if (call->noRetry) code -= B_NO_RETRY;
+  }
   const unsigned lockBias = code / 100;
   unsigned rest = code % 100;
   if (lockBias > 4) return nullptr;
@@ -91,7 +96,7 @@ const OpRow* Decode(uint16_t code, Call* call) {
 // Runs one call for the client named clientKey (all zero: the process).
 int Dispatch(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, void* key, uint8_t keyLen,
              int8_t keyNum, const ClientKey& clientKey) {
-  Call call{0, false, 0, posBlock, data, dataLen, key, keyLen, keyNum, nullptr};
+  Call call{0, false, 0, false, posBlock, data, dataLen, key, keyLen, keyNum, nullptr};
   const OpRow* row = Decode(op, &call);
   if (row == nullptr) return B_INVALID_FUNCTION;
   try {

@@ -19,6 +19,7 @@ struct Call {
   uint16_t op;        // operation code without biases
   bool keyOnly;       // Get Key bias: position and return the key only
   uint16_t lockBias;  // record-lock bias: 0, 100, 200, 300 or 400
+  bool noRetry;       // Begin's no-retry bias (+500 on a concurrent Begin)
   void* block;        // position block (may be null or garbage)
   void* data;         // data buffer (may be null)
   uint32_t* dataLen;  // data length (may be null)
@@ -69,9 +70,10 @@ class BlockCall {
   const FileLayout& layout() { return cursor_->table->layout(); }
 
   // Inside the client's transaction, makes the call's first access to the
-  // table join it (the file's write lock, waited for as configured).
-  // Returns 0 or a status (85 after the wait).
-  int JoinTransaction();
+  // table join it (the file's write lock, waited for as configured, except
+  // by a write in a transaction begun with the no-retry bias). Returns 0 or
+  // a status (85 when the file stays held).
+  int JoinTransaction(bool write = false);
   // Whether the client's transaction is active.
   bool InTransaction();
 

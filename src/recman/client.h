@@ -63,6 +63,9 @@ class Client {
   // The lock bias Begin was given (0: none): what the transaction's Gets,
   // Steps and Get Directs lock with when they ask for no lock themselves.
   std::atomic<uint16_t> defaultLockBias{0};
+  // Begin's no-retry bias: the transaction's writes do not wait for a file
+  // that another client holds (85 at once).
+  std::atomic<bool> noRetry{false};
 
  private:
   ClientKey key_;                                            // the client's name

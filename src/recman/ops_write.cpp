@@ -112,7 +112,7 @@ int OpInsert(Engine& engine, Call& call) {
       (status = PathKeyFits(call, layout, path)) != B_NO_ERROR) {
     return status;
   }
-  status = bc.JoinTransaction();
+  status = bc.JoinTransaction(true);
   if (status != B_NO_ERROR) return status;
 
   // The caller's bytes are stored as they are, unless an autoincrement key
@@ -165,7 +165,7 @@ int OpUpdate(Engine& engine, Call& call) {
       (status = NotLockedAgainst(cursor)) != B_NO_ERROR) {
     return status;
   }
-  status = bc.JoinTransaction();
+  status = bc.JoinTransaction(true);
   if (status != B_NO_ERROR) return status;
 
   const uint8_t* record = static_cast<const uint8_t*>(call.data);
@@ -193,7 +193,7 @@ int OpDelete(Engine& engine, Call& call) {
   if (status != B_NO_ERROR) return status;
   Cursor& cursor = bc.cursor();
   if (!cursor.hasRecord) return B_POSITION_NOT_SET;
-  if ((status = NotLockedAgainst(cursor)) != B_NO_ERROR || (status = bc.JoinTransaction()) != B_NO_ERROR) {
+  if ((status = NotLockedAgainst(cursor)) != B_NO_ERROR || (status = bc.JoinTransaction(true)) != B_NO_ERROR) {
     return status;
   }
   Table& table = bc.table();

@@ -148,9 +148,10 @@ class Table {
   virtual int Delete(int64_t pos, int64_t ver) = 0;
 
   // --- the client's transaction. Join takes the file's write lock for the
-  // client (waiting as configured; 85 after the wait) and makes every later
-  // call on the table part of the transaction, until the session ends it.
-  virtual int Join() = 0;
+  // client (waiting as configured, or not at all unless wait; 85 when it is
+  // held) and makes every later call on the table part of the transaction,
+  // until the session ends it.
+  virtual int Join(bool wait) = 0;
   virtual bool joined() const = 0;
 
   // --- claims and record locks, against other processes (other clients of

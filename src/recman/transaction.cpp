@@ -26,10 +26,10 @@ BlockCall::BlockCall(Engine& engine, const Call& call) : client_(*call.client) {
   lock_ = std::move(lock);
 }
 
-int BlockCall::JoinTransaction() {
+int BlockCall::JoinTransaction(bool write) {
   Table& table = *cursor_->table;
   if (!client_.inTransaction.load(std::memory_order_acquire) || table.joined()) return B_NO_ERROR;
-  const int status = table.Join();
+  const int status = table.Join(!(write && client_.noRetry));
   if (status != B_NO_ERROR) return status;
   cursor_->shared->locks.SetTransaction(&client_);
   std::lock_guard<std::mutex> guard(client_.mutex());
@@ -68,6 +68,7 @@ int OpBegin(Engine&, Call& call) {
   call.client->inTransaction = true;
   call.client->joined.clear();
   call.client->defaultLockBias = call.lockBias;
+  call.client->noRetry = call.noRetry;
   return B_NO_ERROR;
 }
 

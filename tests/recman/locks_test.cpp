@@ -127,7 +127,6 @@ TEST_F(LockTest, RulesBetweenBlocksAndClients) {
       {"which holds", [&] { return a2_.Call(B_UNLOCK, 0); }, B_LOCK_ERROR},
       {"a ends", [&] { return Tx(B_END_TRAN); }, 0},
       {"its reads lock nothing now", [&] { return Lock(a2_, "r4", 0) + a2_.Call(B_UNLOCK, 0); }, B_LOCK_ERROR},
-      {"the no-retry bias is refused", [&] { return Tx(B_BEGIN_CONCURRENT + 500); }, B_INVALID_FUNCTION},
       {"a's Reset lets go of all", [&] { return Tx(B_RESET) + Lock(b1_, "r1", B_SINGLE_NOWAIT_LOCK); }, 0},
       {"b's Reset too", [&] { return Tx(B_RESET, kClientB) + a1_.Open(path_) + Lock(a1_, "r1", B_SINGLE_NOWAIT_LOCK); }, 0},
   };
@@ -142,6 +141,18 @@ TEST_F(LockTest, WaitLocksWaitForTheHolder) {
   EXPECT_EQ(status, B_RECORD_INUSE);
   EXPECT_GE(waited, 180);
   EXPECT_LT(waited, 3000);
+  // A transaction's first write waits likewise for a file another client's
+  // transaction holds; one begun with the no-retry bias does not wait.
+  ASSERT_EQ(Tx(B_BEGIN_TRAN, kClientB), 0);
+  ASSERT_EQ(b1_.Insert(Rec("b")), 0);
+  for (const bool noRetry : {false, true}) {
+    ASSERT_EQ(Tx(static_cast<uint16_t>(B_BEGIN_CONCURRENT + (noRetry ? B_NO_RETRY : 0))), 0);
+    const int64_t took = Timed([&] { return a1_.Insert(Rec("a")); }, &status);
+    EXPECT_EQ(status, B_FILE_INUSE) << noRetry;
+    EXPECT_TRUE(noRetry ? took < 100 : took >= 180) << took << " ms";
+    ASSERT_EQ(Tx(B_ABORT_TRAN), 0);
+  }
+  ASSERT_EQ(Tx(B_ABORT_TRAN, kClientB), 0);
   // A holder that lets go meanwhile hands the lock over.
   BtrSetLockTimeout(5000);
   std::thread holder([&] {

@@ -418,7 +418,7 @@ int PgTable::Delete(int64_t pos, int64_t ver) {
 
 // --- the client's transaction -----------------------------------------------------
 
-int PgTable::Join() {
+int PgTable::Join(bool wait) {
   Lock lock;
   int status = Enter(&lock);
   if (status != B_NO_ERROR || joined_) return status;
@@ -426,11 +426,11 @@ int PgTable::Join() {
   held_ = Result();
   Connection& c = session_.conn();
   // The first file begins the server's transaction. The lock waits as the
-  // engine's lock wait says; a wait that ends without it leaves the
-  // transaction as it was.
+  // engine's lock wait says (or not at all); a wait that ends without it
+  // leaves the transaction as it was.
   const bool begins = !session_.inTransaction();
   Result r = c.Exec(std::string(begins ? "BEGIN; " : "") + "SAVEPOINT j; " + LockExclusiveSql(id_) +
-                    "; RELEASE SAVEPOINT j");
+                    (wait ? "" : " NOWAIT") + "; RELEASE SAVEPOINT j");
   if (begins && PQtransactionStatus(c.get()) != PQTRANS_IDLE) session_.Began();
   if (r.ok()) {
     joined_ = true;

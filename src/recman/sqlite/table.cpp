@@ -701,14 +701,16 @@ int SqliteTable::Delete(int64_t pos, int64_t ver) {
 
 // --- the client's transaction ------------------------------------------------
 
-int SqliteTable::Join() {
+int SqliteTable::Join(bool wait) {
   if (joined_) return B_NO_ERROR;
   EndSnapshot();
   EndCall();
   // The write lock is what makes the transaction exclusive; storage that
   // cannot be written is joined for a consistent read only.
   if (writable_) {
+    if (!wait) sqlite3_busy_handler(db_, nullptr, nullptr);
     const int status = TakeWriteLock(Access::kFile);
+    if (!wait) InstallBusyHandler(db_);
     if (status != B_NO_ERROR) return status;
     // Abort undoes to here and keeps the position counter (Abandon).
     const int rc = RunControl(savepoint_, "SAVEPOINT client_transaction");

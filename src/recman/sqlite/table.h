@@ -70,7 +70,7 @@ class SqliteTable final : public Table {
   int Update(int64_t pos, const uint8_t* data, uint32_t length, const EncodedKeys& keys,
              const std::vector<int64_t>& seqs) override;
   int Delete(int64_t pos, int64_t ver) override;
-  int Join() override;
+  int Join(bool wait) override;
   bool joined() const override { return joined_; }
   int TryClaim(bool exclusive) override;
   int TryLockRecord(int64_t pos) override { return locks_->TryLockRecord(pos); }
