@@ -18,6 +18,10 @@ LockRequest RequestOf(uint16_t lockBias) {
 int RecordLocks::Lock(Cursor& cursor, int64_t pos, LockKind kind, bool inTransaction) {
   std::lock_guard<std::mutex> guard(mu_);
   if (transaction_ != nullptr && transaction_ != cursor.client.get()) return B_FILE_INUSE;
+  // Locks the table lost with a connection are no longer held: forget them,
+  // so that asking again takes the lock afresh.
+  const uint64_t epoch = cursor.table->lockEpoch();
+  DropWhere([&](const Held& h) { return h.table == cursor.table.get() && h.epoch != epoch; });
   bool heldHere = false;  // some block of this client holds the record already
   for (const Held& h : held_) {
     if (h.pos == pos && h.client != cursor.client.get()) return B_RECORD_INUSE;
@@ -33,7 +37,7 @@ int RecordLocks::Lock(Cursor& cursor, int64_t pos, LockKind kind, bool inTransac
   if (kind == LockKind::kSingle) {
     DropWhere([&](const Held& h) { return h.cursor == cursor.id; });
   }
-  held_.push_back(Held{pos, cursor.id, cursor.client.get(), cursor.table.get(), kind, inTransaction});
+  held_.push_back(Held{pos, cursor.id, cursor.client.get(), cursor.table.get(), kind, inTransaction, epoch});
   return B_NO_ERROR;
 }
 

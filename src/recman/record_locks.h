@@ -78,6 +78,7 @@ class RecordLocks {
     Table* table;         // the client's table of the file: where the backend's lock was taken
     LockKind kind;        // single or multiple
     bool inTransaction;   // taken inside the client's transaction: goes at End or Abort
+    uint64_t epoch;       // the table's lock epoch when it was taken
   };
 
   // Removes held_[i]; the process's last lock on its record lets the

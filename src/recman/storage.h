@@ -165,6 +165,9 @@ class Table {
   virtual int TryLockRecord(int64_t pos) = 0;
   virtual void ReleaseRecord(int64_t pos) = 0;
   virtual bool LockedElsewhere(int64_t pos) = 0;
+  // Changes whenever the record locks the table took are lost behind its
+  // back (a new connection to a server); the caller holds the table's mutex.
+  virtual uint64_t lockEpoch() const = 0;
 
  private:
   std::mutex mu_;  // see mutex()
@@ -180,6 +183,9 @@ class Session {
   virtual int Commit(const std::vector<Table*>& tables) = 0;
   // Abort: undoes it and leaves the tables unjoined.
   virtual void Rollback(const std::vector<Table*>& tables) = 0;
+  // Whether something outside the process (a server that restarts) can
+  // lose the transaction before End: such sessions commit first.
+  virtual bool remote() const = 0;
 };
 
 // One place where record files live. Backends are process-wide and live

@@ -95,21 +95,23 @@ int Finish(Client& client, bool commit) {
     std::lock_guard<std::mutex> guard(client.mutex());
     if (client.joined != files) continue;  // a call joined meanwhile: take its table too
     int status = B_NO_ERROR;
-    // One session at a time, its tables in the order they joined.
+    // One session at a time, its tables in the order they joined; a server's
+    // sessions first, since a server can have lost its part: then what the
+    // other sessions did is undone rather than kept.
     std::vector<Session*> sessions;
     for (Table* t : tables) {
       if (std::find(sessions.begin(), sessions.end(), &t->session()) == sessions.end()) {
         sessions.push_back(&t->session());
       }
     }
+    std::stable_partition(sessions.begin(), sessions.end(), [](const Session* s) { return s->remote(); });
     for (Session* session : sessions) {
       std::vector<Table*> group;
       for (Table* t : tables) {
         if (&t->session() == session) group.push_back(t);
       }
-      if (commit) {
-        const int s = session->Commit(group);
-        if (status == B_NO_ERROR) status = s;
+      if (commit && status == B_NO_ERROR) {
+        status = session->Commit(group);
       } else {
         session->Rollback(group);
       }

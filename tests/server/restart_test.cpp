@@ -1,10 +1,13 @@
-// The server restarted while workstations write: each call meets a status,
-// never a hang or a crash, the next reconnects, and nothing that was
-// stored is lost. Runs alone: the restart would fail every other test of
-// the server at that moment.
+// The server restarted under the workstations: each call meets a status,
+// never a hang or a crash, the next reconnects, nothing that was stored is
+// lost, a record lock asked for again is held again, and End of a
+// transaction the server lost keeps nothing of it. Runs alone: the restart
+// would fail every other test of the server at that moment.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <functional>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -18,6 +21,29 @@
 namespace reclink::test {
 namespace {
 
+constexpr uint16_t kLockedGetEqual = static_cast<uint16_t>(B_GET_EQUAL) + static_cast<uint16_t>(B_SINGLE_NOWAIT_LOCK);
+
+class RestartTest : public ServerTest {
+ protected:
+  void SetUp() override {
+    // After an earlier test's restart the process's first Create meets the
+    // broken connection (95): a throwaway Create makes it again.
+    if (!TestServer().empty()) CreateFile(Workstation("warm-up").file("WARM.BTR"), PatientSpec());
+    ServerTest::SetUp();
+    if (IsSkipped()) return;
+    const char* ctl = std::getenv("RECLINK_TEST_SERVER_CTL");
+    if (ctl == nullptr || *ctl == '\0') GTEST_SKIP() << "the test server's pg_ctl is unknown";
+    ctl_ = ctl;
+  }
+  void Restart() { ASSERT_EQ(std::system((ctl_ + " -m fast -w -s restart").c_str()), 0); }
+  // call, again while the connection is being made anew (95, 96).
+  static int AfterReconnect(const std::function<int()>& call) {
+    int st = call();
+    for (int i = 0; i < 5 && (st == B_SESSION_NO_LONGER_VALID || st == B_COMMUNICATIONS_ERROR); ++i) st = call();
+    return st;
+  }
+  std::string ctl_;  // the test server's pg_ctl command
+};
 
 // Adds records named args[1]-<n> to the file at args[0], each on its own
 // (durable when the Insert returns 0), until 50 more are stored after the
@@ -39,9 +65,7 @@ RECLINK_CHILD_ROLE(InsertThroughRestart) {
   return 0;
 }
 
-TEST_F(ServerTest, RestartUnderLoadGivesStatusesThenReconnects) {
-  const char* ctl = std::getenv("RECLINK_TEST_SERVER_CTL");
-  if (ctl == nullptr || *ctl == '\0') GTEST_SKIP() << "the test server's pg_ctl is unknown";
+TEST_F(RestartTest, UnderLoadGivesStatusesThenReconnects) {
   constexpr int kStations = 3;
   std::vector<std::unique_ptr<ChildProcess>> stations;
   for (int s = 0; s < kStations; ++s) {
@@ -50,7 +74,7 @@ TEST_F(ServerTest, RestartUnderLoadGivesStatusesThenReconnects) {
     ASSERT_EQ(stations.back()->Receive(), "started");
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  ASSERT_EQ(std::system((std::string(ctl) + " -m fast -w -s restart").c_str()), 0);
+  Restart();
   // What each station stored: every name it tried but those that failed.
   std::set<std::string> stored;
   for (int s = 0; s < kStations; ++s) {
@@ -81,6 +105,62 @@ TEST_F(ServerTest, RestartUnderLoadGivesStatusesThenReconnects) {
   std::set<std::string> found;
   for (int st = f.Step(B_STEP_FIRST); st == 0; st = f.Step(B_STEP_NEXT)) found.insert(f.Field(0));
   for (const std::string& name : stored) EXPECT_TRUE(found.contains(name)) << name << " was lost";
+}
+
+// Another workstation: opens args[0], then for each line from the parent
+// tries a no-wait lock on record "r1" and an Update of it, and answers with
+// both statuses.
+RECLINK_CHILD_ROLE(TryRecordR1) {
+  BtrFile f(kLen);
+  if (f.Open(args[0]) != 0) return 1;
+  SendToParent("open");
+  while (ReceiveFromParent()) {
+    const int lock = f.Get(kLockedGetEqual, 0, "r1");
+    int update = -1;
+    if (f.Get(B_GET_EQUAL, 0, "r1") == 0) update = f.Update(MakeRecord(kLen, {{0, "r1"}, {20, "child"}}));
+    if (lock == 0) f.Call(B_UNLOCK, 0);
+    SendToParent(std::to_string(lock) + " " + std::to_string(update));
+  }
+  return 0;
+}
+
+// The lock goes with the old connection; asked for again, it is taken on
+// the new one, and keeps the other workstation out as before.
+TEST_F(RestartTest, ARecordLockAskedForAgainIsHeldAgain) {
+  BtrFile f(kLen);
+  ASSERT_EQ(f.Open(a_->file(kPatients)), 0);
+  ASSERT_EQ(f.Insert(MakeRecord(kLen, {{0, "r1"}})), 0);
+  ChildProcess other("TryRecordR1", {b_->file(kPatients)});
+  ASSERT_EQ(other.Receive(), "open");
+  ASSERT_EQ(f.Get(kLockedGetEqual, 0, "r1"), 0);
+  other.Send("try");
+  EXPECT_EQ(other.Receive(), "84 84") << "held before the restart";
+
+  Restart();
+  ASSERT_EQ(AfterReconnect([&] { return f.Get(kLockedGetEqual, 0, "r1"); }), 0);
+  std::optional<std::string> seen;
+  for (int i = 0; i < 3 && (!seen || seen->find("95") != std::string::npos); ++i) {
+    other.Send("try");  // the other's connection broke too: it may need another try
+    seen = other.Receive();
+  }
+  EXPECT_EQ(seen, "84 84") << "held after the restart";
+}
+
+// End of a transaction that the server lost gives 95 and keeps nothing: not
+// the part on the server, and not the part in a file of this workstation.
+TEST_F(RestartTest, EndOfALostTransactionKeepsNoPartOfIt) {
+  TempDir local;
+  ASSERT_EQ(CreateFile(local.file("LOCAL.BTR"), PatientSpec()), 0);
+  BtrFile onServer(kLen), here(kLen);
+  ASSERT_EQ(onServer.Open(a_->file(kPatients)), 0);
+  ASSERT_EQ(here.Open(local.file("LOCAL.BTR")), 0);
+  ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
+  ASSERT_EQ(here.Insert(MakeRecord(kLen, {{0, "local"}})), 0);
+  ASSERT_EQ(onServer.Insert(MakeRecord(kLen, {{0, "remote"}})), 0);
+  Restart();
+  EXPECT_EQ(Tx(B_END_TRAN), B_SESSION_NO_LONGER_VALID);
+  EXPECT_EQ(AfterReconnect([&] { return onServer.Get(B_GET_EQUAL, 0, "remote"); }), B_KEY_VALUE_NOT_FOUND);
+  EXPECT_EQ(here.Get(B_GET_EQUAL, 0, "local"), B_KEY_VALUE_NOT_FOUND);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@ class PgSession final : public Session {
 
   int Commit(const std::vector<Table*>& tables) override;
   void Rollback(const std::vector<Table*>& tables) override;
+  bool remote() const override { return true; }
 
   // Held around every use of the connection, and by a table from the start
   // of a write to its end (so that no other thread's statement lands in

@@ -52,6 +52,7 @@ class PgTable final : public Table {
   int TryLockRecord(int64_t pos) override;
   void ReleaseRecord(int64_t pos) override;
   bool LockedElsewhere(int64_t pos) override;
+  uint64_t lockEpoch() const override { return generation_; }  // locks go with the connection
 
   // --- for the session, which ends the client's transaction.
   bool durable() const { return durable_; }

@@ -15,6 +15,7 @@ class SqliteSession final : public Session {
  public:
   int Commit(const std::vector<Table*>& tables) override;
   void Rollback(const std::vector<Table*>& tables) override;
+  bool remote() const override { return false; }
 
   // Before table writes inside the transaction: the id under which it keeps
   // undo images of what it changes, or 0 when it keeps none (the first file

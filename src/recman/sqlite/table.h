@@ -76,6 +76,7 @@ class SqliteTable final : public Table {
   int TryLockRecord(int64_t pos) override { return locks_->TryLockRecord(pos); }
   void ReleaseRecord(int64_t pos) override { locks_->ReleaseRecord(pos); }
   bool LockedElsewhere(int64_t pos) override { return locks_->LockedElsewhere(pos); }
+  uint64_t lockEpoch() const override { return 0; }  // the process's own locks: never lost while open
 
   // --- for the session, which ends the client's transaction. The caller
   // holds the table's mutex.
