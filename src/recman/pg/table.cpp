@@ -301,6 +301,36 @@ int PgTable::Count(size_t slot, uint64_t* n) {
   return B_NO_ERROR;
 }
 
+int PgTable::Scan(int key, bool forward, std::string value, int64_t seq, int64_t from, uint64_t walker,
+                  ScanVisitor& visitor) {
+  Lock lock;
+  int status = Enter(&lock);
+  if (status != B_NO_ERROR) return status;
+  Connection& c = session_.conn();
+  // A held file has no other writer; anywhere else the batches of this call
+  // share one snapshot, so that a record another client moves meanwhile is
+  // neither met twice nor missed.
+  const bool snapshot = !Held() && !session_.inTransaction();
+  if (snapshot) {
+    const Result r = c.Exec("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY");
+    if (!r.ok()) return Failed(r, Access::kFile);
+  }
+  const bool keyed = key >= 0;
+  const recman::Step step = forward ? recman::Step::kNext : recman::Step::kPrevious;
+  const recman::Seek seek = forward ? recman::Seek::kNext : recman::Seek::kPrevious;
+  const size_t path = (keyed ? static_cast<size_t>(key) : layout_.keys.size()) * 2 + (forward ? 0 : 1);
+  const size_t slot = keyed ? SeekSlot(static_cast<size_t>(key), seek) : StepSlot(step);
+  for (Row row;;) {
+    status = Walk(path, slot, keyed ? &value : nullptr, keyed ? seq : from, walker, keyed, &row);
+    if (status != B_NO_ERROR) break;
+    from = row.pos;
+    if (keyed) value.assign(reinterpret_cast<const char*>(row.key), row.keyLength), seq = row.seq;
+    if (!visitor.Visit(row)) break;
+  }
+  if (snapshot && !c.broken()) c.Exec("COMMIT");  // read only: ends the snapshot
+  return status;
+}
+
 // --- writes: between BeginWrite and FinishWrite the session is this
 // table's, and a broken connection fails the write rather than being
 // replaced under it. -------------------------------------------------------------

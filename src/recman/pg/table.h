@@ -35,6 +35,10 @@ class PgTable final : public Table {
            Row* row) override;
   int Step(recman::Step step, int64_t from, uint64_t walker, Row* row) override;
   int ReadAt(int64_t pos, int key, Row* row) override;
+  // One call reads one state of the file: unless the file is held, its
+  // batches come from one read-only snapshot.
+  int Scan(int key, bool forward, std::string value, int64_t seq, int64_t from, uint64_t walker,
+           ScanVisitor& visitor) override;
   int CountRecords(uint64_t* n) override;
   int CountValues(size_t key, uint64_t* n) override;
   int BeginWrite(Access access) override;
