@@ -26,13 +26,16 @@ namespace fs = std::filesystem;
 constexpr const char* kConfigName = RECMAN_SERVER_CONFIG_NAME;
 
 // A directory of the command's own whose configuration names the server:
-// the server's files appear in it under their own names. Removed at the end.
+// the server's files appear in it under their own names. Only its owner may
+// read it (the configuration may hold a password). Removed at the end.
 class ServerView {
  public:
   explicit ServerView(const std::string& config) {
     std::error_code ec;
     path_ = fs::temp_directory_path(ec) / ("reclink-server-" + std::to_string(std::random_device{}()));
-    ok_ = fs::create_directory(path_, ec) && (std::ofstream(path_ / kConfigName) << config);
+    ok_ = fs::create_directory(path_, ec);
+    if (ok_) fs::permissions(path_, fs::perms::owner_all, fs::perm_options::replace, ec);
+    ok_ = ok_ && !ec && (std::ofstream(path_ / kConfigName) << config);
   }
   ~ServerView() {
     std::error_code ec;
