@@ -1,12 +1,15 @@
 // to-server and from-server: a database directory's record files copied
 // onto the server that its recman-server.conf will name, and back into local
 // files. Each file moves whole or not at all: created empty, filled in one
-// transaction, then compared record by record with its source. The
-// directory changes sides only when every file has moved.
+// transaction, then compared record by record with its source. Every source
+// is held exclusively from before the first copy until the move is over, so
+// that no workstation writes one meanwhile. The directory changes sides only
+// when every file has moved.
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <ostream>
 #include <random>
 #include <system_error>
@@ -56,13 +59,11 @@ struct Place {
   std::string shown;  // "PATIENT1.BTR on the server", or the path
 };
 
-// Copies the record file from into a new file to with its specification:
-// every record in physical order, in one transaction, then read back and
-// compared. Returns "" or what went wrong.
-std::string CopyFile(const Place& from, const Place& to, Io& io) {
-  BtrFile source;
-  int status = source.Open(from.path, B_MODE_READ_ONLY);
-  if (status != 0) return "cannot open " + from.shown + ": " + StatusText(status);
+// Copies the record file from, open as source, into a new file to with its
+// specification: every record in physical order, in one transaction, then
+// read back and compared. Returns "" or what went wrong.
+std::string CopyFile(const Place& from, BtrFile& source, const Place& to, Io& io) {
+  int status;
   FileSpec spec;
   if ((status = source.Stat(&spec)) != 0) {
     return "cannot read the file specification of " + from.shown + ": " + StatusText(status);
@@ -120,13 +121,30 @@ std::vector<std::string> LocalRecordFiles(const std::string& dir) {
   return names;
 }
 
-// Copies every file of names from `from(name)` to `to(name)` (Places).
-// Returns the number that failed (each reported).
+// The source files of a move, each held open exclusively until the move is
+// over: a write to a file already copied would otherwise stay behind.
+using HeldSources = std::vector<std::unique_ptr<BtrFile>>;
+
+// Copies every file of names from `from(name)` to `to(name)` (Places),
+// holding every source in *held first (none is copied when one cannot be
+// held: another program has it open). Returns the number that failed (each
+// reported).
 template <typename From, typename To>
-int CopyAll(const char* command, const std::vector<std::string>& names, From from, To to, Io& io) {
-  int failed = 0;
+int CopyAll(const char* command, const std::vector<std::string>& names, From from, To to, Io& io,
+            HeldSources* held) {
   for (const std::string& name : names) {
-    const std::string why = CopyFile(from(name), to(name), io);
+    const Place source = from(name);
+    held->push_back(std::make_unique<BtrFile>());
+    const int status = held->back()->Open(source.path, B_MODE_EXCLUSIVE);
+    if (status != 0) {
+      Failure(io, command, "cannot hold " + source.shown + " for the move: " + OpenReason(source.path, status) +
+                               (status == B_INCOMPATIBLE_MODE ? " (another program has it open)" : ""));
+      return static_cast<int>(names.size());
+    }
+  }
+  int failed = 0;
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string why = CopyFile(from(names[i]), *(*held)[i], to(names[i]), io);
     if (why.empty()) continue;
     Failure(io, command, why);
     ++failed;
@@ -165,10 +183,11 @@ int RunToServer(const Args& args, Io& io) {
                                         "; --force replaces those that DIR holds too");
   }
   const std::vector<std::string> names = LocalRecordFiles(dir);
+  HeldSources held;
   const int failed = CopyAll(
       "to-server", names,
       [&](const std::string& n) { return Place{(fs::path(dir) / n).string(), (fs::path(dir) / n).string()}; },
-      [&](const std::string& n) { return Place{server.file(n), n + " on the server"}; }, io);
+      [&](const std::string& n) { return Place{server.file(n), n + " on the server"}; }, io, &held);
   if (failed > 0) {
     return Failure(io, "to-server", std::to_string(failed) + " of " + std::to_string(names.size()) +
                                         " files did not move; " + dir + " still keeps its files here");
@@ -200,9 +219,11 @@ int RunFromServer(const Args& args, Io& io) {
   std::error_code ec;
   fs::rename(configPath, aside, ec);
   if (ec) return Failure(io, "from-server", "cannot move " + configPath.string() + " aside: " + ec.message());
+  HeldSources held;
   const int failed = CopyAll(
       "from-server", names, [&](const std::string& n) { return Place{server.file(n), n + " on the server"}; },
-      [&](const std::string& n) { return Place{(fs::path(dir) / n).string(), (fs::path(dir) / n).string()}; }, io);
+      [&](const std::string& n) { return Place{(fs::path(dir) / n).string(), (fs::path(dir) / n).string()}; }, io,
+      &held);
   if (failed > 0) {
     fs::rename(aside, configPath, ec);
     return Failure(io, "from-server", std::to_string(failed) + " of " + std::to_string(names.size()) +
