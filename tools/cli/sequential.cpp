@@ -1,6 +1,9 @@
 #include "cli/sequential.h"
 
+#include <cerrno>
 #include <istream>
+
+#include "cli/reasons.h"
 
 namespace reclink::cli {
 
@@ -23,8 +26,17 @@ SequentialReader::Result SequentialReader::Fail(uint64_t at, const std::string& 
   return Result::kError;
 }
 
+SequentialReader::Result SequentialReader::Unreadable() {
+  const int err = errno;
+  error_ = "cannot read beyond byte offset " + std::to_string(offset_) + ": " +
+           (err != 0 ? SystemReason(err) : std::string("read error"));
+  return Result::kError;
+}
+
 SequentialReader::Result SequentialReader::Next(std::string* record) {
+  errno = 0;  // so that a failed read's reason is its own
   int c = in_.get();
+  if (in_.bad()) return Unreadable();
   if (c == std::char_traits<char>::eof() || c == kSequentialEnd) return Result::kEnd;
   ++recordNumber_;
   recordOffset_ = offset_;
@@ -33,6 +45,7 @@ SequentialReader::Result SequentialReader::Next(std::string* record) {
   size_t length = 0;
   int digits = 0;
   while (c != ',') {
+    if (in_.bad()) return Unreadable();
     if (c == std::char_traits<char>::eof()) return Fail(offset_, "input ends inside the length");
     if (c < '0' || c > '9') {
       return Fail(offset_, digits == 0 ? "bad length: expected a decimal digit"
@@ -56,14 +69,18 @@ SequentialReader::Result SequentialReader::Next(std::string* record) {
   size_t got = static_cast<size_t>(in_.gcount());
   if (got != length) {
     offset_ += got;
+    if (in_.bad()) return Unreadable();
     return Fail(offset_, "truncated record: " + std::to_string(got) + " of " +
                              std::to_string(length) + " bytes");
   }
   offset_ += length;
 
-  if (in_.get() != '\r') return Fail(offset_, "missing CR LF after the record");
-  if (in_.get() != '\n') return Fail(offset_, "missing CR LF after the record");
-  offset_ += 2;
+  for (const char expected : {'\r', '\n'}) {
+    const int got = in_.get();
+    if (in_.bad()) return Unreadable();
+    if (got != expected) return Fail(offset_, "missing CR LF after the record");
+    ++offset_;
+  }
   return Result::kRecord;
 }
 

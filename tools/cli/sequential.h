@@ -16,7 +16,8 @@ constexpr char kSequentialEnd = 0x1A;
 
 // Reads records from a stream in the sequential format. The input ends at a
 // Ctrl-Z where a record would begin (what follows it is not read) or at the
-// end of the stream where a record would begin.
+// end of the stream where a record would begin. A stream that fails to read
+// (its bad state) has not ended: that is an error, with the system's reason.
 class SequentialReader {
  public:
   enum class Result { kRecord, kEnd, kError };
@@ -37,6 +38,7 @@ class SequentialReader {
 
  private:
   Result Fail(uint64_t at, const std::string& what);
+  Result Unreadable();  // the stream failed at offset_
 
   std::istream& in_;           // source; not owned
   size_t expectedLength_;      // the length of every record
