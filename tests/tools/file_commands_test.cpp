@@ -150,6 +150,15 @@ TEST(SaveCommand, RemovesOnlyStalePartialOutputs) {
   HeldFile holder;  // its writer runs elsewhere
   std::string why;
   ASSERT_TRUE(holder.CreateFile(locked, &why)) << why;
+  // A record file, or a companion of one, is never replaced.
+  for (const std::string& out : {tmp.file("db/PHOTO.BTR"), tmp.file("db/PHOTO.BTR-wal")}) {
+    Spit(tmp.file("db/PHOTO.BTR-wal"), "");
+    const Outcome refused = Reclink({"save", tmp.file("db/BODY.BTR"), out});
+    EXPECT_EQ(refused.status, 1) << out;
+    EXPECT_THAT(refused.err, HasSubstr("is never replaced by a sequential file")) << out;
+    EXPECT_EQ(Slurp(tmp.file("db/PHOTO.BTR-wal")), "") << out;
+    EXPECT_EQ(Reclink({"check", tmp.file("db/PHOTO.BTR")}).status, 0) << out;
+  }
   Outcome o = Reclink({"save", tmp.file("db/BODY.BTR"), tmp.file("out.seq")});
   holder.Release();
   ASSERT_EQ(o.status, 0) << o.err;

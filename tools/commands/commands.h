@@ -43,6 +43,11 @@ bool PathTooLong(Io& io, const char* command, const std::string& path);
 bool OutputIsInput(Io& io, const char* command, const std::string& output,
                    const std::string& input);
 
+// True, after a message on io.err, when output is a record file (an SQLite
+// database) or one of its companion files (-wal, -shm, -journal beside it):
+// a sequential file must never take its place.
+bool OutputIsRecordFile(Io& io, const char* command, const std::string& output);
+
 // Opens the record file at path in mode (B_MODE_*) and reads its
 // specification into *spec. False after a message on io.err naming path and
 // the reason.

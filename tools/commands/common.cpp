@@ -1,5 +1,7 @@
 // Helpers shared by the commands.
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <ostream>
 
 #include "cli/partial.h"
@@ -44,6 +46,21 @@ bool OutputIsInput(Io& io, const char* command, const std::string& output,
   Failure(io, command, output + " and " + input +
                            " are the same file; the output must be another file; nothing was "
                            "changed");
+  return true;
+}
+
+bool OutputIsRecordFile(Io& io, const char* command, const std::string& output) {
+  std::string database = output;
+  for (const char* companion : {"-wal", "-shm", "-journal"}) {
+    if (output.ends_with(companion)) database = output.substr(0, output.size() - std::strlen(companion));
+  }
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(database, ec)) return false;  // devices and pipes are not read
+  std::ifstream in(database, std::ios::binary);
+  char header[16] = {};
+  if (!in.read(header, sizeof header) || std::memcmp(header, "SQLite format 3", sizeof header) != 0) return false;
+  Failure(io, command, output + (database == output ? " is a record file" : " belongs to the record file " + database) +
+                           ": it is never replaced by a sequential file; nothing was changed");
   return true;
 }
 

@@ -34,7 +34,7 @@ int RunSave(const Args& args, Io& io) {
   const std::string& outPath = args.operands[1];
   int key = -1;
   if (!KeyOption(args, io, "save", -1, &key)) return kExitUsage;
-  if (OutputIsInput(io, "save", outPath, path)) return kExitFailure;
+  if (OutputIsInput(io, "save", outPath, path) || OutputIsRecordFile(io, "save", outPath)) return kExitFailure;
   BtrFile file;
   FileSpec spec;
   if (!OpenRecordFile(io, "save", path, B_MODE_READ_ONLY, &file, &spec)) return kExitFailure;
