@@ -173,6 +173,19 @@ TEST(SaveCommand, RemovesOnlyStalePartialOutputs) {
   reader.join();
   EXPECT_FALSE(fs::is_regular_file(fifo.path()));
   EXPECT_EQ(drained, Slurp(tmp.file("out.seq")));
+#ifndef _WIN32
+  // A file replaced keeps its permissions; the standard output that leads to
+  // a file is appended to, never replaced, and gets the records alone.
+  fs::permissions(tmp.file("out.seq"), fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+  EXPECT_EQ(Reclink({"save", tmp.file("db/BODY.BTR"), tmp.file("out.seq")}).status, 0);
+  EXPECT_EQ(fs::status(tmp.file("out.seq")).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  Spit(tmp.file("log.txt"), "kept\n");
+  const std::string appended = "'" RECLINK_EXECUTABLE "' save '" + tmp.file("db/BODY.BTR") + "' /dev/stdout >> '" +
+                               tmp.file("log.txt") + "' 2>/dev/null";
+  ASSERT_EQ(std::system(appended.c_str()), 0);
+  EXPECT_EQ(Slurp(tmp.file("log.txt")), "kept\n" + Slurp(tmp.file("out.seq")));
+#endif
   // A link leads to the file that is replaced. (MinGW's library makes no
   // links: on Windows this part is left out.)
   const std::string link = tmp.file("link.seq");

@@ -25,8 +25,9 @@ class HeldFile {
   // Holds the existing directory dir. False with the system's reason in
   // *error; *busy is true when that is because another holds it.
   bool HoldDirectory(const std::string& dir, bool* busy, std::string* error);
-  // When path is a device, FIFO, socket or pipe, opens it for writing as it
-  // is: nothing is created, renamed or held. True when it was opened; false
+  // When path is a device, FIFO, socket or pipe, or names one of the
+  // process's streams (/dev/stdout and the like, appended to), opens it for
+  // writing as it is: nothing is created, renamed or held. True when it was opened; false
   // otherwise, with *device telling whether path is one (and *error why it
   // could not be opened then).
   bool OpenDevice(const std::string& path, bool* device, std::string* error);

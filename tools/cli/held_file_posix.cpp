@@ -33,7 +33,7 @@ int OpenLocked(const std::string& path, int flags) {
 
 bool HeldFile::CreateFile(const std::string& path, std::string* error) {
   Release();
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);  // less the umask
   if (fd < 0) {
     *error = SystemReason(errno);
     return false;
@@ -65,9 +65,11 @@ bool HeldFile::HoldDirectory(const std::string& dir, bool* busy, std::string* er
 bool HeldFile::OpenDevice(const std::string& path, bool* device, std::string* error) {
   Release();
   struct stat st;
-  *device = ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+  const bool stream = path.starts_with("/dev/") || path.starts_with("/proc/");  // e.g. /dev/stdout, to a file
+  *device = stream || (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode));
   if (!*device) return false;
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  // Appended to: a standard output that leads to a file keeps what it holds.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | (stream ? O_APPEND : 0));
   if (fd < 0) {
     *error = SystemReason(errno);
     return false;

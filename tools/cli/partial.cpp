@@ -45,7 +45,10 @@ PartialOutput::~PartialOutput() {
 
 bool PartialOutput::CreateFile(const std::string& finalPath, std::string* error) {
   std::error_code ec;
-  const fs::path target = fs::is_symlink(finalPath, ec) ? fs::canonical(finalPath, ec) : fs::path(finalPath);
+  // A link leads to the file that is replaced; a stream the process has
+  // already (/dev/stdout, /dev/fd/N) is written as it is, whatever it leads to.
+  const bool stream = finalPath.starts_with("/dev/") || finalPath.starts_with("/proc/");
+  const fs::path target = !stream && fs::is_symlink(finalPath, ec) ? fs::canonical(finalPath, ec) : fs::path(finalPath);
   finalPath_ = ec ? finalPath : target.string();
   if (fs::is_directory(finalPath_, ec)) {
     *error = "it is a directory";
@@ -60,6 +63,9 @@ bool PartialOutput::CreateFile(const std::string& finalPath, std::string* error)
   const std::string path = PartialPath(finalPath_);
   if (!held_.CreateFile(path, error)) return false;
   path_ = path;
+  // A file replaced keeps who may read it: patient data may be its owner's alone.
+  const fs::file_status replaced = fs::status(finalPath_, ec);
+  if (!ec && fs::is_regular_file(replaced)) fs::permissions(path, replaced.permissions(), fs::perm_options::replace, ec);
   return true;
 }
 

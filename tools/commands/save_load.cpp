@@ -71,7 +71,10 @@ int RunSave(const Args& args, Io& io) {
   if (!out.Write(chunk, &error) || !out.Commit(&error)) {
     return Failure(io, "save", "cannot write " + outPath + ": " + error);
   }
-  io.out << count << " records saved from " << path << " to " << outPath << "\n";
+  // With the records on the standard output, the count goes to the error output.
+  std::error_code ec;
+  const bool toStandardOutput = std::filesystem::equivalent(outPath, "/dev/stdout", ec) && !ec;
+  (toStandardOutput ? io.err : io.out) << count << " records saved from " << path << " to " << outPath << "\n";
   return kExitOk;
 }
 
