@@ -1,5 +1,6 @@
 #include "cli/command.h"
 
+#include <algorithm>
 #include <ostream>
 
 #include "reclink/version.h"
@@ -13,9 +14,11 @@ void PrintOverview(std::ostream& out) {
          "       reclink --help | --version\n\n"
          "Administers the record files of a clinical imaging database.\n\n"
          "commands:\n";
+  size_t width = 0;  // of the longest name, so that every summary stands apart from its name
+  for (const Command& c : Commands()) width = std::max(width, std::string(c.name).size());
   for (const Command& c : Commands()) {
     std::string name = c.name;
-    name.resize(10, ' ');
+    name.resize(width + 2, ' ');
     out << "  " << name << c.summary << "\n";
   }
   out << "\n'reclink <command> --help' describes a command.\n"
