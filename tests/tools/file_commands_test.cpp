@@ -6,6 +6,7 @@
 #include <optional>
 #include <thread>
 
+#include "cli/btr_file.h"
 #include "cli/held_file.h"
 #include "command_test_support.h"
 #include "reclink/btrieve.h"
@@ -88,6 +89,16 @@ TEST(InitCommand, AllOrNothingOneAtATimeAndOnlyTheMissingFilesWhenAsked) {
   EXPECT_EQ(o.status, 1);
   EXPECT_THAT(o.err, HasSubstr("another reclink init is working in " + db));
   EXPECT_EQ(ReadAll(db + "/BODY.BTR").size(), 1u);
+  // Nor while a program has one of the files open: none is emptied.
+  {
+    BtrFile open;
+    ASSERT_EQ(open.Open(db + "/PHOTO.BTR", B_MODE_NORMAL), 0);
+    o = Reclink({"init", db, "--force"});
+  }
+  EXPECT_EQ(o.status, 1);
+  EXPECT_THAT(o.err, HasSubstr("another program has it open"));
+  EXPECT_EQ(ReadAll(db + "/BODY.BTR").size(), 1u);
+  EXPECT_FALSE(fs::exists(db + "/LAS.BTR"));
 
   o = Reclink({"init", db, "--force"});
   ASSERT_EQ(o.status, 0) << o.err;

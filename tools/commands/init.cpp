@@ -95,6 +95,20 @@ int RunInit(const Args& args, Io& io) {
                                    "missing ones, --force replaces them");
   }
 
+  // A file that another program has open would stop the replacing half
+  // way, with some files emptied already: none is touched then.
+  if (force && !present.empty()) {
+    for (const RecordFileRow* row : present) {
+      const std::string path = (fs::path(dir) / row->fileName).string();
+      BtrFile probe;
+      const int status = probe.Open(path, B_MODE_EXCLUSIVE);
+      if (status == B_FILE_INUSE || status == B_INCOMPATIBLE_MODE) {
+        return Failure(io, "init", "cannot replace " + path + ": another program has it open (" +
+                                       StatusText(status) + "); nothing was created or replaced");
+      }
+    }
+  }
+
   // The missing files first: until the last is made, each can be taken back.
   std::vector<const RecordFileRow*> created;
   std::vector<const RecordFileRow*> replaced;
