@@ -251,6 +251,38 @@ TEST(LoadCommand, MalformedInputChangesNothingAndNamesThePlace) {
   EXPECT_EQ(ReadAll(file).size(), 3u);
 }
 
+// Files a description cannot hold: variable-length records, a key compared
+// by a collating sequence. stat --description refuses them, clone copies
+// them whole, and their records go through save and load.
+TEST(CreateStatCloneCommands, FilesADescriptionCannotHoldAreClonedWhole) {
+  TempDir tmp;
+  FileSpec spec;
+  spec.recordLength = 20;
+  spec.pageSize = 4096;
+  spec.fileFlags = B_FILE_VARIABLE_LENGTH;
+  spec.keys.push_back(KeySpec{{SegmentSpec{1, 8, B_KEY_ALT_COLLATION}}});
+  spec.keys[0].segments[0].type = B_TYPE_STRING;
+  BtrAltCollation reverse{B_ACS_SIGNATURE, {'R', 'E', 'V', 'E', 'R', 'S', 'E', ' '}, {}};
+  for (int b = 0; b < 256; ++b) reverse.table[b] = static_cast<uint8_t>(255 - b);
+  spec.collations.assign(reinterpret_cast<const char*>(&reverse), sizeof reverse);
+  const std::string file = tmp.file("NOTES.BTR");
+  ASSERT_EQ(CreateFile(file, spec, false), 0);
+  const std::vector<std::string> records = {"aaaaaaaa" + std::string(12, 'x') + "a longer part",
+                                            "bbbbbbbb" + std::string(12, 'y')};
+  InsertAll(file, records);
+
+  Outcome o = Reclink({"stat", file, "--description"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_THAT(o.err, HasSubstr("which a description cannot hold; use clone"));
+  o = Reclink({"clone", tmp.file("COPY.BTR"), file});
+  ASSERT_EQ(o.status, 0) << o.err;
+  ASSERT_EQ(Reclink({"save", file, tmp.file("notes.seq")}).status, 0);
+  o = Reclink({"load", tmp.file("notes.seq"), tmp.file("COPY.BTR")});
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(ReadAll(tmp.file("COPY.BTR")), (std::vector<std::string>{records[1], records[0]}))
+      << "the copy sorts its key by the reverse sequence and keeps records of any length";
+}
+
 TEST(CreateStatCloneCommands, DescriptionsRoundTripAndMistakesNameTheirLine) {
   TempDir tmp;
   const std::string desc = tmp.file("t.des");

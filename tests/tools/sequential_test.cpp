@@ -33,7 +33,7 @@ TEST(SequentialReader, AReadErrorIsNoEndOfTheInput) {
   for (const std::string& before : {entry, entry + "8", entry + "8,rrr", entry + "8," + record + "\r"}) {
     FailingBuffer buffer(before);
     std::istream in(&buffer);
-    SequentialReader reader(in, record.size());
+    SequentialReader reader(in, record.size(), record.size());
     std::string got;
     ASSERT_EQ(reader.Next(&got), SequentialReader::Result::kRecord);
     EXPECT_EQ(got, record);

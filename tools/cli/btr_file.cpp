@@ -9,8 +9,8 @@ namespace reclink::cli {
 
 namespace {
 
-constexpr size_t kMaxRecord = 65535;           // record lengths are 16 bits
-constexpr size_t kStatBufferSize = 16 + 16 * 256;  // every segment a file can have
+// Every segment a file can have, and a collating sequence (265 bytes) for each.
+constexpr size_t kStatBufferSize = 16 + 16 * 256 + 265 * 256;
 
 // A key buffer of 255 bytes holding path, zero-terminated when it is shorter.
 // A longer path would be cut short by the record manager: Open and CreateFile
@@ -32,7 +32,7 @@ int ClientCall(uint16_t op) {
 
 bool PathFits(const std::string& path) { return path.size() <= B_MAX_KEY_LENGTH; }
 
-BtrFile::BtrFile() : data_(kMaxRecord) {
+BtrFile::BtrFile() : data_(kLongestRecord) {
   std::memset(block_, 0, sizeof block_);
   std::memset(key_, 0, sizeof key_);
 }

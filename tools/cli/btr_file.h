@@ -16,6 +16,8 @@ bool PathFits(const std::string& path);
 
 class BtrFile {
  public:
+  static constexpr size_t kLongestRecord = 65535;  // the longest record read or written (16-bit lengths)
+
   BtrFile();
   ~BtrFile();  // closes the file when open
   BtrFile(const BtrFile&) = delete;

@@ -86,7 +86,7 @@ std::string EncodeCreateBuffer(const FileSpec& spec) {
       out.append(reinterpret_cast<const char*>(&k), kKeySpecSize);
     }
   }
-  return out;
+  return out + spec.collations;
 }
 
 bool DecodeStatBuffer(const void* buffer, size_t size, FileSpec* spec, std::string* error) {
@@ -134,6 +134,7 @@ bool DecodeStatBuffer(const void* buffer, size_t size, FileSpec* spec, std::stri
     }
     spec->keys.push_back(std::move(key));
   }
+  spec->collations.assign(bytes + offset, size - offset);
   return true;
 }
 

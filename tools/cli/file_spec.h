@@ -37,6 +37,7 @@ struct FileSpec {
   uint8_t fileVersion = 0;         // Stat: the file format version, 0 when unknown
   uint32_t records = 0;            // Stat: records stored
   std::vector<KeySpec> keys;       // in key number order
+  std::string collations;          // the collating sequences after the keys, as Stat gives and Create takes them
 
   int SegmentCount() const;
 };
@@ -48,7 +49,8 @@ const char* KeyTypeName(uint8_t type);
 bool KeyTypeFromName(const std::string& name, uint8_t* type);
 
 // The Create buffer of spec: file specification then 16 bytes per segment,
-// little-endian; counts and unique values as zero.
+// little-endian, then the collating sequences; counts and unique values as
+// zero.
 std::string EncodeCreateBuffer(const FileSpec& spec);
 // Reads a Stat buffer of size bytes into *spec. False with a reason in *error
 // when the buffer is shorter than its own counts say.

@@ -17,8 +17,8 @@ std::string SequentialEntry(const std::string& record) {
   return std::to_string(record.size()) + ',' + record + "\r\n";
 }
 
-SequentialReader::SequentialReader(std::istream& in, size_t expectedLength)
-    : in_(in), expectedLength_(expectedLength) {}
+SequentialReader::SequentialReader(std::istream& in, size_t minLength, size_t maxLength)
+    : in_(in), minLength_(minLength), maxLength_(maxLength) {}
 
 SequentialReader::Result SequentialReader::Fail(uint64_t at, const std::string& what) {
   error_ = "record " + std::to_string(recordNumber_) + ", byte offset " + std::to_string(at) +
@@ -58,10 +58,12 @@ SequentialReader::Result SequentialReader::Next(std::string* record) {
   }
   if (digits == 0) return Fail(offset_, "bad length: no digits before the comma");
   ++offset_;  // the comma
-  if (length != expectedLength_) {
-    return Fail(recordOffset_, "wrong record length " + std::to_string(length) +
-                                   ", the file's records are " + std::to_string(expectedLength_) +
-                                   " bytes");
+  if (length < minLength_ || length > maxLength_) {
+    const std::string allowed = minLength_ == maxLength_
+                                    ? std::to_string(minLength_)
+                                    : std::to_string(minLength_) + " to " + std::to_string(maxLength_);
+    return Fail(recordOffset_, "wrong record length " + std::to_string(length) + ", the file's records are " +
+                                   allowed + " bytes");
   }
 
   record->resize(length);

@@ -22,9 +22,10 @@ class SequentialReader {
  public:
   enum class Result { kRecord, kEnd, kError };
 
-  // expectedLength: every record must be this long; a record announcing
-  // another length is refused before its bytes are read.
-  SequentialReader(std::istream& in, size_t expectedLength);
+  // Every record must be minLength to maxLength bytes long (both the same
+  // for a file of fixed-length records); a record announcing another length
+  // is refused before its bytes are read.
+  SequentialReader(std::istream& in, size_t minLength, size_t maxLength);
 
   // Reads the next record into *record. On kError, error() says what is wrong
   // and where: "record N, byte offset X: ...", the offset counted from the
@@ -41,7 +42,8 @@ class SequentialReader {
   Result Unreadable();  // the stream failed at offset_
 
   std::istream& in_;           // source; not owned
-  size_t expectedLength_;      // the length of every record
+  size_t minLength_;           // the shortest record allowed
+  size_t maxLength_;           // the longest
   uint64_t offset_ = 0;        // bytes consumed
   uint64_t recordNumber_ = 0;  // records begun
   uint64_t recordOffset_ = 0;  // start of the record being read

@@ -96,7 +96,10 @@ int RunLoad(const Args& args, Io& io) {
     return Failure(io, "load", "cannot begin a transaction: " + StatusText(status));
   }
   const std::string unchanged = "; " + path + " is unchanged";
-  SequentialReader reader(in, spec.recordLength);
+  // A variable-length file takes records from its fixed part up to the
+  // longest record the utility reads.
+  const bool variable = (spec.fileFlags & B_FILE_VARIABLE_LENGTH) != 0;
+  SequentialReader reader(in, spec.recordLength, variable ? BtrFile::kLongestRecord : spec.recordLength);
   Progress progress(io.err, io.terminal, "loading " + path, RecordsIn(inPath, spec.recordLength));
   uint64_t count = 0;
   std::string record;

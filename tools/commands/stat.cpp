@@ -75,6 +75,13 @@ int RunStat(const Args& args, Io& io) {
   FileSpec spec;
   if (!OpenRecordFile(io, "stat", path, B_MODE_READ_ONLY, &file, &spec)) return kExitFailure;
   if (args.Has("--description")) {
+    // What a description cannot say would be lost on the way back through
+    // create: such a file is refused, and clone copies it whole.
+    if (spec.fileFlags != 0 || !spec.collations.empty()) {
+      return Failure(io, "stat", path + " has " +
+                                     (spec.fileFlags != 0 ? "file flags" : "alternate collating sequences") +
+                                     ", which a description cannot hold; use clone to make an empty copy");
+    }
     io.out << FormatDescription(spec);
   } else {
     PrintStat(path, spec, io.out);
