@@ -124,7 +124,7 @@ int RunCheck(const Args& args, Io& io) {
       }
     }
   }
-  io.out << "checked " << files.size() << " files: "
+  io.out << "checked " << files.size() << (files.size() == 1 ? " file: " : " files: ")
          << (problems == 0   ? std::string("no problems")
              : problems == 1 ? std::string("1 problem")
                              : std::to_string(problems) + " problems") << "\n";
