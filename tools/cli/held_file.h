@@ -25,9 +25,9 @@ class HeldFile {
   // Holds the existing directory dir. False with the system's reason in
   // *error; *busy is true when that is because another holds it.
   bool HoldDirectory(const std::string& dir, bool* busy, std::string* error);
-  // When path is a device, FIFO, socket or pipe, or names one of the
-  // process's streams (/dev/stdout and the like, appended to), opens it for
-  // writing as it is: nothing is created, renamed or held. True when it was opened; false
+  // When path is a device, FIFO, socket or pipe, or one of the process's
+  // streams (IsProcessStream: appended to), opens it for writing as it is:
+  // nothing is created, renamed or held. True when it was opened; false
   // otherwise, with *device telling whether path is one (and *error why it
   // could not be opened then).
   bool OpenDevice(const std::string& path, bool* device, std::string* error);
@@ -46,6 +46,12 @@ class HeldFile {
   intptr_t handle_ = -1;  // descriptor (POSIX) or HANDLE (Windows); -1 when nothing is held
   std::string path_;      // the file held (Windows: the lock file of a directory)
 };
+
+// Whether path names one of the process's own streams (/dev/stdout,
+// /dev/fd/N, /proc/self/fd/N): written as it is, whatever it leads to.
+inline bool IsProcessStream(const std::string& path) {
+  return path.starts_with("/dev/") || path.starts_with("/proc/");
+}
 
 // Removes path, a file or a directory with everything in it, unless another
 // holds it. True when it was removed.

@@ -65,7 +65,7 @@ bool HeldFile::HoldDirectory(const std::string& dir, bool* busy, std::string* er
 bool HeldFile::OpenDevice(const std::string& path, bool* device, std::string* error) {
   Release();
   struct stat st;
-  const bool stream = path.starts_with("/dev/") || path.starts_with("/proc/");  // e.g. /dev/stdout, to a file
+  const bool stream = IsProcessStream(path);
   *device = stream || (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode));
   if (!*device) return false;
   // Appended to: a standard output that leads to a file keeps what it holds.

@@ -47,8 +47,8 @@ bool PartialOutput::CreateFile(const std::string& finalPath, std::string* error)
   std::error_code ec;
   // A link leads to the file that is replaced; a stream the process has
   // already (/dev/stdout, /dev/fd/N) is written as it is, whatever it leads to.
-  const bool stream = finalPath.starts_with("/dev/") || finalPath.starts_with("/proc/");
-  const fs::path target = !stream && fs::is_symlink(finalPath, ec) ? fs::canonical(finalPath, ec) : fs::path(finalPath);
+  const bool follow = !IsProcessStream(finalPath) && fs::is_symlink(finalPath, ec);
+  const fs::path target = follow ? fs::canonical(finalPath, ec) : fs::path(finalPath);
   finalPath_ = ec ? finalPath : target.string();
   if (fs::is_directory(finalPath_, ec)) {
     *error = "it is a directory";
