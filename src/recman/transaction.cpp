@@ -99,12 +99,14 @@ int Finish(Client& client, bool commit) {
     // sessions first, since a server can have lost its part: then what the
     // other sessions did is undone rather than kept.
     std::vector<Session*> sessions;
-    for (Table* t : tables) {
-      if (std::find(sessions.begin(), sessions.end(), &t->session()) == sessions.end()) {
-        sessions.push_back(&t->session());
+    for (const bool remote : {true, false}) {
+      for (Table* t : tables) {
+        Session* s = &t->session();
+        if (s->remote() == remote && std::find(sessions.begin(), sessions.end(), s) == sessions.end()) {
+          sessions.push_back(s);
+        }
       }
     }
-    std::stable_partition(sessions.begin(), sessions.end(), [](const Session* s) { return s->remote(); });
     for (Session* session : sessions) {
       std::vector<Table*> group;
       for (Table* t : tables) {
