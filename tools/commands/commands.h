@@ -7,6 +7,7 @@
 
 #include "cli/btr_file.h"
 #include "cli/command.h"
+#include "reclink/btrieve.h"
 
 namespace reclink::cli {
 
@@ -42,6 +43,10 @@ bool PathTooLong(Io& io, const char* command, const std::string& path);
 // (by device and inode, however either is spelt): the command must not start.
 bool OutputIsInput(Io& io, const char* command, const std::string& output,
                    const std::string& input);
+
+// Whether an exclusive Open's status says that another program has the
+// file open (85 or 88).
+inline bool OpenElsewhere(int status) { return status == B_FILE_INUSE || status == B_INCOMPATIBLE_MODE; }
 
 // True, after a message on io.err, when output is a record file (an SQLite
 // database) or one of its companion files (-wal, -shm, -journal beside it):

@@ -102,7 +102,7 @@ int RunInit(const Args& args, Io& io) {
       const std::string path = (fs::path(dir) / row->fileName).string();
       BtrFile probe;
       const int status = probe.Open(path, B_MODE_EXCLUSIVE);
-      if (status == B_FILE_INUSE || status == B_INCOMPATIBLE_MODE) {
+      if (OpenElsewhere(status)) {
         return Failure(io, "init", "cannot replace " + path + ": another program has it open (" +
                                        StatusText(status) + "); nothing was created or replaced");
       }

@@ -138,7 +138,7 @@ int CopyAll(const char* command, const std::vector<std::string>& names, From fro
     const int status = held->back()->Open(source.path, B_MODE_EXCLUSIVE);
     if (status != 0) {
       Failure(io, command, "cannot hold " + source.shown + " for the move: " + OpenReason(source.path, status) +
-                               (status == B_INCOMPATIBLE_MODE ? " (another program has it open)" : ""));
+                               (OpenElsewhere(status) ? " (another program has it open)" : ""));
       return static_cast<int>(names.size());
     }
   }
