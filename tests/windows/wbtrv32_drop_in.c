@@ -8,6 +8,13 @@
 
 typedef short(WINAPI* BtrCall)(WORD op, void* posBlock, void* data, DWORD* dataLen, void* key,
                               BYTE keyLen, char keyNum);
+/* The start-up and stop calls of the classic interface: its import library
+ * names them and its interface module, which classic programs compile in,
+ * calls WBRQSHELLINIT, so a program that links them does not even load
+ * without them. The two start-up calls succeed and change nothing;
+ * WBTRVSTOP ends the program's use of the record manager, as Stop does. */
+typedef short(WINAPI* BtrStart)(char* options);
+typedef short(WINAPI* BtrEnd)(void);
 
 static int Check(const char* step, int status, int want) {
   if (status == want) return 1;
@@ -25,6 +32,20 @@ int main(void) {
   BtrCall btrcall = (BtrCall)(void (*)(void))GetProcAddress(dll, "BTRCALL");
   if (btrcall == NULL) {
     fprintf(stderr, "wbtrv32 drop-in: wbtrv32.dll exports no BTRCALL\n");
+    return 1;
+  }
+
+  BtrStart init = (BtrStart)(void (*)(void))GetProcAddress(dll, "WBTRVINIT");
+  BtrStart shellInit = (BtrStart)(void (*)(void))GetProcAddress(dll, "WBRQSHELLINIT");
+  BtrEnd stop = (BtrEnd)(void (*)(void))GetProcAddress(dll, "WBTRVSTOP");
+  if (init == NULL || shellInit == NULL || stop == NULL) {
+    fprintf(stderr, "wbtrv32 drop-in: wbtrv32.dll lacks%s%s%s, which classic programs import\n",
+            init == NULL ? " WBTRVINIT" : "", shellInit == NULL ? " WBRQSHELLINIT" : "",
+            stop == NULL ? " WBTRVSTOP" : "");
+    return 1;
+  }
+  char options[] = "";
+  if (!Check("WBTRVINIT", init(options), 0) || !Check("WBRQSHELLINIT", shellInit(options), 0)) {
     return 1;
   }
 
@@ -62,6 +83,7 @@ int main(void) {
   len = 0;
   ok = Check("Close", btrcall(1, pos, NULL, &len, NULL, 0, 0), 0) && ok;
   btrcall(25, pos, NULL, &len, NULL, 0, 0); /* Stop */
+  ok = Check("WBTRVSTOP", stop(), 0) && ok;
   DeleteFileA(path);
   FreeLibrary(dll);
   if (ok) puts("wbtrv32 drop-in: passed");
