@@ -39,6 +39,13 @@ RECMAN_EXPORT int RECMAN_CALL BTRCALLID(uint16_t op, void* posBlock, void* data,
 RECMAN_EXPORT int RECMAN_CALL BTRVID(uint16_t op, void* posBlock, void* data, uint16_t* dataLen, void* key,
                                      int16_t keyNum, const void* clientId);
 
+/* The start-up and stop calls of the classic interface, for programs that
+ * still import them: the start-ups do nothing and give 0 (options are not
+ * read); WBTRVSTOP is Stop (25) for the client of the plain entry points. */
+RECMAN_EXPORT int RECMAN_CALL WBTRVINIT(char* options);
+RECMAN_EXPORT int RECMAN_CALL WBRQSHELLINIT(char* options);
+RECMAN_EXPORT int RECMAN_CALL WBTRVSTOP(void);
+
 /* Sets how long a write, or a transaction's first access to a file, waits
  * for another process's lock before giving up with 85 (84 for a record),
  * and how long a wait lock (+100, +300) waits for a record another client

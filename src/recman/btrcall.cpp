@@ -164,6 +164,16 @@ extern "C" int RECMAN_CALL BTRVID(uint16_t op, void* posBlock, void* data, uint1
   return recman::DispatchShort(op, posBlock, data, dataLen, key, keyNum, recman::KeyOf(clientId));
 }
 
+extern "C" int RECMAN_CALL WBTRVINIT(char*) { return B_NO_ERROR; }
+
+extern "C" int RECMAN_CALL WBRQSHELLINIT(char*) { return B_NO_ERROR; }
+
+extern "C" int RECMAN_CALL WBTRVSTOP(void) {
+  char posBlock[B_POSITION_BLOCK_SIZE] = {};
+  uint32_t length = 0;
+  return BTRCALL(B_STOP, posBlock, nullptr, &length, nullptr, 0, 0);
+}
+
 extern "C" void BtrSetLockTimeout(uint32_t milliseconds) { recman::SetLockTimeoutMs(milliseconds); }
 
 extern "C" void BtrSetMemoryBudget(uint32_t kibibytes) { recman::sqlite::SetMemoryBudgetKiB(kibibytes); }
