@@ -83,4 +83,27 @@ TEST(File, AnotherProcessHoldingTheLogKeepsWritersOutUntilItEnds) {
   }
 }
 
+// A process the application starts for something else: it only waits.
+RECLINK_CHILD_ROLE(Bystander) {
+  reclink::test::SendToParent("started");
+  reclink::test::ReceiveFromParent();
+  return 0;
+}
+
+TEST(File, AProcessStartedWhileTheLogIsOpenDoesNotKeepItHeld) {
+  // The log is open only while a line is written; a program started by
+  // another thread in that moment must not take the open log along with it.
+  reclink::test::TempDir dir;
+  const std::string path = dir.file("io_error.txt");
+  CFile file;
+  ASSERT_TRUE(file.Open(path.c_str(), kAppend));
+  reclink::test::ChildProcess bystander("Bystander");
+  ASSERT_EQ(bystander.Receive(), "started");
+  file.Close();
+  EXPECT_TRUE(file.Open(path.c_str(), kAppend)) << "the log is free once its writer closed it";
+  file.Close();
+  bystander.Send("go");
+  EXPECT_EQ(bystander.Wait(), 0);
+}
+
 }  // namespace
