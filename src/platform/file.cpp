@@ -37,7 +37,9 @@ BOOL CFile::Open(const char* path, UINT flags) {
   bool truncate = create && (flags & modeNoTruncate) == 0;
 #ifdef _WIN32
   // Windows refuses a shared-out file before it truncates anything.
-  int oflag = access | _O_BINARY | (create ? _O_CREAT : 0) | (truncate ? _O_TRUNC : 0);
+  // Not inherited: a process started meanwhile must not keep the log held.
+  int oflag = access | _O_BINARY | _O_NOINHERIT | (create ? _O_CREAT : 0) |
+              (truncate ? _O_TRUNC : 0);
   int share = (flags & shareExclusive) != 0 ? _SH_DENYRW : _SH_DENYNO;
   int fd = -1;
   if (_sopen_s(&fd, path, oflag, share, _S_IREAD | _S_IWRITE) != 0) return FALSE;
