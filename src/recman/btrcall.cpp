@@ -55,6 +55,7 @@ constexpr OpRow kOps[] = {
     {B_GET_PREV_EXTENDED, OpExtended, false, false},
     {B_STEP_NEXT_EXTENDED, OpExtended, false, false},
     {B_STEP_PREV_EXTENDED, OpExtended, false, false},
+    {B_INSERT_EXTENDED, OpInsertExtended, false, false},
 };
 
 // The rows of kOps by operation code (null: no such operation), made once.

@@ -107,6 +107,7 @@ int OpStep(Engine&, Call&);
 int OpGetPosition(Engine&, Call&);
 int OpGetDirect(Engine&, Call&);
 int OpInsert(Engine&, Call&);
+int OpInsertExtended(Engine&, Call&);
 int OpUpdate(Engine&, Call&);
 int OpDelete(Engine&, Call&);
 int OpBegin(Engine&, Call&);

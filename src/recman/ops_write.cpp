@@ -17,17 +17,21 @@ int Writable(BlockCall& bc) {
   return bc.cursor().readOnly || !bc.table().writable() ? B_ACCESS_DENIED : B_NO_ERROR;
 }
 
-// The length of the record the caller hands over. Returns 0 or 22.
-int RecordLength(const Call& call, const FileLayout& layout, uint32_t* length) {
-  if (call.data == nullptr || call.dataLen == nullptr || *call.dataLen < layout.recordLength) {
+// The length to store of a record image of `given` bytes: the record
+// length of a fixed-length file, the whole image of a variable-length one.
+// Returns 0 or 22.
+int StoredLength(const FileLayout& layout, uint32_t given, uint32_t* length) {
+  if (given < layout.recordLength || (layout.variableLength && given > kMaxVariableRecord)) {
     return B_DATALENGTH_ERROR;
   }
-  *length = layout.recordLength;
-  if (layout.variableLength) {
-    if (*call.dataLen > kMaxVariableRecord) return B_DATALENGTH_ERROR;
-    *length = *call.dataLen;
-  }
+  *length = layout.variableLength ? given : layout.recordLength;
   return B_NO_ERROR;
+}
+
+// The length of the record the caller hands over. Returns 0 or 22.
+int RecordLength(const Call& call, const FileLayout& layout, uint32_t* length) {
+  if (call.data == nullptr || call.dataLen == nullptr) return B_DATALENGTH_ERROR;
+  return StoredLength(layout, *call.dataLen, length);
 }
 
 // Whether an autoincrement segment of record holds zero: it gets a value.
@@ -55,6 +59,24 @@ int AssignAutoIncrement(Table& table, std::vector<uint8_t>& record) {
     WriteInteger(record.data() + seg.offset, seg.length, value < 0 ? 1 : value + 1);
   }
   return B_NO_ERROR;
+}
+
+// One new record inside an open write: autoincrement segments that hold
+// zero get their values in *copy, then the record is stored. *stored
+// receives the bytes as stored (record itself, or copy's), *keys their
+// keys and *pos the new position. Returns 0 or a status.
+int Store(Table& table, const uint8_t* record, uint32_t length, std::vector<uint8_t>* copy,
+          const uint8_t** stored, EncodedKeys* keys, int64_t* pos) {
+  const FileLayout& layout = table.layout();
+  *stored = record;
+  if (NeedsAutoIncrement(layout, record)) {
+    copy->assign(record, record + length);
+    const int status = AssignAutoIncrement(table, *copy);
+    if (status != B_NO_ERROR) return status;
+    *stored = copy->data();
+  }
+  *keys = EncodeAll(layout, *stored);
+  return table.Insert(*stored, length, *keys, pos);
 }
 
 // The body of an Update, inside its write: the stored record must be the
@@ -90,6 +112,20 @@ void SetCurrencyAfterWrite(Cursor& cursor, int k, const Call& call, const FileLa
   ExtractKey(layout.keys[k], record, static_cast<uint8_t*>(call.key));
 }
 
+// Currency after an Insert of record at pos: the new record is the physical
+// current one. Key number -1 leaves the logical currency and the record for
+// writes as they were, except in a data-only file, where there is no key
+// path to keep.
+void SetCurrencyAfterInsert(Cursor& cursor, int path, const Call& call, const FileLayout& layout,
+                            const EncodedKeys& keys, int64_t pos, const uint8_t* record) {
+  if (path >= 0 || layout.keys.empty()) {
+    cursor.SetRecord(Row{pos, 1, nullptr, 0, nullptr, 0, 0});
+  } else {
+    cursor.SetPhysical(pos);
+  }
+  if (path >= 0) SetCurrencyAfterWrite(cursor, path, call, layout, keys, pos, record);
+}
+
 // 0 when the block may change its current record; 84 when another client
 // holds a lock on it.
 int NotLockedAgainst(Cursor& cursor) {
@@ -117,35 +153,108 @@ int OpInsert(Engine& engine, Call& call) {
 
   // The caller's bytes are stored as they are, unless an autoincrement key
   // takes a value: then a copy gets it and the caller sees it afterwards.
-  const uint8_t* record = static_cast<const uint8_t*>(call.data);
   std::vector<uint8_t> assigned;
-  const bool autoIncrement = NeedsAutoIncrement(layout, record);
+  const uint8_t* record = nullptr;
+  EncodedKeys keys;
+  int64_t pos = 0;
   status = table.BeginWrite(Access::kFile);
   if (status != B_NO_ERROR) return status;
-  if (autoIncrement) {
-    assigned.assign(record, record + length);
-    status = AssignAutoIncrement(table, assigned);
-    record = assigned.data();
-  }
-  const EncodedKeys keys = EncodeAll(layout, record);
-  int64_t pos = 0;
-  if (status == B_NO_ERROR) status = table.Insert(record, length, keys, &pos);
+  status = Store(table, static_cast<const uint8_t*>(call.data), length, &assigned, &record, &keys, &pos);
   const int finished = table.FinishWrite(status == B_NO_ERROR, Access::kFile);
   if (status == B_NO_ERROR) status = finished;
   if (status != B_NO_ERROR) return status;
 
-  if (autoIncrement) std::memcpy(call.data, assigned.data(), layout.recordLength);
-  // The new record becomes the physical current one. Key number -1 leaves
-  // the logical currency and the record for writes as they were, except in
-  // a data-only file, where there is no key path to keep.
-  Cursor& cursor = bc.cursor();
-  if (path >= 0 || layout.keys.empty()) {
-    cursor.SetRecord(Row{pos, 1, nullptr, 0, nullptr, 0, 0});
-  } else {
-    cursor.SetPhysical(pos);
-  }
-  if (path >= 0) SetCurrencyAfterWrite(cursor, path, call, layout, keys, pos, record);
+  if (!assigned.empty()) std::memcpy(call.data, assigned.data(), layout.recordLength);
+  SetCurrencyAfterInsert(bc.cursor(), path, call, layout, keys, pos, record);
   return B_NO_ERROR;
+}
+
+// Insert Extended: the data buffer holds a count (2 bytes) and that many
+// record images, each its length (2 bytes) and its bytes. The records go in
+// in order until one fails; the buffer then holds the count of records
+// stored (2 bytes) and their positions (4 bytes each), and the status is
+// that of the record after them. The whole batch is one write; when a
+// record fails, that write is undone and the records before it are written
+// again on their own, so that a batch costs one commit.
+int OpInsertExtended(Engine& engine, Call& call) {
+  BlockCall bc(engine, call);
+  if (bc.status() != B_NO_ERROR) return bc.status();
+  int status = Writable(bc);
+  if (status != B_NO_ERROR) return status;
+  Table& table = bc.table();
+  const FileLayout& layout = table.layout();
+  int path = -1;
+  if ((status = OptionalPath(call, layout, &path)) != B_NO_ERROR ||
+      (status = PathKeyFits(call, layout, path)) != B_NO_ERROR) {
+    return status;
+  }
+  // The images, checked against the buffer before anything is written.
+  struct Image {
+    const uint8_t* bytes;  // in the caller's buffer
+    uint32_t given;        // its length as the caller gave it
+  };
+  std::vector<Image> images;
+  if (!DataBufferHolds(call, 2)) return B_DATALENGTH_ERROR;
+  const uint8_t* in = static_cast<const uint8_t*>(call.data);
+  const uint32_t capacity = *call.dataLen;
+  uint16_t count = 0;
+  std::memcpy(&count, in, 2);
+  for (uint32_t at = 2; images.size() < count;) {
+    uint16_t given = 0;
+    if (capacity - at < 2) return B_DATALENGTH_ERROR;
+    std::memcpy(&given, in + at, 2);
+    if (capacity - at - 2 < given) return B_DATALENGTH_ERROR;
+    images.push_back({in + at + 2, given});
+    at += 2u + given;
+  }
+  if ((status = bc.JoinTransaction(true)) != B_NO_ERROR) return status;
+
+  // The last record stored, for the currency.
+  std::vector<uint8_t> copy;
+  const uint8_t* record = nullptr;
+  EncodedKeys keys;
+  std::vector<int64_t> positions;
+  int result = B_NO_ERROR;
+  for (size_t n = images.size(); n > 0;) {
+    positions.clear();
+    status = table.BeginWrite(Access::kFile);
+    if (status != B_NO_ERROR) {
+      result = status;
+      break;
+    }
+    for (; positions.size() < n && status == B_NO_ERROR;) {
+      const Image& image = images[positions.size()];
+      uint32_t length = 0;
+      int64_t pos = 0;
+      status = StoredLength(layout, image.given, &length);
+      if (status == B_NO_ERROR) status = Store(table, image.bytes, length, &copy, &record, &keys, &pos);
+      if (status == B_NO_ERROR) positions.push_back(pos);
+    }
+    const int finished = table.FinishWrite(status == B_NO_ERROR, Access::kFile);
+    if (status == B_NO_ERROR && finished == B_NO_ERROR) break;
+    // Record positions.size() failed, or the commit did: nothing stayed.
+    result = status != B_NO_ERROR ? status : finished;
+    n = status != B_NO_ERROR ? positions.size() : 0;
+    positions.clear();
+  }
+
+  if (!positions.empty()) {
+    SetCurrencyAfterInsert(bc.cursor(), path, call, layout, keys, positions.back(), record);
+  }
+  // Each image took at least 2 bytes beside its record, so every position
+  // fits where the images were, but for records shorter than 2 bytes.
+  const uint16_t stored = static_cast<uint16_t>(positions.size());
+  uint8_t* out = static_cast<uint8_t*>(call.data);
+  std::memcpy(out, &stored, 2);
+  uint32_t written = 2;
+  for (int64_t pos : positions) {
+    if (capacity - written < 4) break;
+    const uint32_t pos32 = static_cast<uint32_t>(pos);
+    std::memcpy(out + written, &pos32, 4);
+    written += 4;
+  }
+  *call.dataLen = written;
+  return result;
 }
 
 int OpUpdate(Engine& engine, Call& call) {
