@@ -96,6 +96,8 @@ enum {
   B_STEP_NEXT_EXTENDED = 38,
   B_STEP_PREV_EXTENDED = 39,
   B_INSERT_EXTENDED = 40,
+  B_GET_BY_PERCENTAGE = 44,
+  B_FIND_PERCENTAGE = 45,
   B_GET_KEY = 50, /* bias: position and return the key only */
   B_BEGIN_CONCURRENT = 1019, /* accepted as Begin Transaction, with its lock bias */
   B_NO_RETRY = 500 /* bias on a concurrent Begin: its writes do not wait for a file held elsewhere */

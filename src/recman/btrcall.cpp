@@ -56,6 +56,8 @@ constexpr OpRow kOps[] = {
     {B_STEP_NEXT_EXTENDED, OpExtended, false, false},
     {B_STEP_PREV_EXTENDED, OpExtended, false, false},
     {B_INSERT_EXTENDED, OpInsertExtended, false, false},
+    {B_GET_BY_PERCENTAGE, OpGetByPercentage, true, false},
+    {B_FIND_PERCENTAGE, OpFindPercentage, false, false},
 };
 
 // The rows of kOps by operation code (null: no such operation), made once.

@@ -106,6 +106,8 @@ int OpGet(Engine&, Call&);
 int OpStep(Engine&, Call&);
 int OpGetPosition(Engine&, Call&);
 int OpGetDirect(Engine&, Call&);
+int OpGetByPercentage(Engine&, Call&);
+int OpFindPercentage(Engine&, Call&);
 int OpInsert(Engine&, Call&);
 int OpInsertExtended(Engine&, Call&);
 int OpUpdate(Engine&, Call&);

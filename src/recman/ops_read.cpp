@@ -1,5 +1,6 @@
-// Reads: the keyed Gets (with the Get Key bias), the Steps, Get Position and
-// Get Direct, each with the record-lock biases.
+// Reads: the keyed Gets (with the Get Key bias), the Steps, Get Position,
+// Get Direct and Get By Percentage, each with the record-lock biases; and
+// Find Percentage.
 #include <cstring>
 
 #include "recman/call.h"
@@ -43,6 +44,27 @@ int DeliverRecord(const Call& call, const FileLayout& layout, const Row& row) {
   std::memcpy(call.data, row.data, row.length);
   *call.dataLen = row.length;
   return B_NO_ERROR;
+}
+
+// Percentages count in hundredths of a per cent: 0 is the first record of
+// a path, 10,000 its last, and the records between share the range evenly.
+constexpr uint32_t kWholePath = 10000;
+
+uint64_t IndexAt(uint32_t percentage, uint64_t records) {
+  return records <= 1 ? 0 : (percentage * (records - 1) + kWholePath / 2) / kWholePath;
+}
+
+uint32_t PercentageOf(uint64_t index, uint64_t records) {
+  return records <= 1 ? 0 : static_cast<uint32_t>((index * kWholePath + (records - 1) / 2) / (records - 1));
+}
+
+// The path of a percentage operation: 0 and *path (-1: physical order), 6
+// for a key number that names no key, 21 for a key buffer too short for it.
+int PercentagePath(const Call& call, const FileLayout& layout, int* path) {
+  *path = call.keyNum;
+  if (call.keyNum == -1) return B_NO_ERROR;
+  if (call.keyNum < 0 || static_cast<size_t>(call.keyNum) >= layout.keys.size()) return B_INVALID_KEYNUMBER;
+  return KeyBufferHolds(call, layout.keys[call.keyNum].length) ? B_NO_ERROR : B_KEY_BUFFER_TOO_SHORT;
 }
 
 Seek SeekFor(uint16_t op) {
@@ -167,6 +189,79 @@ int OpGetDirect(Engine& engine, Call& call) {
     ExtractKey(key, row.data, static_cast<uint8_t*>(call.key));
   }
   return DeliverRecord(call, layout, row);
+}
+
+// Get By Percentage: the data buffer's first 2 bytes hold the percentage
+// (at most 10,000); the record that far along the key path, or in physical
+// order with key number -1, is read as a Get or a Step reads.
+int OpGetByPercentage(Engine& engine, Call& call) {
+  BlockCall bc(engine, call);
+  if (bc.status() != B_NO_ERROR) return bc.status();
+  Cursor& cursor = bc.cursor();
+  const FileLayout& layout = bc.layout();
+  int path = -1;
+  int status = PercentagePath(call, layout, &path);
+  if (status != B_NO_ERROR) return status;
+  if (!DataBufferHolds(call, 4)) return B_DATALENGTH_ERROR;
+  uint16_t percentage = 0;
+  std::memcpy(&percentage, call.data, 2);
+  if (percentage > kWholePath) return B_END_OF_FILE;  // beyond the end of the path
+  if ((status = bc.JoinTransaction()) != B_NO_ERROR) return status;
+
+  uint64_t records = 0;
+  if ((status = bc.table().CountOnPath(path, false, {}, 0, 0, &records)) != B_NO_ERROR) return status;
+  if (records == 0) return B_END_OF_FILE;
+  Row row;
+  status = ReadLocked(bc, call, [&](Row* r) { return bc.table().ReadNth(path, IndexAt(percentage, records), r); },
+                      &row);
+  if (status != B_NO_ERROR) return status;
+  if (Damaged(layout, row)) return B_IO_ERROR;
+  cursor.SetRecord(row);
+  if (path >= 0) {
+    cursor.SetPlace(path, row);
+    ExtractKey(layout.keys[path], row.data, static_cast<uint8_t*>(call.key));
+  } else {
+    cursor.hasLogical = false;  // physical order keeps no place on a key path
+  }
+  return DeliverRecord(call, layout, row);
+}
+
+// Find Percentage: how far along its path a record stands, as the
+// percentage Get By Percentage takes, in the data buffer's first 4 bytes.
+// On a key path the record is the first with the key buffer's value (4 when
+// there is none); in physical order (key number -1) the one at the position
+// in the data buffer (43 when there is none). Currency stays as it was.
+int OpFindPercentage(Engine& engine, Call& call) {
+  BlockCall bc(engine, call);
+  if (bc.status() != B_NO_ERROR) return bc.status();
+  const FileLayout& layout = bc.layout();
+  int path = -1;
+  int status = PercentagePath(call, layout, &path);
+  if (status != B_NO_ERROR) return status;
+  if (!DataBufferHolds(call, 4)) return B_DATALENGTH_ERROR;
+  if ((status = bc.JoinTransaction()) != B_NO_ERROR) return status;
+
+  Table& table = bc.table();
+  std::string value;
+  int64_t seq = 0;
+  uint32_t pos = 0;
+  Row row;
+  if (path >= 0) {
+    EncodeFromKeyBuffer(layout.keys[path], static_cast<const uint8_t*>(call.key), &value);
+    status = table.Seek(static_cast<size_t>(path), Seek::kEqual, value, 0, 0, &row);
+    seq = row.seq;
+  } else {
+    std::memcpy(&pos, call.data, 4);
+    status = table.ReadAt(pos, -1, &row);
+  }
+  uint64_t before = 0, records = 0;
+  if (status == B_NO_ERROR) status = table.CountOnPath(path, true, value, seq, pos, &before);
+  if (status == B_NO_ERROR) status = table.CountOnPath(path, false, {}, 0, 0, &records);
+  if (status != B_NO_ERROR) return status;
+  const uint32_t percentage = PercentageOf(before, records);
+  std::memcpy(call.data, &percentage, 4);
+  *call.dataLen = 4;
+  return B_NO_ERROR;
 }
 
 }  // namespace recman

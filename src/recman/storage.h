@@ -122,6 +122,14 @@ class Table {
   // Records stored; distinct non-null values of key `key`.
   virtual int CountRecords(uint64_t* n) = 0;
   virtual int CountValues(size_t key, uint64_t* n) = 0;
+  // For scroll bars, both growing with the length of the path: the records
+  // on the path of key `key` (physical order with key -1), all of them, or
+  // with `before` those before (value, seq) on a key, before position pos
+  // in physical order; and the record n records from the path's start (0:
+  // the first), with its key and place on a key path (9 past the end).
+  virtual int CountOnPath(int key, bool before, const std::string& value, int64_t seq, int64_t pos,
+                          uint64_t* n) = 0;
+  virtual int ReadNth(int key, uint64_t n, Row* row) = 0;
 
   // --- writes. A write is framed by BeginWrite and FinishWrite: atomic,
   // and outside the client's transaction durable when FinishWrite(true)

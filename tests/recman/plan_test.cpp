@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <cstring>
 #include <mutex>
 #include <set>
 
@@ -93,6 +94,16 @@ TEST(PlanTest, NoStatementSortsOrScansTheRecords) {
     for (uint16_t op : {B_GET_EQUAL, B_GET_GE, B_GET_GREATER, B_GET_LE, B_GET_LESS}) f.Get(op, k, f.Key(4));
   }
   for (uint16_t op : {B_STEP_FIRST, B_STEP_NEXT, B_STEP_LAST, B_STEP_PREVIOUS}) ASSERT_EQ(f.Step(op), 0);
+  // The percentages on every path, physical order (-1) too: they count
+  // along their path by nature, but through the index, never sorting.
+  for (int8_t k = -1; k < 3; ++k) {
+    ASSERT_EQ(f.Write(B_GET_BY_PERCENTAGE, std::string(64, '\x10'), k), 0);
+    std::string position(4, '\0');
+    const uint32_t at = f.Position();
+    std::memcpy(position.data(), &at, 4);
+    ASSERT_EQ(f.Write(B_FIND_PERCENTAGE, position, k), 0);
+  }
+  ASSERT_EQ(f.Write(B_INSERT_EXTENDED, std::string("\x01\x00\x40\x00", 4) + rec(50), 0), 0);
   ASSERT_EQ(f.Direct(f.Position(), 1), 0);
   auto changed = [&](const char* tag) { return f.Record().replace(8, 3, tag); };
   ASSERT_EQ(f.Update(changed("new"), 1), 0);

@@ -160,6 +160,24 @@ std::string CountValuesSql(int64_t id, size_t key) {
   return "SELECT count(DISTINCT " + Key(key) + ") FROM " + TableName(id) + " WHERE " + Key(key) + " IS NOT NULL";
 }
 
+std::string CountOnPathSql(int64_t id, const FileLayout& layout, int key, bool before) {
+  const std::string count = "SELECT count(*) FROM " + TableName(id);
+  if (key < 0) return before ? count + " WHERE pos < $1::int8" : count;
+  const std::string k = Key(static_cast<size_t>(key));
+  std::string where = k + " IS NOT NULL";
+  if (before) {
+    where += layout.keys[key].duplicates
+                 ? " AND (" + k + ", " + Seq(static_cast<size_t>(key)) + ") < ($1::bytea, $2::int8)"
+                 : " AND " + k + " < $1::bytea";
+  }
+  return count + " WHERE " + where;
+}
+
+std::string NthSql(int64_t id, const FileLayout& layout, int key) {
+  return (key < 0 ? StepSql(id, Step::kFirst) : SeekSql(id, layout, static_cast<size_t>(key), Seek::kFirst)) +
+         " OFFSET $1::int8";
+}
+
 std::string CheckRowsSql(int64_t id, const FileLayout& layout) {
   std::string sql = "SELECT pos, data";
   for (size_t k = 0; k < layout.keys.size(); ++k) {

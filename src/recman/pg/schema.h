@@ -63,6 +63,13 @@ std::string NextSequenceSql(int64_t id);
 // Counts: records; distinct non-null values of key `key`.
 std::string CountSql(int64_t id);
 std::string CountValuesSql(int64_t id, size_t key);
+// The records on the path of key `key` (physical order with key -1): all
+// of them, or with before those before ($1, $2) on a key, before position
+// $1 in physical order.
+std::string CountOnPathSql(int64_t id, const FileLayout& layout, int key, bool before);
+// The record $1 records from the start of that path: the columns of
+// SeekSql on a key, of StepSql in physical order.
+std::string NthSql(int64_t id, const FileLayout& layout, int key);
 // Every stored record with its key columns, for the check: pos, data,
 // then k and s of every key.
 std::string CheckRowsSql(int64_t id, const FileLayout& layout);

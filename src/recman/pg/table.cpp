@@ -111,12 +111,18 @@ PgTable::~PgTable() {
 void PgTable::PrepareStatements(const std::string& prefix) {
   prefix_ = prefix;
   const size_t keys = layout_.keys.size();
-  statements_.resize(CountValuesSlot(keys));
+  statements_.resize(NthSlot(-1) + 1);
   for (size_t k = 0; k < keys; ++k) {
     for (int s = 0; s < kSeekCount; ++s) {
       statements_[SeekSlot(k, static_cast<recman::Seek>(s))].sql = SeekSql(id_, layout_, k, static_cast<recman::Seek>(s));
     }
     statements_[CountValuesSlot(k)].sql = CountValuesSql(id_, k);
+  }
+  for (int key = -1; key < static_cast<int>(keys); ++key) {
+    for (bool before : {false, true}) {
+      statements_[CountOnPathSlot(key, before)].sql = CountOnPathSql(id_, layout_, key, before);
+    }
+    statements_[NthSlot(key)].sql = NthSql(id_, layout_, key);
   }
   for (int s = 0; s < kStepCount; ++s) {
     statements_[StepSlot(static_cast<recman::Step>(s))].sql = StepSql(id_, static_cast<recman::Step>(s));
@@ -298,6 +304,37 @@ int PgTable::Count(size_t slot, uint64_t* n) {
   Result r = Run(slot, Params());
   if (!r.ok()) return Failed(r, Access::kFile);
   *n = static_cast<uint64_t>(r.int8(0, 0));
+  return B_NO_ERROR;
+}
+
+int PgTable::CountOnPath(int key, bool before, const std::string& value, int64_t seq, int64_t pos,
+                         uint64_t* n) {
+  Lock lock;
+  int status = Enter(&lock);
+  if (status != B_NO_ERROR) return status;
+  Params p;
+  if (before && key < 0) {
+    p.Int(pos);
+  } else if (before) {
+    p.Bytes(value);
+    if (layout_.keys[key].duplicates) p.Int(seq);
+  }
+  Result r = Run(CountOnPathSlot(key, before), p);
+  if (!r.ok()) return Failed(r, Access::kFile);
+  *n = static_cast<uint64_t>(r.int8(0, 0));
+  return B_NO_ERROR;
+}
+
+int PgTable::ReadNth(int key, uint64_t n, Row* row) {
+  Lock lock;
+  int status = Enter(&lock);
+  if (status != B_NO_ERROR) return status;
+  Params p;
+  p.Int(static_cast<int64_t>(n));
+  held_ = Run(NthSlot(key), p);
+  if (!held_.ok()) return Failed(held_, Access::kFile);
+  if (held_.rows() == 0) return B_END_OF_FILE;
+  FillRow(held_, 0, key >= 0, row);
   return B_NO_ERROR;
 }
 

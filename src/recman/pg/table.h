@@ -41,6 +41,9 @@ class PgTable final : public Table {
            ScanVisitor& visitor) override;
   int CountRecords(uint64_t* n) override;
   int CountValues(size_t key, uint64_t* n) override;
+  int CountOnPath(int key, bool before, const std::string& value, int64_t seq, int64_t pos,
+                  uint64_t* n) override;
+  int ReadNth(int key, uint64_t n, Row* row) override;
   int BeginWrite(Access access) override;
   int FinishWrite(bool commit, Access access) override;
   int HighestValue(size_t key, std::string* value) override;
@@ -108,6 +111,12 @@ class PgTable final : public Table {
   size_t StepSlot(recman::Step step) const { return layout_.keys.size() * kSeekCount + static_cast<size_t>(step); }
   size_t FixedSlot(int n) const { return layout_.keys.size() * kSeekCount + kStepCount + n; }
   size_t CountValuesSlot(size_t key) const { return FixedSlot(kFixedSlots) + key; }
+  // The paths of the percentages: the keys, then physical order (key -1).
+  size_t PathOf(int key) const { return key < 0 ? layout_.keys.size() : static_cast<size_t>(key); }
+  size_t CountOnPathSlot(int key, bool before) const {
+    return CountValuesSlot(layout_.keys.size()) + PathOf(key) * 2 + (before ? 1 : 0);
+  }
+  size_t NthSlot(int key) const { return CountOnPathSlot(-1, true) + 1 + PathOf(key); }
   void PrepareStatements(const std::string& prefix);
 
   // Slots of the statements after the seeks and steps.

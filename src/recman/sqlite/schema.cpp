@@ -187,6 +187,23 @@ std::string CountValuesSql(size_t key) {
          " WHERE " + k + " IS NOT NULL";
 }
 
+std::string CountOnPathSql(const FileLayout& layout, int key, bool before) {
+  if (key < 0) return before ? "SELECT count(*) FROM records WHERE pos < ?1" : CountSql();
+  const std::string k = KeyColumn(static_cast<size_t>(key));
+  std::string where = k + " IS NOT NULL";
+  if (before) {
+    where = layout.keys[key].duplicates
+                ? where + " AND (" + k + ", " + SeqColumn(static_cast<size_t>(key)) + ") < (?1, ?2)"
+                : k + " < ?1";
+  }
+  return "SELECT count(*) FROM records INDEXED BY key" + std::to_string(key) + " WHERE " + where;
+}
+
+std::string NthSql(const FileLayout& layout, int key) {
+  return (key < 0 ? StepSql(Step::kFirst) : SeekSql(layout, static_cast<size_t>(key), Seek::kFirst)) +
+         " OFFSET ?1";
+}
+
 std::string SaveBeforeSql(const FileLayout& layout) {
   const std::string cols = RowColumns(layout, false);
   return "INSERT OR IGNORE INTO recman_undo(txid, pos, existed, " + cols + ") SELECT ?1, pos, 1, " +

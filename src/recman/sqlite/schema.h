@@ -62,6 +62,13 @@ std::string SetHandedOutSql(int64_t n);
 // Counts: records; distinct non-null values of key `key`.
 std::string CountSql();
 std::string CountValuesSql(size_t key);
+// The records on the path of key `key` (physical order with key -1): all
+// of them, or with before those before (?1, ?2) on a key, before position
+// ?1 in physical order.
+std::string CountOnPathSql(const FileLayout& layout, int key, bool before);
+// The record ?1 records from the start of that path: the columns of
+// SeekSql on a key, of StepSql in physical order.
+std::string NthSql(const FileLayout& layout, int key);
 
 // The columns of a stored record after pos: ver, data, k and s columns;
 // with declared, with their types (for CREATE TABLE).

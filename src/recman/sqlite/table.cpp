@@ -95,6 +95,18 @@ void BindKeys(sqlite3_stmt* stmt, int first, const FileLayout& layout, const Enc
   }
 }
 
+// The row stmt stands on: pos, ver, data, and on a key path (keyed) the
+// encoded key and the place among duplicates.
+void FillRow(sqlite3_stmt* stmt, bool keyed, Row* row) {
+  row->pos = sqlite3_column_int64(stmt, 0);
+  row->ver = sqlite3_column_int64(stmt, 1);
+  row->data = static_cast<const uint8_t*>(sqlite3_column_blob(stmt, 2));
+  row->length = static_cast<uint32_t>(sqlite3_column_bytes(stmt, 2));
+  row->key = keyed ? static_cast<const uint8_t*>(sqlite3_column_blob(stmt, 3)) : nullptr;
+  row->keyLength = keyed ? static_cast<uint32_t>(sqlite3_column_bytes(stmt, 3)) : 0;
+  row->seq = keyed ? sqlite3_column_int64(stmt, 4) : 0;
+}
+
 }  // namespace
 
 bool SqliteTable::CompanionsExist(const std::string& path) {
@@ -207,6 +219,8 @@ int SqliteTable::OpenConnection(bool forWriting) {
   walks_.resize(keys * 2 + 2);
   scans_.resize(keys * 2 + 2);
   countValues_.resize(keys);
+  countOnPath_.resize(keys * 2 + 2);
+  nth_.resize(keys + 1);
   if (writable_) SettleLeftovers();
   return B_NO_ERROR;
 }
@@ -219,6 +233,8 @@ SqliteTable::~SqliteTable() {
   walks_.clear();
   scans_.clear();
   countValues_.clear();
+  countOnPath_.clear();
+  nth_.clear();
   for (Statement* s : {&row_, &insert_, &update_, &erase_, &nextSeq_, &count_, &pending_, &saveBefore_,
                        &saveInserted_, &begin_, &beginRead_, &commit_, &rollback_, &savepoint_, &rollbackTo_}) {
     s->Finalize();
@@ -412,13 +428,7 @@ int SqliteTable::Seek(size_t key, recman::Seek seek, const std::string& value, i
   }
   if (rc == SQLITE_DONE) return seek == Seek::kEqual ? B_KEY_VALUE_NOT_FOUND : B_END_OF_FILE;
   if (rc != SQLITE_ROW) return Failure(rc, Access::kFile);
-  row->pos = sqlite3_column_int64(stmt, 0);
-  row->ver = sqlite3_column_int64(stmt, 1);
-  row->data = static_cast<const uint8_t*>(sqlite3_column_blob(stmt, 2));
-  row->length = static_cast<uint32_t>(sqlite3_column_bytes(stmt, 2));
-  row->key = static_cast<const uint8_t*>(sqlite3_column_blob(stmt, 3));
-  row->keyLength = static_cast<uint32_t>(sqlite3_column_bytes(stmt, 3));
-  row->seq = sqlite3_column_int64(stmt, 4);
+  FillRow(stmt, true, row);
   if (walk != nullptr) {
     walk->atValue.assign(reinterpret_cast<const char*>(row->key), row->keyLength);
     walk->atSeq = row->seq;
@@ -457,13 +467,7 @@ int SqliteTable::Step(recman::Step step, int64_t from, uint64_t walker, Row* row
   }
   if (rc == SQLITE_DONE) return B_END_OF_FILE;
   if (rc != SQLITE_ROW) return Failure(rc, Access::kFile);
-  row->pos = sqlite3_column_int64(stmt, 0);
-  row->ver = sqlite3_column_int64(stmt, 1);
-  row->data = static_cast<const uint8_t*>(sqlite3_column_blob(stmt, 2));
-  row->length = static_cast<uint32_t>(sqlite3_column_bytes(stmt, 2));
-  row->key = nullptr;
-  row->keyLength = 0;
-  row->seq = 0;
+  FillRow(stmt, false, row);
   if (walk != nullptr) walk->atSeq = row->pos;
   return B_NO_ERROR;
 }
@@ -530,6 +534,40 @@ int SqliteTable::CountValues(size_t key, uint64_t* n) {
   rc = sqlite3_step(stmt);
   if (rc != SQLITE_ROW) return Failure(rc, Access::kFile);
   *n = static_cast<uint64_t>(sqlite3_column_int64(stmt, 0));
+  return B_NO_ERROR;
+}
+
+int SqliteTable::CountOnPath(int key, bool before, const std::string& value, int64_t seq, int64_t pos,
+                             uint64_t* n) {
+  PrepareRead();
+  const size_t path = key < 0 ? layout_.keys.size() : static_cast<size_t>(key);
+  Statement& s = countOnPath_[path * 2 + (before ? 1 : 0)];
+  int rc = Ready(s, [&] { return CountOnPathSql(layout_, key, before); });
+  if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
+  sqlite3_stmt* stmt = Hold(s);
+  if (before && key < 0) {
+    sqlite3_bind_int64(stmt, 1, pos);
+  } else if (before) {
+    BindText(stmt, 1, value);
+    if (layout_.keys[key].duplicates) sqlite3_bind_int64(stmt, 2, seq);
+  }
+  rc = sqlite3_step(stmt);
+  if (rc != SQLITE_ROW) return Failure(rc, Access::kFile);
+  *n = static_cast<uint64_t>(sqlite3_column_int64(stmt, 0));
+  return B_NO_ERROR;
+}
+
+int SqliteTable::ReadNth(int key, uint64_t n, Row* row) {
+  PrepareRead();
+  Statement& s = nth_[key < 0 ? layout_.keys.size() : static_cast<size_t>(key)];
+  int rc = Ready(s, [&] { return NthSql(layout_, key); });
+  if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
+  sqlite3_stmt* stmt = Hold(s);
+  sqlite3_bind_int64(stmt, 1, static_cast<int64_t>(n));
+  rc = sqlite3_step(stmt);
+  if (rc == SQLITE_DONE) return B_END_OF_FILE;
+  if (rc != SQLITE_ROW) return Failure(rc, Access::kFile);
+  FillRow(stmt, key >= 0, row);
   return B_NO_ERROR;
 }
 

@@ -61,6 +61,9 @@ class SqliteTable final : public Table {
            ScanVisitor& visitor) override;
   int CountRecords(uint64_t* n) override;
   int CountValues(size_t key, uint64_t* n) override;
+  int CountOnPath(int key, bool before, const std::string& value, int64_t seq, int64_t pos,
+                  uint64_t* n) override;
+  int ReadNth(int key, uint64_t n, Row* row) override;
   int BeginWrite(Access access) override;
   int FinishWrite(bool commit, Access access) override;
   int HighestValue(size_t key, std::string* value) override;
@@ -169,6 +172,8 @@ class SqliteTable final : public Table {
   Statement step_[kStepCount];           // physical order
   Statement row_, insert_, update_, erase_, nextSeq_, count_, pending_;  // record work
   std::vector<Statement> countValues_;   // per key
+  std::vector<Statement> countOnPath_;   // path * 2 + before; the paths: keys, then physical order
+  std::vector<Statement> nth_;           // per path, as countOnPath_
   Statement saveBefore_, saveInserted_;  // undo images for transactions over several files
   Statement begin_, beginRead_, commit_, rollback_;  // control
   Statement savepoint_, rollbackTo_;     // where the client's transaction began here
