@@ -96,6 +96,7 @@ enum {
   B_STEP_NEXT_EXTENDED = 38,
   B_STEP_PREV_EXTENDED = 39,
   B_INSERT_EXTENDED = 40,
+  B_CONTINUOUS = 42, /* key number 0 begins continuous operation, 1 ends all, 2 ends the files named */
   B_GET_BY_PERCENTAGE = 44,
   B_FIND_PERCENTAGE = 45,
   B_GET_KEY = 50, /* bias: position and return the key only */

@@ -56,6 +56,7 @@ constexpr OpRow kOps[] = {
     {B_STEP_NEXT_EXTENDED, OpExtended, false, false},
     {B_STEP_PREV_EXTENDED, OpExtended, false, false},
     {B_INSERT_EXTENDED, OpInsertExtended, false, false},
+    {B_CONTINUOUS, OpContinuous, false, false},
     {B_GET_BY_PERCENTAGE, OpGetByPercentage, true, false},
     {B_FIND_PERCENTAGE, OpFindPercentage, false, false},
 };

@@ -101,6 +101,7 @@ int OpStat(Engine&, Call&);
 int OpVersion(Engine&, Call&);
 int OpReset(Engine&, Call&);
 int OpUnlock(Engine&, Call&);
+int OpContinuous(Engine&, Call&);
 int OpExtended(Engine&, Call&);
 int OpGet(Engine&, Call&);
 int OpStep(Engine&, Call&);

@@ -122,6 +122,48 @@ std::shared_ptr<SharedFile> Engine::FindSharedFile(const FileId& id) {
   return file->openCount > 0 ? file : nullptr;
 }
 
+bool Engine::Frozen(const FileId& id) {
+  std::lock_guard<std::mutex> guard(mu_);
+  return frozen_.count({id.backend, id.name}) > 0;
+}
+
+int Engine::AddFreeze(const FileId& id, const Client& client, std::unique_ptr<FileFreeze> freeze) {
+  {
+    std::lock_guard<std::mutex> guard(mu_);
+    auto [it, added] = frozen_.try_emplace({id.backend, id.name}, &client, nullptr);
+    if (added) {
+      it->second.second = std::move(freeze);
+      return B_NO_ERROR;
+    }
+  }
+  return B_INCOMPATIBLE_MODE;  // freeze ends here, outside the mutex
+}
+
+int Engine::Thaw(const FileId& id, const Client& client) {
+  std::unique_ptr<FileFreeze> ending;
+  {
+    std::lock_guard<std::mutex> guard(mu_);
+    auto it = frozen_.find({id.backend, id.name});
+    if (it == frozen_.end() || it->second.first != &client) return B_INCOMPATIBLE_MODE;
+    ending = std::move(it->second.second);
+    frozen_.erase(it);
+  }
+  return B_NO_ERROR;
+}
+
+void Engine::ThawAll(const Client& client) {
+  std::vector<std::unique_ptr<FileFreeze>> ending;
+  std::lock_guard<std::mutex> guard(mu_);
+  for (auto it = frozen_.begin(); it != frozen_.end();) {
+    if (it->second.first == &client) {
+      ending.push_back(std::move(it->second.second));
+      it = frozen_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
 void Engine::ForgetInherited() {
   // Leak the parent's objects on purpose: destroying them here would close
   // the parent's connections and act on its locks and logs.
@@ -138,6 +180,8 @@ void Engine::ForgetInherited() {
   process_ = std::make_shared<Client>(ClientKey{});
   clients_[ClientKey{}] = process_;
   files_.clear();
+  for (auto& [file, frozen] : frozen_) frozen.second.release();
+  frozen_.clear();
   for (Backend* backend : AllBackends()) backend->ForgetAfterFork();
 }
 

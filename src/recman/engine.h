@@ -45,6 +45,16 @@ class Engine {
   // The process's record of file id if some block holds it open, else null.
   std::shared_ptr<SharedFile> FindSharedFile(const FileId& id);
 
+  // Continuous operation: the files frozen for a backup, each by the client
+  // that froze it. Frozen says whether id is; AddFreeze records client's
+  // freeze of id (88, and the freeze dropped, when id is frozen already);
+  // Thaw drops client's freeze of id (88 when it has none); ThawAll drops
+  // every freeze of client. Freezes end outside the engine's mutex.
+  bool Frozen(const FileId& id);
+  int AddFreeze(const FileId& id, const Client& client, std::unique_ptr<FileFreeze> freeze);
+  int Thaw(const FileId& id, const Client& client);
+  void ThawAll(const Client& client);
+
   // After fork(): the child drops everything inherited without touching it
   // (connections must not cross a fork).
   void ForgetInherited();
@@ -63,6 +73,8 @@ class Engine {
   std::vector<uint32_t> freeSlots_;  // indexes of free slots
   std::map<ClientKey, std::shared_ptr<Client>> clients_;  // by name
   std::map<std::pair<Backend*, std::string>, std::weak_ptr<SharedFile>> files_;  // by file
+  // Continuous operation: by file, the freeze and the client that took it.
+  std::map<std::pair<Backend*, std::string>, std::pair<const Client*, std::unique_ptr<FileFreeze>>> frozen_;
   uint64_t lastCursorId_ = 0;        // ids handed to cursors
   std::shared_ptr<Client> process_;  // clients_'s entry for the all-zero key
 };

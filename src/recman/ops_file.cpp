@@ -1,7 +1,9 @@
 // Operations on files as wholes: Open, Close, Create, Stat, the client-wide
-// Version and Reset, and Unlock.
+// Version and Reset, Unlock, and Continuous Operation.
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "recman/call.h"
 #include "recman/locate.h"
@@ -14,6 +16,30 @@ namespace {
 // What Version reports: this engine's own numbering.
 constexpr uint16_t kEngineVersion = 1;
 constexpr uint16_t kEngineRevision = 0;
+
+// Continuous Operation's key numbers.
+constexpr int8_t kContinuousBegin = 0;    // freeze the files named
+constexpr int8_t kContinuousEndAll = 1;   // thaw every file the client froze
+constexpr int8_t kContinuousEnd = 2;      // thaw the files named
+
+// The files that Continuous Operation's data buffer names: paths separated
+// by commas, up to a zero byte or the data length. Returns 0, 22 without a
+// buffer, or the status why a name names no file (11, 12, 46).
+int NamedFiles(const Call& call, std::vector<FileId>* ids) {
+  if (call.data == nullptr || call.dataLen == nullptr || *call.dataLen == 0) return B_DATALENGTH_ERROR;
+  const char* text = static_cast<const char*>(call.data);
+  const std::string list(text, std::find(text, text + *call.dataLen, '\0'));
+  for (size_t at = 0;;) {
+    const size_t comma = list.find(',', at);
+    const std::string name = list.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+    FileId id;
+    const int status = Locate(NameFromKeyBuffer(name.data(), static_cast<unsigned>(name.size())), false, &id);
+    if (status != B_NO_ERROR) return status;
+    ids->push_back(std::move(id));
+    if (comma == std::string::npos) return B_NO_ERROR;
+    at = comma + 1;
+  }
+}
 
 bool KnownOpenMode(int8_t mode) {
   return mode == B_MODE_NORMAL || mode == B_MODE_ACCELERATED || mode == B_MODE_READ_ONLY ||
@@ -171,6 +197,7 @@ int OpVersion(Engine&, Call& call) {
 
 int OpReset(Engine& engine, Call& call) {
   OpAbort(engine, call);
+  engine.ThawAll(*call.client);
   for (const std::shared_ptr<Cursor>& cursor : engine.CursorsOf(*call.client)) {
     std::shared_ptr<Table> table = cursor->table;
     std::lock_guard<std::mutex> lock(table->mutex());
@@ -195,6 +222,40 @@ int OpUnlock(Engine& engine, Call& call) {
     case B_UNLOCK_MULTIPLE_ALL: return locks.Unlock(cursor, LockKind::kMultiple, 0);
     default: return locks.Unlock(cursor, LockKind::kSingle, 0);
   }
+}
+
+// Continuous Operation: a frozen file stays unchanged on disk, so that a
+// backup can copy it while programs go on reading and writing it; what they
+// write reaches the file when it is thawed. Freezing is all or nothing over
+// the files named; a file frozen already gives 88, as does thawing one the
+// client did not freeze. Reset thaws the client's files.
+int OpContinuous(Engine& engine, Call& call) {
+  Client& client = *call.client;
+  if (call.keyNum == kContinuousEndAll) {
+    engine.ThawAll(client);
+    return B_NO_ERROR;
+  }
+  if (call.keyNum != kContinuousBegin && call.keyNum != kContinuousEnd) return B_INVALID_KEYNUMBER;
+  std::vector<FileId> ids;
+  int status = NamedFiles(call, &ids);
+  if (status != B_NO_ERROR) return status;
+  if (call.keyNum == kContinuousEnd) {
+    for (const FileId& id : ids) {
+      const int thawed = engine.Thaw(id, client);
+      if (status == B_NO_ERROR) status = thawed;
+    }
+    return status;
+  }
+  for (size_t i = 0; i < ids.size(); ++i) {
+    std::unique_ptr<FileFreeze> freeze;
+    status = engine.Frozen(ids[i]) ? B_INCOMPATIBLE_MODE : ids[i].backend->Freeze(ids[i].name, &freeze);
+    if (status == B_NO_ERROR) status = engine.AddFreeze(ids[i], client, std::move(freeze));
+    if (status != B_NO_ERROR) {
+      for (size_t j = 0; j < i; ++j) engine.Thaw(ids[j], client);
+      return status;
+    }
+  }
+  return B_NO_ERROR;
 }
 
 }  // namespace recman

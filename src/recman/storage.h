@@ -196,6 +196,14 @@ class Session {
   virtual bool remote() const = 0;
 };
 
+// Keeps a record file's bytes on disk as they are, so that a backup can copy
+// the file while it stays in use (continuous operation): writes go on
+// meanwhile, and reach the file once the freeze is destroyed.
+class FileFreeze {
+ public:
+  virtual ~FileFreeze() = default;
+};
+
 // One place where record files live. Backends are process-wide and live
 // until the process ends.
 class Backend {
@@ -209,6 +217,11 @@ class Backend {
   // Creates an empty file with layout: replace says whether an existing one
   // is overwritten (85 when any process has it open) or refused (59).
   virtual int Create(const std::string& name, const FileLayout& layout, bool replace) = 0;
+  // Freezes the file (see FileFreeze) as it stands with every write
+  // committed so far: 0, 30, 85 when writers keep it from settling within
+  // the lock timeout, 2; 1 where the backend's files are not on this
+  // machine, and a backup is the server's business.
+  virtual int Freeze(const std::string& name, std::unique_ptr<FileFreeze>* out) = 0;
   // Checks the file without changing it; sink receives each problem. The
   // number of problems, or -1 when it cannot be read as a record file.
   virtual int Check(const std::string& name, BtrCheckSink sink, void* ctx) = 0;

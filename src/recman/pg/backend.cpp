@@ -47,6 +47,9 @@ class Server final : public Backend {
     return status;
   }
 
+  // A server's files are backed up on the server, with its own tools.
+  int Freeze(const std::string&, std::unique_ptr<FileFreeze>*) override { return B_INVALID_FUNCTION; }
+
   int Check(const std::string& name, BtrCheckSink sink, void* ctx) override {
     std::string database, file;
     SplitServerFileName(name, &database, &file);

@@ -6,6 +6,7 @@
 #include "recman/sqlite/check.h"
 #include "recman/sqlite/create.h"
 #include "recman/sqlite/file_locks.h"
+#include "recman/sqlite/freeze.h"
 #include "recman/sqlite/mapping.h"
 #include "recman/sqlite/session.h"
 #include "recman/sqlite/snapshots.h"
@@ -42,6 +43,8 @@ class Files final : public Backend {
     if (status != B_NO_ERROR) return status;
     return CreateRecordFile(name, layout, true);
   }
+
+  int Freeze(const std::string& name, std::unique_ptr<FileFreeze>* out) override { return FreezeFile(name, out); }
 
   int Check(const std::string& name, BtrCheckSink sink, void* ctx) override {
     return CheckFile(name, sink, ctx);
