@@ -9,6 +9,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <thread>
 
 #include "recman/lock_wait.h"
 #include "recman/sqlite/file_locks.h"
@@ -45,40 +46,38 @@ class SqliteFreeze final : public FileFreeze {
     return header != SQLITE_OK ? StatusFromSqlite(header, Access::kOpen) : status;
   }
 
-  // Copies the log into the file, then begins a read transaction; when the
-  // log held a frame not yet copied in as it began (a commit came in
-  // between), tries again until the lock timeout.
+  // Begins the read transaction with every frame of the log copied into
+  // the file. Writers wait meanwhile (another connection holds the write
+  // lock), so that no commit comes between the copy and the read; a reader
+  // of an older state that keeps a frame from being copied makes it try
+  // again, until the lock timeout (85).
   int Begin(const std::string& path) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(LockTimeoutMs());
-    for (;;) {
-      int rc = sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
-      if (rc != SQLITE_OK && rc != SQLITE_BUSY) return StatusFromSqlite(rc, Access::kFile);
-      rc = sqlite3_exec(db_, "BEGIN; SELECT count(*) FROM recman_file", nullptr, nullptr, nullptr);
-      if (rc != SQLITE_OK) return StatusFromSqlite(rc, Access::kFile);
-      bool settled = false;
-      if ((rc = Settled(path, &settled)) != SQLITE_OK) return StatusFromSqlite(rc, Access::kFile);
-      if (settled) return B_NO_ERROR;
-      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-      if (std::chrono::steady_clock::now() >= deadline) return B_FILE_INUSE;
+    sqlite3* writer = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &writer, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc == SQLITE_OK) {
+      sqlite3_extended_result_codes(writer, 1);
+      InstallBusyHandler(writer);
     }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(LockTimeoutMs());
+    bool settled = false;
+    while (rc == SQLITE_OK && !settled) {
+      if ((rc = sqlite3_exec(writer, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr)) != SQLITE_OK) break;
+      int log = -1, copied = -1;
+      rc = sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_PASSIVE, &log, &copied);
+      settled = rc == SQLITE_OK && log >= 0 && log == copied;
+      if (settled) rc = sqlite3_exec(db_, "BEGIN; SELECT count(*) FROM recman_file", nullptr, nullptr, nullptr);
+      sqlite3_exec(writer, "ROLLBACK", nullptr, nullptr, nullptr);
+      if (rc == SQLITE_BUSY) rc = SQLITE_OK;  // another checkpoint was running: again
+      if (rc == SQLITE_OK && !settled) {
+        if (std::chrono::steady_clock::now() >= deadline) rc = SQLITE_BUSY;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    }
+    sqlite3_close_v2(writer);
+    return rc == SQLITE_OK ? B_NO_ERROR : StatusFromSqlite(rc, Access::kFile);
   }
 
  private:
-  // Whether every frame of the log is in the file now. A checkpoint cannot
-  // copy past what the read transaction sees, so when it leaves nothing
-  // uncopied, the transaction sees no frame the file lacks.
-  static int Settled(const std::string& path, bool* settled) {
-    sqlite3* probe = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &probe, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-    int log = -1, copied = -1;
-    // A connection knows the file's log only once it has read the file.
-    if (rc == SQLITE_OK) rc = sqlite3_exec(probe, "SELECT count(*) FROM recman_file", nullptr, nullptr, nullptr);
-    if (rc == SQLITE_OK) rc = sqlite3_wal_checkpoint_v2(probe, "main", SQLITE_CHECKPOINT_PASSIVE, &log, &copied);
-    sqlite3_close_v2(probe);
-    *settled = rc == SQLITE_OK && log >= 0 && log == copied;
-    return rc == SQLITE_BUSY ? SQLITE_OK : rc;  // another checkpoint ran: try again
-  }
-
   std::shared_ptr<FileLocks> locks_;  // the process's handle and claim
   bool claimed_ = false;              // the shared claim is held
   sqlite3* db_ = nullptr;             // holds the read transaction
