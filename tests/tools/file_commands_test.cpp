@@ -2,6 +2,8 @@
 // every command says when it fails.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <thread>
@@ -401,6 +403,52 @@ TEST(Commands, RefuseWhatWouldDamageAndSayWhyInWords) {
       {{"init", tmp.file("text")}, "cannot make directory " + tmp.file("text") + ": "},
   });
   EXPECT_EQ(ReadAll(file).size(), 1u);
+}
+
+// A backup is taken while the database is in use: a writer goes on
+// inserting while the files are copied. Each copy is a whole record file
+// holding the records committed when it was frozen; every write stays.
+TEST(BackupCommand, CopiesADatabaseInUseWhole) {
+  TempDir tmp;
+  ASSERT_EQ(Reclink({"init", tmp.file("db")}).status, 0);
+  const std::string file = tmp.file("db/BODY.BTR");
+  const RecordFileRow& body = RecordFileOf(RecordFile::kBody);  // a key wide enough for every n
+  InsertAll(file, {MakeRecord(body, 1), MakeRecord(body, 2)});
+  std::atomic<bool> stop{false};
+  std::atomic<int> written{2};
+  std::atomic<int> status{0};  // of the writer's last call
+  std::thread writer([&] {
+    BtrFile f;
+    status = f.Open(file, B_MODE_NORMAL);
+    for (int n = 3; status == 0 && !stop && n < 100000; ++n) {
+      if ((status = f.Insert(MakeRecord(body, n))) == 0) written = n;
+      std::this_thread::sleep_for(std::chrono::microseconds(500));  // a busy clinic, not a flood
+    }
+  });
+  while (written < 50 && status == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_EQ(status, 0) << "the writer stopped";
+  const Outcome o = Reclink({"backup", tmp.file("db"), tmp.file("copy")});
+  stop = true;
+  writer.join();
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_THAT(o.out, HasSubstr(std::to_string(std::size(kRecordFiles)) + " record files ("));
+  const std::vector<std::string> copied = ReadAll(tmp.file("copy/BODY.BTR"), -1);
+  ASSERT_GE(copied.size(), 50u);
+  ASSERT_LE(copied.size(), static_cast<size_t>(written));
+  for (size_t i = 0; i < copied.size(); ++i) ASSERT_EQ(copied[i], MakeRecord(body, static_cast<int>(i + 1)));
+  EXPECT_EQ(ReadAll(file, -1).size(), static_cast<size_t>(written)) << "every write stayed";
+  EXPECT_EQ(Reclink({"check", tmp.file("copy")}).status, 0);
+
+  fs::create_directory(tmp.file("empty"));
+  fs::create_directory(tmp.file("served"));
+  Spit(tmp.file("served/recman-server.conf"), "server = host=db\ndatabase = clinic\n");
+  ExpectEach(1, {
+      {{"backup", tmp.file("db"), tmp.file("copy")}, tmp.file("copy") + " already holds record files"},
+      {{"backup", tmp.file("db"), tmp.file("db")}, "already holds record files"},
+      {{"backup", tmp.file("none"), tmp.file("c")}, tmp.file("none") + " is not a directory"},
+      {{"backup", tmp.file("empty"), tmp.file("c")}, tmp.file("empty") + " holds no record files"},
+      {{"backup", tmp.file("served"), tmp.file("c")}, "keeps its files on a server"},
+  });
 }
 
 TEST(CommandLine, HelpVersionAndBadUsage) {

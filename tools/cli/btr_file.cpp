@@ -100,6 +100,19 @@ int CreateFile(const std::string& path, const FileSpec& spec, bool overwrite) {
                  static_cast<int8_t>(overwrite ? 0 : -1));
 }
 
+int Freeze(const std::string& path) {
+  std::vector<char> names = PathKey(path);
+  uint32_t len = static_cast<uint32_t>(names.size());
+  char block[128] = {};
+  return BTRCALL(B_CONTINUOUS, block, names.data(), &len, nullptr, 0, 0);
+}
+
+int ThawAll() {
+  uint32_t len = 0;
+  char block[128] = {};
+  return BTRCALL(B_CONTINUOUS, block, nullptr, &len, nullptr, 0, 1);
+}
+
 int BeginTransaction() { return ClientCall(B_BEGIN_TRAN); }
 int EndTransaction() { return ClientCall(B_END_TRAN); }
 int AbortTransaction() { return ClientCall(B_ABORT_TRAN); }

@@ -61,4 +61,11 @@ int BeginTransaction();
 int EndTransaction();
 int AbortTransaction();
 
+// Continuous operation: Freeze keeps the record file at path unchanged on
+// disk while programs go on using it, so that it can be copied whole; Thaw
+// lets in what they wrote, for every file this process froze. Return the
+// status.
+int Freeze(const std::string& path);
+int ThawAll();
+
 }  // namespace reclink::cli

@@ -25,6 +25,7 @@ int RunPatients(const Args& args, Io& io);  // DIR [--name|--kana|--number V]
 int RunDemo(const Args& args, Io& io);      // [DIR]; installs its own message-box hook while it runs
 int RunToServer(const Args& args, Io& io);    // DIR SERVER DATABASE [--force]
 int RunFromServer(const Args& args, Io& io);  // DIR
+int RunBackup(const Args& args, Io& io);      // DIR OUT
 
 // Writes "reclink <command>: <message>" and a line end to io.err; returns
 // kExitFailure so that callers can return it.
@@ -61,6 +62,10 @@ bool OpenRecordFile(Io& io, const char* command, const std::string& path, int mo
 
 // Writes one line per stale partial output that was removed from dir.
 void RemoveStaleOutputs(Io& io, const char* command, const std::string& dir);
+
+// The record files of dir (the names of its files ending in .BTR, in any
+// case), sorted.
+std::vector<std::string> LocalRecordFiles(const std::string& dir);
 
 // The names of the files that the server of directory dir keeps for it.
 // False, with *why, when dir keeps its files here or the server cannot say.

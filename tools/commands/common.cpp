@@ -1,4 +1,6 @@
 // Helpers shared by the commands.
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -84,6 +86,18 @@ void RemoveStaleOutputs(Io& io, const char* command, const std::string& dir) {
   for (const std::string& path : RemoveStalePartials(dir)) {
     io.err << "reclink " << command << ": removed " << path << ", left by an interrupted run\n";
   }
+}
+
+std::vector<std::string> LocalRecordFiles(const std::string& dir) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const std::filesystem::directory_entry& e : std::filesystem::directory_iterator(dir, ec)) {
+    std::string ext = e.path().extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    if (e.is_regular_file(ec) && ext == ".BTR") names.push_back(e.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 bool ServerFiles(const std::string& dir, std::vector<std::string>* names, std::string* why) {

@@ -108,19 +108,6 @@ std::string CopyFile(const Place& from, BtrFile& source, const Place& to, Io& io
   return {};
 }
 
-// The record files of dir: files named *.BTR (any case).
-std::vector<std::string> LocalRecordFiles(const std::string& dir) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const fs::directory_entry& e : fs::directory_iterator(dir, ec)) {
-    std::string ext = e.path().extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    if (e.is_regular_file(ec) && ext == ".BTR") names.push_back(e.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // The source files of a move, each held open exclusively until the move is
 // over: a write to a file already copied would otherwise stay behind.
 using HeldSources = std::vector<std::unique_ptr<BtrFile>>;

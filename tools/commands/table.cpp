@@ -66,6 +66,14 @@ const std::vector<Command>& Commands() {
        "an older point-lat record and reaches the same records by database number,\n"
        "showing one deliberate failure through the error box. Ends with a summary.\n",
        {0, 1, {}, {}}, RunDemo},
+      {"backup", "DIR OUT", "copy a database's record files while it stays in use",
+       "Copies every record file of DIR (*.BTR) into the directory OUT (made when\n"
+       "missing; it must hold no record files yet) while programs go on using the\n"
+       "database: each file is frozen as it stands, copied and checked, and its\n"
+       "writes of meanwhile reach it afterwards. The files are frozen one after\n"
+       "another, all before the first is copied. A database on a server is backed\n"
+       "up on the server, with its own tools.\n",
+       {2, 2, {}, {}}, RunBackup},
       {"to-server", "DIR SERVER DATABASE [--force]", "copy a database directory's record files onto a server",
        "Copies every record file of DIR (*.BTR) onto the PostgreSQL server that the\n"
        "libpq connection string SERVER names, as database DATABASE there, then\n"
