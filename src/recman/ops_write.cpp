@@ -12,9 +12,14 @@ namespace {
 // Largest record of a variable-length file.
 constexpr uint32_t kMaxVariableRecord = 1u << 24;
 
-// 0 when the caller's block may write; 46 for a read-only open or storage.
-int Writable(BlockCall& bc) {
-  return bc.cursor().readOnly || !bc.table().writable() ? B_ACCESS_DENIED : B_NO_ERROR;
+// The checks every write makes first: the block is open (3) and may write
+// (46: a read-only open or storage), and, unless path is null, the key
+// number names a key path or none (*path -1), as OptionalPath takes it
+// (6). Returns 0 or the status.
+int WriteTarget(BlockCall& bc, const Call& call, int* path) {
+  if (bc.status() != B_NO_ERROR) return bc.status();
+  if (bc.cursor().readOnly || !bc.table().writable()) return B_ACCESS_DENIED;
+  return path != nullptr ? OptionalPath(call, bc.layout(), path) : B_NO_ERROR;
 }
 
 // The length to store of a record image of `given` bytes: the record
@@ -136,15 +141,13 @@ int NotLockedAgainst(Cursor& cursor) {
 
 int OpInsert(Engine& engine, Call& call) {
   BlockCall bc(engine, call);
-  if (bc.status() != B_NO_ERROR) return bc.status();
-  int status = Writable(bc);
+  int path = -1;
+  int status = WriteTarget(bc, call, &path);
   if (status != B_NO_ERROR) return status;
   Table& table = bc.table();
   const FileLayout& layout = table.layout();
-  int path = -1;
   uint32_t length = 0;
-  if ((status = OptionalPath(call, layout, &path)) != B_NO_ERROR ||
-      (status = RecordLength(call, layout, &length)) != B_NO_ERROR ||
+  if ((status = RecordLength(call, layout, &length)) != B_NO_ERROR ||
       (status = PathKeyFits(call, layout, path)) != B_NO_ERROR) {
     return status;
   }
@@ -178,16 +181,11 @@ int OpInsert(Engine& engine, Call& call) {
 // again on their own, so that a batch costs one commit.
 int OpInsertExtended(Engine& engine, Call& call) {
   BlockCall bc(engine, call);
-  if (bc.status() != B_NO_ERROR) return bc.status();
-  int status = Writable(bc);
+  int path = -1;
+  int status = WriteTarget(bc, call, &path);
   if (status != B_NO_ERROR) return status;
   Table& table = bc.table();
   const FileLayout& layout = table.layout();
-  int path = -1;
-  if ((status = OptionalPath(call, layout, &path)) != B_NO_ERROR ||
-      (status = PathKeyFits(call, layout, path)) != B_NO_ERROR) {
-    return status;
-  }
   // The images, checked against the buffer before anything is written.
   struct Image {
     const uint8_t* bytes;  // in the caller's buffer
@@ -207,7 +205,10 @@ int OpInsertExtended(Engine& engine, Call& call) {
     images.push_back({in + at + 2, given});
     at += 2u + given;
   }
-  if ((status = bc.JoinTransaction(true)) != B_NO_ERROR) return status;
+  if ((status = PathKeyFits(call, layout, path)) != B_NO_ERROR ||
+      (status = bc.JoinTransaction(true)) != B_NO_ERROR) {
+    return status;
+  }
 
   // The last record stored, for the currency.
   std::vector<uint8_t> copy;
@@ -259,15 +260,13 @@ int OpInsertExtended(Engine& engine, Call& call) {
 
 int OpUpdate(Engine& engine, Call& call) {
   BlockCall bc(engine, call);
-  if (bc.status() != B_NO_ERROR) return bc.status();
-  int status = Writable(bc);
+  int path = -1;
+  int status = WriteTarget(bc, call, &path);
   if (status != B_NO_ERROR) return status;
   Cursor& cursor = bc.cursor();
   Table& table = bc.table();
   const FileLayout& layout = table.layout();
-  int path = -1;
   uint32_t length = 0;
-  if ((status = OptionalPath(call, layout, &path)) != B_NO_ERROR) return status;
   if (!cursor.hasRecord) return B_POSITION_NOT_SET;
   if ((status = RecordLength(call, layout, &length)) != B_NO_ERROR ||
       (status = PathKeyFits(call, layout, path)) != B_NO_ERROR ||
@@ -297,8 +296,7 @@ int OpUpdate(Engine& engine, Call& call) {
 
 int OpDelete(Engine& engine, Call& call) {
   BlockCall bc(engine, call);
-  if (bc.status() != B_NO_ERROR) return bc.status();
-  int status = Writable(bc);
+  int status = WriteTarget(bc, call, nullptr);
   if (status != B_NO_ERROR) return status;
   Cursor& cursor = bc.cursor();
   if (!cursor.hasRecord) return B_POSITION_NOT_SET;
