@@ -57,7 +57,7 @@ class InsertExtendedTest : public ::testing::Test {
     std::memcpy(&n, f_.data.data(), 2);
     EXPECT_EQ(f_.dataLen, 2u + 4u * n);
     std::vector<uint32_t> positions(n);
-    std::memcpy(positions.data(), f_.data.data() + 2, 4u * n);
+    if (n > 0) std::memcpy(positions.data(), f_.data.data() + 2, 4u * n);
     return positions;
   }
   // The names at positions, read back by Get Direct on another block.
