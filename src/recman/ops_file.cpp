@@ -228,7 +228,9 @@ int OpUnlock(Engine& engine, Call& call) {
 // backup can copy it while programs go on reading and writing it; what they
 // write reaches the file when it is thawed. Freezing is all or nothing over
 // the files named; a file frozen already gives 88, as does thawing one the
-// client did not freeze. Reset thaws the client's files.
+// client did not freeze; freezing inside the client's transaction gives 41
+// (the freeze would wait for the transaction's own lock). Reset thaws the
+// client's files.
 int OpContinuous(Engine& engine, Call& call) {
   Client& client = *call.client;
   if (call.keyNum == kContinuousEndAll) {
@@ -236,6 +238,7 @@ int OpContinuous(Engine& engine, Call& call) {
     return B_NO_ERROR;
   }
   if (call.keyNum != kContinuousBegin && call.keyNum != kContinuousEnd) return B_INVALID_KEYNUMBER;
+  if (call.keyNum == kContinuousBegin && client.inTransaction) return B_CLOSE_IN_TRANSACTION;
   std::vector<FileId> ids;
   int status = NamedFiles(call, &ids);
   if (status != B_NO_ERROR) return status;

@@ -114,6 +114,9 @@ TEST_F(ContinuousTest, WhoMayFreezeAndThawWhat) {
       {"frozen by the other client", 0, a_, &other, B_NO_ERROR},
   };
   for (const Case& c : cases) EXPECT_EQ(Continuous(c.keyNum, c.names, c.by), c.status) << c.label;
+  ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
+  EXPECT_EQ(Continuous(0, b_), B_CLOSE_IN_TRANSACTION) << "inside a transaction";
+  ASSERT_EQ(Tx(B_ABORT_TRAN), 0);
   // Reset thaws the client's files.
   ASSERT_EQ(Tx(B_RESET, kOther), 0);
   EXPECT_EQ(Continuous(0, a_), 0);
