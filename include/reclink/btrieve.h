@@ -78,6 +78,8 @@ enum {
   B_GET_LAST = 13,
   B_CREATE = 14,
   B_STAT = 15,
+  B_SET_DIRECTORY = 17,
+  B_GET_DIRECTORY = 18,
   B_BEGIN_TRAN = 19,
   B_END_TRAN = 20,
   B_ABORT_TRAN = 21,

@@ -38,6 +38,8 @@ constexpr OpRow kOps[] = {
     {B_GET_LAST, OpGet, true, true},
     {B_CREATE, OpCreate, false, false},
     {B_STAT, OpStat, false, false},
+    {B_SET_DIRECTORY, OpSetDirectory, false, false},
+    {B_GET_DIRECTORY, OpGetDirectory, false, false},
     {B_BEGIN_TRAN, OpBegin, true, false},
     {B_END_TRAN, OpEnd, false, false},
     {B_ABORT_TRAN, OpAbort, false, false},

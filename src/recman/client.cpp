@@ -1,5 +1,7 @@
 #include "recman/client.h"
 
+#include "recman/os.h"
+
 namespace recman {
 
 std::shared_ptr<Session> Client::SessionFor(Backend& backend) {
@@ -37,6 +39,21 @@ bool Client::RemoveBlock(const FileId& id, bool accelerated, bool* durable) {
   if (entry.blocks > 0) return true;
   tables_.erase(it);
   return false;
+}
+
+std::string Client::Directory() {
+  std::lock_guard<std::mutex> guard(mu_);
+  return directory_;
+}
+
+void Client::SetDirectory(std::string dir) {
+  std::lock_guard<std::mutex> guard(mu_);
+  directory_ = std::move(dir);
+}
+
+std::string Client::Within(const std::string& name) {
+  std::lock_guard<std::mutex> guard(mu_);
+  return directory_.empty() || name.empty() ? name : os::Join(directory_, name);
 }
 
 }  // namespace recman

@@ -67,6 +67,13 @@ class Client {
   // that another client holds (85 at once).
   std::atomic<bool> noRetry{false};
 
+  // The client's current directory (Set Directory), canonical; empty while
+  // it is the process's. Within: a file name of the system's form taken
+  // within it when the name is relative.
+  std::string Directory();
+  void SetDirectory(std::string dir);
+  std::string Within(const std::string& name);
+
  private:
   ClientKey key_;                                            // the client's name
   std::mutex mu_;                                            // see mutex()
@@ -78,6 +85,7 @@ class Client {
     int accelerated = 0;           // of those, opened accelerated
   };
   std::map<std::pair<Backend*, std::string>, OpenTable> tables_;  // by file
+  std::string directory_;                                    // Set Directory's; empty: the process's
 };
 
 }  // namespace recman

@@ -1,5 +1,5 @@
 // Operations on files as wholes: Open, Close, Create, Stat, the client-wide
-// Version and Reset, Unlock, and Continuous Operation.
+// Version, Reset and current directory, Unlock, and Continuous Operation.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -26,6 +26,7 @@ constexpr int8_t kContinuousEnd = 2;      // thaw the files named
 // by commas, up to a zero byte or the data length. Returns 0, 22 without a
 // buffer, or the status why a name names no file (11, 12, 46).
 int NamedFiles(const Call& call, std::vector<FileId>* ids) {
+  Client& client = *call.client;
   if (call.data == nullptr || call.dataLen == nullptr || *call.dataLen == 0) return B_DATALENGTH_ERROR;
   const char* text = static_cast<const char*>(call.data);
   const std::string list(text, std::find(text, text + *call.dataLen, '\0'));
@@ -33,7 +34,8 @@ int NamedFiles(const Call& call, std::vector<FileId>* ids) {
     const size_t comma = list.find(',', at);
     const std::string name = list.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
     FileId id;
-    const int status = Locate(NameFromKeyBuffer(name.data(), static_cast<unsigned>(name.size())), false, &id);
+    const std::string file = client.Within(NameFromKeyBuffer(name.data(), static_cast<unsigned>(name.size())));
+    const int status = Locate(file, false, &id);
     if (status != B_NO_ERROR) return status;
     ids->push_back(std::move(id));
     if (comma == std::string::npos) return B_NO_ERROR;
@@ -52,7 +54,7 @@ int OpOpen(Engine& engine, Call& call) {
   if (call.block == nullptr) return B_FILE_NOT_OPEN;
   if (!KnownOpenMode(call.keyNum)) return B_INVALID_KEYNUMBER;
   FileId id;
-  int status = Locate(NameFromKeyBuffer(call.key, call.keyLen), false, &id);
+  int status = Locate(call.client->Within(NameFromKeyBuffer(call.key, call.keyLen)), false, &id);
   if (status != B_NO_ERROR) return status;
 
   // A block that still holds an open file lets go of it first.
@@ -122,7 +124,7 @@ int OpClose(Engine& engine, Call& call) {
 }
 
 int OpCreate(Engine& engine, Call& call) {
-  const std::string name = NameFromKeyBuffer(call.key, call.keyLen);
+  const std::string name = call.client->Within(NameFromKeyBuffer(call.key, call.keyLen));
   if (name.empty()) return B_FILENAME_BAD;
   if (call.data == nullptr || call.dataLen == nullptr) return B_DATALENGTH_ERROR;
   FileLayout layout;
@@ -258,6 +260,39 @@ int OpContinuous(Engine& engine, Call& call) {
       return status;
     }
   }
+  return B_NO_ERROR;
+}
+
+// Set Directory: the key buffer names the client's current directory, within
+// which its relative file names are taken from then on (a relative name
+// here too). 12 when it is not there, 11 when it is no directory.
+int OpSetDirectory(Engine&, Call& call) {
+  const std::string name = NameFromKeyBuffer(call.key, call.keyLen);
+  if (name.empty()) return B_FILENAME_BAD;
+  std::string dir;
+  const int status = CanonicalExisting(call.client->Within(name), &dir);
+  if (status != B_NO_ERROR) return status;
+  if (!os::IsDirectory(dir)) return B_FILENAME_BAD;
+  call.client->SetDirectory(std::move(dir));
+  return B_NO_ERROR;
+}
+
+// Get Directory: the client's current directory (the process's until Set
+// Directory) into the key buffer, zero-terminated, in the caller's code
+// page. Key number 0 asks for the current drive's; another drive's only
+// when the current directory is on it (Windows; 11 otherwise, and always
+// on a system without drive letters). 21 when the key buffer cannot hold it.
+int OpGetDirectory(Engine&, Call& call) {
+  std::string dir = call.client->Directory();
+  if (dir.empty() && os::CurrentDirectory(&dir) != os::Fail::kNone) return B_IO_ERROR;
+  if (call.keyNum != 0) {
+    const bool lettered = dir.size() >= 2 && dir[1] == ':';
+    const int drive = lettered ? (dir[0] | 0x20) - 'a' + 1 : 0;
+    if (call.keyNum != drive) return B_FILENAME_BAD;
+  }
+  const std::string text = os::CallerName(dir);
+  if (!KeyBufferHolds(call, static_cast<unsigned>(text.size() + 1))) return B_KEY_BUFFER_TOO_SHORT;
+  std::memcpy(call.key, text.c_str(), text.size() + 1);
   return B_NO_ERROR;
 }
 

@@ -43,6 +43,13 @@ extern const char kPlatformLetter;
 // ANSI code page to UTF-8, the form SQLite takes names in.
 std::string NativeName(std::string name);
 
+// A name of the system's form (as NativeName makes them) in the caller's:
+// on Windows in the ANSI code page, on POSIX systems as it is.
+std::string CallerName(const std::string& name);
+
+// The process's current directory, canonical. Returns kNone or why not.
+Fail CurrentDirectory(std::string* out);
+
 // The absolute, canonical path of the existing file name (links resolved,
 // "." and ".." gone), so that two spellings of one file are one string.
 Fail CanonicalPath(const std::string& name, std::string* out);
@@ -67,6 +74,9 @@ std::string Join(const std::string& dir, const std::string& name);
 
 // True when path names a regular file (not a directory, FIFO or device).
 bool IsRegularFile(const std::string& path);
+
+// True when path names a directory.
+bool IsDirectory(const std::string& path);
 
 // True when something (of any kind) exists at path.
 bool Exists(const std::string& path);

@@ -65,6 +65,14 @@ std::string NativeName(std::string name) {
   return name;
 }
 
+std::string CallerName(const std::string& name) { return name; }
+
+Fail CurrentDirectory(std::string* out) {
+  char path[PATH_MAX];
+  if (::getcwd(path, sizeof path) == nullptr) return FromSystemError(errno);
+  return CanonicalPath(path, out);
+}
+
 Fail CanonicalPath(const std::string& name, std::string* out) {
   if (name.empty() || name.size() >= PATH_MAX) return Fail::kBadName;
   char resolved[PATH_MAX];
@@ -126,6 +134,11 @@ std::string Join(const std::string& dir, const std::string& name) {
 bool IsRegularFile(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool Exists(const std::string& path) {

@@ -119,6 +119,29 @@ Fail FromSystemError(int err) { return FromWinError(static_cast<DWORD>(err)); }
 
 std::string NativeName(std::string name) { return Utf8(Widen(name, CP_ACP)); }
 
+std::string CallerName(const std::string& name) {
+  const std::wstring wide = Wide(name);
+  const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                    nullptr);
+  std::string text(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) {
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n, nullptr, nullptr);
+  }
+  return text;
+}
+
+Fail CurrentDirectory(std::string* out) {
+  std::wstring path(MAX_PATH, L'\0');
+  DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(path.size()), path.data());
+  if (n > path.size()) {
+    path.resize(n);
+    n = GetCurrentDirectoryW(static_cast<DWORD>(path.size()), path.data());
+  }
+  if (n == 0) return LastFail();
+  path.resize(n);
+  return CanonicalPath(Utf8(path), out);
+}
+
 Fail CanonicalPath(const std::string& name, std::string* out) {
   if (name.empty()) return Fail::kBadName;
   const HANDLE file = OpenForAttributes(name);
@@ -194,6 +217,11 @@ bool IsRegularFile(const std::string& path) {
 }
 
 bool Exists(const std::string& path) { return AttributesOf(path) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsDirectory(const std::string& path) {
+  const DWORD attributes = AttributesOf(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
 
 Fail CheckDirectoryWritable(const std::string& dir) {
   // Windows has no test for "may create here" but trying: a probe file that

@@ -1,0 +1,79 @@
+// Set Directory and Get Directory: each client's current directory, within
+// which its relative file names are taken.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "support/btr_file.h"
+#include "support/temp_dir.h"
+
+namespace reclink::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint16_t kLen = 16;
+
+// Set Directory to name for client (null: the process's own).
+int SetDirectory(const std::string& name, const void* client = nullptr) {
+  BtrFile f;
+  f.client = client;
+  std::strncpy(f.keyBuf, name.c_str(), sizeof f.keyBuf - 1);
+  return f.Call(B_SET_DIRECTORY, 0);
+}
+
+// Get Directory for drive; the directory, or "status N".
+std::string GetDirectory(int8_t drive = 0, uint8_t keyLen = 255, const void* client = nullptr) {
+  BtrFile f;
+  f.client = client;
+  f.keyLen = keyLen;
+  const int status = f.Call(B_GET_DIRECTORY, drive);
+  return status == 0 ? std::string(f.keyBuf) : "status " + std::to_string(status);
+}
+
+TEST(DirectoryTest, RelativeNamesAreTakenWithinTheClientsDirectory) {
+  TempDir dir;
+  fs::create_directory(dir.file("sub"));
+  std::ofstream(dir.file("plain.txt")) << "x";
+  const std::string start = GetDirectory();
+  EXPECT_EQ(fs::path(start), fs::canonical(fs::current_path())) << "the process's directory at first";
+  const std::string home = fs::canonical(dir.path()).string();
+
+  ASSERT_EQ(SetDirectory(dir.path()), 0);
+  EXPECT_EQ(GetDirectory(), home);
+  ASSERT_EQ(CreateFile("made.dat", MakeSpec(kLen, 1, {{1, 8, 0}})), 0);
+  BtrFile f(kLen);
+  ASSERT_EQ(f.Open(dir.file("made.dat")), 0) << "created within the directory";
+  ASSERT_EQ(f.Insert(MakeRecord(kLen, {{0, "one"}})), 0);
+  ASSERT_EQ(f.Close(), 0);
+  ASSERT_EQ(SetDirectory("sub"), 0) << "a relative name, within the directory too";
+  EXPECT_EQ(fs::path(GetDirectory()), fs::path(home) / "sub");
+  ASSERT_EQ(f.Open(std::string("..") + TempDir::kSeparator + "made.dat"), 0);
+  EXPECT_EQ(f.Walk(0), std::vector<std::string>{"one"});
+
+  // Another client keeps the process's directory.
+  static const char kOther[16] = "other client";
+  EXPECT_EQ(GetDirectory(0, 255, kOther), start);
+
+  EXPECT_EQ(SetDirectory(dir.file("none")), B_FILE_NOT_FOUND);
+  EXPECT_EQ(SetDirectory(dir.file("plain.txt")), B_FILENAME_BAD);
+  EXPECT_EQ(SetDirectory(""), B_FILENAME_BAD);
+  EXPECT_EQ(fs::path(GetDirectory()), fs::path(home) / "sub") << "a refused Set Directory changes nothing";
+  EXPECT_EQ(GetDirectory(0, 4), "status 21") << "a key buffer too short for it";
+  // Drive numbers: the current directory's drive, where names have drives.
+  const std::string current = GetDirectory();
+  const bool lettered = current.size() >= 2 && current[1] == ':';
+  const int8_t drive = lettered ? static_cast<int8_t>((current[0] | 0x20) - 'a' + 1) : 0;
+  if (lettered) {
+    EXPECT_EQ(GetDirectory(drive), current);
+  }
+  EXPECT_EQ(GetDirectory(static_cast<int8_t>(drive == 1 ? 2 : 1)), "status 11") << "another drive";
+
+  ASSERT_EQ(SetDirectory(start), 0);  // as the other tests expect it
+}
+
+}  // namespace
+}  // namespace reclink::test
