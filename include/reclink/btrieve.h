@@ -98,6 +98,8 @@ enum {
   B_STEP_NEXT_EXTENDED = 38,
   B_STEP_PREV_EXTENDED = 39,
   B_INSERT_EXTENDED = 40,
+  B_SET_OWNER = 29,   /* key number: 0 the name is needed to open, 1 to write (reading needs none) */
+  B_CLEAR_OWNER = 30,
   B_CONTINUOUS = 42, /* key number 0 begins continuous operation, 1 ends all, 2 ends the files named */
   B_GET_BY_PERCENTAGE = 44,
   B_FIND_PERCENTAGE = 45,
@@ -152,6 +154,8 @@ enum {
   B_ACCESS_DENIED = 46,
   B_INVALID_ACS = 48,
   B_INVALID_EXTENDED_TYPE = 49,
+  B_OWNER_ALREADY_SET = 50,
+  B_INVALID_OWNER = 51,
   B_FILE_ALREADY_EXISTS = 59,
   B_REJECT_COUNT_REACHED = 60,
   B_WORKSPACE_TOO_SMALL = 61,

@@ -58,6 +58,8 @@ constexpr OpRow kOps[] = {
     {B_STEP_NEXT_EXTENDED, OpExtended, false, false},
     {B_STEP_PREV_EXTENDED, OpExtended, false, false},
     {B_INSERT_EXTENDED, OpInsertExtended, false, false},
+    {B_SET_OWNER, OpSetOwner, false, false},
+    {B_CLEAR_OWNER, OpClearOwner, false, false},
     {B_CONTINUOUS, OpContinuous, false, false},
     {B_GET_BY_PERCENTAGE, OpGetByPercentage, true, false},
     {B_FIND_PERCENTAGE, OpFindPercentage, false, false},

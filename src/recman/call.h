@@ -102,6 +102,8 @@ int OpVersion(Engine&, Call&);
 int OpReset(Engine&, Call&);
 int OpUnlock(Engine&, Call&);
 int OpContinuous(Engine&, Call&);
+int OpSetOwner(Engine&, Call&);
+int OpClearOwner(Engine&, Call&);
 int OpSetDirectory(Engine&, Call&);
 int OpGetDirectory(Engine&, Call&);
 int OpExtended(Engine&, Call&);

@@ -43,6 +43,28 @@ int NamedFiles(const Call& call, std::vector<FileId>* ids) {
   }
 }
 
+// Set Owner's key numbers: who needs the owner's name.
+constexpr int8_t kOwnerForAll = 0;     // every Open
+constexpr int8_t kOwnerForWrites = 1;  // an Open for writing; reading needs none
+// The longest owner name.
+constexpr size_t kOwnerNameMax = 8;
+
+// The owner name in a buffer of length bytes: up to its first zero byte.
+std::string OwnerNameIn(const void* buffer, uint32_t length) {
+  if (buffer == nullptr) return {};
+  const char* text = static_cast<const char*>(buffer);
+  return std::string(text, std::find(text, text + length, '\0'));
+}
+
+// Gives table's file owner (an empty name: none) as one write of its own.
+int WriteOwner(Table& table, const Owner& owner) {
+  int status = table.BeginWrite(Access::kFile);
+  if (status != B_NO_ERROR) return status;
+  status = table.WriteOwner(owner);
+  const int finished = table.FinishWrite(status == B_NO_ERROR, Access::kFile);
+  return status != B_NO_ERROR ? status : finished;
+}
+
 bool KnownOpenMode(int8_t mode) {
   return mode == B_MODE_NORMAL || mode == B_MODE_ACCELERATED || mode == B_MODE_READ_ONLY ||
          mode == B_MODE_VERIFY || mode == B_MODE_EXCLUSIVE;
@@ -85,6 +107,17 @@ int OpOpen(Engine& engine, Call& call) {
     return why;
   };
 
+  // A file with an owner opens with the owner's name in the data buffer;
+  // without a name, for reading only where its owner allows that (51).
+  bool readOnly = call.keyNum == B_MODE_READ_ONLY;
+  Owner owner;
+  if ((status = table->ReadOwner(&owner)) != B_NO_ERROR) return undo(status);
+  if (!owner.name.empty()) {
+    const std::string given = OwnerNameIn(call.data, call.dataLen ? *call.dataLen : 0);
+    if (given != owner.name && (!given.empty() || !owner.readWithout)) return undo(B_INVALID_OWNER);
+    readOnly = readOnly || given != owner.name;
+  }
+
   // Every other block of the process counts as another user of the file,
   // whichever client opened it.
   std::shared_ptr<SharedFile> shared = engine.SharedFileFor(id);
@@ -107,7 +140,7 @@ int OpOpen(Engine& engine, Call& call) {
   cursor->client = engine.ClientFor(client.key());
   cursor->shared = shared;
   cursor->table = table;
-  cursor->readOnly = call.keyNum == B_MODE_READ_ONLY;
+  cursor->readOnly = readOnly;
   cursor->exclusive = exclusive;
   cursor->accelerated = accelerated;
   engine.Attach(call.block, std::move(cursor));
@@ -294,6 +327,37 @@ int OpGetDirectory(Engine&, Call& call) {
   if (!KeyBufferHolds(call, static_cast<unsigned>(text.size() + 1))) return B_KEY_BUFFER_TOO_SHORT;
   std::memcpy(call.key, text.c_str(), text.size() + 1);
   return B_NO_ERROR;
+}
+
+// Set Owner: the file gets the owner name that both the data buffer and the
+// key buffer hold (at most 8 characters; 51 when they differ or it is
+// empty or longer). Key number 0: every Open needs the name; 1: only an
+// Open for writing, reading needs none. The encrypting variants (2, 3) are
+// not served (6). 50 when the file has an owner already, 41 inside the
+// client's transaction; the block must be able to write (46).
+int OpSetOwner(Engine& engine, Call& call) {
+  BlockCall bc(engine, call);
+  if (bc.status() != B_NO_ERROR) return bc.status();
+  if (call.keyNum != kOwnerForAll && call.keyNum != kOwnerForWrites) return B_INVALID_KEYNUMBER;
+  if (bc.InTransaction()) return B_CLOSE_IN_TRANSACTION;
+  if (bc.cursor().readOnly || !bc.table().writable()) return B_ACCESS_DENIED;
+  const Owner owner{OwnerNameIn(call.data, call.dataLen ? *call.dataLen : 0), call.keyNum == kOwnerForWrites};
+  if (owner.name.empty() || owner.name.size() > kOwnerNameMax ||
+      OwnerNameIn(call.key, call.keyLen) != owner.name) {
+    return B_INVALID_OWNER;
+  }
+  return WriteOwner(bc.table(), owner);
+}
+
+// Clear Owner: the file has no owner from then on (its own blocks keep the
+// access they opened with). 41 inside the client's transaction; the block
+// must be able to write (46): one opened without the name cannot.
+int OpClearOwner(Engine& engine, Call& call) {
+  BlockCall bc(engine, call);
+  if (bc.status() != B_NO_ERROR) return bc.status();
+  if (bc.InTransaction()) return B_CLOSE_IN_TRANSACTION;
+  if (bc.cursor().readOnly || !bc.table().writable()) return B_ACCESS_DENIED;
+  return WriteOwner(bc.table(), Owner{});
 }
 
 }  // namespace recman

@@ -54,6 +54,12 @@ class ScanVisitor {
   virtual bool Visit(const Row& row) = 0;
 };
 
+// A file's owner name (Set Owner): who may open the file, and how.
+struct Owner {
+  std::string name;          // empty: the file has no owner
+  bool readWithout = false;  // without the name the file opens for reading only
+};
+
 // A record file as a backend names it: the backend and a name unique to it
 // (a canonical path; a server and a file name).
 struct FileId {
@@ -130,6 +136,9 @@ class Table {
   virtual int CountOnPath(int key, bool before, const std::string& value, int64_t seq, int64_t pos,
                           uint64_t* n) = 0;
   virtual int ReadNth(int key, uint64_t n, Row* row) = 0;
+  // The owner the file has now, read afresh: another process may have
+  // given it one since the table was opened.
+  virtual int ReadOwner(Owner* owner) = 0;
 
   // --- writes. A write is framed by BeginWrite and FinishWrite: atomic,
   // and outside the client's transaction durable when FinishWrite(true)
@@ -154,6 +163,9 @@ class Table {
                      const std::vector<int64_t>& seqs) = 0;
   // Removes the record at pos if it still has version ver (80 otherwise).
   virtual int Delete(int64_t pos, int64_t ver) = 0;
+  // Gives the file owner, or 50 when it has one already; an empty name
+  // takes its owner away. Inside a write.
+  virtual int WriteOwner(const Owner& owner) = 0;
 
   // --- the client's transaction. Join takes the file's write lock for the
   // client (waiting as configured, or not at all unless wait; 85 when it is

@@ -66,7 +66,9 @@ std::vector<std::string> CreateStatements(int64_t id, const FileLayout& layout) 
 }
 
 std::string DropSql(int64_t id) {
-  return "DROP TABLE IF EXISTS " + TableName(id) + "; DROP SEQUENCE IF EXISTS " + TableName(id) + "_pos";
+  return "DROP TABLE IF EXISTS " + TableName(id) + "; DROP SEQUENCE IF EXISTS " + TableName(id) +
+         "_pos; DO $$BEGIN IF to_regclass('recman.owners') IS NOT NULL THEN DELETE FROM recman.owners WHERE id = " +
+         std::to_string(id) + "; END IF; END$$";
 }
 
 std::string SeekSql(int64_t id, const FileLayout& layout, size_t key, Seek seek) {
@@ -153,6 +155,18 @@ std::string RowSql(int64_t id, const FileLayout& layout, bool forUpdate) {
 }
 
 std::string NextSequenceSql(int64_t id) { return "SELECT nextval(" + Counter(id) + ")"; }
+
+std::string HasOwnersSql() { return "SELECT to_regclass('recman.owners') IS NOT NULL"; }
+std::string ReadOwnerSql() { return "SELECT name, read_without FROM recman.owners WHERE id = $1::int8"; }
+std::string MakeOwnersSql() {
+  return "CREATE TABLE IF NOT EXISTS recman.owners(id int8 PRIMARY KEY, name bytea NOT NULL, "
+         "read_without boolean NOT NULL)";
+}
+std::string ClearOwnerSql() { return "DELETE FROM recman.owners WHERE id = $1::int8"; }
+std::string WriteOwnerSql() {
+  return "INSERT INTO recman.owners(id, name, read_without) VALUES($1::int8, $2::bytea, $3::int8 <> 0) "
+         "ON CONFLICT DO NOTHING";
+}
 
 std::string CountSql(int64_t id) { return "SELECT count(*) FROM " + TableName(id); }
 

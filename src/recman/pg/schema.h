@@ -60,6 +60,17 @@ std::string DeleteSql(int64_t id);
 std::string RowSql(int64_t id, const FileLayout& layout, bool forUpdate);
 // The next number of the position counter.
 std::string NextSequenceSql(int64_t id);
+// The owners of a server's files, in a table of their own that the first
+// owner makes (a catalogue made before owners existed stays as it is):
+// whether it is there, the owner of file $1, the table made, file $1's
+// owner taken away, and given ($2 name, $3 read without it; nothing when
+// it has one).
+std::string HasOwnersSql();
+std::string ReadOwnerSql();
+std::string MakeOwnersSql();
+std::string ClearOwnerSql();
+std::string WriteOwnerSql();
+
 // Counts: records; distinct non-null values of key `key`.
 std::string CountSql(int64_t id);
 std::string CountValuesSql(int64_t id, size_t key);

@@ -338,6 +338,26 @@ int PgTable::ReadNth(int key, uint64_t n, Row* row) {
   return B_NO_ERROR;
 }
 
+int PgTable::ReadOwner(Owner* owner) {
+  Lock lock;
+  int status = Enter(&lock);
+  if (status != B_NO_ERROR) return status;
+  *owner = Owner();
+  Connection& c = session_.conn();
+  Result r = c.Query(HasOwnersSql(), Params());
+  if (!r.ok()) return Failed(r, Access::kFile);
+  if (!r.boolean(0, 0)) return B_NO_ERROR;
+  Params id;
+  id.Int(id_);
+  r = c.Query(ReadOwnerSql(), id);
+  if (!r.ok()) return Failed(r, Access::kFile);
+  if (r.rows() > 0) {
+    owner->name = r.blob(0, 0);
+    owner->readWithout = r.boolean(0, 1);
+  }
+  return B_NO_ERROR;
+}
+
 int PgTable::Scan(int key, bool forward, std::string value, int64_t seq, int64_t from, uint64_t walker,
                   ScanVisitor& visitor) {
   Lock lock;
@@ -481,6 +501,21 @@ int PgTable::Delete(int64_t pos, int64_t ver) {
   Result r = Run(FixedSlot(kDelete), p);
   if (!r.ok()) return Failed(r, Access::kRecord);
   return r.affected() == 0 ? B_CONFLICT : B_NO_ERROR;
+}
+
+int PgTable::WriteOwner(const Owner& owner) {
+  Connection& c = session_.conn();
+  Result r = c.Exec(MakeOwnersSql());
+  Params id;
+  id.Int(id_);
+  if (r.ok() && owner.name.empty()) r = c.Query(ClearOwnerSql(), id);
+  if (r.ok() && !owner.name.empty()) {
+    Params row;
+    row.Int(id_).Bytes(owner.name).Int(owner.readWithout ? 1 : 0);
+    r = c.Query(WriteOwnerSql(), row);
+    if (r.ok() && r.affected() == 0) return B_OWNER_ALREADY_SET;
+  }
+  return r.ok() ? B_NO_ERROR : Failed(r, Access::kFile);
 }
 
 // --- the client's transaction -----------------------------------------------------

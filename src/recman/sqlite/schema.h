@@ -59,6 +59,15 @@ std::string NextSequenceSql();
 std::string HandedOutSql();
 // Sets the position counter to n (statements for sqlite3_exec).
 std::string SetHandedOutSql(int64_t n);
+// The owner: whether the file has the table that keeps one (files get it
+// with their first owner), what it holds, the table made, its row stored
+// (?1 name, ?2 read without it; nothing when it has one) and taken away.
+std::string HasOwnerTableSql();
+std::string ReadOwnerSql();
+std::string MakeOwnerTableSql();
+std::string WriteOwnerSql();
+std::string ClearOwnerSql();
+
 // Counts: records; distinct non-null values of key `key`.
 std::string CountSql();
 std::string CountValuesSql(size_t key);

@@ -571,6 +571,29 @@ int SqliteTable::ReadNth(int key, uint64_t n, Row* row) {
   return B_NO_ERROR;
 }
 
+int SqliteTable::ReadOwner(Owner* owner) {
+  PrepareRead();
+  *owner = Owner();
+  // Asked once a call at the most (at Open): prepared for the call alone.
+  auto query = [&](const std::string& sql, auto&& row) {
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr);
+    if (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) row(stmt);
+    sqlite3_finalize(stmt);
+    return rc == SQLITE_ROW || rc == SQLITE_DONE ? SQLITE_OK : rc;
+  };
+  bool kept = false;
+  int rc = query(HasOwnerTableSql(), [&](sqlite3_stmt* s) { kept = sqlite3_column_int(s, 0) > 0; });
+  if (rc == SQLITE_OK && kept) {
+    rc = query(ReadOwnerSql(), [&](sqlite3_stmt* s) {
+      owner->name.assign(static_cast<const char*>(sqlite3_column_blob(s, 0)),
+                         static_cast<size_t>(sqlite3_column_bytes(s, 0)));
+      owner->readWithout = sqlite3_column_int(s, 1) != 0;
+    });
+  }
+  return rc == SQLITE_OK ? B_NO_ERROR : Failure(rc, Access::kFile);
+}
+
 // --- writes -----------------------------------------------------------------------
 
 int SqliteTable::TakeWriteLock(Access access) {
@@ -738,6 +761,23 @@ int SqliteTable::Delete(int64_t pos, int64_t ver) {
 }
 
 // --- the client's transaction ------------------------------------------------
+
+int SqliteTable::WriteOwner(const Owner& owner) {
+  int rc = sqlite3_exec(db_, MakeOwnerTableSql().c_str(), nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK && owner.name.empty()) rc = sqlite3_exec(db_, ClearOwnerSql().c_str(), nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK && !owner.name.empty()) {
+    sqlite3_stmt* stmt = nullptr;
+    rc = sqlite3_prepare_v2(db_, WriteOwnerSql().c_str(), -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) {
+      BindText(stmt, 1, owner.name);
+      sqlite3_bind_int(stmt, 2, owner.readWithout ? 1 : 0);
+      rc = sqlite3_step(stmt) == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db_);
+    }
+    sqlite3_finalize(stmt);
+    if (rc == SQLITE_OK && sqlite3_changes(db_) == 0) return B_OWNER_ALREADY_SET;
+  }
+  return rc == SQLITE_OK ? B_NO_ERROR : Failure(rc, Access::kFile);
+}
 
 int SqliteTable::Join(bool wait) {
   if (joined_) return B_NO_ERROR;

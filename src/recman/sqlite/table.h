@@ -64,6 +64,7 @@ class SqliteTable final : public Table {
   int CountOnPath(int key, bool before, const std::string& value, int64_t seq, int64_t pos,
                   uint64_t* n) override;
   int ReadNth(int key, uint64_t n, Row* row) override;
+  int ReadOwner(Owner* owner) override;
   int BeginWrite(Access access) override;
   int FinishWrite(bool commit, Access access) override;
   int HighestValue(size_t key, std::string* value) override;
@@ -73,6 +74,7 @@ class SqliteTable final : public Table {
   int Update(int64_t pos, const uint8_t* data, uint32_t length, const EncodedKeys& keys,
              const std::vector<int64_t>& seqs) override;
   int Delete(int64_t pos, int64_t ver) override;
+  int WriteOwner(const Owner& owner) override;
   int Join(bool wait) override;
   bool joined() const override { return joined_; }
   int TryClaim(bool exclusive) override;
