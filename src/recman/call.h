@@ -76,6 +76,9 @@ class BlockCall {
   int JoinTransaction(bool write = false);
   // Whether the client's transaction is active.
   bool InTransaction();
+  // Whether the block may write: not opened for reading only, on storage
+  // that can be written.
+  bool MayWrite() const { return !cursor_->readOnly && cursor_->table->writable(); }
 
   // Lets go of the table for `pause` (a wait for a lock that someone else
   // holds), then takes it again. Rows read before are gone. Returns false

@@ -340,7 +340,7 @@ int OpSetOwner(Engine& engine, Call& call) {
   if (bc.status() != B_NO_ERROR) return bc.status();
   if (call.keyNum != kOwnerForAll && call.keyNum != kOwnerForWrites) return B_INVALID_KEYNUMBER;
   if (bc.InTransaction()) return B_CLOSE_IN_TRANSACTION;
-  if (bc.cursor().readOnly || !bc.table().writable()) return B_ACCESS_DENIED;
+  if (!bc.MayWrite()) return B_ACCESS_DENIED;
   const Owner owner{OwnerNameIn(call.data, call.dataLen ? *call.dataLen : 0), call.keyNum == kOwnerForWrites};
   if (owner.name.empty() || owner.name.size() > kOwnerNameMax ||
       OwnerNameIn(call.key, call.keyLen) != owner.name) {
@@ -356,7 +356,7 @@ int OpClearOwner(Engine& engine, Call& call) {
   BlockCall bc(engine, call);
   if (bc.status() != B_NO_ERROR) return bc.status();
   if (bc.InTransaction()) return B_CLOSE_IN_TRANSACTION;
-  if (bc.cursor().readOnly || !bc.table().writable()) return B_ACCESS_DENIED;
+  if (!bc.MayWrite()) return B_ACCESS_DENIED;
   return WriteOwner(bc.table(), Owner{});
 }
 

@@ -18,7 +18,7 @@ constexpr uint32_t kMaxVariableRecord = 1u << 24;
 // (6). Returns 0 or the status.
 int WriteTarget(BlockCall& bc, const Call& call, int* path) {
   if (bc.status() != B_NO_ERROR) return bc.status();
-  if (bc.cursor().readOnly || !bc.table().writable()) return B_ACCESS_DENIED;
+  if (!bc.MayWrite()) return B_ACCESS_DENIED;
   return path != nullptr ? OptionalPath(call, bc.layout(), path) : B_NO_ERROR;
 }
 
