@@ -28,8 +28,7 @@ constexpr int8_t kContinuousEnd = 2;      // thaw the files named
 int NamedFiles(const Call& call, std::vector<FileId>* ids) {
   Client& client = *call.client;
   if (call.data == nullptr || call.dataLen == nullptr || *call.dataLen == 0) return B_DATALENGTH_ERROR;
-  const char* text = static_cast<const char*>(call.data);
-  const std::string list(text, std::find(text, text + *call.dataLen, '\0'));
+  const std::string list = TextIn(call.data, *call.dataLen);
   for (size_t at = 0;;) {
     const size_t comma = list.find(',', at);
     const std::string name = list.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
@@ -48,13 +47,6 @@ constexpr int8_t kOwnerForAll = 0;     // every Open
 constexpr int8_t kOwnerForWrites = 1;  // an Open for writing; reading needs none
 // The longest owner name.
 constexpr size_t kOwnerNameMax = 8;
-
-// The owner name in a buffer of length bytes: up to its first zero byte.
-std::string OwnerNameIn(const void* buffer, uint32_t length) {
-  if (buffer == nullptr) return {};
-  const char* text = static_cast<const char*>(buffer);
-  return std::string(text, std::find(text, text + length, '\0'));
-}
 
 // Gives table's file owner (an empty name: none) as one write of its own.
 int WriteOwner(Table& table, const Owner& owner) {
@@ -113,7 +105,7 @@ int OpOpen(Engine& engine, Call& call) {
   Owner owner;
   if ((status = table->ReadOwner(&owner)) != B_NO_ERROR) return undo(status);
   if (!owner.name.empty()) {
-    const std::string given = OwnerNameIn(call.data, call.dataLen ? *call.dataLen : 0);
+    const std::string given = TextIn(call.data, call.dataLen ? *call.dataLen : 0);
     if (given != owner.name && (!given.empty() || !owner.readWithout)) return undo(B_INVALID_OWNER);
     readOnly = readOnly || given != owner.name;
   }
@@ -341,9 +333,9 @@ int OpSetOwner(Engine& engine, Call& call) {
   if (call.keyNum != kOwnerForAll && call.keyNum != kOwnerForWrites) return B_INVALID_KEYNUMBER;
   if (bc.InTransaction()) return B_CLOSE_IN_TRANSACTION;
   if (!bc.MayWrite()) return B_ACCESS_DENIED;
-  const Owner owner{OwnerNameIn(call.data, call.dataLen ? *call.dataLen : 0), call.keyNum == kOwnerForWrites};
+  const Owner owner{TextIn(call.data, call.dataLen ? *call.dataLen : 0), call.keyNum == kOwnerForWrites};
   if (owner.name.empty() || owner.name.size() > kOwnerNameMax ||
-      OwnerNameIn(call.key, call.keyLen) != owner.name) {
+      TextIn(call.key, call.keyLen) != owner.name) {
     return B_INVALID_OWNER;
   }
   return WriteOwner(bc.table(), owner);

@@ -1,6 +1,6 @@
 #include "recman/path.h"
 
-#include <cstring>
+#include <algorithm>
 
 #include "recman/os.h"
 #include "recman/status_map.h"
@@ -8,11 +8,13 @@
 
 namespace recman {
 
-std::string NameFromKeyBuffer(const void* key, unsigned keyLen) {
-  if (key == nullptr) return {};
-  const char* text = static_cast<const char*>(key);
-  return os::NativeName(std::string(text, strnlen(text, keyLen)));
+std::string TextIn(const void* buffer, unsigned length) {
+  if (buffer == nullptr) return {};
+  const char* text = static_cast<const char*>(buffer);
+  return std::string(text, std::find(text, text + length, '\0'));
 }
+
+std::string NameFromKeyBuffer(const void* key, unsigned keyLen) { return os::NativeName(TextIn(key, keyLen)); }
 
 int CanonicalExisting(const std::string& name, std::string* out) {
   return StatusFromFail(os::CanonicalPath(name, out));

@@ -5,6 +5,10 @@
 
 namespace recman {
 
+// The text in the first length bytes of buffer, up to its first zero
+// byte; empty when buffer is null.
+std::string TextIn(const void* buffer, unsigned length);
+
 // The name in the first keyLen bytes of key, up to its first zero, in the
 // system's form (os::NativeName). Empty when key is null or the name is empty.
 std::string NameFromKeyBuffer(const void* key, unsigned keyLen);

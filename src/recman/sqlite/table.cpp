@@ -236,7 +236,8 @@ SqliteTable::~SqliteTable() {
   countOnPath_.clear();
   nth_.clear();
   for (Statement* s : {&row_, &insert_, &update_, &erase_, &nextSeq_, &count_, &pending_, &saveBefore_,
-                       &saveInserted_, &begin_, &beginRead_, &commit_, &rollback_, &savepoint_, &rollbackTo_}) {
+                       &saveInserted_, &begin_, &beginRead_, &commit_, &rollback_, &savepoint_, &rollbackTo_,
+                       &hasOwner_, &readOwner_}) {
     s->Finalize();
   }
   for (Statement& s : step_) s.Finalize();
@@ -574,24 +575,22 @@ int SqliteTable::ReadNth(int key, uint64_t n, Row* row) {
 int SqliteTable::ReadOwner(Owner* owner) {
   PrepareRead();
   *owner = Owner();
-  // Asked once a call at the most (at Open): prepared for the call alone.
-  auto query = [&](const std::string& sql, auto&& row) {
-    sqlite3_stmt* stmt = nullptr;
-    int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr);
-    if (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) row(stmt);
-    sqlite3_finalize(stmt);
-    return rc == SQLITE_ROW || rc == SQLITE_DONE ? SQLITE_OK : rc;
-  };
-  bool kept = false;
-  int rc = query(HasOwnerTableSql(), [&](sqlite3_stmt* s) { kept = sqlite3_column_int(s, 0) > 0; });
-  if (rc == SQLITE_OK && kept) {
-    rc = query(ReadOwnerSql(), [&](sqlite3_stmt* s) {
-      owner->name.assign(static_cast<const char*>(sqlite3_column_blob(s, 0)),
-                         static_cast<size_t>(sqlite3_column_bytes(s, 0)));
-      owner->readWithout = sqlite3_column_int(s, 1) != 0;
-    });
-  }
-  return rc == SQLITE_OK ? B_NO_ERROR : Failure(rc, Access::kFile);
+  // The owner's table is there once a file has had an owner; its statement
+  // is prepared only then.
+  int rc = Ready(hasOwner_, [] { return HasOwnerTableSql(); });
+  if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
+  sqlite3_stmt* stmt = Hold(hasOwner_);
+  if ((rc = sqlite3_step(stmt)) != SQLITE_ROW) return Failure(rc, Access::kFile);
+  if (sqlite3_column_int(stmt, 0) == 0) return B_NO_ERROR;
+  if ((rc = Ready(readOwner_, [] { return ReadOwnerSql(); })) != SQLITE_OK) return Failure(rc, Access::kFile);
+  stmt = Hold(readOwner_);
+  rc = sqlite3_step(stmt);
+  if (rc == SQLITE_DONE) return B_NO_ERROR;
+  if (rc != SQLITE_ROW) return Failure(rc, Access::kFile);
+  owner->name.assign(static_cast<const char*>(sqlite3_column_blob(stmt, 0)),
+                     static_cast<size_t>(sqlite3_column_bytes(stmt, 0)));
+  owner->readWithout = sqlite3_column_int(stmt, 1) != 0;
+  return B_NO_ERROR;
 }
 
 // --- writes -----------------------------------------------------------------------

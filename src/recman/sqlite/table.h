@@ -179,6 +179,7 @@ class SqliteTable final : public Table {
   Statement saveBefore_, saveInserted_;  // undo images for transactions over several files
   Statement begin_, beginRead_, commit_, rollback_;  // control
   Statement savepoint_, rollbackTo_;     // where the client's transaction began here
+  Statement hasOwner_, readOwner_;       // the file's owner (ReadOwner)
 };
 
 }  // namespace recman::sqlite
