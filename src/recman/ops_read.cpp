@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "recman/call.h"
+#include "recman/deadlock.h"
 #include "recman/key_codec.h"
 #include "recman/lock_wait.h"
 
@@ -13,18 +14,22 @@ namespace {
 // Reads a record with read(Row*) and locks it for the block as the call's
 // lock bias asks. A wait lock that finds the record held lets go of the file
 // for a while and reads again (the record may have changed or gone
-// meanwhile), until the lock timeout; then 84 or 85 as without waiting.
+// meanwhile), until the lock timeout; then 84 or 85 as without waiting. A
+// wait for a client of this process that waits for this one gives 78.
 template <typename Read>
 int ReadLocked(BlockCall& bc, const Call& call, Read read, Row* row) {
   int status = read(row);
   const LockRequest request = RequestOf(call.lockBias);
   if (status != B_NO_ERROR || request.kind == LockKind::kNone) return status;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(LockTimeoutMs());
+  WaitFor wait(*call.client);
   for (int tries = 0;; ++tries) {
     Cursor& cursor = bc.cursor();
-    status = cursor.shared->locks.Lock(cursor, row->pos, request.kind, bc.InTransaction());
+    const Client* holder = nullptr;
+    status = cursor.shared->locks.Lock(cursor, row->pos, request.kind, bc.InTransaction(), &holder);
     const bool held = status == B_RECORD_INUSE || status == B_FILE_INUSE;
     if (!held || !request.wait || std::chrono::steady_clock::now() >= deadline) return status;
+    if (wait.On(holder) != B_NO_ERROR) return B_DEADLOCK;
     if (!bc.Pause(RetryPause(tries))) return B_FILE_NOT_OPEN;
     if ((status = read(row)) != B_NO_ERROR) return status;
   }

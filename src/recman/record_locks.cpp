@@ -15,16 +15,26 @@ LockRequest RequestOf(uint16_t lockBias) {
   }
 }
 
-int RecordLocks::Lock(Cursor& cursor, int64_t pos, LockKind kind, bool inTransaction) {
+int RecordLocks::Lock(Cursor& cursor, int64_t pos, LockKind kind, bool inTransaction,
+                      const Client** holder) {
+  const Client* ignored = nullptr;
+  const Client*& by = holder != nullptr ? *holder : ignored;
+  by = nullptr;
   std::lock_guard<std::mutex> guard(mu_);
-  if (transaction_ != nullptr && transaction_ != cursor.client.get()) return B_FILE_INUSE;
+  if (transaction_ != nullptr && transaction_ != cursor.client.get()) {
+    by = transaction_;
+    return B_FILE_INUSE;
+  }
   // Locks the table lost with a connection are no longer held: forget them,
   // so that asking again takes the lock afresh.
   const uint64_t epoch = cursor.table->lockEpoch();
   DropWhere([&](const Held& h) { return h.table == cursor.table.get() && h.epoch != epoch; });
   bool heldHere = false;  // some block of this client holds the record already
   for (const Held& h : held_) {
-    if (h.pos == pos && h.client != cursor.client.get()) return B_RECORD_INUSE;
+    if (h.pos == pos && h.client != cursor.client.get()) {
+      by = h.client;
+      return B_RECORD_INUSE;
+    }
     if (h.cursor == cursor.id && h.kind != kind) return B_INCOMPATIBLE_LOCK_TYPE;
     if (h.cursor == cursor.id && h.pos == pos) return B_NO_ERROR;
     heldHere = heldHere || h.pos == pos;
@@ -74,6 +84,11 @@ void RecordLocks::ReleaseAll(const Cursor& cursor) {
 void RecordLocks::SetTransaction(const Client* holder) {
   std::lock_guard<std::mutex> guard(mu_);
   transaction_ = holder;
+}
+
+const Client* RecordLocks::TransactionHolder() {
+  std::lock_guard<std::mutex> guard(mu_);
+  return transaction_;
 }
 
 void RecordLocks::EndTransaction(const Client& client) {

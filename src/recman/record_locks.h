@@ -46,7 +46,10 @@ class RecordLocks {
   // (of this process or another) holds it; 85 when another client of this
   // process holds the file in its transaction; 93 when the block holds
   // locks of the other kind. inTransaction: the lock goes at End or Abort.
-  int Lock(Cursor& cursor, int64_t pos, LockKind kind, bool inTransaction);
+  // On 84 and 85, *holder (when given) is the client of this process in
+  // the way, or null for another process.
+  int Lock(Cursor& cursor, int64_t pos, LockKind kind, bool inTransaction,
+           const Client** holder = nullptr);
 
   // Whether a write of cursor's client on pos must give 84: another client
   // of this process or another process holds the record.
@@ -67,6 +70,8 @@ class RecordLocks {
   // The client's transaction has joined the file (holder) or ended (null).
   // Ending releases every lock its blocks took inside it.
   void SetTransaction(const Client* holder);
+  // The client of this process whose transaction holds the file, or null.
+  const Client* TransactionHolder();
   void EndTransaction(const Client& client);
 
  private:

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "recman/call.h"
+#include "recman/deadlock.h"
 
 namespace recman {
 
@@ -29,7 +30,12 @@ BlockCall::BlockCall(Engine& engine, const Call& call) : client_(*call.client) {
 int BlockCall::JoinTransaction(bool write) {
   Table& table = *cursor_->table;
   if (!client_.inTransaction.load(std::memory_order_acquire) || table.joined()) return B_NO_ERROR;
-  const int status = table.Join(!(write && client_.noRetry));
+  const bool wait = !(write && client_.noRetry);
+  // While it waits for the file, the client waits for the transaction of
+  // this process that holds it, if any.
+  WaitFor waitFor(client_);
+  if (wait && waitFor.On(cursor_->shared->locks.TransactionHolder()) != B_NO_ERROR) return B_DEADLOCK;
+  const int status = table.Join(wait);
   if (status != B_NO_ERROR) return status;
   cursor_->shared->locks.SetTransaction(&client_);
   std::lock_guard<std::mutex> guard(client_.mutex());

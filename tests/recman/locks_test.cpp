@@ -1,5 +1,6 @@
 // Record locks: the rules between blocks of one client, between two clients
-// of one process and between two processes; wait locks that wait; locks
+// of one process and between two processes; wait locks that wait, and that
+// give 78 rather than wait for each other; locks
 // that go with Update, Delete, Unlock, Close, End or Abort, Reset, and with
 // a holder that is killed.
 #include <gtest/gtest.h>
@@ -163,6 +164,53 @@ TEST_F(LockTest, WaitLocksWaitForTheHolder) {
   holder.join();
   EXPECT_EQ(status, 0);
   EXPECT_EQ(Lock(a1_, "r1", B_SINGLE_NOWAIT_LOCK), B_RECORD_INUSE);
+}
+
+// Two clients that would wait for each other: the one whose wait closes the
+// circle gets 78 at once, and the other gets what it waited for once the
+// first lets go. Circles through a record lock and through a transaction's
+// hold on the file alike.
+TEST_F(LockTest, AWaitThatWouldDeadlockGives78) {
+  BtrSetLockTimeout(5000);
+  const auto settle = [] { std::this_thread::sleep_for(std::chrono::milliseconds(150)); };
+  int status = 0;
+  // Each holds a record; B waits for A's, then A asks for B's.
+  ASSERT_EQ(Lock(a1_, "r1", B_MULTIPLE_NOWAIT_LOCK), 0);
+  ASSERT_EQ(Lock(b1_, "r2", B_MULTIPLE_NOWAIT_LOCK), 0);
+  int waiterStatus = -1;
+  std::thread waiter([&] { waiterStatus = Lock(b1_, "r1", B_MULTIPLE_WAIT_LOCK); });
+  settle();
+  EXPECT_LT(Timed([&] { return Lock(a1_, "r2", B_MULTIPLE_WAIT_LOCK); }, &status), 1000);
+  EXPECT_EQ(status, B_DEADLOCK);
+  ASSERT_EQ(a1_.Call(B_UNLOCK, B_UNLOCK_MULTIPLE_ALL), 0);
+  waiter.join();
+  EXPECT_EQ(waiterStatus, 0);
+  ASSERT_EQ(b1_.Call(B_UNLOCK, B_UNLOCK_MULTIPLE_ALL), 0);
+
+  // B holds a record; A's transaction holds the file; B's transaction waits
+  // for the file, then A asks for B's record.
+  ASSERT_EQ(Lock(b1_, "r2", B_SINGLE_NOWAIT_LOCK), 0);
+  ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
+  ASSERT_EQ(a1_.Insert(Rec("a")), 0);
+  std::thread writer([&] {
+    EXPECT_EQ(Tx(B_BEGIN_TRAN, kClientB), 0);
+    waiterStatus = b1_.Insert(Rec("b"));
+  });
+  settle();
+  EXPECT_LT(Timed([&] { return Lock(a1_, "r2", B_SINGLE_WAIT_LOCK); }, &status), 1000);
+  EXPECT_EQ(status, B_DEADLOCK);
+  ASSERT_EQ(Tx(B_ABORT_TRAN), 0);
+  writer.join();
+  EXPECT_EQ(waiterStatus, 0);
+  EXPECT_EQ(Tx(B_END_TRAN, kClientB), 0);
+  // Without a circle a wait goes on waiting: A waits for B, who waits for
+  // nobody.
+  std::thread letGo([&] {
+    settle();
+    EXPECT_EQ(b1_.Call(B_UNLOCK, 0), 0);
+  });
+  EXPECT_EQ(Lock(a1_, "r2", B_SINGLE_WAIT_LOCK), 0);
+  letGo.join();
 }
 
 // A second process holding locks on the file: "lock NAME" (no-wait),

@@ -1,0 +1,31 @@
+// Deadlocks between the clients of this process: which client waits for a
+// lock another holds. A wait that would close a circle of clients each
+// waiting for the next is refused with 78 instead of waiting out the lock
+// timeout, so that one of them lets go and the others go on. Waits for
+// another process are not seen here: they end at the lock timeout.
+#pragma once
+
+namespace recman {
+
+class Client;
+
+// One client's wait for another, registered while it lasts. Not copyable;
+// the clients must outlive it.
+class WaitFor {
+ public:
+  explicit WaitFor(const Client& waiter) : waiter_(waiter) {}
+  ~WaitFor();
+  WaitFor(const WaitFor&) = delete;
+  WaitFor& operator=(const WaitFor&) = delete;
+
+  // The waiter now waits for holder (null, or the waiter itself: for nobody
+  // of this process).
+  // Returns 0, or 78 when holder waits, directly or through others, for the
+  // waiter: then the waiter waits for nobody.
+  int On(const Client* holder);
+
+ private:
+  const Client& waiter_;  // the client waiting
+};
+
+}  // namespace recman
