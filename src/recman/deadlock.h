@@ -5,12 +5,15 @@
 // another process are not seen here: they end at the lock timeout.
 #pragma once
 
+#include <cstdint>
+
 namespace recman {
 
 class Client;
+class RecordLocks;
 
 // One client's wait for another, registered while it lasts. Not copyable;
-// the clients must outlive it.
+// the clients and the locks named must outlive it.
 class WaitFor {
  public:
   explicit WaitFor(const Client& waiter) : waiter_(waiter) {}
@@ -18,11 +21,12 @@ class WaitFor {
   WaitFor(const WaitFor&) = delete;
   WaitFor& operator=(const WaitFor&) = delete;
 
-  // The waiter now waits for holder (null, or the waiter itself: for nobody
-  // of this process).
-  // Returns 0, or 78 when holder waits, directly or through others, for the
-  // waiter: then the waiter waits for nobody.
-  int On(const Client* holder);
+  // The waiter now waits for holder's lock among locks: on the record at
+  // pos, or with pos 0 on the file its transaction holds (holder null, or
+  // the waiter itself: for nobody of this process). Returns 0, or 78 when
+  // holder waits, directly or through others, for the waiter: then the
+  // waiter waits for nobody.
+  int On(const Client* holder, RecordLocks& locks, int64_t pos);
 
  private:
   const Client& waiter_;  // the client waiting

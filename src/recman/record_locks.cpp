@@ -91,6 +91,15 @@ const Client* RecordLocks::TransactionHolder() {
   return transaction_;
 }
 
+bool RecordLocks::Holds(const Client* client, int64_t pos) {
+  std::lock_guard<std::mutex> guard(mu_);
+  if (pos == 0) return transaction_ == client;
+  for (const Held& h : held_) {
+    if (h.pos == pos && h.client == client) return true;
+  }
+  return false;
+}
+
 void RecordLocks::EndTransaction(const Client& client) {
   std::lock_guard<std::mutex> guard(mu_);
   if (transaction_ == &client) transaction_ = nullptr;

@@ -72,6 +72,9 @@ class RecordLocks {
   void SetTransaction(const Client* holder);
   // The client of this process whose transaction holds the file, or null.
   const Client* TransactionHolder();
+  // Whether client holds a lock on the record at pos, or with pos 0 the
+  // file in its transaction.
+  bool Holds(const Client* client, int64_t pos);
   void EndTransaction(const Client& client);
 
  private:

@@ -33,8 +33,9 @@ int BlockCall::JoinTransaction(bool write) {
   const bool wait = !(write && client_.noRetry);
   // While it waits for the file, the client waits for the transaction of
   // this process that holds it, if any.
+  RecordLocks& locks = cursor_->shared->locks;
   WaitFor waitFor(client_);
-  if (wait && waitFor.On(cursor_->shared->locks.TransactionHolder()) != B_NO_ERROR) return B_DEADLOCK;
+  if (wait && waitFor.On(locks.TransactionHolder(), locks, 0) != B_NO_ERROR) return B_DEADLOCK;
   const int status = table.Join(wait);
   if (status != B_NO_ERROR) return status;
   cursor_->shared->locks.SetTransaction(&client_);

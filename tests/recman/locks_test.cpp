@@ -203,14 +203,19 @@ TEST_F(LockTest, AWaitThatWouldDeadlockGives78) {
   writer.join();
   EXPECT_EQ(waiterStatus, 0);
   EXPECT_EQ(Tx(B_END_TRAN, kClientB), 0);
-  // Without a circle a wait goes on waiting: A waits for B, who waits for
-  // nobody.
-  std::thread letGo([&] {
-    settle();
+  // Without a circle a wait goes on waiting: B, holding r2, waits for A's
+  // r1; A lets r1 go and at once asks for r2 while B sleeps between two
+  // tries. B's new single lock then lets r2 go to A.
+  ASSERT_EQ(Lock(a1_, "r1", B_MULTIPLE_NOWAIT_LOCK), 0);
+  std::thread taker([&] {
+    waiterStatus = Lock(b1_, "r1", B_SINGLE_WAIT_LOCK);
     EXPECT_EQ(b1_.Call(B_UNLOCK, 0), 0);
   });
+  settle();
+  ASSERT_EQ(a1_.Call(B_UNLOCK, B_UNLOCK_MULTIPLE_ALL), 0);
   EXPECT_EQ(Lock(a1_, "r2", B_SINGLE_WAIT_LOCK), 0);
-  letGo.join();
+  taker.join();
+  EXPECT_EQ(waiterStatus, 0);
 }
 
 // A second process holding locks on the file: "lock NAME" (no-wait),
