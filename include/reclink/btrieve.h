@@ -100,6 +100,8 @@ enum {
   B_INSERT_EXTENDED = 40,
   B_SET_OWNER = 29,   /* key number: 0 the name is needed to open, 1 to write (reading needs none) */
   B_CLEAR_OWNER = 30,
+  B_CREATE_INDEX = 31, /* key number 0: the next key number; B_INDEX_NUMBER_GIVEN: the one in the key spec */
+  B_DROP_INDEX = 32,   /* key number: the key; + B_INDEX_NUMBER_GIVEN: the keys after it keep their numbers */
   B_CONTINUOUS = 42, /* key number 0 begins continuous operation, 1 ends all, 2 ends the files named */
   B_GET_BY_PERCENTAGE = 44,
   B_FIND_PERCENTAGE = 45,
@@ -237,6 +239,11 @@ enum {
   B_UNLOCK_MULTIPLE_ONE = -1, /* the multiple-record lock at the position in the data buffer */
   B_UNLOCK_MULTIPLE_ALL = -2  /* every multiple-record lock of the block */
 };
+
+/* The bias of Create Index's and Drop Index's key number: the key number as
+ * given (in the key specification's manual key number for Create Index),
+ * without the engine numbering keys anew. */
+enum { B_INDEX_NUMBER_GIVEN = 0x80 };
 
 /* File flags (file specification, offset 10) that Create accepts; any
  * other gives 45. Only the variable-length flag changes what the operations

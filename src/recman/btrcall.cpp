@@ -60,6 +60,8 @@ constexpr OpRow kOps[] = {
     {B_INSERT_EXTENDED, OpInsertExtended, false, false},
     {B_SET_OWNER, OpSetOwner, false, false},
     {B_CLEAR_OWNER, OpClearOwner, false, false},
+    {B_CREATE_INDEX, OpCreateIndex, false, false},
+    {B_DROP_INDEX, OpDropIndex, false, false},
     {B_CONTINUOUS, OpContinuous, false, false},
     {B_GET_BY_PERCENTAGE, OpGetByPercentage, true, false},
     {B_FIND_PERCENTAGE, OpFindPercentage, false, false},

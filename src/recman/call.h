@@ -107,6 +107,8 @@ int OpUnlock(Engine&, Call&);
 int OpContinuous(Engine&, Call&);
 int OpSetOwner(Engine&, Call&);
 int OpClearOwner(Engine&, Call&);
+int OpCreateIndex(Engine&, Call&);
+int OpDropIndex(Engine&, Call&);
 int OpSetDirectory(Engine&, Call&);
 int OpGetDirectory(Engine&, Call&);
 int OpExtended(Engine&, Call&);

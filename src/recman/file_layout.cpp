@@ -140,4 +140,68 @@ int ParseLayout(const uint8_t* buffer, uint32_t len, FileLayout* out) {
   return B_NO_ERROR;
 }
 
+namespace {
+
+// A layout's Create image in its three parts.
+struct ImageParts {
+  BtrFileSpec spec;          // the file specification
+  std::string keySpecs;      // every segment's key specification, in key order
+  std::string sequences;     // the collating sequences after them
+};
+
+ImageParts Split(const FileLayout& layout) {
+  ImageParts parts;
+  std::memcpy(&parts.spec, layout.image.data(), sizeof parts.spec);
+  const size_t specsEnd = sizeof(BtrFileSpec) + layout.segmentCount * sizeof(BtrKeySpec);
+  parts.keySpecs = layout.image.substr(sizeof(BtrFileSpec), specsEnd - sizeof(BtrFileSpec));
+  parts.sequences = layout.image.substr(specsEnd);
+  return parts;
+}
+
+int Join(ImageParts parts, FileLayout* out) {
+  std::string image(reinterpret_cast<const char*>(&parts.spec), sizeof parts.spec);
+  image += parts.keySpecs;
+  image += parts.sequences;
+  return ParseLayout(reinterpret_cast<const uint8_t*>(image.data()), static_cast<uint32_t>(image.size()), out);
+}
+
+}  // namespace
+
+int WithKeyAdded(const FileLayout& layout, const uint8_t* buffer, uint32_t len, FileLayout* out) {
+  if (buffer == nullptr) return B_DATALENGTH_ERROR;
+  std::vector<BtrKeySpec> segments;
+  bool collated = false;  // some segment compares by a collating sequence
+  for (bool more = true; more;) {
+    if ((segments.size() + 1) * sizeof(BtrKeySpec) > len) return B_DATALENGTH_ERROR;
+    BtrKeySpec ks;
+    std::memcpy(&ks, buffer + segments.size() * sizeof ks, sizeof ks);
+    collated = collated || (ks.flags & B_KEY_ALT_COLLATION) != 0;
+    more = (ks.flags & B_KEY_SEGMENTED) != 0;
+    segments.push_back(ks);
+  }
+  ImageParts parts = Split(layout);
+  const size_t after = segments.size() * sizeof(BtrKeySpec);
+  const bool ownSequence = collated && len - after >= sizeof(BtrAltCollation);
+  if (collated && !ownSequence && layout.collations.empty()) return B_INVALID_ACS;
+  for (BtrKeySpec& ks : segments) {
+    if (ks.flags & B_KEY_ALT_COLLATION) {
+      ks.acsNumber = static_cast<uint8_t>(ownSequence ? layout.collations.size() : 0);
+    }
+    parts.keySpecs.append(reinterpret_cast<const char*>(&ks), sizeof ks);
+  }
+  if (ownSequence) parts.sequences.append(reinterpret_cast<const char*>(buffer + after), sizeof(BtrAltCollation));
+  if (parts.spec.numberOfKeys >= kMaxKeys) return B_NUMBER_OF_KEYS;
+  parts.spec.numberOfKeys++;
+  return Join(std::move(parts), out);
+}
+
+int WithKeyDropped(const FileLayout& layout, size_t key, FileLayout* out) {
+  ImageParts parts = Split(layout);
+  size_t first = 0;  // the key's first segment
+  for (size_t k = 0; k < key; ++k) first += layout.keys[k].segments.size();
+  parts.keySpecs.erase(first * sizeof(BtrKeySpec), layout.keys[key].segments.size() * sizeof(BtrKeySpec));
+  parts.spec.numberOfKeys--;
+  return Join(std::move(parts), out);
+}
+
 }  // namespace recman

@@ -58,4 +58,15 @@ bool TextType(uint8_t type);
 // sequence, 49 key type).
 int ParseLayout(const uint8_t* buffer, uint32_t len, FileLayout* out);
 
+// The layout with one key more, last, as Create Index describes it in a
+// buffer of len bytes: the key specifications of its segments, then, for a
+// key compared by a collating sequence, that sequence (without one, such a
+// key uses the file's first). Returns 0 and fills out, or the status of the
+// first problem, as ParseLayout's (48 also for a sequence the file lacks).
+int WithKeyAdded(const FileLayout& layout, const uint8_t* buffer, uint32_t len, FileLayout* out);
+
+// The layout without key `key` (< keys.size()); the keys after it move down
+// one, the collating sequences stay.
+int WithKeyDropped(const FileLayout& layout, size_t key, FileLayout* out);
+
 }  // namespace recman

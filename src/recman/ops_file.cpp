@@ -1,7 +1,9 @@
 // Operations on files as wholes: Open, Close, Create, Stat, the client-wide
-// Version, Reset and current directory, Unlock, and Continuous Operation.
+// Version, Reset and current directory, Unlock, Continuous Operation, the
+// owner, and Create and Drop Index.
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +50,15 @@ constexpr int8_t kOwnerForWrites = 1;  // an Open for writing; reading needs non
 // The longest owner name.
 constexpr size_t kOwnerNameMax = 8;
 
+// What a change of the file itself (its owner, its keys) needs of the
+// block's call: an open block, no transaction of the client's (41), and a
+// block that may write (46).
+int MayChangeFile(BlockCall& bc) {
+  if (bc.status() != B_NO_ERROR) return bc.status();
+  if (bc.InTransaction()) return B_CLOSE_IN_TRANSACTION;
+  return bc.MayWrite() ? B_NO_ERROR : B_ACCESS_DENIED;
+}
+
 // Gives table's file owner (an empty name: none) as one write of its own.
 int WriteOwner(Table& table, const Owner& owner) {
   int status = table.BeginWrite(Access::kFile);
@@ -55,6 +66,30 @@ int WriteOwner(Table& table, const Owner& owner) {
   status = table.WriteOwner(owner);
   const int finished = table.FinishWrite(status == B_NO_ERROR, Access::kFile);
   return status != B_NO_ERROR ? status : finished;
+}
+
+// Runs change() on a block's file with the file to itself: a change of its
+// keys changes what every block open on it reads by. Any other block of the
+// process (of any client) or of another process gives 88, as an exclusive
+// open would; for as long as the change takes, an Open elsewhere gives 85.
+int WithFileToItself(BlockCall& bc, const std::function<int()>& change) {
+  Cursor& cursor = bc.cursor();
+  SharedFile& shared = *cursor.shared;
+  {
+    std::lock_guard<std::mutex> counts(shared.mu);
+    if (shared.openCount > 1) return B_INCOMPATIBLE_MODE;
+    if (!cursor.exclusive) shared.exclusiveCount++;
+  }
+  int status = cursor.exclusive ? B_NO_ERROR : bc.table().TryClaim(true);
+  if (status == B_NO_ERROR) {
+    status = change();
+    if (!cursor.exclusive) bc.table().TryClaim(false);
+  }
+  if (!cursor.exclusive) {
+    std::lock_guard<std::mutex> counts(shared.mu);
+    shared.exclusiveCount--;
+  }
+  return status;
 }
 
 bool KnownOpenMode(int8_t mode) {
@@ -329,10 +364,8 @@ int OpGetDirectory(Engine&, Call& call) {
 // client's transaction; the block must be able to write (46).
 int OpSetOwner(Engine& engine, Call& call) {
   BlockCall bc(engine, call);
-  if (bc.status() != B_NO_ERROR) return bc.status();
+  if (const int status = MayChangeFile(bc); status != B_NO_ERROR) return status;
   if (call.keyNum != kOwnerForAll && call.keyNum != kOwnerForWrites) return B_INVALID_KEYNUMBER;
-  if (bc.InTransaction()) return B_CLOSE_IN_TRANSACTION;
-  if (!bc.MayWrite()) return B_ACCESS_DENIED;
   const Owner owner{TextIn(call.data, call.dataLen ? *call.dataLen : 0), call.keyNum == kOwnerForWrites};
   if (owner.name.empty() || owner.name.size() > kOwnerNameMax ||
       TextIn(call.key, call.keyLen) != owner.name) {
@@ -346,10 +379,59 @@ int OpSetOwner(Engine& engine, Call& call) {
 // must be able to write (46): one opened without the name cannot.
 int OpClearOwner(Engine& engine, Call& call) {
   BlockCall bc(engine, call);
-  if (bc.status() != B_NO_ERROR) return bc.status();
-  if (bc.InTransaction()) return B_CLOSE_IN_TRANSACTION;
-  if (!bc.MayWrite()) return B_ACCESS_DENIED;
+  if (const int status = MayChangeFile(bc); status != B_NO_ERROR) return status;
   return WriteOwner(bc.table(), Owner{});
+}
+
+// Create Index: the key the data buffer describes (its segments' key
+// specifications, then its collating sequence if it has one of its own)
+// becomes the file's last key, its values taken from every record. Key
+// numbers stay without gaps: with B_INDEX_NUMBER_GIVEN the manual key
+// number must be the next one (6 otherwise). 5 when a unique key finds two
+// records with one value; 41 inside the client's transaction; 46 from a
+// block that may not write; 88 while another block has the file open.
+int OpCreateIndex(Engine& engine, Call& call) {
+  BlockCall bc(engine, call);
+  if (const int status = MayChangeFile(bc); status != B_NO_ERROR) return status;
+  const FileLayout& layout = bc.table().layout();
+  if (!DataBufferHolds(call, sizeof(BtrKeySpec))) return B_DATALENGTH_ERROR;
+  if ((call.keyNum & B_INDEX_NUMBER_GIVEN) != 0) {
+    BtrKeySpec first;
+    std::memcpy(&first, call.data, sizeof first);
+    if (first.manualKeyNumber != layout.keys.size()) return B_INVALID_KEYNUMBER;
+  }
+  FileLayout to;
+  const int status = WithKeyAdded(layout, static_cast<const uint8_t*>(call.data), *call.dataLen, &to);
+  if (status != B_NO_ERROR) return status;
+  return WithFileToItself(bc, [&] { return bc.table().AddKey(to); });
+}
+
+// Drop Index: key `key number` goes and the keys after it move down one.
+// With B_INDEX_NUMBER_GIVEN the others keep their numbers, which only the
+// last key allows (key numbers stay without gaps; 6 otherwise). The block's
+// place on the key's path goes with it. Refusals as Create Index's.
+int OpDropIndex(Engine& engine, Call& call) {
+  BlockCall bc(engine, call);
+  if (const int status = MayChangeFile(bc); status != B_NO_ERROR) return status;
+  const FileLayout& layout = bc.table().layout();
+  const bool numbersKept = (call.keyNum & B_INDEX_NUMBER_GIVEN) != 0;
+  const size_t key = static_cast<uint8_t>(call.keyNum) & ~B_INDEX_NUMBER_GIVEN;
+  if (key >= layout.keys.size() || (numbersKept && key + 1 != layout.keys.size())) return B_INVALID_KEYNUMBER;
+  FileLayout to;
+  const int status = WithKeyDropped(layout, key, &to);
+  if (status != B_NO_ERROR) return status;
+  Cursor& cursor = bc.cursor();
+  return WithFileToItself(bc, [&] {
+    const int dropped = bc.table().DropKey(to, key);
+    if (dropped == B_NO_ERROR && cursor.hasLogical && static_cast<size_t>(cursor.keyNum) >= key) {
+      if (static_cast<size_t>(cursor.keyNum) == key) {
+        cursor.hasLogical = false;
+      } else {
+        cursor.keyNum--;
+      }
+    }
+    return dropped;
+  });
 }
 
 }  // namespace recman

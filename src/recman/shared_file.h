@@ -15,7 +15,7 @@ struct SharedFile {
   const FileId id;     // where it lives
   std::mutex mu;       // guards the counts; nothing else is taken while it is held
   int openCount = 0;   // position blocks of any client that hold the file open
-  int exclusiveCount = 0;  // of those, opened exclusive (at most one)
+  int exclusiveCount = 0;  // of those, opened exclusive or changing the file's keys (at most one)
   RecordLocks locks;       // the record locks of every block of the process (its own mutex)
 };
 

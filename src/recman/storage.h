@@ -167,6 +167,16 @@ class Table {
   // takes its owner away. Inside a write.
   virtual int WriteOwner(const Owner& owner) = 0;
 
+  // --- the keys (Create and Drop Index): one write of their own, outside
+  // any transaction, by a table that has the file to itself. AddKey gives
+  // the file the keys of `to`, its layout with one key more, last, whose
+  // values it takes from every record: 5 when that key is unique and two
+  // records share a value. DropKey gives it the keys of `to`, its layout
+  // without key `key`: the keys after it move down one. On 0 the table
+  // reads and writes by `to` from then on; otherwise nothing changed.
+  virtual int AddKey(const FileLayout& to) = 0;
+  virtual int DropKey(const FileLayout& to, size_t key) = 0;
+
   // --- the client's transaction. Join takes the file's write lock for the
   // client (waiting as configured, or not at all unless wait; 85 when it is
   // held) and makes every later call on the table part of the transaction,

@@ -55,12 +55,63 @@ std::vector<std::string> CreateStatements(int64_t id, const FileLayout& layout) 
     if (layout.keys[k].duplicates) records += ", " + Seq(k) + " bigint";
   }
   out.push_back(records + ")");
+  for (size_t k = 0; k < layout.keys.size(); ++k) out.push_back(IndexSql(id, layout, k));
+  return out;
+}
+
+std::string IndexSql(int64_t id, const FileLayout& layout, size_t key) {
   // bytea compares bytewise, the order the key encoding is made for. A
   // null key is kept out of its index.
-  for (size_t k = 0; k < layout.keys.size(); ++k) {
-    const bool dup = layout.keys[k].duplicates;
-    out.push_back(std::string(dup ? "CREATE INDEX ON " : "CREATE UNIQUE INDEX ON ") + table + "(" + Key(k) +
-                  (dup ? ", " + Seq(k) : "") + ") WHERE " + Key(k) + " IS NOT NULL");
+  const bool dup = layout.keys[key].duplicates;
+  return std::string(dup ? "CREATE INDEX ON " : "CREATE UNIQUE INDEX ON ") + TableName(id) + "(" + Key(key) +
+         (dup ? ", " + Seq(key) : "") + ") WHERE " + Key(key) + " IS NOT NULL";
+}
+
+std::string AddKeySql(int64_t id, const FileLayout& to) {
+  const size_t key = to.keys.size() - 1;
+  return "ALTER TABLE " + TableName(id) + " ADD COLUMN " + Key(key) + " bytea" +
+         (to.keys[key].duplicates ? ", ADD COLUMN " + Seq(key) + " bigint" : "");
+}
+
+std::string KeyValuesSql(int64_t id) {
+  return "SELECT pos, data FROM " + TableName(id) + " WHERE pos > $1::int8 ORDER BY pos LIMIT $2::int8";
+}
+
+std::string SetKeyValuesSql(int64_t id, const FileLayout& to, const std::vector<KeyValue>& values) {
+  static const char kHex[] = "0123456789abcdef";
+  const size_t key = to.keys.size() - 1;
+  // The values as literals: positions are numbers and keys hex digits, so
+  // the text says nothing but what it means.
+  std::string rows;
+  for (const KeyValue& v : values) {
+    rows += rows.empty() ? "(" : ", (";
+    rows += std::to_string(v.pos) + "::int8, ";
+    if (!v.present) {
+      rows += "NULL::bytea)";
+      continue;
+    }
+    rows += "'\\x";
+    for (const unsigned char c : v.value) {
+      rows += kHex[c >> 4];
+      rows += kHex[c & 15];
+    }
+    rows += "'::bytea)";
+  }
+  // A record's place among duplicates is its position, as for an insert.
+  const std::string seq = to.keys[key].duplicates ? ", " + Seq(key) + " = t.pos" : "";
+  return "UPDATE " + TableName(id) + " AS t SET " + Key(key) + " = v.k" + seq + " FROM (VALUES " + rows +
+         ") AS v(p, k) WHERE t.pos = v.p";
+}
+
+std::vector<std::string> DropKeyStatements(int64_t id, const FileLayout& from, size_t key) {
+  const std::string alter = "ALTER TABLE " + TableName(id);
+  // The key's index goes with its column; the indexes of the keys after it
+  // follow their columns' new names.
+  std::vector<std::string> out{alter + " DROP COLUMN " + Key(key) +
+                               (from.keys[key].duplicates ? ", DROP COLUMN " + Seq(key) : "")};
+  for (size_t k = key + 1; k < from.keys.size(); ++k) {
+    out.push_back(alter + " RENAME COLUMN " + Key(k) + " TO " + Key(k - 1));
+    if (from.keys[k].duplicates) out.push_back(alter + " RENAME COLUMN " + Seq(k) + " TO " + Seq(k - 1));
   }
   return out;
 }

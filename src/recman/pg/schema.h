@@ -38,6 +38,25 @@ std::string TableName(int64_t id);
 // indexes; and those that drop them.
 std::vector<std::string> CreateStatements(int64_t id, const FileLayout& layout);
 std::string DropSql(int64_t id);
+// The index of key `key` of file id.
+std::string IndexSql(int64_t id, const FileLayout& layout, size_t key);
+
+// Create Index: the statement that adds the last key of `to` to file id's
+// records (its values still null); the records after position $1 (pos,
+// data), at most $2 of them, for filling the new key in; the statement
+// that sets the new key's values of the records in `values`. IndexSql(id,
+// to, last) then makes its index.
+struct KeyValue {
+  int64_t pos;        // the record
+  bool present;       // false: null, kept out of the index
+  std::string value;  // the key's encoding
+};
+std::string AddKeySql(int64_t id, const FileLayout& to);
+std::string KeyValuesSql(int64_t id);
+std::string SetKeyValuesSql(int64_t id, const FileLayout& to, const std::vector<KeyValue>& values);
+// Drop Index: the statements that take key `key` of `from` out of file
+// id's records, the keys after it moving down one.
+std::vector<std::string> DropKeyStatements(int64_t id, const FileLayout& from, size_t key);
 
 // Along key `key`: pos, ver, data, k, s (0 on unique keys). $1 the value;
 // kNext and kPrevious go on from ($1, $2 the place among duplicates) on

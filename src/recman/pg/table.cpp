@@ -518,6 +518,71 @@ int PgTable::WriteOwner(const Owner& owner) {
   return r.ok() ? B_NO_ERROR : Failed(r, Access::kFile);
 }
 
+// --- the keys ----------------------------------------------------------------------
+
+int PgTable::ChangeKeys(const FileLayout& to, const std::function<int(Connection&)>& change) {
+  int status = BeginWrite(Access::kFile);
+  if (status != B_NO_ERROR) return status;
+  Connection& c = session_.conn();
+  status = change(c);
+  if (status == B_NO_ERROR) {
+    Params row;
+    row.Int(id_).Int(kFormatVersion).Bytes(to.image);
+    const Result r = c.Query(ReplaceLayoutSql(), row);
+    if (!r.ok()) status = Failed(r, Access::kFile);
+  }
+  const int finished = FinishWrite(status == B_NO_ERROR, Access::kFile);
+  if (status == B_NO_ERROR) status = finished;
+  if (status != B_NO_ERROR) return status;
+  // The statements of the old keys go; those of the new ones are prepared
+  // afresh under names of their own.
+  Lock lock(session_.mutex());
+  batches_.clear();
+  held_ = Result();
+  if (!c.broken()) c.Deallocate(prefix_);
+  layout_ = to;
+  PrepareStatements(session_.NewStatementPrefix());
+  return B_NO_ERROR;
+}
+
+int PgTable::AddKey(const FileLayout& to) {
+  return ChangeKeys(to, [&](Connection& c) {
+    Result r = c.Exec(AddKeySql(id_, to));
+    if (!r.ok()) return Failed(r, Access::kFile);
+    // The new key's value of every record, a batch of records at a time.
+    constexpr int64_t kBatch = 1000;
+    std::vector<KeyValue> batch;
+    for (int64_t after = 0;; after = batch.back().pos) {
+      Params range;
+      range.Int(after).Int(kBatch);
+      const Result rows = c.Query(KeyValuesSql(id_), range);
+      if (!rows.ok()) return Failed(rows, Access::kFile);
+      if (rows.rows() == 0) break;
+      batch.clear();
+      for (int i = 0; i < rows.rows(); ++i) {
+        // A record shorter than its fixed part is damage, not a value.
+        if (rows.length(i, 1) < to.recordLength) return static_cast<int>(B_IO_ERROR);
+        KeyValue v{rows.int8(i, 0), false, {}};
+        v.present = EncodeFromRecord(to.keys.back(), rows.bytes(i, 1), &v.value);
+        batch.push_back(std::move(v));
+      }
+      if (!(r = c.Exec(SetKeyValuesSql(id_, to, batch))).ok()) return Failed(r, Access::kFile);
+    }
+    r = c.Exec(IndexSql(id_, to, to.keys.size() - 1));
+    return r.ok() ? static_cast<int>(B_NO_ERROR) : Failed(r, Access::kFile);
+  });
+}
+
+int PgTable::DropKey(const FileLayout& to, size_t key) {
+  return ChangeKeys(to, [&](Connection& c) {
+    for (const std::string& sql : DropKeyStatements(id_, layout_, key)) {
+      const Result r = c.Exec(sql);
+      if (!r.ok()) return Failed(r, Access::kFile);
+    }
+    return static_cast<int>(B_NO_ERROR);
+  });
+}
+
 // --- the client's transaction -----------------------------------------------------
 
 int PgTable::Join(bool wait) {

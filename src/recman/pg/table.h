@@ -3,6 +3,7 @@
 // and the claim that says the client has the file open.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -55,6 +56,8 @@ class PgTable final : public Table {
              const std::vector<int64_t>& seqs) override;
   int Delete(int64_t pos, int64_t ver) override;
   int WriteOwner(const Owner& owner) override;
+  int AddKey(const FileLayout& to) override;
+  int DropKey(const FileLayout& to, size_t key) override;
   int Join(bool wait) override;
   bool joined() const override { return joined_; }
   int TryClaim(bool exclusive) override;
@@ -120,6 +123,10 @@ class PgTable final : public Table {
   }
   size_t NthSlot(int key) const { return CountOnPathSlot(-1, true) + 1 + PathOf(key); }
   void PrepareStatements(const std::string& prefix);
+  // A change of the file's keys: change() runs its statements (returning a
+  // status) within one write that also stores to's image; on 0 the table
+  // reads by to, with its statements prepared afresh.
+  int ChangeKeys(const FileLayout& to, const std::function<int(Connection&)>& change);
 
   // Slots of the statements after the seeks and steps.
   enum Fixed { kInsert, kUpdate, kDelete, kRow, kRowForUpdate, kNextSequence, kCount, kFixedSlots };

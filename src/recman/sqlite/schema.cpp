@@ -50,17 +50,68 @@ std::vector<std::string> CreateStatements(const FileLayout& layout) {
   // were; in the deciding file, the decision.
   out.push_back("CREATE TABLE recman_pending(txid INTEGER PRIMARY KEY, coordinator TEXT NOT NULL)");
   out.push_back("CREATE TABLE recman_decided(txid INTEGER PRIMARY KEY, participants TEXT NOT NULL)");
-  out.push_back("CREATE TABLE recman_undo(txid INTEGER NOT NULL, pos INTEGER NOT NULL, "
-                "existed INTEGER NOT NULL, " + RowColumns(layout, true) + ", PRIMARY KEY(txid, pos))");
-  for (size_t k = 0; k < layout.keys.size(); ++k) {
-    const bool dup = layout.keys[k].duplicates;
-    const std::string cols = dup ? KeyColumn(k) + ", " + SeqColumn(k) : KeyColumn(k);
-    out.push_back(std::string(dup ? "CREATE INDEX " : "CREATE UNIQUE INDEX ") + "key" +
-                  std::to_string(k) + " ON records(" + cols + ") WHERE " + KeyColumn(k) +
-                  " IS NOT NULL");
-  }
+  out.push_back(UndoTableSql(layout));
+  for (size_t k = 0; k < layout.keys.size(); ++k) out.push_back(IndexSql(layout, k));
   return out;
 }
+
+std::string UndoTableSql(const FileLayout& layout) {
+  return "CREATE TABLE recman_undo(txid INTEGER NOT NULL, pos INTEGER NOT NULL, existed INTEGER NOT NULL, " +
+         RowColumns(layout, true) + ", PRIMARY KEY(txid, pos))";
+}
+
+std::string IndexName(size_t key) {
+  std::string name = "key";
+  name += std::to_string(key);
+  return name;
+}
+
+std::string IndexSql(const FileLayout& layout, size_t key) {
+  const bool dup = layout.keys[key].duplicates;
+  const std::string cols = dup ? KeyColumn(key) + ", " + SeqColumn(key) : KeyColumn(key);
+  return std::string(dup ? "CREATE INDEX " : "CREATE UNIQUE INDEX ") + IndexName(key) + " ON records(" + cols +
+         ") WHERE " + KeyColumn(key) + " IS NOT NULL";
+}
+
+std::vector<std::string> AddKeyStatements(const FileLayout& to) {
+  const size_t key = to.keys.size() - 1;
+  std::vector<std::string> out{"ALTER TABLE records ADD COLUMN " + KeyColumn(key) + " BLOB"};
+  if (to.keys[key].duplicates) out.push_back("ALTER TABLE records ADD COLUMN " + SeqColumn(key) + " INTEGER");
+  // The undo table is empty outside a transaction over several files.
+  out.push_back("DROP TABLE recman_undo");
+  out.push_back(UndoTableSql(to));
+  return out;
+}
+
+std::string KeyValuesSql() { return "SELECT pos, data FROM records WHERE pos > ?1 ORDER BY pos LIMIT ?2"; }
+
+std::string SetKeyValueSql(const FileLayout& to) {
+  const size_t key = to.keys.size() - 1;
+  // A record's place among duplicates is its position, as for an insert.
+  const std::string seq = to.keys[key].duplicates ? ", " + SeqColumn(key) + " = pos" : "";
+  return "UPDATE records SET " + KeyColumn(key) + " = ?2" + seq + " WHERE pos = ?1";
+}
+
+std::vector<std::string> DropKeyStatements(const FileLayout& from, const FileLayout& to, size_t key) {
+  std::vector<std::string> out;
+  // The index of each key from `key` on goes: the ones after it are made
+  // again under their new numbers, as the engine names its indexes.
+  for (size_t k = key; k < from.keys.size(); ++k) out.push_back("DROP INDEX " + IndexName(k));
+  out.push_back("ALTER TABLE records DROP COLUMN " + KeyColumn(key));
+  if (from.keys[key].duplicates) out.push_back("ALTER TABLE records DROP COLUMN " + SeqColumn(key));
+  for (size_t k = key + 1; k < from.keys.size(); ++k) {
+    out.push_back("ALTER TABLE records RENAME COLUMN " + KeyColumn(k) + " TO " + KeyColumn(k - 1));
+    if (from.keys[k].duplicates) {
+      out.push_back("ALTER TABLE records RENAME COLUMN " + SeqColumn(k) + " TO " + SeqColumn(k - 1));
+    }
+  }
+  for (size_t k = key; k < to.keys.size(); ++k) out.push_back(IndexSql(to, k));
+  out.push_back("DROP TABLE recman_undo");
+  out.push_back(UndoTableSql(to));
+  return out;
+}
+
+std::string WriteLayoutSql() { return "UPDATE recman_file SET layout = ?1 WHERE id = 1"; }
 
 std::string ReadHeaderSql() { return "SELECT magic, format, layout FROM recman_file WHERE id = 1"; }
 

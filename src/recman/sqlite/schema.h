@@ -21,6 +21,25 @@ inline constexpr int64_t kMaxPosition = 4294967295;
 // Statements that create a new file's tables and indexes, in order.
 std::vector<std::string> CreateStatements(const FileLayout& layout);
 
+// The table of undo images of a transaction over several files; key
+// `key`'s index (named "key" and its number).
+std::string UndoTableSql(const FileLayout& layout);
+std::string IndexSql(const FileLayout& layout, size_t key);
+
+// Create Index: the statements that add the last key of `to` to the
+// records (its values still null) and remake the undo table for it; the
+// records after position ?1 (pos, data), at most ?2 of them, for filling
+// the new key in; the statement that sets its value ?2 for the record at
+// ?1. IndexSql(to, last) then makes its index.
+std::vector<std::string> AddKeyStatements(const FileLayout& to);
+std::string KeyValuesSql();
+std::string SetKeyValueSql(const FileLayout& to);
+// Drop Index: the statements that take key `key` of `from` out, leaving
+// the keys, indexes and undo table of `to`.
+std::vector<std::string> DropKeyStatements(const FileLayout& from, const FileLayout& to, size_t key);
+// Replaces the layout image of the identification row with ?1.
+std::string WriteLayoutSql();
+
 // Reads the identification row: magic, format, layout image.
 std::string ReadHeaderSql();
 // Stores the identification row: ?1 magic, ?2 format, ?3 layout image.

@@ -214,6 +214,12 @@ int SqliteTable::OpenConnection(bool forWriting) {
   // reader arriving later finds them made by a writer.
   int persist = 1;
   sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+  SizeStatements();
+  if (writable_) SettleLeftovers();
+  return B_NO_ERROR;
+}
+
+void SqliteTable::SizeStatements() {
   const size_t keys = layout_.keys.size();
   seek_.resize(keys * kSeekCount);
   walks_.resize(keys * 2 + 2);
@@ -221,12 +227,9 @@ int SqliteTable::OpenConnection(bool forWriting) {
   countValues_.resize(keys);
   countOnPath_.resize(keys * 2 + 2);
   nth_.resize(keys + 1);
-  if (writable_) SettleLeftovers();
-  return B_NO_ERROR;
 }
 
-SqliteTable::~SqliteTable() {
-  SnapshotReaper::Instance().Forget(this);
+void SqliteTable::ForgetStatements() {
   EndCall();
   EndSnapshot();
   seek_.clear();
@@ -241,6 +244,11 @@ SqliteTable::~SqliteTable() {
     s->Finalize();
   }
   for (Statement& s : step_) s.Finalize();
+}
+
+SqliteTable::~SqliteTable() {
+  SnapshotReaper::Instance().Forget(this);
+  ForgetStatements();
   if (db_ != nullptr) {
     sqlite3_close_v2(db_);
     RemoveConnectionFromBudget();
@@ -650,6 +658,89 @@ int SqliteTable::FinishWrite(bool commit, Access access) {
   }
   Rollback();
   return B_NO_ERROR;
+}
+
+int SqliteTable::ChangeKeys(const FileLayout& to, const std::function<int()>& change) {
+  // No statement made for the old keys may stay open across the change, nor
+  // be used after it.
+  ForgetStatements();
+  int status = BeginWrite(Access::kFile);
+  if (status == B_NO_ERROR) {
+    int rc = change();
+    if (rc == SQLITE_OK) {
+      Statement write;
+      rc = write.Prepare(db_, WriteLayoutSql());
+      if (rc == SQLITE_OK) {
+        sqlite3_bind_blob(write.get(), 1, to.image.data(), static_cast<int>(to.image.size()), SQLITE_STATIC);
+        rc = RunOnce(write);
+        if (rc == SQLITE_DONE) rc = SQLITE_OK;
+      }
+    }
+    status = rc == SQLITE_OK ? B_NO_ERROR : StatusFromSqlite(rc, Access::kFile);
+    const int finished = FinishWrite(status == B_NO_ERROR, Access::kFile);
+    if (status == B_NO_ERROR) status = finished;
+    ForgetStatements();
+  }
+  if (status == B_NO_ERROR) layout_ = to;
+  SizeStatements();
+  return status;
+}
+
+int SqliteTable::AddKey(const FileLayout& to) {
+  return ChangeKeys(to, [&] {
+    for (const std::string& sql : AddKeyStatements(to)) {
+      const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+      if (rc != SQLITE_OK) return rc;
+    }
+    // The new key's value of every record, a batch of records at a time.
+    constexpr int kBatch = 1000;
+    Statement read, write;
+    int rc = read.Prepare(db_, KeyValuesSql());
+    if (rc == SQLITE_OK) rc = write.Prepare(db_, SetKeyValueSql(to));
+    if (rc != SQLITE_OK) return rc;
+    struct Value {
+      int64_t pos;        // the record
+      bool present;       // false: null, kept out of the index
+      std::string value;  // the key's encoding
+    };
+    std::vector<Value> batch;
+    for (int64_t after = 0;; after = batch.back().pos) {
+      batch.clear();
+      {
+        StatementUse use(read);
+        sqlite3_bind_int64(*use, 1, after);
+        sqlite3_bind_int(*use, 2, kBatch);
+        while ((rc = sqlite3_step(*use)) == SQLITE_ROW) {
+          // A record shorter than its fixed part is damage, not a value.
+          if (static_cast<uint32_t>(sqlite3_column_bytes(*use, 1)) < to.recordLength) return SQLITE_CORRUPT;
+          Value v{sqlite3_column_int64(*use, 0), false, {}};
+          v.present = EncodeFromRecord(to.keys.back(), static_cast<const uint8_t*>(sqlite3_column_blob(*use, 1)),
+                                       &v.value);
+          batch.push_back(std::move(v));
+        }
+        if (rc != SQLITE_DONE) return rc;
+      }
+      if (batch.empty()) break;
+      for (const Value& v : batch) {
+        StatementUse use(write);
+        sqlite3_bind_int64(*use, 1, v.pos);
+        if (v.present) sqlite3_bind_blob(*use, 2, v.value.data(), static_cast<int>(v.value.size()), SQLITE_STATIC);
+        if ((rc = sqlite3_step(*use)) != SQLITE_DONE) return rc;
+      }
+    }
+    return sqlite3_exec(db_, IndexSql(to, to.keys.size() - 1).c_str(), nullptr, nullptr, nullptr);
+  });
+}
+
+int SqliteTable::DropKey(const FileLayout& to, size_t key) {
+  const FileLayout from = layout_;
+  return ChangeKeys(to, [&] {
+    for (const std::string& sql : DropKeyStatements(from, to, key)) {
+      const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+      if (rc != SQLITE_OK) return rc;
+    }
+    return SQLITE_OK;
+  });
 }
 
 int SqliteTable::HighestValue(size_t key, std::string* value) {

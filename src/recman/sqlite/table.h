@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -75,6 +76,8 @@ class SqliteTable final : public Table {
              const std::vector<int64_t>& seqs) override;
   int Delete(int64_t pos, int64_t ver) override;
   int WriteOwner(const Owner& owner) override;
+  int AddKey(const FileLayout& to) override;
+  int DropKey(const FileLayout& to, size_t key) override;
   int Join(bool wait) override;
   bool joined() const override { return joined_; }
   int TryClaim(bool exclusive) override;
@@ -112,6 +115,14 @@ class SqliteTable final : public Table {
   };
 
   int OpenConnection(bool forWriting);
+  // Finalizes every statement (ending the call and the snapshot first);
+  // makes room for the statements of the layout's keys.
+  void ForgetStatements();
+  void SizeStatements();
+  // A change of the file's keys: change() runs the statements (returning
+  // the SQLite code) within one write that also stores to's image; on 0
+  // the table reads by to.
+  int ChangeKeys(const FileLayout& to, const std::function<int()>& change);
   // The prepared statement s, prepared on first use from the SQL that sql()
   // makes (no text is made on later calls). Returns the SQLite code.
   template <typename MakeSql>
