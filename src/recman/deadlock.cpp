@@ -40,6 +40,7 @@ int WaitFor::On(const Client* holder, RecordLocks& locks, int64_t pos) {
   for (size_t steps = 0; at != nullptr && steps <= process.waits.size(); ++steps) {
     if (at == &waiter_) {
       process.waits.erase(&waiter_);
+      registered_ = false;
       return B_DEADLOCK;
     }
     const auto next = process.waits.find(at);
@@ -53,10 +54,12 @@ int WaitFor::On(const Client* holder, RecordLocks& locks, int64_t pos) {
   } else {
     process.waits[&waiter_] = Wait{holder, &locks, pos};
   }
+  registered_ = holder != nullptr;
   return B_NO_ERROR;
 }
 
 WaitFor::~WaitFor() {
+  if (!registered_) return;
   Waits& process = ProcessWaits();
   std::lock_guard<std::mutex> lock(process.mu);
   process.waits.erase(&waiter_);

@@ -29,7 +29,8 @@ class WaitFor {
   int On(const Client* holder, RecordLocks& locks, int64_t pos);
 
  private:
-  const Client& waiter_;  // the client waiting
+  const Client& waiter_;     // the client waiting
+  bool registered_ = false;  // its wait is in the process's table
 };
 
 }  // namespace recman
