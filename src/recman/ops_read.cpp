@@ -29,7 +29,9 @@ int ReadLocked(BlockCall& bc, const Call& call, Read read, Row* row) {
     status = cursor.shared->locks.Lock(cursor, row->pos, request.kind, bc.InTransaction(), &holder);
     const bool held = status == B_RECORD_INUSE || status == B_FILE_INUSE;
     if (!held || !request.wait || std::chrono::steady_clock::now() >= deadline) return status;
-    if (wait.On(holder, cursor.shared->locks, row->pos) != B_NO_ERROR) return B_DEADLOCK;
+    // 85: the holder's transaction holds the file; 84: the holder, the record.
+    const int64_t what = status == B_FILE_INUSE ? 0 : row->pos;
+    if (wait.On(holder, cursor.shared->locks, what) != B_NO_ERROR) return B_DEADLOCK;
     if (!bc.Pause(RetryPause(tries))) return B_FILE_NOT_OPEN;
     if ((status = read(row)) != B_NO_ERROR) return status;
   }

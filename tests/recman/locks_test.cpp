@@ -203,6 +203,17 @@ TEST_F(LockTest, AWaitThatWouldDeadlockGives78) {
   writer.join();
   EXPECT_EQ(waiterStatus, 0);
   EXPECT_EQ(Tx(B_END_TRAN, kClientB), 0);
+  // The same with B's wait lock on a record of the file A's transaction
+  // holds.
+  ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
+  ASSERT_EQ(a1_.Insert(Rec("a")), 0);
+  std::thread locker([&] { waiterStatus = Lock(b1_, "r1", B_MULTIPLE_WAIT_LOCK); });
+  settle();
+  EXPECT_LT(Timed([&] { return Lock(a1_, "r2", B_SINGLE_WAIT_LOCK); }, &status), 1000);
+  EXPECT_EQ(status, B_DEADLOCK);
+  ASSERT_EQ(Tx(B_ABORT_TRAN), 0);
+  locker.join();
+  EXPECT_EQ(waiterStatus, B_INCOMPATIBLE_LOCK_TYPE) << "B's single lock on r2 and a multiple one do not mix";
   // Without a circle a wait goes on waiting: B, holding r2, waits for A's
   // r1; A lets r1 go and at once asks for r2 while B sleeps between two
   // tries. B's new single lock then lets r2 go to A.
