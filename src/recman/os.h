@@ -220,8 +220,11 @@ class LockHandle {
   [[maybe_unused]] Claim claim_ = Claim::kNone;  // the claim held (Windows: a lock cannot change kind in place)
 };
 
-// Where the locks live: the claim's byte, then one byte per record position.
+// Where the locks live: the claim's byte; the byte a transaction that holds
+// the file marks, so that other processes' lock requests see it; then one
+// byte per record position.
 constexpr uint64_t kClaimOffset = uint64_t{1} << 40;
+constexpr uint64_t kTransactionMark = kClaimOffset + 1;
 constexpr uint64_t kRecordLockBase = kClaimOffset + 4096;
 
 }  // namespace recman::os

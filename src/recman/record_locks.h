@@ -43,9 +43,9 @@ LockRequest RequestOf(uint16_t lockBias);
 class RecordLocks {
  public:
   // Locks the record at pos for cursor. Returns 0; 84 when another client
-  // (of this process or another) holds it; 85 when another client of this
-  // process holds the file in its transaction; 93 when the block holds
-  // locks of the other kind. inTransaction: the lock goes at End or Abort.
+  // (of this process or another) holds it; 85 when another client's
+  // transaction (likewise) holds the file; 93 when the block holds locks of
+  // the other kind. inTransaction: the lock goes at End or Abort.
   // On 84 and 85, *holder (when given) is the client of this process in
   // the way, or null for another process.
   int Lock(Cursor& cursor, int64_t pos, LockKind kind, bool inTransaction,

@@ -189,8 +189,9 @@ class Table {
   // the table's claim on the whole file: shared while open, exclusive for an
   // exclusive open (88 when others have the file open).
   virtual int TryClaim(bool exclusive) = 0;
-  // An exclusive lock on the record at pos: 0, or 84 when another process
-  // holds it. Release drops it; LockedElsewhere says whether another
+  // An exclusive lock on the record at pos: 0, 84 when another process
+  // holds it, or 85 when another process's transaction holds the file (its
+  // Join marks the file for others, until the session ends it). Release drops it; LockedElsewhere says whether another
   // process holds it.
   virtual int TryLockRecord(int64_t pos) = 0;
   virtual void ReleaseRecord(int64_t pos) = 0;

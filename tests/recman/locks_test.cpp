@@ -230,8 +230,8 @@ TEST_F(LockTest, AWaitThatWouldDeadlockGives78) {
 }
 
 // A second process holding locks on the file: "lock NAME" (no-wait),
-// "wait NAME" (wait lock), "update NAME", "unlock"; it answers each with
-// the status.
+// "wait NAME" (wait lock), "update NAME", "unlock", "begin NAME" (a
+// transaction that inserts NAME), "end"; it answers each with the status.
 RECLINK_CHILD_ROLE(LockHolder) {
   BtrFile f(kLen);
   if (f.Open(args[0]) != 0) return 1;
@@ -244,6 +244,8 @@ RECLINK_CHILD_ROLE(LockHolder) {
     if (word == "wait") status = Lock(f, name, B_SINGLE_WAIT_LOCK);
     if (word == "update") status = Lock(f, name, 0) + f.Update(Rec(name, "child"));
     if (word == "unlock") status = f.Call(B_UNLOCK, 0);
+    if (word == "begin") status = Tx(B_BEGIN_TRAN) + f.Insert(Rec(name));
+    if (word == "end") status = Tx(B_END_TRAN);
     SendToParent(std::to_string(status));
   }
   return 0;
@@ -274,6 +276,22 @@ TEST_F(LockTest, AnotherProcessHoldsLocksUntilItLetsGoOrDies) {
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   ASSERT_EQ(a1_.Call(B_UNLOCK, 0), 0);
   EXPECT_EQ(child.Receive(), "0");
+
+  // The child's transaction holds the file: a lock request meets it at once,
+  // or waits for its end.
+  ASSERT_EQ(ask("begin c1"), "0");
+  EXPECT_LT(Timed([&] { return Lock(a1_, "r2", B_SINGLE_NOWAIT_LOCK); }, &status), 100);
+  EXPECT_EQ(status, B_FILE_INUSE);
+  std::thread ender([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(child.Send("end"));
+  });
+  EXPECT_GE(Timed([&] { return Lock(a1_, "r2", B_MULTIPLE_WAIT_LOCK); }, &status), 80);
+  EXPECT_EQ(status, 0);
+  ender.join();
+  EXPECT_EQ(child.Receive(), "0");
+  EXPECT_EQ(Lock(a1_, "c1", 0), 0) << "what the transaction inserted";
+  ASSERT_EQ(a1_.Call(B_UNLOCK, B_UNLOCK_MULTIPLE_ALL), 0);
 
   // A killed holder's locks die with it.
   EXPECT_EQ(Lock(a1_, "r1", B_SINGLE_NOWAIT_LOCK), B_RECORD_INUSE);

@@ -19,6 +19,10 @@ inline constexpr int kFormatVersion = 1;
 // number for the claim of an open file, 0 for changes to the catalogue.
 inline constexpr int32_t kLockSpace = 0x52434d31;
 inline constexpr int32_t kCatalogueKey = 0;
+// The mark of a transaction that holds a file (two-key form: this, then
+// the file's number), so that other sessions' lock requests see it; the
+// transaction's own, it goes when the transaction ends.
+inline constexpr int32_t kTransactionSpace = 0x52434d32;
 
 // Makes the schema and the catalogue when they are missing (run under the
 // catalogue's lock).

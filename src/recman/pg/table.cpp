@@ -21,7 +21,12 @@ const std::string kClaimShared = "SELECT pg_try_advisory_lock_shared(" + kSpace 
 const std::string kClaimExclusive = "SELECT pg_try_advisory_lock(" + kSpace + ", $1::int8::int4)";
 const std::string kDropExclusive = "SELECT pg_advisory_unlock(" + kSpace + ", $1::int8::int4)";
 // Record locks: one key per record, the file's number above its position.
-constexpr const char* kLockRecord = "SELECT pg_try_advisory_lock($1::int8)";
+// A record lock: null when another session's transaction holds the file
+// (its mark is there), else whether the record's lock was had.
+const std::string kLockRecord = "SELECT CASE WHEN pg_try_advisory_lock_shared(" +
+                                std::to_string(kTransactionSpace) + ", $2::int8::int4) THEN pg_advisory_unlock_shared(" +
+                                std::to_string(kTransactionSpace) +
+                                ", $2::int8::int4) AND pg_try_advisory_lock($1::int8) END";
 constexpr const char* kReleaseRecord = "SELECT pg_advisory_unlock($1::int8)";
 constexpr const char* kRecordLockedElsewhere =
     "SELECT CASE WHEN pg_try_advisory_lock($1::int8) THEN NOT pg_advisory_unlock($1::int8) ELSE true END";
@@ -596,8 +601,11 @@ int PgTable::Join(bool wait) {
   // engine's lock wait says (or not at all); a wait that ends without it
   // leaves the transaction as it was.
   const bool begins = !session_.inTransaction();
+  // Holding the file, the transaction marks it for other sessions' lock
+  // requests; the mark goes with the transaction.
   Result r = c.Exec(std::string(begins ? "BEGIN; " : "") + "SAVEPOINT j; " + LockExclusiveSql(id_) +
-                    (wait ? "" : " NOWAIT") + "; RELEASE SAVEPOINT j");
+                    (wait ? "" : " NOWAIT") + "; SELECT pg_advisory_xact_lock(" + std::to_string(kTransactionSpace) +
+                    ", " + std::to_string(id_) + "); RELEASE SAVEPOINT j");
   if (begins && PQtransactionStatus(c.get()) != PQTRANS_IDLE) session_.Began();
   if (r.ok()) {
     joined_ = true;
@@ -641,9 +649,10 @@ int PgTable::TryLockRecord(int64_t pos) {
   int status = Enter(&lock);
   if (status != B_NO_ERROR) return status;
   Params key;
-  key.Int(RecordKey(id_, pos));
+  key.Int(RecordKey(id_, pos)).Int(id_);
   Result r = session_.conn().Query(kLockRecord, key);
   if (!r.ok()) return Failed(r, Access::kRecord);
+  if (r.null(0, 0)) return B_FILE_INUSE;
   if (!r.boolean(0, 0)) return B_RECORD_INUSE;
   recordLocks_.insert(pos);
   return B_NO_ERROR;

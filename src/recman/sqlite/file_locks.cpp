@@ -94,8 +94,20 @@ void FileLocks::ReleaseShared() {
   if (shared_ > 0 && --shared_ == 0) handle_.DropClaim();
 }
 
+void FileLocks::MarkTransaction() {
+  std::lock_guard<std::mutex> guard(mu_);
+  marked_ = handle_.TryLock(os::kTransactionMark, 1) == os::Fail::kNone;
+}
+
+void FileLocks::UnmarkTransaction() {
+  std::lock_guard<std::mutex> guard(mu_);
+  if (marked_) handle_.Unlock(os::kTransactionMark, 1);
+  marked_ = false;
+}
+
 int FileLocks::TryLockRecord(int64_t pos) {
   std::lock_guard<std::mutex> guard(mu_);
+  if (!marked_ && handle_.HeldElsewhere(os::kTransactionMark, 1)) return B_FILE_INUSE;
   const os::Fail f = handle_.TryLock(os::kRecordLockBase + static_cast<uint64_t>(pos), 1);
   return f == os::Fail::kBusy ? B_RECORD_INUSE : StatusFromFail(f);
 }

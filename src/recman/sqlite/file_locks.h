@@ -46,7 +46,15 @@ class FileLocks {
   void DropExclusive();
   void ReleaseShared();
 
-  // Record locks of the process: 0 or 84; released; held by another process.
+  // The mark of a transaction of this process that holds the file (its
+  // write lock): taken after the write lock, dropped before it goes, so
+  // that two marks never meet.
+  void MarkTransaction();
+  void UnmarkTransaction();
+
+  // Record locks of the process: 0; 84 when another process holds the
+  // record, 85 when another process's transaction holds the file; released;
+  // held by another process.
   int TryLockRecord(int64_t pos);
   void ReleaseRecord(int64_t pos);
   bool LockedElsewhere(int64_t pos);
@@ -62,6 +70,7 @@ class FileLocks {
   bool exclusive_ = false;  // the claim is exclusive
   int users_ = 0;           // results of Acquire still held (guarded by the registry's mutex)
   bool replacing_ = false;  // held for a Create that replaces the file: nobody may open it
+  bool marked_ = false;     // a transaction of this process holds the file and marked it
 };
 
 }  // namespace recman::sqlite

@@ -32,6 +32,7 @@ int SqliteSession::Commit(const std::vector<Table*>& tables) {
     if (status == B_NO_ERROR) status = table->lost();
     if (table->written()) written.push_back(table);
   }
+  for (Table* t : tables) static_cast<SqliteTable*>(t)->Unmark();
   bool commit = status == B_NO_ERROR;
   if (commit && written.size() > 1) {
     status = CommitSeveral(txid_, *coordinator_, written);
@@ -58,6 +59,7 @@ int SqliteSession::Commit(const std::vector<Table*>& tables) {
 void SqliteSession::Rollback(const std::vector<Table*>& tables) {
   for (Table* t : tables) {
     SqliteTable* table = static_cast<SqliteTable*>(t);
+    table->Unmark();
     table->Abandon();
     table->Unjoin();
   }

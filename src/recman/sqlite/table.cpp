@@ -248,6 +248,7 @@ void SqliteTable::ForgetStatements() {
 
 SqliteTable::~SqliteTable() {
   SnapshotReaper::Instance().Forget(this);
+  Unmark();
   ForgetStatements();
   if (db_ != nullptr) {
     sqlite3_close_v2(db_);
@@ -886,6 +887,8 @@ int SqliteTable::Join(bool wait) {
       Rollback();
       return StatusFromSqlite(rc, Access::kFile);
     }
+    locks_->MarkTransaction();
+    marked_ = true;
   } else {
     const int rc = RunControl(beginRead_, "BEGIN DEFERRED");
     if (rc != SQLITE_DONE) return StatusFromSqlite(rc, Access::kFile);
@@ -924,6 +927,11 @@ int64_t SqliteTable::HandedOut() {
   if (s.Prepare(db_, HandedOutSql()) != SQLITE_OK) return -1;
   StatementUse use(s);
   return sqlite3_step(*use) == SQLITE_ROW ? sqlite3_column_int64(*use, 0) : -1;
+}
+
+void SqliteTable::Unmark() {
+  if (marked_) locks_->UnmarkTransaction();
+  marked_ = false;
 }
 
 void SqliteTable::Unjoin() {

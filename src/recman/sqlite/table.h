@@ -96,6 +96,9 @@ class SqliteTable final : public Table {
   // handed out are never handed out again.
   void Abandon();
   void Unjoin();                              // the transaction is over here
+  // The transaction is ending here: other processes' lock requests no
+  // longer meet its mark. Before the write lock goes (commit or undo).
+  void Unmark();
   bool InSqlTransaction() const { return !sqlite3_get_autocommit(db_); }
 
   // --- for the reaper: ends the snapshot if it began before `before` and
@@ -167,6 +170,7 @@ class SqliteTable final : public Table {
   bool writable_ = true;             // storage accepts writes
   bool durable_ = true;              // synchronous FULL in force
   bool joined_ = false;              // part of the client's transaction
+  bool marked_ = false;              // its transaction marked the file (FileLocks)
   bool written_ = false;             // written since it joined
   int lost_ = 0;                     // status of a failure that undid the joined transaction
   bool ownWrite_ = false;            // BeginWrite opened an SQLite transaction of its own
