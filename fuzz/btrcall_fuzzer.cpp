@@ -8,9 +8,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,18 +27,33 @@ namespace reclink::fuzz {
 namespace {
 
 // Every status the record manager may return.
-constexpr int kStatuses[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 18, 21, 22, 24, 25, 26, 27, 28,
-                             29, 30, 37, 39, 41, 43, 45, 46, 48, 49, 59, 60, 61, 62, 64, 80, 81, 84, 85, 88, 93};
+constexpr int kStatuses[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 18, 21, 22, 24, 25,
+                             26, 27, 28, 29, 30, 37, 39, 41, 43, 45, 46, 48, 49, 50, 51, 59, 60, 61,
+                             62, 64, 80, 81, 84, 85, 88, 93};
 
 // Operation codes the programs draw from; biases are added separately.
 constexpr uint16_t kOps[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 19,
                              20, 21, 22, 23, 24, 25, 26, 27, 28, 33, 34, 35, 36, 37, 38, 39, 16};
+// The operations on directories, owners, batches, percentages, freezes and
+// keys, drawn by first bytes of their own so that the corpus's programs
+// keep decoding as they did before these were added.
+constexpr uint16_t kLaterOps[] = {B_SET_DIRECTORY,   B_GET_DIRECTORY, B_SET_OWNER,         B_CLEAR_OWNER,
+                                  B_INSERT_EXTENDED, B_CONTINUOUS,    B_GET_BY_PERCENTAGE, B_FIND_PERCENTAGE,
+                                  B_CREATE_INDEX,    B_DROP_INDEX};
 constexpr uint16_t kBiases[] = {0, 0, 0, 50, 100, 200, 300, 400};
 
 constexpr int kBlocks = 4;     // position blocks a program works with
 constexpr int kFiles = 4;      // three record files made per input, one hostile name
 constexpr int kTemplates = 3;  // the files made per input
 const char* const kNames[kFiles] = {"a.dat", "b.dat", "c.dat", "hostile.dat"};
+const char kSubdirectory[] = "sub";  // the one directory Set Directory may enter
+const char kOwner[] = "fuzzown";     // the owner name programs set and open with
+
+// The working directory, absolute: where Reset puts every client back.
+std::string& WorkingDirectory() {
+  static std::string dir;
+  return dir;
+}
 
 // The clients a program's calls go through, besides the process's own (the
 // plain entry points): two of the client-id entry points' own.
@@ -60,13 +77,20 @@ int Call(uint16_t op, void* pos, void* data, uint32_t* len, void* key, uint8_t k
   return st;
 }
 
-// Resets every client a program may have used.
+// Resets every client a program may have used, and puts each back in the
+// working directory.
 void Reset() {
   uint8_t scratch[B_POSITION_BLOCK_SIZE] = {};
+  char dir[B_MAX_KEY_LENGTH + 1] = {};
+  std::snprintf(dir, sizeof dir, "%s", WorkingDirectory().c_str());
   uint32_t len = 0;
   Call(B_RESET, scratch, nullptr, &len, nullptr, 0, 0);
+  if (Call(B_SET_DIRECTORY, scratch, nullptr, &len, dir, B_MAX_KEY_LENGTH, 0) != 0) std::abort();
   for (const uint8_t* id : kClientIds) {
-    if (!Allowed(BTRCALLID(B_RESET, scratch, nullptr, &len, nullptr, 0, 0, id))) std::abort();
+    if (BTRCALLID(B_RESET, scratch, nullptr, &len, nullptr, 0, 0, id) != 0 ||
+        BTRCALLID(B_SET_DIRECTORY, scratch, nullptr, &len, dir, B_MAX_KEY_LENGTH, 0, id) != 0) {
+      std::abort();
+    }
   }
 }
 
@@ -171,8 +195,9 @@ bool WriteWhole(const char* name, const std::string& bytes) {
   return std::fclose(f) == 0 && ok;
 }
 
-void RemoveAllFiles() {
-  DIR* d = opendir(".");
+// Removes the files of the working directory and of its subdirectory.
+void RemoveAllFiles(const std::string& dir = ".") {
+  DIR* d = opendir(dir.c_str());
   if (d == nullptr) return;
   std::vector<std::string> names;
   while (dirent* e = readdir(d)) {
@@ -181,7 +206,13 @@ void RemoveAllFiles() {
     }
   }
   closedir(d);
-  for (const std::string& n : names) unlink(n.c_str());
+  for (const std::string& n : names) {
+    if (n == kSubdirectory && dir == ".") {
+      RemoveAllFiles(n);
+    } else {
+      unlink((dir + "/" + n).c_str());
+    }
+  }
 }
 
 // Damage done to a file between calls, with every connection closed first.
@@ -258,15 +289,85 @@ void FillKey(FuzzInput& in, uint8_t* key, size_t n) {
   }
 }
 
+// Set Directory's key buffer: the subdirectory, the working directory, or
+// raw bytes that cannot climb out of it (no separators, no dots).
+void FillDirectory(FuzzInput& in, uint8_t* key, size_t n) {
+  std::memset(key, 0, n);
+  switch (in.Below(3)) {
+    case 0: std::memcpy(key, kSubdirectory, std::min(n, sizeof kSubdirectory)); break;
+    case 1: std::memcpy(key, WorkingDirectory().c_str(), std::min(n, WorkingDirectory().size())); break;
+    default:
+      in.Bytes(key, n);
+      for (size_t i = 0; i < n; ++i) {
+        if (key[i] == '/' || key[i] == '\\' || key[i] == '.' || key[i] == ':') key[i] = '_';
+      }
+      break;
+  }
+}
+
+// A data buffer shaped for the operation some of the time, so that its
+// parser is passed and the work behind it runs: the owner's name for Open
+// and Set Owner, a batch of records for Insert Extended, a list of the
+// files for Continuous Operation, a key of one or two segments for Create
+// Index. Otherwise the bytes stay as drawn.
+std::vector<uint8_t> ShapedData(FuzzInput& in, uint16_t op) {
+  std::vector<uint8_t> out;
+  if (in.Below(2) == 0) return out;
+  switch (op) {
+    case B_OPEN:
+    case B_SET_OWNER: out.assign(kOwner, kOwner + sizeof kOwner); break;
+    case B_INSERT_EXTENDED: {
+      const unsigned count = in.Below(6);
+      out = {static_cast<uint8_t>(count), 0};
+      for (unsigned r = 0; r < count; ++r) {
+        const uint16_t length = in.Below(4) == 0 ? in.Below(64) : (r % 2 ? 24 : 40);
+        out.push_back(static_cast<uint8_t>(length));
+        out.push_back(static_cast<uint8_t>(length >> 8));
+        const size_t at = out.size();
+        out.resize(at + length);
+        in.Bytes(out.data() + at, length);
+      }
+      break;
+    }
+    case B_CREATE_INDEX: {
+      constexpr uint8_t kTypes[] = {B_TYPE_STRING, B_TYPE_INTEGER, B_TYPE_ZSTRING, B_TYPE_UNSIGNED_BINARY,
+                                    B_TYPE_AUTOINCREMENT};
+      constexpr uint16_t kFlags = B_KEY_DUPLICATES | B_KEY_MODIFIABLE | B_KEY_NULL | B_KEY_DESCENDING;
+      const unsigned segments = 1 + in.Below(2);
+      for (unsigned n = 0; n < segments; ++n) {
+        BtrKeySpec ks{};
+        ks.position = static_cast<uint16_t>(1 + in.Below(40));
+        ks.length = static_cast<uint16_t>(in.Below(2) ? 4 : 1 + in.Below(8));
+        ks.flags = static_cast<uint16_t>(B_KEY_EXTENDED_TYPE | (in.U16() & kFlags) |
+                                         (n + 1 < segments ? B_KEY_SEGMENTED : 0));
+        ks.extendedType = kTypes[in.Below(std::size(kTypes))];
+        ks.nullValue = in.Byte();
+        const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&ks);
+        out.insert(out.end(), bytes, bytes + sizeof ks);
+      }
+      break;
+    }
+    case B_CONTINUOUS: {
+      const std::string list = std::string(kNames[in.Below(kFiles)]) + "," + kNames[in.Below(kFiles)];
+      out.assign(list.begin(), list.end());
+      out.push_back(0);
+      break;
+    }
+    default: break;
+  }
+  return out;
+}
+
 struct Program {
   uint8_t blocks[kBlocks][B_POSITION_BLOCK_SIZE] = {};  // the program's position blocks
 };
 
 void OneCall(FuzzInput& in, Program& p) {
   uint8_t first = in.Byte();
-  uint16_t op = first < 248 ? static_cast<uint16_t>(kOps[first % std::size(kOps)] +
+  uint16_t op = first < 232   ? static_cast<uint16_t>(kOps[first % std::size(kOps)] +
                                                     kBiases[in.Below(std::size(kBiases))])
-                            : in.U16();
+                : first < 248 ? kLaterOps[first % std::size(kLaterOps)]
+                              : in.U16();
   uint8_t garbage[B_POSITION_BLOCK_SIZE];
   void* pos = nullptr;
   unsigned which = in.Below(kBlocks + 2);
@@ -290,13 +391,25 @@ void OneCall(FuzzInput& in, Program& p) {
   } else {
     dataLen = in.U16();
   }
+  if (std::vector<uint8_t> shaped = ShapedData(in, op); !shaped.empty()) {
+    data.reset(new uint8_t[shaped.size()]);
+    std::memcpy(data.get(), shaped.data(), shaped.size());
+    dataLen = static_cast<uint32_t>(shaped.size());
+  }
   uint32_t* lenPtr = in.Below(16) == 0 ? nullptr : &dataLen;
   uint32_t given = dataLen;
   uint8_t keyLen = in.Below(4) == 0 ? in.Byte() : uint8_t{B_MAX_KEY_LENGTH};
   std::unique_ptr<uint8_t[]> key;
   if (in.Below(12) != 0) {
     key.reset(new uint8_t[keyLen == 0 ? 1 : keyLen]);
-    FillKey(in, key.get(), keyLen);
+    if (op == B_SET_DIRECTORY) {
+      FillDirectory(in, key.get(), keyLen);
+    } else if (op == B_SET_OWNER && in.Below(2) == 0) {
+      std::memset(key.get(), 0, keyLen);
+      std::memcpy(key.get(), kOwner, std::min<size_t>(keyLen, sizeof kOwner));
+    } else {
+      FillKey(in, key.get(), keyLen);
+    }
   }
   int8_t keyNum = in.Below(4) == 0 ? static_cast<int8_t>(in.Byte())
                                    : static_cast<int8_t>(static_cast<int>(in.Below(9)) - 4);
@@ -357,11 +470,16 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     std::perror("fuzz directory");
     std::abort();
   }
-  static std::string g_dir = dir.data();
+  WorkingDirectory() = dir.data();
+  if (mkdir(kSubdirectory, 0700) != 0) {
+    std::perror("fuzz subdirectory");
+    std::abort();
+  }
   std::atexit([] {
     Reset();
     RemoveAllFiles();
-    rmdir(g_dir.c_str());
+    rmdir(kSubdirectory);
+    rmdir(WorkingDirectory().c_str());
   });
   // A lock held by this process's own other block must not make runs slow.
   setenv("RECMAN_LOCK_TIMEOUT_MS", "0", 1);
