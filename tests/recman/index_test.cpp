@@ -106,6 +106,35 @@ TEST_F(IndexTest, CreateIndexAddsAKeyOverTheRecordsThere) {
   EXPECT_EQ(g.Walk(1).front(), "eve");
 }
 
+// More records than one batch of values, some of them null on the new key
+// (a code of 0, the key's null value), which stay off its path.
+TEST_F(IndexTest, AKeyOverManyRecordsLeavesNullValuesOut) {
+  constexpr int kRecords = 2500;
+  for (int first = 0; first < kRecords;) {
+    std::string batch(2, '\0');
+    uint16_t n = 0;
+    for (; n < 500 && first < kRecords; ++n, ++first) {
+      const uint16_t length = kLen;
+      batch.append(reinterpret_cast<const char*>(&length), 2);
+      // Codes, above those of the five, descend as names ascend; every
+      // tenth record has none.
+      batch += Rec("n" + std::to_string(10000 + first), "x", first % 10 == 0 ? 0 : 100 + kRecords - first);
+    }
+    std::memcpy(batch.data(), &n, 2);
+    ASSERT_EQ(f_.Write(B_INSERT_EXTENDED, batch, 0), 0);
+  }
+  Seg code = kCode;
+  code.flags = B_KEY_NULL;
+  ASSERT_EQ(CreateIndex(f_, KeySpec(code)), 0);
+  const std::vector<std::string> walk = f_.Walk(1);
+  ASSERT_EQ(walk.size(), size_t{5 + kRecords - kRecords / 10});
+  EXPECT_EQ(walk[4], "cy");
+  EXPECT_EQ(walk[5], "n" + std::to_string(10000 + kRecords - 1));
+  EXPECT_EQ(walk.back(), "n10001");
+  ASSERT_EQ(f_.Close(), 0);
+  EXPECT_TRUE(Problems().empty());
+}
+
 TEST_F(IndexTest, AUniqueKeyOverSharedValuesGives5AndChangesNothing) {
   Seg uniqueCity = kCity;
   uniqueCity.flags = 0;

@@ -725,7 +725,12 @@ int SqliteTable::AddKey(const FileLayout& to) {
       for (const Value& v : batch) {
         StatementUse use(write);
         sqlite3_bind_int64(*use, 1, v.pos);
-        if (v.present) sqlite3_bind_blob(*use, 2, v.value.data(), static_cast<int>(v.value.size()), SQLITE_STATIC);
+        // A null value binds null: the statement keeps the last record's value otherwise.
+        if (v.present) {
+          BindText(*use, 2, v.value);
+        } else {
+          sqlite3_bind_null(*use, 2);
+        }
         if ((rc = sqlite3_step(*use)) != SQLITE_DONE) return rc;
       }
     }
