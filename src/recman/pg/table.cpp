@@ -21,7 +21,7 @@ const std::string kClaimShared = "SELECT pg_try_advisory_lock_shared(" + kSpace 
 const std::string kClaimExclusive = "SELECT pg_try_advisory_lock(" + kSpace + ", $1::int8::int4)";
 const std::string kDropExclusive = "SELECT pg_advisory_unlock(" + kSpace + ", $1::int8::int4)";
 // Record locks: one key per record, the file's number above its position.
-// A record lock: null when another session's transaction holds the file
+// Taking one gives null when another session's transaction holds the file
 // (its mark is there), else whether the record's lock was had.
 const std::string kLockRecord = "SELECT CASE WHEN pg_try_advisory_lock_shared(" +
                                 std::to_string(kTransactionSpace) + ", $2::int8::int4) THEN pg_advisory_unlock_shared(" +

@@ -3,6 +3,13 @@
 namespace recman::sqlite {
 namespace {
 
+// The index of key `key`: the engine names its indexes by key number.
+std::string IndexName(size_t key) {
+  std::string name = "key";
+  name += std::to_string(key);
+  return name;
+}
+
 // The next position AUTOINCREMENT hands out; sqlite_sequence holds one row.
 constexpr const char* kNextPosition =
     "(SELECT coalesce(max(seq), 0) + 1 FROM sqlite_sequence WHERE name = 'records')";
@@ -58,12 +65,6 @@ std::vector<std::string> CreateStatements(const FileLayout& layout) {
 std::string UndoTableSql(const FileLayout& layout) {
   return "CREATE TABLE recman_undo(txid INTEGER NOT NULL, pos INTEGER NOT NULL, existed INTEGER NOT NULL, " +
          RowColumns(layout, true) + ", PRIMARY KEY(txid, pos))";
-}
-
-std::string IndexName(size_t key) {
-  std::string name = "key";
-  name += std::to_string(key);
-  return name;
 }
 
 std::string IndexSql(const FileLayout& layout, size_t key) {
@@ -148,8 +149,8 @@ std::string SeekSql(const FileLayout& layout, size_t key, Seek seek) {
       order = down;
       break;
   }
-  return "SELECT pos, ver, data, " + k + ", " + s + " FROM records INDEXED BY key" +
-         std::to_string(key) + " WHERE " + where + order + " LIMIT 1";
+  return "SELECT pos, ver, data, " + k + ", " + s + " FROM records INDEXED BY " + IndexName(key) + " WHERE " +
+         where + order + " LIMIT 1";
 }
 
 std::string WalkSql(const FileLayout& layout, size_t key, bool forward) {
@@ -245,7 +246,7 @@ std::string CountSql() { return "SELECT count(*) FROM records"; }
 
 std::string CountValuesSql(size_t key) {
   const std::string k = KeyColumn(key);
-  return "SELECT count(DISTINCT " + k + ") FROM records INDEXED BY key" + std::to_string(key) +
+  return "SELECT count(DISTINCT " + k + ") FROM records INDEXED BY " + IndexName(key) +
          " WHERE " + k + " IS NOT NULL";
 }
 
@@ -258,7 +259,7 @@ std::string CountOnPathSql(const FileLayout& layout, int key, bool before) {
                 ? where + " AND (" + k + ", " + SeqColumn(static_cast<size_t>(key)) + ") < (?1, ?2)"
                 : k + " < ?1";
   }
-  return "SELECT count(*) FROM records INDEXED BY key" + std::to_string(key) + " WHERE " + where;
+  return "SELECT count(*) FROM records INDEXED BY " + IndexName(key) + " WHERE " + where;
 }
 
 std::string NthSql(const FileLayout& layout, int key) {
