@@ -212,13 +212,14 @@ TEST_F(IndexTest, DropIndexMovesTheKeysAfterItDown) {
 }
 
 // A second process with the file open: "open" once it is, then it waits
-// for a line and closes.
+// for a line, closes the file and answers with the status.
 RECLINK_CHILD_ROLE(IndexOpener) {
   BtrFile f(kLen);
   if (f.Open(args[0]) != 0) return 1;
   SendToParent("open");
   ReceiveFromParent();
-  return f.Close();
+  SendToParent(std::to_string(f.Close()));
+  return 0;
 }
 
 TEST_F(IndexTest, RefusedUnlessTheBlockHasTheFileToItself) {
@@ -233,7 +234,10 @@ TEST_F(IndexTest, RefusedUnlessTheBlockHasTheFileToItself) {
     ASSERT_TRUE(child.started());
     ASSERT_EQ(child.Receive(), "open");
     EXPECT_EQ(CreateIndex(f_, spec), B_INCOMPATIBLE_MODE) << "another process";
+    // Closed, not killed: a server lets a killed client's claim go only
+    // once it has seen the connection end.
     EXPECT_TRUE(child.Send("close"));
+    EXPECT_EQ(child.Receive(), "0");
   }
   ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
   EXPECT_EQ(CreateIndex(f_, spec), B_CLOSE_IN_TRANSACTION);
