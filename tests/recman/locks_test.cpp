@@ -172,7 +172,8 @@ TEST_F(LockTest, WaitLocksWaitForTheHolder) {
 // hold on the file alike.
 TEST_F(LockTest, AWaitThatWouldDeadlockGives78) {
   BtrSetLockTimeout(5000);
-  const auto settle = [] { std::this_thread::sleep_for(std::chrono::milliseconds(150)); };
+  // Time for the other thread to be waiting, with room for a loaded machine.
+  const auto settle = [] { std::this_thread::sleep_for(std::chrono::milliseconds(300)); };
   int status = 0;
   // Each holds a record; B waits for A's, then A asks for B's.
   ASSERT_EQ(Lock(a1_, "r1", B_MULTIPLE_NOWAIT_LOCK), 0);
