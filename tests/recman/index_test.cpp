@@ -112,17 +112,13 @@ TEST_F(IndexTest, CreateIndexAddsAKeyOverTheRecordsThere) {
 TEST_F(IndexTest, AKeyOverManyRecordsLeavesNullValuesOut) {
   constexpr int kRecords = 2500;
   for (int first = 0; first < kRecords;) {
-    std::string batch(2, '\0');
-    uint16_t n = 0;
-    for (; n < 500 && first < kRecords; ++n, ++first) {
-      const uint16_t length = kLen;
-      batch.append(reinterpret_cast<const char*>(&length), 2);
+    std::vector<std::string> images;
+    for (; images.size() < 500 && first < kRecords; ++first) {
       // Codes, above those of the five, descend as names ascend; every
       // tenth record has none.
-      batch += Rec("n" + std::to_string(10000 + first), "x", first % 10 == 0 ? 0 : 100 + kRecords - first);
+      images.push_back(Rec("n" + std::to_string(10000 + first), "x", first % 10 == 0 ? 0 : 100 + kRecords - first));
     }
-    std::memcpy(batch.data(), &n, 2);
-    ASSERT_EQ(f_.Write(B_INSERT_EXTENDED, batch, 0), 0);
+    ASSERT_EQ(f_.Write(B_INSERT_EXTENDED, Batch(images), 0), 0);
   }
   Seg code = kCode;
   code.flags = B_KEY_NULL;

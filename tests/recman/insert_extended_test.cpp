@@ -29,18 +29,6 @@ int32_t Number(const BtrFile& f) {
   return n;
 }
 
-// The data buffer of an Insert Extended: the count, then each image's
-// length and bytes.
-std::string Batch(const std::vector<std::string>& images) {
-  const auto n = static_cast<uint16_t>(images.size());
-  std::string out(reinterpret_cast<const char*>(&n), 2);
-  for (const std::string& image : images) {
-    const auto length = static_cast<uint16_t>(image.size());
-    out.append(reinterpret_cast<const char*>(&length), 2).append(image);
-  }
-  return out;
-}
-
 class InsertExtendedTest : public ::testing::Test {
  protected:
   void SetUp() override {
