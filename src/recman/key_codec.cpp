@@ -114,6 +114,14 @@ bool EncodeFromRecord(const KeyDef& key, const uint8_t* record, std::string* out
   return Encode(key, record, true, out);
 }
 
+bool TakeKeyValue(const KeyDef& key, uint32_t recordLength, int64_t pos, const uint8_t* data, uint32_t length,
+                  PositionedKey* out) {
+  if (length < recordLength) return false;
+  out->pos = pos;
+  out->present = EncodeFromRecord(key, data, &out->value);
+  return true;
+}
+
 bool EncodeFromKeyBuffer(const KeyDef& key, const uint8_t* keyBuffer, std::string* out) {
   return Encode(key, keyBuffer, false, out);
 }

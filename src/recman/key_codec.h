@@ -24,6 +24,19 @@ EncodedKeys EncodeAll(const FileLayout& layout, const uint8_t* record);
 // out still receives the encoding.
 bool EncodeFromRecord(const KeyDef& key, const uint8_t* record, std::string* out);
 
+// One record's value of one key, by the record's position: what Create
+// Index takes from every record for the key it adds.
+struct PositionedKey {
+  int64_t pos;        // the record
+  bool present;       // false: null, kept out of the index
+  std::string value;  // the key's encoding
+};
+
+// key's value in the record at pos, its data `length` bytes. Returns false
+// when the record is shorter than recordLength: damage, not a value.
+bool TakeKeyValue(const KeyDef& key, uint32_t recordLength, int64_t pos, const uint8_t* data, uint32_t length,
+                  PositionedKey* out);
+
 // Encodes key's value as it stands in a key buffer: the segments one after
 // another, key.length bytes. Same result as EncodeFromRecord.
 bool EncodeFromKeyBuffer(const KeyDef& key, const uint8_t* keyBuffer, std::string* out);

@@ -191,8 +191,8 @@ class Table {
   virtual int TryClaim(bool exclusive) = 0;
   // An exclusive lock on the record at pos: 0, 84 when another process
   // holds it, or 85 when another process's transaction holds the file (its
-  // Join marks the file for others, until the session ends it). Release drops it; LockedElsewhere says whether another
-  // process holds it.
+  // Join marks the file for others, until the session ends it). Release
+  // drops it; LockedElsewhere says whether another process holds it.
   virtual int TryLockRecord(int64_t pos) = 0;
   virtual void ReleaseRecord(int64_t pos) = 0;
   virtual bool LockedElsewhere(int64_t pos) = 0;

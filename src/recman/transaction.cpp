@@ -38,7 +38,7 @@ int BlockCall::JoinTransaction(bool write) {
   if (wait && waitFor.On(locks.TransactionHolder(), locks, 0) != B_NO_ERROR) return B_DEADLOCK;
   const int status = table.Join(wait);
   if (status != B_NO_ERROR) return status;
-  cursor_->shared->locks.SetTransaction(&client_);
+  locks.SetTransaction(&client_);
   std::lock_guard<std::mutex> guard(client_.mutex());
   client_.joined.push_back({cursor_->table, cursor_->shared});
   return B_NO_ERROR;

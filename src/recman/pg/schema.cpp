@@ -77,13 +77,13 @@ std::string KeyValuesSql(int64_t id) {
   return "SELECT pos, data FROM " + TableName(id) + " WHERE pos > $1::int8 ORDER BY pos LIMIT $2::int8";
 }
 
-std::string SetKeyValuesSql(int64_t id, const FileLayout& to, const std::vector<KeyValue>& values) {
+std::string SetKeyValuesSql(int64_t id, const FileLayout& to, const std::vector<PositionedKey>& values) {
   static const char kHex[] = "0123456789abcdef";
   const size_t key = to.keys.size() - 1;
   // The values as literals: positions are numbers and keys hex digits, so
   // the text says nothing but what it means.
   std::string rows;
-  for (const KeyValue& v : values) {
+  for (const PositionedKey& v : values) {
     rows += rows.empty() ? "(" : ", (";
     rows += std::to_string(v.pos) + "::int8, ";
     if (!v.present) {

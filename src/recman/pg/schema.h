@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "recman/file_layout.h"
+#include "recman/key_codec.h"
 #include "recman/storage.h"
 
 namespace recman::pg {
@@ -50,14 +51,9 @@ std::string IndexSql(int64_t id, const FileLayout& layout, size_t key);
 // data), at most $2 of them, for filling the new key in; the statement
 // that sets the new key's values of the records in `values`. IndexSql(id,
 // to, last) then makes its index.
-struct KeyValue {
-  int64_t pos;        // the record
-  bool present;       // false: null, kept out of the index
-  std::string value;  // the key's encoding
-};
 std::string AddKeySql(int64_t id, const FileLayout& to);
 std::string KeyValuesSql(int64_t id);
-std::string SetKeyValuesSql(int64_t id, const FileLayout& to, const std::vector<KeyValue>& values);
+std::string SetKeyValuesSql(int64_t id, const FileLayout& to, const std::vector<PositionedKey>& values);
 // Drop Index: the statements that take key `key` of `from` out of file
 // id's records, the keys after it moving down one.
 std::vector<std::string> DropKeyStatements(int64_t id, const FileLayout& from, size_t key);

@@ -556,20 +556,19 @@ int PgTable::AddKey(const FileLayout& to) {
     if (!r.ok()) return Failed(r, Access::kFile);
     // The new key's value of every record, a batch of records at a time.
     constexpr int64_t kBatch = 1000;
-    std::vector<KeyValue> batch;
+    std::vector<PositionedKey> batch;
     for (int64_t after = 0;; after = batch.back().pos) {
       Params range;
       range.Int(after).Int(kBatch);
       const Result rows = c.Query(KeyValuesSql(id_), range);
       if (!rows.ok()) return Failed(rows, Access::kFile);
       if (rows.rows() == 0) break;
-      batch.clear();
+      batch.assign(static_cast<size_t>(rows.rows()), {});
       for (int i = 0; i < rows.rows(); ++i) {
-        // A record shorter than its fixed part is damage, not a value.
-        if (rows.length(i, 1) < to.recordLength) return static_cast<int>(B_IO_ERROR);
-        KeyValue v{rows.int8(i, 0), false, {}};
-        v.present = EncodeFromRecord(to.keys.back(), rows.bytes(i, 1), &v.value);
-        batch.push_back(std::move(v));
+        if (!TakeKeyValue(to.keys.back(), to.recordLength, rows.int8(i, 0), rows.bytes(i, 1),
+                          rows.length(i, 1), &batch[static_cast<size_t>(i)])) {
+          return static_cast<int>(B_IO_ERROR);
+        }
       }
       if (!(r = c.Exec(SetKeyValuesSql(id_, to, batch))).ok()) return Failed(r, Access::kFile);
     }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "recman/key_codec.h"
 #include "recman/lock_wait.h"
 #include "recman/os.h"
 #include "recman/sqlite/memory_budget.h"
@@ -105,6 +106,15 @@ void FillRow(sqlite3_stmt* stmt, bool keyed, Row* row) {
   row->key = keyed ? static_cast<const uint8_t*>(sqlite3_column_blob(stmt, 3)) : nullptr;
   row->keyLength = keyed ? static_cast<uint32_t>(sqlite3_column_bytes(stmt, 3)) : 0;
   row->seq = keyed ? sqlite3_column_int64(stmt, 4) : 0;
+}
+
+// Runs statements in order until one fails. Returns the SQLite code.
+int ExecAll(sqlite3* db, const std::vector<std::string>& statements) {
+  for (const std::string& sql : statements) {
+    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) return rc;
+  }
+  return SQLITE_OK;
 }
 
 }  // namespace
@@ -689,22 +699,15 @@ int SqliteTable::ChangeKeys(const FileLayout& to, const std::function<int()>& ch
 
 int SqliteTable::AddKey(const FileLayout& to) {
   return ChangeKeys(to, [&] {
-    for (const std::string& sql : AddKeyStatements(to)) {
-      const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
-      if (rc != SQLITE_OK) return rc;
-    }
+    int rc = ExecAll(db_, AddKeyStatements(to));
+    if (rc != SQLITE_OK) return rc;
     // The new key's value of every record, a batch of records at a time.
     constexpr int kBatch = 1000;
     Statement read, write;
-    int rc = read.Prepare(db_, KeyValuesSql());
+    rc = read.Prepare(db_, KeyValuesSql());
     if (rc == SQLITE_OK) rc = write.Prepare(db_, SetKeyValueSql(to));
     if (rc != SQLITE_OK) return rc;
-    struct Value {
-      int64_t pos;        // the record
-      bool present;       // false: null, kept out of the index
-      std::string value;  // the key's encoding
-    };
-    std::vector<Value> batch;
+    std::vector<PositionedKey> batch;
     for (int64_t after = 0;; after = batch.back().pos) {
       batch.clear();
       {
@@ -712,17 +715,17 @@ int SqliteTable::AddKey(const FileLayout& to) {
         sqlite3_bind_int64(*use, 1, after);
         sqlite3_bind_int(*use, 2, kBatch);
         while ((rc = sqlite3_step(*use)) == SQLITE_ROW) {
-          // A record shorter than its fixed part is damage, not a value.
-          if (static_cast<uint32_t>(sqlite3_column_bytes(*use, 1)) < to.recordLength) return SQLITE_CORRUPT;
-          Value v{sqlite3_column_int64(*use, 0), false, {}};
-          v.present = EncodeFromRecord(to.keys.back(), static_cast<const uint8_t*>(sqlite3_column_blob(*use, 1)),
-                                       &v.value);
-          batch.push_back(std::move(v));
+          const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(*use, 1));
+          const auto length = static_cast<uint32_t>(sqlite3_column_bytes(*use, 1));
+          if (!TakeKeyValue(to.keys.back(), to.recordLength, sqlite3_column_int64(*use, 0), data, length,
+                            &batch.emplace_back())) {
+            return SQLITE_CORRUPT;
+          }
         }
         if (rc != SQLITE_DONE) return rc;
       }
       if (batch.empty()) break;
-      for (const Value& v : batch) {
+      for (const PositionedKey& v : batch) {
         StatementUse use(write);
         sqlite3_bind_int64(*use, 1, v.pos);
         // A null value binds null: the statement keeps the last record's value otherwise.
@@ -740,13 +743,7 @@ int SqliteTable::AddKey(const FileLayout& to) {
 
 int SqliteTable::DropKey(const FileLayout& to, size_t key) {
   const FileLayout from = layout_;
-  return ChangeKeys(to, [&] {
-    for (const std::string& sql : DropKeyStatements(from, to, key)) {
-      const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
-      if (rc != SQLITE_OK) return rc;
-    }
-    return SQLITE_OK;
-  });
+  return ChangeKeys(to, [&] { return ExecAll(db_, DropKeyStatements(from, to, key)); });
 }
 
 int SqliteTable::HighestValue(size_t key, std::string* value) {
