@@ -22,9 +22,9 @@ const std::string kCatalogueLock =
 
 class Server final : public Backend {
  public:
-  explicit Server(std::string conninfo) : conninfo_(std::move(conninfo)) {}
+  Server(std::string conninfo, uint32_t answerMs) : conninfo_(std::move(conninfo)), answerMs_(answerMs) {}
 
-  std::shared_ptr<Session> NewSession() override { return std::make_shared<PgSession>(conninfo_); }
+  std::shared_ptr<Session> NewSession() override { return std::make_shared<PgSession>(conninfo_, answerMs_); }
 
   int Open(Session& session, const std::string& name, std::unique_ptr<Table>* out) override {
     std::string database, file;
@@ -91,7 +91,7 @@ class Server final : public Backend {
       admin_.SetLockTimeout(LockTimeoutMs());
       return B_NO_ERROR;
     }
-    return admin_.Open(conninfo_, LockTimeoutMs(), why);
+    return admin_.Open(conninfo_, LockTimeoutMs(), answerMs_, why);
   }
 
   // Create's work inside the transaction it begins, the catalogue made
@@ -135,14 +135,15 @@ class Server final : public Backend {
   }
 
   const std::string conninfo_;  // where the server is (may hold a password: never shown)
+  const uint32_t answerMs_;     // the longest wait for an answer beyond lock waits
   std::mutex mu_;               // guards admin_
   Connection admin_;            // for Create, Check and listings
 };
 
-// The server backends of the process, by connection string.
+// The server backends of the process, by connection string and answer limit.
 struct Registry {
-  std::mutex mu;                                  // guards servers
-  std::map<std::string, Server*> servers;         // never destroyed: usable until exit
+  std::mutex mu;                                                // guards servers
+  std::map<std::pair<std::string, uint32_t>, Server*> servers;  // never destroyed: usable until exit
 };
 
 Registry& Servers() {
@@ -152,11 +153,12 @@ Registry& Servers() {
 
 }  // namespace
 
-Backend& ServerBackend(const std::string& conninfo) {
+Backend& ServerBackend(const ServerChoice& choice) {
   Registry& r = Servers();
   std::lock_guard<std::mutex> guard(r.mu);
-  Server*& server = r.servers[conninfo];
-  if (server == nullptr) server = new Server(conninfo);
+  const uint32_t answerMs = choice.answerSeconds * 1000;
+  Server*& server = r.servers[{choice.conninfo, answerMs}];
+  if (server == nullptr) server = new Server(choice.conninfo, answerMs);
   return *server;
 }
 
@@ -164,13 +166,12 @@ std::vector<Backend*> ServerBackends() {
   Registry& r = Servers();
   std::lock_guard<std::mutex> guard(r.mu);
   std::vector<Backend*> out;
-  for (const auto& [conninfo, server] : r.servers) out.push_back(server);
+  for (const auto& [key, server] : r.servers) out.push_back(server);
   return out;
 }
 
-int ListServerFiles(const std::string& conninfo, const std::string& database, std::vector<std::string>* names,
-                    std::string* why) {
-  return static_cast<Server&>(ServerBackend(conninfo)).List(database, names, why);
+int ListServerFiles(const ServerChoice& server, std::vector<std::string>* names, std::string* why) {
+  return static_cast<Server&>(ServerBackend(server)).List(server.database, names, why);
 }
 
 }  // namespace recman::pg
