@@ -71,4 +71,12 @@ std::vector<std::string> LocalRecordFiles(const std::string& dir);
 // False, with *why, when dir keeps its files here or the server cannot say.
 bool ServerFiles(const std::string& dir, std::vector<std::string>* names, std::string* why = nullptr);
 
+// True when dir's record files are kept on a server: dir holds the server
+// configuration file, or RECMAN_SERVER sends every file to one.
+bool ServerBacked(const std::string& dir);
+
+// Makes in dir the placeholder of each file its server keeps where dir has
+// no file of that name. Returns the number made, or -1 with *why.
+int PlaceServerFiles(const std::string& dir, std::string* why);
+
 }  // namespace reclink::cli
