@@ -62,6 +62,14 @@ RECMAN_EXPORT int BtrListServerFiles(const char* dir, BtrCheckSink name, BtrChec
  * placeholder cannot be written (problem, may be null, gets why). */
 RECMAN_EXPORT int BtrPlaceServerFiles(const char* dir, BtrCheckSink problem, void* ctx);
 
+/* Removes from the server every record file it keeps for the database
+ * directory dir (the one its recman-server.conf names), all or none: none may
+ * be open on any workstation. name (may be null) gets each file removed,
+ * problem (may be null) the reason when nothing was. Returns the number
+ * removed, or -1. For the server's copy of a database that has moved back to
+ * local files; dir then holds nothing but that configuration. */
+RECMAN_EXPORT int BtrDropServerFiles(const char* dir, BtrCheckSink name, BtrCheckSink problem, void* ctx);
+
 /* 1 when the file at path is the local placeholder of a record file kept on a
  * server (what BtrPlaceServerFiles and a Create in a server's directory
  * write), 0 otherwise (another file, or none). */

@@ -14,18 +14,17 @@
 namespace recman {
 namespace {
 
-// The names of the files the server keeps for directory dir (as the caller
-// spells it), and the directory's canonical path. False when there is no
-// list (report got why).
-bool ServerFilesOf(const char* dir, std::string* canonical, std::vector<std::string>* names, CheckReport& report) {
+// The server that keeps the files of directory dir (as the caller spells
+// it), and the directory's canonical path. False when there is none (report
+// got why).
+bool ServerOfDirectory(const char* dir, std::string* canonical, ServerChoice* server, CheckReport& report) {
   if (dir == nullptr || os::CanonicalPath(os::NativeName(dir), canonical) != os::Fail::kNone) {
     report.Problem(std::string("no such directory: ") + (dir ? dir : "(none)"));
     return false;
   }
   bool found = false;
-  ServerChoice server;
   std::string why;
-  if (ServerOf(*canonical, &found, &server, &why) != B_NO_ERROR) {
+  if (ServerOf(*canonical, &found, server, &why) != B_NO_ERROR) {
     report.Problem(why);
     return false;
   }
@@ -34,13 +33,27 @@ bool ServerFilesOf(const char* dir, std::string* canonical, std::vector<std::str
     return false;
   }
 #ifdef RECMAN_SERVER_BACKEND
+  return true;
+#else
+  report.Problem("this record manager was built without the server backend");
+  return false;
+#endif
+}
+
+// The names of the files the server keeps for directory dir, and the
+// directory's canonical path. False when there is no list (report got why).
+bool ServerFilesOf(const char* dir, std::string* canonical, std::vector<std::string>* names, CheckReport& report) {
+  ServerChoice server;
+  if (!ServerOfDirectory(dir, canonical, &server, report)) return false;
+#ifdef RECMAN_SERVER_BACKEND
+  std::string why;
   if (pg::ListServerFiles(server, names, &why) != B_NO_ERROR) {
     report.Problem("cannot list the server's files: " + why);
     return false;
   }
   return true;
 #else
-  report.Problem("this record manager was built without the server backend");
+  (void)names;
   return false;
 #endif
 }
@@ -82,6 +95,33 @@ extern "C" int BtrPlaceServerFiles(const char* dir, BtrCheckSink problem, void* 
       ++made;
     }
     return made;
+  } catch (...) {
+    report.Problem("out of memory");
+    return -1;
+  }
+}
+
+extern "C" int BtrDropServerFiles(const char* dir, BtrCheckSink name, BtrCheckSink problem, void* ctx) {
+  using namespace recman;
+  CheckReport report(problem, ctx);
+  try {
+    std::string canonical;
+    ServerChoice server;
+    if (!ServerOfDirectory(dir, &canonical, &server, report)) return -1;
+#ifdef RECMAN_SERVER_BACKEND
+    std::vector<std::string> names;
+    std::string why;
+    if (const int status = pg::DropServerFiles(server, &names, &why); status != B_NO_ERROR) {
+      report.Problem("nothing was removed: " + std::string(BtrStatusText(status)) + (why.empty() ? "" : ": " + why));
+      return -1;
+    }
+    for (const std::string& n : names) {
+      if (name != nullptr) name(ctx, n.c_str());
+    }
+    return static_cast<int>(names.size());
+#else
+    return -1;
+#endif
   } catch (...) {
     report.Problem("out of memory");
     return -1;

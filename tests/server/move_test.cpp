@@ -164,6 +164,14 @@ TEST_F(ServerTest, SecondWorkstationReadsTheMovedDatabaseAndTheWayBackLosesNothi
   EXPECT_FALSE(std::filesystem::exists(db + "/recman-server.conf"));
   EXPECT_EQ(ReclinkOutput("patients " + Quoted(db)), changed);
   EXPECT_EQ(Reclink("check " + Quoted(db)), 0);
+
+  // The server's copy goes when nobody has a file of it open.
+  ASSERT_EQ(station.Open(second + "/PATIENT1.BTR"), 0);
+  EXPECT_NE(Reclink("drop-server " + Quoted(db)), 0);
+  ASSERT_EQ(station.Close(), 0);
+  ASSERT_EQ(Reclink("drop-server " + Quoted(db)), 0);
+  EXPECT_EQ(station.Open(second + "/PATIENT1.BTR"), B_FILE_NOT_FOUND);
+  EXPECT_EQ(ReclinkOutput("patients " + Quoted(db)), changed);
 }
 
 }  // namespace

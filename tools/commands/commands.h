@@ -24,7 +24,8 @@ int RunCheck(const Args& args, Io& io);     // DIR|FILE
 int RunPatients(const Args& args, Io& io);  // DIR [--name|--kana|--number V]
 int RunDemo(const Args& args, Io& io);      // [DIR]; installs its own message-box hook while it runs
 int RunToServer(const Args& args, Io& io);    // DIR SERVER DATABASE [--force]
-int RunFromServer(const Args& args, Io& io);  // DIR
+int RunFromServer(const Args& args, Io& io);
+int RunDropServer(const Args& args, Io& io);  // DIR
 int RunBackup(const Args& args, Io& io);      // DIR OUT
 
 // Writes "reclink <command>: <message>" and a line end to io.err; returns

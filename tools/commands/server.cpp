@@ -331,7 +331,30 @@ int RunFromServer(const Args& args, Io& io) {
   }
   io.out << names.size() << " files copied from the server; " << dir << " keeps its files here again. "
          << "The server still holds its copy (" << kept.string() << " names it); nothing uses it: "
-         << "docs/server.md says how to remove it\n";
+         << "reclink drop-server " << dir << " removes it\n";
+  return kExitOk;
+}
+
+int RunDropServer(const Args& args, Io& io) {
+  const std::string& dir = args.operands[0];
+  if (RecmanServerSet(io, "drop-server")) return kExitFailure;
+  std::error_code ec;
+  if (fs::exists(fs::path(dir) / kConfigName, ec)) {
+    return Failure(io, "drop-server", dir + " keeps its files on the server (" + kConfigName +
+                                          "): they are the database's only copy; from-server brings them back first");
+  }
+  const fs::path kept = fs::path(dir) / kMovedBack;
+  bool read = false;
+  const std::string config = ReadText(kept, &read);
+  if (!read) return Failure(io, "drop-server", "no " + kept.string() + ": " + dir + " names no server copy");
+  ServerView server(config);
+  if (!server.ok()) return Failure(io, "drop-server", "cannot make a temporary directory");
+  std::string why;
+  auto problem = [](void* ctx, const char* text) { *static_cast<std::string*>(ctx) = text; };
+  const int dropped = BtrDropServerFiles(server.path().c_str(), nullptr, problem, &why);
+  if (dropped < 0) return Failure(io, "drop-server", "cannot remove the server's copy: " + why);
+  fs::remove(kept, ec);
+  io.out << dropped << " files of the server's copy removed; " << dir << " names no server any more\n";
   return kExitOk;
 }
 

@@ -96,8 +96,14 @@ const std::vector<Command>& Commands() {
        "when every file is back does DIR change sides: recman-server.conf becomes\n"
        "recman-server.conf.moved-back, which nothing reads. Interrupted, DIR stays on\n"
        "the server with nothing lost; run it again. The server keeps its copy until\n"
-       "it is removed (docs/server.md).\n",
+       "it is removed with drop-server.\n",
        {1, 1, {}, {}}, RunFromServer},
+      {"drop-server", "DIR", "remove the server's copy of a database that moved back",
+       "Removes from the server every record file of the database that DIR's\n"
+       "recman-server.conf.moved-back names (what from-server left there), all or\n"
+       "none, then that file. Refused while DIR still uses the server or while a\n"
+       "workstation has one of the files open.\n",
+       {1, 1, {}, {}}, RunDropServer},
   };
   return kCommands;
 }

@@ -22,4 +22,9 @@ std::vector<Backend*> ServerBackends();
 // or 96 with *why saying why (never the password).
 int ListServerFiles(const ServerChoice& server, std::vector<std::string>* names, std::string* why);
 
+// Removes every file of server's database from the server, all or none
+// (85 when one is open anywhere). Returns 0 with *names the files removed,
+// or a status with *why saying why.
+int DropServerFiles(const ServerChoice& server, std::vector<std::string>* names, std::string* why);
+
 }  // namespace recman::pg
