@@ -163,6 +163,7 @@ enum {
   B_WORKSPACE_TOO_SMALL = 61,
   B_INCORRECT_DESCRIPTOR = 62,
   B_FILTER_LIMIT_REACHED = 64,
+  B_INVALID_FIELD_OFFSET = 65, /* an extracted field begins at or past the end of the record */
   B_DEADLOCK = 78, /* a wait lock would wait for a client that waits, through others, for this one */
   B_CONFLICT = 80,
   B_LOCK_ERROR = 81,
