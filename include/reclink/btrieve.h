@@ -173,7 +173,11 @@ enum {
   B_INCOMPATIBLE_LOCK_TYPE = 93,
   B_SESSION_NO_LONGER_VALID = 95, /* the server's connection broke; the next call reconnects */
   B_COMMUNICATIONS_ERROR = 96,    /* the configured server cannot be reached or refused us */
-  B_INSUFFICIENT_MEMORY = 101 /* the operating system's memory ran out */
+  B_INSUFFICIENT_MEMORY = 101, /* the operating system's memory ran out */
+  /* A record file kept locally (not on a server) lies on a network file
+   * system, where it would be damaged: keep it on a local disk, or the
+   * directory's files on a server. */
+  B_LOCAL_ACCESS_NOT_ALLOWED = 3001
 };
 
 /* Open modes, passed as the key number of Open. */
