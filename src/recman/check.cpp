@@ -16,6 +16,7 @@ extern "C" int BtrCheckFile(const char* path, BtrCheckSink sink, void* ctx) {
       return -1;
     }
     FileId id;
+    ClearReason();  // this entry point is no BTRCALL, which clears it
     if (const int status = Locate(name, false, &id); status != B_NO_ERROR) {
       const std::string why = LastReason().empty() ? BtrStatusText(status) : LastReason();
       report.Problem(status == B_FILE_NOT_FOUND ? "no such file: " + name : why);

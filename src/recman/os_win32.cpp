@@ -249,7 +249,7 @@ bool OnNetworkFileSystem(const std::string& file) {
   full.resize(n);
   // \\server\share\... and \\?\UNC\server\share\...: a share reached by its
   // name. Other names in the "\\?\" space name a drive after the prefix.
-  if (full.compare(0, 8, L"\\\\?\\UNC\\") == 0) return true;
+  if (_wcsnicmp(full.c_str(), L"\\\\?\\UNC\\", 8) == 0) return true;
   if (full.compare(0, 4, L"\\\\?\\") == 0) full.erase(0, 4);
   if (full.compare(0, 2, L"\\\\") == 0) return full.compare(0, 4, L"\\\\.\\") != 0;
   if (full.size() < 2 || full[1] != L':') return false;
