@@ -163,6 +163,7 @@ enum {
   B_WORKSPACE_TOO_SMALL = 61,
   B_INCORRECT_DESCRIPTOR = 62,
   B_FILTER_LIMIT_REACHED = 64,
+  B_INVALID_FIELD_OFFSET = 65, /* an extracted field begins at or past the end of the record */
   B_DEADLOCK = 78, /* a wait lock would wait for a client that waits, through others, for this one */
   B_CONFLICT = 80,
   B_LOCK_ERROR = 81,
@@ -172,7 +173,11 @@ enum {
   B_INCOMPATIBLE_LOCK_TYPE = 93,
   B_SESSION_NO_LONGER_VALID = 95, /* the server's connection broke; the next call reconnects */
   B_COMMUNICATIONS_ERROR = 96,    /* the configured server cannot be reached or refused us */
-  B_INSUFFICIENT_MEMORY = 101 /* the operating system's memory ran out */
+  B_INSUFFICIENT_MEMORY = 101, /* the operating system's memory ran out */
+  /* A record file kept locally (not on a server) lies on a network file
+   * system, where it would be damaged: keep it on a local disk, or the
+   * directory's files on a server. */
+  B_LOCAL_ACCESS_NOT_ALLOWED = 3001
 };
 
 /* Open modes, passed as the key number of Open. */

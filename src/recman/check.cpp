@@ -1,8 +1,10 @@
 // BtrCheckFile: the check of a record file, by the backend that keeps it.
 #include "recman/locate.h"
 #include "recman/path.h"
+#include "recman/reason.h"
 #include "recman/record_check.h"
 #include "reclink/btrieve.h"
+#include "reclink/recman_check.h"
 
 extern "C" int BtrCheckFile(const char* path, BtrCheckSink sink, void* ctx) {
   using namespace recman;
@@ -14,8 +16,10 @@ extern "C" int BtrCheckFile(const char* path, BtrCheckSink sink, void* ctx) {
       return -1;
     }
     FileId id;
-    if (Locate(name, false, &id) != B_NO_ERROR) {
-      report.Problem("no such file: " + name);
+    ClearReason();  // this entry point is no BTRCALL, which clears it
+    if (const int status = Locate(name, false, &id); status != B_NO_ERROR) {
+      const std::string why = LastReason().empty() ? BtrStatusText(status) : LastReason();
+      report.Problem(status == B_FILE_NOT_FOUND ? "no such file: " + name : why);
       return -1;
     }
     return id.backend->Check(id.name, sink, ctx);

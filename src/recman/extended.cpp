@@ -1,5 +1,6 @@
 #include "recman/extended.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "recman/key_codec.h"
@@ -22,6 +23,7 @@ class Reader {
   }
   const uint8_t* Bytes(uint32_t n) { return Take(n) ? data_ + at_ - n : nullptr; }
   bool ok() const { return ok_; }
+  uint32_t read() const { return at_; }
 
  private:
   bool Take(uint32_t n) {
@@ -130,10 +132,22 @@ int ReadDescriptor(const uint8_t* data, uint32_t length, const FileLayout& layou
     ExtractedField f;
     f.length = r.Word();
     f.offset = r.Word();
-    if (!InsideRecord(layout, f.offset, f.length)) return B_INCORRECT_DESCRIPTOR;
+    // A field that begins past the record's end has the wrong offset (65,
+    // below); in a fixed-length file, one that begins inside ends inside.
+    const bool beginsInFixed = !layout.variableLength && f.offset < layout.recordLength;
+    if (f.length == 0 || (beginsInFixed && !InsideRecord(layout, f.offset, f.length))) {
+      return B_INCORRECT_DESCRIPTOR;
+    }
+    d.shortestRecord = std::max<uint32_t>(d.shortestRecord, f.offset + 1u);
     d.fields.push_back(f);
   }
-  if (!r.ok() || d.records == 0 || d.fields.empty()) return B_INCORRECT_DESCRIPTOR;
+  // The length word counts exactly the bytes read: no more, no fewer.
+  if (!r.ok() || header.read() + r.read() != declared || d.records == 0 || d.fields.empty()) {
+    return B_INCORRECT_DESCRIPTOR;
+  }
+  // Every record of a fixed-length file has its length: a field past it
+  // is past every record's end.
+  if (!layout.variableLength && d.shortestRecord > layout.recordLength) return B_INVALID_FIELD_OFFSET;
   *out = std::move(d);
   return B_NO_ERROR;
 }
@@ -176,7 +190,6 @@ bool PastLimit(const Descriptor& d, const uint8_t* record, uint32_t length, std:
 uint32_t Extract(const Descriptor& d, const uint8_t* record, uint32_t length, uint8_t* out) {
   uint32_t n = 0;
   for (const ExtractedField& f : d.fields) {
-    if (f.offset >= length) break;
     const uint32_t take = f.offset + f.length > length ? length - f.offset : f.length;
     std::memcpy(out + n, record + f.offset, take);
     n += take;

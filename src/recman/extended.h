@@ -36,15 +36,17 @@ struct Descriptor {
   std::vector<FilterTerm> terms;     // empty: every record qualifies
   uint16_t records = 0;              // records to return
   std::vector<ExtractedField> fields;  // what to return of each
+  uint32_t shortestRecord = 0;       // the shortest record in which every field begins
   int limitTerm = -1;                // the term whose failure ends a walk along the key (64), or -1
   bool limitAscending = true;        // the walk meets the limit term's values in ascending order
 };
 
 // Reads the descriptor in data (length bytes) for a file of layout. Returns 0
-// and *out, or 62 when it is not a descriptor this engine can apply
-// (length, identifier, a field outside the record, an unknown type,
-// comparison or connector, a collating sequence the file lacks, no records
-// or no fields asked).
+// and *out; 62 when it is not a descriptor this engine can apply (a length
+// word other than the descriptor's length, identifier, a field outside the
+// record, an unknown type, comparison or connector, a collating sequence
+// the file lacks, no records or no fields asked); 65 when an extracted
+// field begins at or past the end of a fixed-length record.
 int ReadDescriptor(const uint8_t* data, uint32_t length, const FileLayout& layout, Descriptor* out);
 
 // Makes the filter's first term the limit of a walk along key (forward or
@@ -63,9 +65,10 @@ bool Matches(const Descriptor& d, const uint8_t* record, uint32_t length, std::s
 // limit term is past every value the term accepts.
 bool PastLimit(const Descriptor& d, const uint8_t* record, uint32_t length, std::string* scratch);
 
-// The extracted bytes of the record: the fields in order, up to the record's
-// end (a field cut short by it is the last). Writes them to out (room for
-// every field) and returns their number.
+// The extracted bytes of the record, which is at least d.shortestRecord
+// long: the fields in order, up to the record's end (a field cut short by
+// it is the last). Writes them to out (room for every field) and returns
+// their number.
 uint32_t Extract(const Descriptor& d, const uint8_t* record, uint32_t length, uint8_t* out);
 
 // The bytes every field together asks.

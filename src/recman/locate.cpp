@@ -62,7 +62,18 @@ int Locate(const std::string& name, bool forCreate, FileId* out, std::string* pl
     }
   }
   out->backend = &sqlite::SqliteBackend();
-  return forCreate ? CanonicalForCreate(name, &out->name) : CanonicalExisting(name, &out->name);
+  const int status = forCreate ? CanonicalForCreate(name, &out->name) : CanonicalExisting(name, &out->name);
+  // SQLite's write-ahead log needs memory that every process using the file
+  // shares: processes on other machines that reach the file through a
+  // network file system do not share it, and the file gets damaged. Both
+  // names are asked: a share's name may resolve to a local-looking path
+  // (Wine), a local name may lead through a link into a share.
+  if (status != B_NO_ERROR) return status;
+  if (!os::OnNetworkFileSystem(name) && !os::OnNetworkFileSystem(out->name)) return B_NO_ERROR;
+  SetReason(os::CallerName(os::DirectoryOf(out->name)) +
+            " is on a network file system, where record files kept locally get damaged when several "
+            "machines use them: keep the directory on a local disk, or its files on a server (see docs/server.md)");
+  return B_LOCAL_ACCESS_NOT_ALLOWED;
 }
 
 std::vector<Backend*> AllBackends() {

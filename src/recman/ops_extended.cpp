@@ -28,6 +28,12 @@ class Examiner final : public ScanVisitor {
       return false;
     }
     const bool match = Matches(d_, row.data, row.length, &a_, &b_);
+    if (match && row.length < d_.shortestRecord) {
+      // A variable-length record too short for the extractor: not
+      // examined, the call ends before it.
+      status = B_INVALID_FIELD_OFFSET;
+      return false;
+    }
     if (match && used + entryMax_ > room_) {
       // Not examined: the next call starts with it.
       status = B_WORKSPACE_TOO_SMALL;

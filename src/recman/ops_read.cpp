@@ -100,11 +100,8 @@ int OpGet(Engine& engine, Call& call) {
   }
   const KeyDef& key = layout.keys[call.keyNum];
   if (!KeyBufferHolds(call, key.length)) return B_KEY_BUFFER_TOO_SHORT;
-  Seek seek = SeekFor(call.op);
+  const Seek seek = SeekFor(call.op);
   const bool along = seek == Seek::kNext || seek == Seek::kPrevious;
-  // Get Next and Previous Key pass over the other records of the value the
-  // block stands on: they move from value to value.
-  if (call.keyOnly && along && key.duplicates) seek = seek == Seek::kNext ? Seek::kGreater : Seek::kLess;
   int status = along ? cursor.AlongPath(call.keyNum) : B_NO_ERROR;
   if (status != B_NO_ERROR) return status;
   if (!call.keyOnly && (call.data == nullptr || call.dataLen == nullptr)) return B_DATALENGTH_ERROR;

@@ -88,6 +88,15 @@ Fail CheckDirectoryWritable(const std::string& dir);
 // kNone when this process may write the existing file at path.
 Fail CheckFileWritable(const std::string& path);
 
+// True when the file named file (which need not exist; its directory must)
+// lies on a network file system, one that processes on other machines
+// reach too: NFS, SMB/CIFS and the other remote types of os_posix.cpp's
+// table; on Windows a UNC name or a drive the system reports remote. False
+// on a local disk, and when the kind cannot be told. Test builds take the
+// file-system type (statfs's on POSIX systems, GetDriveType's on Windows)
+// from RECMAN_TEST_FILE_SYSTEM when it is set; release builds never do.
+bool OnNetworkFileSystem(const std::string& file);
+
 // --- Creating and replacing ----------------------------------------------------
 
 // The names in directory dir (without "." and ".."); empty when unreadable.

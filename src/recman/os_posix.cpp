@@ -10,6 +10,7 @@
 #include <string.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -45,6 +46,42 @@ Fail FromErrno(int err) {
 std::atomic<uint32_t> g_process{static_cast<uint32_t>(::getpid())};
 
 void RenewProcessId() { g_process = static_cast<uint32_t>(::getpid()); }
+
+// File systems whose files processes on other machines reach too, by the
+// type statfs reports. FUSE (0x65735546) is not among them: its type says
+// nothing of where the files are, and most FUSE file systems on a
+// workstation (NTFS disks, virtual machines' shared folders) are local.
+constexpr uint32_t kNetworkFileSystems[] = {
+    0x6969,      // NFS
+    0x517B,      // SMB (smbfs)
+    0xFF534D42,  // CIFS
+    0xFE534D42,  // SMB2 and SMB3
+    0x564C,      // NCP (NetWare)
+    0x73757245,  // Coda
+    0x5346414F,  // AFS (OpenAFS)
+    0x6B414653,  // AFS (kAFS)
+    0x01021997,  // 9P (v9fs)
+    0x00C36400,  // Ceph
+    0x0BD00BD0,  // Lustre
+    0x47504653,  // GPFS
+    0x01161970,  // GFS2 (a disk shared by machines)
+    0x7461636F,  // OCFS2 (a disk shared by machines)
+};
+
+// The type of the file system that holds dir, as statfs reports it; false
+// when it cannot be told.
+bool FileSystemType(const std::string& dir, uint32_t* type) {
+#ifdef RECMAN_TEST_SEAMS
+  if (const char* forced = getenv("RECMAN_TEST_FILE_SYSTEM")) {
+    *type = static_cast<uint32_t>(strtoul(forced, nullptr, 0));
+    return true;
+  }
+#endif
+  struct statfs st;
+  if (::statfs(dir.c_str(), &st) != 0) return false;
+  *type = static_cast<uint32_t>(st.f_type);
+  return true;
+}
 
 // Registered before any other fork handler of the engine, so that a child
 // knows its own id before the engine's handlers run.
@@ -154,6 +191,15 @@ Fail CheckDirectoryWritable(const std::string& dir) {
 Fail CheckFileWritable(const std::string& path) {
   if (::access(path.c_str(), W_OK) == 0) return Fail::kNone;
   return FromErrno(errno);
+}
+
+bool OnNetworkFileSystem(const std::string& file) {
+  uint32_t type = 0;
+  if (!FileSystemType(DirectoryOf(file), &type)) return false;
+  for (const uint32_t network : kNetworkFileSystems) {
+    if (network == type) return true;
+  }
+  return false;
 }
 
 std::vector<std::string> ListDirectory(const std::string& dir) {

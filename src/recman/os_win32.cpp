@@ -4,6 +4,7 @@
 #include <windows.h>
 #undef CopyFile  // <windows.h>'s macro for CopyFileA would rename os::CopyFile
 
+#include <cstdlib>
 #include <cwchar>
 
 #include "recman/os.h"
@@ -234,6 +235,31 @@ Fail CheckDirectoryWritable(const std::string& dir) {
   if (file == INVALID_HANDLE_VALUE) return LastFail();
   CloseHandle(file);
   return Fail::kNone;
+}
+
+bool OnNetworkFileSystem(const std::string& file) {
+  const std::wstring name = Wide(file);
+  std::wstring full(MAX_PATH, L'\0');
+  DWORD n = GetFullPathNameW(name.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (n >= full.size()) {
+    full.resize(n);
+    n = GetFullPathNameW(name.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  }
+  if (n == 0 || n >= full.size()) return false;
+  full.resize(n);
+  // \\server\share\... and \\?\UNC\server\share\...: a share reached by its
+  // name. Other names in the "\\?\" space name a drive after the prefix.
+  if (_wcsnicmp(full.c_str(), L"\\\\?\\UNC\\", 8) == 0) return true;
+  if (full.compare(0, 4, L"\\\\?\\") == 0) full.erase(0, 4);
+  if (full.compare(0, 2, L"\\\\") == 0) return full.compare(0, 4, L"\\\\.\\") != 0;
+  if (full.size() < 2 || full[1] != L':') return false;
+  UINT type = GetDriveTypeW(full.substr(0, 2).append(L"\\").c_str());
+#ifdef RECMAN_TEST_SEAMS
+  if (const char* forced = std::getenv("RECMAN_TEST_FILE_SYSTEM")) {
+    type = static_cast<UINT>(std::strtoul(forced, nullptr, 0));
+  }
+#endif
+  return type == DRIVE_REMOTE;
 }
 
 Fail CheckFileWritable(const std::string& path) {

@@ -94,6 +94,7 @@ constexpr StatusRow kStatusTable[] = {
     {100, "no cache buffers available"},
     {101, "out of memory"},
     {132, "file full"},
+    {3001, "record file kept locally on a network file system"},
 };
 
 }  // namespace

@@ -1,11 +1,12 @@
 // Currency at the edges the randomized model does not reach: a fresh block,
-// short buffers, positions never handed out again. Walks,
-// Delete and Update in the middle of a walk, Step and Get Direct in general
-// are the model's (model_test.cpp).
+// short buffers, positions never handed out again, the Get Key walk over
+// duplicates. Walks, Delete and Update in the middle of a walk, Step and Get
+// Direct in general are the model's (model_test.cpp).
 #include <gtest/gtest.h>
 
 #include <cstddef>
 #include <cstring>
+#include <map>
 
 #include "support/btr_file.h"
 #include "support/temp_dir.h"
@@ -64,6 +65,41 @@ TEST(CurrencyTest, FreshBlocksShortBuffersAndPositions) {
   EXPECT_EQ(g.Field(0), "x");
   ASSERT_EQ(g.Direct(posB, -1), 0);
   EXPECT_EQ(g.Field(0), "b");
+}
+
+// Get Key Next and Previous step through duplicates entry by entry, as Get
+// Next and Previous do, and each kind of walk goes on from where the other
+// left the block. Get Position names the entry a Get Key stands on.
+TEST(CurrencyTest, KeyOnlyWalksStepThroughDuplicates) {
+  TempDir dir;
+  const std::string path = dir.file("groups.dat");
+  // name zstring 10 at 0 (key 0); group zstring 4 at 10 (key 1, duplicates)
+  ASSERT_EQ(CreateFile(path, MakeSpec(kLen, 2, {{1, 10, 0}, {11, 4, B_KEY_DUPLICATES}})), 0);
+  BtrFile f(kLen);
+  ASSERT_EQ(f.Open(path), 0);
+  std::map<uint32_t, std::string> names;
+  for (const char* n : {"b1", "a1", "b2", "c1", "b3"}) {
+    ASSERT_EQ(f.Insert(MakeRecord(kLen, {{0, n}, {10, std::string(1, n[0])}})), 0);
+    names[f.Position()] = n;
+  }
+  const uint16_t keyNext = B_GET_NEXT + B_GET_KEY, keyPrevious = B_GET_PREVIOUS + B_GET_KEY;
+  ASSERT_EQ(f.Get(B_GET_EQUAL + B_GET_KEY, 1, "b"), 0);
+  std::string walk = names[f.Position()];
+  for (uint16_t op : {keyNext, keyNext, keyNext, keyPrevious, keyPrevious}) {
+    ASSERT_EQ(f.Get(op, 1), 0) << walk;
+    walk += " " + names[f.Position()];
+  }
+  EXPECT_EQ(walk, "b1 b2 b3 c1 b3 b2");
+  // A Get after a Get Key, and a Get Key after a Get.
+  ASSERT_EQ(f.Get(B_GET_NEXT, 1), 0);
+  EXPECT_EQ(f.Field(0), "b3");
+  ASSERT_EQ(f.Get(B_GET_PREVIOUS, 1), 0);
+  EXPECT_EQ(f.Field(0), "b2");
+  ASSERT_EQ(f.Get(keyPrevious, 1), 0);
+  EXPECT_EQ(names[f.Position()], "b1");
+  ASSERT_EQ(f.Get(keyNext, 1), 0);
+  EXPECT_EQ(names[f.Position()], "b2");
+  EXPECT_EQ(f.Key(2), std::string("b\0", 2));
 }
 
 // A position handed out inside an aborted transaction names no record

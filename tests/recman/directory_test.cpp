@@ -1,14 +1,20 @@
 // Set Directory and Get Directory: each client's current directory, within
-// which its relative file names are taken.
+// which its relative file names are taken; and the directories where a
+// record file kept locally may not lie.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "support/btr_file.h"
+#include "support/child_process.h"
+#include "support/os_files.h"
 #include "support/temp_dir.h"
+#include "reclink/recman_check.h"
 
 namespace reclink::test {
 namespace {
@@ -73,6 +79,36 @@ TEST(DirectoryTest, RelativeNamesAreTakenWithinTheClientsDirectory) {
   EXPECT_EQ(GetDirectory(static_cast<int8_t>(drive == 1 ? 2 : 1)), "status 11") << "another drive";
 
   ASSERT_EQ(SetDirectory(start), 0);  // as the other tests expect it
+}
+
+// A record file that SQLite keeps may not lie on a network file system:
+// Open, Create and a check refuse it with 3001, on a local file system all
+// go ahead, and a directory whose files a server keeps may lie anywhere.
+TEST(DirectoryTest, FilesKeptLocallyStayOffNetworkFileSystems) {
+  TempDir dir;
+  const std::vector<uint8_t> spec = MakeSpec(kLen, 1, {{1, 8, 0}});
+  ASSERT_EQ(CreateFile(dir.file("made.dat"), spec), 0);
+  const FileSystemTypes types = TestFileSystemTypes();
+  const int onShare = OnServer() ? 0 : B_LOCAL_ACCESS_NOT_ALLOWED;
+  for (const auto& [kinds, want] : {std::pair{types.network, onShare}, std::pair{types.local, 0}}) {
+    for (const std::string& type : kinds) {
+      SetEnvironment("RECMAN_TEST_FILE_SYSTEM", type);
+      BtrFile f(kLen);
+      EXPECT_EQ(f.Open(dir.file("made.dat")), want) << type;
+      EXPECT_EQ(CreateFile(dir.file("new.dat"), spec), want) << type;
+      std::string problem;
+      const int checked = BtrCheckFile(dir.file("made.dat").c_str(), [](void* ctx, const char* text) {
+        *static_cast<std::string*>(ctx) = text;
+      }, &problem);
+      EXPECT_EQ(checked, want == 0 ? 0 : -1) << type << ": " << problem;
+      EXPECT_EQ(problem.find("network file system") != std::string::npos, want != 0) << problem;
+    }
+  }
+  SetEnvironment("RECMAN_TEST_FILE_SYSTEM", std::nullopt);
+  // A share reached by its UNC name, where the system has such names.
+  if (const std::string share = UncDirectory(); !share.empty()) {
+    EXPECT_EQ(CreateFile(share + "\\new.dat", spec), onShare) << share;
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <map>
 #include <random>
 #include <set>
@@ -254,6 +255,12 @@ TEST_F(ExtendedTest, DescriptorsAndSituationsWithAStatusOfTheirOwn) {
     return t;
   };
   const std::string good = Descriptor("EG", 0, {onName}, 10, whole);
+  auto declaring = [&](int more) {
+    std::string d = good;
+    const uint16_t declared = static_cast<uint16_t>(d.size() + more);
+    std::memcpy(d.data(), &declared, 2);
+    return d + std::string(4, '\0');
+  };
   struct Case {
     const char* what;
     std::function<int()> run;
@@ -270,11 +277,14 @@ TEST_F(ExtendedTest, DescriptorsAndSituationsWithAStatusOfTheirOwn) {
       {"with a lock bias", [&] { return run(B_GET_NEXT_EXTENDED + 200, 0, good); }, B_INVALID_FUNCTION},
       {"an unknown identifier", [&] { return run(B_GET_NEXT_EXTENDED, 0, Descriptor("XX", 0, {onName}, 10, whole)); }, B_INCORRECT_DESCRIPTOR},
       {"longer than the buffer", [&] { return run(B_GET_NEXT_EXTENDED, 0, good, static_cast<uint32_t>(good.size() - 1)); }, B_INCORRECT_DESCRIPTOR},
+      {"a length word past the descriptor", [&] { return run(B_GET_NEXT_EXTENDED, 0, declaring(2)); }, B_INCORRECT_DESCRIPTOR},
+      {"a length word short of it", [&] { return run(B_GET_NEXT_EXTENDED, 0, declaring(-1)); }, B_INCORRECT_DESCRIPTOR},
       {"a type with no order here", [&] { Term t = onName; t.field.type = 3; return run(B_GET_NEXT_EXTENDED, 0, Descriptor("EG", 0, {t}, 10, whole)); }, B_INCORRECT_DESCRIPTOR},
       {"comparison 7", [&] { return run(B_GET_NEXT_EXTENDED, 0, Descriptor("EG", 0, {with(onName, 7, 0)}, 10, whole)); }, B_INCORRECT_DESCRIPTOR},
       {"the last term joined to a next", [&] { return run(B_GET_NEXT_EXTENDED, 0, Descriptor("EG", 0, {with(onName, 2, B_EXT_AND)}, 10, whole)); }, B_INCORRECT_DESCRIPTOR},
       {"a term before the last not joined", [&] { return run(B_GET_NEXT_EXTENDED, 0, Descriptor("EG", 0, {onName, onName}, 10, whole)); }, B_INCORRECT_DESCRIPTOR},
-      {"a field beyond the record", [&] { return run(B_GET_NEXT_EXTENDED, 0, Descriptor("EG", 0, {}, 10, {{0, 20, 9}})); }, B_INCORRECT_DESCRIPTOR},
+      {"a field running past the record", [&] { return run(B_GET_NEXT_EXTENDED, 0, Descriptor("EG", 0, {}, 10, {{0, 20, 9}})); }, B_INCORRECT_DESCRIPTOR},
+      {"a field at the record's end", [&] { return run(B_GET_NEXT_EXTENDED, 0, Descriptor("EG", 0, {}, 10, {{0, 0, 4}, {0, kLen, 1}})); }, B_INVALID_FIELD_OFFSET},
       {"no records asked", [&] { return run(B_GET_NEXT_EXTENDED, 0, Descriptor("EG", 0, {}, 0, whole)); }, B_INCORRECT_DESCRIPTOR},
       {"no fields asked", [&] { return run(B_GET_NEXT_EXTENDED, 0, Descriptor("EG", 0, {}, 5, {})); }, B_INCORRECT_DESCRIPTOR},
       {"a collating sequence the file lacks", [&] { return run(B_GET_NEXT_EXTENDED, 0, Descriptor("EG", 0, {with(onName, B_EXT_GREATER | B_EXT_USE_ACS, 0)}, 10, whole)); }, B_INCORRECT_DESCRIPTOR},
@@ -295,6 +305,24 @@ TEST_F(ExtendedTest, DescriptorsAndSituationsWithAStatusOfTheirOwn) {
   EXPECT_EQ(g.Call(B_GET_NEXT_EXTENDED, 0), B_INVALID_KEYNUMBER);
   EXPECT_EQ(g.Call(B_STEP_PREV_EXTENDED, 0), B_END_OF_FILE);
   EXPECT_EQ(g.Record().substr(0, 2), std::string("\1\0", 2));
+
+  // A variable-length file: a field past the fixed part is read from each
+  // record, and a record that ends before the field begins ends the call
+  // with 65, unexamined (Get Next reads it next).
+  BtrFile v(512);
+  std::vector<uint8_t> spec = MakeSpec(kLen, 1, {{1, 10, 0}});
+  const uint16_t variable = B_FILE_VARIABLE_LENGTH;
+  std::memcpy(spec.data() + offsetof(BtrFileSpec, fileFlags), &variable, 2);
+  ASSERT_EQ(CreateFile(dir_.file("notes.dat"), spec), 0);
+  ASSERT_EQ(v.Open(dir_.file("notes.dat")), 0);
+  for (const char* n : {"a", "b", "c"}) ASSERT_EQ(v.Insert(MakeRecord(kLen, {{0, n}}) + (*n == 'b' ? "" : "tail")), 0);
+  ASSERT_EQ(v.Get(B_GET_FIRST, 0), 0);
+  const std::string tail = Descriptor("UC", 0, {}, 10, {{B_TYPE_STRING, kLen, 4}});
+  std::memcpy(v.data.data(), tail.data(), tail.size());
+  EXPECT_EQ(v.Call(B_GET_NEXT_EXTENDED, 0), B_INVALID_FIELD_OFFSET);
+  EXPECT_EQ(v.Record().substr(0, 4), std::string("\1\0\4\0", 4));
+  ASSERT_EQ(v.Get(B_GET_NEXT, 0), 0);
+  EXPECT_EQ(v.Field(0), "b");
 }
 
 // Another process: for args[1] milliseconds, moves the record with the

@@ -159,9 +159,6 @@ class Model {
       case B_GET_NEXT: match = [&](const Place& p) { return c.place < p; }; break;
       case B_GET_PREVIOUS: last = true, match = [&](const Place& p) { return p < c.place; }; break;
     }
-    // Get Next and Previous Key on a key with duplicates go from value to value.
-    if (keyOnly && k > 0 && op == B_GET_NEXT) match = [&](const Place& p) { return c.place.first < p.first; };
-    if (keyOnly && k > 0 && op == B_GET_PREVIOUS) match = [&](const Place& p) { return p.first < c.place.first; };
     std::optional<int64_t> hit;
     for (auto& [p, id] : path) {
       if (match(p) && (last || !hit)) hit = id;

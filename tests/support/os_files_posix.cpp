@@ -79,4 +79,12 @@ bool ByteLockedByAnother(const std::string& path, uint64_t offset) {
   return held;
 }
 
+std::string UncDirectory() { return {}; }
+
+FileSystemTypes TestFileSystemTypes() {
+  // NFS, CIFS, SMB3, 9P; ext4, tmpfs, XFS, FUSE (its type does not say
+  // where the files are).
+  return {{"0x6969", "0xFF534D42", "0xFE534D42", "0x01021997"}, {"0xEF53", "0x01021994", "0x58465342", "0x65735546"}};
+}
+
 }  // namespace reclink::test

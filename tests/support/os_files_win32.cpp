@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <string>
 
 #include "support/os_files.h"
@@ -119,6 +120,42 @@ bool ByteLockedByAnother(const std::string& path, uint64_t offset) {
   if (free) UnlockFileEx(file, 0, 1, 0, &at);
   CloseHandle(file);
   return !free;
+}
+
+std::string UncDirectory() {
+  const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+  if (wine) {
+    // Wine reaches \\server\share through <prefix>/dosdevices/unc/server/share;
+    // its drive Z: is the Unix root.
+    const char* prefix = std::getenv("WINEPREFIX");
+    if (prefix == nullptr) {
+      ADD_FAILURE() << "under Wine without WINEPREFIX: no way to the prefix's UNC directory";
+      return {};
+    }
+    const std::string name = std::to_string(GetCurrentProcessId());
+    std::string dir = "Z:" + std::string(prefix) + "/dosdevices";
+    for (const std::string& part : {std::string("unc"), std::string("recman-test"), name}) {
+      dir += "\\" + part;
+      std::replace(dir.begin(), dir.end(), '/', '\\');
+      if (!CreateDirectoryA(dir.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+        ADD_FAILURE() << "cannot make " << dir << ": " << LastErrorText();
+        return {};
+      }
+    }
+    return "\\\\recman-test\\" + name;
+  }
+  char temp[MAX_PATH];
+  const DWORD n = GetTempPathA(MAX_PATH, temp);
+  if (n < 3 || temp[1] != ':') {
+    ADD_FAILURE() << "no temporary directory on a drive";
+    return {};
+  }
+  // C:\Users\...\Temp\ -> \\localhost\C$\Users\...\Temp
+  return "\\\\localhost\\" + std::string(1, temp[0]) + "$" + std::string(temp + 2, n - 3);
+}
+
+FileSystemTypes TestFileSystemTypes() {
+  return {{std::to_string(DRIVE_REMOTE)}, {std::to_string(DRIVE_FIXED), std::to_string(DRIVE_REMOVABLE)}};
 }
 
 }  // namespace reclink::test

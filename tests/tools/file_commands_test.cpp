@@ -403,6 +403,19 @@ TEST(Commands, RefuseWhatWouldDamageAndSayWhyInWords) {
       {{"init", tmp.file("text")}, "cannot make directory " + tmp.file("text") + ": "},
   });
   EXPECT_EQ(ReadAll(file).size(), 1u);
+
+  // A database directory on a network file system, as the record manager's
+  // test builds can pretend.
+  reclink::test::SetEnvironment("RECMAN_TEST_FILE_SYSTEM", reclink::test::TestFileSystemTypes().network.front());
+  const std::string onShare = "status 3001 (record file kept locally on a network file system): ";
+  const std::string why = " is on a network file system, where record files kept locally get damaged when several "
+                          "machines use them: keep the directory on a local disk, or its files on a server (see "
+                          "docs/server.md)";
+  ExpectEach(1, {
+      {{"stat", file}, "cannot open " + file + ": " + onShare + tmp.file("db") + why},
+      {{"init", tmp.file("shared")}, onShare + tmp.file("shared") + why},
+  });
+  reclink::test::SetEnvironment("RECMAN_TEST_FILE_SYSTEM", std::nullopt);
 }
 
 // A backup is taken while the database is in use: a writer goes on
