@@ -101,8 +101,7 @@ extern "C" int BtrPlaceServerFiles(const char* dir, BtrCheckSink problem, void* 
   }
 }
 
-extern "C" int BtrDropServerFiles(const char* dir, [[maybe_unused]] BtrCheckSink name, BtrCheckSink problem,
-                                  void* ctx) {
+extern "C" int BtrDropServerFiles(const char* dir, BtrCheckSink name, BtrCheckSink problem, void* ctx) {
   using namespace recman;
   CheckReport report(problem, ctx);
   try {
