@@ -314,15 +314,14 @@ class Parser {
     } else if (e.name == "value") {
       if (!HexByte(e.value, &s.nullValue)) return Bad(e, "must be one byte in hexadecimal");
     } else if (e.name == "alternate") {
-      if (YesNo(e.value, &yes) && !yes) {
-        pending_.lines[e.name] = e.line;
-        return true;
-      }
+      const bool none = YesNo(e.value, &yes) && !yes;
       size_t n = 0;
-      while (n < sequences_.size() && sequences_[n].sequence.name != e.value) ++n;
-      if (n == sequences_.size()) return Bad(e, "names no sequence= of the description (n: none)");
-      s.flags |= B_KEY_ALT_COLLATION;
-      s.acsNumber = static_cast<uint8_t>(n);
+      while (!none && n < sequences_.size() && sequences_[n].sequence.name != e.value) ++n;
+      if (!none && n == sequences_.size()) return Bad(e, "names no sequence= of the description (n: none)");
+      if (!none) {
+        s.flags |= B_KEY_ALT_COLLATION;
+        s.acsNumber = static_cast<uint8_t>(n);
+      }
     } else if (IsSegmentElement(e.name)) {
       if (!YesNo(e.value, &yes)) return Bad(e, "must be y or n");
       uint16_t flag = 0;
@@ -474,7 +473,7 @@ bool ParseDescription(const std::string& text, const TableReader& readTable, Des
 bool FormatDescription(const FileSpec& spec, std::string* text, std::string* why) {
   std::ostringstream out;
   out << "record=" << spec.recordLength << " key=" << spec.keys.size() << " page=" << spec.pageSize;
-  uint16_t said = 0;  // the file flags written
+  uint16_t said = kFreeSpaceFlags | B_FILE_DUPLICATE_POINTERS;  // the file flags a description holds
   for (const FlagElement& f : kFlagElements) {
     if (spec.fileFlags & f.flag) out << " " << f.name << "=y";
     said |= f.flag;
@@ -485,9 +484,8 @@ bool FormatDescription(const FileSpec& spec, std::string* text, std::string* why
   if ((spec.fileFlags & B_FILE_DUPLICATE_POINTERS) || spec.duplicatePointers != 0) {
     out << " duplicatepointers=" << int(spec.duplicatePointers);
   }
-  said |= kFreeSpaceFlags | B_FILE_DUPLICATE_POINTERS;
   if (spec.fileFlags & ~said) {
-    *why = "has file flags a description cannot hold (" + std::to_string(spec.fileFlags & ~said) + ")";
+    *why = "has file flags that a description cannot hold";
     return false;
   }
   out << "\n";
