@@ -36,6 +36,11 @@ std::string AddFileSql();
 std::string ReplaceLayoutSql();
 // Every file of database $1: name (for the utility).
 std::string ListFilesSql();
+// Every file of database $1, each held against any open (none may be open),
+// ids and names; a file in use has its row with held false.
+std::string HoldFilesSql();
+// Removes every catalogue row of database $1.
+std::string ForgetFilesSql();
 
 // The qualified name of file id's table.
 std::string TableName(int64_t id);
