@@ -21,6 +21,15 @@ typedef void (*BtrCheckSink)(void* ctx, const char* problem);
  * goes to sink). */
 RECMAN_EXPORT int BtrCheckFile(const char* path, BtrCheckSink sink, void* ctx);
 
+/* Reads the file specification of the record file at path into data, as
+ * Stat with key number -1 gives it (counts, key specifications, collating
+ * sequences), without opening the file through BTRCALL: no owner name is
+ * asked, as for BtrCheckFile, and nothing is changed. *dataLen holds the
+ * buffer's size and receives the bytes written. Returns 0 or the status
+ * Open or Stat would give (12 no such file, 22 buffer too short, 30 not a
+ * record file, ...). */
+RECMAN_EXPORT int BtrStatFile(const char* path, void* data, uint32_t* dataLen);
+
 /* Checks a Create buffer (file specification, key specifications, collating
  * sequences) of length bytes as Create would, without creating anything.
  * buffer may be null only with length 0. Returns 0 when Create would accept

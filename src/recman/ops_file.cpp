@@ -12,6 +12,7 @@
 #include "recman/os.h"
 #include "recman/path.h"
 #include "recman/placeholder.h"
+#include "recman/stat_image.h"
 
 namespace recman {
 namespace {
@@ -209,35 +210,11 @@ int OpStat(Engine& engine, Call& call) {
   BlockCall bc(engine, call);
   if (bc.status() != B_NO_ERROR) return bc.status();
   Table& table = bc.table();
-  const FileLayout& layout = table.layout();
-  const std::string& image = layout.image;
-  if (!DataBufferHolds(call, static_cast<uint32_t>(image.size()))) return B_DATALENGTH_ERROR;
+  if (!DataBufferHolds(call, static_cast<uint32_t>(table.layout().image.size()))) return B_DATALENGTH_ERROR;
   int status = bc.JoinTransaction();
   if (status != B_NO_ERROR) return status;
-
-  std::string out = image;
-  BtrFileSpec spec;
-  std::memcpy(&spec, out.data(), sizeof spec);
-  uint64_t records = 0;
-  status = table.CountRecords(&records);
-  if (status != B_NO_ERROR) return status;
-  spec.numberOfRecords = static_cast<uint32_t>(records);
-  spec.fileVersion = call.keyNum == -1 ? table.fileVersion() : 0;
-  spec.allocation = 0;  // pages are the storage's; none is reported unused
-  std::memcpy(out.data(), &spec, sizeof spec);
-
-  size_t at = sizeof spec;
-  for (size_t k = 0; k < layout.keys.size(); ++k) {
-    uint64_t unique = 0;
-    status = table.CountValues(k, &unique);
-    if (status != B_NO_ERROR) return status;
-    for (size_t s = 0; s < layout.keys[k].segments.size(); ++s, at += sizeof(BtrKeySpec)) {
-      BtrKeySpec ks;
-      std::memcpy(&ks, out.data() + at, sizeof ks);
-      ks.uniqueValues = static_cast<uint32_t>(unique);
-      std::memcpy(out.data() + at, &ks, sizeof ks);
-    }
-  }
+  std::string out;
+  if ((status = StatImage(table, call.keyNum == -1, &out)) != B_NO_ERROR) return status;
   std::memcpy(call.data, out.data(), out.size());
   *call.dataLen = static_cast<uint32_t>(out.size());
   return B_NO_ERROR;

@@ -9,9 +9,6 @@
 namespace recman {
 namespace {
 
-// Largest record of a variable-length file.
-constexpr uint32_t kMaxVariableRecord = 1u << 24;
-
 // The checks every write makes first: the block is open (3) and may write
 // (46: a read-only open or storage), and, unless path is null, the key
 // number names a key path or none (*path -1), as OptionalPath takes it
@@ -26,7 +23,7 @@ int WriteTarget(BlockCall& bc, const Call& call, int* path) {
 // length of a fixed-length file, the whole image of a variable-length one.
 // Returns 0 or 22.
 int StoredLength(const FileLayout& layout, uint32_t given, uint32_t* length) {
-  if (given < layout.recordLength || (layout.variableLength && given > kMaxVariableRecord)) {
+  if (given < layout.recordLength || (layout.variableLength && given > B_MAX_VARIABLE_RECORD)) {
     return B_DATALENGTH_ERROR;
   }
   *length = layout.variableLength ? given : layout.recordLength;

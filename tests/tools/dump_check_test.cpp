@@ -6,6 +6,7 @@
 
 #include "command_test_support.h"
 #include "cli/text_codec.h"
+#include "reclink/btrieve.h"
 
 namespace reclink::cli::test {
 namespace {
@@ -93,6 +94,29 @@ TEST(CheckCommand, SoundDatabasePassesAndEachFaultIsNamed) {
   EXPECT_THAT(o.out, HasSubstr("LAS.BTR: missing\n"));
   EXPECT_THAT(o.out, HasSubstr("checked 44 files: 3 problems\n"));
   EXPECT_EQ(Reclink({"check", tmp.file("JUNK.BTR")}).status, 1);
+
+  // A file with an owner name is checked, and backed up, as it is: the
+  // utility knows no owner names.
+  std::filesystem::create_directory(tmp.file("owned"));
+  const std::string owned = tmp.file("owned/NOTES.BTR");
+  Spit(tmp.file("notes.des"), "record=8 key=1\nposition=1 length=4\n");
+  ASSERT_EQ(Reclink({"create", owned, tmp.file("notes.des")}).status, 0);
+  InsertAll(owned, {"12345678"});
+  char block[128] = {};
+  char path[255] = {};
+  owned.copy(path, sizeof path - 1);
+  char name[9] = "SECRET", key[255] = "SECRET";
+  uint32_t len = 0;
+  ASSERT_EQ(BTRCALL(B_OPEN, block, nullptr, &len, path, sizeof path, B_MODE_NORMAL), 0);
+  len = sizeof name;
+  ASSERT_EQ(BTRCALL(B_SET_OWNER, block, name, &len, key, sizeof key, 0), 0);  // every Open needs the name
+  ASSERT_EQ(BTRCALL(B_CLOSE, block, nullptr, &len, key, sizeof key, 0), 0);
+  o = Reclink({"check", owned});
+  EXPECT_EQ(o.status, 0) << o.out;
+  EXPECT_EQ(o.out, owned + ": ok, 1 records\n");
+  ASSERT_EQ(Reclink({"backup", tmp.file("owned"), tmp.file("copy")}).status, 0);
+  o = Reclink({"check", tmp.file("copy")});
+  EXPECT_EQ(o.status, 0) << o.out;
 }
 
 }  // namespace

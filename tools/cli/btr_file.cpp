@@ -4,10 +4,15 @@
 #include <cstring>
 
 #include "reclink/btrieve.h"
+#include "reclink/recman_check.h"
 
 namespace reclink::cli {
 
 namespace {
+
+// The first data buffer: every fixed-length record fits; a longer
+// variable-length record grows it to the longest the record manager stores.
+constexpr size_t kFirstBuffer = 65535;
 
 // Every segment a file can have, and a collating sequence (265 bytes) for each.
 constexpr size_t kStatBufferSize = 16 + 16 * 256 + 265 * 256;
@@ -21,6 +26,12 @@ std::vector<char> PathKey(const std::string& path) {
   return key;
 }
 
+// A Stat buffer of len bytes into *spec: 0, or 22 when it is shorter than its counts say.
+int Decode(const std::vector<char>& buffer, uint32_t len, FileSpec* spec) {
+  std::string error;
+  return DecodeStatBuffer(buffer.data(), len, spec, &error) ? B_NO_ERROR : B_DATALENGTH_ERROR;
+}
+
 int ClientCall(uint16_t op) {
   char block[128] = {};
   char key[255] = {};
@@ -32,7 +43,7 @@ int ClientCall(uint16_t op) {
 
 bool PathFits(const std::string& path) { return path.size() <= B_MAX_KEY_LENGTH; }
 
-BtrFile::BtrFile() : data_(kLongestRecord) {
+BtrFile::BtrFile() : data_(kFirstBuffer) {
   std::memset(block_, 0, sizeof block_);
   std::memset(key_, 0, sizeof key_);
 }
@@ -61,17 +72,39 @@ int BtrFile::Stat(FileSpec* spec) {
   std::vector<char> buffer(kStatBufferSize, '\0');
   uint32_t len = static_cast<uint32_t>(buffer.size());
   int status = BTRCALL(B_STAT, block_, buffer.data(), &len, key_, sizeof key_, -1);
-  if (status != B_NO_ERROR) return status;
-  std::string error;
-  if (!DecodeStatBuffer(buffer.data(), len, spec, &error)) return B_DATALENGTH_ERROR;
-  return B_NO_ERROR;
+  return status != B_NO_ERROR ? status : Decode(buffer, len, spec);
+}
+
+int StatFile(const std::string& path, FileSpec* spec) {
+  if (!PathFits(path)) return B_FILENAME_BAD;
+  std::vector<char> buffer(kStatBufferSize, '\0');
+  uint32_t len = static_cast<uint32_t>(buffer.size());
+  int status = BtrStatFile(path.c_str(), buffer.data(), &len);
+  return status != B_NO_ERROR ? status : Decode(buffer, len, spec);
 }
 
 int BtrFile::Call(uint16_t op, std::string* record, int8_t keyNum) {
   uint32_t len = static_cast<uint32_t>(data_.size());
   int status = BTRCALL(op, block_, data_.data(), &len, key_, sizeof key_, keyNum);
+  // 22: a variable-length record longer than the buffer, which the read made
+  // current all the same.
+  if (status == B_DATALENGTH_ERROR && data_.size() < B_MAX_VARIABLE_RECORD) {
+    const bool physical = op == B_STEP_FIRST || op == B_STEP_NEXT;
+    status = ReadWhole(physical ? int8_t{-1} : keyNum, &len);
+  }
   if (status == B_NO_ERROR) record->assign(data_.data(), std::min<size_t>(len, data_.size()));
   return status;
+}
+
+int BtrFile::ReadWhole(int8_t path, uint32_t* len) {
+  char position[4];
+  uint32_t n = sizeof position;
+  int status = BTRCALL(B_GET_POSITION, block_, position, &n, key_, sizeof key_, 0);
+  if (status != B_NO_ERROR) return status;
+  data_.resize(B_MAX_VARIABLE_RECORD);
+  std::memcpy(data_.data(), position, sizeof position);
+  *len = static_cast<uint32_t>(data_.size());
+  return BTRCALL(B_GET_DIRECT, block_, data_.data(), len, key_, sizeof key_, path);
 }
 
 int BtrFile::First(int key, std::string* record) {

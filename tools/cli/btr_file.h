@@ -16,8 +16,6 @@ bool PathFits(const std::string& path);
 
 class BtrFile {
  public:
-  static constexpr size_t kLongestRecord = 65535;  // the longest record read or written (16-bit lengths)
-
   BtrFile();
   ~BtrFile();  // closes the file when open
   BtrFile(const BtrFile&) = delete;
@@ -34,8 +32,9 @@ class BtrFile {
   int Stat(FileSpec* spec);
 
   // Walks the records: in key order on key (First/Next), or in physical
-  // order when key < 0 (Step First/Step Next). Record bytes go to *record.
-  // Returns the status; 9 at the end.
+  // order when key < 0 (Step First/Step Next). Record bytes go to *record,
+  // whatever their length (a variable-length record up to 16 MiB). Returns
+  // the status; 9 at the end.
   int First(int key, std::string* record);
   int Next(int key, std::string* record);
 
@@ -44,10 +43,13 @@ class BtrFile {
 
  private:
   int Call(uint16_t op, std::string* record, int8_t keyNum);
+  // Reads the current record again into a buffer of the longest record
+  // (Get Position, Get Direct on path, -1 for physical order).
+  int ReadWhole(int8_t path, uint32_t* len);
 
   char block_[128];              // position block, the engine's between calls
   char key_[255];                // key buffer passed with every call
-  std::vector<char> data_;       // data buffer of the largest record
+  std::vector<char> data_;       // data buffer: 64 KiB, grown for a longer record
   bool open_ = false;            // Open succeeded and Close has not run
 };
 
@@ -55,6 +57,11 @@ class BtrFile {
 // file when overwrite, -1 refuses it). Returns the status; 11 for a path of
 // more than 255 bytes, which the record manager would cut short.
 int CreateFile(const std::string& path, const FileSpec& spec, bool overwrite);
+
+// Reads the specification and counts of the record file at path without
+// opening it through the record manager's interface, so that a file with an
+// owner name reads as it is (for check). Returns the status.
+int StatFile(const std::string& path, FileSpec* spec);
 
 // The client's transaction: Begin (exclusive), End, Abort. Return the status.
 int BeginTransaction();

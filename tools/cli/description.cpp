@@ -6,6 +6,7 @@
 #include <strings.h>
 #include <vector>
 
+#include "cli/collating_sequence.h"
 #include "cli/reasons.h"
 #include "reclink/btrieve.h"
 #include "reclink/recman_check.h"
@@ -16,6 +17,32 @@ namespace {
 
 constexpr long kMaxField = 65535;  // the widest number of a Create buffer has 16 bits
 constexpr long kMaxKeys = 255;     // the number of keys has 8
+constexpr long kMaxByte = 255;     // so has the number of duplicate pointers
+
+// File elements that set file flags, and the flags each sets when y.
+struct FlagElement {
+  const char* name;  // the element
+  uint16_t flag;     // B_FILE_*, or the blank truncation flag
+};
+constexpr uint16_t kBlankTruncation = 0x0002;  // not among the engine's: Create gives its verdict
+constexpr FlagElement kFlagElements[] = {
+    {"variable", B_FILE_VARIABLE_LENGTH},
+    {"truncate", kBlankTruncation},
+    {"compress", B_FILE_COMPRESSED},
+    {"preallocate", B_FILE_PREALLOCATE},
+};
+// freespace= in percent, and its flags.
+struct FreeSpace {
+  const char* percent;
+  uint16_t flags;
+};
+constexpr FreeSpace kFreeSpace[] = {
+    {"0", 0},
+    {"10", B_FILE_FREE_SPACE_10},
+    {"20", B_FILE_FREE_SPACE_20},
+    {"30", B_FILE_FREE_SPACE_10 | B_FILE_FREE_SPACE_20},
+};
+constexpr uint16_t kFreeSpaceFlags = B_FILE_FREE_SPACE_10 | B_FILE_FREE_SPACE_20;
 
 // One name=value element and the line it stands on.
 struct Element {
@@ -34,6 +61,13 @@ struct PendingSegment {
   bool more = false;                   // segment=y: another segment follows
   bool caseInsensitive = false;        // caseinsensitive=y
   NullMode null = NullMode::kNone;     // nullkey= / null=
+};
+
+// A collating sequence while its elements are being read.
+struct PendingSequence {
+  CollatingSequence sequence;  // name, and table once table= is read
+  int line = 0;                // of its sequence=
+  bool hasTable = false;       // table= was given
 };
 
 bool Fail(DescriptionError* error, int line, const std::string& name, const std::string& message) {
@@ -113,7 +147,8 @@ bool HexByte(std::string v, uint8_t* out) {
 // Reads the description element by element.
 class Parser {
  public:
-  Parser(Description* out, DescriptionError* error) : out_(out), error_(error) {}
+  Parser(const TableReader& readTable, Description* out, DescriptionError* error)
+      : readTable_(readTable), out_(out), error_(error) {}
 
   bool Run(const std::vector<Element>& elements, int lastLine) {
     out_->spec.pageSize = 4096;
@@ -122,6 +157,8 @@ class Parser {
         if (!BeginSegment(e)) return false;
       } else if (segment_) {
         if (!SegmentElement(e)) return false;
+      } else if (e.name == "sequence" || e.name == "table") {
+        if (!SequenceElement(e)) return false;
       } else if (!FileElement(e)) {
         return false;
       }
@@ -132,6 +169,10 @@ class Parser {
                   "says another segment follows, but the description ends");
     }
     if (!fileLines_.count("record")) return Fail(error_, lastLine, "record", "is missing");
+    for (const PendingSequence& p : sequences_) {
+      if (!p.hasTable) return Fail(error_, p.line, "table", "is missing from sequence=" + p.sequence.name);
+      out_->spec.collations += Definition(p.sequence);
+    }
     if (!fileLines_.count("key")) return Fail(error_, lastLine, "key", "is missing");
     if (static_cast<long>(out_->spec.keys.size()) != keyCount_) {
       return Fail(error_, fileLines_["key"], "key",
@@ -159,9 +200,20 @@ class Parser {
     } else if (e.name == "replace") {
       if (!YesNo(e.value, &yes)) return Bad(e, "must be y or n");
       out_->replace = yes;
-    } else if (e.name == "variable" || e.name == "truncate" || e.name == "compress") {
+    } else if (const FlagElement* f = FlagElementNamed(e.name)) {
       if (!YesNo(e.value, &yes)) return Bad(e, "must be y or n");
-      if (yes) return Bad(e, "is not supported: records have a fixed length");
+      if (yes) spec.fileFlags |= f->flag;
+    } else if (e.name == "freespace") {
+      const FreeSpace* free = nullptr;
+      for (const FreeSpace& row : kFreeSpace) {
+        if (e.value == row.percent) free = &row;
+      }
+      if (!free) return Bad(e, "must be 0, 10, 20 or 30 (percent)");
+      spec.fileFlags |= free->flags;
+    } else if (e.name == "duplicatepointers") {
+      if (!Field(e, kMaxByte, &n)) return false;
+      spec.duplicatePointers = static_cast<uint8_t>(n);
+      spec.fileFlags |= B_FILE_DUPLICATE_POINTERS;
     } else if (IsSegmentElement(e.name)) {
       return Fail(error_, e.line, e.name, "comes before the first position=");
     } else {
@@ -171,13 +223,47 @@ class Parser {
     return true;
   }
 
+  static const FlagElement* FlagElementNamed(const std::string& name) {
+    for (const FlagElement& f : kFlagElements) {
+      if (name == f.name) return &f;
+    }
+    return nullptr;
+  }
+
   static bool IsFileElement(const std::string& name) {
-    static const char* const kNames[] = {"record",   "key",      "page",    "allocation",
-                                         "replace",  "variable", "truncate", "compress"};
+    static const char* const kNames[] = {"record",    "key",      "page",  "allocation", "replace",
+                                         "freespace", "duplicatepointers", "sequence", "table"};
     for (const char* n : kNames) {
       if (name == n) return true;
     }
-    return false;
+    return FlagElementNamed(name) != nullptr;
+  }
+
+  // sequence=NAME begins a collating sequence; its table= follows.
+  bool SequenceElement(const Element& e) {
+    if (e.name == "table") {
+      if (sequences_.empty()) return Fail(error_, e.line, e.name, "comes before the first sequence=");
+      PendingSequence& p = sequences_.back();
+      if (p.hasTable) return Fail(error_, e.line, e.name, "is given twice for sequence=" + p.sequence.name);
+      std::string why;
+      if (!TableFromValue(e.value, readTable_, &p.sequence.table, &why)) return Fail(error_, e.line, e.name, why);
+      p.hasTable = true;
+      return true;
+    }
+    if (!WritableName(e.value)) {
+      return Bad(e, "is no name of a collating sequence: 1 to 8 characters, not n or no");
+    }
+    for (const PendingSequence& p : sequences_) {
+      if (p.sequence.name == e.value) {
+        return Fail(error_, e.line, e.name, "'" + e.value + "' is defined twice (first on line " +
+                                                std::to_string(p.line) + ")");
+      }
+    }
+    PendingSequence p;
+    p.sequence.name = e.value;
+    p.line = e.line;
+    sequences_.push_back(std::move(p));
+    return true;
   }
 
   static bool IsSegmentElement(const std::string& name) {
@@ -228,8 +314,14 @@ class Parser {
     } else if (e.name == "value") {
       if (!HexByte(e.value, &s.nullValue)) return Bad(e, "must be one byte in hexadecimal");
     } else if (e.name == "alternate") {
-      if (!YesNo(e.value, &yes)) return Bad(e, "must be y or n");
-      if (yes) return Bad(e, "is not supported: no alternate collating sequences");
+      const bool none = YesNo(e.value, &yes) && !yes;
+      size_t n = 0;
+      while (!none && n < sequences_.size() && sequences_[n].sequence.name != e.value) ++n;
+      if (!none && n == sequences_.size()) return Bad(e, "names no sequence= of the description (n: none)");
+      if (!none) {
+        s.flags |= B_KEY_ALT_COLLATION;
+        s.acsNumber = static_cast<uint8_t>(n);
+      }
     } else if (IsSegmentElement(e.name)) {
       if (!YesNo(e.value, &yes)) return Bad(e, "must be y or n");
       uint16_t flag = 0;
@@ -278,8 +370,7 @@ class Parser {
   // file element at fault or, for a key, the first key it refuses.
   bool RecordManagerAccepts() {
     const FileSpec& spec = out_->spec;
-    std::string buffer = EncodeCreateBuffer(spec);
-    int status = BtrCheckCreateBuffer(buffer.data(), static_cast<uint32_t>(buffer.size()));
+    int status = Verdict(spec);
     if (status == B_NO_ERROR) return true;
     const std::string refused = "is refused by the record manager: " + StatusText(status);
     struct FileStatus {
@@ -296,18 +387,42 @@ class Parser {
       std::string name = fileLines_.count(f.element) ? f.element : "record";
       return Fail(error_, fileLines_[name], name, refused);
     }
+    // A file flag the record manager refuses, named by its element.
+    FileSpec fileOnly = spec;
+    fileOnly.keys.clear();
+    fileOnly.collations.clear();
+    if (Verdict(fileOnly) != B_NO_ERROR) {
+      for (const auto& [name, line] : fileLines_) {
+        FileSpec one = fileOnly;
+        one.fileFlags = static_cast<uint16_t>(spec.fileFlags & FlagsOf(name));
+        if (one.fileFlags != 0 && Verdict(one) != B_NO_ERROR) return Fail(error_, line, name, refused);
+      }
+      return Fail(error_, fileLines_["record"], "record", refused);
+    }
     FileSpec prefix = spec;
     for (size_t k = 0; k < spec.keys.size(); ++k) {
       prefix.keys.assign(spec.keys.begin(), spec.keys.begin() + static_cast<long>(k) + 1);
-      buffer = EncodeCreateBuffer(prefix);
-      status = BtrCheckCreateBuffer(buffer.data(), static_cast<uint32_t>(buffer.size()));
-      if (status != B_NO_ERROR) {
+      if ((status = Verdict(prefix)) != B_NO_ERROR) {
         return Fail(error_, keyLines_[k], "position",
                     "begins key " + std::to_string(k) + ", which the record manager refuses: " +
                         StatusText(status));
       }
     }
     return Fail(error_, fileLines_["key"], "key", refused);
+  }
+
+  // The status Create would give for spec.
+  static int Verdict(const FileSpec& spec) {
+    const std::string buffer = EncodeCreateBuffer(spec);
+    return BtrCheckCreateBuffer(buffer.data(), static_cast<uint32_t>(buffer.size()));
+  }
+
+  // The file flags that the file element name may set.
+  static uint16_t FlagsOf(const std::string& name) {
+    if (const FlagElement* f = FlagElementNamed(name)) return f->flag;
+    if (name == "freespace") return kFreeSpaceFlags;
+    if (name == "duplicatepointers") return B_FILE_DUPLICATE_POINTERS;
+    return 0;
   }
 
   // Reads e's value as a number that fits its field of the Create buffer;
@@ -324,6 +439,7 @@ class Parser {
     return Fail(error_, e.line, e.name, "is given twice (first on line " + std::to_string(firstLine) + ")");
   }
 
+  const TableReader& readTable_;       // reads the table files that table= names
   Description* out_;                   // the result being built
   DescriptionError* error_;            // where the first mistake goes
   std::map<std::string, int> fileLines_;  // file element -> line
@@ -333,6 +449,7 @@ class Parser {
   KeySpec key_;                        // segments of the key being built
   int lastSegmentLine_ = 0;            // line of the last segment's segment= (or position=)
   std::vector<int> keyLines_;          // line of each key's first position=
+  std::vector<PendingSequence> sequences_;  // sequence= elements, in order
 };
 
 const char* Yn(bool b) { return b ? "y" : "n"; }
@@ -343,19 +460,56 @@ std::string DescriptionError::ToString() const {
   return "line " + std::to_string(line) + ": " + element + " " + message;
 }
 
-bool ParseDescription(const std::string& text, Description* out, DescriptionError* error) {
+bool ParseDescription(const std::string& text, const TableReader& readTable, Description* out,
+                      DescriptionError* error) {
   *out = Description();
   *error = DescriptionError();
   std::vector<Element> elements;
   int lastLine = 1;
   if (!Tokenize(text, &elements, &lastLine, error)) return false;
-  return Parser(out, error).Run(elements, lastLine);
+  return Parser(readTable, out, error).Run(elements, lastLine);
 }
 
-std::string FormatDescription(const FileSpec& spec) {
+bool FormatDescription(const FileSpec& spec, std::string* text, std::string* why) {
   std::ostringstream out;
-  out << "record=" << spec.recordLength << " key=" << spec.keys.size() << " page=" << spec.pageSize
-      << "\n";
+  out << "record=" << spec.recordLength << " key=" << spec.keys.size() << " page=" << spec.pageSize;
+  uint16_t said = kFreeSpaceFlags | B_FILE_DUPLICATE_POINTERS;  // the file flags a description holds
+  for (const FlagElement& f : kFlagElements) {
+    if (spec.fileFlags & f.flag) out << " " << f.name << "=y";
+    said |= f.flag;
+  }
+  for (const FreeSpace& row : kFreeSpace) {
+    if (row.flags != 0 && (spec.fileFlags & kFreeSpaceFlags) == row.flags) out << " freespace=" << row.percent;
+  }
+  if ((spec.fileFlags & B_FILE_DUPLICATE_POINTERS) || spec.duplicatePointers != 0) {
+    out << " duplicatepointers=" << int(spec.duplicatePointers);
+  }
+  if (spec.fileFlags & ~said) {
+    *why = "has file flags that a description cannot hold";
+    return false;
+  }
+  out << "\n";
+
+  std::vector<CollatingSequence> sequences;
+  if (!ReadDefinitions(spec.collations, &sequences)) {
+    *why = "has collating sequences that are not whole definitions";
+    return false;
+  }
+  for (size_t n = 0; n < sequences.size(); ++n) {
+    const std::string& name = sequences[n].name;
+    for (size_t m = 0; m < n; ++m) {
+      if (sequences[m].name == name) {
+        *why = "has two collating sequences named '" + name + "', which a description cannot tell apart";
+        return false;
+      }
+    }
+    if (!WritableName(name)) {
+      *why = "has a collating sequence named '" + name + "', which a description cannot hold";
+      return false;
+    }
+    out << "sequence=" << name << " table=" << TableHex(sequences[n].table) << "\n";
+  }
+
   for (const KeySpec& key : spec.keys) {
     for (size_t i = 0; i < key.segments.size(); ++i) {
       const SegmentSpec& s = key.segments[i];
@@ -372,10 +526,18 @@ std::string FormatDescription(const FileSpec& spec) {
       } else {
         out << " nullkey=n";
       }
+      if (s.flags & B_KEY_ALT_COLLATION) {
+        if (s.acsNumber >= sequences.size()) {
+          *why = "has a key that names a collating sequence the file lacks";
+          return false;
+        }
+        out << " alternate=" << sequences[s.acsNumber].name;
+      }
       out << " segment=" << Yn(i + 1 < key.segments.size()) << "\n";
     }
   }
-  return out.str();
+  *text = out.str();
+  return true;
 }
 
 }  // namespace reclink::cli

@@ -47,10 +47,10 @@ int CheckOne(const std::string& path, Io& io) {
     problems.lines.push_back("the path is longer than the " + std::to_string(B_MAX_KEY_LENGTH) +
                              " bytes a record file's path may have");
   } else if (BtrCheckFile(path.c_str(), &Collect, &problems) >= 0) {
-    BtrFile file;
+    // Read as the record manager's check reads it: a file with an owner
+    // name is checked as it is, without the name.
     FileSpec spec;
-    int status = file.Open(path, B_MODE_READ_ONLY);
-    if (status == 0) status = file.Stat(&spec);
+    const int status = StatFile(path, &spec);
     if (status != 0) {
       problems.lines.push_back("cannot read its specification: " + StatusText(status));
     } else {

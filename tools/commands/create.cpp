@@ -1,4 +1,5 @@
 // create and clone: empty record files from a description or another file.
+#include <filesystem>
 #include <ostream>
 
 #include "cli/btr_file.h"
@@ -13,6 +14,17 @@ namespace reclink::cli {
 namespace {
 
 constexpr size_t kMaxDescription = 1 << 20;  // bytes; a description of 119 keys needs a few KiB
+constexpr size_t kMaxTableFile = 265;        // bytes: a whole collating sequence definition
+
+// Reads the table files a description names, relative to the description's
+// own directory.
+TableReader TablesBeside(const std::string& descPath) {
+  return [dir = std::filesystem::path(descPath).parent_path()](const std::string& name, std::string* bytes,
+                                                               std::string* why) {
+    // An absolute name stays as it is.
+    return ReadInput((dir / name).string(), "a collating sequence", kMaxTableFile, bytes, why);
+  };
+}
 
 int CreateAndReport(Io& io, const char* command, const std::string& path, const FileSpec& spec,
                     bool overwrite) {
@@ -43,7 +55,7 @@ int RunCreate(const Args& args, Io& io) {
   }
   Description desc;
   DescriptionError mistake;
-  if (!ParseDescription(text, &desc, &mistake)) {
+  if (!ParseDescription(text, TablesBeside(descPath), &desc, &mistake)) {
     return Failure(io, "create", descPath + ": " + mistake.ToString());
   }
   return CreateAndReport(io, "create", path, desc.spec, desc.replace || args.Has("--force"));

@@ -71,10 +71,9 @@ int RunSave(const Args& args, Io& io) {
   if (!out.Write(chunk, &error) || !out.Commit(&error)) {
     return Failure(io, "save", "cannot write " + outPath + ": " + error);
   }
-  // With the records on the standard output, the count goes to the error output.
-  std::error_code ec;
-  const bool toStandardOutput = std::filesystem::equivalent(outPath, "/dev/stdout", ec) && !ec;
-  (toStandardOutput ? io.err : io.out) << count << " records saved from " << path << " to " << outPath << "\n";
+  // OUT may be the standard output, whatever it is: nothing but the records
+  // goes there, so the count is a message.
+  io.err << count << " records saved from " << path << " to " << outPath << "\n";
   return kExitOk;
 }
 
@@ -97,9 +96,9 @@ int RunLoad(const Args& args, Io& io) {
   }
   const std::string unchanged = "; " + path + " is unchanged";
   // A variable-length file takes records from its fixed part up to the
-  // longest record the utility reads.
+  // longest record the record manager stores.
   const bool variable = (spec.fileFlags & B_FILE_VARIABLE_LENGTH) != 0;
-  SequentialReader reader(in, spec.recordLength, variable ? BtrFile::kLongestRecord : spec.recordLength);
+  SequentialReader reader(in, spec.recordLength, variable ? size_t{B_MAX_VARIABLE_RECORD} : spec.recordLength);
   Progress progress(io.err, io.terminal, "loading " + path, RecordsIn(inPath, spec.recordLength));
   uint64_t count = 0;
   std::string record;

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "cli/btr_file.h"
+#include "cli/collating_sequence.h"
 #include "cli/description.h"
 #include "commands/commands.h"
 #include "reclink/btrieve.h"
@@ -21,12 +22,56 @@ std::string FlagLetters(uint16_t flags) {
   static const Letter kLetters[] = {
       {B_KEY_DUPLICATES, 'D'}, {B_KEY_MODIFIABLE, 'M'}, {B_KEY_NULL, 'N'},
       {B_KEY_MANUAL, 'A'},     {B_KEY_DESCENDING, 'S'}, {B_KEY_CASE_INSENSITIVE, 'I'},
+      {B_KEY_ALT_COLLATION, 'C'},
   };
   std::string out;
   for (const Letter& l : kLetters) {
     if (flags & l.flag) out.push_back(l.letter);
   }
   return out.empty() ? "-" : out;
+}
+
+// The file flags in words: "variable length, compressed".
+std::string FileFlagWords(const FileSpec& spec) {
+  struct Word {
+    uint16_t mask;   // the flags looked at
+    uint16_t flags;  // their value for this word
+    const char* word;
+  };
+  static const Word kWords[] = {
+      {B_FILE_VARIABLE_LENGTH, B_FILE_VARIABLE_LENGTH, "variable length"},
+      {B_FILE_PREALLOCATE, B_FILE_PREALLOCATE, "preallocated"},
+      {B_FILE_COMPRESSED, B_FILE_COMPRESSED, "compressed"},
+      {B_FILE_FREE_SPACE_10 | B_FILE_FREE_SPACE_20, B_FILE_FREE_SPACE_10, "10% free space"},
+      {B_FILE_FREE_SPACE_10 | B_FILE_FREE_SPACE_20, B_FILE_FREE_SPACE_20, "20% free space"},
+      {B_FILE_FREE_SPACE_10 | B_FILE_FREE_SPACE_20, B_FILE_FREE_SPACE_10 | B_FILE_FREE_SPACE_20, "30% free space"},
+  };
+  std::string out;
+  for (const Word& w : kWords) {
+    if ((spec.fileFlags & w.mask) == w.flags) out += std::string(out.empty() ? "" : ", ") + w.word;
+  }
+  if (spec.fileFlags & B_FILE_DUPLICATE_POINTERS) {
+    out += (out.empty() ? "" : ", ") + std::to_string(spec.duplicatePointers) + " duplicate pointers reserved";
+  }
+  return out;
+}
+
+// One line per collating sequence: its number, name and the keys it orders.
+void PrintSequences(const FileSpec& spec, std::ostream& out) {
+  std::vector<CollatingSequence> sequences;
+  ReadDefinitions(spec.collations, &sequences);
+  for (size_t n = 0; n < sequences.size(); ++n) {
+    std::string keys;
+    for (size_t k = 0; k < spec.keys.size(); ++k) {
+      for (const SegmentSpec& s : spec.keys[k].segments) {
+        if ((s.flags & B_KEY_ALT_COLLATION) && s.acsNumber == n) {
+          keys += (keys.empty() ? ", key " : ", ") + std::to_string(k);
+          break;
+        }
+      }
+    }
+    out << "Collating Sequence " << n << " = " << sequences[n].name << keys << "\n";
+  }
 }
 
 std::string Hex(unsigned value, int width) {
@@ -42,9 +87,11 @@ void PrintStat(const std::string& path, const FileSpec& spec, std::ostream& out)
       << "Number of Records = " << spec.records << "\n"
       << "Number of Keys = " << spec.keys.size() << "\n"
       << "Number of Segments = " << spec.SegmentCount() << "\n"
-      << "File Flags = " << Hex(spec.fileFlags, 4) << "\n"
+      << "File Flags = " << Hex(spec.fileFlags, 4)
+      << (spec.fileFlags != 0 ? " (" + FileFlagWords(spec) + ")" : std::string()) << "\n"
       << "Unused Pages = " << spec.allocation << "\n";
   if (spec.fileVersion != 0) out << "File Version = " << int(spec.fileVersion) << "\n";
+  PrintSequences(spec, out);
   if (spec.keys.empty()) return;
   out << "\n"
       << std::left << std::setw(5) << "Key" << std::setw(9) << "Segment" << std::setw(10)
@@ -63,8 +110,9 @@ void PrintStat(const std::string& path, const FileSpec& spec, std::ostream& out)
           << s.uniqueValues << "\n";
     }
   }
-  out << "\nFlags: D duplicates, M modifiable, N null key (all segments), A null key\n"
-         "(any segment), S descending, I case-insensitive.\n";
+  out << "\nFlags: D duplicates, M modifiable, N null key (left out when all segments\n"
+         "hold the null value), A null key (left out when any does), S descending,\n"
+         "I case-insensitive, C compared by a collating sequence, - none.\n";
 }
 
 }  // namespace
@@ -75,14 +123,12 @@ int RunStat(const Args& args, Io& io) {
   FileSpec spec;
   if (!OpenRecordFile(io, "stat", path, B_MODE_READ_ONLY, &file, &spec)) return kExitFailure;
   if (args.Has("--description")) {
-    // What a description cannot say would be lost on the way back through
-    // create: such a file is refused, and clone copies it whole.
-    if (spec.fileFlags != 0 || !spec.collations.empty()) {
-      return Failure(io, "stat", path + " has " +
-                                     (spec.fileFlags != 0 ? "file flags" : "alternate collating sequences") +
-                                     ", which a description cannot hold; use clone to make an empty copy");
+    std::string text;
+    std::string why;
+    if (!FormatDescription(spec, &text, &why)) {
+      return Failure(io, "stat", path + " " + why + "; clone makes an empty copy of it");
     }
-    io.out << FormatDescription(spec);
+    io.out << text;
   } else {
     PrintStat(path, spec, io.out);
   }

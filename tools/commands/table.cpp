@@ -15,15 +15,17 @@ const std::vector<Command>& Commands() {
        {1, 1, {}, {"--force", "--missing"}}, RunInit},
       {"stat", "FILE [--description]", "show a record file's specification and counts",
        "Prints 'Name = value' lines (record length, page size, number of records,\n"
-       "keys, segments), then one row per key segment: key, segment, position,\n"
-       "length, type, flags, null value, unique values. With --description it\n"
-       "prints the description file that 'create' reads instead.\n",
+       "keys, segments, file flags in words, collating sequences), then one row\n"
+       "per key segment: key, segment, position, length, type, flags, null value,\n"
+       "unique values, and the legend of the flags. With --description it prints\n"
+       "the description file that 'create' reads instead.\n",
        {1, 1, {}, {"--description"}}, RunStat},
       {"save", "FILE OUT [--key N]", "write every record to OUT in the sequential format",
        "Records are written in physical order, or in the order of key N with --key.\n"
        "Each record is its length in decimal, a comma, the record bytes and CR LF;\n"
        "a Ctrl-Z follows the last record. OUT is replaced only when the save\n"
-       "succeeds, and never when it is FILE itself.\n",
+       "succeeds, and never when it is FILE itself. Only the records go to OUT;\n"
+       "the count of records saved goes to standard error.\n",
        {2, 2, {"--key"}, {}}, RunSave},
       {"load", "IN FILE", "insert the records of a sequential file into FILE",
        "All or nothing: the records are read, checked (lengths, truncation, CR LF,\n"
@@ -33,9 +35,12 @@ const std::vector<Command>& Commands() {
        {2, 2, {}, {}}, RunLoad},
       {"create", "FILE DESCRIPTION [--force]", "create an empty record file from a description",
        "DESCRIPTION holds name=value elements: record=, key=, page= (default 4096),\n"
-       "allocation=, replace=; then per key segment position=, length=,\n"
-       "duplicates=, modifiable=, type=, descending=, caseinsensitive=,\n"
-       "nullkey= (or null=) with value=, segment=. A mistake is reported with its\n"
+       "allocation=, replace=, the file flags variable=, truncate=, compress=,\n"
+       "preallocate=, freespace=, duplicatepointers=; each collating sequence as\n"
+       "sequence=NAME table= (512 hex digits, or a file beside DESCRIPTION); then\n"
+       "per key segment position=, length=, duplicates=, modifiable=, type=,\n"
+       "descending=, caseinsensitive=, nullkey= (or null=) with value=,\n"
+       "alternate=NAME, segment=. A mistake is reported with its\n"
        "line and element; the record manager judges the file specification as Create\n"
        "would. An existing FILE is replaced only with replace=y or --force.\n",
        {2, 2, {}, {"--force"}}, RunCreate},
