@@ -90,6 +90,7 @@ const std::vector<Command>& Commands() {
        "all and is compared with its source; DIR changes sides only when every file\n"
        "has moved. Stop the workstations first.\n",
        {1, 1, {}, {}}, RunFromServer},
+      {"views", "DIR [--grant ROLE]", "make read-only SQL views of a server's records, for reports", kViewsHelp, {1, 1, {"--grant"}, {}}, RunViews},
   };
   return kCommands;
 }

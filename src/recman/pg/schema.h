@@ -36,6 +36,8 @@ std::string AddFileSql();
 std::string ReplaceLayoutSql();
 // Every file of database $1: name (for the utility).
 std::string ListFilesSql();
+// Every file of every database, the oldest first: database, name, id.
+std::string AllFilesSql();
 
 // The qualified name of file id's table.
 std::string TableName(int64_t id);
