@@ -54,11 +54,10 @@ ReportColumn Column(const FieldDef& f, const std::string& schema) {
     case K::kInteger:
     case K::kUnsigned: {
       const std::string bits = Bits(f);
-      const std::string range = "pow(2::numeric, " + Num(f.width * 8u) + ")";
       if (f.kind == K::kUnsigned && f.width == 8) {
         c.type = "numeric";
-        c.expression = "CASE WHEN " + Whole(f) + " THEN " + bits + "::numeric + CASE WHEN " + bits + " < 0 THEN " +
-                       range + " ELSE 0 END END";
+        c.expression = "CASE WHEN " + Whole(f) + " THEN " + bits + "::numeric + CASE WHEN " + bits +
+                       " < 0 THEN 18446744073709551616 ELSE 0 END END";
       } else if (f.kind == K::kInteger && f.width < 8) {
         c.type = "bigint";
         c.expression = "CASE WHEN " + Whole(f) + " THEN " + bits + " - CASE WHEN " + bits + " >= " +
