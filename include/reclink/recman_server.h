@@ -13,7 +13,9 @@
 extern "C" {
 #endif
 
-/* One connection to a server, owned by whoever connected it. */
+/* One connection to a server, owned by whoever connected it. The functions
+ * below that take one need a connection from BtrServerConnect, not yet
+ * closed, used by one thread at a time. */
 typedef struct BtrServer BtrServer;
 
 /* Receives one row of a result: columns values, each a zero-terminated text

@@ -18,8 +18,9 @@ std::string Bytes(const FieldDef& f) { return "substr(data, " + Num(f.offset + 1
 // Whether the record reaches to the end of f: a shorter one shows NULL.
 std::string Whole(const FieldDef& f) { return "octet_length(data) >= " + Num(f.offset + f.width); }
 
-// A little-endian integer field as a bigint of its bits, unsigned: its bytes
-// in reverse order, in hexadecimal, read as a bit string.
+// A little-endian integer field's bits as a bigint: its bytes in reverse
+// order, in hexadecimal, read as a bit string; the unsigned value of a
+// field narrower than 8 bytes, two's complement for 8.
 std::string Bits(const FieldDef& f) {
   std::string reversed;
   for (size_t i = f.width; i > 0; --i) {

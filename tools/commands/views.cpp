@@ -130,7 +130,7 @@ int RunViews(const Args& args, Io& io) {
   const std::string& dir = args.operands[0];
   const std::string role = args.Value("--grant");
   Server server(dir);
-  if (!server.ok()) return Failure(io, "views", "cannot reach the server of " + dir + ": " + server.why());
+  if (!server.ok()) return Failure(io, "views", dir + ": " + server.why());
   const std::string database = server.database();
   const Rows files = server.Files();
   if (!server.ok()) return Failure(io, "views", server.why());
