@@ -7,18 +7,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include "run_reclink.h"
 #include "server_fixture.h"
 
 namespace reclink::test {
 namespace {
-
-// Runs the reclink utility; its exit status.
-int Reclink(const std::string& arguments) {
-  const int status = std::system((std::string("'") + RECLINK_EXECUTABLE + "' " + arguments + " >/dev/null 2>&1").c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string Quoted(const std::string& s) { return "'" + s + "'"; }
 
 TEST_F(ServerTest, DirectoryMovesToTheServerAndBack) {
   TempDir local;

@@ -7,33 +7,18 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <memory>
 #include <random>
-#include <sys/wait.h>
 
 #include "reclink/records/catalogue.h"
+#include "run_reclink.h"
 #include "server_fixture.h"
 
 namespace reclink::test {
 namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
-
-std::string Quoted(const std::string& s) { return "'" + s + "'"; }
-
-// Runs the reclink utility; its exit status, and its output in *out.
-int Reclink(const std::string& arguments, std::string* out = nullptr) {
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((Quoted(RECLINK_EXECUTABLE) + " " + arguments + " 2>&1").c_str(), "r"),
-                                              &pclose);
-  std::string text;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) text.append(buffer, n);
-  const int status = pclose(pipe.release());
-  if (out != nullptr) *out = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // A connection to the server, closed when it dies.
 class Sql {
