@@ -114,6 +114,66 @@ void MakeView(Server& server, const std::string& schema, const FileView& f) {
   for (const std::string& sql : CommentSql(f.view, schema)) server.Run(sql);
 }
 
+// The views of database's files (rows of files) that the catalogue knows,
+// each with the fields dump shows: from the catalogue and the file's own
+// specification. False after a message when a file cannot be read.
+bool CollectViews(Io& io, const std::string& dir, const std::string& database, const Rows& files,
+                  const std::string& schema, std::vector<FileView>* views) {
+  for (const Row& f : files) {
+    if (f[0] != database) continue;
+    const RecordFileRow* row = FindRecordFile(f[1].c_str());
+    if (row == nullptr) {
+      io.err << "reclink views: " << f[1] << " is no file of the database's catalogue; it gets no view\n";
+      continue;
+    }
+    BtrFile file;
+    FileSpec spec;
+    const std::string path = (std::filesystem::path(dir) / f[1]).string();
+    if (!OpenRecordFile(io, "views", path, B_MODE_READ_ONLY, &file, &spec)) return false;
+    views->push_back({f[2], ViewOf(*row, database, FieldsOf(f[1], spec), schema)});
+  }
+  return true;
+}
+
+// Makes schema with its text function and views, in one transaction, and
+// lets role (if any) and every role that may use the schema read them.
+// Returns those roles; a failure stays in server.
+Rows Publish(Server& server, Io& io, const std::string& database, const std::string& schema,
+             const std::vector<FileView>& views, const std::string& role) {
+  server.Run("BEGIN");
+  // Names in the views' definitions are bound now: the system's own, never
+  // a function that some role put on the search path.
+  server.Run("SET LOCAL search_path = pg_catalog, pg_temp");
+  server.Run(kViewsLock);
+  server.Run("CREATE SCHEMA IF NOT EXISTS " + QuoteIdent(schema));
+  server.Run("COMMENT ON SCHEMA " + QuoteIdent(schema) + " IS " +
+             QuoteLiteral("Read-only views of the record files of database " + database + ", made by reclink views."));
+  server.Run(TextFunctionSql(schema));
+  const std::string function = QuoteIdent(schema) + "." + kTextFunction + "(bytea)";
+  server.Run("REVOKE ALL ON FUNCTION " + function + " FROM PUBLIC");
+  Progress progress(io.err, io.terminal, "making views", views.size());
+  for (size_t i = 0; i < views.size() && server.ok(); ++i) {
+    MakeView(server, schema, views[i]);
+    progress.Update(i + 1);
+  }
+  progress.Finish();
+  if (!role.empty()) server.Run("GRANT USAGE ON SCHEMA " + QuoteIdent(schema) + " TO " + QuoteIdent(role));
+  // Every role that may use the schema reads every view of it, also one
+  // made anew this time.
+  const Rows readers = server.Run(
+      "SELECT a.grantee::regrole::text FROM pg_namespace n, aclexplode(n.nspacl) a "
+      "WHERE n.nspname = $1 AND a.privilege_type = 'USAGE' AND a.grantee NOT IN (0, n.nspowner) ORDER BY 1",
+      {schema});
+  for (const Row& reader : readers) {
+    server.Run("GRANT EXECUTE ON FUNCTION " + function + " TO " + reader[0]);
+    for (const FileView& f : views) {
+      server.Run("GRANT SELECT ON " + QuoteIdent(schema) + "." + QuoteIdent(f.view.name) + " TO " + reader[0]);
+    }
+  }
+  server.Run("COMMIT");
+  return readers;
+}
+
 }  // namespace
 
 const char* const kViewsHelp =
@@ -136,64 +196,16 @@ int RunViews(const Args& args, Io& io) {
   if (!server.ok()) return Failure(io, "views", server.why());
   const bool any = std::any_of(files.begin(), files.end(), [&](const Row& f) { return f[0] == database; });
   if (!any) return Failure(io, "views", "the server keeps no files of database " + database + " (" + dir + ")");
+  if (!role.empty() && server.Run("SELECT 1 FROM pg_roles WHERE rolname = $1", {role}).empty() && server.ok()) {
+    return Failure(io, "views", "the server has no role " + role + "; create it first (docs/server.md, Reports)");
+  }
   std::string why;
   const std::string schema = SchemaOf(database, files, &why);
   if (schema.empty()) return Failure(io, "views", why);
-
-  // Each file's fields, as dump shows them: from the catalogue and the
-  // file's own specification.
   std::vector<FileView> views;
-  for (const Row& f : files) {
-    if (f[0] != database) continue;
-    const RecordFileRow* row = FindRecordFile(f[1].c_str());
-    if (row == nullptr) {
-      io.err << "reclink views: " << f[1] << " is no file of the database's catalogue; it gets no view\n";
-      continue;
-    }
-    const std::string path = (std::filesystem::path(dir) / f[1]).string();
-    BtrFile file;
-    FileSpec spec;
-    if (!OpenRecordFile(io, "views", path, B_MODE_READ_ONLY, &file, &spec)) return kExitFailure;
-    views.push_back({f[2], ViewOf(*row, database, FieldsOf(f[1], spec), schema)});
-  }
+  if (!CollectViews(io, dir, database, files, schema, &views)) return kExitFailure;
 
-  server.Run("BEGIN");
-  // Names in the views' definitions are bound now: the system's own, never
-  // a function that some role put on the search path.
-  server.Run("SET LOCAL search_path = pg_catalog, pg_temp");
-  server.Run(kViewsLock);
-  server.Run("CREATE SCHEMA IF NOT EXISTS " + QuoteIdent(schema));
-  server.Run("COMMENT ON SCHEMA " + QuoteIdent(schema) + " IS " +
-             QuoteLiteral("Read-only views of the record files of database " + database + ", made by reclink views."));
-  server.Run(TextFunctionSql(schema));
-  const std::string function = QuoteIdent(schema) + "." + kTextFunction + "(bytea)";
-  server.Run("REVOKE ALL ON FUNCTION " + function + " FROM PUBLIC");
-  Progress progress(io.err, io.terminal, "making views", views.size());
-  for (size_t i = 0; i < views.size() && server.ok(); ++i) {
-    MakeView(server, schema, views[i]);
-    progress.Update(i + 1);
-  }
-  progress.Finish();
-  if (!role.empty()) {
-    if (server.Run("SELECT 1 FROM pg_roles WHERE rolname = $1", {role}).empty() && server.ok()) {
-      server.Run("ROLLBACK");
-      return Failure(io, "views", "the server has no role " + role + "; create it first (docs/server.md, Reports)");
-    }
-    server.Run("GRANT USAGE ON SCHEMA " + QuoteIdent(schema) + " TO " + QuoteIdent(role));
-  }
-  // Every role that may use the schema reads every view of it, also one
-  // made anew this time.
-  const Rows readers = server.Run(
-      "SELECT a.grantee::regrole::text FROM pg_namespace n, aclexplode(n.nspacl) a "
-      "WHERE n.nspname = $1 AND a.privilege_type = 'USAGE' AND a.grantee NOT IN (0, n.nspowner) ORDER BY 1",
-      {schema});
-  for (const Row& reader : readers) {
-    server.Run("GRANT EXECUTE ON FUNCTION " + function + " TO " + reader[0]);
-    for (const FileView& f : views) {
-      server.Run("GRANT SELECT ON " + QuoteIdent(schema) + "." + QuoteIdent(f.view.name) + " TO " + reader[0]);
-    }
-  }
-  server.Run("COMMIT");
+  const Rows readers = Publish(server, io, database, schema, views, role);
   if (!server.ok()) {
     return Failure(io, "views", "the server refused the views of database " + database + ": " + server.why() +
                                     "; nothing was changed");
