@@ -32,6 +32,14 @@ RECMAN_EXPORT int BtrCheckCreateBuffer(const void* buffer, uint32_t length);
  * does not define. The text is static: the caller never frees it. */
 RECMAN_EXPORT const char* BtrStatusText(int status);
 
+/* Why the calling thread's last record-manager call gave the status it gave,
+ * in words, when the record manager knows more than the status's meaning
+ * (which line of a server configuration is wrong, whether a server could not
+ * be reached or refused the login, that a file's records are on a server the
+ * directory no longer names); "" otherwise. The text belongs to the record
+ * manager and stays valid until the thread's next call. */
+RECMAN_EXPORT const char* BtrLastReason(void);
+
 /* The file in a database directory whose settings send the directory's
  * record files to a server, and the environment variable that sends every
  * file of the process to one. */
@@ -44,6 +52,28 @@ RECMAN_EXPORT const char* BtrStatusText(int status);
  * the number of files, or -1 when dir's files are not on a server or the
  * server cannot be asked. */
 RECMAN_EXPORT int BtrListServerFiles(const char* dir, BtrCheckSink name, BtrCheckSink problem, void* ctx);
+
+/* Makes, in the database directory dir whose files are on a server, the local
+ * placeholder of every file the server keeps for it where dir has no file of
+ * that name (a local file of the name, such as an old copy of the records,
+ * is left as it is). A placeholder is how programs that look at the
+ * directory find a file kept on the server. Returns the number made, or -1
+ * when dir's files are not on a server, the server cannot be asked or a
+ * placeholder cannot be written (problem, may be null, gets why). */
+RECMAN_EXPORT int BtrPlaceServerFiles(const char* dir, BtrCheckSink problem, void* ctx);
+
+/* Removes from the server every record file it keeps for the database
+ * directory dir (the one its recman-server.conf names), all or none: none may
+ * be open on any workstation. name (may be null) gets each file removed,
+ * problem (may be null) the reason when nothing was. Returns the number
+ * removed, or -1. For the server's copy of a database that has moved back to
+ * local files; dir then holds nothing but that configuration. */
+RECMAN_EXPORT int BtrDropServerFiles(const char* dir, BtrCheckSink name, BtrCheckSink problem, void* ctx);
+
+/* 1 when the file at path is the local placeholder of a record file kept on a
+ * server (what BtrPlaceServerFiles and a Create in a server's directory
+ * write), 0 otherwise (another file, or none). */
+RECMAN_EXPORT int BtrIsPlaceholder(const char* path);
 
 #ifdef __cplusplus
 }

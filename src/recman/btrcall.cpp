@@ -6,6 +6,7 @@
 
 #include "recman/call.h"
 #include "recman/lock_wait.h"
+#include "recman/reason.h"
 #include "recman/sqlite/memory_budget.h"
 
 namespace recman {
@@ -106,6 +107,7 @@ const OpRow* Decode(uint16_t code, Call* call) {
 // Runs one call for the client named clientKey (all zero: the process).
 int Dispatch(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, void* key, uint8_t keyLen,
              int8_t keyNum, const ClientKey& clientKey) {
+  ClearReason();
   Call call{0, false, 0, false, posBlock, data, dataLen, key, keyLen, keyNum, nullptr};
   const OpRow* row = Decode(op, &call);
   if (row == nullptr) return B_INVALID_FUNCTION;

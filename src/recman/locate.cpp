@@ -4,6 +4,8 @@
 
 #include "recman/os.h"
 #include "recman/path.h"
+#include "recman/placeholder.h"
+#include "recman/reason.h"
 #include "recman/sqlite/backend.h"
 #include "reclink/btrieve.h"
 #ifdef RECMAN_SERVER_BACKEND
@@ -22,7 +24,8 @@ int ServerOf(const std::string& dir, bool* found, ServerChoice* server, std::str
   return ReadServerConfig(dir, found, server, why);
 }
 
-int Locate(const std::string& name, bool forCreate, FileId* out) {
+int Locate(const std::string& name, bool forCreate, FileId* out, std::string* placeholder) {
+  if (placeholder != nullptr) placeholder->clear();
   if (name.empty()) return B_FILENAME_BAD;
   // The directory decides; the file itself need not exist here.
   std::string path;
@@ -31,17 +34,31 @@ int Locate(const std::string& name, bool forCreate, FileId* out) {
     ServerChoice server;
     std::string why;
     const int status = ServerOf(os::DirectoryOf(path), &found, &server, &why);
-    if (status != B_NO_ERROR) return status;
+    if (status != B_NO_ERROR) {
+      SetReason(why);
+      return status;
+    }
     if (found) {
 #ifdef RECMAN_SERVER_BACKEND
       // The server's name comes from the database and the file's own name,
       // never from where this workstation mounts the directory.
-      out->backend = &pg::ServerBackend(server.conninfo);
+      out->backend = &pg::ServerBackend(server);
       out->name = ServerFileName(server.database, os::LeafOf(path));
+      if (placeholder != nullptr) *placeholder = path;
       return B_NO_ERROR;
 #else
-      return B_COMMUNICATIONS_ERROR;  // built without the server backend
+      SetReason(os::CallerName(path) + ": the directory sends its files to a server, and this record manager " +
+                "was built without the server backend");
+      return B_COMMUNICATIONS_ERROR;
 #endif
+    }
+    // Records that are on a server the directory no longer names: neither
+    // read as a record file nor replaced by a new one.
+    if (IsPlaceholder(path)) {
+      SetReason(os::CallerName(path) + " stands for a record file kept on a server, but " +
+                os::CallerName(os::Join(os::DirectoryOf(path), kServerConfigName)) +
+                ", which names that server, is missing");
+      return B_COMMUNICATIONS_ERROR;
     }
   }
   out->backend = &sqlite::SqliteBackend();

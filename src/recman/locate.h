@@ -10,10 +10,13 @@
 namespace recman {
 
 // The file that name (as the caller spelled it, in the system's form) names.
-// forCreate: the file need not exist yet. Returns 0, or the status why the
-// name names no file (11 bad name, 12 missing, 46 no access; 25 for a
-// Create in a missing directory).
-int Locate(const std::string& name, bool forCreate, FileId* out);
+// forCreate: the file need not exist yet. A file on a server needs no local
+// file; *placeholder (may be null) then gets the local path where its
+// placeholder belongs (else ""). Returns 0, or the status why the name names
+// no file (11 bad name, 12 missing, 46 no access; 25 for a Create in a
+// missing directory; 96 for a server configuration that cannot be used, or
+// a placeholder in a directory that names no server), with its reason set.
+int Locate(const std::string& name, bool forCreate, FileId* out, std::string* placeholder = nullptr);
 
 // The server that keeps the files of directory dir (canonical), if any:
 // RECMAN_SERVER for every file of the process (each directory a database of

@@ -11,6 +11,7 @@
 #include "recman/locate.h"
 #include "recman/os.h"
 #include "recman/path.h"
+#include "recman/placeholder.h"
 
 namespace recman {
 namespace {
@@ -191,12 +192,17 @@ int OpCreate(Engine& engine, Call& call) {
   int status = ParseLayout(static_cast<const uint8_t*>(call.data), *call.dataLen, &layout);
   if (status != B_NO_ERROR) return status;
   FileId id;
-  status = Locate(name, true, &id);
+  std::string placeholder;
+  status = Locate(name, true, &id, &placeholder);
   if (status != B_NO_ERROR) return status;
   const bool replace = call.keyNum != -1;
   // Replacing: no block of this process may have the file open.
   if (replace && engine.FindSharedFile(id)) return B_FILE_INUSE;
-  return id.backend->Create(id.name, layout, replace);
+  status = id.backend->Create(id.name, layout, replace);
+  // A file made on a server gets its local placeholder, so that this
+  // directory shows it to whoever looks before the record manager does.
+  if (status == B_NO_ERROR && !placeholder.empty()) status = MakePlaceholder(placeholder);
+  return status;
 }
 
 int OpStat(Engine& engine, Call& call) {

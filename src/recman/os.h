@@ -100,6 +100,13 @@ int64_t SecondsSinceModified(const std::string& path);
 // exist), made by this process with from's permission bits, and syncs it.
 Fail CopyFile(const std::string& from, const std::string& to);
 
+// Up to max bytes from the start of the regular file at path, into *out.
+Fail ReadStart(const std::string& path, size_t max, std::string* out);
+
+// Writes bytes into a new file at path (kExists when something is there),
+// synced; a file half written is removed.
+Fail WriteNewFile(const std::string& path, const std::string& bytes);
+
 // Removes the file at path; a missing file is not a failure.
 Fail RemoveFile(const std::string& path);
 

@@ -214,6 +214,48 @@ Fail CopyFile(const std::string& from, const std::string& to) {
   return result;
 }
 
+Fail ReadStart(const std::string& path, size_t max, std::string* out) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return FromErrno(errno);
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return Fail::kNotRegular;
+  }
+  out->assign(max, '\0');
+  size_t got = 0;
+  Fail result = Fail::kNone;
+  while (got < max) {
+    const ssize_t n = ::read(fd, out->data() + got, max - got);
+    if (n == 0) break;
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      result = FromErrno(errno);
+      break;
+    }
+    got += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  out->resize(got);
+  return result;
+}
+
+Fail WriteNewFile(const std::string& path, const std::string& bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return FromErrno(errno);
+  Fail result = Fail::kNone;
+  for (size_t done = 0; done < bytes.size() && result == Fail::kNone;) {
+    const ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (w < 0 && errno == EINTR) continue;
+    if (w < 0) result = FromErrno(errno);
+    else done += static_cast<size_t>(w);
+  }
+  if (result == Fail::kNone && ::fsync(fd) != 0) result = FromErrno(errno);
+  if (::close(fd) != 0 && result == Fail::kNone) result = FromErrno(errno);
+  if (result != Fail::kNone) ::unlink(path.c_str());
+  return result;
+}
+
 Fail RemoveFile(const std::string& path) {
   if (::unlink(path.c_str()) == 0 || errno == ENOENT) return Fail::kNone;
   return FromErrno(errno);

@@ -282,6 +282,42 @@ Fail CopyFile(const std::string& from, const std::string& to) {
   return f;
 }
 
+Fail ReadStart(const std::string& path, size_t max, std::string* out) {
+  if (!IsRegularFile(path)) return Exists(path) ? Fail::kNotRegular : Fail::kNotFound;
+  const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return LastFail();
+  out->assign(max, '\0');
+  size_t got = 0;
+  Fail result = Fail::kNone;
+  while (got < max) {
+    DWORD n = 0;
+    if (!ReadFile(file, out->data() + got, static_cast<DWORD>(max - got), &n, nullptr)) {
+      result = LastFail();
+      break;
+    }
+    if (n == 0) break;
+    got += n;
+  }
+  CloseHandle(file);
+  out->resize(got);
+  return result;
+}
+
+Fail WriteNewFile(const std::string& path, const std::string& bytes) {
+  const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return LastFail();
+  DWORD written = 0;
+  const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size() && FlushFileBuffers(file);
+  const Fail f = ok ? Fail::kNone : LastFail();
+  CloseHandle(file);
+  if (f != Fail::kNone) DeleteFileW(Wide(path).c_str());
+  return f;
+}
+
 Fail RemoveFile(const std::string& path) {
   if (DeleteFileW(Wide(path).c_str())) return Fail::kNone;
   const DWORD err = GetLastError();

@@ -26,20 +26,20 @@ extern "C" BtrServer* BtrServerConnect(const char* dir, BtrCheckSink problem, vo
   using namespace recman;
   CheckReport report(problem, ctx);
   try {
+    std::string canonical;
     ServerChoice choice;
-    if (!ServerOfDirectory(dir, report, &choice)) return nullptr;
+    if (!ServerOfDirectory(dir, &canonical, &choice, report)) return nullptr;
 #ifdef RECMAN_SERVER_BACKEND
     auto server = std::make_unique<BtrServer>();
     std::string why;
-    if (server->conn.Open(choice.conninfo, LockTimeoutMs(), &why) != B_NO_ERROR) {
+    if (server->conn.Open(choice.conninfo, LockTimeoutMs(), choice.answerSeconds * 1000u, &why) != B_NO_ERROR) {
       report.Problem("cannot reach the server: " + why);
       return nullptr;
     }
     server->database = choice.database;
     return server.release();
 #else
-    report.Problem("this record manager was built without the server backend");
-    return nullptr;
+    return nullptr;  // ServerOfDirectory said why
 #endif
   } catch (...) {
     report.Problem("out of memory");

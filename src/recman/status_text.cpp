@@ -89,7 +89,7 @@ constexpr StatusRow kStatusTable[] = {
     {93, "incompatible lock type"},
     {94, "permission error"},
     {95, "connection to the server lost"},
-    {96, "server cannot be reached"},
+    {96, "no connection to the server"},
     {97, "data buffer too small"},
     {100, "no cache buffers available"},
     {101, "out of memory"},

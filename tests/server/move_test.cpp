@@ -3,15 +3,24 @@
 // open, the directory changing sides only when every file has moved.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
+#include "reclink/recman_check.h"
 #include "run_reclink.h"
 #include "server_fixture.h"
 
 namespace reclink::test {
 namespace {
+
+// Runs the reclink utility, killed after seconds unless it ended before.
+void ReclinkKilledAfter(double seconds, const std::string& arguments) {
+  std::system(("timeout -s KILL " + std::to_string(seconds) + " '" + RECLINK_EXECUTABLE + "' " + arguments +
+               " >/dev/null 2>&1").c_str());
+}
 
 TEST_F(ServerTest, DirectoryMovesToTheServerAndBack) {
   TempDir local;
@@ -43,13 +52,15 @@ TEST_F(ServerTest, DirectoryMovesToTheServerAndBack) {
   Workstation other(database);
   ASSERT_EQ(CreateFile(other.file("OTHER.BTR"), PatientSpec()), 0);
   EXPECT_NE(Reclink(move), 0) << "the server holds a file of the database already";
+  // A password would be written where every user of the share reads it.
+  EXPECT_NE(Reclink(move + " password=secret"), 0);
   ASSERT_EQ(Reclink(move + " --force"), 0);
   ASSERT_TRUE(std::filesystem::exists(local.file("recman-server.conf")));
-  // The local files are out of play: without them the utility reads the
-  // server's.
-  for (const auto& entry : std::filesystem::directory_iterator(local.path())) {
-    if (entry.path().filename() != "recman-server.conf") std::filesystem::remove(entry.path());
-  }
+  // The old local files are set aside, each file has its placeholder, and
+  // the utility reads the server's files through them.
+  EXPECT_EQ(BtrIsPlaceholder(patients.c_str()), 1);
+  EXPECT_TRUE(std::filesystem::exists(local.file("before-server/MOVED.BTR")));
+  std::filesystem::remove_all(local.file("before-server"));
   TempDir scratch;
   for (const std::string& command : {"check " + Quoted(patients), "stat " + Quoted(patients),
                                      "dump " + Quoted(patients),
@@ -74,6 +85,75 @@ TEST_F(ServerTest, DirectoryMovesToTheServerAndBack) {
   ASSERT_EQ(numbers.size(), 51u);
   EXPECT_EQ(numbers.back(), Number(51));
   EXPECT_TRUE(std::filesystem::exists(local.file("OTHER.BTR")));
+}
+
+// The demonstration's database moved to the server is every workstation's:
+// a copy of the directory, less the old records the move set aside, lists
+// its patients through the record classes. The way back, killed at any
+// moment, leaves the directory on the server with nothing lost.
+TEST_F(ServerTest, SecondWorkstationReadsTheMovedDatabaseAndTheWayBackLosesNothing) {
+  TempDir root;
+  const std::string db = root.file("db");
+  ASSERT_EQ(Reclink("demo " + Quoted(db)), 0);
+  const std::string patients = ReclinkOutput("patients " + Quoted(db));
+  ASSERT_NE(patients.find(" patients"), std::string::npos) << patients;
+  ASSERT_EQ(Reclink("to-server " + Quoted(db) + " " + Quoted(TestServer()) + " " + Quoted(database_ + "-demo")), 0);
+
+  const std::string second = root.file("second");
+  std::filesystem::create_directory(second);
+  for (const auto& entry : std::filesystem::directory_iterator(db)) {
+    if (entry.path().filename() != "before-server") std::filesystem::copy(entry.path(), second / entry.path().filename());
+  }
+  EXPECT_EQ(ReclinkOutput("patients " + Quoted(second)), patients);
+  // A workstation's directory with nothing but the configuration is set up
+  // by init, which places the server's files there.
+  const std::string third = root.file("third");
+  std::filesystem::create_directory(third);
+  std::filesystem::copy(db + "/recman-server.conf", third);
+  ASSERT_EQ(Reclink("init " + Quoted(third)), 0);
+  EXPECT_EQ(ReclinkOutput("patients " + Quoted(third)), patients);
+
+  // A workstation changes the database on the server; the way back,
+  // killed at any moment, leaves the directory either on the server or
+  // moved whole, and the change shows either way.
+  BtrFile station(3600);
+  ASSERT_EQ(station.Open(second + "/PATIENT1.BTR"), 0);
+  ASSERT_EQ(station.Get(B_GET_LAST, 0), 0);
+  ASSERT_EQ(station.Delete(), 0);
+  ASSERT_EQ(station.Close(), 0);
+  const std::string changed = ReclinkOutput("patients " + Quoted(second));
+  ASSERT_NE(changed, patients);
+  bool local = false;
+  for (double after : {0.1, 0.4, 1.0, 2.0}) {
+    ReclinkKilledAfter(after, "from-server " + Quoted(db));
+    local = !std::filesystem::exists(db + "/recman-server.conf");
+    if (local) break;
+    EXPECT_EQ(ReclinkOutput("patients " + Quoted(db)), changed);
+    // The server lets go of a killed client's files when it notices that
+    // its connection ended: at once, or nearly.
+    int opened = station.Open(second + "/PATIENT1.BTR");
+    for (auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+         opened == B_FILE_INUSE && std::chrono::steady_clock::now() < until;) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      opened = station.Open(second + "/PATIENT1.BTR");
+    }
+    ASSERT_EQ(opened, 0);
+    ASSERT_EQ(station.Close(), 0);
+  }
+  if (!local) {
+    ASSERT_EQ(Reclink("from-server " + Quoted(db)), 0);
+  }
+  EXPECT_FALSE(std::filesystem::exists(db + "/recman-server.conf"));
+  EXPECT_EQ(ReclinkOutput("patients " + Quoted(db)), changed);
+  EXPECT_EQ(Reclink("check " + Quoted(db)), 0);
+
+  // The server's copy goes when nobody has a file of it open.
+  ASSERT_EQ(station.Open(second + "/PATIENT1.BTR"), 0);
+  EXPECT_NE(Reclink("drop-server " + Quoted(db)), 0);
+  ASSERT_EQ(station.Close(), 0);
+  ASSERT_EQ(Reclink("drop-server " + Quoted(db)), 0);
+  EXPECT_EQ(station.Open(second + "/PATIENT1.BTR"), B_FILE_NOT_FOUND);
+  EXPECT_EQ(ReclinkOutput("patients " + Quoted(db)), changed);
 }
 
 }  // namespace

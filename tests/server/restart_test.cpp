@@ -7,7 +7,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <future>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -15,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "reclink/recman_check.h"
 #include "server_fixture.h"
 #include "support/child_process.h"
 
@@ -161,6 +164,50 @@ TEST_F(RestartTest, EndOfALostTransactionKeepsNoPartOfIt) {
   EXPECT_EQ(Tx(B_END_TRAN), B_SESSION_NO_LONGER_VALID);
   EXPECT_EQ(AfterReconnect([&] { return onServer.Get(B_GET_EQUAL, 0, "remote"); }), B_KEY_VALUE_NOT_FOUND);
   EXPECT_EQ(here.Get(B_GET_EQUAL, 0, "local"), B_KEY_VALUE_NOT_FOUND);
+}
+
+// The server's processes stopped, not gone (a frozen machine, a server
+// swapped out): its sockets stay open and answer nothing. A call gives up
+// after its lock wait and the configuration's timeout, with 95, instead of
+// waiting for the server to come back; once it has, the next call connects
+// again.
+TEST_F(RestartTest, AFrozenServerHoldsACallNoLongerThanItsTimeout) {
+  const size_t at = ctl_.find("-D ");
+  ASSERT_NE(at, std::string::npos) << ctl_;
+  const std::string data = ctl_.substr(at + 3, ctl_.find(' ', at + 3) - at - 3);
+  std::ifstream pidFile(data + "/postmaster.pid");
+  long postmaster = 0;
+  ASSERT_TRUE(pidFile >> postmaster) << data;
+  const std::string pids = std::to_string(postmaster);
+  auto signal = [&](const char* which) {
+    std::system(("pkill -" + std::string(which) + " -P " + pids + "; kill -" + which + " " + pids).c_str());
+  };
+
+  TempDir dir;
+  std::ofstream(dir.file("recman-server.conf")) << "server = " << TestServer() << "\ndatabase = " << database_
+                                                 << "\ntimeout = 2\n";
+  BtrSetLockTimeout(1000);
+  BtrFile f(kLen);
+  ASSERT_EQ(f.Open(dir.file(kPatients)), 0);
+  signal("STOP");
+  // Should the call not give up, the server comes back after a while and
+  // the time the call took says so.
+  std::promise<void> returned;
+  std::thread thaw([&, done = returned.get_future()] {
+    done.wait_for(std::chrono::seconds(20));
+    signal("CONT");
+  });
+  const auto start = std::chrono::steady_clock::now();
+  const int st = f.Get(B_GET_FIRST, 0);
+  const auto took = std::chrono::steady_clock::now() - start;
+  returned.set_value();
+  thaw.join();
+  BtrSetLockTimeout(5000);
+  EXPECT_EQ(st, B_SESSION_NO_LONGER_VALID);
+  EXPECT_LT(took, std::chrono::seconds(10)) << "the lock wait (1 s) and the timeout (2 s) bound the call";
+  EXPECT_NE(std::string(BtrLastReason()).find("did not answer within 3 seconds"), std::string::npos)
+      << BtrLastReason();
+  EXPECT_EQ(AfterReconnect([&] { return f.Get(B_GET_FIRST, 0); }), B_END_OF_FILE);
 }
 
 }  // namespace

@@ -26,4 +26,11 @@ inline int Reclink(const std::string& arguments, std::string* out = nullptr) {
   return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// What "reclink arguments" wrote.
+inline std::string ReclinkOutput(const std::string& arguments) {
+  std::string out;
+  Reclink(arguments, &out);
+  return out;
+}
+
 }  // namespace reclink::test

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
@@ -113,14 +114,25 @@ TEST_F(ServerTest, OnlyAServerWhoseCertificateVerifiesServesAndNoMessageShowsThe
   const struct {
     const char* what;
     std::string config;
+    const char* reason;  // what BtrLastReason says of the Open
   } cases[] = {
-      {"no database", "server = " + TestServer() + "\n"},
-      {"an unknown setting", "server = " + TestServer() + "\ndatabase = d\nport = 5432\n"},
-      {"no server there", "server = host=/nonexistent user=nobody password=" + secret + "\ndatabase = d\n"},
+      {"no database", "server = " + TestServer() + "\n", "names no database"},
+      {"an unknown setting", "server = " + TestServer() + "\ndatabase = d\nport = 5432\n",
+       ":3: unknown setting \"port\""},
+      {"a setting given twice", "server = " + TestServer() + "\ndatabase = d\nDATABASE = e\n",
+       ":3: \"database\" is set a second time (first on line 2)"},
+      {"a comment after a value", "server = " + TestServer() + "\ndatabase = d  # the clinic\n",
+       ":2: a comment must stand on a line of its own"},
+      {"no server there", "server = host=/nonexistent user=nobody password=" + secret + "\ndatabase = d\n",
+       "the server cannot be reached"},
       {"a refused role", "server = " + TestServer() + " user=nobody password=" + secret +
-                             " sslmode=disable\ndatabase = d\n"},
-      {"a certificate of another authority", "server = " + wrongAuthority + " password=" + secret + "\ndatabase = d\n"},
-      {"no TLS where the server takes TLS only", "server = " + noTls + "\ndatabase = d\n"},
+                             " sslmode=disable\ndatabase = d\n", "the server refused the login"},
+      {"a database the server lacks", "server = " + TestServer() + " dbname=no_such_db\ndatabase = d\n",
+       "the server has no such database"},
+      {"a certificate of another authority", "server = " + wrongAuthority + " password=" + secret + "\ndatabase = d\n",
+       "certificate"},
+      {"no TLS where the server takes TLS only", "server = " + noTls + "\ndatabase = d\n",
+       "the server refused the login from this machine"},
   };
   for (const auto& c : cases) {
     TempDir dir;
@@ -128,12 +140,24 @@ TEST_F(ServerTest, OnlyAServerWhoseCertificateVerifiesServesAndNoMessageShowsThe
     EXPECT_EQ(CreateFile(dir.file(kPatients), PatientSpec()), B_COMMUNICATIONS_ERROR) << c.what;
     BtrFile f(kLen);
     EXPECT_EQ(f.Open(dir.file(kPatients)), B_COMMUNICATIONS_ERROR) << c.what;
-    std::string said;
+    const std::string reason = BtrLastReason();
+    EXPECT_NE(reason.find(c.reason), std::string::npos) << c.what << ": " << reason;
+    std::string said = reason;
     auto collect = [](void* ctx, const char* text) { *static_cast<std::string*>(ctx) += text; };
     EXPECT_EQ(BtrCheckFile(dir.file(kPatients).c_str(), collect, &said), -1) << c.what;
     EXPECT_EQ(BtrListServerFiles(dir.path().c_str(), collect, collect, &said), -1) << c.what;
     EXPECT_FALSE(said.empty()) << c.what;
     EXPECT_EQ(said.find(secret.substr(0, 7)), std::string::npos) << c.what << ": " << said;
+  }
+
+  // Settings in any case, after a byte order mark, with comments of their own.
+  {
+    TempDir dir;
+    std::ofstream(dir.file("recman-server.conf")) << "\xEF\xBB\xBF; written on Windows\r\nServer = " << TestServer()
+                                                   << "\r\n# the shared database\r\nDATABASE = " << database_
+                                                   << "\r\nTimeout = 20\r\n";
+    BtrFile f(kLen);
+    ASSERT_EQ(f.Open(dir.file(kPatients)), 0) << BtrLastReason();
   }
 
   // The same server under its own authority's certificate serves the files.
@@ -143,6 +167,29 @@ TEST_F(ServerTest, OnlyAServerWhoseCertificateVerifiesServesAndNoMessageShowsThe
   ASSERT_EQ(f.Open(dir.file(kPatients)), 0) << "over TLS";
   EXPECT_EQ(f.Insert(MakeRecord(kLen, {{0, Number(7)}})), 0);
   EXPECT_EQ(f.Walk(0), std::vector<std::string>{Number(7)});
+}
+
+// A record file made on the server leaves its placeholder in the
+// directory, so that whatever looks there first finds it. Without the
+// configuration that names the server, the placeholder is neither read as
+// a record file nor replaced by an empty one.
+TEST_F(ServerTest, PlaceholdersStandForTheServersFilesAndNeverBecomeEmptyFiles) {
+  ASSERT_EQ(BtrIsPlaceholder(a_->file(kPatients).c_str()), 1);
+  std::filesystem::remove(b_->file(kPatients));
+  EXPECT_EQ(BtrPlaceServerFiles(std::filesystem::path(b_->file(kPatients)).parent_path().string().c_str(),
+                                nullptr, nullptr), 1);
+  EXPECT_EQ(BtrIsPlaceholder(b_->file(kPatients).c_str()), 1);
+
+  TempDir orphan;
+  std::filesystem::copy_file(a_->file(kPatients), orphan.file(kPatients));
+  for (int mode : {-1, 0}) {
+    EXPECT_EQ(CreateFile(orphan.file(kPatients), PatientSpec(), static_cast<int8_t>(mode)), B_COMMUNICATIONS_ERROR);
+  }
+  BtrFile f(kLen);
+  EXPECT_EQ(f.Open(orphan.file(kPatients)), B_COMMUNICATIONS_ERROR);
+  EXPECT_NE(std::string(BtrLastReason()).find("recman-server.conf, which names that server, is missing"),
+            std::string::npos) << BtrLastReason();
+  EXPECT_EQ(BtrIsPlaceholder(orphan.file(kPatients).c_str()), 1) << "the placeholder was replaced";
 }
 
 }  // namespace

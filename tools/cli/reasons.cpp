@@ -19,6 +19,13 @@ std::string StatusText(int status) {
   text += " (";
   text += BtrStatusText(status);
   text += ")";
+  // What the record manager knew beyond the status, about the call that
+  // gave it (the last one of this thread).
+  const std::string reason = BtrLastReason();
+  if (status != 0 && !reason.empty()) {
+    text += ": ";
+    text += reason;
+  }
   return text;
 }
 

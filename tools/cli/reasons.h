@@ -6,7 +6,10 @@
 
 namespace reclink::cli {
 
-// "status 12 (file not found)": a record-manager status as every message names it.
+// "status 12 (file not found)": a record-manager status as every message
+// names it; when the record manager said why the thread's last call failed,
+// its words follow ("status 96 (...): the server refused the login ...").
+// Call it right after the call that gave status.
 std::string StatusText(int status);
 
 // The system's reason for the error number error, lower case, as a message

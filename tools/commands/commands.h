@@ -24,7 +24,8 @@ int RunCheck(const Args& args, Io& io);     // DIR|FILE
 int RunPatients(const Args& args, Io& io);  // DIR [--name|--kana|--number V]
 int RunDemo(const Args& args, Io& io);      // [DIR]; installs its own message-box hook while it runs
 int RunToServer(const Args& args, Io& io);    // DIR SERVER DATABASE [--force]
-int RunFromServer(const Args& args, Io& io);  // DIR
+int RunFromServer(const Args& args, Io& io);
+int RunDropServer(const Args& args, Io& io);  // DIR
 int RunBackup(const Args& args, Io& io);      // DIR OUT
 int RunViews(const Args& args, Io& io);       // DIR [--grant ROLE]
 extern const char* const kViewsHelp;          // its details for --help
@@ -72,5 +73,13 @@ std::vector<std::string> LocalRecordFiles(const std::string& dir);
 // The names of the files that the server of directory dir keeps for it.
 // False, with *why, when dir keeps its files here or the server cannot say.
 bool ServerFiles(const std::string& dir, std::vector<std::string>* names, std::string* why = nullptr);
+
+// True when dir's record files are kept on a server: dir holds the server
+// configuration file, or RECMAN_SERVER sends every file to one.
+bool ServerBacked(const std::string& dir);
+
+// Makes in dir the placeholder of each file its server keeps where dir has
+// no file of that name. Returns the number made, or -1 with *why.
+int PlaceServerFiles(const std::string& dir, std::string* why);
 
 }  // namespace reclink::cli

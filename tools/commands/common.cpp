@@ -1,5 +1,6 @@
 // Helpers shared by the commands.
 #include <algorithm>
+#include <cstdlib>
 #include <cctype>
 #include <cstring>
 #include <filesystem>
@@ -111,6 +112,18 @@ bool ServerFiles(const std::string& dir, std::vector<std::string>* names, std::s
   };
   names->clear();
   return BtrListServerFiles(dir.c_str(), name, problem, &listing) >= 0;
+}
+
+bool ServerBacked(const std::string& dir) {
+  const char* everything = std::getenv(RECMAN_SERVER_VARIABLE);
+  std::error_code ec;
+  return (everything != nullptr && *everything != '\0') ||
+         std::filesystem::exists(std::filesystem::path(dir) / RECMAN_SERVER_CONFIG_NAME, ec);
+}
+
+int PlaceServerFiles(const std::string& dir, std::string* why) {
+  auto problem = [](void* ctx, const char* text) { *static_cast<std::string*>(ctx) = text; };
+  return BtrPlaceServerFiles(dir.c_str(), problem, why);
 }
 
 }  // namespace reclink::cli

@@ -82,13 +82,23 @@ int RunInit(const Args& args, Io& io) {
   }
   RemoveStaleOutputs(io, "init", dir);
 
+  // A directory whose files are on a server (a workstation joining a
+  // shared database) first gets the placeholders of the files the server
+  // has already; those are the database's, shared with every workstation,
+  // so only the missing ones are created, as with --missing.
+  int placed = 0;
+  const bool shared = ServerBacked(dir);
+  if (shared && (placed = PlaceServerFiles(dir, &why)) < 0) {
+    return Failure(io, "init", "cannot set up " + dir + " for its server: " + why);
+  }
+  const bool missingOnly = onlyMissing || (shared && !force);
   std::vector<const RecordFileRow*> present;
   std::vector<const RecordFileRow*> absent;
   for (const RecordFileRow& row : kRecordFiles) {
     bool exists = fs::exists(fs::symlink_status(fs::path(dir) / row.fileName, ec));
     (exists ? present : absent).push_back(&row);
   }
-  if (!present.empty() && !force && !onlyMissing) {
+  if (!present.empty() && !force && !missingOnly) {
     return Failure(io, "init", dir + " already holds " + Files(present.size()) + " (" +
                                    Names(present) +
                                    "); nothing was created; --missing creates only the "
@@ -141,9 +151,10 @@ int RunInit(const Args& args, Io& io) {
   }
   io.out << "created " << Files(created.size() + replaced.size()) << " in " << dir;
   if (!replaced.empty()) io.out << " (" << replaced.size() << " replaced)";
-  if (onlyMissing) {
+  if (missingOnly) {
     io.out << "; " << present.size() << " were there already and were left as they were";
   }
+  if (placed > 0) io.out << "; placed " << placed << " of them, kept on the server, here";
   io.out << "\n";
   return kExitOk;
 }

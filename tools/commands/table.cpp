@@ -74,22 +74,36 @@ const std::vector<Command>& Commands() {
        "another, all before the first is copied. A database on a server is backed\n"
        "up on the server, with its own tools.\n",
        {2, 2, {}, {}}, RunBackup},
-      {"to-server", "DIR SERVER DATABASE [--force]", "copy a database directory's record files onto a server",
+      {"to-server", "DIR SERVER DATABASE [--force] [--allow-password]",
+       "move a database directory's record files onto a server",
        "Copies every record file of DIR (*.BTR) onto the PostgreSQL server that the\n"
        "libpq connection string SERVER names, as database DATABASE there, then\n"
        "writes DIR/recman-server.conf: from then on every workstation whose profile\n"
        "names DIR uses the server. Each file moves whole or not at all and is compared\n"
-       "with its source; DIR changes sides only when every file has moved. Keep the\n"
-       "password out of SERVER (docs/server.md). Stop the workstations first. A\n"
-       "database that already has files on the server is refused unless --force,\n"
-       "which replaces those of its files that DIR holds too.\n",
-       {3, 3, {}, {"--force"}}, RunToServer},
-      {"from-server", "DIR", "copy a database directory's record files back from its server",
+       "with its source; DIR changes sides only when every file has moved. Then the\n"
+       "old local files go into DIR/before-server (delete it once the server's copy\n"
+       "has been in use for a while) and each file gets its placeholder in DIR.\n"
+       "Interrupted after the change of sides, the same command finishes the move.\n"
+       "A password in SERVER is refused (everyone who reads DIR would read it: use\n"
+       "the password file, docs/server.md) unless --allow-password. Stop the\n"
+       "workstations first. A database that already has files on the server is\n"
+       "refused unless --force, which replaces those of its files that DIR holds too.\n",
+       {3, 3, {}, {"--force", "--allow-password"}}, RunToServer},
+      {"from-server", "DIR", "move a database directory's record files back from its server",
        "Copies every record file that DIR's server keeps for it into local files in\n"
-       "DIR, then removes DIR/recman-server.conf. Each file moves whole or not at\n"
-       "all and is compared with its source; DIR changes sides only when every file\n"
-       "has moved. Stop the workstations first.\n",
+       "DIR, holding each on the server meanwhile, so that no workstation writes it.\n"
+       "Each file moves whole or not at all and is compared with its source. Only\n"
+       "when every file is back does DIR change sides: recman-server.conf becomes\n"
+       "recman-server.conf.moved-back, which nothing reads. Interrupted, DIR stays on\n"
+       "the server with nothing lost; run it again. The server keeps its copy until\n"
+       "it is removed with drop-server.\n",
        {1, 1, {}, {}}, RunFromServer},
+      {"drop-server", "DIR", "remove the server's copy of a database that moved back",
+       "Removes from the server every record file of the database that DIR's\n"
+       "recman-server.conf.moved-back names (what from-server left there), all or\n"
+       "none, then that file. Refused while DIR still uses the server or while a\n"
+       "workstation has one of the files open.\n",
+       {1, 1, {}, {}}, RunDropServer},
       {"views", "DIR [--grant ROLE]", "make read-only SQL views of a server's records, for reports", kViewsHelp, {1, 1, {"--grant"}, {}}, RunViews},
   };
   return kCommands;

@@ -22,9 +22,9 @@ const std::string kCatalogueLock =
 
 class Server final : public Backend {
  public:
-  explicit Server(std::string conninfo) : conninfo_(std::move(conninfo)) {}
+  Server(std::string conninfo, uint32_t answerMs) : conninfo_(std::move(conninfo)), answerMs_(answerMs) {}
 
-  std::shared_ptr<Session> NewSession() override { return std::make_shared<PgSession>(conninfo_); }
+  std::shared_ptr<Session> NewSession() override { return std::make_shared<PgSession>(conninfo_, answerMs_); }
 
   int Open(Session& session, const std::string& name, std::unique_ptr<Table>* out) override {
     std::string database, file;
@@ -64,6 +64,18 @@ class Server final : public Backend {
 
   void ForgetAfterFork() override { admin_.Abandon(); }
 
+  // Removes every file of database from the server, all or none: none may
+  // be open anywhere. Returns 0 with *names the files removed, or a status
+  // (*why says why).
+  int Drop(const std::string& database, std::vector<std::string>* names, std::string* why) {
+    std::lock_guard<std::mutex> guard(mu_);
+    int status = Connect(why);
+    if (status != B_NO_ERROR) return status;
+    status = DropIn(database, names, why);
+    if (!admin_.broken() && PQtransactionStatus(admin_.get()) != PQTRANS_IDLE) admin_.Exec("ROLLBACK");
+    return status;
+  }
+
   // The names of database's files. Returns 0 or a status (*why says why).
   int List(const std::string& database, std::vector<std::string>* names, std::string* why) {
     std::lock_guard<std::mutex> guard(mu_);
@@ -91,7 +103,7 @@ class Server final : public Backend {
       admin_.SetLockTimeout(LockTimeoutMs());
       return B_NO_ERROR;
     }
-    return admin_.Open(conninfo_, LockTimeoutMs(), why);
+    return admin_.Open(conninfo_, LockTimeoutMs(), answerMs_, why);
   }
 
   // Create's work inside the transaction it begins, the catalogue made
@@ -134,15 +146,43 @@ class Server final : public Backend {
     return r.command() == "COMMIT" ? B_NO_ERROR : B_CREATE_IO_ERROR;
   }
 
+  // Drop's work inside the transaction it begins; the caller rolls back
+  // what is left open.
+  int DropIn(const std::string& database, std::vector<std::string>* names, std::string* why) {
+    Result r = admin_.Exec("BEGIN; " + kCatalogueLock);
+    if (!r.ok()) return admin_.StatusOf(r, Access::kFile);
+    Params p;
+    p.Bytes(database);
+    r = admin_.Query(HoldFilesSql(), p);
+    if (r.sqlstate() == "3F000" || r.sqlstate() == "42P01") return B_NO_ERROR;  // nothing was ever made here
+    if (!r.ok()) return admin_.StatusOf(r, Access::kFile);
+    names->clear();
+    std::string sql;
+    for (int i = 0; i < r.rows(); ++i) {
+      if (!r.boolean(i, 2)) {
+        *why = r.blob(i, 1) + " is open on a workstation";
+        return B_FILE_INUSE;
+      }
+      names->push_back(r.blob(i, 1));
+      sql += DropSql(r.int8(i, 0)) + ";";
+    }
+    if (!sql.empty() && !(r = admin_.Exec(sql)).ok()) return admin_.StatusOf(r, Access::kFile);
+    if (!(r = admin_.Query(ForgetFilesSql(), p)).ok() || !(r = admin_.Exec("COMMIT")).ok()) {
+      return admin_.StatusOf(r, Access::kFile);
+    }
+    return r.command() == "COMMIT" ? B_NO_ERROR : B_IO_ERROR;
+  }
+
   const std::string conninfo_;  // where the server is (may hold a password: never shown)
+  const uint32_t answerMs_;     // the longest wait for an answer beyond lock waits
   std::mutex mu_;               // guards admin_
   Connection admin_;            // for Create, Check and listings
 };
 
-// The server backends of the process, by connection string.
+// The server backends of the process, by connection string and answer limit.
 struct Registry {
-  std::mutex mu;                                  // guards servers
-  std::map<std::string, Server*> servers;         // never destroyed: usable until exit
+  std::mutex mu;                                                // guards servers
+  std::map<std::pair<std::string, uint32_t>, Server*> servers;  // never destroyed: usable until exit
 };
 
 Registry& Servers() {
@@ -152,11 +192,12 @@ Registry& Servers() {
 
 }  // namespace
 
-Backend& ServerBackend(const std::string& conninfo) {
+Backend& ServerBackend(const ServerChoice& choice) {
   Registry& r = Servers();
   std::lock_guard<std::mutex> guard(r.mu);
-  Server*& server = r.servers[conninfo];
-  if (server == nullptr) server = new Server(conninfo);
+  const uint32_t answerMs = choice.answerSeconds * 1000;
+  Server*& server = r.servers[{choice.conninfo, answerMs}];
+  if (server == nullptr) server = new Server(choice.conninfo, answerMs);
   return *server;
 }
 
@@ -164,13 +205,16 @@ std::vector<Backend*> ServerBackends() {
   Registry& r = Servers();
   std::lock_guard<std::mutex> guard(r.mu);
   std::vector<Backend*> out;
-  for (const auto& [conninfo, server] : r.servers) out.push_back(server);
+  for (const auto& [key, server] : r.servers) out.push_back(server);
   return out;
 }
 
-int ListServerFiles(const std::string& conninfo, const std::string& database, std::vector<std::string>* names,
-                    std::string* why) {
-  return static_cast<Server&>(ServerBackend(conninfo)).List(database, names, why);
+int DropServerFiles(const ServerChoice& server, std::vector<std::string>* names, std::string* why) {
+  return static_cast<Server&>(ServerBackend(server)).Drop(server.database, names, why);
+}
+
+int ListServerFiles(const ServerChoice& server, std::vector<std::string>* names, std::string* why) {
+  return static_cast<Server&>(ServerBackend(server)).List(server.database, names, why);
 }
 
 }  // namespace recman::pg

@@ -5,21 +5,26 @@
 #include <string>
 #include <vector>
 
+#include "recman/server_config.h"
 #include "recman/storage.h"
 
 namespace recman::pg {
 
-// The process's backend for the server that conninfo names (made on first
-// use, never destroyed). A file's name on it is ServerFileName(database,
-// file).
-Backend& ServerBackend(const std::string& conninfo);
+// The process's backend for the server that server's connection string
+// names, with its answer limit (made on first use, never destroyed). A
+// file's name on it is ServerFileName(database, file).
+Backend& ServerBackend(const ServerChoice& server);
 
 // Every server backend the process has made.
 std::vector<Backend*> ServerBackends();
 
-// The names of the files of database on the server conninfo names, for the
-// utility. Returns 0, or 96 with *why saying why (never the password).
-int ListServerFiles(const std::string& conninfo, const std::string& database, std::vector<std::string>* names,
-                    std::string* why);
+// The names of the files of server's database, for the utility. Returns 0,
+// or 96 with *why saying why (never the password).
+int ListServerFiles(const ServerChoice& server, std::vector<std::string>* names, std::string* why);
+
+// Removes every file of server's database from the server, all or none
+// (85 when one is open anywhere). Returns 0 with *names the files removed,
+// or a status with *why saying why.
+int DropServerFiles(const ServerChoice& server, std::vector<std::string>* names, std::string* why);
 
 }  // namespace recman::pg

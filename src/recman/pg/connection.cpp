@@ -1,9 +1,12 @@
 #include "recman/pg/connection.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
+#include "recman/os_socket.h"
 #include "recman/pg/sqlstate_map.h"
+#include "recman/reason.h"
 #include "reclink/btrieve.h"
 
 namespace recman::pg {
@@ -16,6 +19,61 @@ constexpr const char* kDefaultKeywords[] = {"connect_timeout", "keepalives", "ke
                                             "keepalives_interval", "keepalives_count",
                                             "tcp_user_timeout", "application_name"};
 constexpr const char* kDefaultValues[] = {"10", "1", "30", "10", "3", "60000", "recman"};
+
+// What a failed connection came to, for people: libpq's words, after what
+// kind of failure they show. The kinds are read from libpq's and the
+// server's English words (servers answer in English unless configured
+// otherwise); what is not recognised is a refusal of the connection.
+struct ConnectFailure {
+  const char* words;  // a piece of libpq's or the server's message
+  const char* kind;   // what it means
+};
+constexpr ConnectFailure kConnectFailures[] = {
+    {"does not exist", nullptr},  // resolved below: a database or a role
+    {"password authentication failed", "the server refused the login (wrong user or password)"},
+    {"no password supplied", "the server asks for a password and none was found (the password file)"},
+    {"no pg_hba.conf entry", "the server refused the login from this machine, user and database"},
+    {"authentication failed", "the server refused the login"},
+    {"not permitted to log in", "the server refused the login"},
+    {"certificate", "the server's certificate could not be verified"},
+    {"SSL", "the encrypted connection (TLS) failed"},
+    {"could not translate host name", "the server cannot be reached (unknown host name)"},
+    {"timeout expired", "the server cannot be reached (no answer in time)"},
+    {"Connection refused", "the server cannot be reached (nothing listens there)"},
+    {"could not connect", "the server cannot be reached"},
+    {"No route to host", "the server cannot be reached (no route to it)"},
+    {"Network is unreachable", "the server cannot be reached (network unreachable)"},
+    {"No such file or directory", "the server cannot be reached (no server's socket there)"},
+    {"invalid connection option", "the connection string is not valid"},
+    {"missing \"=\"", "the connection string is not valid"},
+    {"invalid URI", "the connection string is not valid"},
+};
+
+std::string DescribeConnectFailure(std::string words) {
+  while (!words.empty() && (words.back() == '\n' || words.back() == ' ')) words.pop_back();
+  // One line: libpq's lines (and its tabbed hints) run on after a blank.
+  std::string line;
+  for (char c : words) {
+    if (c == '\n' || c == '\t') c = ' ';
+    if (c != ' ' || line.empty() || line.back() != ' ') line += c;
+  }
+  words = line;
+  const char* kind = "the server refused the connection";
+  for (const ConnectFailure& f : kConnectFailures) {
+    if (words.find(f.words) == std::string::npos) continue;
+    if (f.kind != nullptr) {
+      kind = f.kind;
+    } else if (words.find("database \"") != std::string::npos) {
+      kind = "the server has no such database";
+    } else if (words.find("role \"") != std::string::npos) {
+      kind = "the server knows no such user (role)";
+    } else {
+      continue;
+    }
+    break;
+  }
+  return std::string(kind) + ": " + words;
+}
 
 uint64_t FromBigEndian(const uint8_t* p, int n) {
   uint64_t v = 0;
@@ -89,8 +147,9 @@ Params& Params::Null() {
   return *this;
 }
 
-int Connection::Open(const std::string& conninfo, uint32_t lockTimeoutMs, std::string* why) {
+int Connection::Open(const std::string& conninfo, uint32_t lockTimeoutMs, uint32_t answerMs, std::string* why) {
   Close();
+  answerMs_ = answerMs;
   constexpr size_t kDefaults = sizeof kDefaultKeywords / sizeof *kDefaultKeywords;
   const char* keywords[kDefaults + 2];
   const char* values[kDefaults + 2];
@@ -105,15 +164,19 @@ int Connection::Open(const std::string& conninfo, uint32_t lockTimeoutMs, std::s
   conn_ = PQconnectdbParams(keywords, values, 1);
   if (conn_ == nullptr || PQstatus(conn_) != CONNECTION_OK) {
     // libpq's words name host, port and user, never the password.
-    *why = conn_ ? PQerrorMessage(conn_) : "out of memory";
-    while (!why->empty() && (why->back() == '\n' || why->back() == ' ')) why->pop_back();
+    *why = DescribeConnectFailure(conn_ ? PQerrorMessage(conn_) : "out of memory");
+    SetReason(*why);
     Close();
     return B_COMMUNICATIONS_ERROR;
   }
+  // Statements are sent without blocking, so that a server that stops
+  // reading cannot hold a call either.
+  PQsetnonblocking(conn_, 1);
   lockTimeout_ = 0;
   Result settings = Exec("SET client_min_messages = warning; SET statement_timeout = 0");
   if (!settings.ok()) {
-    *why = settings.message();
+    *why = "the server refused the session's settings: " + settings.message();
+    SetReason(*why);
     Close();
     return B_COMMUNICATIONS_ERROR;
   }
@@ -127,21 +190,66 @@ void Connection::Close() {
   prepared_.clear();
 }
 
-Result Connection::Exec(const std::string& sql) { return Result(PQexec(conn_, sql.c_str())); }
+Result Connection::Await(bool sent) {
+  if (!sent) return Result();
+  using Clock = std::chrono::steady_clock;
+  const auto limit = std::chrono::milliseconds(uint64_t{lockTimeout_} + answerMs_);
+  const auto deadline = Clock::now() + limit;
+  // Everything sent first (the socket may take it piece by piece), then
+  // every result read as it comes.
+  for (int flushed; (flushed = PQflush(conn_)) != 0;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (flushed < 0) return Result();
+    if (left <= 0 || os::WaitSocket(PQsocket(conn_), true, static_cast<int>(left)) == os::SocketWait::kTimeout) {
+      break;
+    }
+    PQconsumeInput(conn_);
+  }
+  PGresult* last = nullptr;
+  for (;;) {
+    while (PQisBusy(conn_)) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0 || os::WaitSocket(PQsocket(conn_), false, static_cast<int>(left)) == os::SocketWait::kTimeout) {
+        // The server has stopped answering: the connection is given up,
+        // and with it whatever the server still holds for it.
+        PQclear(last);
+        SetReason("the server did not answer within " +
+                  std::to_string(std::chrono::duration_cast<std::chrono::seconds>(limit).count()) +
+                  " seconds; the connection to it was given up");
+        Close();
+        return Result();
+      }
+      if (!PQconsumeInput(conn_)) break;  // the connection broke: PQgetResult says how
+    }
+    PGresult* next = PQgetResult(conn_);
+    if (next == nullptr) break;
+    PQclear(last);
+    last = next;
+    if (PQstatus(conn_) == CONNECTION_BAD) break;
+  }
+  return Result(last);
+}
+
+Result Connection::Exec(const std::string& sql) {
+  if (conn_ == nullptr) return Result();
+  return Await(PQsendQuery(conn_, sql.c_str()) == 1);
+}
 
 Result Connection::Query(const std::string& sql, const Params& params) {
-  return Result(PQexecParams(conn_, sql.c_str(), params.count(), nullptr, params.values(), params.lengths(),
-                             params.formats(), 1));
+  if (conn_ == nullptr) return Result();
+  return Await(PQsendQueryParams(conn_, sql.c_str(), params.count(), nullptr, params.values(), params.lengths(),
+                                 params.formats(), 1) == 1);
 }
 
 Result Connection::Run(const Statement& s, const Params& params) {
+  if (conn_ == nullptr) return Result();
   if (!prepared_.contains(s.name)) {
-    Result prepared(PQprepare(conn_, s.name.c_str(), s.sql.c_str(), 0, nullptr));
+    Result prepared = Await(PQsendPrepare(conn_, s.name.c_str(), s.sql.c_str(), 0, nullptr) == 1);
     if (!prepared.ok()) return prepared;
     prepared_.insert(s.name);
   }
-  return Result(PQexecPrepared(conn_, s.name.c_str(), params.count(), params.values(), params.lengths(),
-                               params.formats(), 1));
+  return Await(PQsendQueryPrepared(conn_, s.name.c_str(), params.count(), params.values(), params.lengths(),
+                                   params.formats(), 1) == 1);
 }
 
 void Connection::Deallocate(const std::string& prefix) {

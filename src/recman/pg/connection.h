@@ -86,9 +86,12 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
 
   // Connects to the server conninfo names, with lock waits set to
-  // lockTimeoutMs. Returns 0, or 96 with *why saying why (never the
-  // password).
-  int Open(const std::string& conninfo, uint32_t lockTimeoutMs, std::string* why);
+  // lockTimeoutMs; from then on no statement waits for the server's answer
+  // longer than its lock wait and answerMs together: past that the
+  // connection is given up (broken). Returns 0, or 96 with *why saying
+  // whether the server could not be reached, refused the login, has no such
+  // database or refused the encryption, in words (never the password).
+  int Open(const std::string& conninfo, uint32_t lockTimeoutMs, uint32_t answerMs, std::string* why);
   void Close();
   // In a forked child: forgets the parent's connection without a word to
   // the server (the parent still uses it).
@@ -115,7 +118,13 @@ class Connection {
   int StatusOf(const Result& r, Access access) const;
 
  private:
+  // After a statement was sent (sent: PQsend* succeeded): waits for its
+  // results within the answer limit and gives the last one, as PQexec
+  // does. A server that does not answer in time loses the connection.
+  Result Await(bool sent);
+
   PGconn* conn_ = nullptr;        // owned
+  uint32_t answerMs_ = 0;         // the longest wait for an answer beyond the lock wait
   std::set<std::string> prepared_;  // statement names prepared here
   uint32_t lockTimeout_ = 0;      // lock_timeout in force (ms)
 };

@@ -42,6 +42,13 @@ std::string ListFilesSql() {
   return "SELECT name FROM recman.files WHERE database = $1::bytea ORDER BY name";
 }
 
+std::string HoldFilesSql() {
+  return "SELECT id::int8, name, pg_try_advisory_xact_lock(" + std::to_string(kLockSpace) +
+         ", id) FROM recman.files WHERE database = $1::bytea ORDER BY name";
+}
+
+std::string ForgetFilesSql() { return "DELETE FROM recman.files WHERE database = $1::bytea"; }
+
 std::string AllFilesSql() { return "SELECT database, name, id::int8 FROM recman.files ORDER BY id"; }
 
 std::string TableName(int64_t id) { return Named("recman.r", id); }

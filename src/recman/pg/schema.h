@@ -38,6 +38,11 @@ std::string ReplaceLayoutSql();
 std::string ListFilesSql();
 // Every file of every database, the oldest first: database, name, id.
 std::string AllFilesSql();
+// Every file of database $1, each held against any open (none may be open),
+// ids and names; a file in use has its row with held false.
+std::string HoldFilesSql();
+// Removes every catalogue row of database $1.
+std::string ForgetFilesSql();
 
 // The qualified name of file id's table.
 std::string TableName(int64_t id);

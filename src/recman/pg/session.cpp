@@ -18,7 +18,7 @@ int PgSession::Connect() {
   }
   owed_.clear();  // the old connection's locks went with it
   std::string why;
-  const int status = conn_.Open(conninfo_, LockTimeoutMs(), &why);
+  const int status = conn_.Open(conninfo_, LockTimeoutMs(), answerMs_, &why);
   if (status == B_NO_ERROR) ++generation_;
   return status;
 }

@@ -15,7 +15,7 @@ namespace recman::pg {
 
 class PgSession final : public Session {
  public:
-  explicit PgSession(std::string conninfo) : conninfo_(std::move(conninfo)) {}
+  PgSession(std::string conninfo, uint32_t answerMs) : conninfo_(std::move(conninfo)), answerMs_(answerMs) {}
 
   int Commit(const std::vector<Table*>& tables) override;
   void Rollback(const std::vector<Table*>& tables) override;
@@ -65,6 +65,7 @@ class PgSession final : public Session {
   void Finish(const std::vector<Table*>& tables);
 
   const std::string conninfo_;    // where the server is (may hold a password: never shown)
+  const uint32_t answerMs_;       // the longest wait for an answer beyond lock waits
   std::recursive_mutex mu_;       // see mutex()
   Connection conn_;               // the client's connection to the server
   uint64_t generation_ = 0;       // connections made so far
