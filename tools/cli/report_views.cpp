@@ -115,8 +115,8 @@ std::string ViewName(const RecordFileRow& row) {
     // run of capitals when a small letter follows it (SPPoint: SP, Point).
     if (std::isupper(c) && i > 0) {
       const auto before = static_cast<unsigned char>(cls[i - 1]);
-      const bool next_small = i + 1 < cls.size() && std::islower(static_cast<unsigned char>(cls[i + 1]));
-      if (std::islower(before) || std::isdigit(before) || (std::isupper(before) && next_small)) words += ' ';
+      const bool nextSmall = i + 1 < cls.size() && std::islower(static_cast<unsigned char>(cls[i + 1]));
+      if (std::islower(before) || std::isdigit(before) || (std::isupper(before) && nextSmall)) words += ' ';
     }
     words += static_cast<char>(c);
   }
