@@ -2,6 +2,8 @@
 // keeps for a directory, and their local placeholders, for the utility that
 // moves a database between a server and local files and sets up
 // workstations.
+#include "recman/server_files.h"
+
 #include "recman/locate.h"
 #include "recman/os.h"
 #include "recman/placeholder.h"
@@ -12,11 +14,7 @@
 #endif
 
 namespace recman {
-namespace {
 
-// The server that keeps the files of directory dir (as the caller spells
-// it), and the directory's canonical path. False when there is none (report
-// got why).
 bool ServerOfDirectory(const char* dir, std::string* canonical, ServerChoice* server, CheckReport& report) {
   if (dir == nullptr || os::CanonicalPath(os::NativeName(dir), canonical) != os::Fail::kNone) {
     report.Problem(std::string("no such directory: ") + (dir ? dir : "(none)"));
@@ -39,6 +37,8 @@ bool ServerOfDirectory(const char* dir, std::string* canonical, ServerChoice* se
   return false;
 #endif
 }
+
+namespace {
 
 // The names of the files the server keeps for directory dir, and the
 // directory's canonical path. False when there is no list (report got why).

@@ -10,34 +10,16 @@
 #include <thread>
 
 #include "reclink/recman_check.h"
+#include "run_reclink.h"
 #include "server_fixture.h"
 
 namespace reclink::test {
 namespace {
 
-// Runs the reclink utility; its exit status.
-int Reclink(const std::string& arguments) {
-  const int status = std::system((std::string("'") + RECLINK_EXECUTABLE + "' " + arguments + " >/dev/null 2>&1").c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string Quoted(const std::string& s) { return "'" + s + "'"; }
-
 // Runs the reclink utility, killed after seconds unless it ended before.
 void ReclinkKilledAfter(double seconds, const std::string& arguments) {
   std::system(("timeout -s KILL " + std::to_string(seconds) + " '" + RECLINK_EXECUTABLE + "' " + arguments +
                " >/dev/null 2>&1").c_str());
-}
-
-// The output of the reclink utility.
-std::string ReclinkOutput(const std::string& arguments) {
-  std::string out;
-  if (FILE* p = popen((std::string("'") + RECLINK_EXECUTABLE + "' " + arguments + " 2>&1").c_str(), "r")) {
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
-    pclose(p);
-  }
-  return out;
 }
 
 TEST_F(ServerTest, DirectoryMovesToTheServerAndBack) {

@@ -505,6 +505,7 @@ TEST(BackupCommand, CopiesADatabaseInUseWhole) {
       {{"backup", tmp.file("none"), tmp.file("c")}, tmp.file("none") + " is not a directory"},
       {{"backup", tmp.file("empty"), tmp.file("c")}, tmp.file("empty") + " holds no record files"},
       {{"backup", tmp.file("served"), tmp.file("c")}, "keeps its files on a server"},
+      {{"views", tmp.file("db")}, "keeps its files here, on no server"},
   });
 }
 

@@ -27,6 +27,8 @@ int RunToServer(const Args& args, Io& io);    // DIR SERVER DATABASE [--force]
 int RunFromServer(const Args& args, Io& io);
 int RunDropServer(const Args& args, Io& io);  // DIR
 int RunBackup(const Args& args, Io& io);      // DIR OUT
+int RunViews(const Args& args, Io& io);       // DIR [--grant ROLE]
+extern const char* const kViewsHelp;          // its details for --help
 
 // Writes "reclink <command>: <message>" and a line end to io.err; returns
 // kExitFailure so that callers can return it.

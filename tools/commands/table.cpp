@@ -109,6 +109,7 @@ const std::vector<Command>& Commands() {
        "none, then that file. Refused while DIR still uses the server or while a\n"
        "workstation has one of the files open.\n",
        {1, 1, {}, {}}, RunDropServer},
+      {"views", "DIR [--grant ROLE]", "make read-only SQL views of a server's records, for reports", kViewsHelp, {1, 1, {"--grant"}, {}}, RunViews},
   };
   return kCommands;
 }

@@ -49,6 +49,8 @@ std::string HoldFilesSql() {
 
 std::string ForgetFilesSql() { return "DELETE FROM recman.files WHERE database = $1::bytea"; }
 
+std::string AllFilesSql() { return "SELECT database, name, id::int8 FROM recman.files ORDER BY id"; }
+
 std::string TableName(int64_t id) { return Named("recman.r", id); }
 
 std::vector<std::string> CreateStatements(int64_t id, const FileLayout& layout) {
@@ -124,7 +126,9 @@ std::vector<std::string> DropKeyStatements(int64_t id, const FileLayout& from, s
 }
 
 std::string DropSql(int64_t id) {
-  return "DROP TABLE IF EXISTS " + TableName(id) + "; DROP SEQUENCE IF EXISTS " + TableName(id) +
+  // Views that others made on the records (reports) go with the table: a
+  // file that Create replaces is a new file.
+  return "DROP TABLE IF EXISTS " + TableName(id) + " CASCADE; DROP SEQUENCE IF EXISTS " + TableName(id) +
          "_pos; DO $$BEGIN IF to_regclass('recman.owners') IS NOT NULL THEN DELETE FROM recman.owners WHERE id = " +
          std::to_string(id) + "; END IF; END$$";
 }

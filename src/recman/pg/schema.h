@@ -36,6 +36,8 @@ std::string AddFileSql();
 std::string ReplaceLayoutSql();
 // Every file of database $1: name (for the utility).
 std::string ListFilesSql();
+// Every file of every database, the oldest first: database, name, id.
+std::string AllFilesSql();
 // Every file of database $1, each held against any open (none may be open),
 // ids and names; a file in use has its row with held false.
 std::string HoldFilesSql();

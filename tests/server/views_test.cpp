@@ -1,0 +1,237 @@
+// The reports' views of a database on the server (reclink views): every
+// field of every view as dump decodes it, hostile bytes included; a
+// reporting role that reads the views and nothing else; two databases of
+// one server apart. Each test has a PostgreSQL database of its own, so that
+// "the server's first database" is the test's.
+#include <gtest/gtest.h>
+#include <libpq-fe.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <random>
+
+#include "reclink/records/catalogue.h"
+#include "run_reclink.h"
+#include "server_fixture.h"
+
+namespace reclink::test {
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+// A connection to the server, closed when it dies.
+class Sql {
+ public:
+  explicit Sql(const std::string& conninfo) : conn_(PQconnectdb(conninfo.c_str())) {
+    EXPECT_EQ(PQstatus(conn_), CONNECTION_OK) << PQerrorMessage(conn_);
+    PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+  }
+  ~Sql() { PQfinish(conn_); }
+
+  // The rows of sql as text (NULL as "<null>"); fails the test when refused.
+  Rows operator()(const std::string& sql, const std::vector<std::string>& params = {}) {
+    std::string why;
+    Rows rows = Run(sql, params, &why);
+    EXPECT_EQ(why, "") << sql;
+    return rows;
+  }
+  // The SQLSTATE with which the server refuses sql, or "" when it runs it.
+  std::string Refusal(const std::string& sql) {
+    std::string why;
+    Run(sql, {}, &why);
+    return why.substr(0, 5);
+  }
+
+ private:
+  Rows Run(const std::string& sql, const std::vector<std::string>& params, std::string* why) {
+    std::vector<const char*> values;
+    for (const std::string& p : params) values.push_back(p.c_str());
+    PGresult* r = PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(), nullptr,
+                               nullptr, 0);
+    Rows rows;
+    if (PQresultStatus(r) != PGRES_TUPLES_OK && PQresultStatus(r) != PGRES_COMMAND_OK) {
+      *why = std::string(PQresultErrorField(r, PG_DIAG_SQLSTATE)) + " " + PQresultErrorMessage(r);
+    }
+    for (int i = 0; i < PQntuples(r); ++i) {
+      rows.emplace_back();
+      for (int c = 0; c < PQnfields(r); ++c) rows.back().push_back(PQgetisnull(r, i, c) ? "<null>" : PQgetvalue(r, i, c));
+    }
+    PQclear(r);
+    return rows;
+  }
+
+  PGconn* conn_;  // owned
+};
+
+std::string Random() { return std::to_string(std::random_device{}() % 1000000000u); }
+
+class ViewsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (TestServer().empty()) GTEST_SKIP() << "no server to test against: scripts/test starts one";
+    Sql cluster(TestServer());
+    cluster("CREATE DATABASE " + name_);
+    admin_ = std::make_unique<Sql>(server_);
+  }
+  void TearDown() override {
+    if (TestServer().empty()) return;
+    admin_.reset();
+    Sql cluster(TestServer());
+    cluster("DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)");
+    cluster("DROP ROLE IF EXISTS " + name_);
+  }
+
+  // A database directory made by `reclink command` in dir, moved onto the
+  // test's server as database.
+  void Serve(const TempDir& dir, const std::string& command, const std::string& database) {
+    std::string out;
+    ASSERT_EQ(Reclink(command + " " + Quoted(dir.file("db")), &out), 0) << out;
+    ASSERT_EQ(Reclink("to-server " + Quoted(dir.file("db")) + " " + Quoted(server_) + " " + Quoted(database), &out),
+              0)
+        << out;
+  }
+  void Views(const TempDir& dir, const std::string& options = "") {
+    std::string out;
+    ASSERT_EQ(Reclink("views " + Quoted(dir.file("db")) + options, &out), 0) << out;
+  }
+
+  // The views of schema by the file each shows (its comment names it).
+  std::map<std::string, std::string> FileViews(const std::string& schema) {
+    std::map<std::string, std::string> views;
+    for (const auto& row : (*admin_)("SELECT substring(obj_description(c.oid, 'pg_class') FROM ' of ([A-Z0-9_]+\\.BTR) '), "
+                                     "c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                                     "WHERE n.nspname = $1 AND c.relkind = 'v'",
+                                     {schema})) {
+      views[row[0]] = row[1];
+    }
+    return views;
+  }
+
+  // Every view of schema shows the fields of every record of its file in
+  // dir as dump's JSON does (the view's last two columns, position and
+  // bytes, aside).
+  void ExpectViewsAgreeWithDump(const TempDir& dir, const std::string& schema) {
+    for (const auto& [file, view] : FileViews(schema)) {
+      std::string json;
+      ASSERT_EQ(Reclink("dump --format json " + Quoted(dir.file("db/" + file)), &json), 0) << json;
+      Rows fromDump;
+      for (const auto& field : (*admin_)("SELECT e.n, j.key, j.value FROM json_array_elements($1::json) "
+                                         "WITH ORDINALITY e(o, n), json_each_text(e.o) WITH ORDINALITY j(key, value, k) "
+                                         "WHERE j.key NOT IN ('record', 'other bytes') ORDER BY e.n, j.k",
+                                         {json})) {
+        if (fromDump.size() < std::stoul(field[0])) fromDump.emplace_back();
+        fromDump.back().push_back(field[2]);
+      }
+      Rows fromView = (*admin_)("SELECT * FROM " + schema + "." + view);
+      for (auto& row : fromView) row.resize(row.size() - 2);
+      std::sort(fromDump.begin(), fromDump.end());
+      std::sort(fromView.begin(), fromView.end());
+      EXPECT_EQ(fromView, fromDump) << schema << "." << view << " and " << file;
+    }
+  }
+
+  const std::string name_ = "views_" + Random();                     // the test's database, and its role
+  const std::string server_ = TestServer() + " dbname=" + name_;     // the test's database on the server
+  std::unique_ptr<Sql> admin_;                                       // connected to it as the owner
+};
+
+TEST_F(ViewsTest, EveryFieldOfEveryViewIsWhatDumpShows) {
+  TempDir local;
+  ASSERT_NO_FATAL_FAILURE(Serve(local, "demo", "main"));
+  // Records whose text is not all code page 932: invalid pairs, lone lead
+  // bytes, 0xFF, zero bytes inside a field, a field without terminator,
+  // user-defined and half-width characters.
+  const std::string patients = local.file("db/PATIENT1.BTR");
+  BtrFile f(3600);
+  ASSERT_EQ(f.Open(patients), 0);
+  ASSERT_EQ(f.Insert(MakeRecord(3600, {{0, "0000000901"}, {21, "\x82\x80\xff" "A\x81"}, {62, "\xf0\x40\xb1\xf9\xfc\x85\x40"},
+                                       {103, std::string(21, 'Z')}, {156, "\xff"}})),
+            0);
+  ASSERT_EQ(f.Insert(MakeRecord(3600, {{0, "0000000902"}, {21, std::string(40, '\xff')}, {62, "\x81\x40\x5c\x7e"},
+                                       {103, "\xfd\xfe\x80\xa0"}, {110, "behind the terminator"}})),
+            0);
+  ASSERT_EQ(f.Insert(MakeRecord(3600, {{0, "0000000903"}, {21, std::string("A\0B", 3)}, {62, "\xe0"}})), 0);
+  ASSERT_EQ(f.Close(), 0);
+  Views(local);
+
+  ASSERT_EQ(FileViews("report").size(), static_cast<size_t>(kRecordFileCount));
+  EXPECT_EQ((*admin_)("SELECT patient_name, kana_name FROM report.patient WHERE patient_number = '0000000001'"),
+            (Rows{{"山田 太郎", "ヤマダ タロウ"}}));
+  ExpectViewsAgreeWithDump(local, "report");
+
+  // A file made again with another layout, of little-endian integers of
+  // every width and sign and a float: its view goes with the old table and
+  // the next run makes it with the new columns.
+  const uint16_t segmented = B_KEY_SEGMENTED;
+  ASSERT_EQ(CreateFile(local.file("db/CASE.BTR"),
+                       MakeSpec(64, 1,
+                                {{1, 2, segmented, B_TYPE_INTEGER}, {3, 4, segmented, B_TYPE_UNSIGNED_BINARY},
+                                 {7, 8, segmented, B_TYPE_INTEGER}, {15, 8, segmented, B_TYPE_UNSIGNED_BINARY},
+                                 {23, 4, 0, B_TYPE_FLOAT}})),
+            0);
+  BtrFile cases(64);
+  ASSERT_EQ(cases.Open(local.file("db/CASE.BTR")), 0);
+  ASSERT_EQ(cases.Insert(std::string("\xfe\xff" "\xfe\xff\xff\xff" "\0\0\0\0\0\0\0\x80", 14) + std::string(8, '\xff') +
+                         std::string("\0\0\x80\x3f", 4) + std::string(38, '\0')),
+            0);
+  ASSERT_EQ(cases.Insert(std::string("\x01\x7f" "\x01\0\0\x80" "\xff\xff\xff\xff\xff\xff\xff\x7f", 14) +
+                         std::string("\x01\0\0\0\0\0\0\x80", 8) + std::string(42, '\x07')),
+            0);
+  ASSERT_EQ(cases.Close(), 0);
+  Views(local);
+  EXPECT_EQ((*admin_)("SELECT key_0_segment_1, key_0_segment_3, key_0_segment_4 FROM report.case_info ORDER BY 1"),
+            (Rows{{"-2", "-9223372036854775808", "18446744073709551615"},
+                  {"32513", "9223372036854775807", "9223372036854775809"}}));
+  ExpectViewsAgreeWithDump(local, "report");
+}
+
+TEST_F(ViewsTest, TheReportingRoleReadsTheViewsAndNothingElse) {
+  TempDir local;
+  ASSERT_NO_FATAL_FAILURE(Serve(local, "init", "main"));
+  (*admin_)("CREATE ROLE " + name_ + " LOGIN PASSWORD 'reports'");
+  std::string out;
+  EXPECT_NE(Reclink("views " + Quoted(local.file("db")) + " --grant nobody_" + name_, &out), 0);
+  EXPECT_NE(out.find("no role nobody_" + name_), std::string::npos) << out;
+  Views(local, " --grant " + name_);
+
+  Sql reader(server_ + " user=" + name_ + " password=reports");
+  EXPECT_EQ(reader("SELECT count(*) FROM report.patient"), (Rows{{"0"}}));
+  const std::string table = (*admin_)("SELECT 'recman.r' || id FROM recman.files WHERE name = 'PATIENT1.BTR'")[0][0];
+  for (const std::string& sql : std::vector<std::string>{
+           "SELECT * FROM recman.files", "SELECT * FROM " + table, "INSERT INTO " + table + " VALUES (9, 1, '')",
+        "DELETE FROM " + table, "DELETE FROM report.patient", "UPDATE report.patient SET record_bytes = ''",
+        "CREATE VIEW report.mine AS SELECT 1",
+        "CREATE FUNCTION report.substr(bytea, int, int) RETURNS text LANGUAGE sql AS 'SELECT 1'"}) {
+    EXPECT_EQ(reader.Refusal(sql), "42501") << sql;
+  }
+
+  // Views made anew stay readable: one whose columns changed (dropped and
+  // made again), and one whose file was replaced (dropped with its table).
+  (*admin_)("DROP VIEW report.doctor");
+  (*admin_)("CREATE VIEW report.doctor AS SELECT 1 AS number");
+  ASSERT_EQ(CreateFile(local.file("db/CASE.BTR"), MakeSpec(64, 1, {{1, 4, 0}})), 0);
+  EXPECT_EQ(reader.Refusal("SELECT * FROM report.case_info"), "42P01");
+  Views(local);
+  EXPECT_EQ(reader("SELECT count(key_0) FROM report.doctor"), (Rows{{"0"}}));
+  EXPECT_EQ(reader("SELECT count(key_0) FROM report.case_info"), (Rows{{"0"}}));
+}
+
+TEST_F(ViewsTest, TwoDatabasesOfOneServerHaveTheirOwnViews) {
+  TempDir first, second;
+  ASSERT_NO_FATAL_FAILURE(Serve(first, "init", "main"));
+  ASSERT_NO_FATAL_FAILURE(Serve(second, "init", "Branch-2"));
+  // The second's views first: the schema report stays the first database's.
+  Views(second);
+  Views(first);
+  for (const auto& [dir, number] : {std::pair{&first, "0000000001"}, std::pair{&second, "0000000002"}}) {
+    BtrFile f(3600);
+    ASSERT_EQ(f.Open(dir->file("db/PATIENT1.BTR")), 0);
+    ASSERT_EQ(f.Insert(MakeRecord(3600, {{0, number}})), 0);
+  }
+  EXPECT_EQ((*admin_)("SELECT patient_number FROM report.patient"), (Rows{{"0000000001"}}));
+  EXPECT_EQ((*admin_)("SELECT patient_number FROM report_branch_2.patient"), (Rows{{"0000000002"}}));
+}
+
+}  // namespace
+}  // namespace reclink::test
