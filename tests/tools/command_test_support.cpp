@@ -62,7 +62,8 @@ void Spit(const std::string& path, const std::string& bytes) {
 }
 
 
-void SaveEveryFile(const std::string& db, const std::string& folder) {
+void SaveDemoDatabase(const std::string& db, const std::string& folder) {
+  ASSERT_EQ(Reclink({"demo", db}).status, 0);
   std::filesystem::create_directories(folder);
   for (const RecordFileRow& row : kRecordFiles) {
     const std::string stem = std::filesystem::path(row.fileName).stem().string();

@@ -40,9 +40,9 @@ std::vector<std::string> ReadAll(const std::string& path, int key = 0);
 // Inserts records into the file at path; fails the current test on any status.
 void InsertAll(const std::string& path, const std::vector<std::string>& records);
 
-// Saves every record file of the database db into folder (made when
-// missing) as NAME.SEQ, as a clinic saves its files before a move.
-void SaveEveryFile(const std::string& db, const std::string& folder);
+// Makes the demonstration's database in db, then saves every record file of
+// it into folder as NAME.SEQ, as a clinic saves its files before a move.
+void SaveDemoDatabase(const std::string& db, const std::string& folder);
 
 // Whether dir holds no partial output (a name ending in .partial).
 bool LeftNoPartial(const std::string& dir);

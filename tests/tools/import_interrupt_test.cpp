@@ -45,8 +45,7 @@ TEST(ImportCommand, StoppedBySignalLeavesNoDatabaseAndTheNextRunClearsUp) {
   const std::string db = tmp.file("old");
   const std::string folder = tmp.file("saved");
   const std::string target = tmp.file("new");
-  ASSERT_EQ(Reclink({"demo", db}).status, 0);
-  SaveEveryFile(db, folder);
+  SaveDemoDatabase(db, folder);
   const std::string fifoPath = folder + "/PATIENT1.SEQ";
   const std::string patients = Slurp(fifoPath);
   fs::remove(fifoPath);

@@ -19,8 +19,7 @@ TEST(ImportCommand, RebuildsASavedDatabaseAndRefusesWhatItCannotPlace) {
   TempDir tmp;
   const std::string db = tmp.file("old");
   const std::string folder = tmp.file("saved");
-  ASSERT_EQ(Reclink({"demo", db}).status, 0);
-  SaveEveryFile(db, folder);
+  SaveDemoDatabase(db, folder);
   // A file of the clinic's own, which the catalogue does not know.
   Spit(tmp.file("extra.des"), kExtraDescription);
   ASSERT_EQ(Reclink({"create", db + "/EXTRA.BTR", tmp.file("extra.des")}).status, 0);
@@ -59,15 +58,14 @@ TEST(ImportCommand, RebuildsASavedDatabaseAndRefusesWhatItCannotPlace) {
 
   o = Reclink({"import", folder, tmp.file("new")});
   EXPECT_EQ(o.status, 1);
-  EXPECT_THAT(o.err, HasSubstr("exists and is not empty"));
+  EXPECT_THAT(o.err, HasSubstr("exists and is not an empty directory"));
 }
 
 TEST(ImportCommand, ADamagedSavedFileLeavesNoDatabase) {
   TempDir tmp;
   const std::string db = tmp.file("old");
   const std::string folder = tmp.file("saved");
-  ASSERT_EQ(Reclink({"demo", db}).status, 0);
-  SaveEveryFile(db, folder);
+  SaveDemoDatabase(db, folder);
   std::string photos = Slurp(folder + "/PHOTO.SEQ");
   ASSERT_GT(photos.size(), 20u);
   Spit(folder + "/PHOTO.SEQ", photos.substr(0, photos.size() - 20));  // the last record cut short

@@ -184,9 +184,9 @@ int RunImport(const Args& args, Io& io) {
   if (RecmanServerSet(io, "import")) return kExitFailure;
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) return Failure(io, "import", folder + " is not a folder of saved files");
-  if (fs::exists(fs::symlink_status(target, ec)) && !fs::is_empty(target, ec)) {
-    return Failure(io, "import", dir + " exists and is not empty; import makes a new database and replaces "
-                                        "nothing: name a new directory, or move " + dir + " away first");
+  if (fs::exists(fs::symlink_status(target, ec)) && !(fs::is_directory(target, ec) && fs::is_empty(target, ec))) {
+    return Failure(io, "import", dir + " exists and is not an empty directory; import makes a new database and "
+                                        "replaces nothing: name a new directory, or move " + dir + " away first");
   }
   std::map<std::string, Source> sources;
   if (!Plan(io, folder, &sources)) return kExitFailure;
