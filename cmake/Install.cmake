@@ -1,7 +1,8 @@
 # Installation: the two shared libraries (and, on Linux, the record manager's
 # SQLite), the public headers (with the generated export headers), the
-# reclink command (tools/), a CMake package "reclink" with the targets
-# reclink::reclink and reclink::recman, and a pkg-config file reclink.pc.
+# reclink command (tools/) with its manual page, a CMake package "reclink"
+# with the targets reclink::reclink and reclink::recman, a pkg-config file
+# reclink.pc, and the manuals (docs/*.md).
 # The static layers are compiled into libreclink.so and appear in no
 # installed link interface.
 include(CMakePackageConfigHelpers)
@@ -59,3 +60,6 @@ endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/reclink.pc.in ${PROJECT_BINARY_DIR}/reclink.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/reclink.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
+
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime
+  FILES_MATCHING PATTERN "*.md")

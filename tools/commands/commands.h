@@ -29,6 +29,8 @@ int RunDropServer(const Args& args, Io& io);  // DIR
 int RunBackup(const Args& args, Io& io);      // DIR OUT
 int RunViews(const Args& args, Io& io);       // DIR [--grant ROLE]
 extern const char* const kViewsHelp;          // its details for --help
+int RunImport(const Args& args, Io& io);      // FOLDER DIR
+extern const char kImportHelp[];              // the rest of import's --help text
 
 // Writes "reclink <command>: <message>" and a line end to io.err; returns
 // kExitFailure so that callers can return it.
@@ -37,6 +39,10 @@ int Failure(Io& io, const char* command, const std::string& message);
 // The key number of --key into *key, or fallback when --key is absent.
 // False, after a message on io.err, when the value is not a key number.
 bool KeyOption(const Args& args, Io& io, const char* command, int fallback, int* key);
+
+// True, after a message on io.err, when RECMAN_SERVER is set: every file
+// would go to its server, and a command on a directory's files must not run.
+bool RecmanServerSet(Io& io, const char* command);
 
 // True, after a message on io.err, when path is longer than the record
 // manager takes a file name (PathFits): it is never called with a name it

@@ -34,6 +34,13 @@ bool KeyOption(const Args& args, Io& io, const char* command, int fallback, int*
   return true;
 }
 
+bool RecmanServerSet(Io& io, const char* command) {
+  const char* everything = std::getenv(RECMAN_SERVER_VARIABLE);
+  if (everything == nullptr || *everything == '\0') return false;
+  Failure(io, command, "RECMAN_SERVER sends every file to a server: unset it to work on a directory's own files");
+  return true;
+}
+
 bool PathTooLong(Io& io, const char* command, const std::string& path) {
   if (PathFits(path)) return false;
   Failure(io, command, path + ": the path is " + std::to_string(path.size()) +

@@ -146,13 +146,6 @@ int CopyAll(const char* command, const std::vector<std::string>& names, From fro
   return failed;
 }
 
-bool RecmanServerSet(Io& io, const char* command) {
-  const char* everything = std::getenv(RECMAN_SERVER_VARIABLE);
-  if (everything == nullptr || *everything == '\0') return false;
-  Failure(io, command, "RECMAN_SERVER sends every file to a server: unset it to move a directory");
-  return true;
-}
-
 std::string ReadText(const fs::path& path, bool* ok) {
   std::ifstream in(path, std::ios::binary);
   *ok = static_cast<bool>(in);

@@ -79,6 +79,7 @@ const std::vector<Command>& Commands() {
        "another, all before the first is copied. A database on a server is backed\n"
        "up on the server, with its own tools.\n",
        {2, 2, {}, {}}, RunBackup},
+      {"import", "FOLDER DIR", "make a new database from a folder of saved files", kImportHelp, {2, 2, {}, {}}, RunImport},
       {"to-server", "DIR SERVER DATABASE [--force] [--allow-password]",
        "move a database directory's record files onto a server",
        "Copies every record file of DIR (*.BTR) onto the PostgreSQL server that the\n"
