@@ -1,7 +1,11 @@
 /* A classic program's use of wbtrv32.dll: load it by name, find BTRCALL by
  * its plain name, and create, fill and read a file through it with the
  * calling convention and types of the classic interface. Built in C, with no
- * header of ours. Exits 0 when every step gave what it must. */
+ * header of ours. Exits 0 when every step gave what it must.
+ *   wbtrv32_drop_in [directory]
+ * The file is DROPIN.BTR in the directory named, and stays there (its
+ * records are wherever the directory keeps them: the caller looks); without
+ * one, a file of the temporary directory, removed at the end. */
 #include <stdio.h>
 #include <string.h>
 #include <windows.h>
@@ -22,7 +26,7 @@ static int Check(const char* step, int status, int want) {
   return 0;
 }
 
-int main(void) {
+int main(int argc, char** argv) {
   HMODULE dll = LoadLibraryA("wbtrv32.dll");
   if (dll == NULL) {
     fprintf(stderr, "wbtrv32 drop-in: LoadLibrary(wbtrv32.dll) failed, error %lu\n",
@@ -50,9 +54,14 @@ int main(void) {
   }
 
   char path[MAX_PATH + 32];
-  DWORD n = GetTempPathA(MAX_PATH, path);
-  if (n == 0 || n > MAX_PATH) return 1;
-  sprintf(path + n, "dropin-%lu.btr", GetCurrentProcessId());
+  if (argc > 1) {
+    if (strlen(argv[1]) > MAX_PATH) return 1;
+    sprintf(path, "%s\\DROPIN.BTR", argv[1]);
+  } else {
+    DWORD n = GetTempPathA(MAX_PATH, path);
+    if (n == 0 || n > MAX_PATH) return 1;
+    sprintf(path + n, "dropin-%lu.btr", GetCurrentProcessId());
+  }
 
   /* File specification (16 bytes) and one key of 8 string bytes at offset 0. */
   unsigned char spec[32] = {0};
@@ -84,7 +93,7 @@ int main(void) {
   ok = Check("Close", btrcall(1, pos, NULL, &len, NULL, 0, 0), 0) && ok;
   btrcall(25, pos, NULL, &len, NULL, 0, 0); /* Stop */
   ok = Check("WBTRVSTOP", stop(), 0) && ok;
-  DeleteFileA(path);
+  if (argc <= 1) DeleteFileA(path);
   FreeLibrary(dll);
   if (ok) puts("wbtrv32 drop-in: passed");
   return ok ? 0 : 1;
