@@ -27,9 +27,13 @@ int ServerOf(const std::string& dir, bool* found, ServerChoice* server, std::str
 int Locate(const std::string& name, bool forCreate, FileId* out, std::string* placeholder) {
   if (placeholder != nullptr) placeholder->clear();
   if (name.empty()) return B_FILENAME_BAD;
-  // The directory decides; the file itself need not exist here.
+  // The directory decides; the file itself need not exist here. A file
+  // that does (a placeholder) is known by its own canonical name: a short
+  // (8.3) name, as the library passes on Windows, names the same file on
+  // the server as its long one.
   std::string path;
-  if (os::CanonicalPathForCreate(name, &path) == os::Fail::kNone) {
+  if (os::CanonicalPath(name, &path) == os::Fail::kNone ||
+      os::CanonicalPathForCreate(name, &path) == os::Fail::kNone) {
     bool found = false;
     ServerChoice server;
     std::string why;
