@@ -27,13 +27,9 @@ int ServerOf(const std::string& dir, bool* found, ServerChoice* server, std::str
 int Locate(const std::string& name, bool forCreate, FileId* out, std::string* placeholder) {
   if (placeholder != nullptr) placeholder->clear();
   if (name.empty()) return B_FILENAME_BAD;
-  // The directory decides; the file itself need not exist here. A file
-  // that does (a placeholder) is known by its own canonical name: a short
-  // (8.3) name, as the library passes on Windows, names the same file on
-  // the server as its long one.
+  // The directory decides; the file itself need not exist here.
   std::string path;
-  if (os::CanonicalPath(name, &path) == os::Fail::kNone ||
-      os::CanonicalPathForCreate(name, &path) == os::Fail::kNone) {
+  if (os::CanonicalPathForCreate(name, &path) == os::Fail::kNone) {
     bool found = false;
     ServerChoice server;
     std::string why;
@@ -44,6 +40,11 @@ int Locate(const std::string& name, bool forCreate, FileId* out, std::string* pl
     }
     if (found) {
 #ifdef RECMAN_SERVER_BACKEND
+      // A placeholder is known by its canonical name: a short (8.3) name,
+      // as the library passes on Windows, names the same file on the
+      // server as its long one.
+      std::string existing;
+      if (os::IsRegularFile(path) && os::CanonicalPath(path, &existing) == os::Fail::kNone) path = existing;
       // The server's name comes from the database and the file's own name,
       // never from where this workstation mounts the directory.
       out->backend = &pg::ServerBackend(server);
