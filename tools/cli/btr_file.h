@@ -58,9 +58,10 @@ class BtrFile {
 // more than 255 bytes, which the record manager would cut short.
 int CreateFile(const std::string& path, const FileSpec& spec, bool overwrite);
 
-// Reads the specification and counts of the record file at path without
-// opening it through the record manager's interface, so that a file with an
-// owner name reads as it is (for check). Returns the status.
+// Reads the layout (record length, keys, flags) and the counts of the
+// record file at path without opening it through the record manager's
+// interface, so that a file with an owner name reads as it is (for check).
+// Returns the status.
 int StatFile(const std::string& path, FileSpec* spec);
 
 // The client's transaction: Begin (exclusive), End, Abort. Return the status.
