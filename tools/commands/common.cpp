@@ -34,9 +34,18 @@ bool KeyOption(const Args& args, Io& io, const char* command, int fallback, int*
   return true;
 }
 
-bool RecmanServerSet(Io& io, const char* command) {
+namespace {
+
+// Whether RECMAN_SERVER sends every file of the process to a server.
+bool EveryFileOnAServer() {
   const char* everything = std::getenv(RECMAN_SERVER_VARIABLE);
-  if (everything == nullptr || *everything == '\0') return false;
+  return everything != nullptr && *everything != '\0';
+}
+
+}  // namespace
+
+bool RecmanServerSet(Io& io, const char* command) {
+  if (!EveryFileOnAServer()) return false;
   Failure(io, command, "RECMAN_SERVER sends every file to a server: unset it to work on a directory's own files");
   return true;
 }
@@ -122,10 +131,8 @@ bool ServerFiles(const std::string& dir, std::vector<std::string>* names, std::s
 }
 
 bool ServerBacked(const std::string& dir) {
-  const char* everything = std::getenv(RECMAN_SERVER_VARIABLE);
   std::error_code ec;
-  return (everything != nullptr && *everything != '\0') ||
-         std::filesystem::exists(std::filesystem::path(dir) / RECMAN_SERVER_CONFIG_NAME, ec);
+  return EveryFileOnAServer() || std::filesystem::exists(std::filesystem::path(dir) / RECMAN_SERVER_CONFIG_NAME, ec);
 }
 
 int PlaceServerFiles(const std::string& dir, std::string* why) {

@@ -197,19 +197,20 @@ Result Connection::Await(bool sent) {
   const auto deadline = Clock::now() + limit;
   // Everything sent first (the socket may take it piece by piece), then
   // every result read as it comes.
-  for (int flushed; (flushed = PQflush(conn_)) != 0;) {
+  // Waits for the socket within the time left; false when it ran out.
+  auto ready = [&](bool forWrite) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 && os::WaitSocket(PQsocket(conn_), forWrite, static_cast<int>(left)) == os::SocketWait::kReady;
+  };
+  for (int flushed; (flushed = PQflush(conn_)) != 0;) {
     if (flushed < 0) return Result();
-    if (left <= 0 || os::WaitSocket(PQsocket(conn_), true, static_cast<int>(left)) == os::SocketWait::kTimeout) {
-      break;
-    }
+    if (!ready(true)) break;
     PQconsumeInput(conn_);
   }
   PGresult* last = nullptr;
   for (;;) {
     while (PQisBusy(conn_)) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (left <= 0 || os::WaitSocket(PQsocket(conn_), false, static_cast<int>(left)) == os::SocketWait::kTimeout) {
+      if (!ready(false)) {
         // The server has stopped answering: the connection is given up,
         // and with it whatever the server still holds for it.
         PQclear(last);
