@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "recman/file_layout.h"
-#include "recman/sqlite/schema.h"
+#include "recman/format/file_layout.h"
+#include "recman/storage/sqlite/schema.h"
 #include "reclink/btrieve.h"
 #include "side.h"
 

@@ -1,0 +1,79 @@
+#include "recman/storage/sqlite/status_map.h"
+
+#include <sqlite3.h>
+
+#include "reclink/btrieve.h"
+
+namespace recman {
+namespace {
+
+// One row per SQLite primary result code that needs its own status.
+struct SqliteRow {
+  int rc;          // primary SQLite result code
+  int fileStatus;  // status when working on the file
+  int recordStatus;  // status when working on one record
+  int openStatus;  // status when opening
+};
+
+constexpr SqliteRow kSqliteTable[] = {
+    {SQLITE_BUSY, B_FILE_INUSE, B_RECORD_INUSE, B_FILE_INUSE},
+    {SQLITE_LOCKED, B_FILE_INUSE, B_RECORD_INUSE, B_FILE_INUSE},
+    {SQLITE_FULL, B_DISK_FULL, B_DISK_FULL, B_DISK_FULL},
+    {SQLITE_READONLY, B_ACCESS_DENIED, B_ACCESS_DENIED, B_ACCESS_DENIED},
+    {SQLITE_PERM, B_ACCESS_DENIED, B_ACCESS_DENIED, B_ACCESS_DENIED},
+    {SQLITE_AUTH, B_ACCESS_DENIED, B_ACCESS_DENIED, B_ACCESS_DENIED},
+    {SQLITE_CONSTRAINT, B_DUPLICATE_KEY_VALUE, B_DUPLICATE_KEY_VALUE, B_NOT_A_BTRIEVE_FILE},
+    {SQLITE_TOOBIG, B_DATALENGTH_ERROR, B_DATALENGTH_ERROR, B_NOT_A_BTRIEVE_FILE},
+    {SQLITE_NOTADB, B_IO_ERROR, B_IO_ERROR, B_NOT_A_BTRIEVE_FILE},
+    {SQLITE_CORRUPT, B_IO_ERROR, B_IO_ERROR, B_NOT_A_BTRIEVE_FILE},
+    {SQLITE_ERROR, B_IO_ERROR, B_IO_ERROR, B_NOT_A_BTRIEVE_FILE},
+    {SQLITE_SCHEMA, B_IO_ERROR, B_IO_ERROR, B_NOT_A_BTRIEVE_FILE},
+    {SQLITE_FORMAT, B_IO_ERROR, B_IO_ERROR, B_NOT_A_BTRIEVE_FILE},
+    {SQLITE_MISMATCH, B_IO_ERROR, B_IO_ERROR, B_NOT_A_BTRIEVE_FILE},
+    {SQLITE_CANTOPEN, B_IO_ERROR, B_IO_ERROR, B_FILE_NOT_FOUND},
+    {SQLITE_IOERR, B_IO_ERROR, B_IO_ERROR, B_IO_ERROR},
+    {SQLITE_NOMEM, B_IO_ERROR, B_IO_ERROR, B_IO_ERROR},
+};
+
+// One row per system failure; the status a caller sees for it.
+struct FailRow {
+  os::Fail fail;  // what the system said
+  int status;     // status returned for it
+};
+
+constexpr FailRow kFailTable[] = {
+    {os::Fail::kNone, B_NO_ERROR},          {os::Fail::kNotFound, B_FILE_NOT_FOUND},
+    {os::Fail::kBadName, B_FILENAME_BAD},   {os::Fail::kAccess, B_ACCESS_DENIED},
+    {os::Fail::kNoSpace, B_DISK_FULL},      {os::Fail::kExists, B_FILE_ALREADY_EXISTS},
+    {os::Fail::kBusy, B_FILE_INUSE},        {os::Fail::kNotRegular, B_FILE_NOT_FOUND},
+    {os::Fail::kIo, B_IO_ERROR},
+};
+
+}  // namespace
+
+int StatusFromSqlite(int rc, Access access) {
+  const int primary = rc & 0xff;
+  // A WAL file that cannot be created or mapped on a read-only medium.
+  if (rc == SQLITE_IOERR_SHMOPEN || rc == SQLITE_READONLY_CANTINIT ||
+      rc == SQLITE_READONLY_DIRECTORY) {
+    return B_ACCESS_DENIED;
+  }
+  for (const SqliteRow& row : kSqliteTable) {
+    if (row.rc != primary) continue;
+    switch (access) {
+      case Access::kOpen: return row.openStatus;
+      case Access::kFile: return row.fileStatus;
+      case Access::kRecord: return row.recordStatus;
+    }
+  }
+  return B_IO_ERROR;
+}
+
+int StatusFromFail(os::Fail f) {
+  for (const FailRow& row : kFailTable) {
+    if (row.fail == f) return row.status;
+  }
+  return B_IO_ERROR;
+}
+
+}  // namespace recman
