@@ -1,13 +1,5 @@
 #include "reclink/records/case.h"
 
-#include "records/record_class_impl.h"
-
-template class reclink::RecordClass<reclink::RecordFile::kCaseInfo>;
-template class reclink::RecordClass<reclink::RecordFile::kCaseTbl>;
-template class reclink::RecordClass<reclink::RecordFile::kCaseSearchIndex>;
-template class reclink::RecordClass<reclink::RecordFile::kCaseSearchInfo>;
-template class reclink::RecordClass<reclink::RecordFile::kPatientCaseInfo>;
-
 int CCaseInfoDB::GetCaseInfoData(char const* caseCode1, char const* caseCode2) {
   return LookUp(0, {caseCode1, caseCode2});
 }

@@ -5,9 +5,6 @@
 #include <cstdlib>
 
 #include "reclink/records/code_table.h"
-#include "records/record_class_impl.h"
-
-template class reclink::RecordClass<reclink::RecordFile::kCustomTbl>;
 
 namespace {
 constexpr long kLargestTwoDigitRetry = 999;  // item values from 1000 get no second try

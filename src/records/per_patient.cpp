@@ -1,17 +1,5 @@
 #include "reclink/records/per_patient.h"
 
-#include "records/record_class_impl.h"
-
-template class reclink::RecordClass<reclink::RecordFile::kBody>;
-template class reclink::RecordClass<reclink::RecordFile::kAddLat>;
-template class reclink::RecordClass<reclink::RecordFile::kCasmas>;
-template class reclink::RecordClass<reclink::RecordFile::kChevron>;
-template class reclink::RecordClass<reclink::RecordFile::kCvba>;
-template class reclink::RecordClass<reclink::RecordFile::kDigi>;
-template class reclink::RecordClass<reclink::RecordFile::kLas>;
-template class reclink::RecordClass<reclink::RecordFile::kMoex>;
-template class reclink::RecordClass<reclink::RecordFile::kMvto>;
-
 int CBodyDB::GetBodyData(char const* patientKey) { return LookUp(0, {patientKey}); }
 
 int CAddLatDB::GetAdditionalLatData(char const* patientKey, char const* subKey) {

@@ -1,16 +1,5 @@
 #include "reclink/records/point.h"
 
-#include "records/record_class_impl.h"
-
-template class reclink::RecordClass<reclink::RecordFile::kPointLat>;
-template class reclink::RecordClass<reclink::RecordFile::kPointPA>;
-template class reclink::RecordClass<reclink::RecordFile::kPointMO>;
-template class reclink::RecordClass<reclink::RecordFile::kPointMO2>;
-template class reclink::RecordClass<reclink::RecordFile::kSPPoint>;
-template class reclink::RecordClass<reclink::RecordFile::kSPPointPA>;
-template class reclink::RecordClass<reclink::RecordFile::kPileLat>;
-template class reclink::RecordClass<reclink::RecordFile::kPilePA>;
-
 int CPointLatDB::GetPointLatData(char const* patientKey, char const* subKey) {
   return LookUp(0, {patientKey, subKey});
 }

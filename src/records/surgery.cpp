@@ -1,10 +1,5 @@
 #include "reclink/records/surgery.h"
 
-#include "records/record_class_impl.h"
-
-template class reclink::RecordClass<reclink::RecordFile::kSurgery>;
-template class reclink::RecordClass<reclink::RecordFile::kSurgeryTreatment>;
-
 int CSurgeryDB::GetSurgeryData(char const* patientKey, char const* surgeryField2,
                                char const* surgeryField3) {
   return LookUp(0, {patientKey, surgeryField2, surgeryField3});

@@ -4,7 +4,6 @@
 #include "reclink/reclink_export.h"
 #include "reclink/records/record_class.h"
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kCaseInfo>;
 // Case information, keyed by two codes.
 class RECLINK_EXPORT CCaseInfoDB : public reclink::RecordClass<reclink::RecordFile::kCaseInfo> {
  public:
@@ -14,7 +13,6 @@ class RECLINK_EXPORT CCaseInfoDB : public reclink::RecordClass<reclink::RecordFi
   int GetCaseInfoData(char const* caseCode1, char const* caseCode2);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kCaseTbl>;
 // The case table, keyed by one code.
 class RECLINK_EXPORT CCaseTblDB : public reclink::RecordClass<reclink::RecordFile::kCaseTbl> {
  public:
@@ -24,7 +22,6 @@ class RECLINK_EXPORT CCaseTblDB : public reclink::RecordClass<reclink::RecordFil
   int GetCaseTblData(char const* caseCode);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kCaseSearchIndex>;
 // The case search index, keyed by one code.
 class RECLINK_EXPORT CCaseSearchIndexDB
     : public reclink::RecordClass<reclink::RecordFile::kCaseSearchIndex> {
@@ -35,7 +32,6 @@ class RECLINK_EXPORT CCaseSearchIndexDB
   int GetCaseSearchIndexData(char const* caseCode);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kCaseSearchInfo>;
 // Case search information, keyed by three codes.
 class RECLINK_EXPORT CCaseSearchInfoDB
     : public reclink::RecordClass<reclink::RecordFile::kCaseSearchInfo> {
@@ -46,7 +42,6 @@ class RECLINK_EXPORT CCaseSearchInfoDB
   int GetCaseSearchInfoData(char const* caseCode1, char const* caseCode2, char const* caseCode3);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kPatientCaseInfo>;
 // The cases of a patient: patient key and two codes.
 class RECLINK_EXPORT CPatientCaseInfoDB
     : public reclink::RecordClass<reclink::RecordFile::kPatientCaseInfo> {

@@ -80,14 +80,24 @@ struct RecordFileRow {
   constexpr int PrimeKeyLength() const { return keys[0].Length(); }
 };
 
-// Rows of the table, by name. The order is the table's order.
+// Rows of the table, by name, in the table's order: X(name) once each, for
+// what is declared or defined per file (the enumerators; the record classes'
+// instantiations). The files of the record classes come first, then those
+// reached only by database number.
+#define RECLINK_CLASS_RECORD_FILES(X) \
+  X(kAddLat) X(kBody) X(kCaseInfo) X(kCaseSearchIndex) X(kCaseSearchInfo) X(kCaseTbl) X(kCasmas) \
+  X(kChevron) X(kCondition) X(kCustomTbl) X(kCvba) X(kDigi) X(kDoctor) X(kImageType) X(kLas) \
+  X(kMoex) X(kMvto) X(kOldPatient) X(kOwner) X(kPatientCaseInfo) X(kPatient) X(kPatient2) \
+  X(kPhoto) X(kPhoto2) X(kPhotoEX) X(kPileLat) X(kPilePA) X(kPointLat) X(kPointMO2) X(kPointMO) \
+  X(kPointPA) X(kReport) X(kSPPoint) X(kSPPointPA) X(kSlideShow) X(kSurgery) X(kSurgeryTreatment) \
+  X(kTZPhotoEX) X(kTZPhotoEXImg) X(kTZPhotoEXText) X(kTextTbl)
+#define RECLINK_NUMBERED_RECORD_FILES(X) X(kTraceLat) X(kTracePA) X(kMoex2)
+
 enum class RecordFile : int {
-  kAddLat, kBody, kCaseInfo, kCaseSearchIndex, kCaseSearchInfo, kCaseTbl, kCasmas,
-  kChevron, kCondition, kCustomTbl, kCvba, kDigi, kDoctor, kImageType, kLas, kMoex,
-  kMvto, kOldPatient, kOwner, kPatientCaseInfo, kPatient, kPatient2, kPhoto, kPhoto2,
-  kPhotoEX, kPileLat, kPilePA, kPointLat, kPointMO2, kPointMO, kPointPA, kReport,
-  kSPPoint, kSPPointPA, kSlideShow, kSurgery, kSurgeryTreatment, kTZPhotoEX,
-  kTZPhotoEXImg, kTZPhotoEXText, kTextTbl, kTraceLat, kTracePA, kMoex2,
+#define RECLINK_RECORD_FILE_ENUMERATOR(name) name,
+  RECLINK_CLASS_RECORD_FILES(RECLINK_RECORD_FILE_ENUMERATOR)
+  RECLINK_NUMBERED_RECORD_FILES(RECLINK_RECORD_FILE_ENUMERATOR)
+#undef RECLINK_RECORD_FILE_ENUMERATOR
 };
 
 // clang-format off

@@ -4,7 +4,6 @@
 #include "reclink/reclink_export.h"
 #include "reclink/records/record_class.h"
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kCondition>;
 // Conditions, keyed by a code of at most two characters.
 class RECLINK_EXPORT CConditionDB : public reclink::RecordClass<reclink::RecordFile::kCondition> {
  public:
@@ -14,7 +13,6 @@ class RECLINK_EXPORT CConditionDB : public reclink::RecordClass<reclink::RecordF
   int GetConditionData(char const* conditionCode);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kDoctor>;
 // Doctors, keyed by a code of at most two characters.
 class RECLINK_EXPORT CDoctorDB : public reclink::RecordClass<reclink::RecordFile::kDoctor> {
  public:
@@ -24,7 +22,6 @@ class RECLINK_EXPORT CDoctorDB : public reclink::RecordClass<reclink::RecordFile
   int GetDoctorData(char const* doctorCode);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kImageType>;
 // Image types, keyed by a code of at most two characters.
 class RECLINK_EXPORT CImageTypeDB : public reclink::RecordClass<reclink::RecordFile::kImageType> {
  public:
@@ -34,7 +31,6 @@ class RECLINK_EXPORT CImageTypeDB : public reclink::RecordClass<reclink::RecordF
   int GetImageTypeData(char const* imageType);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kCustomTbl>;
 // Custom tables, keyed by a table code and an item code; the staff table is table "AA".
 class RECLINK_EXPORT CCustomTblDB : public reclink::RecordClass<reclink::RecordFile::kCustomTbl> {
  public:

@@ -4,7 +4,6 @@
 #include "reclink/reclink_export.h"
 #include "reclink/records/record_class.h"
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kOwner>;
 // The owner file.
 class RECLINK_EXPORT COwnerDB : public reclink::RecordClass<reclink::RecordFile::kOwner> {
  public:

@@ -6,7 +6,6 @@
 #include "reclink/reclink_export.h"
 #include "reclink/records/record_class.h"
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kPatient>;
 // The patient file: one record per patient, numbered by InsertPatientData.
 class RECLINK_EXPORT CPatientDB : public reclink::RecordClass<reclink::RecordFile::kPatient> {
  public:
@@ -41,7 +40,6 @@ class RECLINK_EXPORT CPatientDB : public reclink::RecordClass<reclink::RecordFil
   int FindByName(int keyNumber, char const* name);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kPatient2>;
 // The second patient file, keyed by the patient number.
 class RECLINK_EXPORT CPatientDB2 : public reclink::RecordClass<reclink::RecordFile::kPatient2> {
  public:
@@ -51,7 +49,6 @@ class RECLINK_EXPORT CPatientDB2 : public reclink::RecordClass<reclink::RecordFi
   int GetPatient2Data(char const* patientNumber);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kOldPatient>;
 // The patient file of the older layout.
 class RECLINK_EXPORT COldPatientDB : public reclink::RecordClass<reclink::RecordFile::kOldPatient> {
  public:

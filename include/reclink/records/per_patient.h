@@ -5,7 +5,6 @@
 #include "reclink/reclink_export.h"
 #include "reclink/records/record_class.h"
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kBody>;
 // Body records, keyed by the patient key.
 class RECLINK_EXPORT CBodyDB : public reclink::RecordClass<reclink::RecordFile::kBody> {
  public:
@@ -15,7 +14,6 @@ class RECLINK_EXPORT CBodyDB : public reclink::RecordClass<reclink::RecordFile::
   int GetBodyData(char const* patientKey);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kAddLat>;
 // Additional lateral records.
 class RECLINK_EXPORT CAddLatDB : public reclink::RecordClass<reclink::RecordFile::kAddLat> {
  public:
@@ -25,7 +23,6 @@ class RECLINK_EXPORT CAddLatDB : public reclink::RecordClass<reclink::RecordFile
   int GetAdditionalLatData(char const* patientKey, char const* subKey);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kCasmas>;
 // Casmas records.
 class RECLINK_EXPORT CCasmasDB : public reclink::RecordClass<reclink::RecordFile::kCasmas> {
  public:
@@ -35,7 +32,6 @@ class RECLINK_EXPORT CCasmasDB : public reclink::RecordClass<reclink::RecordFile
   int GetCasmasData(char const* patientKey, char const* subKey);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kChevron>;
 // Chevron records.
 class RECLINK_EXPORT CChevronDB : public reclink::RecordClass<reclink::RecordFile::kChevron> {
  public:
@@ -45,7 +41,6 @@ class RECLINK_EXPORT CChevronDB : public reclink::RecordClass<reclink::RecordFil
   int GetChevronData(char const* patientKey, char const* subKey);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kCvba>;
 // Cvba records.
 class RECLINK_EXPORT CCvbaDB : public reclink::RecordClass<reclink::RecordFile::kCvba> {
  public:
@@ -55,7 +50,6 @@ class RECLINK_EXPORT CCvbaDB : public reclink::RecordClass<reclink::RecordFile::
   int GetCvbaData(char const* patientKey, char const* subKey);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kDigi>;
 // Digitised records; the prime key is a copy of the first 32 bytes.
 class RECLINK_EXPORT CDigiDB : public reclink::RecordClass<reclink::RecordFile::kDigi> {
  public:
@@ -65,7 +59,6 @@ class RECLINK_EXPORT CDigiDB : public reclink::RecordClass<reclink::RecordFile::
   int GetDigiData(char const* patientKey, char const* subKey);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kLas>;
 // Las records.
 class RECLINK_EXPORT CLasDB : public reclink::RecordClass<reclink::RecordFile::kLas> {
  public:
@@ -75,7 +68,6 @@ class RECLINK_EXPORT CLasDB : public reclink::RecordClass<reclink::RecordFile::k
   int GetLasData(char const* patientKey, char const* subKey);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kMoex>;
 // Moex records.
 class RECLINK_EXPORT CMoexDB : public reclink::RecordClass<reclink::RecordFile::kMoex> {
  public:
@@ -85,7 +77,6 @@ class RECLINK_EXPORT CMoexDB : public reclink::RecordClass<reclink::RecordFile::
   int GetMOEXData(char const* patientKey, char const* subKey);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kMvto>;
 // Mvto records.
 class RECLINK_EXPORT CMvtoDB : public reclink::RecordClass<reclink::RecordFile::kMvto> {
  public:

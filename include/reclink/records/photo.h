@@ -5,7 +5,6 @@
 #include "reclink/reclink_export.h"
 #include "reclink/records/record_class.h"
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kPhoto>;
 // The photo file.
 class RECLINK_EXPORT CPhotoDB : public reclink::RecordClass<reclink::RecordFile::kPhoto> {
  public:
@@ -25,7 +24,6 @@ class RECLINK_EXPORT CPhotoDB : public reclink::RecordClass<reclink::RecordFile:
   int DeletePhotoOfPatient(char const* patientKey);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kPhoto2>;
 // Second photo records, keyed like the photo record.
 class RECLINK_EXPORT CPhotoDB2 : public reclink::RecordClass<reclink::RecordFile::kPhoto2> {
  public:
@@ -35,7 +33,6 @@ class RECLINK_EXPORT CPhotoDB2 : public reclink::RecordClass<reclink::RecordFile
   int GetPhoto2Data(char const* patientKey, char const* photoNumber);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kPhotoEX>;
 // Photo extension records, keyed like the photo record.
 class RECLINK_EXPORT CPhotoEXDB : public reclink::RecordClass<reclink::RecordFile::kPhotoEX> {
  public:

@@ -25,7 +25,6 @@ struct TextListEntry {
 
 }  // namespace reclink
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kTZPhotoEX>;
 // The photo-set file.
 class RECLINK_EXPORT CTZPhotoEXDB : public reclink::RecordClass<reclink::RecordFile::kTZPhotoEX> {
  public:
@@ -38,7 +37,6 @@ class RECLINK_EXPORT CTZPhotoEXDB : public reclink::RecordClass<reclink::RecordF
   unsigned long GetLastPhotoEXNo(char const* patientKey);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kTZPhotoEXImg>;
 // The image items of the photo sets.
 class RECLINK_EXPORT CTZPhotoEXImgDB
     : public reclink::RecordClass<reclink::RecordFile::kTZPhotoEXImg> {
@@ -57,7 +55,6 @@ class RECLINK_EXPORT CTZPhotoEXImgDB
   int DeleteAllItemOf(char const* patientKey, char const* setNumber);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kTZPhotoEXText>;
 // The text items of the photo sets.
 class RECLINK_EXPORT CTZPhotoEXTextDB
     : public reclink::RecordClass<reclink::RecordFile::kTZPhotoEXText> {

@@ -4,7 +4,6 @@
 #include "reclink/reclink_export.h"
 #include "reclink/records/record_class.h"
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kPointLat>;
 // Lateral point records; read records pass the point-lat upgrade.
 class RECLINK_EXPORT CPointLatDB : public reclink::RecordClass<reclink::RecordFile::kPointLat> {
  public:
@@ -14,7 +13,6 @@ class RECLINK_EXPORT CPointLatDB : public reclink::RecordClass<reclink::RecordFi
   int GetPointLatData(char const* patientKey, char const* subKey);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kPointPA>;
 // Frontal point records.
 class RECLINK_EXPORT CPointPADB : public reclink::RecordClass<reclink::RecordFile::kPointPA> {
  public:
@@ -24,7 +22,6 @@ class RECLINK_EXPORT CPointPADB : public reclink::RecordClass<reclink::RecordFil
   int GetPointPAData(char const* patientKey, char const* subKey);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kPointMO>;
 // MO point records.
 class RECLINK_EXPORT CPointMODB : public reclink::RecordClass<reclink::RecordFile::kPointMO> {
  public:
@@ -34,7 +31,6 @@ class RECLINK_EXPORT CPointMODB : public reclink::RecordClass<reclink::RecordFil
   int GetPointMOData(char const* patientKey, char const* subKey);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kPointMO2>;
 // MO2 point records.
 class RECLINK_EXPORT CPointMO2DB : public reclink::RecordClass<reclink::RecordFile::kPointMO2> {
  public:
@@ -44,7 +40,6 @@ class RECLINK_EXPORT CPointMO2DB : public reclink::RecordClass<reclink::RecordFi
   int GetPointMO2Data(char const* patientKey, char const* subKey);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kSPPoint>;
 // SP point records.
 class RECLINK_EXPORT CSPPointDB : public reclink::RecordClass<reclink::RecordFile::kSPPoint> {
  public:
@@ -54,7 +49,6 @@ class RECLINK_EXPORT CSPPointDB : public reclink::RecordClass<reclink::RecordFil
   int GetSPPointData(char const* patientKey, char const* subKey);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kSPPointPA>;
 // SP-PA point records.
 class RECLINK_EXPORT CSPPointPADB : public reclink::RecordClass<reclink::RecordFile::kSPPointPA> {
  public:
@@ -64,7 +58,6 @@ class RECLINK_EXPORT CSPPointPADB : public reclink::RecordClass<reclink::RecordF
   int GetSPPointPAData(char const* patientKey, char const* subKey);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kPileLat>;
 // Lateral pile records.
 class RECLINK_EXPORT CPileLatDB : public reclink::RecordClass<reclink::RecordFile::kPileLat> {
  public:
@@ -74,7 +67,6 @@ class RECLINK_EXPORT CPileLatDB : public reclink::RecordClass<reclink::RecordFil
   int GetPileLatData(char const* patientKey, char const* subKey);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kPilePA>;
 // Frontal pile records.
 class RECLINK_EXPORT CPilePADB : public reclink::RecordClass<reclink::RecordFile::kPilePA> {
  public:

@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "reclink/base_rec_link.h"
+#include "reclink/reclink_export.h"
 #include "reclink/records/catalogue.h"
 
 namespace reclink {
@@ -67,5 +68,10 @@ class RecordClass : public CBaseRecLink {
   void GetPrimeKeyFromBuffer() override;
   void Bind();
 };
+
+// Instantiated inside the library, once for every record class's file.
+#define RECLINK_RECORD_CLASS_EXTERN(file) extern template class RECLINK_EXPORT RecordClass<RecordFile::file>;
+RECLINK_CLASS_RECORD_FILES(RECLINK_RECORD_CLASS_EXTERN)
+#undef RECLINK_RECORD_CLASS_EXTERN
 
 }  // namespace reclink

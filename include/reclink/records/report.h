@@ -4,7 +4,6 @@
 #include "reclink/reclink_export.h"
 #include "reclink/records/record_class.h"
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kReport>;
 // The report file.
 class RECLINK_EXPORT CReportDB : public reclink::RecordClass<reclink::RecordFile::kReport> {
  public:
@@ -17,7 +16,6 @@ class RECLINK_EXPORT CReportDB : public reclink::RecordClass<reclink::RecordFile
   unsigned long GetLastReportNo(char const* patientKey);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kSlideShow>;
 // The slide-show file.
 class RECLINK_EXPORT CSlideShowDB : public reclink::RecordClass<reclink::RecordFile::kSlideShow> {
  public:

@@ -4,7 +4,6 @@
 #include "reclink/reclink_export.h"
 #include "reclink/records/record_class.h"
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kSurgery>;
 // The surgery file, keyed by the patient key and two fields.
 class RECLINK_EXPORT CSurgeryDB : public reclink::RecordClass<reclink::RecordFile::kSurgery> {
  public:
@@ -14,7 +13,6 @@ class RECLINK_EXPORT CSurgeryDB : public reclink::RecordClass<reclink::RecordFil
   int GetSurgeryData(char const* patientKey, char const* surgeryField2, char const* surgeryField3);
 };
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kSurgeryTreatment>;
 // The treatment items of the surgeries.
 class RECLINK_EXPORT CSurgeryTreatmentDB
     : public reclink::RecordClass<reclink::RecordFile::kSurgeryTreatment> {

@@ -4,7 +4,6 @@
 #include "reclink/reclink_export.h"
 #include "reclink/records/record_class.h"
 
-extern template class RECLINK_EXPORT reclink::RecordClass<reclink::RecordFile::kTextTbl>;
 // The text table.
 class RECLINK_EXPORT CTextTblDB : public reclink::RecordClass<reclink::RecordFile::kTextTbl> {
  public:

@@ -1,6 +1,5 @@
-#pragma once
-// The members of RecordClass<F>. Included by the record classes' sources only,
-// each of which instantiates the template for its classes.
+// The members of RecordClass<F>, and its instantiation for every record
+// class's file: the library exports them, the record classes inherit them.
 
 #include <cstring>
 
@@ -65,5 +64,9 @@ std::optional<long> RecordClass<F>::NextNumber(long last) {
   if (!next) Fail(records::kNoNumberStatus, records::kNoNumberLabel);
   return next;
 }
+
+#define RECLINK_RECORD_CLASS_INSTANCE(file) template class RecordClass<RecordFile::file>;
+RECLINK_CLASS_RECORD_FILES(RECLINK_RECORD_CLASS_INSTANCE)
+#undef RECLINK_RECORD_CLASS_INSTANCE
 
 }  // namespace reclink
