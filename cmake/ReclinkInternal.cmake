@@ -20,3 +20,18 @@ function(reclink_internal_link name)
     target_link_libraries(${name} PUBLIC "$<LINK_LIBRARY:WHOLE_ARCHIVE,${layer}>")
   endforeach()
 endfunction()
+
+# reclink_public_library(<name> <BASE> <content variable>)
+# One of the two shared libraries programs link: its export header
+# (include/reclink/<name>_export.h, <BASE>_EXPORT, with the text of the named
+# variable added) and the public headers where builds and installs find them.
+function(reclink_public_library name base content)
+  generate_export_header(${name}
+    BASE_NAME ${base}
+    EXPORT_FILE_NAME ${PROJECT_BINARY_DIR}/include/reclink/${name}_export.h
+    CUSTOM_CONTENT_FROM_VARIABLE ${content})
+  target_include_directories(${name} PUBLIC
+    $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
+    $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/include>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+endfunction()
