@@ -238,12 +238,18 @@ int PgTable::Walk(size_t path, size_t slot, const std::string* value, int64_t se
   auto it = std::find_if(batches_.begin(), batches_.end(),
                          [&](const Batch& b) { return walker != 0 && b.walker == walker && b.path == path; });
   Batch* b = it == batches_.end() ? nullptr : &*it;
-  const Stamp now{walker != 0 ? ReadAheadMark() : 0, Notices::Clock::now()};
   const bool sameWalk = b != nullptr && b->generation == session_.generation() && b->atSeq == seq &&
                         (!keyed || b->atValue == *value);
-  const bool unchanged =
-      sameWalk && now.mark != 0 && b->fetched.mark == now.mark && now.at - b->fetched.at < kReadAheadAge;
-  const bool continuing = sameWalk && (b->call == call_ || Held() || unchanged);
+  // Taken only when rows of an earlier call are weighed, or a walk fetches
+  // (a mark costs a system call).
+  Stamp now;
+  auto stamp = [&]() -> const Stamp& {
+    if (now.at == Notices::Clock::time_point{}) now = {ReadAheadMark(), Notices::Clock::now()};
+    return now;
+  };
+  const bool continuing =
+      sameWalk && (b->call == call_ || Held() ||
+                   (stamp().mark != 0 && b->fetched.mark == now.mark && now.at - b->fetched.at < kReadAheadAge));
   if (!continuing || b->next >= b->rows.rows()) {
     // A batch grows while it is used up; a walk that goes on in a later
     // call asks for as many as it took in the last.
@@ -252,7 +258,7 @@ int PgTable::Walk(size_t path, size_t slot, const std::string* value, int64_t se
       limit = std::min(b->limit * 2, kMaxBatch);
     } else if (sameWalk) {
       limit = b->limit;
-    } else if (walker != 0 && (Held() || now.mark != 0)) {
+    } else if (walker != 0 && (Held() || listening_)) {
       limit = kFirstHeldBatch;
     }
     Params p;
@@ -263,6 +269,9 @@ int PgTable::Walk(size_t path, size_t slot, const std::string* value, int64_t se
       p.Int(seq);
     }
     p.Int(limit);
+    // Stamped before the server takes its snapshot; a scan's rows are as
+    // old as the scan's snapshot.
+    const Stamp fetched = scan_ != nullptr ? *scan_ : walker != 0 ? stamp() : Stamp{};
     Result r = Run(slot, p);
     if (!r.ok() || r.rows() == 0) {
       if (b != nullptr) batches_.erase(it);
@@ -279,7 +288,7 @@ int PgTable::Walk(size_t path, size_t slot, const std::string* value, int64_t se
     b->limit = limit;
     b->call = call_;
     b->generation = session_.generation();
-    b->fetched = scan_ != nullptr ? *scan_ : now;  // a scan's rows are as old as its snapshot
+    b->fetched = fetched;
   }
   FillRow(b->rows, b->next++, keyed, row);
   if (keyed) b->atValue.assign(reinterpret_cast<const char*>(row->key), row->keyLength);
@@ -386,7 +395,7 @@ int PgTable::Scan(int key, bool forward, std::string value, int64_t seq, int64_t
   // share one snapshot, so that a record another client moves meanwhile is
   // neither met twice nor missed.
   const bool snapshot = !Held() && !session_.inTransaction();
-  const Stamp taken{walker != 0 ? ReadAheadMark() : 0, Notices::Clock::now()};
+  const Stamp taken{snapshot && walker != 0 ? ReadAheadMark() : 0, Notices::Clock::now()};
   if (snapshot) {
     const Result r = c.Exec("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY");
     if (!r.ok()) return Failed(r, Access::kFile);
