@@ -1,6 +1,7 @@
 #include "recman/storage/pg/notices.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -15,6 +16,15 @@ constexpr const char* kChannelPrefix = "recman_file_";
 // After a failed connection, the next try waits this long: a server that
 // is down costs each call a refused connection at most once a second.
 constexpr std::chrono::seconds kRetry{1};
+
+// Reads of the socket in one mark at most: notices that keep coming cannot
+// hold a call.
+constexpr int kMaxReads = 64;
+
+// Commits of the process to any server backend: a client may read a file
+// through another backend (another directory's configuration) than it wrote
+// it through.
+std::atomic<uint64_t> g_commits{0};
 
 }  // namespace
 
@@ -46,15 +56,16 @@ uint64_t Notices::Mark(int64_t file) {
   if (!Drain()) return 0;
   auto it = files_.find(file);
   if (it == files_.end()) return 0;
+  if (const uint64_t commits = g_commits; commits != commits_) {
+    commits_ = commits;
+    local_ = ++serial_;
+  }
   // Every event takes a new serial, so the larger of the two moves with
   // either.
   return std::max(it->second.changed, local_);
 }
 
-void Notices::NoteCommit() {
-  std::lock_guard<std::mutex> guard(mu_);
-  local_ = ++serial_;
-}
+void Notices::NoteCommit() { ++g_commits; }
 
 void Notices::ForgetAfterFork() {
   conn_.Abandon();
@@ -63,10 +74,13 @@ void Notices::ForgetAfterFork() {
 
 bool Notices::Drain() {
   PGconn* c = conn_.get();
-  if (os::WaitSocket(PQsocket(c), false, 0) == os::SocketWait::kReady &&
-      (!PQconsumeInput(c) || PQstatus(c) != CONNECTION_OK)) {
-    conn_.Close();  // the server ended it, or the network did
-    return false;
+  // Read until nothing more is there: a server that ends the connection
+  // sends its last words first, and the end is seen on the next read.
+  for (int reads = 0; reads < kMaxReads && os::WaitSocket(PQsocket(c), false, 0) == os::SocketWait::kReady; ++reads) {
+    if (!PQconsumeInput(c) || PQstatus(c) != CONNECTION_OK) {
+      conn_.Close();  // the server ended it, or the network did
+      return false;
+    }
   }
   while (PGnotify* n = PQnotifies(c)) {
     if (std::strncmp(n->relname, kChannelPrefix, std::strlen(kChannelPrefix)) == 0) {

@@ -46,10 +46,11 @@ class Notices {
   // channel is lost, or not listening on file): equal to no other mark.
   uint64_t Mark(int64_t file);
 
-  // A commit of this process changed a file: every mark taken before
-  // moves, so that none of the process's clients reads its rows ahead of
-  // it (its own notice may come later than its caller's next call).
-  void NoteCommit();
+  // A commit of this process changed a file on a server: every mark of
+  // every server taken before moves, so that none of the process's clients
+  // reads rows ahead of it (its own notice may come later than its
+  // caller's next call).
+  static void NoteCommit();
 
   // In a forked child: forgets the parent's connection without a word to
   // the server; the child listens on its own from its next mark.
@@ -74,7 +75,8 @@ class Notices {
   Connection conn_;             // the listening connection
   std::map<int64_t, File> files_;  // by file number
   uint64_t serial_ = 1;         // counts events: notices, commits, new channels
-  uint64_t local_ = 0;          // the serial of the process's last commit
+  uint64_t local_ = 0;          // the serial at which the process's last commit was seen
+  uint64_t commits_ = 0;        // the process's commits seen by then
   Clock::time_point retryAt_{};  // no new connection before
 };
 

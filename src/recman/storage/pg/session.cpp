@@ -55,7 +55,7 @@ int PgSession::Commit(const std::vector<Table*>& tables) {
     } else if (r.command() != "COMMIT") {
       status = B_IO_ERROR;  // the server had undone it
     }
-    if (!notices.empty()) notices_.NoteCommit();
+    if (!notices.empty()) Notices::NoteCommit();
   }
   Finish(tables);
   return status;

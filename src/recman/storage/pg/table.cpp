@@ -450,7 +450,7 @@ int PgTable::FinishWrite(bool commit, Access access) {
     }
     // The notice leaves once the write has committed.
     Result r = c.Exec("NOTIFY " + NoticeChannel(id_) + "; COMMIT");
-    session_.notices().NoteCommit();
+    Notices::NoteCommit();
     if (r.ok()) return r.command() == "COMMIT" ? B_NO_ERROR : B_IO_ERROR;
     const int status = c.StatusOf(r, access);
     if (!c.broken()) c.Exec("ROLLBACK");
