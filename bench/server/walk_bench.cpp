@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_place.h"
 #include "delay_proxy.h"
 #include "reclink/btrieve.h"
 #include "workload.h"
@@ -79,12 +80,10 @@ void BM_WalkOutsideTransactions(benchmark::State& state) {
 // Starts the proxy before the server's socket and points both directories
 // at it; builds the file once.
 void Setup() {
-  const char* dir = std::getenv("RECMAN_BENCH_DIR");
-  g_dir = dir != nullptr && *dir ? dir : "/tmp/recman-server-bench";
-  const char* server = std::getenv("RECLINK_BENCH_SERVER");
-  if (server == nullptr || *server == '\0') server = std::getenv("RECLINK_TEST_SERVER");
-  if (server == nullptr || *server == '\0') Fail("finding the server", "set RECLINK_BENCH_SERVER");
-  PGconn* probe = PQconnectdb(server);
+  g_dir = bench::BenchDir();
+  const std::string server = bench::BenchServer();
+  if (server.empty()) Fail("finding the server", "set RECLINK_BENCH_SERVER");
+  PGconn* probe = PQconnectdb(server.c_str());
   if (PQstatus(probe) != CONNECTION_OK) Fail("connecting to the server", PQerrorMessage(probe));
   const std::string host = PQhost(probe), port = PQport(probe);
   PQfinish(probe);
