@@ -448,8 +448,10 @@ int PgTable::FinishWrite(bool commit, Access access) {
       if (!c.broken()) c.Exec("ROLLBACK");
       return B_NO_ERROR;
     }
-    // The notice leaves once the write has committed.
-    Result r = c.Exec("NOTIFY " + NoticeChannel(id_) + "; COMMIT");
+    // The notice leaves once the write has committed; a write the server
+    // refuses to go on with announces nothing.
+    const bool going = !c.broken() && PQtransactionStatus(c.get()) == PQTRANS_INTRANS;
+    Result r = c.Exec((going ? "NOTIFY " + NoticeChannel(id_) + "; " : std::string()) + "COMMIT");
     Notices::NoteCommit();
     if (r.ok()) return r.command() == "COMMIT" ? B_NO_ERROR : B_IO_ERROR;
     const int status = c.StatusOf(r, access);
