@@ -24,6 +24,8 @@ struct SegmentSpec {
   uint32_t uniqueValues = 0;    // Stat: distinct values of the key
   uint8_t acsNumber = 0;        // alternate collating sequence number (0 the first)
   uint8_t manualKeyNumber = 0;  // key number asked for, manual keys
+
+  bool operator==(const SegmentSpec&) const = default;
 };
 
 // One key: its segments in order (at least one).
@@ -36,6 +38,7 @@ struct KeySpec {
     for (const SegmentSpec& s : segments) total += s.length;
     return total;
   }
+  bool operator==(const KeySpec&) const = default;
 };
 
 // One record file.
@@ -57,6 +60,7 @@ struct FileSpec {
     for (const KeySpec& k : keys) total += static_cast<int>(k.segments.size());
     return total;
   }
+  bool operator==(const FileSpec&) const = default;
 };
 
 // The type a segment with only these flags, and no extended type, is ordered
