@@ -346,6 +346,8 @@ class Parser {
     SegmentSpec& s = p.spec;
     int posLine = p.lines["position"];
     if (!p.lines.count("length")) return Fail(error_, posLine, "length", "is missing from the segment");
+    // Every segment the utility describes carries its type as an extended type.
+    s.flags |= B_KEY_EXTENDED_TYPE;
     if (p.null == NullMode::kAll) s.flags |= B_KEY_NULL;
     if (p.null == NullMode::kAny) s.flags |= B_KEY_MANUAL;
     if (p.null == NullMode::kNone && p.lines.count("value")) {
@@ -413,7 +415,7 @@ class Parser {
 
   // The status Create would give for spec.
   static int Verdict(const FileSpec& spec) {
-    const std::string buffer = EncodeCreateBuffer(spec);
+    const std::vector<uint8_t> buffer = recman::EncodeFileSpec(spec);
     return BtrCheckCreateBuffer(buffer.data(), static_cast<uint32_t>(buffer.size()));
   }
 
