@@ -19,6 +19,7 @@
 #include "core/point_lat.h"
 #include "platform/file.h"
 #include "platform/winapi.h"
+#include "reclink/file_spec.h"
 #include "reclink/win_app.h"
 #include "support/system_text.h"
 #include "support/test_support.h"
@@ -350,11 +351,13 @@ TEST(PointLat, AnOlderRecordInARealFileIsUpgradedOnKeyedReadsOnly) {
   MessageBoxRecorder boxes;
   std::string path = dir.file("POINTLAT.BTR");
   char raw[128] = {}, key[255] = "0000000001";
-  FileDescriptionType spec{};  // key 0: the patient key, a zstring at 0
-  spec.fileSpec = {3000, 4096, 1, 0, 0, 0, 0, 0, 0};
-  spec.keySpec[0] = {1, 21, B_KEY_EXTENDED_TYPE, 0, B_TYPE_ZSTRING, 0, 0, 0, 0};
-  uint32_t length = sizeof(BtrFileSpec) + sizeof(BtrKeySpec);
-  ASSERT_EQ(BTRCALL(B_CREATE, raw, &spec, &length, path.data(), 255, 0), 0);
+  recman::FileSpec file;  // key 0: the patient key, a zstring at 0
+  file.recordLength = 3000;
+  file.pageSize = 4096;
+  file.keys = {recman::KeySpec{{{1, 21, B_KEY_EXTENDED_TYPE, B_TYPE_ZSTRING}}}};
+  std::vector<uint8_t> spec = recman::EncodeFileSpec(file);
+  uint32_t length = static_cast<uint32_t>(spec.size());
+  ASSERT_EQ(BTRCALL(B_CREATE, raw, spec.data(), &length, path.data(), 255, 0), 0);
   // Stored as another program left it: through an object of another ident.
   Record older = OlderRecord();
   std::copy_n(key, 11, older.begin());

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "reclink/btrieve.h"
+#include "reclink/file_spec.h"
 #include "reclink/tools.h"
 #include "reclink/win_app.h"
 #include "record_db.h"
@@ -118,17 +119,18 @@ TEST(RecordClassTest, CreateDatabaseMakesEveryFileOfTheTableAndReplacesNone) {
     ASSERT_EQ(file.Open(BTR_OPEN_NORMAL), 0);
     FileDescriptionType info{};
     ASSERT_EQ(file.GetDBInfo(&info), 0);
-    EXPECT_EQ(info.fileSpec.recordLength, row.recordLength);
-    ASSERT_EQ(info.fileSpec.numberOfKeys, row.keyCount);
-    for (int k = 0, n = 0; k < row.keyCount; ++k) {
-      for (int s = 0; s < row.keys[k].segmentCount; ++s, ++n) {
+    recman::FileSpec spec;
+    ASSERT_EQ(recman::DecodeFileSpec(&info, sizeof info, &spec), 0);
+    EXPECT_EQ(spec.recordLength, row.recordLength);
+    ASSERT_EQ(spec.keys.size(), static_cast<size_t>(row.keyCount));
+    for (int k = 0; k < row.keyCount; ++k) {
+      ASSERT_EQ(spec.keys[k].segments.size(), static_cast<size_t>(row.keys[k].segmentCount)) << "key " << k;
+      for (int s = 0; s < row.keys[k].segmentCount; ++s) {
         const KeySegment& field = row.keys[k].segments[s];
-        const BtrKeySpec& spec = info.keySpec[n];
-        EXPECT_EQ(
-            std::tuple(spec.position, spec.length, spec.extendedType,
-                       (spec.flags & B_KEY_DUPLICATES) != 0, (spec.flags & B_KEY_SEGMENTED) != 0),
-            std::tuple(field.offset + 1, field.width, B_TYPE_ZSTRING, row.keys[k].duplicates,
-                       s + 1 < row.keys[k].segmentCount))
+        const recman::SegmentSpec& segment = spec.keys[k].segments[s];
+        EXPECT_EQ(std::tuple(segment.position, segment.length, segment.type,
+                             (segment.flags & B_KEY_DUPLICATES) != 0),
+                  std::tuple(field.offset + 1, field.width, B_TYPE_ZSTRING, row.keys[k].duplicates))
             << "key " << k << " segment " << s;
       }
     }
