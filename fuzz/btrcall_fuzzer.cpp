@@ -451,7 +451,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     rmdir(WorkingDirectory().c_str());
   });
   // A lock held by this process's own other block must not make runs slow.
-  setenv("RECMAN_LOCK_TIMEOUT_MS", "0", 1);
+  setenv(RECMAN_LOCK_TIMEOUT_VARIABLE, "0", 1);
   if (CreateFiles() != 0) {
     std::fprintf(stderr, "cannot create the fuzz files\n");
     std::abort();

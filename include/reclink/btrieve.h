@@ -53,6 +53,8 @@ RECMAN_EXPORT int RECMAN_CALL WBTRVSTOP(void);
  * Overrides the environment variable RECMAN_LOCK_TIMEOUT_MS (default 5000),
  * for every file, from the next wait on. */
 RECMAN_EXPORT void BtrSetLockTimeout(uint32_t milliseconds);
+#define RECMAN_LOCK_TIMEOUT_VARIABLE "RECMAN_LOCK_TIMEOUT_MS"
+enum { B_DEFAULT_LOCK_TIMEOUT_MS = 5000 }; /* the wait when neither sets one */
 
 /* Sets the page-cache budget of all the record files the process has open,
  * together, in KiB (0 restores the default). Overrides the environment
