@@ -19,7 +19,7 @@ struct SegmentSpec {
   uint16_t position = 0;        // 1-based offset of the segment in the record
   uint16_t length = 0;          // bytes
   uint16_t flags = 0;           // B_KEY_* as stored, without B_KEY_SEGMENTED
-  uint8_t type = 0;             // B_TYPE_* the segment is ordered as (see SegmentType)
+  uint8_t type = 0;             // B_TYPE_* the segment is ordered as (without an extended type: TypeOfFlags)
   uint8_t nullValue = 0;        // byte that marks a null segment
   uint32_t uniqueValues = 0;    // Stat: distinct values of the key
   uint8_t acsNumber = 0;        // alternate collating sequence number (0 the first)
