@@ -119,7 +119,15 @@ int BtrFile::Insert(const std::string& record) {
 
 int CreateFile(const std::string& path, const FileSpec& spec, bool overwrite) {
   if (!PathFits(path)) return B_FILENAME_BAD;
-  std::vector<uint8_t> buffer = recman::EncodeFileSpec(spec);
+  // What Stat alone reports (the counts, the format version) is no part of
+  // a new file's specification.
+  FileSpec fresh = spec;
+  fresh.records = 0;
+  fresh.fileVersion = 0;
+  for (KeySpec& key : fresh.keys) {
+    for (SegmentSpec& segment : key.segments) segment.uniqueValues = 0;
+  }
+  std::vector<uint8_t> buffer = recman::EncodeFileSpec(fresh);
   std::vector<char> key = PathKey(path);
   uint32_t len = static_cast<uint32_t>(buffer.size());
   char block[128] = {};
