@@ -4,6 +4,7 @@
 
 #include "record_classes.h"
 
+#include "core/point_lat.h"
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "reclink/btrieve.h"
+#include "reclink/file_spec.h"
 #include "reclink/tools.h"
 #include "reclink/win_app.h"
 #include "record_db.h"
@@ -118,17 +120,18 @@ TEST(RecordClassTest, CreateDatabaseMakesEveryFileOfTheTableAndReplacesNone) {
     ASSERT_EQ(file.Open(BTR_OPEN_NORMAL), 0);
     FileDescriptionType info{};
     ASSERT_EQ(file.GetDBInfo(&info), 0);
-    EXPECT_EQ(info.fileSpec.recordLength, row.recordLength);
-    ASSERT_EQ(info.fileSpec.numberOfKeys, row.keyCount);
-    for (int k = 0, n = 0; k < row.keyCount; ++k) {
-      for (int s = 0; s < row.keys[k].segmentCount; ++s, ++n) {
+    recman::FileSpec spec;
+    ASSERT_EQ(recman::DecodeFileSpec(&info, sizeof info, &spec), 0);
+    EXPECT_EQ(spec.recordLength, row.recordLength);
+    ASSERT_EQ(spec.keys.size(), static_cast<size_t>(row.keyCount));
+    for (int k = 0; k < row.keyCount; ++k) {
+      ASSERT_EQ(spec.keys[k].segments.size(), static_cast<size_t>(row.keys[k].segmentCount)) << "key " << k;
+      for (int s = 0; s < row.keys[k].segmentCount; ++s) {
         const KeySegment& field = row.keys[k].segments[s];
-        const BtrKeySpec& spec = info.keySpec[n];
-        EXPECT_EQ(
-            std::tuple(spec.position, spec.length, spec.extendedType,
-                       (spec.flags & B_KEY_DUPLICATES) != 0, (spec.flags & B_KEY_SEGMENTED) != 0),
-            std::tuple(field.offset + 1, field.width, B_TYPE_ZSTRING, row.keys[k].duplicates,
-                       s + 1 < row.keys[k].segmentCount))
+        const recman::SegmentSpec& segment = spec.keys[k].segments[s];
+        EXPECT_EQ(std::tuple(segment.position, segment.length, segment.type,
+                             (segment.flags & B_KEY_DUPLICATES) != 0),
+                  std::tuple(field.offset + 1, field.width, B_TYPE_ZSTRING, row.keys[k].duplicates))
             << "key " << k << " segment " << s;
       }
     }
@@ -154,7 +157,7 @@ Bytes MakeRecord(const RecordFileRow& row, char prefix, bool full, std::vector<s
     keys->push_back(value);
   }
   // What a point-lat record holds once stored: the current layout's mark.
-  if (&row == &RecordFileOf(RecordFile::kPointLat)) record[55] = '1';
+  if (&row == &RecordFileOf(RecordFile::kPointLat)) record[kPointLatMarkOffset] = kPointLatCurrent;
   return record;
 }
 
@@ -184,7 +187,7 @@ TEST_F(RecordDbTest, LookUpFindsOrZeroesAndUpdateFindsTheRecordByItsPrimeKey) {
     EXPECT_EQ(Bytes(record, record + a.size()), a);
     EXPECT_EQ(lookUp(keysMissing), 4);
     Bytes zeros(row.recordLength, 0);
-    if (&row == &RecordFileOf(RecordFile::kPointLat)) zeros[55] = '1';  // upgraded too
+    if (&row == &RecordFileOf(RecordFile::kPointLat)) zeros[kPointLatMarkOffset] = kPointLatCurrent;  // upgraded too
     EXPECT_EQ(Bytes(record, record + a.size()), zeros);
 
     // Positioned on A, Update writes B: it finds the record by the prime key

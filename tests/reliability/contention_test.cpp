@@ -48,11 +48,11 @@ class Contention : public ::testing::Test {
  protected:
   void SetUp() override {
     // A generous lock wait: under this load a writer must wait, not fail.
-    setenv("RECMAN_LOCK_TIMEOUT_MS", "30000", 1);
+    setenv(RECMAN_LOCK_TIMEOUT_VARIABLE, "30000", 1);
     ASSERT_EQ(CreateRecordFile(dir_.dir().c_str(), "PATIENT1.BTR"), 0);
     ASSERT_EQ(CreateRecordFile(dir_.dir().c_str(), "PHOTO.BTR"), 0);
   }
-  void TearDown() override { unsetenv("RECMAN_LOCK_TIMEOUT_MS"); }
+  void TearDown() override { unsetenv(RECMAN_LOCK_TIMEOUT_VARIABLE); }
 
   TempDir dir_;
 };
