@@ -123,7 +123,7 @@ TEST(Gate, EachOperationBoxesAllButItsSilentStatuses) {
       {"", &CBaseRecLink::GetRecordPosition, B_GET_POSITION, all},
       {"", &CBaseRecLink::GetDirect, B_GET_DIRECT, all},
   };
-  TempDir dir;  // status 2 writes its log line here
+  TempDir dir;  // status 2 writes its log line here, and only status 2
   CWinApp app;
   app.SetAppName("Clinic");  // the caption of every record-object box
   for (const Case& c : cases) {
@@ -161,6 +161,9 @@ TEST(Gate, EachOperationBoxesAllButItsSilentStatuses) {
       EXPECT_EQ(boxes.calls()[0].style, MB_OK);
     }
   }
+  // A line for each status 2, silent or not, and for no other status.
+  const std::string log = ReadFile(dir.file("io_error.txt"));
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), static_cast<std::ptrdiff_t>(std::size(cases)));
 }
 
 TEST(Gate, StatBypassesTheGateDirectReadsNeedABufferStopResetsFirst) {
