@@ -311,7 +311,7 @@ TEST_F(Contention, AProcessKilledInItsTransactionReleasesTheFileAndLeavesNothing
   // until the holder is gone.
   for (auto until = start + std::chrono::seconds(10);
        !std::ifstream(dir_.file("next")) && std::chrono::steady_clock::now() < until;) {
-    std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));  // polled, bounded above
   }
   EXPECT_EQ(Lines(dir_.file("next")), std::vector<std::string>{}) << "the held file did not make it wait";
   holder.Kill();
