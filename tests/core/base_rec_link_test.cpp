@@ -19,6 +19,7 @@
 #include "core/point_lat.h"
 #include "platform/file.h"
 #include "platform/winapi.h"
+#include "reclink/file_spec.h"
 #include "reclink/win_app.h"
 #include "support/system_text.h"
 #include "support/test_support.h"
@@ -136,7 +137,7 @@ TEST(Gate, EachOperationBoxesAllButItsSilentStatuses) {
       rec.SetKey(7);
       rec.SetPosition(77);
       std::memset(rec.record(), 'r', 3000);
-      rec.record()[55] = '0';
+      rec.record()[kPointLatMarkOffset] = '0';
       const bool silent = std::count(c.silent.begin(), c.silent.end(), status) > 0;
       const bool minusOne = c.op == B_BEGIN_TRAN || c.op == B_END_TRAN;
       const std::string label = c.label;
@@ -146,7 +147,7 @@ TEST(Gate, EachOperationBoxesAllButItsSilentStatuses) {
       EXPECT_EQ(rec.IsEOF(), status == 9 ? 1 : 0);
       EXPECT_EQ(rec.GetPosition(), c.op == B_GET_POSITION ? 0u : 77u);
       EXPECT_EQ(rec.GetDataLength(), 3000u);
-      EXPECT_EQ(rec.record()[55], writes || label.rfind("BO_GET", 0) == 0 ? '1' : '0');
+      EXPECT_EQ(rec.record()[kPointLatMarkOffset], writes || label.rfind("BO_GET", 0) == 0 ? kPointLatCurrent : '0');
       EXPECT_EQ(rec.GetKeyNumber(), writes ? 0 : 7);
       if (label == "BO_UPDATE" && c.op == B_GET_EQUAL) {
         // A failed re-read writes nothing, and the buffer keeps what the read left.
@@ -179,7 +180,7 @@ TEST(Gate, StatBypassesTheGateDirectReadsNeedABufferStopResetsFirst) {
   TestRecord rec("pointlat_db", (dir.path() + "/TEST.BTR").c_str());
   rec.SetKey(5);
   EXPECT_EQ(rec.GetNEXT(), 9);
-  EXPECT_EQ(rec.record()[55], '\0');  // the point-lat ident is compared exactly
+  EXPECT_EQ(rec.record()[kPointLatMarkOffset], '\0');  // the point-lat ident is compared exactly
   FileDescriptionType info;
   EXPECT_EQ(rec.GetDBInfo(&info), 2);
   EXPECT_EQ(manager.calls().back().keyNum, 0);
@@ -309,7 +310,7 @@ using Record = std::vector<unsigned char>;
 Record OlderRecord() {
   Record r(3000);
   for (size_t i = 0; i < r.size(); ++i) r[i] = static_cast<unsigned char>((i * 7 + i / 256) | 1);
-  r[55] = '0';
+  r[kPointLatMarkOffset] = '0';
   return r;
 }
 
@@ -326,7 +327,7 @@ Record Upgraded(const Record& older) {
     else if (i >= 504)
       r[i] = older[i - 40];
   }
-  r[55] = '1';
+  r[kPointLatMarkOffset] = kPointLatCurrent;
   return r;
 }
 
@@ -335,7 +336,7 @@ TEST(PointLat, UpgradeMovesEveryBlockBehindThePairsOnceAndOnlyForAnOlderMark) {
   const Record expected = Upgraded(older);
   for (unsigned char mark : {'0', ' ', '\0', '2'}) {  // every mark but '1' means older
     Record r = older;
-    r[55] = mark;
+    r[kPointLatMarkOffset] = mark;
     PointLatConv(r.data());
     EXPECT_EQ(r, expected) << int(mark);
     PointLatConv(r.data());  // once current, left exactly as it is
@@ -348,11 +349,13 @@ TEST(PointLat, OnARealFileKeyedReadsGoTheirWaysAndUpgradeAnOlderRecordPositional
   MessageBoxRecorder boxes;
   std::string path = dir.file("POINTLAT.BTR");
   char raw[128] = {}, key[255] = "0000000001";
-  FileDescriptionType spec{};  // key 0: the patient key, a zstring at 0
-  spec.fileSpec = {3000, 4096, 1, 0, 0, 0, 0, 0, 0};
-  spec.keySpec[0] = {1, 21, B_KEY_EXTENDED_TYPE, 0, B_TYPE_ZSTRING, 0, 0, 0, 0};
-  uint32_t length = sizeof(BtrFileSpec) + sizeof(BtrKeySpec);
-  ASSERT_EQ(BTRCALL(B_CREATE, raw, &spec, &length, path.data(), 255, 0), 0);
+  recman::FileSpec file;  // key 0: the patient key, a zstring at 0
+  file.recordLength = 3000;
+  file.pageSize = 4096;
+  file.keys = {recman::KeySpec{{{1, 21, B_KEY_EXTENDED_TYPE, B_TYPE_ZSTRING}}}};
+  std::vector<uint8_t> spec = recman::EncodeFileSpec(file);
+  uint32_t length = static_cast<uint32_t>(spec.size());
+  ASSERT_EQ(BTRCALL(B_CREATE, raw, spec.data(), &length, path.data(), 255, 0), 0);
   // Stored as another program left it: through an object of another ident.
   Record older = OlderRecord();
   std::copy_n(key, 11, older.begin());

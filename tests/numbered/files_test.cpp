@@ -8,6 +8,7 @@
 #include "numbered/db_number_table.h"
 #include "numbered_db.h"
 #include "reclink/btrieve.h"
+#include "reclink/file_spec.h"
 #include "reclink/records/catalogue.h"
 
 namespace {
@@ -33,18 +34,17 @@ TEST(Files, EveryNumberReachesItsOwnFileLaidOutAsItsTablesSay) {
               0);
     std::vector<char> stat(40980);
     ASSERT_EQ(link.DB_Stat(row.dbno, stat.data()), 0);
-    BtrFileSpec file;
-    std::memcpy(&file, stat.data(), sizeof file);
+    recman::FileSpec file;
+    ASSERT_EQ(recman::DecodeFileSpec(stat.data(), static_cast<uint32_t>(stat.size()), &file), 0);
+    ASSERT_FALSE(file.keys.empty());
     // Key 0's segments, back to back from 0, each hold the number.
     auto& record = records[i] = std::vector<char>(file.recordLength, 'E');
     if (row.dbno == 140) record[reclink::kPointLatMarkOffset] = '1';  // current layout
-    for (unsigned end = 0, n = 0, more = 1; more; ++n) {
-      BtrKeySpec seg;
-      std::memcpy(&seg, &stat[sizeof file + n * sizeof seg], sizeof seg);
+    unsigned end = 0;
+    for (const recman::SegmentSpec& seg : file.keys[0].segments) {
       EXPECT_EQ(seg.position - 1u, end);
       std::snprintf(&record[end], seg.length, "%d", row.dbno);
       end += seg.length;
-      more = (seg.flags & B_KEY_SEGMENTED) != 0;
     }
     ASSERT_EQ(link.DB_Insert(row.dbno, record.data()), 0);
   }

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <regex>
 
+#include "core/point_lat.h"
 #include "numbered/last_delim.h"
 #include "numbered_db.h"
 #include "platform/winapi.h"
@@ -150,7 +151,7 @@ TEST(Gate, InsertsSendAWorkCopyAndKeyZeroRebuiltFromTheRecord) {
     ASSERT_EQ(link.DB_Insert(c.dbno, sent.data()), 0);
     EXPECT_EQ(sent, record);  // only read
     auto expected = std::string(record.begin(), record.end());
-    if (c.dbno == 140) expected[55] = '1';
+    if (c.dbno == 140) expected[reclink::kPointLatMarkOffset] = reclink::kPointLatCurrent;
     EXPECT_EQ(copy, expected);
     EXPECT_EQ(key, c.key + std::string(255 - c.key.size(), '\0'));
   }

@@ -4,6 +4,7 @@
 
 #include "record_classes.h"
 
+#include "core/point_lat.h"
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -131,7 +132,7 @@ Bytes MakeRecord(const RecordFileRow& row, char prefix, bool full, std::vector<s
     keys->push_back(value);
   }
   // What a point-lat record holds once stored: the current layout's mark.
-  if (&row == &RecordFileOf(RecordFile::kPointLat)) record[55] = '1';
+  if (&row == &RecordFileOf(RecordFile::kPointLat)) record[kPointLatMarkOffset] = kPointLatCurrent;
   return record;
 }
 
@@ -161,7 +162,7 @@ TEST_F(RecordDbTest, LookUpFindsOrZeroesAndUpdateFindsTheRecordByItsPrimeKey) {
     EXPECT_EQ(Bytes(record, record + a.size()), a);
     EXPECT_EQ(lookUp(keysMissing), 4);
     Bytes zeros(row.recordLength, 0);
-    if (&row == &RecordFileOf(RecordFile::kPointLat)) zeros[55] = '1';  // upgraded too
+    if (&row == &RecordFileOf(RecordFile::kPointLat)) zeros[kPointLatMarkOffset] = kPointLatCurrent;  // upgraded too
     EXPECT_EQ(Bytes(record, record + a.size()), zeros);
 
     // Positioned on A, Update writes B: it finds the record by the prime key

@@ -204,11 +204,11 @@ class Contention : public ::testing::Test {
  protected:
   void SetUp() override {
     // A generous lock wait: under this load a writer must wait, not fail.
-    SetEnvironment("RECMAN_LOCK_TIMEOUT_MS", "30000");
+    SetEnvironment(RECMAN_LOCK_TIMEOUT_VARIABLE, "30000");
     ASSERT_EQ(CreateRecordFile(dir_.dir().c_str(), "PATIENT1.BTR"), 0);
     ASSERT_EQ(CreateRecordFile(dir_.dir().c_str(), "PHOTO.BTR"), 0);
   }
-  void TearDown() override { SetEnvironment("RECMAN_LOCK_TIMEOUT_MS", std::nullopt); }
+  void TearDown() override { SetEnvironment(RECMAN_LOCK_TIMEOUT_VARIABLE, std::nullopt); }
 
   TempDir dir_;
 };
