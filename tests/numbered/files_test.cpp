@@ -72,7 +72,7 @@ TEST(Files, EveryNumberReachesItsOwnFileLaidOutAsItsTablesSay) {
 
 // An update by number stores the caller's bytes as they are, unmarked: reads
 // by number upgrade them, and pass even a buffer they found nothing for
-// through the upgrade.
+// through the upgrade. Each read goes its own way along the key.
 TEST(Files, PointLatRecordsAreUpgradedAsTheyAreReadByNumber) {
   NumberedDb db;
   ASSERT_EQ(reclink::CreateRecordFile(db.dir.path().c_str(), "POINTLAT.BTR"), 0);
@@ -86,6 +86,21 @@ TEST(Files, PointLatRecordsAreUpgradedAsTheyAreReadByNumber) {
   std::vector<char> back;
   ASSERT_EQ(GetEQ(link, 140, older, back), 0);
   EXPECT_EQ(back, upgraded);
+  // Each read by number goes its own way along key 0; from patient 7 when it
+  // starts from a key.
+  for (const char* patient : {"0000000006", "0000000008"}) {
+    ASSERT_EQ(link.DB_Insert(140, Rec(3000, {{0, patient}, {21, "LAT1"}}).data()), 0);
+  }
+  const std::pair<int (CRecLink::*)(int, int, void*, void*), char> reads[] = {
+      {&CRecLink::DB_GetFIRST, '6'}, {&CRecLink::DB_GetLAST, '8'}, {&CRecLink::DB_GetPREV, '7'},
+      {&CRecLink::DB_GetNEXT, '8'},  {&CRecLink::DB_GetGR, '8'},   {&CRecLink::DB_GetGREQ, '7'},
+      {&CRecLink::DB_GetLESS, '6'},  {&CRecLink::DB_GetLEEQ, '7'}};
+  for (const auto& [read, found] : reads) {
+    char key[256] = {};
+    std::memcpy(key, older.data(), 64);
+    ASSERT_EQ((link.*read)(140, 0, back.data(), key), 0);
+    EXPECT_EQ(back[9], found);
+  }
   EXPECT_EQ(GetEQ(link, 140, Rec(3000, {{0, "NONE"}}), back), 4);
   EXPECT_EQ(back[reclink::kPointLatMarkOffset], '1');
   link.DB_Close(140);
