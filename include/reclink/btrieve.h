@@ -265,6 +265,7 @@ enum {
 enum {
   B_POSITION_BLOCK_SIZE = 128, /* bytes of a position block */
   B_MAX_KEY_LENGTH = 255,      /* longest key a key buffer must hold */
+  B_MAX_KEYS = 119,            /* most keys a file has */
   B_MAX_VARIABLE_RECORD = 16777216, /* longest record of a variable-length file (16 MiB) */
   B_ACS_SIGNATURE = 0xAC       /* first byte of an alternate collating sequence */
 };
