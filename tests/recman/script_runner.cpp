@@ -1,7 +1,46 @@
-// Runs the record manager's call scripts (scripts/*.test, notation in
-// scripts/README.md): each script is one test, on whichever backend the
-// suite runs against. A line that fails names its file and line, the call,
-// what was expected and what came; the script goes on with its next line.
+// Runs the record manager's call scripts, scripts/*.test: each script is a
+// test of its own, on whichever backend the suite runs against. A line that
+// fails names its file and line, the call, what was expected and what came;
+// the script goes on with its next line.
+//
+// One line, one call:   BLOCK OP [ARG...] -> STATUS [EXPECT...]
+//   BLOCK  a position block, opened by the script's calls, named as the
+//          script likes; NAME@ID is a block of the client ID (BTRCALLID),
+//          @ID the client alone, "-" the process's own client alone.
+//   OP     an operation by its name in btrieve.h without B_ (BEGIN, END and
+//          ABORT for the transaction's), or its number, + biases: KEY,
+//          SINGLE_WAIT, SINGLE_NOWAIT, MULTIPLE_WAIT, MULTIPLE_NOWAIT,
+//          NO_RETRY, or a number. WALK and WALKBACK walk a key (below).
+//   ARG    k=KEY NUMBER (default 0, 0x80 for 128); data=BYTES, the data
+//          buffer; key=BYTES, the key buffer (key=null: none); len=N, the
+//          data length (len=null: none; by default the data's length for
+//          the calls that send data, and 4096 for the others); klen=N, the
+//          key length (255); pb=BYTES, a position block of these bytes in
+//          place of the block's own; via=BTRV, the 16-bit entry point.
+//          Create and Create Index build their buffer from rec=, page=,
+//          fflags= and, for each key, ks=SEG+SEG... (ks=...*N: N keys
+//          alike), where SEG is position:length[:type[:flags[:null byte
+//          [:manual key number]]]], type str int float lstr zstr ubin auto
+//          or a number, flags letters d(uplicates) m(odifiable) b(inary)
+//          n(ull) a(lternate collation) r(everse) M(anual) i(gnore case) or
+//          0xNN; acs=upper|backward|bad, a collating sequence after the
+//          keys; cut=N, bytes taken off the buffer's end.
+//   EXPECT data=BYTES, exactly what came back; head=BYTES, what it begins
+//          with; key=BYTES, what the key buffer begins with; len=N;
+//          data>BYTES, the first 4 bytes as a number above those of BYTES;
+//          pos=BYTES, the block's position after the call (Get Position);
+//          records=N, unique=N,N (a Stat's counts); spec=BYTES (a Stat
+//          buffer, but for its counts); save=NAME[@OFFSET[:LENGTH]], what
+//          came back, as $NAME; savepos=NAME; savepb=NAME, the block.
+// BYTES: "text" with C escapes (\0 \xNN; "x"*N repeats it), @N zeros up
+// to N bytes from the start of the group, i8:N i16:N i32:N u8: u16: u32:
+// little-endian, $NAME saved bytes ($dir: the test's directory and a
+// separator), (...) a group, L(...) a group after its 16-bit length, D(...)
+// one after a 16-bit length that counts itself too; "," separates freely.
+// WALK k=N -> a,b,c: Get First and Next on key N (WALKBACK: Last and
+// Previous) to status 9, giving the zero-terminated text at each record's
+// start. Other lines: "# comment"; "file NAME BYTES", a plain file in the
+// directory; a prefix "sqlite:" or "server:" runs a line on that backend only.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,6 +56,7 @@
 #include <vector>
 
 #include "reclink/btrieve.h"
+#include "reclink/file_spec.h"
 #include "support/btr_file.h"
 #include "support/temp_dir.h"
 
@@ -110,13 +150,6 @@ uint32_t Read32(const std::string& bytes, size_t at = 0) {
   return v;
 }
 
-// One key segment of a Create or Create Index buffer:
-// position:length[:type[:flags[:null byte[:manual key number]]]].
-struct Segment {
-  uint16_t position = 0, length = 0, flags = 0;
-  uint8_t type = B_TYPE_ZSTRING, nullValue = 0, manualKeyNumber = 0;
-};
-
 uint8_t TypeNamed(const std::string& name) {
   static const std::map<std::string, uint8_t> types = {{"str", B_TYPE_STRING}, {"int", B_TYPE_INTEGER},
       {"float", B_TYPE_FLOAT}, {"lstr", B_TYPE_LSTRING}, {"zstr", B_TYPE_ZSTRING},
@@ -139,97 +172,83 @@ uint16_t FlagsNamed(const std::string& letters) {
   return out;
 }
 
-std::vector<Segment> SegmentsOf(const std::string& text) {
-  std::vector<Segment> out;
-  std::stringstream keys(text);
-  for (std::string one; std::getline(keys, one, '+');) {
+// ks=SEG+SEG...: one key.
+recman::KeySpec KeyNamed(const std::string& text) {
+  recman::KeySpec key;
+  std::stringstream segments(text);
+  for (std::string one; std::getline(segments, one, '+');) {
     std::vector<std::string> part;
     std::stringstream fields(one);
     for (std::string f; std::getline(fields, f, ':');) part.push_back(f);
     if (part.size() < 2) throw ScriptError("a segment is position:length[:type[:flags[:null[:number]]]]: " + one);
     part.resize(6);
-    Segment s;
+    recman::SegmentSpec s;
     s.position = static_cast<uint16_t>(Number(part[0]));
     s.length = static_cast<uint16_t>(Number(part[1]));
-    if (!part[2].empty()) s.type = TypeNamed(part[2]);
+    s.type = TypeNamed(part[2].empty() ? "zstr" : part[2]);
     if (!part[3].empty()) s.flags = FlagsNamed(part[3]);
     if (!part[4].empty()) s.nullValue = static_cast<uint8_t>(Number(part[4]));
     if (!part[5].empty()) s.manualKeyNumber = static_cast<uint8_t>(Number(part[5]));
-    out.push_back(s);
+    key.segments.push_back(s);
   }
-  return out;
-}
-
-// The key specifications of one key: the segmented flag on all but the last.
-std::string KeyBytes(const std::vector<Segment>& key) {
-  std::string out;
-  for (size_t i = 0; i < key.size(); ++i) {
-    BtrKeySpec ks{};
-    ks.position = key[i].position;
-    ks.length = key[i].length;
-    ks.flags = static_cast<uint16_t>(key[i].flags | B_KEY_EXTENDED_TYPE | (i + 1 < key.size() ? B_KEY_SEGMENTED : 0));
-    ks.extendedType = key[i].type;
-    ks.nullValue = key[i].nullValue;
-    ks.manualKeyNumber = key[i].manualKeyNumber;
-    out.append(reinterpret_cast<const char*>(&ks), sizeof ks);
-  }
-  return out;
+  return key;
 }
 
 // A collating sequence: "upper" folds ASCII letters to upper case,
 // "backward" reverses the byte order, "bad" is upper with a wrong signature.
 std::string Collation(const std::string& name) {
+  if (name != "upper" && name != "backward" && name != "bad") throw ScriptError("no collating sequence " + name);
   BtrAltCollation acs{};
   acs.signature = name == "bad" ? 0xAE : B_ACS_SIGNATURE;
   std::memcpy(acs.name, name == "backward" ? "BACKWARD" : "UPPER   ", 8);
   for (int c = 0; c < 256; ++c) {
     acs.table[c] = static_cast<uint8_t>(name == "backward" ? 255 - c : (c >= 'a' && c <= 'z' ? c - 32 : c));
   }
-  if (name != "upper" && name != "backward" && name != "bad") throw ScriptError("no collating sequence " + name);
   return std::string(reinterpret_cast<const char*>(&acs), sizeof acs);
 }
 
-// The file specification of a Create line: rec=, page=, fflags=, one ks= a
-// key (ks=SEGMENTS*N: N keys alike), acs=, cut= bytes taken off the end.
-std::string CreateBuffer(const std::map<std::string, std::vector<std::string>>& args) {
-  auto one = [&](const char* name, long otherwise) {
-    const auto it = args.find(name);
-    return it == args.end() ? otherwise : Number(it->second.back());
-  };
-  BtrFileSpec fs{};
-  fs.recordLength = static_cast<uint16_t>(one("rec", 0));
-  fs.pageSize = static_cast<uint16_t>(one("page", 4096));
-  fs.fileFlags = static_cast<uint16_t>(one("fflags", 0));
-  std::string keys;
+using Args = std::map<std::string, std::vector<std::string>>;
+
+std::string Arg(const Args& args, const char* name, const std::string& otherwise = {}) {
+  const auto it = args.find(name);
+  return it == args.end() ? otherwise : it->second.back();
+}
+
+// The buffer of a Create (or, without the file's part, of a Create Index).
+std::string SpecBuffer(const Args& args, bool file) {
+  recman::FileSpec spec;
+  spec.recordLength = static_cast<uint16_t>(Number(Arg(args, "rec", "0")));
+  spec.pageSize = static_cast<uint16_t>(Number(Arg(args, "page", "4096")));
+  spec.fileFlags = static_cast<uint16_t>(Number(Arg(args, "fflags", "0")));
   if (const auto it = args.find("ks"); it != args.end()) {
     for (const std::string& text : it->second) {
       const size_t star = text.find('*');
-      const long times = star == std::string::npos ? 1 : Number(text.substr(star + 1));
-      for (long i = 0; i < times; ++i, ++fs.numberOfKeys) keys += KeyBytes(SegmentsOf(text.substr(0, star)));
+      spec.keys.resize(spec.keys.size() + (star == std::string::npos ? 1 : Number(text.substr(star + 1))),
+                       KeyNamed(text.substr(0, star)));
     }
   }
-  std::string out(reinterpret_cast<const char*>(&fs), sizeof fs);
-  out += keys;
-  if (const auto it = args.find("acs"); it != args.end()) out += Collation(it->second.back());
-  out.resize(out.size() - std::min<size_t>(out.size(), static_cast<size_t>(one("cut", 0))));
-  return out;
+  if (args.count("acs")) spec.collations = Collation(Arg(args, "acs"));
+  const std::vector<uint8_t> bytes = recman::EncodeFileSpec(spec);
+  std::string out(bytes.begin() + (file ? 0 : sizeof(BtrFileSpec)), bytes.end());
+  return out.substr(0, out.size() - std::min<size_t>(out.size(), Number(Arg(args, "cut", "0"))));
 }
 
-// A Stat buffer with its counts (records, each key's unique values) set to 0.
-std::string WithoutCounts(std::string stat, std::vector<uint32_t>* unique) {
-  if (stat.size() < sizeof(BtrFileSpec)) return stat;
-  std::memset(stat.data() + offsetof(BtrFileSpec, numberOfRecords), 0, 4);
-  size_t at = sizeof(BtrFileSpec);
-  for (int key = 0; key < static_cast<uint8_t>(stat[offsetof(BtrFileSpec, numberOfKeys)]); ++key) {
-    for (bool more = true; more && at + sizeof(BtrKeySpec) <= stat.size(); at += sizeof(BtrKeySpec)) {
-      BtrKeySpec ks;
-      std::memcpy(&ks, stat.data() + at, sizeof ks);
-      more = (ks.flags & B_KEY_SEGMENTED) != 0;
-      if (unique != nullptr) unique->push_back(ks.uniqueValues);
-      std::memset(stat.data() + at + offsetof(BtrKeySpec, uniqueValues), 0, 4);
+// A Stat buffer read, its counts apart: the records, each segment's unique
+// values ("a,b,c").
+recman::FileSpec StatRead(const std::string& bytes, std::string* records, std::string* unique) {
+  recman::FileSpec spec;
+  if (recman::DecodeFileSpec(bytes.data(), static_cast<uint32_t>(bytes.size()), &spec) != 0) {
+    throw ScriptError("not a Stat buffer: " + Show(bytes));
+  }
+  if (records != nullptr) *records = std::to_string(spec.records);
+  spec.records = 0;
+  for (recman::KeySpec& key : spec.keys) {
+    for (recman::SegmentSpec& s : key.segments) {
+      if (unique != nullptr) *unique += (unique->empty() ? "" : ",") + std::to_string(s.uniqueValues);
+      s.uniqueValues = 0;
     }
   }
-  return stat;
+  return spec;
 }
 
 // A position block with its buffers, and the client it calls for.
@@ -402,15 +421,10 @@ class Script {
       std::ofstream(saved_["dir"] + words[1], std::ios::binary) << Bytes(words[2]);
       return {};
     }
-    if (words[0] == "mkdir") {
-      if (words.size() != 2) throw ScriptError("mkdir NAME");
-      fs::create_directory(saved_["dir"] + words[1]);
-      return {};
-    }
     const auto arrow = std::find(words.begin(), words.end(), "->");
     if (arrow == words.end() || words.size() < 3) throw ScriptError("BLOCK OP [ARG...] -> [STATUS] [EXPECT...]");
     Block& b = BlockNamed(words[0]);
-    std::map<std::string, std::vector<std::string>> args;
+    Args args;
     for (auto w = words.begin() + 2; w != arrow; ++w) {
       const size_t eq = w->find('=');
       if (eq == std::string::npos) throw ScriptError("an argument is NAME=VALUE: " + *w);
@@ -421,60 +435,49 @@ class Script {
     return Call(b, Operation(words[1]), args, expect);
   }
 
-  static std::string Arg(const std::map<std::string, std::vector<std::string>>& args, const char* name,
-                         const std::string& otherwise = {}) {
-    const auto it = args.find(name);
-    return it == args.end() ? otherwise : it->second.back();
-  }
-
-  int Raw(Block& b, int op, const char* pos, uint32_t* len, bool noKey, int8_t keyNum, bool via16) {
-    void* p = const_cast<char*>(pos);
-    void* key = noKey ? nullptr : b.key;
+  // One call through the entry point the block's client and via16 choose.
+  int Raw(Block& b, int op, void* pos, void* data, uint32_t* len, void* key, int8_t keyNum, bool via16 = false) {
     const void* client = b.ofClient ? b.client.data() : nullptr;
     const auto code = static_cast<uint16_t>(op);
     if (via16 && len != nullptr) {
-      uint16_t short16 = static_cast<uint16_t>(*len);
-      const int st = client ? BTRVID(code, p, b.data.data(), &short16, key, keyNum, client)
-                            : BTRV(code, p, b.data.data(), &short16, key, keyNum);
+      auto short16 = static_cast<uint16_t>(*len);
+      const int st = client ? BTRVID(code, pos, data, &short16, key, keyNum, client)
+                            : BTRV(code, pos, data, &short16, key, keyNum);
       *len = short16;
       return st;
     }
-    return client ? BTRCALLID(code, p, b.data.data(), len, key, keyLength_, keyNum, client)
-                  : BTRCALL(code, p, b.data.data(), len, key, keyLength_, keyNum);
+    return client ? BTRCALLID(code, pos, data, len, key, keyLength_, keyNum, client)
+                  : BTRCALL(code, pos, data, len, key, keyLength_, keyNum);
   }
+  int Raw(Block& b, int op, uint32_t* len, int8_t keyNum) { return Raw(b, op, b.pos, b.data.data(), len, b.key, keyNum); }
 
-  std::string Call(Block& b, int op, const std::map<std::string, std::vector<std::string>>& args,
-                   const std::vector<std::string>& expect) {
-    std::string sent = Bytes(Arg(args, "data"));
-    if (op == B_CREATE && args.count("rec")) sent = CreateBuffer(args);
-    if (op == B_CREATE_INDEX && args.count("ks")) {
-      sent = KeyBytes(SegmentsOf(Arg(args, "ks")));
-      if (args.count("acs")) sent += Collation(Arg(args, "acs"));
+  std::string Call(Block& b, int op, const Args& args, const std::vector<std::string>& expect) {
+    auto null = [&](const char* name) { return Arg(args, name) == "null"; };
+    std::string sent = null("data") ? "" : Bytes(Arg(args, "data"));
+    if ((op == B_CREATE && args.count("rec")) || (op == B_CREATE_INDEX && args.count("ks"))) {
+      sent = SpecBuffer(args, op == B_CREATE);
     }
     std::memcpy(b.data.data(), sent.data(), std::min<size_t>(sent.size(), kBufferSize));
-    const bool noKey = Arg(args, "key") == "null";
-    if (args.count("key") && !noKey) {
+    if (args.count("key") && !null("key")) {
       std::memset(b.key, 0, sizeof b.key);
       const std::string key = Bytes(Arg(args, "key"));
       std::memcpy(b.key, key.data(), std::min(key.size(), sizeof b.key - 1));
     }
     const std::string lenArg = Arg(args, "len");
-    uint32_t len = !lenArg.empty() && lenArg != "null" ? static_cast<uint32_t>(Number(lenArg))
-                   : SendsData(op)                      ? static_cast<uint32_t>(sent.size())
-                                                        : kReadLength;
+    uint32_t len = !lenArg.empty() && !null("len") ? static_cast<uint32_t>(Number(lenArg))
+                   : SendsData(op)                 ? static_cast<uint32_t>(sent.size())
+                                                   : kReadLength;
     keyLength_ = static_cast<uint8_t>(Number(Arg(args, "klen", "255")));
     char pb[B_POSITION_BLOCK_SIZE] = {};
-    const bool ownBlock = !args.count("pb");
-    if (!ownBlock) {
+    if (args.count("pb") && !null("pb")) {
       const std::string given = Bytes(Arg(args, "pb"));
       std::memcpy(pb, given.data(), std::min(given.size(), sizeof pb));
     }
-    const char* pos = ClientWide(op) ? nullptr : ownBlock ? b.pos : pb;
-    const auto keyNum = static_cast<int8_t>(Number(Arg(args, "k", "0")));
-    const bool via16 = Arg(args, "via") == "BTRV";
-    const int status = Raw(b, op, pos, lenArg == "null" ? nullptr : &len, noKey, keyNum, via16);
-    const std::string got(b.data.data(), std::min<uint32_t>(len, kBufferSize));
-    return Check(b, status, got, len, expect);
+    char* pos = ClientWide(op) || null("pb") ? nullptr : args.count("pb") ? pb : b.pos;
+    const int status = Raw(b, op, pos, null("data") ? nullptr : b.data.data(), null("len") ? nullptr : &len,
+                           null("key") ? nullptr : b.key, static_cast<int8_t>(Number(Arg(args, "k", "0"))),
+                           Arg(args, "via") == "BTRV");
+    return Check(b, status, std::string(b.data.data(), std::min(len, kBufferSize)), len, expect);
   }
 
   // The expectations after "->": the status, then data= (what came back,
@@ -511,24 +514,31 @@ class Script {
       } else if (name == "len") {
         if (len != static_cast<uint32_t>(Number(value))) fail("length", value, std::to_string(len));
       } else if (name == "records") {
-        if (Read32(got, offsetof(BtrFileSpec, numberOfRecords)) != Number(value)) {
-          fail("records", value, std::to_string(Read32(got, offsetof(BtrFileSpec, numberOfRecords))));
-        }
+        std::string records;
+        StatRead(got, &records, nullptr);
+        if (records != value) fail("records", value, records);
       } else if (name == "unique") {
-        std::vector<uint32_t> unique;
-        WithoutCounts(got, &unique);
-        std::string came;
-        for (uint32_t u : unique) came += (came.empty() ? "" : ",") + std::to_string(u);
-        if (came != value) fail("unique values", value, came);
+        std::string unique;
+        StatRead(got, nullptr, &unique);
+        if (unique != value) fail("unique values", value, unique);
       } else if (name == "spec") {
-        const std::string bytes = WithoutCounts(Bytes(value), nullptr);
-        if (WithoutCounts(got, nullptr) != bytes) fail("specification", Show(bytes), Show(WithoutCounts(got, nullptr)));
+        if (!(StatRead(got, nullptr, nullptr) == StatRead(Bytes(value), nullptr, nullptr))) {
+          fail("specification", Show(Bytes(value)), Show(got));
+        }
       } else if (name == "save") {
         const size_t at = value.find('@');
         const size_t colon = value.find(':', at);
         const size_t offset = at == std::string::npos ? 0 : static_cast<size_t>(Number(value.substr(at + 1, colon - at - 1)));
         const size_t length = colon == std::string::npos ? std::string::npos : static_cast<size_t>(Number(value.substr(colon + 1)));
         saved_[value.substr(0, at)] = got.substr(std::min(offset, got.size()), length);
+      } else if (name == "pos" || name == "savepos") {
+        std::string at(4, '\0');
+        uint32_t four = 4;
+        const int st = Raw(b, B_GET_POSITION, &four, 0);
+        std::memcpy(at.data(), b.data.data(), 4);
+        if (st != 0) fail("Get Position", "0", std::to_string(st));
+        if (name == "savepos") saved_[value] = at;
+        if (name == "pos" && at != Bytes(value)) fail("position", Show(Bytes(value)), Show(at));
       } else if (name == "savepb") {
         saved_[value] = std::string(b.pos, sizeof b.pos);
       } else {
@@ -541,14 +551,14 @@ class Script {
 
   // WALK k=N -> a,b,c: Get First (WALKBACK: Last) and Next (Previous) on
   // key N to the end; the zero-terminated names at offset 0 of the records.
-  std::string Walk(Block& b, bool forward, const std::map<std::string, std::vector<std::string>>& args,
+  std::string Walk(Block& b, bool forward, const Args& args,
                    const std::vector<std::string>& expect) {
     const auto keyNum = static_cast<int8_t>(Number(Arg(args, "k", "0")));
     keyLength_ = 255;
     std::string names;
     uint32_t len = kReadLength;
-    int st = Raw(b, forward ? B_GET_FIRST : B_GET_LAST, b.pos, &len, false, keyNum, false);
-    for (; st == 0; st = Raw(b, forward ? B_GET_NEXT : B_GET_PREVIOUS, b.pos, &len, false, keyNum, false)) {
+    int st = Raw(b, forward ? B_GET_FIRST : B_GET_LAST, &len, keyNum);
+    for (; st == 0; st = Raw(b, forward ? B_GET_NEXT : B_GET_PREVIOUS, &len, keyNum)) {
       names += (names.empty() ? "" : ",") + std::string(b.data.data());
       len = kReadLength;
     }
