@@ -47,7 +47,6 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -62,8 +61,6 @@
 
 namespace reclink::test {
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr uint32_t kBufferSize = 65536;
 constexpr uint32_t kReadLength = 4096;  // what a call that sends no data offers
@@ -125,19 +122,18 @@ long Number(const std::string& text) {
   return value;
 }
 
-// Bytes as a line shows them: printable characters as they are, others as \xNN.
+// Bytes as a script writes them: printable characters as they are, others
+// as \xNN, trailing zeros as @N.
 std::string Show(const std::string& bytes) {
+  const size_t end = bytes.find_last_not_of('\0') + 1;  // 0 when all are zeros
   std::string out = "\"";
-  for (unsigned char c : bytes) {
-    if (c >= 32 && c < 127 && c != '"' && c != '\\') {
-      out += static_cast<char>(c);
-    } else {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, c == 0 ? "\\0" : "\\x%02x", c);
-      out += hex;
-    }
+  for (unsigned char c : bytes.substr(0, end + (bytes.size() - end < 3 ? bytes.size() - end : 0))) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, c >= 32 && c < 127 && c != '"' && c != '\\' ? "%c" : c ? "\\x%02x" : "\\0", c);
+    out += hex;
   }
-  return out + "\" (" + std::to_string(bytes.size()) + " bytes)";
+  out += '"';
+  return bytes.size() - end < 3 ? out : out + "@" + std::to_string(bytes.size());
 }
 
 void PutLE(std::string& out, uint64_t value, int bytes) {
