@@ -345,10 +345,10 @@ class Script {
         }
         ++at;
         long times = 1;
-        if (at < text.size() && text[at] == '*') times = Number(Digits(text, ++at));
+        if (at < text.size() && text[at] == '*') times = Number(Token(text, ++at));
         for (long i = 0; i < times; ++i) out += piece;
       } else if (c == '@') {
-        const auto upTo = static_cast<size_t>(Number(Digits(text, ++at)));
+        const auto upTo = static_cast<size_t>(Number(Token(text, ++at)));
         if (out.size() > upTo) throw ScriptError("bytes run past @" + std::to_string(upTo) + " in " + text);
         out.resize(upTo, '\0');
       } else if ((c == 'i' || c == 'u') && text.find(':', at) != std::string::npos) {
@@ -356,9 +356,9 @@ class Script {
         const int bits = static_cast<int>(Number(text.substr(at + 1, colon - at - 1)));
         if (bits != 8 && bits != 16 && bits != 32) throw ScriptError("no integer of " + std::to_string(bits) + " bits");
         at = colon + 1;
-        PutLE(out, static_cast<uint64_t>(Number(Digits(text, at))), bits / 8);
+        PutLE(out, static_cast<uint64_t>(Number(Token(text, at))), bits / 8);
       } else if (c == '$') {
-        const std::string name = Digits(text, ++at);
+        const std::string name = Token(text, ++at);
         const auto it = saved_.find(name);
         if (it == saved_.end()) throw ScriptError("nothing saved as $" + name);
         out += it->second;
@@ -375,8 +375,8 @@ class Script {
     }
     return out;
   }
-  // The word at `at` up to the next delimiter of Bytes.
-  static std::string Digits(const std::string& text, size_t& at) {
+  // The number or name at `at`, up to the next delimiter of Bytes.
+  static std::string Token(const std::string& text, size_t& at) {
     const size_t end = text.find_first_of("\",@()$, ", at);
     std::string out = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
     at = end == std::string::npos ? text.size() : end;
