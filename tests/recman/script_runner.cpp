@@ -29,7 +29,7 @@
 //          with; key=BYTES, what the key buffer begins with; len=N;
 //          data>BYTES, the first 4 bytes as a number above those of BYTES;
 //          pos=BYTES, the block's position after the call (Get Position);
-//          records=N, unique=N,N (a Stat's counts); spec=BYTES (a Stat
+//          records=N, unique=N,N (a Stat's counts); layout=BYTES (a Stat
 //          buffer, but for its counts); save=NAME[@OFFSET[:LENGTH]], what
 //          came back, as $NAME; savepos=NAME; savepb=NAME, the block.
 // BYTES: "text" with C escapes (\0 \xNN; "x"*N repeats it), @N zeros up
@@ -211,40 +211,40 @@ std::string Arg(const Args& args, const char* name, const std::string& otherwise
 }
 
 // The buffer of a Create (or, without the file's part, of a Create Index).
-std::string SpecBuffer(const Args& args, bool file) {
-  recman::FileSpec spec;
-  spec.recordLength = static_cast<uint16_t>(Number(Arg(args, "rec", "0")));
-  spec.pageSize = static_cast<uint16_t>(Number(Arg(args, "page", "4096")));
-  spec.fileFlags = static_cast<uint16_t>(Number(Arg(args, "fflags", "0")));
+std::string CreateBuffer(const Args& args, bool whole) {
+  recman::FileSpec file;
+  file.recordLength = static_cast<uint16_t>(Number(Arg(args, "rec", "0")));
+  file.pageSize = static_cast<uint16_t>(Number(Arg(args, "page", "4096")));
+  file.fileFlags = static_cast<uint16_t>(Number(Arg(args, "fflags", "0")));
   if (const auto it = args.find("ks"); it != args.end()) {
     for (const std::string& text : it->second) {
       const size_t star = text.find('*');
-      spec.keys.resize(spec.keys.size() + (star == std::string::npos ? 1 : Number(text.substr(star + 1))),
+      file.keys.resize(file.keys.size() + (star == std::string::npos ? 1 : Number(text.substr(star + 1))),
                        KeyNamed(text.substr(0, star)));
     }
   }
-  if (args.count("acs")) spec.collations = Collation(Arg(args, "acs"));
-  const std::vector<uint8_t> bytes = recman::EncodeFileSpec(spec);
-  std::string out(bytes.begin() + (file ? 0 : sizeof(BtrFileSpec)), bytes.end());
+  if (args.count("acs")) file.collations = Collation(Arg(args, "acs"));
+  const std::vector<uint8_t> bytes = recman::EncodeFileSpec(file);
+  std::string out(bytes.begin() + (whole ? 0 : sizeof(BtrFileSpec)), bytes.end());
   return out.substr(0, out.size() - std::min<size_t>(out.size(), Number(Arg(args, "cut", "0"))));
 }
 
 // A Stat buffer read, its counts apart: the records, each segment's unique
 // values ("a,b,c").
 recman::FileSpec StatRead(const std::string& bytes, std::string* records, std::string* unique) {
-  recman::FileSpec spec;
-  if (recman::DecodeFileSpec(bytes.data(), static_cast<uint32_t>(bytes.size()), &spec) != 0) {
+  recman::FileSpec file;
+  if (recman::DecodeFileSpec(bytes.data(), static_cast<uint32_t>(bytes.size()), &file) != 0) {
     throw ScriptError("not a Stat buffer: " + Show(bytes));
   }
-  if (records != nullptr) *records = std::to_string(spec.records);
-  spec.records = 0;
-  for (recman::KeySpec& key : spec.keys) {
+  if (records != nullptr) *records = std::to_string(file.records);
+  file.records = 0;
+  for (recman::KeySpec& key : file.keys) {
     for (recman::SegmentSpec& s : key.segments) {
       if (unique != nullptr) *unique += (unique->empty() ? "" : ",") + std::to_string(s.uniqueValues);
       s.uniqueValues = 0;
     }
   }
-  return spec;
+  return file;
 }
 
 // A position block with its buffers, and the client it calls for.
@@ -451,7 +451,7 @@ class Script {
     auto null = [&](const char* name) { return Arg(args, name) == "null"; };
     std::string sent = null("data") ? "" : Bytes(Arg(args, "data"));
     if ((op == B_CREATE && args.count("rec")) || (op == B_CREATE_INDEX && args.count("ks"))) {
-      sent = SpecBuffer(args, op == B_CREATE);
+      sent = CreateBuffer(args, op == B_CREATE);
     }
     std::memcpy(b.data.data(), sent.data(), std::min<size_t>(sent.size(), kBufferSize));
     if (args.count("key") && !null("key")) {
@@ -479,7 +479,7 @@ class Script {
   // The expectations after "->": the status, then data= (what came back,
   // exactly), head= (what it begins with), key= (what the key buffer begins
   // with), len=, data>BYTES (the first 4 bytes, as a number, above those of
-  // BYTES), records= and unique=a,b (a Stat's counts), spec= (a Stat's buffer
+  // BYTES), records= and unique=a,b (a Stat's counts), layout= (a Stat's buffer
   // without its counts), save=NAME[@OFFSET[:LENGTH]] (what came back, for
   // $NAME), savepb=NAME (the position block).
   std::string Check(Block& b, int status, const std::string& got, uint32_t len, const std::vector<std::string>& expect) {
@@ -517,9 +517,9 @@ class Script {
         std::string unique;
         StatRead(got, nullptr, &unique);
         if (unique != value) fail("unique values", value, unique);
-      } else if (name == "spec") {
+      } else if (name == "layout") {
         if (!(StatRead(got, nullptr, nullptr) == StatRead(Bytes(value), nullptr, nullptr))) {
-          fail("specification", Show(Bytes(value)), Show(got));
+          fail("file and keys", Show(Bytes(value)), Show(got));
         }
       } else if (name == "save") {
         const size_t at = value.find('@');
