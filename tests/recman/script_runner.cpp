@@ -412,13 +412,14 @@ class Script {
       if ((words[0] == "server:") != OnServer()) return {};
       words.erase(words.begin());
     }
+    if (words.empty()) throw ScriptError("nothing after the backend");
     if (words[0] == "file") {  // file NAME BYTES: a plain file in the directory
       if (words.size() != 3) throw ScriptError("file NAME BYTES");
       std::ofstream(saved_["dir"] + words[1], std::ios::binary) << Bytes(words[2]);
       return {};
     }
     const auto arrow = std::find(words.begin(), words.end(), "->");
-    if (arrow == words.end() || words.size() < 3) throw ScriptError("BLOCK OP [ARG...] -> [STATUS] [EXPECT...]");
+    if (arrow == words.end() || arrow - words.begin() < 2) throw ScriptError("BLOCK OP [ARG...] -> [STATUS] [EXPECT...]");
     Block& b = BlockNamed(words[0]);
     Args args;
     for (auto w = words.begin() + 2; w != arrow; ++w) {
