@@ -24,6 +24,7 @@
 
 #include "bench_place.h"
 #include "reclink/btrieve.h"
+#include "reclink/recman_check.h"
 #include "workload.h"
 
 namespace {
@@ -370,7 +371,7 @@ void Setup() {
   if (g_server.empty()) Fail("finding the server", "set RECLINK_BENCH_SERVER");
   std::filesystem::create_directories(Dir(kSqlite));
   std::filesystem::create_directories(Dir(kServer));
-  std::ofstream(Dir(kServer) + "/recman-server.conf") << "server = " << g_server << "\ndatabase = bench\n";
+  std::ofstream(Dir(kServer) + "/" RECMAN_SERVER_CONFIG_NAME) << "server = " << g_server << "\ndatabase = bench\n";
   for (int backend : {kSqlite, kServer}) {
     char pos[128] = {}, key[256] = {};
     std::snprintf(key, sizeof key, "%s", BigPath(backend).c_str());

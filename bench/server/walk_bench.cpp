@@ -23,6 +23,7 @@
 #include "bench_place.h"
 #include "delay_proxy.h"
 #include "reclink/btrieve.h"
+#include "reclink/recman_check.h"
 #include "workload.h"
 
 namespace {
@@ -95,7 +96,7 @@ void Setup() {
     const std::string d = std::filesystem::path(FilePath(on)).parent_path().string();
     std::filesystem::create_directories(d);
     // The connection string's host, given last, wins over a service's.
-    std::ofstream(d + "/recman-server.conf") << "server = " << server << " host=" << proxyDir
+    std::ofstream(d + "/" RECMAN_SERVER_CONFIG_NAME) << "server = " << server << " host=" << proxyDir
                                              << "\ndatabase = bench-walk\nread-ahead = " << (on ? "on" : "off") << "\n";
   }
   char pos[128] = {}, key[256] = {};

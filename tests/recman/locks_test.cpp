@@ -51,7 +51,7 @@ class LockTest : public ::testing::Test {
   void TearDown() override {
     Tx(B_RESET);
     Tx(B_RESET, kClientB);
-    BtrSetLockTimeout(5000);
+    BtrSetLockTimeout(B_DEFAULT_LOCK_TIMEOUT_MS);
   }
 
   TempDir dir_;
@@ -80,7 +80,7 @@ TEST_F(LockTest, WaitLocksWaitForTheHolder) {
   }
   ASSERT_EQ(Tx(B_ABORT_TRAN, kClientB), 0);
   // A holder that lets go meanwhile hands the lock over.
-  BtrSetLockTimeout(5000);
+  BtrSetLockTimeout(B_DEFAULT_LOCK_TIMEOUT_MS);
   std::thread holder([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(a1_.Call(B_UNLOCK, 0), 0);
@@ -96,7 +96,7 @@ TEST_F(LockTest, WaitLocksWaitForTheHolder) {
 // first lets go. Circles through a record lock and through a transaction's
 // hold on the file alike.
 TEST_F(LockTest, AWaitThatWouldDeadlockGives78) {
-  BtrSetLockTimeout(5000);
+  BtrSetLockTimeout(B_DEFAULT_LOCK_TIMEOUT_MS);
   // Time for the other thread to be waiting, with room for a loaded machine.
   const auto settle = [] { std::this_thread::sleep_for(std::chrono::milliseconds(300)); };
   int status = 0;

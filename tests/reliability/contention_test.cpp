@@ -68,7 +68,7 @@ class FileContention : public ::testing::Test {
   }
   void TearDown() override {
     Tx(B_RESET);
-    BtrSetLockTimeout(5000);
+    BtrSetLockTimeout(B_DEFAULT_LOCK_TIMEOUT_MS);
   }
   TempDir dir_;
   std::string path_;

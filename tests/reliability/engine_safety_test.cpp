@@ -344,7 +344,7 @@ TEST(Threads, ALockWaitOnOneFileStallsNoCallOnAnother) {
   }
   const auto took = Clock::now() - start;
   blocked.join();
-  BtrSetLockTimeout(5000);
+  BtrSetLockTimeout(B_DEFAULT_LOCK_TIMEOUT_MS);
   holder.Send("done");
   EXPECT_EQ(holder.Wait(), 0);
   EXPECT_EQ(waited, B_FILE_INUSE);

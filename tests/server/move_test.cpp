@@ -40,13 +40,13 @@ TEST_F(ServerTest, DirectoryMovesToTheServerAndBack) {
   // stops the move before anything is copied: the directory stays local.
   std::ofstream(local.file("JUNK.BTR")) << "not a record file\n";
   EXPECT_NE(Reclink(move), 0);
-  EXPECT_FALSE(std::filesystem::exists(local.file("recman-server.conf")));
+  EXPECT_FALSE(std::filesystem::exists(local.file(RECMAN_SERVER_CONFIG_NAME)));
   std::filesystem::remove(local.file("JUNK.BTR"));
   {
     BtrFile open(kLen);
     ASSERT_EQ(open.Open(patients), 0);
     EXPECT_NE(Reclink(move), 0) << "a workstation has a file open";
-    EXPECT_FALSE(std::filesystem::exists(local.file("recman-server.conf")));
+    EXPECT_FALSE(std::filesystem::exists(local.file(RECMAN_SERVER_CONFIG_NAME)));
   }
   // Files of the database already on the server are replaced only on demand.
   Workstation other(database);
@@ -55,7 +55,7 @@ TEST_F(ServerTest, DirectoryMovesToTheServerAndBack) {
   // A password would be written where every user of the share reads it.
   EXPECT_NE(Reclink(move + " password=secret"), 0);
   ASSERT_EQ(Reclink(move + " --force"), 0);
-  ASSERT_TRUE(std::filesystem::exists(local.file("recman-server.conf")));
+  ASSERT_TRUE(std::filesystem::exists(local.file(RECMAN_SERVER_CONFIG_NAME)));
   // The old local files are set aside, each file has its placeholder, and
   // the utility reads the server's files through them.
   EXPECT_EQ(BtrIsPlaceholder(patients.c_str()), 1);
@@ -75,11 +75,11 @@ TEST_F(ServerTest, DirectoryMovesToTheServerAndBack) {
   ASSERT_EQ(f.Walk(0).size(), 50u);
   ASSERT_EQ(f.Insert(MakeRecord(kLen, {{0, Number(51)}})), 0);
   EXPECT_NE(Reclink("from-server " + Quoted(local.path())), 0);
-  EXPECT_TRUE(std::filesystem::exists(local.file("recman-server.conf")));
+  EXPECT_TRUE(std::filesystem::exists(local.file(RECMAN_SERVER_CONFIG_NAME)));
   ASSERT_EQ(f.Close(), 0);
 
   ASSERT_EQ(Reclink("from-server " + Quoted(local.path())), 0);
-  EXPECT_FALSE(std::filesystem::exists(local.file("recman-server.conf")));
+  EXPECT_FALSE(std::filesystem::exists(local.file(RECMAN_SERVER_CONFIG_NAME)));
   ASSERT_EQ(f.Open(patients), 0);
   const std::vector<std::string> numbers = f.Walk(0);
   ASSERT_EQ(numbers.size(), 51u);
@@ -109,7 +109,7 @@ TEST_F(ServerTest, SecondWorkstationReadsTheMovedDatabaseAndTheWayBackLosesNothi
   // by init, which places the server's files there.
   const std::string third = root.file("third");
   std::filesystem::create_directory(third);
-  std::filesystem::copy(db + "/recman-server.conf", third);
+  std::filesystem::copy(db + "/" RECMAN_SERVER_CONFIG_NAME, third);
   ASSERT_EQ(Reclink("init " + Quoted(third)), 0);
   EXPECT_EQ(ReclinkOutput("patients " + Quoted(third)), patients);
 
@@ -126,7 +126,7 @@ TEST_F(ServerTest, SecondWorkstationReadsTheMovedDatabaseAndTheWayBackLosesNothi
   bool local = false;
   for (double after : {0.1, 0.4, 1.0, 2.0}) {
     ReclinkKilledAfter(after, "from-server " + Quoted(db));
-    local = !std::filesystem::exists(db + "/recman-server.conf");
+    local = !std::filesystem::exists(db + "/" RECMAN_SERVER_CONFIG_NAME);
     if (local) break;
     EXPECT_EQ(ReclinkOutput("patients " + Quoted(db)), changed);
     // The server lets go of a killed client's files when it notices that
@@ -143,7 +143,7 @@ TEST_F(ServerTest, SecondWorkstationReadsTheMovedDatabaseAndTheWayBackLosesNothi
   if (!local) {
     ASSERT_EQ(Reclink("from-server " + Quoted(db)), 0);
   }
-  EXPECT_FALSE(std::filesystem::exists(db + "/recman-server.conf"));
+  EXPECT_FALSE(std::filesystem::exists(db + "/" RECMAN_SERVER_CONFIG_NAME));
   EXPECT_EQ(ReclinkOutput("patients " + Quoted(db)), changed);
   EXPECT_EQ(Reclink("check " + Quoted(db)), 0);
 

@@ -13,6 +13,7 @@
 
 #include "server_fixture.h"
 #include "support/child_process.h"
+#include "reclink/recman_check.h"
 
 namespace reclink::test {
 namespace {
@@ -100,7 +101,7 @@ class ReadAheadTest : public ServerTest {
   // The other workstation: it reads without read-ahead, so that the
   // walker's process is the only one listening on the file.
   std::unique_ptr<ChildProcess> Other() {
-    std::ofstream(otherDir_.file("recman-server.conf"))
+    std::ofstream(otherDir_.file(RECMAN_SERVER_CONFIG_NAME))
         << "server = " << TestServer() << "\ndatabase = " << database_ << "\nread-ahead = off\n";
     auto other = std::make_unique<ChildProcess>("ChangeOnRequest", std::vector<std::string>{otherDir_.file(kPatients)});
     EXPECT_EQ(other->Receive(), "open");
@@ -202,7 +203,7 @@ TEST_F(ReadAheadTest, AnUpdateOfARowReadAheadThatAnotherChangedGivesTheConflictS
   for (const bool on : {true, false}) {
     SCOPED_TRACE(on ? "read-ahead on" : "read-ahead off");
     TempDir dir;
-    std::ofstream(dir.file("recman-server.conf"))
+    std::ofstream(dir.file(RECMAN_SERVER_CONFIG_NAME))
         << "server = " << TestServer() << "\ndatabase = " << database_ << "\nread-ahead = " << (on ? "on" : "off") << "\n";
     BtrFile walker(kLen);
     ASSERT_EQ(walker.Open(dir.file(kPatients)), 0);

@@ -209,7 +209,7 @@ TEST_F(RestartTest, AFrozenServerHoldsACallNoLongerThanItsTimeout) {
   };
 
   TempDir dir;
-  std::ofstream(dir.file("recman-server.conf")) << "server = " << TestServer() << "\ndatabase = " << database_
+  std::ofstream(dir.file(RECMAN_SERVER_CONFIG_NAME)) << "server = " << TestServer() << "\ndatabase = " << database_
                                                  << "\ntimeout = 2\n";
   BtrSetLockTimeout(1000);
   BtrFile f(kLen);
@@ -227,7 +227,7 @@ TEST_F(RestartTest, AFrozenServerHoldsACallNoLongerThanItsTimeout) {
   const auto took = std::chrono::steady_clock::now() - start;
   returned.set_value();
   thaw.join();
-  BtrSetLockTimeout(5000);
+  BtrSetLockTimeout(B_DEFAULT_LOCK_TIMEOUT_MS);
   EXPECT_EQ(st, B_SESSION_NO_LONGER_VALID);
   EXPECT_LT(took, std::chrono::seconds(10)) << "the lock wait (1 s) and the timeout (2 s) bound the call";
   EXPECT_NE(std::string(BtrLastReason()).find("did not answer within 3 seconds"), std::string::npos)

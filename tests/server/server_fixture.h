@@ -13,6 +13,7 @@
 
 #include "support/btr_file.h"
 #include "support/temp_dir.h"
+#include "reclink/recman_check.h"
 
 namespace reclink::test {
 
@@ -40,7 +41,7 @@ inline std::string TestServer() {
 class Workstation {
  public:
   explicit Workstation(const std::string& database) {
-    std::ofstream(dir_.file("recman-server.conf")) << "# the clinic's server\nserver = " << TestServer()
+    std::ofstream(dir_.file(RECMAN_SERVER_CONFIG_NAME)) << "# the clinic's server\nserver = " << TestServer()
                                                        << "\ndatabase = " << database << "\n";
   }
   std::string file(const std::string& name) const { return dir_.file(name); }

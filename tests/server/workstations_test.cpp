@@ -87,7 +87,7 @@ TEST_F(ServerTest, KilledClientLosesNothingCommittedAndHoldsNothing) {
   station.Kill();
   // The server lets go of what the dead client held once it has seen its
   // connection end: at once here, but not within the kill.
-  BtrSetLockTimeout(5000);
+  BtrSetLockTimeout(B_DEFAULT_LOCK_TIMEOUT_MS);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   int st;
   while ((st = g.Open(b_->file("OWNER.BTR"), B_MODE_EXCLUSIVE)) == B_FILE_INUSE &&
@@ -138,7 +138,7 @@ TEST_F(ServerTest, OnlyAServerWhoseCertificateVerifiesServesAndNoMessageShowsThe
   };
   for (const auto& c : cases) {
     TempDir dir;
-    std::ofstream(dir.file("recman-server.conf")) << c.config;
+    std::ofstream(dir.file(RECMAN_SERVER_CONFIG_NAME)) << c.config;
     EXPECT_EQ(CreateFile(dir.file(kPatients), PatientSpec()), B_COMMUNICATIONS_ERROR) << c.what;
     BtrFile f(kLen);
     EXPECT_EQ(f.Open(dir.file(kPatients)), B_COMMUNICATIONS_ERROR) << c.what;
@@ -155,7 +155,7 @@ TEST_F(ServerTest, OnlyAServerWhoseCertificateVerifiesServesAndNoMessageShowsThe
   // Settings in any case, after a byte order mark, with comments of their own.
   {
     TempDir dir;
-    std::ofstream(dir.file("recman-server.conf")) << "\xEF\xBB\xBF; written on Windows\r\nServer = " << TestServer()
+    std::ofstream(dir.file(RECMAN_SERVER_CONFIG_NAME)) << "\xEF\xBB\xBF; written on Windows\r\nServer = " << TestServer()
                                                    << "\r\n# the shared database\r\nDATABASE = " << database_
                                                    << "\r\nTimeout = 20\r\n";
     BtrFile f(kLen);
@@ -164,7 +164,7 @@ TEST_F(ServerTest, OnlyAServerWhoseCertificateVerifiesServesAndNoMessageShowsThe
 
   // The same server under its own authority's certificate serves the files.
   TempDir dir;
-  std::ofstream(dir.file("recman-server.conf")) << "server = " << tls << "\ndatabase = " << database_ << "\n";
+  std::ofstream(dir.file(RECMAN_SERVER_CONFIG_NAME)) << "server = " << tls << "\ndatabase = " << database_ << "\n";
   BtrFile f(kLen);
   ASSERT_EQ(f.Open(dir.file(kPatients)), 0) << "over TLS";
   EXPECT_EQ(f.Insert(MakeRecord(kLen, {{0, Number(7)}})), 0);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "reclink/btrieve.h"
+#include "reclink/recman_check.h"
 
 namespace reclink::test {
 
@@ -68,7 +69,7 @@ inline std::string Batch(const std::vector<std::string>& images) {
 // Whether the record files go to a server (RECMAN_SERVER) instead of
 // SQLite files in the test's directory.
 inline bool OnServer() {
-  const char* server = std::getenv("RECMAN_SERVER");
+  const char* server = std::getenv(RECMAN_SERVER_VARIABLE);
   return server != nullptr && *server != '\0';
 }
 
