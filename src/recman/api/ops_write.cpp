@@ -5,6 +5,7 @@
 
 #include "recman/api/call.h"
 #include "recman/format/key_codec.h"
+#include "recman/storage/one_write.h"
 
 namespace recman {
 namespace {
@@ -157,11 +158,9 @@ int OpInsert(Engine& engine, Call& call) {
   const uint8_t* record = nullptr;
   EncodedKeys keys;
   int64_t pos = 0;
-  status = table.BeginWrite(Access::kFile);
-  if (status != B_NO_ERROR) return status;
-  status = Store(table, static_cast<const uint8_t*>(call.data), length, &assigned, &record, &keys, &pos);
-  const int finished = table.FinishWrite(status == B_NO_ERROR, Access::kFile);
-  if (status == B_NO_ERROR) status = finished;
+  status = InOneWrite(table, Access::kFile, [&] {
+    return Store(table, static_cast<const uint8_t*>(call.data), length, &assigned, &record, &keys, &pos);
+  });
   if (status != B_NO_ERROR) return status;
 
   if (!assigned.empty()) std::memcpy(call.data, assigned.data(), layout.recordLength);
@@ -215,24 +214,23 @@ int OpInsertExtended(Engine& engine, Call& call) {
   int result = B_NO_ERROR;
   for (size_t n = images.size(); n > 0;) {
     positions.clear();
-    status = table.BeginWrite(Access::kFile);
-    if (status != B_NO_ERROR) {
-      result = status;
-      break;
-    }
-    for (; positions.size() < n && status == B_NO_ERROR;) {
-      const Image& image = images[positions.size()];
-      uint32_t length = 0;
-      int64_t pos = 0;
-      status = StoredLength(layout, image.given, &length);
-      if (status == B_NO_ERROR) status = Store(table, image.bytes, length, &copy, &record, &keys, &pos);
-      if (status == B_NO_ERROR) positions.push_back(pos);
-    }
-    const int finished = table.FinishWrite(status == B_NO_ERROR, Access::kFile);
-    if (status == B_NO_ERROR && finished == B_NO_ERROR) break;
-    // Record positions.size() failed, or the commit did: nothing stayed.
-    result = status != B_NO_ERROR ? status : finished;
-    n = status != B_NO_ERROR ? positions.size() : 0;
+    int stored = B_NO_ERROR;  // the status of the records' storing
+    status = InOneWrite(table, Access::kFile, [&] {
+      while (positions.size() < n && stored == B_NO_ERROR) {
+        const Image& image = images[positions.size()];
+        uint32_t length = 0;
+        int64_t pos = 0;
+        stored = StoredLength(layout, image.given, &length);
+        if (stored == B_NO_ERROR) stored = Store(table, image.bytes, length, &copy, &record, &keys, &pos);
+        if (stored == B_NO_ERROR) positions.push_back(pos);
+      }
+      return stored;
+    });
+    if (status == B_NO_ERROR) break;
+    // Record positions.size() failed, or the write as a whole did: nothing
+    // stayed.
+    result = status;
+    n = stored != B_NO_ERROR ? positions.size() : 0;
     positions.clear();
   }
 
@@ -276,11 +274,7 @@ int OpUpdate(Engine& engine, Call& call) {
   const uint8_t* record = static_cast<const uint8_t*>(call.data);
   const EncodedKeys keys = EncodeAll(layout, record);
   std::vector<int64_t> seqs;
-  status = table.BeginWrite(Access::kRecord);
-  if (status != B_NO_ERROR) return status;
-  status = Replace(table, cursor, record, length, keys, &seqs);
-  const int finished = table.FinishWrite(status == B_NO_ERROR, Access::kRecord);
-  if (status == B_NO_ERROR) status = finished;
+  status = InOneWrite(table, Access::kRecord, [&] { return Replace(table, cursor, record, length, keys, &seqs); });
   if (status != B_NO_ERROR) return status;
 
   cursor.shared->locks.ReleaseAfterWrite(cursor, cursor.recordPos, false);
@@ -302,11 +296,7 @@ int OpDelete(Engine& engine, Call& call) {
   }
   Table& table = bc.table();
 
-  status = table.BeginWrite(Access::kRecord);
-  if (status != B_NO_ERROR) return status;
-  status = table.Delete(cursor.recordPos, cursor.recordVer);
-  const int finished = table.FinishWrite(status == B_NO_ERROR, Access::kRecord);
-  if (status == B_NO_ERROR) status = finished;
+  status = InOneWrite(table, Access::kRecord, [&] { return table.Delete(cursor.recordPos, cursor.recordVer); });
   if (status != B_NO_ERROR) return status;
   cursor.shared->locks.ReleaseAfterWrite(cursor, cursor.recordPos, true);
   // The neighbours stay: Get Next / Previous and Step move on from here. A

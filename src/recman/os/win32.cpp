@@ -1,5 +1,5 @@
 // The operating-system interface on Windows. Names reach the engine in the
-// ANSI code page and leave it as UTF-8, the form SQLite takes; every call
+// ANSI code page and leave it as UTF-8, the form local storage takes; every call
 // here uses the system's wide-character functions.
 #include <windows.h>
 #undef CopyFile  // <windows.h>'s macro for CopyFileA would rename os::CopyFile

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "recman/storage/sqlite/status_map.h"
+#include "recman/storage/access.h"
 
 namespace recman::pg {
 

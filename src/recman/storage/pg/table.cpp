@@ -4,6 +4,8 @@
 
 #include "recman/storage/pg/schema.h"
 #include "recman/storage/pg/session.h"
+#include "recman/format/stored_layout.h"
+#include "recman/storage/one_write.h"
 #include "reclink/btrieve.h"
 
 namespace recman::pg {
@@ -82,11 +84,7 @@ int PgTable::Open(PgSession& session, const std::string& database, const std::st
   found = c.Query(FindFileSql(), name);
   if (!found.ok()) return session.Failed(found, Access::kOpen);
   if (found.rows() == 0 || found.int8(0, 0) != table->id_) return B_FILE_NOT_FOUND;
-  const std::string image = found.blob(0, 2);
-  if (found.int8(0, 1) != kFormatVersion ||
-      ParseLayout(reinterpret_cast<const uint8_t*>(image.data()), static_cast<uint32_t>(image.size()),
-                  &table->layout_) != B_NO_ERROR ||
-      table->layout_.image.size() != image.size()) {
+  if (!ReadStoredLayout(found.int8(0, 1), kFormatVersion, found.blob(0, 2), &table->layout_)) {
     return B_NOT_A_BTRIEVE_FILE;
   }
   table->PrepareStatements(session.NewStatementPrefix());
@@ -115,30 +113,31 @@ PgTable::~PgTable() {
 
 void PgTable::PrepareStatements(const std::string& prefix) {
   prefix_ = prefix;
+  const SqlDialect d = Dialect(id_);
   const size_t keys = layout_.keys.size();
   statements_.resize(NthSlot(-1) + 1);
   for (size_t k = 0; k < keys; ++k) {
     for (int s = 0; s < kSeekCount; ++s) {
-      statements_[SeekSlot(k, static_cast<recman::Seek>(s))].sql = SeekSql(id_, layout_, k, static_cast<recman::Seek>(s));
+      statements_[SeekSlot(k, static_cast<recman::Seek>(s))].sql = SeekSql(d, layout_, k, static_cast<recman::Seek>(s));
     }
-    statements_[CountValuesSlot(k)].sql = CountValuesSql(id_, k);
+    statements_[CountValuesSlot(k)].sql = CountValuesSql(d, k);
   }
   for (int key = -1; key < static_cast<int>(keys); ++key) {
     for (bool before : {false, true}) {
-      statements_[CountOnPathSlot(key, before)].sql = CountOnPathSql(id_, layout_, key, before);
+      statements_[CountOnPathSlot(key, before)].sql = CountOnPathSql(d, layout_, key, before);
     }
-    statements_[NthSlot(key)].sql = NthSql(id_, layout_, key);
+    statements_[NthSlot(key)].sql = NthSql(d, layout_, key);
   }
   for (int s = 0; s < kStepCount; ++s) {
-    statements_[StepSlot(static_cast<recman::Step>(s))].sql = StepSql(id_, static_cast<recman::Step>(s));
+    statements_[StepSlot(static_cast<recman::Step>(s))].sql = StepSql(d, static_cast<recman::Step>(s));
   }
   statements_[FixedSlot(kInsert)].sql = InsertSql(id_, layout_);
-  statements_[FixedSlot(kUpdate)].sql = UpdateSql(id_, layout_);
-  statements_[FixedSlot(kDelete)].sql = DeleteSql(id_);
-  statements_[FixedSlot(kRow)].sql = RowSql(id_, layout_, false);
-  statements_[FixedSlot(kRowForUpdate)].sql = RowSql(id_, layout_, true);
+  statements_[FixedSlot(kUpdate)].sql = UpdateSql(d, layout_);
+  statements_[FixedSlot(kDelete)].sql = DeleteSql(d);
+  statements_[FixedSlot(kRow)].sql = RowSql(d, layout_, false);
+  statements_[FixedSlot(kRowForUpdate)].sql = RowSql(d, layout_, true);
   statements_[FixedSlot(kNextSequence)].sql = NextSequenceSql(id_);
-  statements_[FixedSlot(kCount)].sql = CountSql(id_);
+  statements_[FixedSlot(kCount)].sql = CountSql(d);
   for (size_t i = 0; i < statements_.size(); ++i) statements_[i].name = prefix_ + std::to_string(i);
 }
 
@@ -195,7 +194,7 @@ int PgTable::Seek(size_t key, recman::Seek seek, const std::string& value, int64
   int status = Enter(&lock);
   if (status != B_NO_ERROR) return status;
   if (seek == Seek::kNext || seek == Seek::kPrevious) {
-    return Walk(key * 2 + (seek == Seek::kPrevious ? 1 : 0), SeekSlot(key, seek), &value, seq, walker, true, row);
+    return Walk(DirectedSlot(key, seek == Seek::kPrevious), SeekSlot(key, seek), &value, seq, walker, true, row);
   }
   Params p;
   if (seek != Seek::kFirst && seek != Seek::kLast) p.Bytes(value);
@@ -211,7 +210,7 @@ int PgTable::Step(recman::Step step, int64_t from, uint64_t walker, Row* row) {
   int status = Enter(&lock);
   if (status != B_NO_ERROR) return status;
   if (step == recman::Step::kNext || step == recman::Step::kPrevious) {
-    const size_t path = layout_.keys.size() * 2 + (step == recman::Step::kPrevious ? 1 : 0);
+    const size_t path = DirectedSlot(layout_.keys.size(), step == recman::Step::kPrevious);
     return Walk(path, StepSlot(step), nullptr, from, walker, false, row);
   }
   held_ = Run(StepSlot(step), Params());
@@ -380,7 +379,7 @@ int PgTable::Scan(int key, bool forward, std::string value, int64_t seq, int64_t
   const bool keyed = key >= 0;
   const recman::Step step = forward ? recman::Step::kNext : recman::Step::kPrevious;
   const recman::Seek seek = forward ? recman::Seek::kNext : recman::Seek::kPrevious;
-  const size_t path = (keyed ? static_cast<size_t>(key) : layout_.keys.size()) * 2 + (forward ? 0 : 1);
+  const size_t path = DirectedSlot(PathOf(key, layout_.keys.size()), !forward);
   const size_t slot = keyed ? SeekSlot(static_cast<size_t>(key), seek) : StepSlot(step);
   for (Row row;;) {
     status = Walk(path, slot, keyed ? &value : nullptr, keyed ? seq : from, walker, keyed, &row);
@@ -526,18 +525,15 @@ int PgTable::WriteOwner(const Owner& owner) {
 // --- the keys ----------------------------------------------------------------------
 
 int PgTable::ChangeKeys(const FileLayout& to, const std::function<int(Connection&)>& change) {
-  int status = BeginWrite(Access::kFile);
-  if (status != B_NO_ERROR) return status;
   Connection& c = session_.conn();
-  status = change(c);
-  if (status == B_NO_ERROR) {
+  const int status = InOneWrite(*this, Access::kFile, [&] {
+    int changed = change(c);
+    if (changed != B_NO_ERROR) return changed;
     Params row;
     row.Int(id_).Int(kFormatVersion).Bytes(to.image);
     const Result r = c.Query(ReplaceLayoutSql(), row);
-    if (!r.ok()) status = Failed(r, Access::kFile);
-  }
-  const int finished = FinishWrite(status == B_NO_ERROR, Access::kFile);
-  if (status == B_NO_ERROR) status = finished;
+    return r.ok() ? B_NO_ERROR : Failed(r, Access::kFile);
+  });
   if (status != B_NO_ERROR) return status;
   // The statements of the old keys go; those of the new ones are prepared
   // afresh under names of their own.
@@ -552,15 +548,18 @@ int PgTable::ChangeKeys(const FileLayout& to, const std::function<int(Connection
 
 int PgTable::AddKey(const FileLayout& to) {
   return ChangeKeys(to, [&](Connection& c) {
-    Result r = c.Exec(AddKeySql(id_, to));
-    if (!r.ok()) return Failed(r, Access::kFile);
+    const SqlDialect d = Dialect(id_);
+    Result r;
+    for (const std::string& sql : AddKeyColumnsSql(d, to)) {
+      if (!(r = c.Exec(sql)).ok()) return Failed(r, Access::kFile);
+    }
     // The new key's value of every record, a batch of records at a time.
     constexpr int64_t kBatch = 1000;
     std::vector<PositionedKey> batch;
     for (int64_t after = 0;; after = batch.back().pos) {
       Params range;
       range.Int(after).Int(kBatch);
-      const Result rows = c.Query(KeyValuesSql(id_), range);
+      const Result rows = c.Query(KeyValuesSql(d), range);
       if (!rows.ok()) return Failed(rows, Access::kFile);
       if (rows.rows() == 0) break;
       batch.assign(static_cast<size_t>(rows.rows()), {});
@@ -572,14 +571,14 @@ int PgTable::AddKey(const FileLayout& to) {
       }
       if (!(r = c.Exec(SetKeyValuesSql(id_, to, batch))).ok()) return Failed(r, Access::kFile);
     }
-    r = c.Exec(IndexSql(id_, to, to.keys.size() - 1));
+    r = c.Exec(IndexSql(d, to, to.keys.size() - 1));
     return r.ok() ? static_cast<int>(B_NO_ERROR) : Failed(r, Access::kFile);
   });
 }
 
 int PgTable::DropKey(const FileLayout& to, size_t key) {
   return ChangeKeys(to, [&](Connection& c) {
-    for (const std::string& sql : DropKeyStatements(id_, layout_, key)) {
+    for (const std::string& sql : DropKeyColumnsSql(Dialect(id_), layout_, key)) {
       const Result r = c.Exec(sql);
       if (!r.ok()) return Failed(r, Access::kFile);
     }

@@ -5,13 +5,17 @@
 #include <cstring>
 
 #include "recman/format/key_codec.h"
-#include "recman/engine/lock_wait.h"
+#include "recman/format/stored_layout.h"
+#include "recman/storage/sqlite/busy.h"
 #include "recman/os/os.h"
 #include "recman/storage/sqlite/memory_budget.h"
 #include "recman/storage/sqlite/multi_commit.h"
 #include "recman/storage/sqlite/schema.h"
 #include "recman/storage/sqlite/session.h"
+#include "recman/storage/sqlite/status_map.h"
 #include "recman/storage/sqlite/snapshots.h"
+#include "recman/storage/one_write.h"
+#include "recman/storage/slots.h"
 #include "reclink/btrieve.h"
 
 namespace recman::sqlite {
@@ -155,13 +159,11 @@ int SqliteTable::ReadHeader(sqlite3* db, FileLayout* layout, int* status) {
   }
   if (rc != SQLITE_ROW) return rc;
   const char* magic = reinterpret_cast<const char*>(sqlite3_column_text(*use, 0));
-  const int format = sqlite3_column_int(*use, 1);
-  const void* image = sqlite3_column_blob(*use, 2);
-  const int imageLen = sqlite3_column_bytes(*use, 2);
-  if (magic == nullptr || std::strcmp(magic, kFileMagic) != 0 || format != kFormatVersion ||
-      ParseLayout(static_cast<const uint8_t*>(image), static_cast<uint32_t>(imageLen), layout) !=
-          B_NO_ERROR ||
-      layout->image.size() != static_cast<size_t>(imageLen)) {
+  const char* image = static_cast<const char*>(sqlite3_column_blob(*use, 2));
+  if (magic == nullptr || std::strcmp(magic, kFileMagic) != 0 ||
+      !ReadStoredLayout(sqlite3_column_int64(*use, 1), kFormatVersion,
+                        std::string(image != nullptr ? image : "", static_cast<size_t>(sqlite3_column_bytes(*use, 2))),
+                        layout)) {
     *status = B_NOT_A_BTRIEVE_FILE;
     return SQLITE_OK;
   }
@@ -231,11 +233,11 @@ int SqliteTable::OpenConnection(bool forWriting) {
 
 void SqliteTable::SizeStatements() {
   const size_t keys = layout_.keys.size();
-  seek_.resize(keys * kSeekCount);
-  walks_.resize(keys * 2 + 2);
-  scans_.resize(keys * 2 + 2);
+  seek_.resize(SeekSlots(keys));
+  walks_.resize(DirectedSlots(keys));
+  scans_.resize(DirectedSlots(keys));
   countValues_.resize(keys);
-  countOnPath_.resize(keys * 2 + 2);
+  countOnPath_.resize(DirectedSlots(keys));
   nth_.resize(keys + 1);
 }
 
@@ -416,7 +418,7 @@ int SqliteTable::Seek(size_t key, recman::Seek seek, const std::string& value, i
   const bool along = seek == Seek::kNext || seek == Seek::kPrevious;
   // Within one snapshot a walk steps the same statement on from call to
   // call; anywhere else every call seeks afresh from the place it is given.
-  Walk* walk = along && snapshotOpen_ && walker != 0 ? &walks_[key * 2 + (seek == Seek::kNext ? 0 : 1)] : nullptr;
+  Walk* walk = along && snapshotOpen_ && walker != 0 ? &walks_[DirectedSlot(key, seek != Seek::kNext)] : nullptr;
   sqlite3_stmt* stmt;
   if (walk != nullptr) {
     const int rc = Ready(walk->stmt, [&] { return WalkSql(layout_, key, seek == Seek::kNext); });
@@ -432,8 +434,8 @@ int SqliteTable::Seek(size_t key, recman::Seek seek, const std::string& value, i
       walk->snapshot = snapshotGeneration_;
     }
   } else {
-    Statement& s = seek_[key * kSeekCount + static_cast<size_t>(seek)];
-    const int rc = Ready(s, [&] { return SeekSql(layout_, key, seek); });
+    Statement& s = seek_[SeekSlot(key, seek)];
+    const int rc = Ready(s, [&] { return SeekSql(Dialect(), layout_, key, seek); });
     if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
     stmt = Hold(s);
     if (seek != Seek::kFirst && seek != Seek::kLast) {
@@ -459,7 +461,7 @@ int SqliteTable::Seek(size_t key, recman::Seek seek, const std::string& value, i
 int SqliteTable::Step(recman::Step step, int64_t from, uint64_t walker, Row* row) {
   PrepareRead();
   const bool along = step == recman::Step::kNext || step == recman::Step::kPrevious;
-  const size_t w = layout_.keys.size() * 2 + (step == recman::Step::kNext ? 0 : 1);
+  const size_t w = DirectedSlot(layout_.keys.size(), step != recman::Step::kNext);
   Walk* walk = along && snapshotOpen_ && walker != 0 ? &walks_[w] : nullptr;
   sqlite3_stmt* stmt;
   if (walk != nullptr) {
@@ -475,7 +477,7 @@ int SqliteTable::Step(recman::Step step, int64_t from, uint64_t walker, Row* row
     }
   } else {
     Statement& s = step_[static_cast<int>(step)];
-    const int rc = Ready(s, [&] { return StepSql(step); });
+    const int rc = Ready(s, [&] { return StepSql(Dialect(), step); });
     if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
     stmt = Hold(s);
     if (along) sqlite3_bind_int64(stmt, 1, from);
@@ -494,7 +496,7 @@ int SqliteTable::Step(recman::Step step, int64_t from, uint64_t walker, Row* row
 
 int SqliteTable::ReadAt(int64_t pos, int key, Row* row) {
   PrepareRead();
-  int rc = Ready(row_, [&] { return RowSql(layout_); });
+  int rc = Ready(row_, [&] { return RowSql(Dialect(), layout_, false); });
   if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
   sqlite3_stmt* stmt = Hold(row_);
   sqlite3_bind_int64(stmt, 1, pos);
@@ -514,7 +516,7 @@ int SqliteTable::ReadAt(int64_t pos, int key, Row* row) {
 int SqliteTable::Scan(int key, bool forward, std::string value, int64_t seq, int64_t from, uint64_t,
                       ScanVisitor& visitor) {
   PrepareRead();
-  const size_t at = (key < 0 ? layout_.keys.size() : static_cast<size_t>(key)) * 2 + (forward ? 0 : 1);
+  const size_t at = DirectedSlot(PathOf(key, layout_.keys.size()), !forward);
   int rc = Ready(scans_[at], [&] { return ScanSql(layout_, key, forward); });
   if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
   // One statement over the whole scan: one read, whatever others commit.
@@ -537,7 +539,7 @@ int SqliteTable::Scan(int key, bool forward, std::string value, int64_t seq, int
 
 int SqliteTable::CountRecords(uint64_t* n) {
   PrepareRead();
-  int rc = Ready(count_, [&] { return CountSql(); });
+  int rc = Ready(count_, [&] { return CountSql(Dialect()); });
   if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
   sqlite3_stmt* stmt = Hold(count_);
   rc = sqlite3_step(stmt);
@@ -548,7 +550,7 @@ int SqliteTable::CountRecords(uint64_t* n) {
 
 int SqliteTable::CountValues(size_t key, uint64_t* n) {
   PrepareRead();
-  int rc = Ready(countValues_[key], [&] { return CountValuesSql(key); });
+  int rc = Ready(countValues_[key], [&] { return CountValuesSql(Dialect(), key); });
   if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
   sqlite3_stmt* stmt = Hold(countValues_[key]);
   rc = sqlite3_step(stmt);
@@ -560,9 +562,8 @@ int SqliteTable::CountValues(size_t key, uint64_t* n) {
 int SqliteTable::CountOnPath(int key, bool before, const std::string& value, int64_t seq, int64_t pos,
                              uint64_t* n) {
   PrepareRead();
-  const size_t path = key < 0 ? layout_.keys.size() : static_cast<size_t>(key);
-  Statement& s = countOnPath_[path * 2 + (before ? 1 : 0)];
-  int rc = Ready(s, [&] { return CountOnPathSql(layout_, key, before); });
+  Statement& s = countOnPath_[DirectedSlot(PathOf(key, layout_.keys.size()), before)];
+  int rc = Ready(s, [&] { return CountOnPathSql(Dialect(), layout_, key, before); });
   if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
   sqlite3_stmt* stmt = Hold(s);
   if (before && key < 0) {
@@ -579,8 +580,8 @@ int SqliteTable::CountOnPath(int key, bool before, const std::string& value, int
 
 int SqliteTable::ReadNth(int key, uint64_t n, Row* row) {
   PrepareRead();
-  Statement& s = nth_[key < 0 ? layout_.keys.size() : static_cast<size_t>(key)];
-  int rc = Ready(s, [&] { return NthSql(layout_, key); });
+  Statement& s = nth_[PathOf(key, layout_.keys.size())];
+  int rc = Ready(s, [&] { return NthSql(Dialect(), layout_, key); });
   if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
   sqlite3_stmt* stmt = Hold(s);
   sqlite3_bind_int64(stmt, 1, static_cast<int64_t>(n));
@@ -675,8 +676,7 @@ int SqliteTable::ChangeKeys(const FileLayout& to, const std::function<int()>& ch
   // No statement made for the old keys may stay open across the change, nor
   // be used after it.
   ForgetStatements();
-  int status = BeginWrite(Access::kFile);
-  if (status == B_NO_ERROR) {
+  const int status = InOneWrite(*this, Access::kFile, [&] {
     int rc = change();
     if (rc == SQLITE_OK) {
       Statement write;
@@ -687,11 +687,9 @@ int SqliteTable::ChangeKeys(const FileLayout& to, const std::function<int()>& ch
         if (rc == SQLITE_DONE) rc = SQLITE_OK;
       }
     }
-    status = rc == SQLITE_OK ? B_NO_ERROR : StatusFromSqlite(rc, Access::kFile);
-    const int finished = FinishWrite(status == B_NO_ERROR, Access::kFile);
-    if (status == B_NO_ERROR) status = finished;
-    ForgetStatements();
-  }
+    return rc == SQLITE_OK ? B_NO_ERROR : StatusFromSqlite(rc, Access::kFile);
+  });
+  ForgetStatements();
   if (status == B_NO_ERROR) layout_ = to;
   SizeStatements();
   return status;
@@ -704,7 +702,7 @@ int SqliteTable::AddKey(const FileLayout& to) {
     // The new key's value of every record, a batch of records at a time.
     constexpr int kBatch = 1000;
     Statement read, write;
-    rc = read.Prepare(db_, KeyValuesSql());
+    rc = read.Prepare(db_, KeyValuesSql(Dialect()));
     if (rc == SQLITE_OK) rc = write.Prepare(db_, SetKeyValueSql(to));
     if (rc != SQLITE_OK) return rc;
     std::vector<PositionedKey> batch;
@@ -737,7 +735,7 @@ int SqliteTable::AddKey(const FileLayout& to) {
         if ((rc = sqlite3_step(*use)) != SQLITE_DONE) return rc;
       }
     }
-    return sqlite3_exec(db_, IndexSql(to, to.keys.size() - 1).c_str(), nullptr, nullptr, nullptr);
+    return sqlite3_exec(db_, IndexSql(Dialect(), to, to.keys.size() - 1).c_str(), nullptr, nullptr, nullptr);
   });
 }
 
@@ -747,8 +745,8 @@ int SqliteTable::DropKey(const FileLayout& to, size_t key) {
 }
 
 int SqliteTable::HighestValue(size_t key, std::string* value) {
-  Statement& s = seek_[key * kSeekCount + static_cast<size_t>(Seek::kLast)];
-  int rc = Ready(s, [&] { return SeekSql(layout_, key, Seek::kLast); });
+  Statement& s = seek_[SeekSlot(key, Seek::kLast)];
+  int rc = Ready(s, [&] { return SeekSql(Dialect(), layout_, key, Seek::kLast); });
   if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
   StatementUse use(s);
   rc = sqlite3_step(*use);
@@ -789,7 +787,7 @@ int SqliteTable::Insert(const uint8_t* data, uint32_t length, const EncodedKeys&
   if (*pos > kMaxPosition) {
     // Out of 32-bit positions: the record goes again, and so will every
     // later one (the counter stays where it is).
-    Ready(erase_, [&] { return DeleteSql(); });
+    Ready(erase_, [&] { return DeleteSql(Dialect()); });
     StatementUse use(erase_);
     sqlite3_bind_int64(*use, 1, *pos);
     sqlite3_bind_int64(*use, 2, 1);
@@ -800,7 +798,7 @@ int SqliteTable::Insert(const uint8_t* data, uint32_t length, const EncodedKeys&
 }
 
 int SqliteTable::ReadForUpdate(int64_t pos, int64_t* ver, std::string* data, std::vector<int64_t>* seqs) {
-  int rc = Ready(row_, [&] { return RowSql(layout_); });
+  int rc = Ready(row_, [&] { return RowSql(Dialect(), layout_, false); });
   if (rc != SQLITE_OK) return Failure(rc, Access::kRecord);
   StatementUse use(row_);
   sqlite3_bind_int64(*use, 1, pos);
@@ -830,7 +828,7 @@ int SqliteTable::Update(int64_t pos, const uint8_t* data, uint32_t length, const
                         const std::vector<int64_t>& seqs) {
   int status = NoteWrite(pos, false);
   if (status != B_NO_ERROR) return status;
-  const int rc = Ready(update_, [&] { return UpdateSql(layout_); });
+  const int rc = Ready(update_, [&] { return UpdateSql(Dialect(), layout_); });
   if (rc != SQLITE_OK) return Failure(rc, Access::kRecord);
   StatementUse use(update_);
   sqlite3_bind_int64(*use, 1, pos);
@@ -843,7 +841,7 @@ int SqliteTable::Update(int64_t pos, const uint8_t* data, uint32_t length, const
 int SqliteTable::Delete(int64_t pos, int64_t ver) {
   int status = NoteWrite(pos, false);
   if (status != B_NO_ERROR) return status;
-  const int rc = Ready(erase_, [&] { return DeleteSql(); });
+  const int rc = Ready(erase_, [&] { return DeleteSql(Dialect()); });
   if (rc != SQLITE_OK) return Failure(rc, Access::kRecord);
   StatementUse use(erase_);
   sqlite3_bind_int64(*use, 1, pos);

@@ -183,14 +183,14 @@ class SqliteTable final : public Table {
   const unsigned char* shm_ = nullptr;   // SQLite's mapping of the WAL index (not owned)
 
   sqlite3_stmt* held_ = nullptr;         // statement left stepped for the call's reader
-  std::vector<Statement> seek_;          // key * kSeekCount + seek
-  std::vector<Walk> walks_;              // key * 2 + backward; then physical forward, backward
+  std::vector<Statement> seek_;          // by SeekSlot
+  std::vector<Walk> walks_;              // by DirectedSlot of path and backward
   std::vector<Statement> scans_;         // as walks_: the statements of Scan
   Statement step_[kStepCount];           // physical order
   Statement row_, insert_, update_, erase_, nextSeq_, count_, pending_;  // record work
   std::vector<Statement> countValues_;   // per key
-  std::vector<Statement> countOnPath_;   // path * 2 + before; the paths: keys, then physical order
-  std::vector<Statement> nth_;           // per path, as countOnPath_
+  std::vector<Statement> countOnPath_;   // by DirectedSlot of path and before
+  std::vector<Statement> nth_;           // by PathOf
   Statement saveBefore_, saveInserted_;  // undo images for transactions over several files
   Statement begin_, beginRead_, commit_, rollback_;  // control
   Statement savepoint_, rollbackTo_;     // where the client's transaction began here
