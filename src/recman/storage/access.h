@@ -4,6 +4,7 @@
 
 namespace recman {
 
+// Tables of statuses by access are indexed by its value, in this order.
 enum class Access {
   kOpen,    // opening a file: an unreadable one is "not ours" (30)
   kFile,    // any other work on the file as a whole (busy gives 85)

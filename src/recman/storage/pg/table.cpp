@@ -6,6 +6,7 @@
 #include "recman/storage/pg/session.h"
 #include "recman/format/stored_layout.h"
 #include "recman/storage/one_write.h"
+#include "recman/storage/row_io.h"
 #include "reclink/btrieve.h"
 
 namespace recman::pg {
@@ -35,29 +36,16 @@ constexpr const char* kRecordLockedElsewhere =
 
 int64_t RecordKey(int64_t id, int64_t pos) { return (id << 32) | (pos & 0xffffffff); }
 
-// Fills row from row r of res: pos, ver, data and, on key paths, k and s.
-void FillRow(const Result& res, int r, bool keyed, Row* row) {
-  row->pos = res.int8(r, 0);
-  row->ver = res.int8(r, 1);
-  row->data = res.bytes(r, 2);
-  row->length = res.length(r, 2);
-  row->key = keyed ? res.bytes(r, 3) : nullptr;
-  row->keyLength = keyed ? res.length(r, 3) : 0;
-  row->seq = keyed ? res.int8(r, 4) : 0;
-}
+// Row r of res, as FillRow reads its columns.
+struct ResultRow {
+  const Result& res;
+  int r;
+  int64_t Int(int c) const { return res.int8(r, c); }
+  const uint8_t* Bytes(int c) const { return res.bytes(r, c); }
+  uint32_t Length(int c) const { return res.length(r, c); }
+};
 
-// Binds every key's value and, with seqs, the place of every key with
-// duplicates.
-void BindKeys(Params& p, const FileLayout& layout, const EncodedKeys& keys, const std::vector<int64_t>* seqs) {
-  for (size_t k = 0; k < layout.keys.size(); ++k) {
-    if (keys.present[k]) {
-      p.Bytes(keys.value[k]);
-    } else {
-      p.Null();
-    }
-    if (seqs != nullptr && layout.keys[k].duplicates) p.Int((*seqs)[k]);
-  }
-}
+void FillRow(const Result& res, int r, bool keyed, Row* row) { recman::FillRow(ResultRow{res, r}, keyed, row); }
 
 }  // namespace
 

@@ -15,5 +15,9 @@ target_sources(recman PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/snapshots.cpp
   ${CMAKE_CURRENT_LIST_DIR}/status_map.cpp
   ${CMAKE_CURRENT_LIST_DIR}/table.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/table_reads.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/table_snapshots.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/table_transaction.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/table_writes.cpp
 )
 target_link_libraries(recman PRIVATE SQLite::SQLite3)
