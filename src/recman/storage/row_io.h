@@ -42,4 +42,17 @@ void FillRow(const Columns& columns, bool keyed, Row* row) {
   row->seq = keyed ? columns.Int(4) : 0;
 }
 
+// Fills row with the record at pos as RowSql reads it (ver, data, then the
+// place on every key): with key >= 0 also its place on that key.
+template <typename Columns>
+void FillRowAt(const Columns& columns, int64_t pos, int key, Row* row) {
+  row->pos = pos;
+  row->ver = columns.Int(0);
+  row->data = columns.Bytes(1);
+  row->length = columns.Length(1);
+  row->key = nullptr;
+  row->keyLength = 0;
+  row->seq = key >= 0 ? columns.Int(2 + key) : 0;
+}
+
 }  // namespace recman

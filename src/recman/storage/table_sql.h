@@ -30,6 +30,16 @@ struct SqlDialect {
   const char* lockRow;        // what a read for a change adds to lock the row
 };
 
+// The statements of a file's owner, kept in a table that the first owner
+// makes (a file made before owners existed stays as it is): whether that
+// table is there, the owner (name, read without it), the table made, the
+// owner taken away, and given (name, read without it; no row changed when
+// the file has one). Where one table keeps the owners of several files,
+// the file's number is the first parameter of the last four.
+struct OwnerSql {
+  std::string exists, read, make, clear, write;
+};
+
 // Column names of key `key`: k<key> and s<key>.
 std::string KeyColumn(size_t key);
 std::string SeqColumn(size_t key);

@@ -81,7 +81,7 @@ struct Statement {
 class Connection {
  public:
   Connection() = default;
-  ~Connection() { Close(); }
+  ~Connection();  // closes
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 

@@ -52,20 +52,17 @@ std::string AllFilesSql() { return "SELECT database, name, id::int8 FROM recman.
 std::string TableName(int64_t id) { return Named("recman.r", id); }
 
 SqlDialect Dialect(int64_t id) {
-  return SqlDialect{
-      .table = TableName(id),
-      .bytes = "bytea",  // compares bytewise, the order the key encoding is made for
-      .integer = "bigint",
-      .position = "pos bigint PRIMARY KEY",
-      .typedParams = true,
-      .namedIndexes = false,
-      .notNullBeside = true,
-      .orderUniqueEqual = true,
-      .rowLimitParam = true,  // reads fetch rows ahead
-      .boundEnds = false,
-      .oneChangePerAlter = false,
-      .lockRow = " FOR UPDATE",
-  };
+  SqlDialect d{};
+  d.table = TableName(id);
+  d.bytes = "bytea";  // compares bytewise, the order the key encoding is made for
+  d.integer = "bigint";
+  d.position = "pos bigint PRIMARY KEY";  // positions come from the file's counter
+  d.typedParams = true;
+  d.notNullBeside = true;
+  d.orderUniqueEqual = true;
+  d.rowLimitParam = true;  // reads fetch rows ahead
+  d.lockRow = " FOR UPDATE";
+  return d;  // indexes unnamed, physical ends unbounded, several changes per ALTER
 }
 
 std::vector<std::string> CreateStatements(int64_t id, const FileLayout& layout) {
@@ -130,16 +127,17 @@ std::string InsertSql(int64_t id, const FileLayout& layout) {
 
 std::string NextSequenceSql(int64_t id) { return "SELECT nextval(" + Counter(id) + ")"; }
 
-std::string HasOwnersSql() { return "SELECT to_regclass('recman.owners') IS NOT NULL"; }
-std::string ReadOwnerSql() { return "SELECT name, read_without FROM recman.owners WHERE id = $1::int8"; }
-std::string MakeOwnersSql() {
-  return "CREATE TABLE IF NOT EXISTS recman.owners(id int8 PRIMARY KEY, name bytea NOT NULL, "
-         "read_without boolean NOT NULL)";
-}
-std::string ClearOwnerSql() { return "DELETE FROM recman.owners WHERE id = $1::int8"; }
-std::string WriteOwnerSql() {
-  return "INSERT INTO recman.owners(id, name, read_without) VALUES($1::int8, $2::bytea, $3::int8 <> 0) "
-         "ON CONFLICT DO NOTHING";
+const OwnerSql& OwnerStatements() {
+  static const OwnerSql owners{
+      "SELECT to_regclass('recman.owners') IS NOT NULL",
+      "SELECT name, read_without FROM recman.owners WHERE id = $1::int8",
+      "CREATE TABLE IF NOT EXISTS recman.owners(id int8 PRIMARY KEY, name bytea NOT NULL, "
+      "read_without boolean NOT NULL)",
+      "DELETE FROM recman.owners WHERE id = $1::int8",
+      "INSERT INTO recman.owners(id, name, read_without) VALUES($1::int8, $2::bytea, $3::int8 <> 0) "
+      "ON CONFLICT DO NOTHING",
+  };
+  return owners;
 }
 
 std::string LockExclusiveSql(int64_t id) { return "LOCK TABLE " + TableName(id) + " IN EXCLUSIVE MODE"; }

@@ -64,16 +64,9 @@ std::string SetKeyValuesSql(int64_t id, const FileLayout& to, const std::vector<
 std::string InsertSql(int64_t id, const FileLayout& layout);
 // The next number of the position counter.
 std::string NextSequenceSql(int64_t id);
-// The owners of a server's files, in a table of their own that the first
-// owner makes (a catalogue made before owners existed stays as it is):
-// whether it is there, the owner of file $1, the table made, file $1's
-// owner taken away, and given ($2 name, $3 read without it; nothing when
-// it has one).
-std::string HasOwnersSql();
-std::string ReadOwnerSql();
-std::string MakeOwnersSql();
-std::string ClearOwnerSql();
-std::string WriteOwnerSql();
+// The owners' statements: one table keeps the owners of all the server's
+// files, by file number ($1).
+const OwnerSql& OwnerStatements();
 
 // The file's lock for a client's transaction: others read, nobody else
 // writes. And the lock that keeps other writers out while an

@@ -266,22 +266,21 @@ int PgTable::Walk(size_t path, size_t slot, const std::string* value, int64_t se
   return B_NO_ERROR;
 }
 
-int PgTable::ReadAt(int64_t pos, int key, Row* row) {
-  Lock lock;
-  int status = Enter(&lock);
+int PgTable::ReadHeld(Lock* lock, size_t slot, int64_t param) {
+  const int status = Enter(lock);
   if (status != B_NO_ERROR) return status;
   Params p;
-  p.Int(pos);
-  held_ = Run(FixedSlot(kRow), p);
-  if (!held_.ok()) return Failed(held_, Access::kFile);
+  p.Int(param);
+  held_ = Run(slot, p);
+  return held_.ok() ? B_NO_ERROR : Failed(held_, Access::kFile);
+}
+
+int PgTable::ReadAt(int64_t pos, int key, Row* row) {
+  Lock lock;
+  const int status = ReadHeld(&lock, FixedSlot(kRow), pos);
+  if (status != B_NO_ERROR) return status;
   if (held_.rows() == 0) return B_BAD_RECORD_ADDRESS;
-  row->pos = pos;
-  row->ver = held_.int8(0, 0);
-  row->data = held_.bytes(0, 1);
-  row->length = held_.length(0, 1);
-  row->key = nullptr;
-  row->keyLength = 0;
-  row->seq = key >= 0 ? held_.int8(0, 2 + key) : 0;
+  FillRowAt(ResultRow{held_, 0}, pos, key, row);
   return B_NO_ERROR;
 }
 
@@ -319,12 +318,8 @@ int PgTable::CountOnPath(int key, bool before, const std::string& value, int64_t
 
 int PgTable::ReadNth(int key, uint64_t n, Row* row) {
   Lock lock;
-  int status = Enter(&lock);
+  const int status = ReadHeld(&lock, NthSlot(key), static_cast<int64_t>(n));
   if (status != B_NO_ERROR) return status;
-  Params p;
-  p.Int(static_cast<int64_t>(n));
-  held_ = Run(NthSlot(key), p);
-  if (!held_.ok()) return Failed(held_, Access::kFile);
   if (held_.rows() == 0) return B_END_OF_FILE;
   FillRow(held_, 0, key >= 0, row);
   return B_NO_ERROR;
@@ -336,12 +331,12 @@ int PgTable::ReadOwner(Owner* owner) {
   if (status != B_NO_ERROR) return status;
   *owner = Owner();
   Connection& c = session_.conn();
-  Result r = c.Query(HasOwnersSql(), Params());
+  Result r = c.Query(OwnerStatements().exists, Params());
   if (!r.ok()) return Failed(r, Access::kFile);
   if (!r.boolean(0, 0)) return B_NO_ERROR;
   Params id;
   id.Int(id_);
-  r = c.Query(ReadOwnerSql(), id);
+  r = c.Query(OwnerStatements().read, id);
   if (!r.ok()) return Failed(r, Access::kFile);
   if (r.rows() > 0) {
     owner->name = r.blob(0, 0);
@@ -497,14 +492,14 @@ int PgTable::Delete(int64_t pos, int64_t ver) {
 
 int PgTable::WriteOwner(const Owner& owner) {
   Connection& c = session_.conn();
-  Result r = c.Exec(MakeOwnersSql());
+  Result r = c.Exec(OwnerStatements().make);
   Params id;
   id.Int(id_);
-  if (r.ok() && owner.name.empty()) r = c.Query(ClearOwnerSql(), id);
+  if (r.ok() && owner.name.empty()) r = c.Query(OwnerStatements().clear, id);
   if (r.ok() && !owner.name.empty()) {
     Params row;
     row.Int(id_).Bytes(owner.name).Int(owner.readWithout ? 1 : 0);
-    r = c.Query(WriteOwnerSql(), row);
+    r = c.Query(OwnerStatements().write, row);
     if (r.ok() && r.affected() == 0) return B_OWNER_ALREADY_SET;
   }
   return r.ok() ? B_NO_ERROR : Failed(r, Access::kFile);

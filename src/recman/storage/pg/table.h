@@ -97,6 +97,10 @@ class PgTable final : public Table {
   int Failed(const Result& r, Access access);
   // Runs statement slot with params.
   Result Run(size_t slot, const Params& params);
+  // The single-row read in slot with one integer parameter, its rows held
+  // for the call (held_), with the session taken into *lock. Returns 0 or a
+  // status.
+  int ReadHeld(Lock* lock, size_t slot, int64_t param);
   // Runs the counting statement in slot (no parameters); *n gets its count.
   int Count(size_t slot, uint64_t* n);
   // Takes the claims again on a new connection.

@@ -140,16 +140,17 @@ std::string SetHandedOutSql(int64_t n) {
          "INSERT INTO sqlite_sequence(name, seq) VALUES('records', " + std::to_string(n) + ")";
 }
 
-std::string HasOwnerTableSql() {
-  return "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'recman_owner'";
+const OwnerSql& OwnerStatements() {
+  static const OwnerSql owner{
+      "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'recman_owner'",
+      "SELECT name, read_without FROM recman_owner WHERE id = 1",
+      "CREATE TABLE IF NOT EXISTS recman_owner(id INTEGER PRIMARY KEY CHECK(id = 1), name BLOB NOT NULL, "
+      "read_without INTEGER NOT NULL)",
+      "DELETE FROM recman_owner",
+      "INSERT OR IGNORE INTO recman_owner(id, name, read_without) VALUES(1, ?1, ?2)",
+  };
+  return owner;
 }
-std::string ReadOwnerSql() { return "SELECT name, read_without FROM recman_owner WHERE id = 1"; }
-std::string MakeOwnerTableSql() {
-  return "CREATE TABLE IF NOT EXISTS recman_owner(id INTEGER PRIMARY KEY CHECK(id = 1), name BLOB NOT NULL, "
-         "read_without INTEGER NOT NULL)";
-}
-std::string WriteOwnerSql() { return "INSERT OR IGNORE INTO recman_owner(id, name, read_without) VALUES(1, ?1, ?2)"; }
-std::string ClearOwnerSql() { return "DELETE FROM recman_owner"; }
 
 std::string SaveBeforeSql(const FileLayout& layout) {
   const std::string cols = RowColumns(layout, false);

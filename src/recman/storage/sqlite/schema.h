@@ -66,14 +66,8 @@ std::string NextSequenceSql();
 std::string HandedOutSql();
 // Sets the position counter to n (statements for sqlite3_exec).
 std::string SetHandedOutSql(int64_t n);
-// The owner: whether the file has the table that keeps one (files get it
-// with their first owner), what it holds, the table made, its row stored
-// (?1 name, ?2 read without it; nothing when it has one) and taken away.
-std::string HasOwnerTableSql();
-std::string ReadOwnerSql();
-std::string MakeOwnerTableSql();
-std::string WriteOwnerSql();
-std::string ClearOwnerSql();
+// The owner's statements (a file's own table: no file parameter).
+const OwnerSql& OwnerStatements();
 
 // The columns of a stored record after pos: ver, data, k and s columns;
 // with declared, with their types (for CREATE TABLE).

@@ -98,13 +98,7 @@ int SqliteTable::ReadAt(int64_t pos, int key, Row* row) {
   rc = sqlite3_step(stmt);
   if (rc == SQLITE_DONE) return B_BAD_RECORD_ADDRESS;
   if (rc != SQLITE_ROW) return Failure(rc, Access::kFile);
-  row->pos = pos;
-  row->ver = sqlite3_column_int64(stmt, 0);
-  row->data = static_cast<const uint8_t*>(sqlite3_column_blob(stmt, 1));
-  row->length = static_cast<uint32_t>(sqlite3_column_bytes(stmt, 1));
-  row->key = nullptr;
-  row->keyLength = 0;
-  row->seq = key >= 0 ? sqlite3_column_int64(stmt, 2 + key) : 0;
+  FillRowAt(Columns{stmt}, pos, key, row);
   return B_NO_ERROR;
 }
 
@@ -192,12 +186,12 @@ int SqliteTable::ReadOwner(Owner* owner) {
   *owner = Owner();
   // The owner's table is there once a file has had an owner; its statement
   // is prepared only then.
-  int rc = Ready(hasOwner_, [] { return HasOwnerTableSql(); });
+  int rc = Ready(hasOwner_, [] { return OwnerStatements().exists; });
   if (rc != SQLITE_OK) return Failure(rc, Access::kFile);
   sqlite3_stmt* stmt = Hold(hasOwner_);
   if ((rc = sqlite3_step(stmt)) != SQLITE_ROW) return Failure(rc, Access::kFile);
   if (sqlite3_column_int(stmt, 0) == 0) return B_NO_ERROR;
-  if ((rc = Ready(readOwner_, [] { return ReadOwnerSql(); })) != SQLITE_OK) return Failure(rc, Access::kFile);
+  if ((rc = Ready(readOwner_, [] { return OwnerStatements().read; })) != SQLITE_OK) return Failure(rc, Access::kFile);
   stmt = Hold(readOwner_);
   rc = sqlite3_step(stmt);
   if (rc == SQLITE_DONE) return B_NO_ERROR;
