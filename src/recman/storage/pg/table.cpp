@@ -5,6 +5,7 @@
 #include "recman/storage/pg/schema.h"
 #include "recman/storage/pg/session.h"
 #include "recman/format/stored_layout.h"
+#include "recman/storage/key_fill.h"
 #include "recman/storage/one_write.h"
 #include "recman/storage/row_io.h"
 #include "reclink/btrieve.h"
@@ -536,24 +537,23 @@ int PgTable::AddKey(const FileLayout& to) {
     for (const std::string& sql : AddKeyColumnsSql(d, to)) {
       if (!(r = c.Exec(sql)).ok()) return Failed(r, Access::kFile);
     }
-    // The new key's value of every record, a batch of records at a time.
-    constexpr int64_t kBatch = 1000;
-    std::vector<PositionedKey> batch;
-    for (int64_t after = 0;; after = batch.back().pos) {
-      Params range;
-      range.Int(after).Int(kBatch);
-      const Result rows = c.Query(KeyValuesSql(d), range);
-      if (!rows.ok()) return Failed(rows, Access::kFile);
-      if (rows.rows() == 0) break;
-      batch.assign(static_cast<size_t>(rows.rows()), {});
-      for (int i = 0; i < rows.rows(); ++i) {
-        if (!TakeKeyValue(to.keys.back(), to.recordLength, rows.int8(i, 0), rows.bytes(i, 1),
-                          rows.length(i, 1), &batch[static_cast<size_t>(i)])) {
-          return static_cast<int>(B_IO_ERROR);
-        }
-      }
-      if (!(r = c.Exec(SetKeyValuesSql(id_, to, batch))).ok()) return Failed(r, Access::kFile);
-    }
+    const int status = FillNewKey(
+        to,
+        [&](int64_t after, int64_t limit, auto&& take) -> int {
+          Params range;
+          range.Int(after).Int(limit);
+          const Result rows = c.Query(KeyValuesSql(d), range);
+          if (!rows.ok()) return Failed(rows, Access::kFile);
+          for (int i = 0; i < rows.rows(); ++i) {
+            if (!take(rows.int8(i, 0), rows.bytes(i, 1), rows.length(i, 1))) break;
+          }
+          return B_NO_ERROR;
+        },
+        [&](const std::vector<PositionedKey>& batch) -> int {
+          const Result set = c.Exec(SetKeyValuesSql(id_, to, batch));
+          return set.ok() ? B_NO_ERROR : Failed(set, Access::kFile);
+        });
+    if (status != B_NO_ERROR) return status;
     r = c.Exec(IndexSql(d, to, to.keys.size() - 1));
     return r.ok() ? static_cast<int>(B_NO_ERROR) : Failed(r, Access::kFile);
   });

@@ -136,8 +136,8 @@ class SqliteTable final : public Table {
   void ForgetStatements();
   void SizeStatements();
   // A change of the file's keys: change() runs the statements (returning
-  // the SQLite code) within one write that also stores to's image; on 0
-  // the table reads by to.
+  // a status) within one write that also stores to's image; on 0 the table
+  // reads by to.
   int ChangeKeys(const FileLayout& to, const std::function<int()>& change);
   // The prepared statement s, prepared on first use from the SQL that sql()
   // makes (no text is made on later calls). Returns the SQLite code.

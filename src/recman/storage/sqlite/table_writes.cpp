@@ -1,6 +1,7 @@
 // Writes to a record file kept in SQLite: the write lock, records, keys
 // and the owner.
 #include "recman/format/key_codec.h"
+#include "recman/storage/key_fill.h"
 #include "recman/storage/one_write.h"
 #include "recman/storage/row_io.h"
 #include "recman/storage/slots.h"
@@ -73,18 +74,16 @@ int SqliteTable::ChangeKeys(const FileLayout& to, const std::function<int()>& ch
   // No statement made for the old keys may stay open across the change, nor
   // be used after it.
   ForgetStatements();
-  const int status = InOneWrite(*this, Access::kFile, [&] {
-    int rc = change();
+  const int status = InOneWrite(*this, Access::kFile, [&]() -> int {
+    const int changed = change();
+    if (changed != B_NO_ERROR) return changed;
+    Statement write;
+    int rc = write.Prepare(db_, WriteLayoutSql());
     if (rc == SQLITE_OK) {
-      Statement write;
-      rc = write.Prepare(db_, WriteLayoutSql());
-      if (rc == SQLITE_OK) {
-        sqlite3_bind_blob(write.get(), 1, to.image.data(), static_cast<int>(to.image.size()), SQLITE_STATIC);
-        rc = RunOnce(write);
-        if (rc == SQLITE_DONE) rc = SQLITE_OK;
-      }
+      sqlite3_bind_blob(write.get(), 1, to.image.data(), static_cast<int>(to.image.size()), SQLITE_STATIC);
+      rc = RunOnce(write);
     }
-    return rc == SQLITE_OK ? B_NO_ERROR : StatusFromSqlite(rc, Access::kFile);
+    return rc == SQLITE_DONE ? B_NO_ERROR : StatusFromSqlite(rc, Access::kFile);
   });
   ForgetStatements();
   if (status == B_NO_ERROR) layout_ = to;
@@ -93,52 +92,52 @@ int SqliteTable::ChangeKeys(const FileLayout& to, const std::function<int()>& ch
 }
 
 int SqliteTable::AddKey(const FileLayout& to) {
-  return ChangeKeys(to, [&] {
-    int rc = ExecAll(db_, AddKeyStatements(to));
-    if (rc != SQLITE_OK) return rc;
-    // The new key's value of every record, a batch of records at a time.
-    constexpr int kBatch = 1000;
+  return ChangeKeys(to, [&]() -> int {
     Statement read, write;
-    rc = read.Prepare(db_, KeyValuesSql(Dialect()));
+    int rc = ExecAll(db_, AddKeyStatements(to));
+    if (rc == SQLITE_OK) rc = read.Prepare(db_, KeyValuesSql(Dialect()));
     if (rc == SQLITE_OK) rc = write.Prepare(db_, SetKeyValueSql(to));
-    if (rc != SQLITE_OK) return rc;
-    std::vector<PositionedKey> batch;
-    for (int64_t after = 0;; after = batch.back().pos) {
-      batch.clear();
-      {
-        StatementUse use(read);
-        sqlite3_bind_int64(*use, 1, after);
-        sqlite3_bind_int(*use, 2, kBatch);
-        while ((rc = sqlite3_step(*use)) == SQLITE_ROW) {
-          const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(*use, 1));
-          const auto length = static_cast<uint32_t>(sqlite3_column_bytes(*use, 1));
-          if (!TakeKeyValue(to.keys.back(), to.recordLength, sqlite3_column_int64(*use, 0), data, length,
-                            &batch.emplace_back())) {
-            return SQLITE_CORRUPT;
+    if (rc != SQLITE_OK) return StatusFromSqlite(rc, Access::kFile);
+    const int status = FillNewKey(
+        to,
+        [&](int64_t after, int64_t limit, auto&& take) -> int {
+          StatementUse use(read);
+          sqlite3_bind_int64(*use, 1, after);
+          sqlite3_bind_int64(*use, 2, limit);
+          int step;
+          while ((step = sqlite3_step(*use)) == SQLITE_ROW) {
+            const Columns row{*use};
+            if (!take(row.Int(0), row.Bytes(1), row.Length(1))) return B_NO_ERROR;
           }
-        }
-        if (rc != SQLITE_DONE) return rc;
-      }
-      if (batch.empty()) break;
-      for (const PositionedKey& v : batch) {
-        StatementUse use(write);
-        sqlite3_bind_int64(*use, 1, v.pos);
-        // A null value binds null: the statement keeps the last record's value otherwise.
-        if (v.present) {
-          BindBytes(*use, 2, v.value);
-        } else {
-          sqlite3_bind_null(*use, 2);
-        }
-        if ((rc = sqlite3_step(*use)) != SQLITE_DONE) return rc;
-      }
-    }
-    return sqlite3_exec(db_, IndexSql(Dialect(), to, to.keys.size() - 1).c_str(), nullptr, nullptr, nullptr);
+          return step == SQLITE_DONE ? B_NO_ERROR : StatusFromSqlite(step, Access::kFile);
+        },
+        [&](const std::vector<PositionedKey>& batch) -> int {
+          for (const PositionedKey& v : batch) {
+            StatementUse use(write);
+            sqlite3_bind_int64(*use, 1, v.pos);
+            // A null value binds null: the statement keeps the last record's value otherwise.
+            if (v.present) {
+              BindBytes(*use, 2, v.value);
+            } else {
+              sqlite3_bind_null(*use, 2);
+            }
+            const int step = sqlite3_step(*use);
+            if (step != SQLITE_DONE) return StatusFromSqlite(step, Access::kFile);
+          }
+          return B_NO_ERROR;
+        });
+    if (status != B_NO_ERROR) return status;
+    rc = sqlite3_exec(db_, IndexSql(Dialect(), to, to.keys.size() - 1).c_str(), nullptr, nullptr, nullptr);
+    return rc == SQLITE_OK ? B_NO_ERROR : StatusFromSqlite(rc, Access::kFile);
   });
 }
 
 int SqliteTable::DropKey(const FileLayout& to, size_t key) {
   const FileLayout from = layout_;
-  return ChangeKeys(to, [&] { return ExecAll(db_, DropKeyStatements(from, to, key)); });
+  return ChangeKeys(to, [&]() -> int {
+    const int rc = ExecAll(db_, DropKeyStatements(from, to, key));
+    return rc == SQLITE_OK ? B_NO_ERROR : StatusFromSqlite(rc, Access::kFile);
+  });
 }
 
 int SqliteTable::HighestValue(size_t key, std::string* value) {
