@@ -12,14 +12,17 @@ std::string Named(const char* prefix, size_t n) {
 }
 
 // Parameter n, of bytes or of an integer.
-std::string Bytes(const SqlDialect& d, int n) { return (d.typedParams ? "$" : "?") + std::to_string(n) + (d.typedParams ? "::bytea" : ""); }
-std::string Int(const SqlDialect& d, int n) { return (d.typedParams ? "$" : "?") + std::to_string(n) + (d.typedParams ? "::int8" : ""); }
+std::string Param(const SqlDialect& d, int n, const char* type) {
+  return (d.typedParams ? "$" : "?") + std::to_string(n) + (d.typedParams ? type : "");
+}
+std::string Bytes(const SqlDialect& d, int n) { return Param(d, n, "::bytea"); }
+std::string Int(const SqlDialect& d, int n) { return Param(d, n, "::int8"); }
 
 // The place among duplicates of a unique key.
 std::string Zero(const SqlDialect& d) { return d.typedParams ? "0::int8" : "0"; }
 
 // The index a read along key `key` goes by, where the dialect names it.
-std::string By(const SqlDialect& d, size_t key) { return d.namedIndexes ? " INDEXED BY " + Named("key", key) : ""; }
+std::string By(const SqlDialect& d, size_t key) { return d.namedIndexes ? " INDEXED BY " + IndexName(key) : ""; }
 
 // A plain comparison c on key column k.
 std::string Compared(const SqlDialect& d, const std::string& k, const std::string& c) {
@@ -36,6 +39,7 @@ std::string RowCompared(const SqlDialect& d, const std::string& k, const std::st
 
 std::string KeyColumn(size_t key) { return Named("k", key); }
 std::string SeqColumn(size_t key) { return Named("s", key); }
+std::string IndexName(size_t key) { return Named("key", key); }
 
 std::string KeyColumns(const SqlDialect& d, const FileLayout& layout, bool declared) {
   std::string cols;
@@ -56,7 +60,7 @@ std::string IndexSql(const SqlDialect& d, const FileLayout& layout, size_t key) 
   // key is kept out of its index.
   const bool dup = layout.keys[key].duplicates;
   const std::string k = KeyColumn(key);
-  return std::string(dup ? "CREATE INDEX " : "CREATE UNIQUE INDEX ") + (d.namedIndexes ? Named("key", key) + " " : "") +
+  return std::string(dup ? "CREATE INDEX " : "CREATE UNIQUE INDEX ") + (d.namedIndexes ? IndexName(key) + " " : "") +
          "ON " + d.table + "(" + k + (dup ? ", " + SeqColumn(key) : "") + ") WHERE " + k + " IS NOT NULL";
 }
 
@@ -178,7 +182,8 @@ std::string CountOnPathSql(const SqlDialect& d, const FileLayout& layout, int ke
   const std::string k = KeyColumn(at);
   std::string where = k + " IS NOT NULL";
   if (before) {
-    where = layout.keys[at].duplicates ? RowCompared(d, k, SeqColumn(at), "<") : Compared(d, k, k + " < " + Bytes(d, 1));
+    where = layout.keys[at].duplicates ? RowCompared(d, k, SeqColumn(at), "<")
+                                       : Compared(d, k, k + " < " + Bytes(d, 1));
   }
   return CountSql(d) + By(d, at) + " WHERE " + where;
 }

@@ -40,9 +40,11 @@ struct OwnerSql {
   std::string exists, read, make, clear, write;
 };
 
-// Column names of key `key`: k<key> and s<key>.
+// Column names of key `key`: k<key> and s<key>; its index's name where the
+// dialect names indexes: key<key>.
 std::string KeyColumn(size_t key);
 std::string SeqColumn(size_t key);
+std::string IndexName(size_t key);
 
 // The key columns of a record after data: ", k0[, s0], k1...", with their
 // types when declared.

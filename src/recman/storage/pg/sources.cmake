@@ -11,7 +11,7 @@ if(RECMAN_SERVER_BACKEND)
     ${CMAKE_CURRENT_LIST_DIR}/session.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sqlstate_map.cpp
     ${CMAKE_CURRENT_LIST_DIR}/table.cpp
-    $<IF:$<PLATFORM_ID:Windows>,${PROJECT_SOURCE_DIR}/src/recman/os/socket_win32.cpp,${PROJECT_SOURCE_DIR}/src/recman/os/socket_posix.cpp>)
+    ${PROJECT_SOURCE_DIR}/src/recman/os/$<IF:$<PLATFORM_ID:Windows>,socket_win32.cpp,socket_posix.cpp>)
   target_link_libraries(recman PRIVATE PostgreSQL::libpq $<$<PLATFORM_ID:Windows>:ws2_32>)
   target_compile_definitions(recman PRIVATE RECMAN_SERVER_BACKEND=1)
   if(WIN32)  # OpenSSL is inside wbtrv32.dll there

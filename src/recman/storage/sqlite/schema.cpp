@@ -7,13 +7,6 @@ namespace {
 constexpr const char* kNextPosition =
     "(SELECT coalesce(max(seq), 0) + 1 FROM sqlite_sequence WHERE name = 'records')";
 
-// The index of key `key`: the engine names its indexes by key number.
-std::string IndexName(size_t key) {
-  std::string name = "key";
-  name += std::to_string(key);
-  return name;
-}
-
 }  // namespace
 
 const SqlDialect& Dialect() {

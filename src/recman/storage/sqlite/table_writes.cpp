@@ -250,11 +250,12 @@ int SqliteTable::Delete(int64_t pos, int64_t ver) {
 }
 
 int SqliteTable::WriteOwner(const Owner& owner) {
-  int rc = sqlite3_exec(db_, OwnerStatements().make.c_str(), nullptr, nullptr, nullptr);
-  if (rc == SQLITE_OK && owner.name.empty()) rc = sqlite3_exec(db_, OwnerStatements().clear.c_str(), nullptr, nullptr, nullptr);
+  const OwnerSql& sql = OwnerStatements();
+  int rc = sqlite3_exec(db_, sql.make.c_str(), nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK && owner.name.empty()) rc = sqlite3_exec(db_, sql.clear.c_str(), nullptr, nullptr, nullptr);
   if (rc == SQLITE_OK && !owner.name.empty()) {
     sqlite3_stmt* stmt = nullptr;
-    rc = sqlite3_prepare_v2(db_, OwnerStatements().write.c_str(), -1, &stmt, nullptr);
+    rc = sqlite3_prepare_v2(db_, sql.write.c_str(), -1, &stmt, nullptr);
     if (rc == SQLITE_OK) {
       BindBytes(stmt, 1, owner.name);
       sqlite3_bind_int(stmt, 2, owner.readWithout ? 1 : 0);
