@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_place.h"
 #include "reclink/btrieve.h"
 #include "workload.h"
 
@@ -364,12 +365,9 @@ BENCHMARK(BM_DurableInsert_Libpq)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // Makes both backends' directories and, once, their big files.
 void Setup() {
-  const char* dir = std::getenv("RECMAN_BENCH_DIR");
-  g_dir = dir != nullptr && *dir ? dir : "/tmp/recman-server-bench";
-  const char* server = std::getenv("RECLINK_BENCH_SERVER");
-  if (server == nullptr || *server == '\0') server = std::getenv("RECLINK_TEST_SERVER");
-  if (server == nullptr || *server == '\0') Fail("finding the server", "set RECLINK_BENCH_SERVER");
-  g_server = server;
+  g_dir = bench::BenchDir();
+  g_server = bench::BenchServer();
+  if (g_server.empty()) Fail("finding the server", "set RECLINK_BENCH_SERVER");
   std::filesystem::create_directories(Dir(kSqlite));
   std::filesystem::create_directories(Dir(kServer));
   std::ofstream(Dir(kServer) + "/recman-server.conf") << "server = " << g_server << "\ndatabase = bench\n";

@@ -124,6 +124,8 @@ TEST_F(ServerTest, OnlyAServerWhoseCertificateVerifiesServesAndNoMessageShowsThe
        ":3: \"database\" is set a second time (first on line 2)"},
       {"a comment after a value", "server = " + TestServer() + "\ndatabase = d  # the clinic\n",
        ":2: a comment must stand on a line of its own"},
+      {"a read-ahead neither on nor off", "server = " + TestServer() + "\ndatabase = d\nread-ahead = yes\n",
+       ":3: read-ahead is \"on\" or \"off\""},
       {"no server there", "server = host=/nonexistent user=nobody password=" + secret + "\ndatabase = d\n",
        "the server cannot be reached"},
       {"a refused role", "server = " + TestServer() + " user=nobody password=" + secret +

@@ -29,6 +29,7 @@ sql() {
 id=$(sql "SELECT id FROM recman.files
           WHERE database = convert_to('$database', 'UTF8') AND name = convert_to('DROPIN.BTR', 'UTF8')")
 [[ -n $id ]] || fail "the server's catalogue has no DROPIN.BTR in database '$database'"
-records=$(sql "SELECT encode(data, 'escape') FROM recman.r$id")
-[[ $records == 'KEY00001payload!' ]] || fail "the server holds '$records' as DROPIN.BTR's records, not the one record inserted"
+records=$(sql "SELECT string_agg(encode(data, 'escape'), ' ' ORDER BY data) FROM recman.r$id")
+[[ $records == 'KEY00001payload! KEY00002payload! KEY00003payload!' ]] ||
+  fail "the server holds '$records' as DROPIN.BTR's records, not the three records inserted"
 echo "drop-in on the server: passed"

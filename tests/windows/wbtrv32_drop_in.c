@@ -89,6 +89,22 @@ int main(int argc, char** argv) {
     fprintf(stderr, "wbtrv32 drop-in: Get Equal read back other bytes\n");
     ok = 0;
   }
+  /* Two more, then a walk over the three: Get First, Get Next to the end
+   * (on a server the walk reads ahead between calls). */
+  for (char n = '2'; ok && n <= '3'; ++n) {
+    record[7] = n;
+    len = 16;
+    ok = Check("Insert", btrcall(2, pos, record, &len, key, sizeof key, 0), 0);
+  }
+  for (int i = 0, st = 0; ok && st == 0; ++i) {
+    len = sizeof back;
+    st = btrcall(i == 0 ? 12 : 6, pos, back, &len, key, sizeof key, 0);
+    if (st == 0 && (i > 2 || back[7] != '1' + i)) {
+      fprintf(stderr, "wbtrv32 drop-in: the walk met %.8s as its record %d\n", back, i + 1);
+      ok = 0;
+    }
+    if (st != 0) ok = Check(i == 3 ? "Get Next at the end" : "Get Next", st, i == 3 ? 9 : 0);
+  }
   len = 0;
   ok = Check("Close", btrcall(1, pos, NULL, &len, NULL, 0, 0), 0) && ok;
   btrcall(25, pos, NULL, &len, NULL, 0, 0); /* Stop */

@@ -56,11 +56,23 @@ bool StoreTimeout(const std::string& value, ServerChoice* out, std::string* why)
   return true;
 }
 
+bool StoreReadAhead(const std::string& value, ServerChoice* out, std::string* why) {
+  std::string word = value;
+  std::transform(word.begin(), word.end(), word.begin(), [](unsigned char c) { return std::tolower(c); });
+  if (word != "on" && word != "off") {
+    *why = "read-ahead is \"on\" or \"off\"";
+    return false;
+  }
+  out->readAhead = word == "on";
+  return true;
+}
+
 // Every setting there is; "server" and "database" must be given.
 constexpr Setting kSettings[] = {
     {"server", StoreServer},      // libpq connection string
     {"database", StoreDatabase},  // the name the directory's files are kept under
     {"timeout", StoreTimeout},    // seconds a call waits for an answer, beyond lock waits
+    {"read-ahead", StoreReadAhead},  // on/off: walks fetch rows ahead between calls
 };
 constexpr size_t kSettingCount = sizeof kSettings / sizeof *kSettings;
 

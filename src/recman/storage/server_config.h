@@ -21,6 +21,7 @@ struct ServerChoice {
   std::string conninfo;  // libpq connection string (may hold a password: never shown)
   std::string database;  // the database's name on the server: every workstation's files meet under it
   uint32_t answerSeconds = kDefaultAnswerSeconds;  // the longest wait for an answer beyond lock waits
+  bool readAhead = true;  // walks fetch rows ahead between calls, kept true by the server's notices
 };
 
 // Reads the server configuration of directory dir (canonical). Returns 0

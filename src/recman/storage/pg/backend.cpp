@@ -3,10 +3,12 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <tuple>
 
 #include "recman/engine/lock_wait.h"
 #include "recman/storage/pg/check.h"
 #include "recman/storage/pg/connection.h"
+#include "recman/storage/pg/notices.h"
 #include "recman/storage/pg/schema.h"
 #include "recman/storage/pg/session.h"
 #include "recman/storage/pg/table.h"
@@ -22,9 +24,12 @@ const std::string kCatalogueLock =
 
 class Server final : public Backend {
  public:
-  Server(std::string conninfo, uint32_t answerMs) : conninfo_(std::move(conninfo)), answerMs_(answerMs) {}
+  Server(std::string conninfo, uint32_t answerMs, bool readAhead)
+      : conninfo_(std::move(conninfo)), answerMs_(answerMs), notices_(conninfo_, answerMs), readAhead_(readAhead) {}
 
-  std::shared_ptr<Session> NewSession() override { return std::make_shared<PgSession>(conninfo_, answerMs_); }
+  std::shared_ptr<Session> NewSession() override {
+    return std::make_shared<PgSession>(conninfo_, answerMs_, &notices_, readAhead_);
+  }
 
   int Open(Session& session, const std::string& name, std::unique_ptr<Table>* out) override {
     std::string database, file;
@@ -62,7 +67,10 @@ class Server final : public Backend {
     return CheckServerFile(admin_, database, file, sink, ctx);
   }
 
-  void ForgetAfterFork() override { admin_.Abandon(); }
+  void ForgetAfterFork() override {
+    admin_.Abandon();
+    notices_.ForgetAfterFork();
+  }
   // The server's caches are in its own memory, set in its configuration.
   void SetMemoryBudgetKiB(uint64_t) override {}
 
@@ -179,12 +187,15 @@ class Server final : public Backend {
   const uint32_t answerMs_;     // the longest wait for an answer beyond lock waits
   std::mutex mu_;               // guards admin_
   Connection admin_;            // for Create, Check and listings
+  Notices notices_;             // the commits announced to this process
+  const bool readAhead_;        // walks read ahead between calls
 };
 
-// The server backends of the process, by connection string and answer limit.
+// The server backends of the process, by connection string, answer limit
+// and read-ahead.
 struct Registry {
-  std::mutex mu;                                                // guards servers
-  std::map<std::pair<std::string, uint32_t>, Server*> servers;  // never destroyed: usable until exit
+  std::mutex mu;                                                     // guards servers
+  std::map<std::tuple<std::string, uint32_t, bool>, Server*> servers;  // never destroyed: usable until exit
 };
 
 Registry& Servers() {
@@ -198,8 +209,8 @@ Backend& ServerBackend(const ServerChoice& choice) {
   Registry& r = Servers();
   std::lock_guard<std::mutex> guard(r.mu);
   const uint32_t answerMs = choice.answerSeconds * 1000;
-  Server*& server = r.servers[{choice.conninfo, answerMs}];
-  if (server == nullptr) server = new Server(choice.conninfo, answerMs);
+  Server*& server = r.servers[{choice.conninfo, answerMs, choice.readAhead}];
+  if (server == nullptr) server = new Server(choice.conninfo, answerMs, choice.readAhead);
   return *server;
 }
 

@@ -42,12 +42,20 @@ int PgSession::Commit(const std::vector<Table*>& tables) {
     // Accelerated files only: the commit need not wait for the disk.
     bool durable = false;
     for (Table* t : tables) durable = durable || static_cast<PgTable*>(t)->durable();
-    Result r = conn_.Exec(durable ? "COMMIT" : "SET LOCAL synchronous_commit = off; COMMIT");
+    // The files it changed announce the commit: their notices leave only
+    // once it has committed. A transaction the server refuses goes back,
+    // and announces nothing.
+    std::string notices;
+    if (!conn_.broken() && PQtransactionStatus(conn_.get()) == PQTRANS_INTRANS) {
+      for (Table* t : tables) notices += static_cast<PgTable*>(t)->NoticeOfChange();
+    }
+    Result r = conn_.Exec(notices + (durable ? "COMMIT" : "SET LOCAL synchronous_commit = off; COMMIT"));
     if (!r.ok()) {
       status = conn_.StatusOf(r, Access::kFile);
     } else if (r.command() != "COMMIT") {
       status = B_IO_ERROR;  // the server had undone it
     }
+    if (!notices.empty()) Notices::NoteCommit();
   }
   Finish(tables);
   return status;

@@ -9,13 +9,17 @@
 #include <vector>
 
 #include "recman/storage/pg/connection.h"
+#include "recman/storage/pg/notices.h"
 #include "recman/storage/storage.h"
 
 namespace recman::pg {
 
 class PgSession final : public Session {
  public:
-  PgSession(std::string conninfo, uint32_t answerMs) : conninfo_(std::move(conninfo)), answerMs_(answerMs) {}
+  // notices: the backend's, outliving the session; readAhead: walks may
+  // hand out rows fetched in an earlier call while notices keep them true.
+  PgSession(std::string conninfo, uint32_t answerMs, Notices* notices, bool readAhead)
+      : conninfo_(std::move(conninfo)), answerMs_(answerMs), notices_(*notices), readAhead_(readAhead) {}
 
   int Commit(const std::vector<Table*>& tables) override;
   void Rollback(const std::vector<Table*>& tables) override;
@@ -31,6 +35,9 @@ class PgSession final : public Session {
   // be reached. The caller holds mutex().
   int Connect();
   Connection& conn() { return conn_; }
+  // What the process learns of commits; whether walks read ahead on it.
+  Notices& notices() { return notices_; }
+  bool readAhead() const { return readAhead_; }
   // Counts the connections made: a table's claim and statements belong to
   // the one they were made on.
   uint64_t generation() const { return generation_; }
@@ -66,6 +73,8 @@ class PgSession final : public Session {
 
   const std::string conninfo_;    // where the server is (may hold a password: never shown)
   const uint32_t answerMs_;       // the longest wait for an answer beyond lock waits
+  Notices& notices_;              // the backend's
+  const bool readAhead_;          // see readAhead()
   std::recursive_mutex mu_;       // see mutex()
   Connection conn_;               // the client's connection to the server
   uint64_t generation_ = 0;       // connections made so far

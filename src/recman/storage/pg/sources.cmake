@@ -7,6 +7,7 @@ if(RECMAN_SERVER_BACKEND)
     ${CMAKE_CURRENT_LIST_DIR}/backend.cpp
     ${CMAKE_CURRENT_LIST_DIR}/check.cpp
     ${CMAKE_CURRENT_LIST_DIR}/connection.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/notices.cpp
     ${CMAKE_CURRENT_LIST_DIR}/schema.cpp
     ${CMAKE_CURRENT_LIST_DIR}/session.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sqlstate_map.cpp

@@ -77,12 +77,17 @@ int PgTable::Open(PgSession& session, const std::string& database, const std::st
     return B_NOT_A_BTRIEVE_FILE;
   }
   table->PrepareStatements(session.NewStatementPrefix());
+  if (session.readAhead()) {
+    session.notices().Listen(table->id_);
+    table->listening_ = true;
+  }
   *out = std::move(table);
   return B_NO_ERROR;
 }
 
 PgTable::~PgTable() {
   Lock lock(session_.mutex());
+  if (listening_) session_.notices().Forget(id_);
   Connection& c = session_.conn();
   if (generation_ == 0 || generation_ != session_.generation() || c.broken()) return;
   // Session-level locks are the connection's until released, whatever
@@ -209,17 +214,30 @@ int PgTable::Step(recman::Step step, int64_t from, uint64_t walker, Row* row) {
   return B_NO_ERROR;
 }
 
+uint64_t PgTable::ReadAheadMark() { return listening_ ? session_.notices().Mark(id_) : 0; }
+
 int PgTable::Walk(size_t path, size_t slot, const std::string* value, int64_t seq, uint64_t walker, bool keyed,
                   Row* row) {
   // Rows fetched ahead are handed out only while no commit of anyone else
-  // can have come between: within the call that fetched them, or while the
-  // file is held. Anywhere else each call asks the server afresh.
+  // can have come between: within the call that fetched them, while the
+  // file is held, or while the notices tell of no commit to the file since
+  // they were fetched and they are younger than kReadAheadAge. Anywhere
+  // else each call asks the server afresh.
   auto it = std::find_if(batches_.begin(), batches_.end(),
                          [&](const Batch& b) { return walker != 0 && b.walker == walker && b.path == path; });
   Batch* b = it == batches_.end() ? nullptr : &*it;
   const bool sameWalk = b != nullptr && b->generation == session_.generation() && b->atSeq == seq &&
                         (!keyed || b->atValue == *value);
-  const bool continuing = sameWalk && (b->call == call_ || Held());
+  // Taken only when rows of an earlier call are weighed, or a walk fetches
+  // (a mark costs a system call).
+  Stamp now;
+  auto stamp = [&]() -> const Stamp& {
+    if (now.at == Notices::Clock::time_point{}) now = {ReadAheadMark(), Notices::Clock::now()};
+    return now;
+  };
+  const bool continuing =
+      sameWalk && (b->call == call_ || Held() ||
+                   (stamp().mark != 0 && b->fetched.mark == now.mark && now.at - b->fetched.at < kReadAheadAge));
   if (!continuing || b->next >= b->rows.rows()) {
     // A batch grows while it is used up; a walk that goes on in a later
     // call asks for as many as it took in the last.
@@ -228,7 +246,7 @@ int PgTable::Walk(size_t path, size_t slot, const std::string* value, int64_t se
       limit = std::min(b->limit * 2, kMaxBatch);
     } else if (sameWalk) {
       limit = b->limit;
-    } else if (walker != 0 && Held()) {
+    } else if (walker != 0 && (Held() || listening_)) {
       limit = kFirstHeldBatch;
     }
     Params p;
@@ -239,6 +257,9 @@ int PgTable::Walk(size_t path, size_t slot, const std::string* value, int64_t se
       p.Int(seq);
     }
     p.Int(limit);
+    // Stamped before the server takes its snapshot; a scan's rows are as
+    // old as the scan's snapshot.
+    const Stamp fetched = scan_ != nullptr ? *scan_ : walker != 0 ? stamp() : Stamp{};
     Result r = Run(slot, p);
     if (!r.ok() || r.rows() == 0) {
       if (b != nullptr) batches_.erase(it);
@@ -255,6 +276,7 @@ int PgTable::Walk(size_t path, size_t slot, const std::string* value, int64_t se
     b->limit = limit;
     b->call = call_;
     b->generation = session_.generation();
+    b->fetched = fetched;
   }
   FillRow(b->rows, b->next++, keyed, row);
   if (keyed) b->atValue.assign(reinterpret_cast<const char*>(row->key), row->keyLength);
@@ -356,9 +378,11 @@ int PgTable::Scan(int key, bool forward, std::string value, int64_t seq, int64_t
   // share one snapshot, so that a record another client moves meanwhile is
   // neither met twice nor missed.
   const bool snapshot = !Held() && !session_.inTransaction();
+  const Stamp taken{snapshot && walker != 0 ? ReadAheadMark() : 0, Notices::Clock::now()};
   if (snapshot) {
     const Result r = c.Exec("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY");
     if (!r.ok()) return Failed(r, Access::kFile);
+    scan_ = &taken;
   }
   const bool keyed = key >= 0;
   const recman::Step step = forward ? recman::Step::kNext : recman::Step::kPrevious;
@@ -372,6 +396,7 @@ int PgTable::Scan(int key, bool forward, std::string value, int64_t seq, int64_t
     if (keyed) value.assign(reinterpret_cast<const char*>(row.key), row.keyLength), seq = row.seq;
     if (!visitor.Visit(row)) break;
   }
+  scan_ = nullptr;
   if (snapshot && !c.broken()) c.Exec("COMMIT");  // read only: ends the snapshot
   return status;
 }
@@ -386,6 +411,7 @@ int PgTable::BeginWrite(Access access) {
   if (status != B_NO_ERROR) return status;
   batches_.clear();
   held_ = Result();
+  changed_ = changed_ || joined_;
   if (!joined_) {
     Result r = session_.conn().Exec(durable_ ? "BEGIN" : "BEGIN; SET LOCAL synchronous_commit = off");
     if (!r.ok()) return Failed(r, access);
@@ -405,7 +431,11 @@ int PgTable::FinishWrite(bool commit, Access access) {
       if (!c.broken()) c.Exec("ROLLBACK");
       return B_NO_ERROR;
     }
-    Result r = c.Exec("COMMIT");
+    // The notice leaves once the write has committed; a write the server
+    // refuses to go on with announces nothing.
+    const bool going = !c.broken() && PQtransactionStatus(c.get()) == PQTRANS_INTRANS;
+    Result r = c.Exec((going ? "NOTIFY " + NoticeChannel(id_) + "; " : std::string()) + "COMMIT");
+    Notices::NoteCommit();
     if (r.ok()) return r.command() == "COMMIT" ? B_NO_ERROR : B_IO_ERROR;
     const int status = c.StatusOf(r, access);
     if (!c.broken()) c.Exec("ROLLBACK");
@@ -601,8 +631,11 @@ int PgTable::Join(bool wait) {
 
 void PgTable::Unjoin() {
   joined_ = false;
+  changed_ = false;
   batches_.clear();
 }
+
+std::string PgTable::NoticeOfChange() const { return changed_ ? "NOTIFY " + NoticeChannel(id_) + "; " : ""; }
 
 // --- claims and record locks ---------------------------------------------------------
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "recman/storage/pg/connection.h"
+#include "recman/storage/pg/notices.h"
 #include "recman/storage/slots.h"
 #include "recman/storage/storage.h"
 
@@ -70,11 +71,21 @@ class PgTable final : public Table {
   // --- for the session, which ends the client's transaction.
   bool durable() const { return durable_; }
   void Unjoin();
+  // The statement that announces the transaction's changes to this file
+  // on its commit ("" when it changed nothing here).
+  std::string NoticeOfChange() const;
 
  private:
   using Lock = std::unique_lock<std::recursive_mutex>;
 
   PgTable(PgSession& session, int64_t id) : session_(session), id_(id) {}
+
+  // When rows were fetched: the file's mark by the notices then (0: none)
+  // and the time, both taken before the server's snapshot.
+  struct Stamp {
+    uint64_t mark = 0;
+    Notices::Clock::time_point at;
+  };
 
   // Rows fetched ahead for one walker (a position block going along a key
   // or in physical order), handed out one per call while they stay true.
@@ -86,6 +97,7 @@ class PgTable final : public Table {
     int64_t limit = 1;        // rows asked for
     uint64_t call = 0;        // the call it was fetched in
     uint64_t generation = 0;  // the connection it was fetched on
+    Stamp fetched;            // see Stamp
     std::string atValue;      // key of the row handed out last (key paths)
     int64_t atSeq = 0;        // its place among duplicates, or its position (physical)
   };
@@ -108,6 +120,8 @@ class PgTable final : public Table {
   // Whether nobody else can write the file now: it is locked for the
   // client's transaction, or opened exclusively.
   bool Held() const { return joined_ || exclusive_; }
+  // The file's mark by the notices now; 0 when walks do not read ahead.
+  uint64_t ReadAheadMark();
   // Along path `path` from (value, seq): the next row, from a batch when
   // one is still true, else fetched (with more ahead when they can stay
   // true). Returns 0, 9, or a status.
@@ -143,6 +157,9 @@ class PgTable final : public Table {
   bool joined_ = false;               // locked for the client's transaction
   bool exclusive_ = false;            // holds the exclusive claim
   bool ownWrite_ = false;             // BeginWrite began a transaction of its own
+  bool changed_ = false;              // written in the client's transaction
+  bool listening_ = false;            // the notices listen on the file for this table
+  const Stamp* scan_ = nullptr;       // during Scan's snapshot: when it was taken
   Lock writeLock_;                    // the session, held from BeginWrite to FinishWrite
   std::multiset<int64_t> recordLocks_;  // positions this table holds locked
   uint64_t call_ = 1;                 // counts calls (EndCall)

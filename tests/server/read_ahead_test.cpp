@@ -1,0 +1,231 @@
+// Walks outside transactions that read ahead on the server: a workstation
+// hands out rows it fetched in an earlier call only while no notice of a
+// commit to the file came in, the notice channel stands, and the rows are
+// young; writes keep their version check whatever a walk read.
+#include <gtest/gtest.h>
+#include <libpq-fe.h>
+#include <poll.h>
+
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "server_fixture.h"
+#include "support/child_process.h"
+
+namespace reclink::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+// How old rows fetched ahead may be when handed out.
+constexpr auto kAgeLimit = std::chrono::milliseconds(50);
+constexpr auto kBound = std::chrono::seconds(10);
+
+// Another workstation: changes the file at args[0] on the parent's word
+// ("insert N", "update N text", "delete N") and answers "done" or the status.
+RECLINK_CHILD_ROLE(ChangeOnRequest) {
+  BtrFile f(kLen);
+  if (f.Open(args[0]) != 0) return 1;
+  SendToParent("open");
+  while (const auto line = ReceiveFromParent()) {
+    const std::string verb = line->substr(0, line->find(' '));
+    const long n = std::stol(line->substr(verb.size() + 1));
+    int st = 0;
+    if (verb == "insert") {
+      st = f.Insert(MakeRecord(kLen, {{0, Number(n)}}));
+    } else if ((st = f.Get(B_GET_EQUAL, 0, Number(n))) == 0) {
+      st = verb == "delete" ? f.Delete() : f.Update(MakeRecord(kLen, {{0, Number(n)}, {11, line->substr(line->rfind(' ') + 1)}}));
+    }
+    SendToParent(st == 0 ? "done" : std::to_string(st));
+  }
+  return 0;
+}
+
+// A connection of the test's own to the server.
+class Sql {
+ public:
+  Sql() : conn_(PQconnectdb(TestServer().c_str())) { EXPECT_EQ(PQstatus(conn_), CONNECTION_OK) << PQerrorMessage(conn_); }
+  ~Sql() { PQfinish(conn_); }
+  // The first column of the first row of sql's answer ("" when none).
+  std::string Value(const std::string& sql) {
+    PGresult* r = PQexec(conn_, sql.c_str());
+    EXPECT_TRUE(PQresultStatus(r) == PGRES_TUPLES_OK || PQresultStatus(r) == PGRES_COMMAND_OK)
+        << sql << ": " << PQresultErrorMessage(r);
+    std::string value = PQntuples(r) > 0 ? PQgetvalue(r, 0, 0) : "";
+    PQclear(r);
+    return value;
+  }
+  // Waits, at most kBound, for a notice on a channel this connection
+  // listens on.
+  bool AwaitNotice() {
+    const auto deadline = Clock::now() + kBound;
+    for (;;) {
+      PQconsumeInput(conn_);
+      if (PGnotify* n = PQnotifies(conn_)) {
+        PQfreemem(n);
+        return true;
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0) return false;
+      pollfd p{PQsocket(conn_), POLLIN, 0};
+      poll(&p, 1, static_cast<int>(left));
+    }
+  }
+
+ private:
+  PGconn* conn_;
+};
+
+class ReadAheadTest : public ServerTest {
+ protected:
+  void SetUp() override {
+    ServerTest::SetUp();
+    if (IsSkipped()) return;
+    BtrFile f(kLen);
+    ASSERT_EQ(f.Open(a_->file(kPatients)), 0);
+    for (long n = 10; n <= 200; n += 10) ASSERT_EQ(f.Insert(MakeRecord(kLen, {{0, Number(n)}})), 0);
+    file_ = sql_.Value("SELECT id FROM recman.files WHERE database = '" + database_ + "'::bytea");
+    ASSERT_FALSE(file_.empty());
+  }
+  // Opens the walker's file and goes to the record after 10: the rows after
+  // it are fetched ahead then; *fetched is when.
+  void StartWalk(BtrFile* walker, Clock::time_point* fetched) {
+    ASSERT_EQ(walker->Open(a_->file(kPatients)), 0);
+    ASSERT_EQ(walker->Get(B_GET_FIRST, 0), 0);
+    *fetched = Clock::now();
+    ASSERT_EQ(walker->Get(B_GET_NEXT, 0), 0);
+    ASSERT_EQ(walker->Field(0), Number(20));
+  }
+  // The other workstation: it reads without read-ahead, so that the
+  // walker's process is the only one listening on the file.
+  std::unique_ptr<ChildProcess> Other() {
+    std::ofstream(otherDir_.file("recman-server.conf"))
+        << "server = " << TestServer() << "\ndatabase = " << database_ << "\nread-ahead = off\n";
+    auto other = std::make_unique<ChildProcess>("ChangeOnRequest", std::vector<std::string>{otherDir_.file(kPatients)});
+    EXPECT_EQ(other->Receive(), "open");
+    return other;
+  }
+  // The numbers from..to, ten apart, as the file holds them.
+  static std::vector<std::string> Numbers(long from, long to) {
+    std::vector<std::string> out;
+    for (long n = from; n <= to; n += 10) out.push_back(Number(n));
+    return out;
+  }
+  // The other workstation's answer to request.
+  static void Ask(ChildProcess& other, const std::string& request) {
+    ASSERT_TRUE(other.Send(request));
+    ASSERT_EQ(other.Receive(), "done") << request;
+  }
+
+  TempDir otherDir_;  // the other workstation's directory
+  Sql sql_;
+  std::string file_;  // the patient file's number on the server
+};
+
+// The other workstation inserts, updates and deletes just ahead of the
+// walker. Each commit's notice reaches a listener only once the change can
+// be read, and the walker's next call shows it: rows fetched before it are
+// handed out only while younger than the age limit, and in practice not
+// at all, its own notice being as quick as the test's.
+TEST_F(ReadAheadTest, AWalkerSeesChangesAheadOfItOnceTheirNoticesArrive) {
+  sql_.Value("LISTEN recman_file_" + file_);
+  const auto other = Other();
+  BtrFile walker(kLen);
+  Clock::time_point fetched;
+  StartWalk(&walker, &fetched);
+  const struct {
+    const char* request;
+    const char* visible;  // a query that finds the change once committed
+    long next;            // the record the walker's next Get Next gives
+    const char* note;     // its note
+  } changes[] = {
+      {"insert 25", "SELECT count(*) FROM recman.r%s WHERE substring(data from 1 for 10) = '0000000025'", 25, ""},
+      {"update 30 changed", "SELECT count(*) FROM recman.r%s WHERE position('changed' in encode(data, 'escape')) > 0",
+       30, "changed"},
+      {"delete 50", "SELECT 1 - count(*) FROM recman.r%s WHERE substring(data from 1 for 10) = '0000000050'", 60, ""},
+  };
+  for (const auto& c : changes) {
+    Ask(*other, c.request);
+    ASSERT_TRUE(sql_.AwaitNotice()) << c.request << ": no notice within the bound";
+    char query[200];
+    std::snprintf(query, sizeof query, c.visible, file_.c_str());
+    EXPECT_EQ(sql_.Value(query), "1") << c.request << ": its notice came before the change could be read";
+    const auto asked = Clock::now();
+    ASSERT_EQ(walker.Get(B_GET_NEXT, 0), 0);
+    if (walker.Field(0) != Number(c.next) || walker.Field(11) != c.note) {
+      EXPECT_LT(asked - fetched, kAgeLimit) << c.request << ": a row fetched ahead was handed out after the change's "
+                                            << "notice and past the age limit: " << walker.Field(0);
+      return;
+    }
+    if (c.next == 30) {
+      ASSERT_EQ(walker.Get(B_GET_NEXT, 0), 0);
+      EXPECT_EQ(walker.Field(0), Number(40));
+    }
+    fetched = asked;
+  }
+  std::vector<std::string> rest;
+  for (int st = walker.Get(B_GET_NEXT, 0); st == 0; st = walker.Get(B_GET_NEXT, 0)) rest.push_back(walker.Field(0));
+  EXPECT_EQ(rest, Numbers(70, 200));
+}
+
+// The channel gone (the server ended it), nothing tells of commits: every
+// call asks the server, until a new channel listens again.
+TEST_F(ReadAheadTest, WithTheNoticeChannelLostEveryCallAsksTheServer) {
+  const auto other = Other();
+  BtrFile walker(kLen);
+  Clock::time_point fetched;
+  StartWalk(&walker, &fetched);
+  // Returns once the listener's process has ended, its last words sent.
+  EXPECT_EQ(sql_.Value("SELECT count(pg_terminate_backend(pid, 10000)) FROM pg_stat_activity "
+                       "WHERE query ~ '^LISTEN recman_file_" + file_ + "(;|$)'"),
+            "1");
+  Ask(*other, "update 30 unheard");
+  ASSERT_EQ(walker.Get(B_GET_NEXT, 0), 0);
+  EXPECT_EQ(walker.Field(11), "unheard") << "a row fetched ahead was handed out with the channel lost";
+  // The call found it lost and listened anew: the walk goes on, every
+  // record in order, and changes after it are seen.
+  Ask(*other, "insert 45");
+  std::vector<std::string> rest;
+  for (int st = walker.Get(B_GET_NEXT, 0); st == 0; st = walker.Get(B_GET_NEXT, 0)) rest.push_back(walker.Field(0));
+  std::vector<std::string> expected = Numbers(50, 200);
+  expected.insert(expected.begin(), {Number(40), Number(45)});
+  EXPECT_EQ(rest, expected);
+}
+
+// A row fetched ahead that another workstation changed before the walker
+// heard of it (here: changed without a notice, as if it were still on its
+// way) is handed out as fetched while young; an Update of it then gives
+// the conflict status and loses nothing. With read-ahead off in the
+// directory's configuration, every call asks the server and sees it.
+TEST_F(ReadAheadTest, AnUpdateOfARowReadAheadThatAnotherChangedGivesTheConflictStatus) {
+  for (const bool on : {true, false}) {
+    SCOPED_TRACE(on ? "read-ahead on" : "read-ahead off");
+    TempDir dir;
+    std::ofstream(dir.file("recman-server.conf"))
+        << "server = " << TestServer() << "\ndatabase = " << database_ << "\nread-ahead = " << (on ? "on" : "off") << "\n";
+    BtrFile walker(kLen);
+    ASSERT_EQ(walker.Open(dir.file(kPatients)), 0);
+    ASSERT_EQ(walker.Get(B_GET_EQUAL, 0, Number(10)), 0);
+    const auto fetched = Clock::now();
+    ASSERT_EQ(walker.Get(B_GET_NEXT, 0), 0);
+    const std::string note = on ? "elsewhere" : "elsewhere2";
+    sql_.Value("UPDATE recman.r" + file_ + " SET ver = ver + 1, data = overlay(data placing '" + note +
+               "'::bytea from 12) WHERE substring(data from 1 for 10) = '" + Number(30) + "'");
+    const auto asked = Clock::now();
+    ASSERT_EQ(walker.Get(B_GET_NEXT, 0), 0);
+    ASSERT_EQ(walker.Field(0), Number(30));
+    if (walker.Field(11) == note) {
+      EXPECT_EQ(walker.Update(MakeRecord(kLen, {{0, Number(30)}, {11, "walker"}})), 0);
+      continue;
+    }
+    EXPECT_TRUE(on) << "with read-ahead off a call handed out a row fetched in an earlier one";
+    EXPECT_LT(asked - fetched, kAgeLimit) << "a row fetched ahead was handed out past the age limit";
+    EXPECT_EQ(walker.Update(MakeRecord(kLen, {{0, Number(30)}, {11, "walker"}})), B_CONFLICT);
+    ASSERT_EQ(walker.Get(B_GET_EQUAL, 0, Number(30)), 0);
+    EXPECT_EQ(walker.Field(11), note) << "the other workstation's change was lost";
+  }
+}
+
+}  // namespace
+}  // namespace reclink::test
