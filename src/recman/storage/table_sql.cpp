@@ -11,9 +11,13 @@ std::string Named(const char* prefix, size_t n) {
   return name;
 }
 
-// Parameter n, of bytes or of an integer.
+// Parameter n, of bytes or of an integer, typed where the dialect types
+// its parameters; built by appending, as Named.
 std::string Param(const SqlDialect& d, int n, const char* type) {
-  return (d.typedParams ? "$" : "?") + std::to_string(n) + (d.typedParams ? type : "");
+  std::string param = d.typedParams ? "$" : "?";
+  param += std::to_string(n);
+  if (d.typedParams) param += type;
+  return param;
 }
 std::string Bytes(const SqlDialect& d, int n) { return Param(d, n, "::bytea"); }
 std::string Int(const SqlDialect& d, int n) { return Param(d, n, "::int8"); }
