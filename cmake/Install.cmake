@@ -28,7 +28,7 @@ endif()
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/reclink
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development
-  FILES_MATCHING PATTERN "*.h")
+  FILES_MATCHING PATTERN "*.h" PATTERN "*.tbl")
 install(FILES
     ${PROJECT_BINARY_DIR}/include/reclink/reclink_export.h
     ${PROJECT_BINARY_DIR}/include/reclink/recman_export.h

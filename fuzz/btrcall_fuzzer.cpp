@@ -22,6 +22,7 @@
 
 #include "fuzz_input.h"
 #include "reclink/btrieve.h"
+#include "reclink/file_spec.h"
 
 namespace reclink::fuzz {
 namespace {
@@ -94,81 +95,49 @@ void Reset() {
   }
 }
 
+// Creates the record file name as spec says; returns the status.
+int Create(const char* name, const recman::FileSpec& spec) {
+  std::vector<uint8_t> buffer = recman::EncodeFileSpec(spec);
+  uint8_t pos[B_POSITION_BLOCK_SIZE] = {};
+  char key[B_MAX_KEY_LENGTH + 1] = {};
+  uint32_t len = static_cast<uint32_t>(buffer.size());
+  std::snprintf(key, sizeof key, "%s", name);
+  return Call(B_CREATE, pos, buffer.data(), &len, key, B_MAX_KEY_LENGTH, 0);
+}
+
 // File a: 40-byte records; integer id (unique), zstring name (duplicates,
 // modifiable, case-insensitive), and a two-segment key (descending string,
 // unsigned binary) that may be null.
-// File b: 24-byte records; autoincrement key, lstring key with duplicates.
+// File b: 24-byte records; autoincrement key, lstring key with duplicates,
+// and a string key that compares through a case-folding collating sequence.
+// File c: no keys at all.
 int CreateFiles() {
-  struct {
-    BtrFileSpec file;
-    BtrKeySpec keys[4];
-  } a{};
-  a.file.recordLength = 40;
-  a.file.pageSize = 1024;
-  a.file.numberOfKeys = 3;
-  a.keys[0] = {1, 4, B_KEY_EXTENDED_TYPE, 0, B_TYPE_INTEGER, 0, 0, 0, 0};
-  a.keys[1] = {5,
-               16,
-               B_KEY_EXTENDED_TYPE | B_KEY_DUPLICATES | B_KEY_MODIFIABLE | B_KEY_CASE_INSENSITIVE,
-               0,
-               B_TYPE_ZSTRING,
-               0,
-               0,
-               0,
-               0};
-  a.keys[2] = {21,
-               6,
-               B_KEY_EXTENDED_TYPE | B_KEY_SEGMENTED | B_KEY_NULL | B_KEY_DESCENDING |
-                   B_KEY_MODIFIABLE | B_KEY_DUPLICATES,
-               0,
-               B_TYPE_STRING,
-               ' ',
-               0,
-               0,
-               0};
-  a.keys[3] = {27,
-               2,
-               B_KEY_EXTENDED_TYPE | B_KEY_NULL | B_KEY_MODIFIABLE | B_KEY_DUPLICATES,
-               0,
-               B_TYPE_UNSIGNED_BINARY,
-               ' ',
-               0,
-               0,
-               0};
-  // File b: autoincrement key, lstring key with duplicates, and a string
-  // key that compares through a case-folding collating sequence.
-  struct {
-    BtrFileSpec file;
-    BtrKeySpec keys[3];
-    BtrAltCollation acs;
-  } b{};
-  b.file.recordLength = 24;
-  b.file.pageSize = 512;
-  b.file.numberOfKeys = 3;
-  b.keys[0] = {1, 4, B_KEY_EXTENDED_TYPE, 0, B_TYPE_AUTOINCREMENT, 0, 0, 0, 0};
-  b.keys[1] = {
-      5, 10, B_KEY_EXTENDED_TYPE | B_KEY_DUPLICATES | B_KEY_MODIFIABLE, 0, B_TYPE_LSTRING, 0, 0,
-      0, 0};
-  b.keys[2] = {15, 8, B_KEY_ALT_COLLATION | B_KEY_DUPLICATES | B_KEY_MODIFIABLE, 0, 0, 0, 0, 0, 0};
-  b.acs.signature = 0xAC;
-  std::memcpy(b.acs.name, "UPPER   ", 8);
-  for (int c = 0; c < 256; ++c) b.acs.table[c] = static_cast<uint8_t>(c >= 'a' && c <= 'z' ? c - 32 : c);
-  // File c: no keys at all.
-  BtrFileSpec c{};
+  using recman::KeySpec;
+  using recman::SegmentSpec;
+  constexpr uint16_t kExt = B_KEY_EXTENDED_TYPE;
+  constexpr uint16_t kDupMod = B_KEY_DUPLICATES | B_KEY_MODIFIABLE;
+  recman::FileSpec a;
+  a.recordLength = 40;
+  a.pageSize = 1024;
+  a.keys = {KeySpec{{SegmentSpec{1, 4, kExt, B_TYPE_INTEGER}}},
+            KeySpec{{SegmentSpec{5, 16, kExt | kDupMod | B_KEY_CASE_INSENSITIVE, B_TYPE_ZSTRING}}},
+            KeySpec{{SegmentSpec{21, 6, kExt | B_KEY_NULL | B_KEY_DESCENDING | kDupMod, B_TYPE_STRING, ' '},
+                     SegmentSpec{27, 2, kExt | B_KEY_NULL | kDupMod, B_TYPE_UNSIGNED_BINARY, ' '}}}};
+  recman::FileSpec b;
+  b.recordLength = 24;
+  b.pageSize = 512;
+  b.keys = {KeySpec{{SegmentSpec{1, 4, kExt, B_TYPE_AUTOINCREMENT}}},
+            KeySpec{{SegmentSpec{5, 10, kExt | kDupMod, B_TYPE_LSTRING}}},
+            KeySpec{{SegmentSpec{15, 8, B_KEY_ALT_COLLATION | kDupMod, B_TYPE_STRING}}}};
+  BtrAltCollation acs{B_ACS_SIGNATURE, {'U', 'P', 'P', 'E', 'R', ' ', ' ', ' '}, {}};
+  for (int c = 0; c < 256; ++c) acs.table[c] = static_cast<uint8_t>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  b.collations.assign(reinterpret_cast<const char*>(&acs), sizeof acs);
+  recman::FileSpec c;
   c.recordLength = 16;
   c.pageSize = 512;
-  uint8_t pos[B_POSITION_BLOCK_SIZE] = {};
-  char key[B_MAX_KEY_LENGTH + 1] = {};
-  uint32_t len = sizeof a;
-  std::snprintf(key, sizeof key, "%s", kNames[0]);
-  int st = Call(B_CREATE, pos, &a, &len, key, B_MAX_KEY_LENGTH, 0);
-  if (st != 0) return st;
-  len = sizeof b;
-  std::snprintf(key, sizeof key, "%s", kNames[1]);
-  if ((st = Call(B_CREATE, pos, &b, &len, key, B_MAX_KEY_LENGTH, 0)) != 0) return st;
-  len = sizeof c;
-  std::snprintf(key, sizeof key, "%s", kNames[2]);
-  return Call(B_CREATE, pos, &c, &len, key, B_MAX_KEY_LENGTH, 0);
+  int st = Create(kNames[0], a);
+  if (st == 0) st = Create(kNames[1], b);
+  return st != 0 ? st : Create(kNames[2], c);
 }
 
 // The two record files as Create made them, kept in memory: every input
@@ -482,7 +451,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     rmdir(WorkingDirectory().c_str());
   });
   // A lock held by this process's own other block must not make runs slow.
-  setenv("RECMAN_LOCK_TIMEOUT_MS", "0", 1);
+  setenv(RECMAN_LOCK_TIMEOUT_VARIABLE, "0", 1);
   if (CreateFiles() != 0) {
     std::fprintf(stderr, "cannot create the fuzz files\n");
     std::abort();

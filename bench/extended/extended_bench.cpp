@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "reclink/btrieve.h"
+#include "reclink/file_spec.h"
 
 namespace {
 
@@ -52,18 +53,11 @@ int Call(uint16_t op, char* pos, void* data, uint32_t* len, char* key, int8_t ke
 void BuildFile() {
   struct stat st;
   if (stat(g_path.c_str(), &st) == 0) return;
-  std::vector<uint8_t> spec(sizeof(BtrFileSpec) + sizeof(BtrKeySpec));
-  BtrFileSpec fs{};
-  fs.recordLength = kRecordLength;
-  fs.pageSize = 4096;
-  fs.numberOfKeys = 1;
-  BtrKeySpec ks{};
-  ks.position = 1;
-  ks.length = 16;
-  ks.flags = B_KEY_EXTENDED_TYPE;
-  ks.extendedType = B_TYPE_ZSTRING;
-  std::memcpy(spec.data(), &fs, sizeof fs);
-  std::memcpy(spec.data() + sizeof fs, &ks, sizeof ks);
+  recman::FileSpec file;
+  file.recordLength = kRecordLength;
+  file.pageSize = 4096;
+  file.keys = {recman::KeySpec{{{1, 16, B_KEY_EXTENDED_TYPE, B_TYPE_ZSTRING}}}};
+  std::vector<uint8_t> spec = recman::EncodeFileSpec(file);
   char pos[128] = {}, key[256] = {};
   std::snprintf(key, sizeof key, "%s", g_path.c_str());
   uint32_t len = static_cast<uint32_t>(spec.size());

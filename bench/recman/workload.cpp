@@ -6,28 +6,18 @@
 #include <random>
 
 #include "reclink/btrieve.h"
+#include "reclink/file_spec.h"
 
 namespace bench {
 
 std::vector<uint8_t> CreateSpec(uint32_t recordLength) {
-  std::vector<uint8_t> buf(sizeof(BtrFileSpec) + 2 * sizeof(BtrKeySpec));
-  BtrFileSpec fs{};
-  fs.recordLength = static_cast<uint16_t>(recordLength);
-  fs.pageSize = 4096;
-  fs.numberOfKeys = 2;
-  BtrKeySpec k0{}, k1{};
-  k0.position = 1;
-  k0.length = kKey0Length;
-  k0.flags = B_KEY_EXTENDED_TYPE;
-  k0.extendedType = B_TYPE_ZSTRING;
-  k1.position = kKey1Offset + 1;
-  k1.length = kKey1Length;
-  k1.flags = B_KEY_EXTENDED_TYPE | B_KEY_DUPLICATES | B_KEY_MODIFIABLE;
-  k1.extendedType = B_TYPE_ZSTRING;
-  std::memcpy(buf.data(), &fs, sizeof fs);
-  std::memcpy(buf.data() + sizeof fs, &k0, sizeof k0);
-  std::memcpy(buf.data() + sizeof fs + sizeof k0, &k1, sizeof k1);
-  return buf;
+  recman::FileSpec spec;
+  spec.recordLength = static_cast<uint16_t>(recordLength);
+  spec.pageSize = 4096;
+  spec.keys = {recman::KeySpec{{{1, kKey0Length, B_KEY_EXTENDED_TYPE, B_TYPE_ZSTRING}}},
+               recman::KeySpec{{{kKey1Offset + 1, kKey1Length,
+                                 B_KEY_EXTENDED_TYPE | B_KEY_DUPLICATES | B_KEY_MODIFIABLE, B_TYPE_ZSTRING}}}};
+  return recman::EncodeFileSpec(spec);
 }
 
 std::string Key0(uint32_t i) {

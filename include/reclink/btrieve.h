@@ -53,6 +53,8 @@ RECMAN_EXPORT int RECMAN_CALL WBTRVSTOP(void);
  * Overrides the environment variable RECMAN_LOCK_TIMEOUT_MS (default 5000),
  * for every file, from the next wait on. */
 RECMAN_EXPORT void BtrSetLockTimeout(uint32_t milliseconds);
+#define RECMAN_LOCK_TIMEOUT_VARIABLE "RECMAN_LOCK_TIMEOUT_MS"
+enum { B_DEFAULT_LOCK_TIMEOUT_MS = 5000 }; /* the wait when neither sets one */
 
 /* Sets the page-cache budget of all the record files the process has open,
  * together, in KiB (0 restores the default). Overrides the environment
@@ -122,62 +124,12 @@ enum {
   B_MULTIPLE_NOWAIT_LOCK = 400
 };
 
-/* Statuses. */
+/* Statuses, named and described in btrieve_status.tbl. */
 enum {
-  B_NO_ERROR = 0,
-  B_INVALID_FUNCTION = 1,
-  B_IO_ERROR = 2,
-  B_FILE_NOT_OPEN = 3,
-  B_KEY_VALUE_NOT_FOUND = 4,
-  B_DUPLICATE_KEY_VALUE = 5,
-  B_INVALID_KEYNUMBER = 6,
-  B_DIFFERENT_KEYNUMBER = 7,
-  B_POSITION_NOT_SET = 8,
-  B_END_OF_FILE = 9,
-  B_MODIFIABLE_KEYVALUE_ERROR = 10,
-  B_FILENAME_BAD = 11,
-  B_FILE_NOT_FOUND = 12,
-  B_DISK_FULL = 18,
-  B_DATA_MESSAGE_TOO_SMALL = 21,
-  B_KEY_BUFFER_TOO_SHORT = 21, /* the same status under its own name */
-  B_DATALENGTH_ERROR = 22,
-  B_PAGE_SIZE_ERROR = 24,
-  B_CREATE_IO_ERROR = 25,
-  B_NUMBER_OF_KEYS = 26,
-  B_INVALID_KEY_POSITION = 27,
-  B_INVALID_RECORD_LENGTH = 28,
-  B_INVALID_KEYLENGTH = 29,
-  B_NOT_A_BTRIEVE_FILE = 30,
-  B_TRANSACTION_IS_ACTIVE = 37,
-  B_NO_TRANSACTION = 39,
-  B_CLOSE_IN_TRANSACTION = 41,
-  B_BAD_RECORD_ADDRESS = 43,
-  B_INCONSISTENT_KEY_FLAGS = 45,
-  B_ACCESS_DENIED = 46,
-  B_INVALID_ACS = 48,
-  B_INVALID_EXTENDED_TYPE = 49,
-  B_OWNER_ALREADY_SET = 50,
-  B_INVALID_OWNER = 51,
-  B_FILE_ALREADY_EXISTS = 59,
-  B_REJECT_COUNT_REACHED = 60,
-  B_WORKSPACE_TOO_SMALL = 61,
-  B_INCORRECT_DESCRIPTOR = 62,
-  B_FILTER_LIMIT_REACHED = 64,
-  B_INVALID_FIELD_OFFSET = 65, /* an extracted field begins at or past the end of the record */
-  B_DEADLOCK = 78, /* a wait lock would wait for a client that waits, through others, for this one */
-  B_CONFLICT = 80,
-  B_LOCK_ERROR = 81,
-  B_RECORD_INUSE = 84,
-  B_FILE_INUSE = 85,
-  B_INCOMPATIBLE_MODE = 88,
-  B_INCOMPATIBLE_LOCK_TYPE = 93,
-  B_SESSION_NO_LONGER_VALID = 95, /* the server's connection broke; the next call reconnects */
-  B_COMMUNICATIONS_ERROR = 96,    /* the configured server cannot be reached or refused us */
-  B_INSUFFICIENT_MEMORY = 101, /* the operating system's memory ran out */
-  /* A record file kept locally (not on a server) lies on a network file
-   * system, where it would be damaged: keep it on a local disk, or the
-   * directory's files on a server. */
-  B_LOCAL_ACCESS_NOT_ALLOWED = 3001
+#define B_STATUS(name, value, meaning) name = value,
+#include "reclink/btrieve_status.tbl"
+#undef B_STATUS
+  B_DATA_MESSAGE_TOO_SMALL = B_KEY_BUFFER_TOO_SHORT /* 21 under its other name */
 };
 
 /* Open modes, passed as the key number of Open. */
@@ -265,6 +217,7 @@ enum {
 enum {
   B_POSITION_BLOCK_SIZE = 128, /* bytes of a position block */
   B_MAX_KEY_LENGTH = 255,      /* longest key a key buffer must hold */
+  B_MAX_KEYS = 119,            /* most keys a file has */
   B_MAX_VARIABLE_RECORD = 16777216, /* longest record of a variable-length file (16 MiB) */
   B_ACS_SIGNATURE = 0xAC       /* first byte of an alternate collating sequence */
 };

@@ -55,6 +55,15 @@ RECMAN_EXPORT const char* BtrLastReason(void);
 #define RECMAN_SERVER_CONFIG_NAME "recman-server.conf"
 #define RECMAN_SERVER_VARIABLE "RECMAN_SERVER"
 
+/* The settings of that file, one "name = value" a line: the server's
+ * connection string, the database its files are kept under on it (both
+ * needed), the seconds a call waits for the server's answer, and whether
+ * walks read ahead between calls (on or off). */
+#define RECMAN_SETTING_SERVER "server"
+#define RECMAN_SETTING_DATABASE "database"
+#define RECMAN_SETTING_TIMEOUT "timeout"
+#define RECMAN_SETTING_READ_AHEAD "read-ahead"
+
 /* Lists the record files that a server keeps for the database directory dir
  * (the one its recman-server.conf, or RECMAN_SERVER, names): name gets each
  * file's name, problem (may be null) the reason when there is no list. Returns

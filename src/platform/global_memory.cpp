@@ -29,7 +29,20 @@ bool TakeInjectedFailure() {
   return false;
 }
 
-#ifndef _WIN32
+}  // namespace
+
+#ifdef _WIN32
+
+HGLOBAL GlobalAlloc(UINT flags, size_t bytes) {
+  return TakeInjectedFailure() ? nullptr : reclink::platform::win32::Alloc(flags, bytes);
+}
+LPVOID GlobalLock(HGLOBAL memory) { return reclink::platform::win32::Lock(memory); }
+BOOL GlobalUnlock(HGLOBAL memory) { return reclink::platform::win32::Unlock(memory); }
+HGLOBAL GlobalFree(HGLOBAL memory) { return reclink::platform::win32::Free(memory); }
+
+#else
+
+namespace {
 
 struct Block {
   void* bytes;    // the memory handed out by GlobalLock
@@ -42,15 +55,16 @@ std::mutex g_mutex;                            // guards g_blocks
 std::unordered_map<void*, Block>* g_blocks =  // live handles; never destroyed, so
     new std::unordered_map<void*, Block>;     // frees during exit still work
 
-#endif
+// The live block of handle, or nullptr; g_mutex held.
+Block* Registered(HGLOBAL handle) {
+  auto it = g_blocks->find(handle);
+  return it == g_blocks->end() ? nullptr : &it->second;
+}
 
 }  // namespace
 
 HGLOBAL GlobalAlloc(UINT flags, size_t bytes) {
   if (TakeInjectedFailure()) return nullptr;
-#ifdef _WIN32
-  return reclink::platform::win32::Alloc(flags, bytes);
-#else
   size_t size = bytes == 0 ? 1 : bytes;
   void* memory = (flags & GMEM_ZEROINIT) != 0 ? std::calloc(1, size) : std::malloc(size);
   if (memory == nullptr) return nullptr;
@@ -65,51 +79,40 @@ HGLOBAL GlobalAlloc(UINT flags, size_t bytes) {
   std::lock_guard<std::mutex> lock(g_mutex);
   g_blocks->emplace(handle, Block{memory, bytes, moveable, 0});
   return handle;
-#endif
 }
 
 LPVOID GlobalLock(HGLOBAL memory) {
-#ifdef _WIN32
-  return reclink::platform::win32::Lock(memory);
-#else
   std::lock_guard<std::mutex> lock(g_mutex);
-  auto it = g_blocks->find(memory);
-  if (it == g_blocks->end()) return nullptr;
-  if (it->second.moveable) ++it->second.locks;
-  return it->second.bytes;
-#endif
+  Block* block = Registered(memory);
+  if (block == nullptr) return nullptr;
+  if (block->moveable) ++block->locks;
+  return block->bytes;
 }
 
+// TRUE while the block stays locked, FALSE once it is unlocked (or was never
+// a moveable, locked block), as on Windows.
 BOOL GlobalUnlock(HGLOBAL memory) {
-#ifdef _WIN32
-  return reclink::platform::win32::Unlock(memory);
-#else
-  // TRUE while the block stays locked, FALSE once it is unlocked (or was never
-  // a moveable, locked block), as on Windows.
   std::lock_guard<std::mutex> lock(g_mutex);
-  auto it = g_blocks->find(memory);
-  if (it == g_blocks->end() || it->second.locks == 0) return FALSE;
-  return --it->second.locks > 0 ? TRUE : FALSE;
-#endif
+  Block* block = Registered(memory);
+  if (block == nullptr || block->locks == 0) return FALSE;
+  return --block->locks > 0 ? TRUE : FALSE;
 }
 
 HGLOBAL GlobalFree(HGLOBAL memory) {
-#ifdef _WIN32
-  return reclink::platform::win32::Free(memory);
-#else
   Block block;
   {
     std::lock_guard<std::mutex> lock(g_mutex);
-    auto it = g_blocks->find(memory);
-    if (it == g_blocks->end()) return memory;
-    block = it->second;
-    g_blocks->erase(it);
+    const Block* live = Registered(memory);
+    if (live == nullptr) return memory;
+    block = *live;
+    g_blocks->erase(memory);
   }
   if (block.moveable) std::free(memory);
   std::free(block.bytes);
   return nullptr;
-#endif
 }
+
+#endif
 
 namespace reclink::platform {
 

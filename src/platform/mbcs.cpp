@@ -3,6 +3,13 @@
 
 #ifdef _WIN32
 #include "platform/win32.h"
+
+LPSTR CharNextA(LPCSTR p) { return reclink::platform::win32::NextChar(p); }
+int lstrcmpA(LPCSTR a, LPCSTR b) { return reclink::platform::win32::CompareText(a, b); }
+LPSTR lstrcpyA(LPSTR dst, LPCSTR src) { return reclink::platform::win32::CopyText(dst, src); }
+LPSTR lstrcatA(LPSTR dst, LPCSTR src) { return reclink::platform::win32::AppendText(dst, src); }
+int lstrlenA(LPCSTR s) { return reclink::platform::win32::TextLength(s); }
+
 #else
 #include <cstring>
 
@@ -12,12 +19,8 @@ namespace {
 bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 }  // namespace
-#endif
 
 LPSTR CharNextA(LPCSTR p) {
-#ifdef _WIN32
-  return reclink::platform::win32::NextChar(p);
-#else
   if (p == nullptr) return nullptr;
   char* at = const_cast<char*>(p);
   if (*at == '\0') return at;
@@ -25,43 +28,27 @@ LPSTR CharNextA(LPCSTR p) {
   // the zero, never past it.
   if (IsLeadByte(static_cast<unsigned char>(at[0])) && at[1] != '\0') return at + 2;
   return at + 1;
-#endif
 }
 
+// Byte order, case-sensitive: the library only ever asks "equal or not".
 int lstrcmpA(LPCSTR a, LPCSTR b) {
-#ifdef _WIN32
-  return reclink::platform::win32::CompareText(a, b);
-#else
-  // Byte order, case-sensitive: the library only ever asks "equal or not".
   int order = std::strcmp(a != nullptr ? a : "", b != nullptr ? b : "");
   return order < 0 ? -1 : (order > 0 ? 1 : 0);
-#endif
 }
 
 LPSTR lstrcpyA(LPSTR dst, LPCSTR src) {
-#ifdef _WIN32
-  return reclink::platform::win32::CopyText(dst, src);
-#else
   if (dst == nullptr || src == nullptr) return nullptr;
   std::memmove(dst, src, std::strlen(src) + 1);
   return dst;
-#endif
 }
 
+// A copy of src at dst's terminator.
 LPSTR lstrcatA(LPSTR dst, LPCSTR src) {
-#ifdef _WIN32
-  return reclink::platform::win32::AppendText(dst, src);
-#else
   if (dst == nullptr || src == nullptr) return nullptr;
-  std::memmove(dst + std::strlen(dst), src, std::strlen(src) + 1);
+  lstrcpyA(dst + std::strlen(dst), src);
   return dst;
-#endif
 }
 
-int lstrlenA(LPCSTR s) {
-#ifdef _WIN32
-  return reclink::platform::win32::TextLength(s);
-#else
-  return s == nullptr ? 0 : static_cast<int>(std::strlen(s));
+int lstrlenA(LPCSTR s) { return s == nullptr ? 0 : static_cast<int>(std::strlen(s)); }
+
 #endif
-}

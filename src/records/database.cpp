@@ -5,10 +5,12 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/btrieve_entry.h"
 #include "platform/winapi.h"
 #include "reclink/btrieve.h"
+#include "reclink/file_spec.h"
 #include "reclink/records/catalogue.h"
 
 namespace reclink {
@@ -16,36 +18,25 @@ namespace reclink {
 namespace {
 
 constexpr uint16_t kPageSize = 4096;  // holds the longest record of the table
-constexpr int kMaxSegments = 16;      // more than any file of the table has
 
-// The Create buffer: the file specification, then one key specification per segment.
-#pragma pack(push, 1)
-struct CreateBuffer {
-  BtrFileSpec file;                  // record length, page size, number of keys
-  BtrKeySpec segments[kMaxSegments]; // segments of key 0, then key 1, ...
-};
-#pragma pack(pop)
-
-// Fills buffer for row; returns the bytes used.
-uint32_t BuildCreateBuffer(const RecordFileRow& row, CreateBuffer& buffer) {
-  std::memset(&buffer, 0, sizeof buffer);
-  buffer.file.recordLength = row.recordLength;
-  buffer.file.pageSize = kPageSize;
-  buffer.file.numberOfKeys = row.keyCount;
-  int n = 0;
+// The specification Create takes for row: zstring keys, all modifiable.
+recman::FileSpec SpecOf(const RecordFileRow& row) {
+  recman::FileSpec spec;
+  spec.recordLength = row.recordLength;
+  spec.pageSize = kPageSize;
   for (int k = 0; k < row.keyCount; ++k) {
     const KeyLayout& key = row.keys[k];
-    for (int s = 0; s < key.segmentCount; ++s, ++n) {
-      BtrKeySpec& spec = buffer.segments[n];
-      spec.position = static_cast<uint16_t>(key.segments[s].offset + 1);
-      spec.length = key.segments[s].width;
-      spec.flags = B_KEY_EXTENDED_TYPE | B_KEY_MODIFIABLE;
-      if (key.duplicates) spec.flags |= B_KEY_DUPLICATES;
-      if (s + 1 < key.segmentCount) spec.flags |= B_KEY_SEGMENTED;
-      spec.extendedType = B_TYPE_ZSTRING;
+    recman::KeySpec& out = spec.keys.emplace_back();
+    for (int s = 0; s < key.segmentCount; ++s) {
+      recman::SegmentSpec& segment = out.segments.emplace_back();
+      segment.position = static_cast<uint16_t>(key.segments[s].offset + 1);
+      segment.length = key.segments[s].width;
+      segment.flags = B_KEY_EXTENDED_TYPE | B_KEY_MODIFIABLE;
+      if (key.duplicates) segment.flags |= B_KEY_DUPLICATES;
+      segment.type = B_TYPE_ZSTRING;
     }
   }
-  return static_cast<uint32_t>(sizeof(BtrFileSpec) + n * sizeof(BtrKeySpec));
+  return spec;
 }
 
 int CreateFromRow(const char* dir, const RecordFileRow& row) {
@@ -57,11 +48,11 @@ int CreateFromRow(const char* dir, const RecordFileRow& row) {
   if (native.size() >= sizeof key) return B_FILENAME_BAD;
   std::memcpy(key, native.c_str(), native.size());
 
-  CreateBuffer buffer;
-  uint32_t length = BuildCreateBuffer(row, buffer);
+  std::vector<uint8_t> buffer = recman::EncodeFileSpec(SpecOf(row));
+  uint32_t length = static_cast<uint32_t>(buffer.size());
   char block[B_POSITION_BLOCK_SIZE] = {};
   // Key number -1: an existing file is refused, never replaced.
-  return platform::CallBtrieve(B_CREATE, block, &buffer, &length, key, B_MAX_KEY_LENGTH, -1);
+  return platform::CallBtrieve(B_CREATE, block, buffer.data(), &length, key, B_MAX_KEY_LENGTH, -1);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "core/point_lat.h"
 #include "platform/file.h"
 #include "platform/winapi.h"
+#include "reclink/file_spec.h"
 #include "reclink/win_app.h"
 #include "support/system_text.h"
 #include "support/test_support.h"
@@ -95,9 +96,11 @@ TEST(Gate, PassesTheObjectsBuffersKeyLength255TheLowKeyByteAndTheBlockInUse) {
   EXPECT_EQ(calls[5].posBlock, other);
 }
 
-// Every operation on a point-lat record: its status, the EOF flag, its box, and
-// whether the gate marked the record current on the way (keyed reads whatever
-// their status, Insert and Update; nothing else).
+// Each way through the gate on a point-lat record: its status, the EOF flag,
+// its box, and whether the gate marked the record current on the way (keyed
+// reads whatever their status, Insert and Update; nothing else). The other
+// keyed reads share GetEQ's and GetNEXT's way; where each goes is walked on a
+// real file below.
 TEST(Gate, EachOperationBoxesAllButItsSilentStatuses) {
   struct Case {
     const char* label;
@@ -109,14 +112,7 @@ TEST(Gate, EachOperationBoxesAllButItsSilentStatuses) {
   const Case cases[] = {
       {"BO_GETEQ", &CBaseRecLink::GetEQ, B_GET_EQUAL, {4}},
       {"BO_GETNEXT", &CBaseRecLink::GetNEXT, B_GET_NEXT, {9}},
-      {"BO_GETPREV", &CBaseRecLink::GetPREV, B_GET_PREVIOUS, {9}},
-      {"BO_GETGREATER", &CBaseRecLink::GetGR, B_GET_GREATER, {9}},
-      {"BO_GETGREQ", &CBaseRecLink::GetGREQ, B_GET_GE, {9}},
-      {"BO_GETLESS", &CBaseRecLink::GetLESS, B_GET_LESS, {9}},
-      {"BO_GETLESSEQ", &CBaseRecLink::GetLEEQ, B_GET_LE, {9}},
-      {"BO_GETFIRST", &CBaseRecLink::GetFIRST, B_GET_FIRST, {9}},
-      {"BO_GETLAST", &CBaseRecLink::GetLAST, B_GET_LAST, {9}},
-      {"BO_GETLAST", &CBaseRecLink::GetLAST, B_GET_POSITION, {9}},  // after the Get succeeded
+      {"BO_GETNEXT", &CBaseRecLink::GetNEXT, B_GET_POSITION, {9}},  // after the Get succeeded
       {"BO_INSERT", &CBaseRecLink::Insert, B_INSERT, {5}},
       {"BO_DELETE", &CBaseRecLink::Delete, B_DELETE, {9}},
       {"BO_UPDATE", &CBaseRecLink::Update, B_GET_EQUAL, {4, 9}},  // the re-read fails
@@ -128,7 +124,7 @@ TEST(Gate, EachOperationBoxesAllButItsSilentStatuses) {
       {"", &CBaseRecLink::GetRecordPosition, B_GET_POSITION, all},
       {"", &CBaseRecLink::GetDirect, B_GET_DIRECT, all},
   };
-  TempDir dir;  // status 2 writes its log line here
+  TempDir dir;  // status 2 writes its log line here, and only status 2
   CWinApp app;
   app.SetAppName("Clinic");  // the caption of every record-object box
   for (const Case& c : cases) {
@@ -141,7 +137,7 @@ TEST(Gate, EachOperationBoxesAllButItsSilentStatuses) {
       rec.SetKey(7);
       rec.SetPosition(77);
       std::memset(rec.record(), 'r', 3000);
-      rec.record()[55] = '0';
+      rec.record()[kPointLatMarkOffset] = '0';
       const bool silent = std::count(c.silent.begin(), c.silent.end(), status) > 0;
       const bool minusOne = c.op == B_BEGIN_TRAN || c.op == B_END_TRAN;
       const std::string label = c.label;
@@ -151,7 +147,7 @@ TEST(Gate, EachOperationBoxesAllButItsSilentStatuses) {
       EXPECT_EQ(rec.IsEOF(), status == 9 ? 1 : 0);
       EXPECT_EQ(rec.GetPosition(), c.op == B_GET_POSITION ? 0u : 77u);
       EXPECT_EQ(rec.GetDataLength(), 3000u);
-      EXPECT_EQ(rec.record()[55], writes || label.rfind("BO_GET", 0) == 0 ? '1' : '0');
+      EXPECT_EQ(rec.record()[kPointLatMarkOffset], writes || label.rfind("BO_GET", 0) == 0 ? kPointLatCurrent : '0');
       EXPECT_EQ(rec.GetKeyNumber(), writes ? 0 : 7);
       if (label == "BO_UPDATE" && c.op == B_GET_EQUAL) {
         // A failed re-read writes nothing, and the buffer keeps what the read left.
@@ -166,6 +162,9 @@ TEST(Gate, EachOperationBoxesAllButItsSilentStatuses) {
       EXPECT_EQ(boxes.calls()[0].style, MB_OK);
     }
   }
+  // A line for each status 2, silent or not, and for no other status.
+  const std::string log = ReadFile(dir.file("io_error.txt"));
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), static_cast<std::ptrdiff_t>(std::size(cases)));
 }
 
 TEST(Gate, StatBypassesTheGateDirectReadsNeedABufferStopResetsFirst) {
@@ -181,7 +180,7 @@ TEST(Gate, StatBypassesTheGateDirectReadsNeedABufferStopResetsFirst) {
   TestRecord rec("pointlat_db", (dir.path() + "/TEST.BTR").c_str());
   rec.SetKey(5);
   EXPECT_EQ(rec.GetNEXT(), 9);
-  EXPECT_EQ(rec.record()[55], '\0');  // the point-lat ident is compared exactly
+  EXPECT_EQ(rec.record()[kPointLatMarkOffset], '\0');  // the point-lat ident is compared exactly
   FileDescriptionType info;
   EXPECT_EQ(rec.GetDBInfo(&info), 2);
   EXPECT_EQ(manager.calls().back().keyNum, 0);
@@ -311,7 +310,7 @@ using Record = std::vector<unsigned char>;
 Record OlderRecord() {
   Record r(3000);
   for (size_t i = 0; i < r.size(); ++i) r[i] = static_cast<unsigned char>((i * 7 + i / 256) | 1);
-  r[55] = '0';
+  r[kPointLatMarkOffset] = '0';
   return r;
 }
 
@@ -328,7 +327,7 @@ Record Upgraded(const Record& older) {
     else if (i >= 504)
       r[i] = older[i - 40];
   }
-  r[55] = '1';
+  r[kPointLatMarkOffset] = kPointLatCurrent;
   return r;
 }
 
@@ -337,7 +336,7 @@ TEST(PointLat, UpgradeMovesEveryBlockBehindThePairsOnceAndOnlyForAnOlderMark) {
   const Record expected = Upgraded(older);
   for (unsigned char mark : {'0', ' ', '\0', '2'}) {  // every mark but '1' means older
     Record r = older;
-    r[55] = mark;
+    r[kPointLatMarkOffset] = mark;
     PointLatConv(r.data());
     EXPECT_EQ(r, expected) << int(mark);
     PointLatConv(r.data());  // once current, left exactly as it is
@@ -345,16 +344,18 @@ TEST(PointLat, UpgradeMovesEveryBlockBehindThePairsOnceAndOnlyForAnOlderMark) {
   }
 }
 
-TEST(PointLat, AnOlderRecordInARealFileIsUpgradedOnKeyedReadsOnly) {
+TEST(PointLat, OnARealFileKeyedReadsGoTheirWaysAndUpgradeAnOlderRecordPositionalOnesDoNot) {
   TempDir dir;
   MessageBoxRecorder boxes;
   std::string path = dir.file("POINTLAT.BTR");
   char raw[128] = {}, key[255] = "0000000001";
-  FileDescriptionType spec{};  // key 0: the patient key, a zstring at 0
-  spec.fileSpec = {3000, 4096, 1, 0, 0, 0, 0, 0, 0};
-  spec.keySpec[0] = {1, 21, B_KEY_EXTENDED_TYPE, 0, B_TYPE_ZSTRING, 0, 0, 0, 0};
-  uint32_t length = sizeof(BtrFileSpec) + sizeof(BtrKeySpec);
-  ASSERT_EQ(BTRCALL(B_CREATE, raw, &spec, &length, path.data(), 255, 0), 0);
+  recman::FileSpec file;  // key 0: the patient key, a zstring at 0
+  file.recordLength = 3000;
+  file.pageSize = 4096;
+  file.keys = {recman::KeySpec{{{1, 21, B_KEY_EXTENDED_TYPE, B_TYPE_ZSTRING}}}};
+  std::vector<uint8_t> spec = recman::EncodeFileSpec(file);
+  uint32_t length = static_cast<uint32_t>(spec.size());
+  ASSERT_EQ(BTRCALL(B_CREATE, raw, spec.data(), &length, path.data(), 255, 0), 0);
   // Stored as another program left it: through an object of another ident.
   Record older = OlderRecord();
   std::copy_n(key, 11, older.begin());
@@ -364,8 +365,23 @@ TEST(PointLat, AnOlderRecordInARealFileIsUpgradedOnKeyedReadsOnly) {
   ASSERT_EQ(writer.Insert(), 0);
 
   ASSERT_EQ(rec.Open(BTR_OPEN_NORMAL), 0);
-  rec.SetKeyBuffer(key, 11);
-  ASSERT_EQ(rec.GetEQ(), 0);
+  for (char n : {'0', '2'}) {  // beside it, patients 0 and 2, current
+    key[9] = n;
+    std::copy_n(key, 11, rec.record());
+    ASSERT_EQ(rec.Insert(), 0);
+  }
+  // Each keyed read goes its own way along key 0; from patient 1 when it
+  // starts from a key.
+  const std::pair<int (CBaseRecLink::*)(), char> reads[] = {
+      {&CBaseRecLink::GetFIRST, '0'}, {&CBaseRecLink::GetLAST, '2'}, {&CBaseRecLink::GetPREV, '1'},
+      {&CBaseRecLink::GetNEXT, '2'},  {&CBaseRecLink::GetGR, '2'},   {&CBaseRecLink::GetGREQ, '1'},
+      {&CBaseRecLink::GetLESS, '0'},  {&CBaseRecLink::GetLEEQ, '1'}, {&CBaseRecLink::GetEQ, '1'}};
+  for (const auto& [read, found] : reads) {
+    key[9] = '1';
+    rec.SetKeyBuffer(key, 11);
+    ASSERT_EQ((rec.*read)(), 0);
+    EXPECT_EQ(rec.record()[9], found);
+  }
   EXPECT_EQ(rec.bytes(), Upgraded(older));
   ASSERT_EQ(rec.GetByPosition(rec.GetPosition()), 0);  // a positional read: as stored
   EXPECT_EQ(rec.bytes(), older);

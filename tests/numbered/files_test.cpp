@@ -8,6 +8,7 @@
 #include "numbered/db_number_table.h"
 #include "numbered_db.h"
 #include "reclink/btrieve.h"
+#include "reclink/file_spec.h"
 #include "reclink/records/catalogue.h"
 
 namespace {
@@ -33,18 +34,17 @@ TEST(Files, EveryNumberReachesItsOwnFileLaidOutAsItsTablesSay) {
               0);
     std::vector<char> stat(40980);
     ASSERT_EQ(link.DB_Stat(row.dbno, stat.data()), 0);
-    BtrFileSpec file;
-    std::memcpy(&file, stat.data(), sizeof file);
+    recman::FileSpec file;
+    ASSERT_EQ(recman::DecodeFileSpec(stat.data(), static_cast<uint32_t>(stat.size()), &file), 0);
+    ASSERT_FALSE(file.keys.empty());
     // Key 0's segments, back to back from 0, each hold the number.
     auto& record = records[i] = std::vector<char>(file.recordLength, 'E');
     if (row.dbno == 140) record[reclink::kPointLatMarkOffset] = '1';  // current layout
-    for (unsigned end = 0, n = 0, more = 1; more; ++n) {
-      BtrKeySpec seg;
-      std::memcpy(&seg, &stat[sizeof file + n * sizeof seg], sizeof seg);
+    unsigned end = 0;
+    for (const recman::SegmentSpec& seg : file.keys[0].segments) {
       EXPECT_EQ(seg.position - 1u, end);
       std::snprintf(&record[end], seg.length, "%d", row.dbno);
       end += seg.length;
-      more = (seg.flags & B_KEY_SEGMENTED) != 0;
     }
     ASSERT_EQ(link.DB_Insert(row.dbno, record.data()), 0);
   }
@@ -72,7 +72,7 @@ TEST(Files, EveryNumberReachesItsOwnFileLaidOutAsItsTablesSay) {
 
 // An update by number stores the caller's bytes as they are, unmarked: reads
 // by number upgrade them, and pass even a buffer they found nothing for
-// through the upgrade.
+// through the upgrade. Each read goes its own way along the key.
 TEST(Files, PointLatRecordsAreUpgradedAsTheyAreReadByNumber) {
   NumberedDb db;
   ASSERT_EQ(reclink::CreateRecordFile(db.dir.path().c_str(), "POINTLAT.BTR"), 0);
@@ -86,6 +86,21 @@ TEST(Files, PointLatRecordsAreUpgradedAsTheyAreReadByNumber) {
   std::vector<char> back;
   ASSERT_EQ(GetEQ(link, 140, older, back), 0);
   EXPECT_EQ(back, upgraded);
+  // Each read by number goes its own way along key 0; from patient 7 when it
+  // starts from a key.
+  for (const char* patient : {"0000000006", "0000000008"}) {
+    ASSERT_EQ(link.DB_Insert(140, Rec(3000, {{0, patient}, {21, "LAT1"}}).data()), 0);
+  }
+  const std::pair<int (CRecLink::*)(int, int, void*, void*), char> reads[] = {
+      {&CRecLink::DB_GetFIRST, '6'}, {&CRecLink::DB_GetLAST, '8'}, {&CRecLink::DB_GetPREV, '7'},
+      {&CRecLink::DB_GetNEXT, '8'},  {&CRecLink::DB_GetGR, '8'},   {&CRecLink::DB_GetGREQ, '7'},
+      {&CRecLink::DB_GetLESS, '6'},  {&CRecLink::DB_GetLEEQ, '7'}};
+  for (const auto& [read, found] : reads) {
+    char key[256] = {};
+    std::memcpy(key, older.data(), 64);
+    ASSERT_EQ((link.*read)(140, 0, back.data(), key), 0);
+    EXPECT_EQ(back[9], found);
+  }
   EXPECT_EQ(GetEQ(link, 140, Rec(3000, {{0, "NONE"}}), back), 4);
   EXPECT_EQ(back[reclink::kPointLatMarkOffset], '1');
   link.DB_Close(140);

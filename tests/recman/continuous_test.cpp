@@ -1,6 +1,7 @@
 // Continuous operation: a frozen record file stays unchanged on disk while
 // programs go on writing it, so that a copy taken meanwhile is the file as
-// it was when frozen; thawed, the writes reach the file.
+// it was when frozen; thawed, the writes reach the file. SQLite's files
+// only: who may freeze and thaw what, on either backend, is a call script.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -41,8 +42,8 @@ class ContinuousTest : public ::testing::Test {
   void TearDown() override { Tx(B_RESET); }
 
   // Continuous Operation with key number keyNum on the files named.
-  int Continuous(int8_t keyNum, const std::string& names, BtrFile* by = nullptr) {
-    return (by ? *by : f_).Write(B_CONTINUOUS, names.empty() ? names : names + '\0', keyNum);
+  int Continuous(int8_t keyNum, const std::string& names) {
+    return f_.Write(B_CONTINUOUS, names.empty() ? names : names + '\0', keyNum);
   }
 
   TempDir dir_;
@@ -51,10 +52,6 @@ class ContinuousTest : public ::testing::Test {
 };
 
 TEST_F(ContinuousTest, AFrozenFileStaysAsItWasWhileWritesGoOn) {
-  if (OnServer()) {
-    EXPECT_EQ(Continuous(0, a_), B_INVALID_FUNCTION) << "a server's files are backed up on the server";
-    return;
-  }
   ASSERT_EQ(Continuous(0, a_ + "," + b_), 0);
   const std::string frozen = Bytes(a_);
   for (char c = 'b'; c <= 'z'; ++c) ASSERT_EQ(f_.Insert(MakeRecord(kLen, {{0, std::string(1, c)}})), 0);
@@ -85,41 +82,6 @@ TEST_F(ContinuousTest, AFrozenFileStaysAsItWasWhileWritesGoOn) {
   BtrFile again(kLen);
   ASSERT_EQ(again.Open(a_), 0);
   EXPECT_EQ(again.Walk(0).size(), 25u);
-}
-
-TEST_F(ContinuousTest, WhoMayFreezeAndThawWhat) {
-  std::ofstream(dir_.file("text.dat")) << "not a record file";
-  static const char kOther[16] = "another client";
-  BtrFile other(kLen);
-  other.client = kOther;
-  struct Case {
-    const char* label;
-    int8_t keyNum;
-    std::string names;
-    BtrFile* by;
-    int status;
-  };
-  const Case cases[] = {
-      {"a file that is not there", 0, dir_.file("none.dat"), nullptr, B_FILE_NOT_FOUND},
-      {"not a record file, after one: neither stays frozen", 0, a_ + "," + dir_.file("text.dat"), nullptr,
-       B_NOT_A_BTRIEVE_FILE},
-      {"no names", 0, "", nullptr, B_DATALENGTH_ERROR},
-      {"no such key number", 3, a_, nullptr, B_INVALID_KEYNUMBER},
-      {"a file not frozen", 2, a_, nullptr, B_INCOMPATIBLE_MODE},
-      {"frozen", 0, a_, nullptr, B_NO_ERROR},
-      {"frozen again", 0, a_, nullptr, B_INCOMPATIBLE_MODE},
-      {"by another client", 0, a_, &other, B_INCOMPATIBLE_MODE},
-      {"thawed by another client", 2, a_, &other, B_INCOMPATIBLE_MODE},
-      {"thawed", 2, a_, nullptr, B_NO_ERROR},
-      {"frozen by the other client", 0, a_, &other, B_NO_ERROR},
-  };
-  for (const Case& c : cases) EXPECT_EQ(Continuous(c.keyNum, c.names, c.by), c.status) << c.label;
-  ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
-  EXPECT_EQ(Continuous(0, b_), B_CLOSE_IN_TRANSACTION) << "inside a transaction";
-  ASSERT_EQ(Tx(B_ABORT_TRAN), 0);
-  // Reset thaws the client's files.
-  ASSERT_EQ(Tx(B_RESET, kOther), 0);
-  EXPECT_EQ(Continuous(0, a_), 0);
 }
 
 }  // namespace

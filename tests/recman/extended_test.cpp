@@ -1,8 +1,8 @@
 // The extended operations (36-39) against a brute-force filter over the
 // same records: random filters, extractors, reject counts and buffer sizes,
 // scanned call after call along both keys and in physical order, both ways;
-// then the descriptors and situations that give a status of their own, and
-// one call's view of a file another process keeps changing.
+// and one call's view of a file another process keeps changing. The
+// descriptors and situations with a status of their own are a call script.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -236,94 +236,6 @@ TEST_P(ExtendedTest, ScansAgreeWithBruteForce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, ExtendedTest, ::testing::Values(1u, 2u, 3u));
-
-TEST_F(ExtendedTest, DescriptorsAndSituationsWithAStatusOfTheirOwn) {
-  for (const char* n : {"a", "b", "c"}) ASSERT_EQ(f_.Insert(MakeRecord(kLen, {{0, n}}), -1), 0);
-  ASSERT_EQ(f_.Close(), 0);  // a fresh block: no currency at all
-  ASSERT_EQ(f_.Open(path_), 0);
-  const std::vector<Field> whole{{0, 0, kLen}};
-  const Term onName{kName, B_EXT_GREATER, B_EXT_LAST_TERM, std::string("a\0\0\0\0\0\0\0\0\0", 10)};
-  auto run = [&](uint16_t op, int8_t keyNum, std::string d, uint32_t length = 0) {
-    std::memcpy(f_.data.data(), d.data(), d.size());
-    f_.recordLength = length ? length : 512;
-    const int st = f_.Call(op, keyNum);
-    f_.recordLength = kLen;
-    return st;
-  };
-  auto with = [&](Term t, uint8_t comparison, uint8_t connector) {
-    t.comparison = comparison, t.connector = connector;
-    return t;
-  };
-  const std::string good = Descriptor("EG", 0, {onName}, 10, whole);
-  auto declaring = [&](int more) {
-    std::string d = good;
-    const uint16_t declared = static_cast<uint16_t>(d.size() + more);
-    std::memcpy(d.data(), &declared, 2);
-    return d + std::string(4, '\0');
-  };
-  struct Case {
-    const char* what;
-    std::function<int()> run;
-    int status;
-  };
-  const Case cases[] = {
-      {"without a currency", [&] { return run(B_GET_NEXT_EXTENDED, 0, good); }, B_POSITION_NOT_SET},
-      {"step from the start of the file", [&] { return run(B_STEP_NEXT_EXTENDED, 0, good); }, B_END_OF_FILE},
-      {"two of three came back", [&] { return f_.Record().size() == 2 + 2 * (6 + kLen) ? 0 : -1; }, 0},
-      {"no record is current for a write", [&] { return f_.Delete(); }, B_POSITION_NOT_SET},
-      {"a Get onto the key path", [&] { return f_.Get(B_GET_FIRST, 0); }, 0},
-      {"another key number", [&] { return run(B_GET_NEXT_EXTENDED, 1, good); }, B_DIFFERENT_KEYNUMBER},
-      {"a key that is not there", [&] { return run(B_GET_NEXT_EXTENDED, 4, good); }, B_INVALID_KEYNUMBER},
-      {"with a lock bias", [&] { return run(B_GET_NEXT_EXTENDED + 200, 0, good); }, B_INVALID_FUNCTION},
-      {"an unknown identifier", [&] { return run(B_GET_NEXT_EXTENDED, 0, Descriptor("XX", 0, {onName}, 10, whole)); }, B_INCORRECT_DESCRIPTOR},
-      {"longer than the buffer", [&] { return run(B_GET_NEXT_EXTENDED, 0, good, static_cast<uint32_t>(good.size() - 1)); }, B_INCORRECT_DESCRIPTOR},
-      {"a length word past the descriptor", [&] { return run(B_GET_NEXT_EXTENDED, 0, declaring(2)); }, B_INCORRECT_DESCRIPTOR},
-      {"a length word short of it", [&] { return run(B_GET_NEXT_EXTENDED, 0, declaring(-1)); }, B_INCORRECT_DESCRIPTOR},
-      {"a type with no order here", [&] { Term t = onName; t.field.type = 3; return run(B_GET_NEXT_EXTENDED, 0, Descriptor("EG", 0, {t}, 10, whole)); }, B_INCORRECT_DESCRIPTOR},
-      {"comparison 7", [&] { return run(B_GET_NEXT_EXTENDED, 0, Descriptor("EG", 0, {with(onName, 7, 0)}, 10, whole)); }, B_INCORRECT_DESCRIPTOR},
-      {"the last term joined to a next", [&] { return run(B_GET_NEXT_EXTENDED, 0, Descriptor("EG", 0, {with(onName, 2, B_EXT_AND)}, 10, whole)); }, B_INCORRECT_DESCRIPTOR},
-      {"a term before the last not joined", [&] { return run(B_GET_NEXT_EXTENDED, 0, Descriptor("EG", 0, {onName, onName}, 10, whole)); }, B_INCORRECT_DESCRIPTOR},
-      {"a field running past the record", [&] { return run(B_GET_NEXT_EXTENDED, 0, Descriptor("EG", 0, {}, 10, {{0, 20, 9}})); }, B_INCORRECT_DESCRIPTOR},
-      {"a field at the record's end", [&] { return run(B_GET_NEXT_EXTENDED, 0, Descriptor("EG", 0, {}, 10, {{0, 0, 4}, {0, kLen, 1}})); }, B_INVALID_FIELD_OFFSET},
-      {"no records asked", [&] { return run(B_GET_NEXT_EXTENDED, 0, Descriptor("EG", 0, {}, 0, whole)); }, B_INCORRECT_DESCRIPTOR},
-      {"no fields asked", [&] { return run(B_GET_NEXT_EXTENDED, 0, Descriptor("EG", 0, {}, 5, {})); }, B_INCORRECT_DESCRIPTOR},
-      {"a collating sequence the file lacks", [&] { return run(B_GET_NEXT_EXTENDED, 0, Descriptor("EG", 0, {with(onName, B_EXT_GREATER | B_EXT_USE_ACS, 0)}, 10, whole)); }, B_INCORRECT_DESCRIPTOR},
-      {"the rest of the path", [&] { return run(B_GET_NEXT_EXTENDED, 0, good); }, B_END_OF_FILE},
-      {"the walk stands on the last record", [&] { return f_.Get(B_GET_PREVIOUS, 0) + (f_.Field(0) == "b" ? 0 : -1); }, 0},
-  };
-  for (const Case& c : cases) EXPECT_EQ(c.run(), c.status) << c.what;
-
-  // A data-only file has no path for Get Extended but steps, from the
-  // record an Insert made current.
-  BtrFile g(kLen);
-  ASSERT_EQ(CreateFile(dir_.file("plain.dat"), MakeSpec(kLen, 0, {})), 0);
-  ASSERT_EQ(g.Open(dir_.file("plain.dat")), 0);
-  ASSERT_EQ(g.Insert(MakeRecord(kLen, {{0, "x"}})), 0);
-  const std::string all = Descriptor("UC", 0, {}, 10, whole);
-  std::memcpy(g.data.data(), all.data(), all.size());
-  g.recordLength = 512;
-  EXPECT_EQ(g.Call(B_GET_NEXT_EXTENDED, 0), B_INVALID_KEYNUMBER);
-  EXPECT_EQ(g.Call(B_STEP_PREV_EXTENDED, 0), B_END_OF_FILE);
-  EXPECT_EQ(g.Record().substr(0, 2), std::string("\1\0", 2));
-
-  // A variable-length file: a field past the fixed part is read from each
-  // record, and a record that ends before the field begins ends the call
-  // with 65, unexamined (Get Next reads it next).
-  BtrFile v(512);
-  std::vector<uint8_t> spec = MakeSpec(kLen, 1, {{1, 10, 0}});
-  const uint16_t variable = B_FILE_VARIABLE_LENGTH;
-  std::memcpy(spec.data() + offsetof(BtrFileSpec, fileFlags), &variable, 2);
-  ASSERT_EQ(CreateFile(dir_.file("notes.dat"), spec), 0);
-  ASSERT_EQ(v.Open(dir_.file("notes.dat")), 0);
-  for (const char* n : {"a", "b", "c"}) ASSERT_EQ(v.Insert(MakeRecord(kLen, {{0, n}}) + (*n == 'b' ? "" : "tail")), 0);
-  ASSERT_EQ(v.Get(B_GET_FIRST, 0), 0);
-  const std::string tail = Descriptor("UC", 0, {}, 10, {{B_TYPE_STRING, kLen, 4}});
-  std::memcpy(v.data.data(), tail.data(), tail.size());
-  EXPECT_EQ(v.Call(B_GET_NEXT_EXTENDED, 0), B_INVALID_FIELD_OFFSET);
-  EXPECT_EQ(v.Record().substr(0, 4), std::string("\1\0\4\0", 4));
-  ASSERT_EQ(v.Get(B_GET_NEXT, 0), 0);
-  EXPECT_EQ(v.Field(0), "b");
-}
 
 // Another process: for args[1] milliseconds, moves the record with the
 // lowest key 0 to the end of the key by an Update, over and over; then

@@ -1,13 +1,11 @@
-// Record locks: the rules between blocks of one client, between two clients
-// of one process and between two processes; wait locks that wait, and that
-// give 78 rather than wait for each other; locks
-// that go with Update, Delete, Unlock, Close, End or Abort, Reset, and with
-// a holder that is killed.
+// Record locks that take time or another process: wait locks that wait,
+// and that give 78 rather than wait for each other; locks between two
+// processes, and a holder that is killed. The rules between the blocks and
+// clients of one process are a call script.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <functional>
-#include <map>
 #include <thread>
 
 #include "support/btr_file.h"
@@ -30,12 +28,6 @@ int Lock(BtrFile& f, const std::string& name, uint16_t bias) {
   return f.Get(static_cast<uint16_t>(B_GET_EQUAL + bias), 0, name);
 }
 
-// Unlock (27) of the multiple-record lock at pos.
-int UnlockAt(BtrFile& f, uint32_t pos) {
-  std::memcpy(f.data.data(), &pos, 4);
-  return f.Call(B_UNLOCK, B_UNLOCK_MULTIPLE_ONE);
-}
-
 // The milliseconds f's call took.
 int64_t Timed(const std::function<int()>& call, int* status) {
   const Clock::time_point start = Clock::now();
@@ -49,14 +41,11 @@ class LockTest : public ::testing::Test {
     path_ = dir_.file("locks.dat");
     ASSERT_EQ(CreateFile(path_, MakeSpec(kLen, 1, {{1, 8, 0}})), 0);
     b1_.client = kClientB;
-    for (BtrFile* f : {&a1_, &a2_, &b1_}) {
+    for (BtrFile* f : {&a1_, &b1_}) {
       f->recordLength = kLen;
       ASSERT_EQ(f->Open(path_), 0);
     }
-    for (const char* name : {"r1", "r2", "r3", "r4"}) {
-      ASSERT_EQ(a1_.Insert(Rec(name)), 0);
-      pos_[name] = a1_.Position();
-    }
+    for (const char* name : {"r1", "r2", "r3", "r4"}) ASSERT_EQ(a1_.Insert(Rec(name)), 0);
     BtrSetLockTimeout(200);
   }
   void TearDown() override {
@@ -67,72 +56,8 @@ class LockTest : public ::testing::Test {
 
   TempDir dir_;
   std::string path_;
-  std::map<std::string, uint32_t> pos_;
-  BtrFile a1_, a2_, b1_;  // blocks of client A (the process) and of client B
+  BtrFile a1_, b1_;  // blocks of client A (the process) and of client B
 };
-
-TEST_F(LockTest, RulesBetweenBlocksAndClients) {
-  struct Case {
-    const char* what;
-    std::function<int()> run;
-    int status;
-  };
-  const Case cases[] = {
-      {"a1 locks r1", [&] { return Lock(a1_, "r1", B_SINGLE_NOWAIT_LOCK); }, 0},
-      {"b1 reads r1 without a lock", [&] { return Lock(b1_, "r1", 0); }, 0},
-      {"b1 asks r1's single lock", [&] { return Lock(b1_, "r1", B_SINGLE_NOWAIT_LOCK); }, B_RECORD_INUSE},
-      {"b1 asks r1's multiple lock", [&] { return Lock(b1_, "r1", B_MULTIPLE_NOWAIT_LOCK); }, B_RECORD_INUSE},
-      {"b1 steps onto r1 with a lock", [&] { return b1_.Step(static_cast<uint16_t>(B_STEP_FIRST) + B_SINGLE_NOWAIT_LOCK); }, B_RECORD_INUSE},
-      {"b1 updates r1", [&] { return b1_.Update(Rec("r1", "b")); }, B_RECORD_INUSE},
-      {"b1 deletes r1", [&] { return b1_.Delete(); }, B_RECORD_INUSE},
-      {"a2 of the same client locks r1", [&] { return Lock(a2_, "r1", B_SINGLE_NOWAIT_LOCK); }, 0},
-      {"a2 updates r1, letting go of its lock", [&] { return a2_.Update(Rec("r1", "a")); }, 0},
-      {"b1 still meets a1's lock", [&] { return Lock(b1_, "r1", B_SINGLE_NOWAIT_LOCK); }, B_RECORD_INUSE},
-      {"a1 unlocks", [&] { return a1_.Call(B_UNLOCK, 0); }, 0},
-      {"a1 has nothing left to unlock", [&] { return a1_.Call(B_UNLOCK, 0); }, B_LOCK_ERROR},
-      {"b1 locks r1 now", [&] { return Lock(b1_, "r1", B_SINGLE_NOWAIT_LOCK); }, 0},
-      {"b1's lock on r2 replaces the one on r1", [&] { return Lock(b1_, "r2", B_SINGLE_NOWAIT_LOCK); }, 0},
-      {"a1 locks r1 with a multiple lock", [&] { return Lock(a1_, "r1", B_MULTIPLE_NOWAIT_LOCK); }, 0},
-      {"and r3 by position", [&] {
-         std::memcpy(a1_.data.data(), &pos_["r3"], 4);
-         return a1_.Call(static_cast<uint16_t>(B_GET_DIRECT) + B_MULTIPLE_NOWAIT_LOCK, -1);
-       }, 0},
-      {"a1 mixes single and multiple locks", [&] { return Lock(a1_, "r4", B_SINGLE_NOWAIT_LOCK); }, B_INCOMPATIBLE_LOCK_TYPE},
-      {"b1 asks r3", [&] { return Lock(b1_, "r3", B_SINGLE_NOWAIT_LOCK); }, B_RECORD_INUSE},
-      {"a1 unlocks a position it does not hold", [&] { return UnlockAt(a1_, pos_["r2"]); }, B_LOCK_ERROR},
-      {"a1 unlocks r3 by its position", [&] { return UnlockAt(a1_, pos_["r3"]); }, 0},
-      {"b1 locks r3 now", [&] { return Lock(b1_, "r3", B_SINGLE_NOWAIT_LOCK); }, 0},
-      {"a1's multiple lock outlives its Update", [&] { return Lock(a1_, "r1", B_MULTIPLE_NOWAIT_LOCK) + a1_.Update(Rec("r1", "c")); }, 0},
-      {"b1 meets it", [&] { return Lock(b1_, "r1", B_SINGLE_NOWAIT_LOCK); }, B_RECORD_INUSE},
-      {"a1 unlocks all its multiple locks", [&] { return a1_.Call(B_UNLOCK, B_UNLOCK_MULTIPLE_ALL); }, 0},
-      {"none left", [&] { return a1_.Call(B_UNLOCK, B_UNLOCK_MULTIPLE_ALL); }, B_LOCK_ERROR},
-      {"a Delete takes its record's lock with it",
-       [&] { return Lock(a1_, "r2", B_MULTIPLE_NOWAIT_LOCK) + a1_.Delete() + a1_.Call(B_UNLOCK, B_UNLOCK_MULTIPLE_ALL); },
-       B_LOCK_ERROR},
-      {"b1 locks r1", [&] { return Lock(b1_, "r1", B_SINGLE_NOWAIT_LOCK); }, 0},
-      {"Close lets go of b1's locks", [&] { return b1_.Close() + Lock(a1_, "r1", B_SINGLE_NOWAIT_LOCK); }, 0},
-      {"b1 opens again", [&] { return b1_.Open(path_); }, 0},
-      // A transaction holds the file and takes locks that go when it ends.
-      {"a begins", [&] { return Tx(B_BEGIN_TRAN); }, 0},
-      {"a2 locks r3 inside it", [&] { return Lock(a2_, "r3", B_MULTIPLE_NOWAIT_LOCK); }, 0},
-      {"b1 asks a lock in a's file", [&] { return Lock(b1_, "r4", B_SINGLE_NOWAIT_LOCK); }, B_FILE_INUSE},
-      {"b1 reads without one", [&] { return Lock(b1_, "r4", 0); }, 0},
-      {"a aborts", [&] { return Tx(B_ABORT_TRAN); }, 0},
-      {"a2's lock from inside went", [&] { return Lock(b1_, "r3", B_SINGLE_NOWAIT_LOCK); }, 0},
-      {"a1's lock from before stays", [&] { return Lock(b1_, "r1", B_SINGLE_NOWAIT_LOCK); }, B_RECORD_INUSE},
-      // Begin's lock bias is what the transaction's reads lock with.
-      {"a begins, reads to take single no-wait locks", [&] { return Tx(static_cast<uint16_t>(B_BEGIN_CONCURRENT) + B_SINGLE_NOWAIT_LOCK); }, 0},
-      {"a2 reads r4 without a bias", [&] { return Lock(a2_, "r4", 0); }, 0},
-      {"and holds a single lock on it", [&] { return a2_.Call(B_UNLOCK, 0); }, 0},
-      {"a2 reads r1 with a bias of its own", [&] { return Lock(a2_, "r1", B_MULTIPLE_NOWAIT_LOCK); }, 0},
-      {"which holds", [&] { return a2_.Call(B_UNLOCK, 0); }, B_LOCK_ERROR},
-      {"a ends", [&] { return Tx(B_END_TRAN); }, 0},
-      {"its reads lock nothing now", [&] { return Lock(a2_, "r4", 0) + a2_.Call(B_UNLOCK, 0); }, B_LOCK_ERROR},
-      {"a's Reset lets go of all", [&] { return Tx(B_RESET) + Lock(b1_, "r1", B_SINGLE_NOWAIT_LOCK); }, 0},
-      {"b's Reset too", [&] { return Tx(B_RESET, kClientB) + a1_.Open(path_) + Lock(a1_, "r1", B_SINGLE_NOWAIT_LOCK); }, 0},
-  };
-  for (const Case& c : cases) EXPECT_EQ(c.run(), c.status) << c.what;
-}
 
 TEST_F(LockTest, WaitLocksWaitForTheHolder) {
   ASSERT_EQ(Lock(a1_, "r1", B_SINGLE_NOWAIT_LOCK), 0);

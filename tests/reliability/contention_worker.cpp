@@ -8,20 +8,17 @@
 //   F <patient key> <number> <status> <tag>   Insert of a photo numbered by GetNextPhotoNo
 //
 //   Numbering DIR WORKER PATIENTS PHOTOS REPORT
-//   Update DIR NAME STOP ROUNDS REPORT
+//   Update DIR NAME ROUNDS REPORT
 //   Hold DIR REPORT
 //
 // Update rewrites patient 0000000001 with its own name through the numbered
-// interface. With STOP "stop" it says "ready" to its parent right before its
-// first Update reaches the record manager and waits for the parent's word,
-// so that a rival can change the record in between.
+// interface, counting the conflicts it meets on the way.
 //
 // Hold begins a transaction, inserts patient 0000000001 named HELD, says
 // "holding" and waits to be killed.
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -38,7 +35,6 @@ namespace reclink::test {
 namespace {
 
 FILE* g_report = nullptr;  // the report file
-bool g_stop = false;       // Update: stop before the first Update
 int g_conflicts = 0;       // 80s the record manager returned
 
 void Note(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -96,15 +92,9 @@ int Numbering(const char* dir, int worker, int patients, int photos) {
   return 0;
 }
 
-// Between the library and the record manager: counts conflicts and, once,
-// lets a rival write before the Update goes through.
+// Between the library and the record manager: counts conflicts.
 int Entry(uint16_t op, void* pos, void* data, uint32_t* len, void* key, uint8_t keyLen,
           int8_t keyNum) {
-  if (op == B_UPDATE && g_stop) {
-    SendToParent("ready");
-    if (!ReceiveFromParent()) std::abort();
-    g_stop = false;
-  }
   int st = BTRCALL(op, pos, data, len, key, keyLen, keyNum);
   if (st == B_CONFLICT) ++g_conflicts;
   return st;
@@ -160,8 +150,7 @@ RECLINK_CHILD_ROLE(Numbering) {
 }
 
 RECLINK_CHILD_ROLE(Update) {
-  g_stop = args[2] == "stop";
-  return Reporting(args, [&] { return Update(args[0].c_str(), args[1].c_str(), std::stoi(args[3])); });
+  return Reporting(args, [&] { return Update(args[0].c_str(), args[1].c_str(), std::stoi(args[2])); });
 }
 
 RECLINK_CHILD_ROLE(Hold) {

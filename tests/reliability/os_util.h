@@ -16,13 +16,6 @@ inline std::string ReadText(const std::string& path) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-inline std::vector<std::string> Lines(const std::string& path) {
-  std::ifstream in(path);
-  std::vector<std::string> out;
-  for (std::string line; std::getline(in, line);) out.push_back(line);
-  return out;
-}
-
 inline std::string RandomBytes(size_t n, unsigned seed) {
   std::mt19937 rng(seed);
   std::string s(n, '\0');

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "reclink/recman_check.h"
 #include "support/child_process.h"
 
 namespace {
@@ -21,7 +22,7 @@ class ServerChoice : public ::testing::Environment {
     if (server == nullptr || *server == '\0') {
       GTEST_SKIP() << "no server to test against: scripts/test (or scripts/with-server) starts one";
     }
-    reclink::test::SetEnvironment("RECMAN_SERVER", server);
+    reclink::test::SetEnvironment(RECMAN_SERVER_VARIABLE, server);
   }
 };
 

@@ -13,6 +13,7 @@
 #include "command_test_support.h"
 #include "reclink/btrieve.h"
 #include "reclink/hooks.h"
+#include "reclink/recman_check.h"
 #include "reclink/records/catalogue.h"
 #include "support/child_process.h"
 #include "support/os_files.h"
@@ -498,7 +499,7 @@ TEST(BackupCommand, CopiesADatabaseInUseWhole) {
 
   fs::create_directory(tmp.file("empty"));
   fs::create_directory(tmp.file("served"));
-  Spit(tmp.file("served/recman-server.conf"), "server = host=db\ndatabase = clinic\n");
+  Spit(tmp.file("served/" RECMAN_SERVER_CONFIG_NAME), RECMAN_SETTING_SERVER " = host=db\n" RECMAN_SETTING_DATABASE " = clinic\n");
   ExpectEach(1, {
       {{"backup", tmp.file("db"), tmp.file("copy")}, tmp.file("copy") + " already holds record files"},
       {{"backup", tmp.file("db"), tmp.file("db")}, "already holds record files"},

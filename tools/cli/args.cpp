@@ -72,13 +72,14 @@ bool ParseArgs(const std::vector<std::string>& argv, const ArgSpec& spec, Args* 
 }
 
 bool ParseCount(const std::string& text, long max, long* value) {
-  if (text.empty() || text.size() > 18) return false;
+  if (text.empty()) return false;
   long v = 0;
   for (char c : text) {
     if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
+    const long digit = c - '0';
+    if (v > max / 10 || v * 10 > max - digit) return false;  // v * 10 + digit > max, without overflow
+    v = v * 10 + digit;
   }
-  if (v > max) return false;
   *value = v;
   return true;
 }

@@ -26,12 +26,6 @@ std::vector<char> PathKey(const std::string& path) {
   return key;
 }
 
-// A Stat buffer of len bytes into *spec: 0, or 22 when it is shorter than its counts say.
-int Decode(const std::vector<char>& buffer, uint32_t len, FileSpec* spec) {
-  std::string error;
-  return DecodeStatBuffer(buffer.data(), len, spec, &error) ? B_NO_ERROR : B_DATALENGTH_ERROR;
-}
-
 int ClientCall(uint16_t op) {
   char block[128] = {};
   char key[255] = {};
@@ -72,7 +66,7 @@ int BtrFile::Stat(FileSpec* spec) {
   std::vector<char> buffer(kStatBufferSize, '\0');
   uint32_t len = static_cast<uint32_t>(buffer.size());
   int status = BTRCALL(B_STAT, block_, buffer.data(), &len, key_, sizeof key_, -1);
-  return status != B_NO_ERROR ? status : Decode(buffer, len, spec);
+  return status != B_NO_ERROR ? status : recman::DecodeFileSpec(buffer.data(), len, spec);
 }
 
 int StatFile(const std::string& path, FileSpec* spec) {
@@ -80,7 +74,7 @@ int StatFile(const std::string& path, FileSpec* spec) {
   std::vector<char> buffer(kStatBufferSize, '\0');
   uint32_t len = static_cast<uint32_t>(buffer.size());
   int status = BtrStatFile(path.c_str(), buffer.data(), &len);
-  return status != B_NO_ERROR ? status : Decode(buffer, len, spec);
+  return status != B_NO_ERROR ? status : recman::DecodeFileSpec(buffer.data(), len, spec);
 }
 
 int BtrFile::Call(uint16_t op, std::string* record, int8_t keyNum) {
@@ -125,7 +119,15 @@ int BtrFile::Insert(const std::string& record) {
 
 int CreateFile(const std::string& path, const FileSpec& spec, bool overwrite) {
   if (!PathFits(path)) return B_FILENAME_BAD;
-  std::string buffer = EncodeCreateBuffer(spec);
+  // What Stat alone reports (the counts, the format version) is no part of
+  // a new file's specification.
+  FileSpec fresh = spec;
+  fresh.records = 0;
+  fresh.fileVersion = 0;
+  for (KeySpec& key : fresh.keys) {
+    for (SegmentSpec& segment : key.segments) segment.uniqueValues = 0;
+  }
+  std::vector<uint8_t> buffer = recman::EncodeFileSpec(fresh);
   std::vector<char> key = PathKey(path);
   uint32_t len = static_cast<uint32_t>(buffer.size());
   char block[128] = {};

@@ -6,6 +6,7 @@
 #include <strings.h>
 #include <vector>
 
+#include "cli/args.h"
 #include "cli/collating_sequence.h"
 #include "cli/reasons.h"
 #include "reclink/btrieve.h"
@@ -116,18 +117,6 @@ bool YesNo(const std::string& v, bool* out) {
     if (strcasecmp(v.c_str(), n) == 0) return (*out = false, true);
   }
   return false;
-}
-
-bool Number(const std::string& v, long max, long* out) {
-  if (v.empty() || v.size() > 9) return false;
-  long n = 0;
-  for (char c : v) {
-    if (c < '0' || c > '9') return false;
-    n = n * 10 + (c - '0');
-  }
-  if (n > max) return false;
-  *out = n;
-  return true;
 }
 
 bool HexByte(std::string v, uint8_t* out) {
@@ -346,6 +335,8 @@ class Parser {
     SegmentSpec& s = p.spec;
     int posLine = p.lines["position"];
     if (!p.lines.count("length")) return Fail(error_, posLine, "length", "is missing from the segment");
+    // Every segment the utility describes carries its type as an extended type.
+    s.flags |= B_KEY_EXTENDED_TYPE;
     if (p.null == NullMode::kAll) s.flags |= B_KEY_NULL;
     if (p.null == NullMode::kAny) s.flags |= B_KEY_MANUAL;
     if (p.null == NullMode::kNone && p.lines.count("value")) {
@@ -413,7 +404,7 @@ class Parser {
 
   // The status Create would give for spec.
   static int Verdict(const FileSpec& spec) {
-    const std::string buffer = EncodeCreateBuffer(spec);
+    const std::vector<uint8_t> buffer = recman::EncodeFileSpec(spec);
     return BtrCheckCreateBuffer(buffer.data(), static_cast<uint32_t>(buffer.size()));
   }
 
@@ -428,7 +419,7 @@ class Parser {
   // Reads e's value as a number that fits its field of the Create buffer;
   // whether the record manager takes it is for RecordManagerAccepts.
   bool Field(const Element& e, long max, long* n) {
-    return Number(e.value, max, n) || Bad(e, "must be a number from 0 to " + std::to_string(max));
+    return ParseCount(e.value, max, n) || Bad(e, "must be a number from 0 to " + std::to_string(max));
   }
 
   bool Bad(const Element& e, const std::string& why) {

@@ -43,6 +43,10 @@ class HeldFile {
   void Release();
 
  private:
+  // Holds handle, just opened for path, and returns true; when the open
+  // failed (-1), false with the system's reason for it in *error.
+  bool Hold(intptr_t handle, const std::string& path, std::string* error);
+
   intptr_t handle_ = -1;  // descriptor (POSIX) or HANDLE (Windows); -1 when nothing is held
   std::string path_;      // the file held (Windows: the lock file of a directory)
 };

@@ -17,14 +17,17 @@ namespace reclink::cli {
 
 namespace {
 
-// Opens path (flags added to those every open here takes) and locks it
-// without waiting; the descriptor, or -1 with errno set.
+// Opens path (flags added to those every open here takes; a file made by
+// O_CREAT gets 0666 less the umask) and locks it without waiting; the
+// descriptor, or -1 with errno set. With O_CREAT, a file it cannot lock is
+// removed again.
 int OpenLocked(const std::string& path, int flags) {
-  const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW);
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW, 0666);
   if (fd < 0) return -1;
   if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
   const int err = errno;
   ::close(fd);
+  if (flags & O_CREAT) ::unlink(path.c_str());
   errno = err;
   return -1;
 }
@@ -33,32 +36,23 @@ int OpenLocked(const std::string& path, int flags) {
 
 bool HeldFile::CreateFile(const std::string& path, std::string* error) {
   Release();
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);  // less the umask
-  if (fd < 0) {
-    *error = SystemReason(errno);
-    return false;
-  }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    *error = SystemReason(errno);
-    ::close(fd);
-    ::unlink(path.c_str());
-    return false;
-  }
-  handle_ = fd;
-  path_ = path;
-  return true;
+  return Hold(OpenLocked(path, O_WRONLY | O_CREAT | O_TRUNC), path, error);
 }
 
 bool HeldFile::HoldDirectory(const std::string& dir, bool* busy, std::string* error) {
   Release();
   const int fd = OpenLocked(dir, O_RDONLY | O_DIRECTORY);
-  if (fd < 0) {
-    *busy = errno == EWOULDBLOCK;
+  *busy = fd < 0 && errno == EWOULDBLOCK;
+  return Hold(fd, dir, error);
+}
+
+bool HeldFile::Hold(intptr_t handle, const std::string& path, std::string* error) {
+  if (handle < 0) {
     *error = SystemReason(errno);
     return false;
   }
-  handle_ = fd;
-  path_ = dir;
+  handle_ = handle;
+  path_ = path;
   return true;
 }
 

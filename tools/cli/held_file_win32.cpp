@@ -47,26 +47,24 @@ bool HeldFile::CreateFile(const std::string& path, std::string* error) {
   // Others may read it while it is held, nothing more.
   const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    *error = Reason(GetLastError());
-    return false;
-  }
-  handle_ = reinterpret_cast<intptr_t>(file);
-  path_ = path;
-  return true;
+  return Hold(reinterpret_cast<intptr_t>(file), path, error);
 }
 
 bool HeldFile::HoldDirectory(const std::string& dir, bool* busy, std::string* error) {
   Release();
+  const std::string lockPath = dir + kDirectoryLock;
   const HANDLE lock = OpenDirectoryLock(dir, OPEN_ALWAYS);
-  if (lock == INVALID_HANDLE_VALUE) {
-    const DWORD err = GetLastError();
-    *busy = err == ERROR_SHARING_VIOLATION;
-    *error = Reason(err);
+  *busy = lock == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION;
+  return Hold(reinterpret_cast<intptr_t>(lock), lockPath, error);
+}
+
+bool HeldFile::Hold(intptr_t handle, const std::string& path, std::string* error) {
+  if (handle == reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE)) {
+    *error = Reason(GetLastError());
     return false;
   }
-  handle_ = reinterpret_cast<intptr_t>(lock);
-  path_ = dir + kDirectoryLock;
+  handle_ = handle;
+  path_ = path;
   return true;
 }
 

@@ -28,9 +28,7 @@ int RunFromServer(const Args& args, Io& io);
 int RunDropServer(const Args& args, Io& io);  // DIR
 int RunBackup(const Args& args, Io& io);      // DIR OUT
 int RunViews(const Args& args, Io& io);       // DIR [--grant ROLE]
-extern const char* const kViewsHelp;          // its details for --help
 int RunImport(const Args& args, Io& io);      // FOLDER DIR
-extern const char kImportHelp[];              // the rest of import's --help text
 
 // Writes "reclink <command>: <message>" and a line end to io.err; returns
 // kExitFailure so that callers can return it.

@@ -234,6 +234,18 @@ class Day {
     out_ << "  next photo-set number: " << sets.GetLastPhotoEXNo(pk.c_str()) << "\n";
   }
 
+  // Stores a record of file, of a file numbered per patient, for patient pk
+  // under number no, and says so: what names the record.
+  template <class File>
+  void StoreNumbered(File& file, const std::string& pk, unsigned long no, const char* what) {
+    char* r = file.GetRecordBuffer();
+    std::memset(r, 0, File::kRecordLength);
+    Put(r, c::kPatientKey, pk);
+    Put(r, c::kNumber, Ten(no));
+    Expect(file.Insert() == 0, std::string("a ") + what + " is stored");
+    out_ << "  " << what << " " << Ten(no) << "\n";
+  }
+
   void ReportsAndSlideShows() {
     Section("Reports and slide shows, numbered per patient");
     const std::string& pk = numbers_.at(0);
@@ -241,22 +253,8 @@ class Day {
     CSlideShowDB shows(dir_.c_str());
     Expect(reports.Open(BTR_OPEN_NORMAL) == 0 && shows.Open(BTR_OPEN_NORMAL) == 0,
            "the report and slide-show files open");
-    for (int i = 0; i < 2; ++i) {
-      unsigned long no = reports.GetLastReportNo(pk.c_str());
-      char* r = reports.GetRecordBuffer();
-      std::memset(r, 0, CReportDB::kRecordLength);
-      Put(r, c::kPatientKey, pk);
-      Put(r, c::kNumber, Ten(no));
-      Expect(reports.Insert() == 0, "a report is stored");
-      out_ << "  report " << Ten(no) << "\n";
-    }
-    unsigned long show = shows.GetLastSlideShowNo(pk.c_str());
-    char* r = shows.GetRecordBuffer();
-    std::memset(r, 0, CSlideShowDB::kRecordLength);
-    Put(r, c::kPatientKey, pk);
-    Put(r, c::kNumber, Ten(show));
-    Expect(shows.Insert() == 0, "a slide show is stored");
-    out_ << "  slide show " << Ten(show) << "\n";
+    for (int i = 0; i < 2; ++i) StoreNumbered(reports, pk, reports.GetLastReportNo(pk.c_str()), "report");
+    StoreNumbered(shows, pk, shows.GetLastSlideShowNo(pk.c_str()), "slide show");
     unsigned long nextReport = reports.GetLastReportNo(pk.c_str());
     unsigned long nextShow = shows.GetLastSlideShowNo(pk.c_str());
     out_ << "  next report number " << nextReport << ", next slide-show number " << nextShow

@@ -23,15 +23,18 @@ std::string OtherText(const std::vector<ByteRun>& runs) {
   return out;
 }
 
+// prefix and the two lower-case hex digits of c.
+std::string Escape(const char* prefix, unsigned char c) {
+  static const char kDigits[] = "0123456789abcdef";
+  return std::string(prefix) + kDigits[c >> 4] + kDigits[c & 15];
+}
+
 // Control characters shown as \xNN, so one field stays on one line.
 std::string Printable(const std::string& text) {
   std::string out;
   for (unsigned char c : text) {
     if (c < 0x20 || c == 0x7f) {
-      static const char kDigits[] = "0123456789abcdef";
-      out += "\\x";
-      out += kDigits[c >> 4];
-      out += kDigits[c & 15];
+      out += Escape("\\x", c);
     } else {
       out += static_cast<char>(c);
     }
@@ -56,10 +59,7 @@ std::string JsonString(const std::string& text) {
       out += '\\';
       out += static_cast<char>(c);
     } else if (c < 0x20) {
-      static const char kDigits[] = "0123456789abcdef";
-      out += "\\u00";
-      out += kDigits[c >> 4];
-      out += kDigits[c & 15];
+      out += Escape("\\u00", c);
     } else {
       out += static_cast<char>(c);
     }

@@ -166,16 +166,6 @@ void Report(Io& io, const std::string& dir, const std::map<std::string, Source>&
 
 }  // namespace
 
-const char kImportHelp[] =
-    "FOLDER holds one saved file (the sequential format of 'save') per record\n"
-    "file, named after it: PATIENT1.SEQ (any extension) is loaded into\n"
-    "PATIENT1.BTR. Every record file of the catalogue is created, each saved file\n"
-    "loaded all or nothing, and the result checked. A saved file the catalogue\n"
-    "does not know is refused unless a description NAME.des beside it says how\n"
-    "to create NAME.BTR. DIR must not exist or be empty: the database is built\n"
-    "beside it and renamed to DIR only when complete, so a failed or interrupted\n"
-    "import leaves no DIR. A progress line per file; the records per file at the end.\n";
-
 int RunImport(const Args& args, Io& io) {
   const std::string& folder = args.operands[0];
   fs::path target = fs::path(args.operands[1]).lexically_normal();

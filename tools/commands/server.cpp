@@ -226,8 +226,8 @@ int RunToServer(const Args& args, Io& io) {
     io.err << "reclink to-server: warning: the password goes into " << configPath.string()
            << ", readable by everyone who can read the directory\n";
   }
-  const std::string config = "# The record files of this directory are on this server.\nserver = " +
-                             args.operands[1] + "\ndatabase = " + args.operands[2] + "\n";
+  const std::string config = "# The record files of this directory are on this server.\n" RECMAN_SETTING_SERVER
+                             " = " + args.operands[1] + "\n" RECMAN_SETTING_DATABASE " = " + args.operands[2] + "\n";
   if (fs::exists(configPath, ec)) {
     // The same move, interrupted after the directory changed sides: only
     // its last step is left.

@@ -79,7 +79,16 @@ const std::vector<Command>& Commands() {
        "another, all before the first is copied. A database on a server is backed\n"
        "up on the server, with its own tools.\n",
        {2, 2, {}, {}}, RunBackup},
-      {"import", "FOLDER DIR", "make a new database from a folder of saved files", kImportHelp, {2, 2, {}, {}}, RunImport},
+      {"import", "FOLDER DIR", "make a new database from a folder of saved files",
+       "FOLDER holds one saved file (the sequential format of 'save') per record\n"
+       "file, named after it: PATIENT1.SEQ (any extension) is loaded into\n"
+       "PATIENT1.BTR. Every record file of the catalogue is created, each saved file\n"
+       "loaded all or nothing, and the result checked. A saved file the catalogue\n"
+       "does not know is refused unless a description NAME.des beside it says how\n"
+       "to create NAME.BTR. DIR must not exist or be empty: the database is built\n"
+       "beside it and renamed to DIR only when complete, so a failed or interrupted\n"
+       "import leaves no DIR. A progress line per file; the records per file at the end.\n",
+       {2, 2, {}, {}}, RunImport},
       {"to-server", "DIR SERVER DATABASE [--force] [--allow-password]",
        "move a database directory's record files onto a server",
        "Copies every record file of DIR (*.BTR) onto the PostgreSQL server that the\n"
@@ -110,7 +119,16 @@ const std::vector<Command>& Commands() {
        "none, then that file. Refused while DIR still uses the server or while a\n"
        "workstation has one of the files open.\n",
        {1, 1, {}, {}}, RunDropServer},
-      {"views", "DIR [--grant ROLE]", "make read-only SQL views of a server's records, for reports", kViewsHelp, {1, 1, {"--grant"}, {}}, RunViews},
+      {"views", "DIR [--grant ROLE]", "make read-only SQL views of a server's records, for reports",
+       "For a database directory whose record files are on a PostgreSQL server, makes\n"
+       "or replaces one read-only view per record file of the catalogue, with a typed\n"
+       "column per field (text decoded from code page 932 to UTF-8), in schema\n"
+       "report of the server's database; the views of any database but the server's\n"
+       "first (the one with the oldest file there) go to report_<database>. Run it\n"
+       "again after a layout change. --grant ROLE lets an existing role read the\n"
+       "views and nothing else; the roles that may read the schema keep reading\n"
+       "views made anew (docs/server.md, Reports).\n",
+       {1, 1, {"--grant"}, {}}, RunViews},
   };
   return kCommands;
 }

@@ -176,16 +176,6 @@ Rows Publish(Server& server, Io& io, const std::string& database, const std::str
 
 }  // namespace
 
-const char* const kViewsHelp =
-    "For a database directory whose record files are on a PostgreSQL server, makes\n"
-    "or replaces one read-only view per record file of the catalogue, with a typed\n"
-    "column per field (text decoded from code page 932 to UTF-8), in schema\n"
-    "report of the server's database; the views of any database but the server's\n"
-    "first (the one with the oldest file there) go to report_<database>. Run it\n"
-    "again after a layout change. --grant ROLE lets an existing role read the\n"
-    "views and nothing else; the roles that may read the schema keep reading\n"
-    "views made anew (docs/server.md, Reports).\n";
-
 int RunViews(const Args& args, Io& io) {
   const std::string& dir = args.operands[0];
   const std::string role = args.Value("--grant");

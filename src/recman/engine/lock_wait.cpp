@@ -5,16 +5,18 @@
 #include <cstdlib>
 #include <thread>
 
+#include "reclink/btrieve.h"
+
 namespace recman {
 namespace {
 
-constexpr uint32_t kDefaultTimeoutMs = 5000;
+constexpr uint32_t kDefaultTimeoutMs = B_DEFAULT_LOCK_TIMEOUT_MS;
 constexpr uint32_t kUnset = UINT32_MAX;
 
 std::atomic<uint32_t> g_timeout{kUnset};  // UINT32_MAX until first use
 
 uint32_t FromEnvironment() {
-  const char* text = std::getenv("RECMAN_LOCK_TIMEOUT_MS");
+  const char* text = std::getenv(RECMAN_LOCK_TIMEOUT_VARIABLE);
   if (text == nullptr || *text == '\0') return kDefaultTimeoutMs;
   char* end = nullptr;
   unsigned long value = std::strtoul(text, &end, 10);

@@ -1,12 +1,13 @@
 #include "recman/format/file_layout.h"
 
-#include <cstring>
+#include <cstddef>
+
+#include "reclink/file_spec.h"
 
 namespace recman {
 namespace {
 
 constexpr unsigned kMinRecordLength = 4;
-constexpr unsigned kMaxKeys = 119;
 // Flags that must agree over every segment of one key.
 constexpr uint16_t kKeyWideFlags = B_KEY_DUPLICATES | B_KEY_MODIFIABLE | B_KEY_NULL | B_KEY_MANUAL;
 // Every key flag the engine implements; a key asking any other is refused,
@@ -45,14 +46,15 @@ bool KnownType(uint8_t type) {
 }
 
 int ParseLayout(const uint8_t* buffer, uint32_t len, FileLayout* out) {
-  if (buffer == nullptr || len < sizeof(BtrFileSpec)) return B_DATALENGTH_ERROR;
-  BtrFileSpec spec;
-  std::memcpy(&spec, buffer, sizeof spec);
+  FileSpec spec;
+  const int read = DecodeFileSpec(buffer, len, &spec);
+  // Without a whole file specification there is nothing else to check.
+  if (buffer == nullptr || len < sizeof(BtrFileSpec)) return read;
   if (spec.pageSize < 512 || spec.pageSize > 4096 || spec.pageSize % 512 != 0) {
     return B_PAGE_SIZE_ERROR;
   }
   // No keys makes a data-only file: its records are reached by position.
-  if (spec.numberOfKeys > kMaxKeys) return B_NUMBER_OF_KEYS;
+  if (read == B_NUMBER_OF_KEYS) return read;
   if (spec.recordLength < kMinRecordLength) return B_INVALID_RECORD_LENGTH;
   if ((spec.fileFlags & ~kKnownFileFlags) != 0) return B_INCONSISTENT_KEY_FLAGS;
 
@@ -62,50 +64,39 @@ int ParseLayout(const uint8_t* buffer, uint32_t len, FileLayout* out) {
   // Per segment in key order: the number of the collating sequence it
   // names, or -1.
   std::vector<int> sequenceOf;
-  size_t at = sizeof spec;
-  for (unsigned k = 0; k < spec.numberOfKeys; ++k) {
+  for (const KeySpec& ks : spec.keys) {
     KeyDef key;
-    uint16_t firstFlags = 0;
-    for (bool more = true; more;) {
-      if (at + sizeof(BtrKeySpec) > len) return B_DATALENGTH_ERROR;
-      BtrKeySpec ks;
-      std::memcpy(&ks, buffer + at, sizeof ks);
-      at += sizeof ks;
+    const uint16_t firstFlags = ks.segments.empty() ? 0 : ks.segments[0].flags;
+    for (const SegmentSpec& ss : ks.segments) {
       ++layout.segmentCount;
-      if ((ks.flags & ~kKnownKeyFlags) != 0) return B_INCONSISTENT_KEY_FLAGS;
-      if (key.segments.empty()) {
-        firstFlags = ks.flags;
-      } else if ((ks.flags & kKeyWideFlags) != (firstFlags & kKeyWideFlags)) {
-        return B_INCONSISTENT_KEY_FLAGS;
-      }
+      if ((ss.flags & ~kKnownKeyFlags) != 0) return B_INCONSISTENT_KEY_FLAGS;
+      if ((ss.flags & kKeyWideFlags) != (firstFlags & kKeyWideFlags)) return B_INCONSISTENT_KEY_FLAGS;
       Segment seg{};
-      if (ks.flags & B_KEY_EXTENDED_TYPE) {
-        if (!KnownType(ks.extendedType)) return B_INVALID_EXTENDED_TYPE;
-        seg.type = ks.extendedType;
-      } else {
-        seg.type = (ks.flags & B_KEY_BINARY) ? B_TYPE_UNSIGNED_BINARY : B_TYPE_STRING;
-      }
-      if (ks.length == 0 || !ValidLength(seg.type, ks.length)) return B_INVALID_KEYLENGTH;
-      if (ks.position == 0 ||
-          static_cast<unsigned>(ks.position) - 1 + ks.length > spec.recordLength) {
+      if (!KnownType(ss.type)) return B_INVALID_EXTENDED_TYPE;
+      seg.type = ss.type;
+      if (ss.length == 0 || !ValidLength(seg.type, ss.length)) return B_INVALID_KEYLENGTH;
+      if (ss.position == 0 ||
+          static_cast<unsigned>(ss.position) - 1 + ss.length > spec.recordLength) {
         return B_INVALID_KEY_POSITION;
       }
-      seg.offset = static_cast<uint16_t>(ks.position - 1);
-      seg.length = ks.length;
-      seg.nullValue = ks.nullValue;
-      seg.descending = (ks.flags & B_KEY_DESCENDING) != 0;
-      seg.caseInsensitive = (ks.flags & B_KEY_CASE_INSENSITIVE) != 0;
+      seg.offset = static_cast<uint16_t>(ss.position - 1);
+      seg.length = ss.length;
+      seg.nullValue = ss.nullValue;
+      seg.descending = (ss.flags & B_KEY_DESCENDING) != 0;
+      seg.caseInsensitive = (ss.flags & B_KEY_CASE_INSENSITIVE) != 0;
       // A sequence weighs the bytes of text; case folding is its business.
-      if ((ks.flags & B_KEY_ALT_COLLATION) != 0 && (!TextType(seg.type) || seg.caseInsensitive)) {
+      if ((ss.flags & B_KEY_ALT_COLLATION) != 0 && (!TextType(seg.type) || seg.caseInsensitive)) {
         return B_INCONSISTENT_KEY_FLAGS;
       }
-      sequenceOf.push_back((ks.flags & B_KEY_ALT_COLLATION) != 0 ? ks.acsNumber : -1);
-      if (key.length + ks.length > B_MAX_KEY_LENGTH) return B_INVALID_KEYLENGTH;
-      key.length = static_cast<uint16_t>(key.length + ks.length);
+      sequenceOf.push_back((ss.flags & B_KEY_ALT_COLLATION) != 0 ? ss.acsNumber : -1);
+      if (key.length + ss.length > B_MAX_KEY_LENGTH) return B_INVALID_KEYLENGTH;
+      key.length = static_cast<uint16_t>(key.length + ss.length);
       if (seg.type == B_TYPE_AUTOINCREMENT) key.autoIncrement = true;
       key.segments.push_back(seg);
-      more = (ks.flags & B_KEY_SEGMENTED) != 0;
     }
+    // A short buffer ends in the last key read: its segments are checked,
+    // the rest of it is missing.
+    if (read != B_NO_ERROR && &ks == &spec.keys.back()) return read;
     key.duplicates = (firstFlags & B_KEY_DUPLICATES) != 0;
     key.modifiable = (firstFlags & B_KEY_MODIFIABLE) != 0;
     key.nullAny = (firstFlags & B_KEY_MANUAL) != 0;
@@ -121,10 +112,11 @@ int ParseLayout(const uint8_t* buffer, uint32_t len, FileLayout* out) {
   // The sequences follow the keys, as many as the highest number named.
   int sequences = 0;
   for (int n : sequenceOf) sequences = n + 1 > sequences ? n + 1 : sequences;
-  for (int n = 0; n < sequences; ++n, at += sizeof(BtrAltCollation)) {
-    if (at + sizeof(BtrAltCollation) > len) return B_DATALENGTH_ERROR;
+  const char* sequence = spec.collations.data();
+  for (int n = 0; n < sequences; ++n, sequence += sizeof(BtrAltCollation)) {
+    if ((n + 1) * sizeof(BtrAltCollation) > spec.collations.size()) return B_DATALENGTH_ERROR;
     std::shared_ptr<const Collation> collation;
-    const int status = ReadCollation(buffer + at, &collation);
+    const int status = ReadCollation(reinterpret_cast<const uint8_t*>(sequence), &collation);
     if (status != B_NO_ERROR) return status;
     layout.collations.push_back(std::move(collation));
   }
@@ -135,73 +127,52 @@ int ParseLayout(const uint8_t* buffer, uint32_t len, FileLayout* out) {
       if (n >= 0) seg.collation = layout.collations[n];
     }
   }
-  layout.image.assign(reinterpret_cast<const char*>(buffer), at);
+  const size_t end = len - spec.collations.size() + sequences * sizeof(BtrAltCollation);
+  layout.image.assign(reinterpret_cast<const char*>(buffer), end);
   *out = std::move(layout);
   return B_NO_ERROR;
 }
 
 namespace {
 
-// A layout's Create image in its three parts.
-struct ImageParts {
-  BtrFileSpec spec;          // the file specification
-  std::string keySpecs;      // every segment's key specification, in key order
-  std::string sequences;     // the collating sequences after them
-};
-
-ImageParts Split(const FileLayout& layout) {
-  ImageParts parts;
-  std::memcpy(&parts.spec, layout.image.data(), sizeof parts.spec);
-  const size_t specsEnd = sizeof(BtrFileSpec) + layout.segmentCount * sizeof(BtrKeySpec);
-  parts.keySpecs = layout.image.substr(sizeof(BtrFileSpec), specsEnd - sizeof(BtrFileSpec));
-  parts.sequences = layout.image.substr(specsEnd);
-  return parts;
+// The file specification of layout, as its image holds it.
+FileSpec SpecOf(const FileLayout& layout) {
+  FileSpec spec;
+  DecodeFileSpec(layout.image.data(), static_cast<uint32_t>(layout.image.size()), &spec);
+  return spec;
 }
 
-int Join(ImageParts parts, FileLayout* out) {
-  std::string image(reinterpret_cast<const char*>(&parts.spec), sizeof parts.spec);
-  image += parts.keySpecs;
-  image += parts.sequences;
-  return ParseLayout(reinterpret_cast<const uint8_t*>(image.data()), static_cast<uint32_t>(image.size()), out);
+int Parse(const FileSpec& spec, FileLayout* out) {
+  const std::vector<uint8_t> image = EncodeFileSpec(spec);
+  return ParseLayout(image.data(), static_cast<uint32_t>(image.size()), out);
 }
 
 }  // namespace
 
 int WithKeyAdded(const FileLayout& layout, const uint8_t* buffer, uint32_t len, FileLayout* out) {
-  if (buffer == nullptr) return B_DATALENGTH_ERROR;
-  std::vector<BtrKeySpec> segments;
+  KeySpec key;
+  size_t after = 0;
+  if (DecodeKeySpec(buffer, len, &after, &key) != B_NO_ERROR) return B_DATALENGTH_ERROR;
   bool collated = false;  // some segment compares by a collating sequence
-  for (bool more = true; more;) {
-    if ((segments.size() + 1) * sizeof(BtrKeySpec) > len) return B_DATALENGTH_ERROR;
-    BtrKeySpec ks;
-    std::memcpy(&ks, buffer + segments.size() * sizeof ks, sizeof ks);
-    collated = collated || (ks.flags & B_KEY_ALT_COLLATION) != 0;
-    more = (ks.flags & B_KEY_SEGMENTED) != 0;
-    segments.push_back(ks);
-  }
-  ImageParts parts = Split(layout);
-  const size_t after = segments.size() * sizeof(BtrKeySpec);
+  for (const SegmentSpec& s : key.segments) collated = collated || (s.flags & B_KEY_ALT_COLLATION) != 0;
   const bool ownSequence = collated && len - after >= sizeof(BtrAltCollation);
   if (collated && !ownSequence && layout.collations.empty()) return B_INVALID_ACS;
-  for (BtrKeySpec& ks : segments) {
-    if (ks.flags & B_KEY_ALT_COLLATION) {
-      ks.acsNumber = static_cast<uint8_t>(ownSequence ? layout.collations.size() : 0);
+  FileSpec spec = SpecOf(layout);
+  for (SegmentSpec& s : key.segments) {
+    if (s.flags & B_KEY_ALT_COLLATION) {
+      s.acsNumber = static_cast<uint8_t>(ownSequence ? layout.collations.size() : 0);
     }
-    parts.keySpecs.append(reinterpret_cast<const char*>(&ks), sizeof ks);
   }
-  if (ownSequence) parts.sequences.append(reinterpret_cast<const char*>(buffer + after), sizeof(BtrAltCollation));
-  if (parts.spec.numberOfKeys >= kMaxKeys) return B_NUMBER_OF_KEYS;
-  parts.spec.numberOfKeys++;
-  return Join(std::move(parts), out);
+  if (ownSequence) spec.collations.append(reinterpret_cast<const char*>(buffer + after), sizeof(BtrAltCollation));
+  if (spec.keys.size() >= B_MAX_KEYS) return B_NUMBER_OF_KEYS;
+  spec.keys.push_back(std::move(key));
+  return Parse(spec, out);
 }
 
 int WithKeyDropped(const FileLayout& layout, size_t key, FileLayout* out) {
-  ImageParts parts = Split(layout);
-  size_t first = 0;  // the key's first segment
-  for (size_t k = 0; k < key; ++k) first += layout.keys[k].segments.size();
-  parts.keySpecs.erase(first * sizeof(BtrKeySpec), layout.keys[key].segments.size() * sizeof(BtrKeySpec));
-  parts.spec.numberOfKeys--;
-  return Join(std::move(parts), out);
+  FileSpec spec = SpecOf(layout);
+  spec.keys.erase(spec.keys.begin() + static_cast<std::ptrdiff_t>(key));
+  return Parse(spec, out);
 }
 
 }  // namespace recman

@@ -69,10 +69,10 @@ bool StoreReadAhead(const std::string& value, ServerChoice* out, std::string* wh
 
 // Every setting there is; "server" and "database" must be given.
 constexpr Setting kSettings[] = {
-    {"server", StoreServer},      // libpq connection string
-    {"database", StoreDatabase},  // the name the directory's files are kept under
-    {"timeout", StoreTimeout},    // seconds a call waits for an answer, beyond lock waits
-    {"read-ahead", StoreReadAhead},  // on/off: walks fetch rows ahead between calls
+    {RECMAN_SETTING_SERVER, StoreServer},          // libpq connection string
+    {RECMAN_SETTING_DATABASE, StoreDatabase},      // the name the directory's files are kept under
+    {RECMAN_SETTING_TIMEOUT, StoreTimeout},        // seconds a call waits for an answer, beyond lock waits
+    {RECMAN_SETTING_READ_AHEAD, StoreReadAhead},  // on/off: walks fetch rows ahead between calls
 };
 constexpr size_t kSettingCount = sizeof kSettings / sizeof *kSettings;
 
@@ -143,8 +143,8 @@ int ParseServerConfig(const std::string& text, const std::string& path, ServerCh
     }
   }
   if (out->conninfo.empty() || out->database.empty()) {
-    *why = path + ": names no " + (out->conninfo.empty() ? "server (\"server = <connection string>\")"
-                                                          : "database (\"database = <name>\")");
+    *why = path + ": names no " + (out->conninfo.empty() ? "server (\"" RECMAN_SETTING_SERVER " = <connection string>\")"
+                                                          : "database (\"" RECMAN_SETTING_DATABASE " = <name>\")");
     return B_COMMUNICATIONS_ERROR;
   }
   return B_NO_ERROR;
