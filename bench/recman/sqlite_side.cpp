@@ -81,11 +81,11 @@ class SqliteSide final : public Side {
     // The engine's file: the engine side builds it first.
     db_ = std::make_unique<Db>(dir + "/engine.btr");
     layout_ = db_->Layout();
-    equal_ = db_->Prepare(schema::SeekSql(layout_, 0, recman::Seek::kEqual));
-    greaterEq_ = db_->Prepare(schema::SeekSql(layout_, 0, recman::Seek::kGreaterEq));
+    equal_ = db_->Prepare(recman::SeekSql(schema::Dialect(), layout_, 0, recman::Seek::kEqual));
+    greaterEq_ = db_->Prepare(recman::SeekSql(schema::Dialect(), layout_, 0, recman::Seek::kGreaterEq));
     walkKey_ = db_->Prepare(schema::WalkSql(layout_, 0, true));
     walkPositions_ = db_->Prepare(schema::StepWalkSql(true));
-    const std::string k = schema::KeyColumn(0);
+    const std::string k = recman::KeyColumn(0);
     walkIndex_ = db_->Prepare("SELECT pos, " + k + " FROM records INDEXED BY key0 WHERE " + k + " > ?1 ORDER BY " + k);
     db_->Exec("BEGIN");
   }

@@ -13,6 +13,7 @@
 
 #include "server_fixture.h"
 #include "reclink/recman_check.h"
+#include "reclink/recman_server.h"
 #include "support/child_process.h"
 
 namespace reclink::test {
@@ -169,6 +170,27 @@ TEST_F(ServerTest, OnlyAServerWhoseCertificateVerifiesServesAndNoMessageShowsThe
   ASSERT_EQ(f.Open(dir.file(kPatients)), 0) << "over TLS";
   EXPECT_EQ(f.Insert(MakeRecord(kLen, {{0, Number(7)}})), 0);
   EXPECT_EQ(f.Walk(0), std::vector<std::string>{Number(7)});
+}
+
+// A layout image in the catalogue with a byte too many: the file is no
+// record file of this engine, for Open and for the check alike.
+TEST_F(ServerTest, CheckReportsALayoutImageOfTheWrongLength) {
+  const std::string dir = std::filesystem::path(a_->file(kPatients)).parent_path().string();
+  BtrServer* server = BtrServerConnect(dir.c_str(), nullptr, nullptr);
+  ASSERT_NE(server, nullptr);
+  const char* params[] = {database_.c_str(), kPatients};
+  ASSERT_EQ(BtrServerRun(server,
+                         "UPDATE recman.files SET layout = layout || '\\x00'::bytea "
+                         "WHERE database = convert_to($1, 'UTF8') AND name = convert_to($2, 'UTF8')",
+                         2, params, nullptr, nullptr, nullptr),
+            0);
+  BtrServerClose(server);
+  BtrFile f(kLen);
+  EXPECT_EQ(f.Open(a_->file(kPatients)), B_NOT_A_BTRIEVE_FILE);
+  std::string said;
+  auto collect = [](void* ctx, const char* text) { *static_cast<std::string*>(ctx) += text; };
+  EXPECT_EQ(BtrCheckFile(a_->file(kPatients).c_str(), collect, &said), -1);
+  EXPECT_NE(said.find("not a record file of this engine"), std::string::npos) << said;
 }
 
 // A record file made on the server leaves its placeholder in the

@@ -7,7 +7,7 @@
 #include "recman/api/call.h"
 #include "recman/engine/lock_wait.h"
 #include "recman/api/reason.h"
-#include "recman/storage/sqlite/memory_budget.h"
+#include "recman/storage/locate.h"
 
 namespace recman {
 namespace {
@@ -188,4 +188,6 @@ extern "C" int RECMAN_CALL WBTRVSTOP(void) {
 
 extern "C" void BtrSetLockTimeout(uint32_t milliseconds) { recman::SetLockTimeoutMs(milliseconds); }
 
-extern "C" void BtrSetMemoryBudget(uint32_t kibibytes) { recman::sqlite::SetMemoryBudgetKiB(kibibytes); }
+extern "C" void BtrSetMemoryBudget(uint32_t kibibytes) {
+  for (recman::Backend* backend : recman::AllBackends()) backend->SetMemoryBudgetKiB(kibibytes);
+}

@@ -11,6 +11,7 @@
 #include "recman/storage/locate.h"
 #include "recman/os/os.h"
 #include "recman/api/path.h"
+#include "recman/storage/one_write.h"
 #include "recman/storage/placeholder.h"
 #include "recman/format/stat_image.h"
 
@@ -63,11 +64,7 @@ int MayChangeFile(BlockCall& bc) {
 
 // Gives table's file owner (an empty name: none) as one write of its own.
 int WriteOwner(Table& table, const Owner& owner) {
-  int status = table.BeginWrite(Access::kFile);
-  if (status != B_NO_ERROR) return status;
-  status = table.WriteOwner(owner);
-  const int finished = table.FinishWrite(status == B_NO_ERROR, Access::kFile);
-  return status != B_NO_ERROR ? status : finished;
+  return InOneWrite(table, Access::kFile, [&] { return table.WriteOwner(owner); });
 }
 
 // Runs change() on a block's file with the file to itself: a change of its

@@ -201,12 +201,12 @@ int OpGetDirect(Engine& engine, Call& call) {
 int OpGetByPercentage(Engine& engine, Call& call) {
   BlockCall bc(engine, call);
   if (bc.status() != B_NO_ERROR) return bc.status();
-  Cursor& cursor = bc.cursor();
-  const FileLayout& layout = bc.layout();
   int path = -1;
-  int status = PercentagePath(call, layout, &path);
+  int status = PercentagePath(call, bc.layout(), &path);
   if (status != B_NO_ERROR) return status;
   if (!DataBufferHolds(call, 4)) return B_DATALENGTH_ERROR;
+  Cursor& cursor = bc.cursor();
+  const FileLayout& layout = bc.layout();
   uint16_t percentage = 0;
   std::memcpy(&percentage, call.data, 2);
   if (percentage > kWholePath) return B_END_OF_FILE;  // beyond the end of the path

@@ -5,19 +5,29 @@
 
 #include "recman/api/call.h"
 #include "recman/format/key_codec.h"
+#include "recman/storage/one_write.h"
 
 namespace recman {
 namespace {
 
-// The checks every write makes first: the block is open (3) and may write
-// (46: a read-only open or storage), and, unless path is null, the key
-// number names a key path or none (*path -1), as OptionalPath takes it
-// (6). Returns 0 or the status.
-int WriteTarget(BlockCall& bc, const Call& call, int* path) {
-  if (bc.status() != B_NO_ERROR) return bc.status();
-  if (!bc.MayWrite()) return B_ACCESS_DENIED;
-  return path != nullptr ? OptionalPath(call, bc.layout(), path) : B_NO_ERROR;
-}
+// A write's call on its block, with the checks every write makes first:
+// the block is open (3) and may write (46: a read-only open or storage),
+// and, for a keyed write, the key number names a key path or none (path()
+// -1), as OptionalPath takes it (6). status() is 0 or the first of them.
+class WriteCall : public BlockCall {
+ public:
+  WriteCall(Engine& engine, const Call& call, bool keyed) : BlockCall(engine, call) {
+    status_ = BlockCall::status();
+    if (status_ == B_NO_ERROR && !MayWrite()) status_ = B_ACCESS_DENIED;
+    if (status_ == B_NO_ERROR && keyed) status_ = OptionalPath(call, layout(), &path_);
+  }
+  int status() const { return status_; }
+  int path() const { return path_; }
+
+ private:
+  int status_ = B_NO_ERROR;  // see status()
+  int path_ = -1;            // the key path named, -1 for none
+};
 
 // The length to store of a record image of `given` bytes: the record
 // length of a fixed-length file, the whole image of a variable-length one.
@@ -137,13 +147,13 @@ int NotLockedAgainst(Cursor& cursor) {
 }  // namespace
 
 int OpInsert(Engine& engine, Call& call) {
-  BlockCall bc(engine, call);
-  int path = -1;
-  int status = WriteTarget(bc, call, &path);
-  if (status != B_NO_ERROR) return status;
+  WriteCall bc(engine, call, true);
+  if (bc.status() != B_NO_ERROR) return bc.status();
   Table& table = bc.table();
   const FileLayout& layout = table.layout();
+  const int path = bc.path();
   uint32_t length = 0;
+  int status = B_NO_ERROR;
   if ((status = RecordLength(call, layout, &length)) != B_NO_ERROR ||
       (status = PathKeyFits(call, layout, path)) != B_NO_ERROR) {
     return status;
@@ -157,11 +167,9 @@ int OpInsert(Engine& engine, Call& call) {
   const uint8_t* record = nullptr;
   EncodedKeys keys;
   int64_t pos = 0;
-  status = table.BeginWrite(Access::kFile);
-  if (status != B_NO_ERROR) return status;
-  status = Store(table, static_cast<const uint8_t*>(call.data), length, &assigned, &record, &keys, &pos);
-  const int finished = table.FinishWrite(status == B_NO_ERROR, Access::kFile);
-  if (status == B_NO_ERROR) status = finished;
+  status = InOneWrite(table, Access::kFile, [&] {
+    return Store(table, static_cast<const uint8_t*>(call.data), length, &assigned, &record, &keys, &pos);
+  });
   if (status != B_NO_ERROR) return status;
 
   if (!assigned.empty()) std::memcpy(call.data, assigned.data(), layout.recordLength);
@@ -177,12 +185,12 @@ int OpInsert(Engine& engine, Call& call) {
 // record fails, that write is undone and the records before it are written
 // again on their own, so that a batch costs one commit.
 int OpInsertExtended(Engine& engine, Call& call) {
-  BlockCall bc(engine, call);
-  int path = -1;
-  int status = WriteTarget(bc, call, &path);
-  if (status != B_NO_ERROR) return status;
+  WriteCall bc(engine, call, true);
+  if (bc.status() != B_NO_ERROR) return bc.status();
+  const int path = bc.path();
   Table& table = bc.table();
   const FileLayout& layout = table.layout();
+  int status = B_NO_ERROR;
   // The images, checked against the buffer before anything is written.
   struct Image {
     const uint8_t* bytes;  // in the caller's buffer
@@ -215,24 +223,23 @@ int OpInsertExtended(Engine& engine, Call& call) {
   int result = B_NO_ERROR;
   for (size_t n = images.size(); n > 0;) {
     positions.clear();
-    status = table.BeginWrite(Access::kFile);
-    if (status != B_NO_ERROR) {
-      result = status;
-      break;
-    }
-    for (; positions.size() < n && status == B_NO_ERROR;) {
-      const Image& image = images[positions.size()];
-      uint32_t length = 0;
-      int64_t pos = 0;
-      status = StoredLength(layout, image.given, &length);
-      if (status == B_NO_ERROR) status = Store(table, image.bytes, length, &copy, &record, &keys, &pos);
-      if (status == B_NO_ERROR) positions.push_back(pos);
-    }
-    const int finished = table.FinishWrite(status == B_NO_ERROR, Access::kFile);
-    if (status == B_NO_ERROR && finished == B_NO_ERROR) break;
-    // Record positions.size() failed, or the commit did: nothing stayed.
-    result = status != B_NO_ERROR ? status : finished;
-    n = status != B_NO_ERROR ? positions.size() : 0;
+    int stored = B_NO_ERROR;  // the status of the records' storing
+    status = InOneWrite(table, Access::kFile, [&] {
+      while (positions.size() < n && stored == B_NO_ERROR) {
+        const Image& image = images[positions.size()];
+        uint32_t length = 0;
+        int64_t pos = 0;
+        stored = StoredLength(layout, image.given, &length);
+        if (stored == B_NO_ERROR) stored = Store(table, image.bytes, length, &copy, &record, &keys, &pos);
+        if (stored == B_NO_ERROR) positions.push_back(pos);
+      }
+      return stored;
+    });
+    if (status == B_NO_ERROR) break;
+    // Record positions.size() failed, or the write as a whole did: nothing
+    // stayed.
+    result = status;
+    n = stored != B_NO_ERROR ? positions.size() : 0;
     positions.clear();
   }
 
@@ -256,10 +263,10 @@ int OpInsertExtended(Engine& engine, Call& call) {
 }
 
 int OpUpdate(Engine& engine, Call& call) {
-  BlockCall bc(engine, call);
-  int path = -1;
-  int status = WriteTarget(bc, call, &path);
-  if (status != B_NO_ERROR) return status;
+  WriteCall bc(engine, call, true);
+  if (bc.status() != B_NO_ERROR) return bc.status();
+  const int path = bc.path();
+  int status = B_NO_ERROR;
   Cursor& cursor = bc.cursor();
   Table& table = bc.table();
   const FileLayout& layout = table.layout();
@@ -276,11 +283,7 @@ int OpUpdate(Engine& engine, Call& call) {
   const uint8_t* record = static_cast<const uint8_t*>(call.data);
   const EncodedKeys keys = EncodeAll(layout, record);
   std::vector<int64_t> seqs;
-  status = table.BeginWrite(Access::kRecord);
-  if (status != B_NO_ERROR) return status;
-  status = Replace(table, cursor, record, length, keys, &seqs);
-  const int finished = table.FinishWrite(status == B_NO_ERROR, Access::kRecord);
-  if (status == B_NO_ERROR) status = finished;
+  status = InOneWrite(table, Access::kRecord, [&] { return Replace(table, cursor, record, length, keys, &seqs); });
   if (status != B_NO_ERROR) return status;
 
   cursor.shared->locks.ReleaseAfterWrite(cursor, cursor.recordPos, false);
@@ -292,9 +295,9 @@ int OpUpdate(Engine& engine, Call& call) {
 }
 
 int OpDelete(Engine& engine, Call& call) {
-  BlockCall bc(engine, call);
-  int status = WriteTarget(bc, call, nullptr);
-  if (status != B_NO_ERROR) return status;
+  WriteCall bc(engine, call, false);
+  if (bc.status() != B_NO_ERROR) return bc.status();
+  int status = B_NO_ERROR;
   Cursor& cursor = bc.cursor();
   if (!cursor.hasRecord) return B_POSITION_NOT_SET;
   if ((status = NotLockedAgainst(cursor)) != B_NO_ERROR || (status = bc.JoinTransaction(true)) != B_NO_ERROR) {
@@ -302,11 +305,7 @@ int OpDelete(Engine& engine, Call& call) {
   }
   Table& table = bc.table();
 
-  status = table.BeginWrite(Access::kRecord);
-  if (status != B_NO_ERROR) return status;
-  status = table.Delete(cursor.recordPos, cursor.recordVer);
-  const int finished = table.FinishWrite(status == B_NO_ERROR, Access::kRecord);
-  if (status == B_NO_ERROR) status = finished;
+  status = InOneWrite(table, Access::kRecord, [&] { return table.Delete(cursor.recordPos, cursor.recordVer); });
   if (status != B_NO_ERROR) return status;
   cursor.shared->locks.ReleaseAfterWrite(cursor, cursor.recordPos, true);
   // The neighbours stay: Get Next / Previous and Step move on from here. A

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "recman/os/os.h"
-#include "recman/storage/sqlite/status_map.h"
+#include "recman/storage/fail_status.h"
 #include "reclink/btrieve.h"
 
 namespace recman {

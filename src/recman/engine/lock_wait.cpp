@@ -1,7 +1,5 @@
 #include "recman/engine/lock_wait.h"
 
-#include <sqlite3.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -29,21 +27,21 @@ uint32_t FromEnvironment() {
 // Start of the wait that the calling thread is in; count 0 starts a new one.
 thread_local std::chrono::steady_clock::time_point t_waitStart;
 
-int WaitForLock(void*, int count) {
+}  // namespace
+
+bool PauseBeforeRetry(int tries) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point now = Clock::now();
-  if (count == 0) t_waitStart = now;
+  if (tries == 0) t_waitStart = now;
   const auto waited =
       std::chrono::duration_cast<std::chrono::milliseconds>(now - t_waitStart).count();
   const uint32_t limit = LockTimeoutMs();
-  if (waited >= static_cast<long long>(limit)) return 0;
-  long long pause = RetryPause(count).count();
+  if (waited >= static_cast<long long>(limit)) return false;
+  long long pause = RetryPause(tries).count();
   if (pause > static_cast<long long>(limit) - waited) pause = limit - waited;
   std::this_thread::sleep_for(std::chrono::milliseconds(pause));
-  return 1;
+  return true;
 }
-
-}  // namespace
 
 std::chrono::milliseconds RetryPause(int tries) {
   return std::chrono::milliseconds(tries < 4 ? 1 : (tries < 10 ? 5 : 20));
@@ -60,7 +58,5 @@ uint32_t LockTimeoutMs() {
 void SetLockTimeoutMs(uint32_t ms) {
   g_timeout.store(ms == kUnset ? kUnset - 1 : ms, std::memory_order_relaxed);
 }
-
-void InstallBusyHandler(sqlite3* db) { sqlite3_busy_handler(db, WaitForLock, nullptr); }
 
 }  // namespace recman

@@ -4,8 +4,6 @@
 #include <chrono>
 #include <cstdint>
 
-struct sqlite3;
-
 namespace recman {
 
 // The wait in milliseconds: BtrSetLockTimeout's value, else the environment
@@ -19,7 +17,9 @@ std::chrono::milliseconds RetryPause(int tries);
 // Sets the wait for every connection, now and later.
 void SetLockTimeoutMs(uint32_t ms);
 
-// Installs the waiting busy handler on db (not owned).
-void InstallBusyHandler(sqlite3* db);
+// One step of a wait for another process's lock, after `tries` failed
+// tries (0 starts the wait): sleeps before the next try and returns true,
+// or returns false once the wait has lasted LockTimeoutMs().
+bool PauseBeforeRetry(int tries);
 
 }  // namespace recman

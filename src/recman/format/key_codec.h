@@ -1,5 +1,5 @@
 // Key values: taken from records or key buffers, and encoded so that the
-// byte order of the encoding (memcmp, SQLite's BLOB order) is the key order.
+// byte order of the encoding (memcmp, the order in which storage compares bytes) is the key order.
 #pragma once
 
 #include <cstdint>

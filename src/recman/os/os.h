@@ -29,7 +29,7 @@ enum class Fail {
 std::string LastErrorText();
 
 // What a system error number (errno on POSIX, GetLastError on Windows; the
-// one SQLite reports through sqlite3_system_errno) means to the engine.
+// one a storage library reports of its last failure) means to the engine.
 Fail FromSystemError(int err);
 
 // The letter that Version reports for this system.
@@ -40,7 +40,7 @@ extern const char kPlatformLetter;
 // name as the caller spelled it, in the system's own form: on POSIX systems
 // every backslash byte becomes "/" (file names there are UTF-8, which never
 // holds the byte 0x5C inside a character); on Windows converted from the
-// ANSI code page to UTF-8, the form SQLite takes names in.
+// ANSI code page to UTF-8, the form local storage takes names in.
 std::string NativeName(std::string name);
 
 // A name of the system's form (as NativeName makes them) in the caller's:
@@ -147,7 +147,7 @@ void AtFork(void (*prepare)(), void (*parent)(), void (*child)());
 // Ends the process at once, without running exit handlers (test hooks).
 [[noreturn]] void ExitNow(int code);
 
-// True when some process holds a lock (of the kind SQLite takes, a POSIX
+// True when some process holds a lock (of the kind local storage takes, a POSIX
 // record lock on POSIX systems) on a byte of [offset, offset + length) of
 // the file at path; false when none or the file cannot be opened.
 bool LockedBySomeone(const std::string& path, uint64_t offset, uint64_t length);
@@ -191,9 +191,9 @@ void UnguardMappedRange(const void* base);
 // locks.
 //
 // On POSIX systems closing any descriptor of a file drops the locks that the
-// process holds on it through other descriptors (SQLite's among them): a
-// handle must therefore be closed only after every SQLite connection of this
-// process to the file has closed.
+// process holds on it through other descriptors (local storage's among
+// them): a handle must therefore be closed only after every storage
+// connection of this process to the file has closed.
 class LockHandle {
  public:
   LockHandle() = default;

@@ -17,18 +17,14 @@
 #include <atomic>
 #include <mutex>
 
+#include "recman/os/error_table.h"
 #include "recman/os/os.h"
 
 namespace recman::os {
 namespace {
 
-// One row per errno that has a meaning of its own to the engine.
-struct ErrnoRow {
-  int err;    // errno value
-  Fail fail;  // what it means
-};
-
-constexpr ErrnoRow kErrnoTable[] = {
+// The errno values that have a meaning of their own to the engine.
+constexpr ErrorMeaning<int> kErrnoTable[] = {
     {ENOENT, Fail::kNotFound},     {ENOTDIR, Fail::kNotFound},   {ENAMETOOLONG, Fail::kBadName},
     {ELOOP, Fail::kBadName},       {EACCES, Fail::kAccess},      {EPERM, Fail::kAccess},
     {EROFS, Fail::kAccess},        {ENOSPC, Fail::kNoSpace},     {EDQUOT, Fail::kNoSpace},
@@ -36,12 +32,7 @@ constexpr ErrnoRow kErrnoTable[] = {
     {EISDIR, Fail::kNotRegular},
 };
 
-Fail FromErrno(int err) {
-  for (const ErrnoRow& row : kErrnoTable) {
-    if (row.err == err) return row.fail;
-  }
-  return Fail::kIo;
-}
+Fail FromErrno(int err) { return MeaningOf(kErrnoTable, err); }
 
 std::atomic<uint32_t> g_process{static_cast<uint32_t>(::getpid())};
 
@@ -221,14 +212,31 @@ int64_t SecondsSinceModified(const std::string& path) {
   return now >= st.st_mtime ? static_cast<int64_t>(now - st.st_mtime) : 0;
 }
 
-Fail CopyFile(const std::string& from, const std::string& to) {
-  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (in < 0) return FromErrno(errno);
-  struct stat st;
-  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(in);
-    return Fail::kNotRegular;
+namespace {
+
+// Opens path for reading, a regular file only: the descriptor and *st, or
+// -1 with *fail saying why (kNotRegular for anything else).
+int OpenRegular(const std::string& path, struct stat* st, Fail* fail) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    *fail = FromErrno(errno);
+    return -1;
   }
+  if (::fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
+    ::close(fd);
+    *fail = Fail::kNotRegular;
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+Fail CopyFile(const std::string& from, const std::string& to) {
+  struct stat st;
+  Fail opened = Fail::kNone;
+  const int in = OpenRegular(from, &st, &opened);
+  if (in < 0) return opened;
   const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777);
   if (out < 0) {
     const Fail f = FromErrno(errno);
@@ -261,13 +269,10 @@ Fail CopyFile(const std::string& from, const std::string& to) {
 }
 
 Fail ReadStart(const std::string& path, size_t max, std::string* out) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return FromErrno(errno);
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return Fail::kNotRegular;
-  }
+  Fail opened = Fail::kNone;
+  const int fd = OpenRegular(path, &st, &opened);
+  if (fd < 0) return opened;
   out->assign(max, '\0');
   size_t got = 0;
   Fail result = Fail::kNone;

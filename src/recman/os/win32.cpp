@@ -1,5 +1,5 @@
 // The operating-system interface on Windows. Names reach the engine in the
-// ANSI code page and leave it as UTF-8, the form SQLite takes; every call
+// ANSI code page and leave it as UTF-8, the form local storage takes; every call
 // here uses the system's wide-character functions.
 #include <windows.h>
 #undef CopyFile  // <windows.h>'s macro for CopyFileA would rename os::CopyFile
@@ -7,18 +7,14 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "recman/os/error_table.h"
 #include "recman/os/os.h"
 
 namespace recman::os {
 namespace {
 
-// One row per system error that has a meaning of its own to the engine.
-struct ErrorRow {
-  DWORD err;  // GetLastError value
-  Fail fail;  // what it means
-};
-
-constexpr ErrorRow kErrorTable[] = {
+// The GetLastError values that have a meaning of their own to the engine.
+constexpr ErrorMeaning<DWORD> kErrorTable[] = {
     {ERROR_FILE_NOT_FOUND, Fail::kNotFound},     {ERROR_PATH_NOT_FOUND, Fail::kNotFound},
     {ERROR_INVALID_DRIVE, Fail::kNotFound},      {ERROR_BAD_NETPATH, Fail::kNotFound},
     {ERROR_INVALID_NAME, Fail::kBadName},        {ERROR_FILENAME_EXCED_RANGE, Fail::kBadName},
@@ -29,12 +25,7 @@ constexpr ErrorRow kErrorTable[] = {
     {ERROR_SHARING_VIOLATION, Fail::kBusy},      {ERROR_DIRECTORY, Fail::kNotRegular},
 };
 
-Fail FromWinError(DWORD err) {
-  for (const ErrorRow& row : kErrorTable) {
-    if (row.err == err) return row.fail;
-  }
-  return Fail::kIo;
-}
+Fail FromWinError(DWORD err) { return MeaningOf(kErrorTable, err); }
 
 Fail LastFail() { return FromWinError(GetLastError()); }
 

@@ -16,7 +16,7 @@ namespace recman {
 // no file (11 bad name, 12 missing, 46 no access; 25 for a Create in a
 // missing directory; 96 for a server configuration that cannot be used, or
 // a placeholder in a directory that names no server; 3001 for a file that
-// SQLite would keep on a network file system), with its reason set.
+// would be kept locally on a network file system), with its reason set.
 int Locate(const std::string& name, bool forCreate, FileId* out, std::string* placeholder = nullptr);
 
 // The server that keeps the files of directory dir (canonical), if any:

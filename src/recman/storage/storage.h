@@ -1,10 +1,10 @@
 // The boundary between what the classic interface means and where records
 // are kept. The operations (currency, key encoding, statuses, locks,
-// transactions as the client sees them) live above it; a backend (SQLite
-// files, a PostgreSQL server) implements what is below.
+// transactions as the client sees them) live above it; a backend (files on
+// this machine, a PostgreSQL server) implements what is below.
 //
-// A Backend is one place records live (the SQLite files of this machine, one
-// server). A Session is what one client holds of a backend (its connections)
+// A Backend is one place records live (the record files of this machine,
+// one server). A Session is what one client holds of a backend (its connections)
 // and ends that client's transaction there. A Table is one record file as one
 // client reaches it: every call on it runs with its mutex held.
 #pragma once
@@ -17,7 +17,7 @@
 
 #include "recman/format/file_layout.h"
 #include "recman/format/key_codec.h"
-#include "recman/storage/sqlite/status_map.h"
+#include "recman/storage/access.h"
 #include "reclink/recman_check.h"
 
 namespace recman {
@@ -251,6 +251,9 @@ class Backend {
   // In a forked child: forgets every resource inherited from the parent
   // without touching it.
   virtual void ForgetAfterFork() = 0;
+  // Sets the memory that the backend's caches in this process take
+  // together, in KiB (0: the default, see BtrSetMemoryBudget).
+  virtual void SetMemoryBudgetKiB(uint64_t kib) = 0;
 };
 
 }  // namespace recman

@@ -71,6 +71,8 @@ class Server final : public Backend {
     admin_.Abandon();
     notices_.ForgetAfterFork();
   }
+  // The server's caches are in its own memory, set in its configuration.
+  void SetMemoryBudgetKiB(uint64_t) override {}
 
   // Removes every file of database from the server, all or none: none may
   // be open anywhere. Returns 0 with *names the files removed, or a status

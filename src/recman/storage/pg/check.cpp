@@ -4,6 +4,7 @@
 
 #include "recman/storage/pg/schema.h"
 #include "recman/format/record_check.h"
+#include "recman/format/stored_layout.h"
 #include "reclink/btrieve.h"
 
 namespace recman::pg {
@@ -23,15 +24,12 @@ int CheckServerFile(Connection& conn, const std::string& database, const std::st
     return -1;
   }
   const int64_t id = found.int8(0, 0);
-  const std::string image = found.blob(0, 2);
   FileLayout layout;
-  if (found.int8(0, 1) != kFormatVersion ||
-      ParseLayout(reinterpret_cast<const uint8_t*>(image.data()), static_cast<uint32_t>(image.size()), &layout) !=
-          B_NO_ERROR) {
+  if (!ReadStoredLayout(found.int8(0, 1), kFormatVersion, found.blob(0, 2), &layout)) {
     report.Problem("not a record file of this engine");
     return -1;
   }
-  Result rows = conn.Query(CheckRowsSql(id, layout), Params());
+  Result rows = conn.Query(CheckRowsSql(Dialect(id), layout), Params());
   if (!rows.ok()) {
     report.Problem("records: " + rows.message());
     return report.count();

@@ -184,6 +184,8 @@ int Connection::Open(const std::string& conninfo, uint32_t lockTimeoutMs, uint32
   return B_NO_ERROR;
 }
 
+Connection::~Connection() { Close(); }
+
 void Connection::Close() {
   if (conn_ != nullptr) PQfinish(conn_);
   conn_ = nullptr;

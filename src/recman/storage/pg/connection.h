@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "recman/storage/sqlite/status_map.h"
+#include "recman/storage/access.h"
 
 namespace recman::pg {
 
@@ -81,7 +81,7 @@ struct Statement {
 class Connection {
  public:
   Connection() = default;
-  ~Connection() { Close(); }
+  ~Connection();  // closes
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 

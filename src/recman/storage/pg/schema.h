@@ -11,6 +11,7 @@
 #include "recman/format/file_layout.h"
 #include "recman/format/key_codec.h"
 #include "recman/storage/storage.h"
+#include "recman/storage/table_sql.h"
 
 namespace recman::pg {
 
@@ -44,72 +45,29 @@ std::string HoldFilesSql();
 // Removes every catalogue row of database $1.
 std::string ForgetFilesSql();
 
-// The qualified name of file id's table.
+// The qualified name of file id's table; how the server spells the
+// statements of its records (table_sql.h).
 std::string TableName(int64_t id);
+SqlDialect Dialect(int64_t id);
 // Statements that make file id's table, its position counter and its key
 // indexes; and those that drop them.
 std::vector<std::string> CreateStatements(int64_t id, const FileLayout& layout);
 std::string DropSql(int64_t id);
-// The index of key `key` of file id.
-std::string IndexSql(int64_t id, const FileLayout& layout, size_t key);
 
-// Create Index: the statement that adds the last key of `to` to file id's
-// records (its values still null); the records after position $1 (pos,
-// data), at most $2 of them, for filling the new key in; the statement
-// that sets the new key's values of the records in `values`. IndexSql(id,
-// to, last) then makes its index.
-std::string AddKeySql(int64_t id, const FileLayout& to);
-std::string KeyValuesSql(int64_t id);
+// Create Index: the statement that sets the new key's values (the last
+// key of `to`) of the records in `values`, all in one.
 std::string SetKeyValuesSql(int64_t id, const FileLayout& to, const std::vector<PositionedKey>& values);
-// Drop Index: the statements that take key `key` of `from` out of file
-// id's records, the keys after it moving down one.
-std::vector<std::string> DropKeyStatements(int64_t id, const FileLayout& from, size_t key);
 
-// Along key `key`: pos, ver, data, k, s (0 on unique keys). $1 the value;
-// kNext and kPrevious go on from ($1, $2 the place among duplicates) on
-// keys with duplicates, from $1 on unique keys, and take the row limit as
-// their last parameter.
-std::string SeekSql(int64_t id, const FileLayout& layout, size_t key, Seek seek);
-// Physical order: pos, ver, data; kNext and kPrevious from position $1,
-// with the row limit as $2.
-std::string StepSql(int64_t id, Step step);
 // INSERT of $1 data and each key's value ($2...): the position comes from
 // the counter and is the record's place among duplicates on every key.
 // Returns pos; no row when a unique key's value is taken.
 std::string InsertSql(int64_t id, const FileLayout& layout);
-// UPDATE of pos $1: $2 data, then k and (duplicates only) s of every key.
-std::string UpdateSql(int64_t id, const FileLayout& layout);
-// DELETE of pos $1 if its version is $2.
-std::string DeleteSql(int64_t id);
-// ver, data and the s of every key (0 on unique keys) of pos $1; locked
-// for the write when forUpdate.
-std::string RowSql(int64_t id, const FileLayout& layout, bool forUpdate);
 // The next number of the position counter.
 std::string NextSequenceSql(int64_t id);
-// The owners of a server's files, in a table of their own that the first
-// owner makes (a catalogue made before owners existed stays as it is):
-// whether it is there, the owner of file $1, the table made, file $1's
-// owner taken away, and given ($2 name, $3 read without it; nothing when
-// it has one).
-std::string HasOwnersSql();
-std::string ReadOwnerSql();
-std::string MakeOwnersSql();
-std::string ClearOwnerSql();
-std::string WriteOwnerSql();
+// The owners' statements: one table keeps the owners of all the server's
+// files, by file number ($1).
+const OwnerSql& OwnerStatements();
 
-// Counts: records; distinct non-null values of key `key`.
-std::string CountSql(int64_t id);
-std::string CountValuesSql(int64_t id, size_t key);
-// The records on the path of key `key` (physical order with key -1): all
-// of them, or with before those before ($1, $2) on a key, before position
-// $1 in physical order.
-std::string CountOnPathSql(int64_t id, const FileLayout& layout, int key, bool before);
-// The record $1 records from the start of that path: the columns of
-// SeekSql on a key, of StepSql in physical order.
-std::string NthSql(int64_t id, const FileLayout& layout, int key);
-// Every stored record with its key columns, for the check: pos, data,
-// then k and s of every key.
-std::string CheckRowsSql(int64_t id, const FileLayout& layout);
 // The file's lock for a client's transaction: others read, nobody else
 // writes. And the lock that keeps other writers out while an
 // autoincrement value is chosen.

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "recman/storage/sqlite/status_map.h"
+#include "recman/storage/access.h"
 
 namespace recman::pg {
 

@@ -4,6 +4,10 @@
 
 #include "recman/storage/pg/schema.h"
 #include "recman/storage/pg/session.h"
+#include "recman/format/stored_layout.h"
+#include "recman/storage/key_fill.h"
+#include "recman/storage/one_write.h"
+#include "recman/storage/row_io.h"
 #include "reclink/btrieve.h"
 
 namespace recman::pg {
@@ -33,29 +37,16 @@ constexpr const char* kRecordLockedElsewhere =
 
 int64_t RecordKey(int64_t id, int64_t pos) { return (id << 32) | (pos & 0xffffffff); }
 
-// Fills row from row r of res: pos, ver, data and, on key paths, k and s.
-void FillRow(const Result& res, int r, bool keyed, Row* row) {
-  row->pos = res.int8(r, 0);
-  row->ver = res.int8(r, 1);
-  row->data = res.bytes(r, 2);
-  row->length = res.length(r, 2);
-  row->key = keyed ? res.bytes(r, 3) : nullptr;
-  row->keyLength = keyed ? res.length(r, 3) : 0;
-  row->seq = keyed ? res.int8(r, 4) : 0;
-}
+// Row r of res, as FillRow reads its columns.
+struct ResultRow {
+  const Result& res;
+  int r;
+  int64_t Int(int c) const { return res.int8(r, c); }
+  const uint8_t* Bytes(int c) const { return res.bytes(r, c); }
+  uint32_t Length(int c) const { return res.length(r, c); }
+};
 
-// Binds every key's value and, with seqs, the place of every key with
-// duplicates.
-void BindKeys(Params& p, const FileLayout& layout, const EncodedKeys& keys, const std::vector<int64_t>* seqs) {
-  for (size_t k = 0; k < layout.keys.size(); ++k) {
-    if (keys.present[k]) {
-      p.Bytes(keys.value[k]);
-    } else {
-      p.Null();
-    }
-    if (seqs != nullptr && layout.keys[k].duplicates) p.Int((*seqs)[k]);
-  }
-}
+void FillRow(const Result& res, int r, bool keyed, Row* row) { recman::FillRow(ResultRow{res, r}, keyed, row); }
 
 }  // namespace
 
@@ -82,11 +73,7 @@ int PgTable::Open(PgSession& session, const std::string& database, const std::st
   found = c.Query(FindFileSql(), name);
   if (!found.ok()) return session.Failed(found, Access::kOpen);
   if (found.rows() == 0 || found.int8(0, 0) != table->id_) return B_FILE_NOT_FOUND;
-  const std::string image = found.blob(0, 2);
-  if (found.int8(0, 1) != kFormatVersion ||
-      ParseLayout(reinterpret_cast<const uint8_t*>(image.data()), static_cast<uint32_t>(image.size()),
-                  &table->layout_) != B_NO_ERROR ||
-      table->layout_.image.size() != image.size()) {
+  if (!ReadStoredLayout(found.int8(0, 1), kFormatVersion, found.blob(0, 2), &table->layout_)) {
     return B_NOT_A_BTRIEVE_FILE;
   }
   table->PrepareStatements(session.NewStatementPrefix());
@@ -120,30 +107,31 @@ PgTable::~PgTable() {
 
 void PgTable::PrepareStatements(const std::string& prefix) {
   prefix_ = prefix;
+  const SqlDialect d = Dialect(id_);
   const size_t keys = layout_.keys.size();
   statements_.resize(NthSlot(-1) + 1);
   for (size_t k = 0; k < keys; ++k) {
     for (int s = 0; s < kSeekCount; ++s) {
-      statements_[SeekSlot(k, static_cast<recman::Seek>(s))].sql = SeekSql(id_, layout_, k, static_cast<recman::Seek>(s));
+      statements_[SeekSlot(k, static_cast<recman::Seek>(s))].sql = SeekSql(d, layout_, k, static_cast<recman::Seek>(s));
     }
-    statements_[CountValuesSlot(k)].sql = CountValuesSql(id_, k);
+    statements_[CountValuesSlot(k)].sql = CountValuesSql(d, k);
   }
   for (int key = -1; key < static_cast<int>(keys); ++key) {
     for (bool before : {false, true}) {
-      statements_[CountOnPathSlot(key, before)].sql = CountOnPathSql(id_, layout_, key, before);
+      statements_[CountOnPathSlot(key, before)].sql = CountOnPathSql(d, layout_, key, before);
     }
-    statements_[NthSlot(key)].sql = NthSql(id_, layout_, key);
+    statements_[NthSlot(key)].sql = NthSql(d, layout_, key);
   }
   for (int s = 0; s < kStepCount; ++s) {
-    statements_[StepSlot(static_cast<recman::Step>(s))].sql = StepSql(id_, static_cast<recman::Step>(s));
+    statements_[StepSlot(static_cast<recman::Step>(s))].sql = StepSql(d, static_cast<recman::Step>(s));
   }
   statements_[FixedSlot(kInsert)].sql = InsertSql(id_, layout_);
-  statements_[FixedSlot(kUpdate)].sql = UpdateSql(id_, layout_);
-  statements_[FixedSlot(kDelete)].sql = DeleteSql(id_);
-  statements_[FixedSlot(kRow)].sql = RowSql(id_, layout_, false);
-  statements_[FixedSlot(kRowForUpdate)].sql = RowSql(id_, layout_, true);
+  statements_[FixedSlot(kUpdate)].sql = UpdateSql(d, layout_);
+  statements_[FixedSlot(kDelete)].sql = DeleteSql(d);
+  statements_[FixedSlot(kRow)].sql = RowSql(d, layout_, false);
+  statements_[FixedSlot(kRowForUpdate)].sql = RowSql(d, layout_, true);
   statements_[FixedSlot(kNextSequence)].sql = NextSequenceSql(id_);
-  statements_[FixedSlot(kCount)].sql = CountSql(id_);
+  statements_[FixedSlot(kCount)].sql = CountSql(d);
   for (size_t i = 0; i < statements_.size(); ++i) statements_[i].name = prefix_ + std::to_string(i);
 }
 
@@ -200,7 +188,7 @@ int PgTable::Seek(size_t key, recman::Seek seek, const std::string& value, int64
   int status = Enter(&lock);
   if (status != B_NO_ERROR) return status;
   if (seek == Seek::kNext || seek == Seek::kPrevious) {
-    return Walk(key * 2 + (seek == Seek::kPrevious ? 1 : 0), SeekSlot(key, seek), &value, seq, walker, true, row);
+    return Walk(DirectedSlot(key, seek == Seek::kPrevious), SeekSlot(key, seek), &value, seq, walker, true, row);
   }
   Params p;
   if (seek != Seek::kFirst && seek != Seek::kLast) p.Bytes(value);
@@ -216,7 +204,7 @@ int PgTable::Step(recman::Step step, int64_t from, uint64_t walker, Row* row) {
   int status = Enter(&lock);
   if (status != B_NO_ERROR) return status;
   if (step == recman::Step::kNext || step == recman::Step::kPrevious) {
-    const size_t path = layout_.keys.size() * 2 + (step == recman::Step::kPrevious ? 1 : 0);
+    const size_t path = DirectedSlot(layout_.keys.size(), step == recman::Step::kPrevious);
     return Walk(path, StepSlot(step), nullptr, from, walker, false, row);
   }
   held_ = Run(StepSlot(step), Params());
@@ -301,22 +289,21 @@ int PgTable::Walk(size_t path, size_t slot, const std::string* value, int64_t se
   return B_NO_ERROR;
 }
 
-int PgTable::ReadAt(int64_t pos, int key, Row* row) {
-  Lock lock;
-  int status = Enter(&lock);
+int PgTable::ReadHeld(Lock* lock, size_t slot, int64_t param) {
+  const int status = Enter(lock);
   if (status != B_NO_ERROR) return status;
   Params p;
-  p.Int(pos);
-  held_ = Run(FixedSlot(kRow), p);
-  if (!held_.ok()) return Failed(held_, Access::kFile);
+  p.Int(param);
+  held_ = Run(slot, p);
+  return held_.ok() ? B_NO_ERROR : Failed(held_, Access::kFile);
+}
+
+int PgTable::ReadAt(int64_t pos, int key, Row* row) {
+  Lock lock;
+  const int status = ReadHeld(&lock, FixedSlot(kRow), pos);
+  if (status != B_NO_ERROR) return status;
   if (held_.rows() == 0) return B_BAD_RECORD_ADDRESS;
-  row->pos = pos;
-  row->ver = held_.int8(0, 0);
-  row->data = held_.bytes(0, 1);
-  row->length = held_.length(0, 1);
-  row->key = nullptr;
-  row->keyLength = 0;
-  row->seq = key >= 0 ? held_.int8(0, 2 + key) : 0;
+  FillRowAt(ResultRow{held_, 0}, pos, key, row);
   return B_NO_ERROR;
 }
 
@@ -354,12 +341,8 @@ int PgTable::CountOnPath(int key, bool before, const std::string& value, int64_t
 
 int PgTable::ReadNth(int key, uint64_t n, Row* row) {
   Lock lock;
-  int status = Enter(&lock);
+  const int status = ReadHeld(&lock, NthSlot(key), static_cast<int64_t>(n));
   if (status != B_NO_ERROR) return status;
-  Params p;
-  p.Int(static_cast<int64_t>(n));
-  held_ = Run(NthSlot(key), p);
-  if (!held_.ok()) return Failed(held_, Access::kFile);
   if (held_.rows() == 0) return B_END_OF_FILE;
   FillRow(held_, 0, key >= 0, row);
   return B_NO_ERROR;
@@ -371,12 +354,12 @@ int PgTable::ReadOwner(Owner* owner) {
   if (status != B_NO_ERROR) return status;
   *owner = Owner();
   Connection& c = session_.conn();
-  Result r = c.Query(HasOwnersSql(), Params());
+  Result r = c.Query(OwnerStatements().exists, Params());
   if (!r.ok()) return Failed(r, Access::kFile);
   if (!r.boolean(0, 0)) return B_NO_ERROR;
   Params id;
   id.Int(id_);
-  r = c.Query(ReadOwnerSql(), id);
+  r = c.Query(OwnerStatements().read, id);
   if (!r.ok()) return Failed(r, Access::kFile);
   if (r.rows() > 0) {
     owner->name = r.blob(0, 0);
@@ -404,7 +387,7 @@ int PgTable::Scan(int key, bool forward, std::string value, int64_t seq, int64_t
   const bool keyed = key >= 0;
   const recman::Step step = forward ? recman::Step::kNext : recman::Step::kPrevious;
   const recman::Seek seek = forward ? recman::Seek::kNext : recman::Seek::kPrevious;
-  const size_t path = (keyed ? static_cast<size_t>(key) : layout_.keys.size()) * 2 + (forward ? 0 : 1);
+  const size_t path = DirectedSlot(PathOf(key, layout_.keys.size()), !forward);
   const size_t slot = keyed ? SeekSlot(static_cast<size_t>(key), seek) : StepSlot(step);
   for (Row row;;) {
     status = Walk(path, slot, keyed ? &value : nullptr, keyed ? seq : from, walker, keyed, &row);
@@ -540,14 +523,14 @@ int PgTable::Delete(int64_t pos, int64_t ver) {
 
 int PgTable::WriteOwner(const Owner& owner) {
   Connection& c = session_.conn();
-  Result r = c.Exec(MakeOwnersSql());
+  Result r = c.Exec(OwnerStatements().make);
   Params id;
   id.Int(id_);
-  if (r.ok() && owner.name.empty()) r = c.Query(ClearOwnerSql(), id);
+  if (r.ok() && owner.name.empty()) r = c.Query(OwnerStatements().clear, id);
   if (r.ok() && !owner.name.empty()) {
     Params row;
     row.Int(id_).Bytes(owner.name).Int(owner.readWithout ? 1 : 0);
-    r = c.Query(WriteOwnerSql(), row);
+    r = c.Query(OwnerStatements().write, row);
     if (r.ok() && r.affected() == 0) return B_OWNER_ALREADY_SET;
   }
   return r.ok() ? B_NO_ERROR : Failed(r, Access::kFile);
@@ -556,18 +539,15 @@ int PgTable::WriteOwner(const Owner& owner) {
 // --- the keys ----------------------------------------------------------------------
 
 int PgTable::ChangeKeys(const FileLayout& to, const std::function<int(Connection&)>& change) {
-  int status = BeginWrite(Access::kFile);
-  if (status != B_NO_ERROR) return status;
   Connection& c = session_.conn();
-  status = change(c);
-  if (status == B_NO_ERROR) {
+  const int status = InOneWrite(*this, Access::kFile, [&] {
+    int changed = change(c);
+    if (changed != B_NO_ERROR) return changed;
     Params row;
     row.Int(id_).Int(kFormatVersion).Bytes(to.image);
     const Result r = c.Query(ReplaceLayoutSql(), row);
-    if (!r.ok()) status = Failed(r, Access::kFile);
-  }
-  const int finished = FinishWrite(status == B_NO_ERROR, Access::kFile);
-  if (status == B_NO_ERROR) status = finished;
+    return r.ok() ? B_NO_ERROR : Failed(r, Access::kFile);
+  });
   if (status != B_NO_ERROR) return status;
   // The statements of the old keys go; those of the new ones are prepared
   // afresh under names of their own.
@@ -582,34 +562,36 @@ int PgTable::ChangeKeys(const FileLayout& to, const std::function<int(Connection
 
 int PgTable::AddKey(const FileLayout& to) {
   return ChangeKeys(to, [&](Connection& c) {
-    Result r = c.Exec(AddKeySql(id_, to));
-    if (!r.ok()) return Failed(r, Access::kFile);
-    // The new key's value of every record, a batch of records at a time.
-    constexpr int64_t kBatch = 1000;
-    std::vector<PositionedKey> batch;
-    for (int64_t after = 0;; after = batch.back().pos) {
-      Params range;
-      range.Int(after).Int(kBatch);
-      const Result rows = c.Query(KeyValuesSql(id_), range);
-      if (!rows.ok()) return Failed(rows, Access::kFile);
-      if (rows.rows() == 0) break;
-      batch.assign(static_cast<size_t>(rows.rows()), {});
-      for (int i = 0; i < rows.rows(); ++i) {
-        if (!TakeKeyValue(to.keys.back(), to.recordLength, rows.int8(i, 0), rows.bytes(i, 1),
-                          rows.length(i, 1), &batch[static_cast<size_t>(i)])) {
-          return static_cast<int>(B_IO_ERROR);
-        }
-      }
-      if (!(r = c.Exec(SetKeyValuesSql(id_, to, batch))).ok()) return Failed(r, Access::kFile);
+    const SqlDialect d = Dialect(id_);
+    Result r;
+    for (const std::string& sql : AddKeyColumnsSql(d, to)) {
+      if (!(r = c.Exec(sql)).ok()) return Failed(r, Access::kFile);
     }
-    r = c.Exec(IndexSql(id_, to, to.keys.size() - 1));
+    const int status = FillNewKey(
+        to,
+        [&](int64_t after, int64_t limit, auto&& take) -> int {
+          Params range;
+          range.Int(after).Int(limit);
+          const Result rows = c.Query(KeyValuesSql(d), range);
+          if (!rows.ok()) return Failed(rows, Access::kFile);
+          for (int i = 0; i < rows.rows(); ++i) {
+            if (!take(rows.int8(i, 0), rows.bytes(i, 1), rows.length(i, 1))) break;
+          }
+          return B_NO_ERROR;
+        },
+        [&](const std::vector<PositionedKey>& batch) -> int {
+          const Result set = c.Exec(SetKeyValuesSql(id_, to, batch));
+          return set.ok() ? B_NO_ERROR : Failed(set, Access::kFile);
+        });
+    if (status != B_NO_ERROR) return status;
+    r = c.Exec(IndexSql(d, to, to.keys.size() - 1));
     return r.ok() ? static_cast<int>(B_NO_ERROR) : Failed(r, Access::kFile);
   });
 }
 
 int PgTable::DropKey(const FileLayout& to, size_t key) {
   return ChangeKeys(to, [&](Connection& c) {
-    for (const std::string& sql : DropKeyStatements(id_, layout_, key)) {
+    for (const std::string& sql : DropKeyColumnsSql(Dialect(id_), layout_, key)) {
       const Result r = c.Exec(sql);
       if (!r.ok()) return Failed(r, Access::kFile);
     }

@@ -12,6 +12,7 @@
 
 #include "recman/storage/pg/connection.h"
 #include "recman/storage/pg/notices.h"
+#include "recman/storage/slots.h"
 #include "recman/storage/storage.h"
 
 namespace recman::pg {
@@ -90,7 +91,7 @@ class PgTable final : public Table {
   // or in physical order), handed out one per call while they stay true.
   struct Batch {
     uint64_t walker = 0;      // the block it serves
-    size_t path = 0;          // key * 2 + backward; physical: keys * 2 + backward
+    size_t path = 0;          // DirectedSlot of the path and direction
     Result rows;              // fetched rows
     int next = 0;             // the next row to hand out
     int64_t limit = 1;        // rows asked for
@@ -108,6 +109,10 @@ class PgTable final : public Table {
   int Failed(const Result& r, Access access);
   // Runs statement slot with params.
   Result Run(size_t slot, const Params& params);
+  // The single-row read in slot with one integer parameter, its rows held
+  // for the call (held_), with the session taken into *lock. Returns 0 or a
+  // status.
+  int ReadHeld(Lock* lock, size_t slot, int64_t param);
   // Runs the counting statement in slot (no parameters); *n gets its count.
   int Count(size_t slot, uint64_t* n);
   // Takes the claims again on a new connection.
@@ -126,16 +131,13 @@ class PgTable final : public Table {
   // without ending it: savepoint "w" of the current write.
   int Protect();
   // Statement slots.
-  size_t SeekSlot(size_t key, recman::Seek seek) const { return key * kSeekCount + static_cast<size_t>(seek); }
-  size_t StepSlot(recman::Step step) const { return layout_.keys.size() * kSeekCount + static_cast<size_t>(step); }
-  size_t FixedSlot(int n) const { return layout_.keys.size() * kSeekCount + kStepCount + n; }
+  size_t StepSlot(recman::Step step) const { return SeekSlots(layout_.keys.size()) + static_cast<size_t>(step); }
+  size_t FixedSlot(int n) const { return SeekSlots(layout_.keys.size()) + kStepCount + n; }
   size_t CountValuesSlot(size_t key) const { return FixedSlot(kFixedSlots) + key; }
-  // The paths of the percentages: the keys, then physical order (key -1).
-  size_t PathOf(int key) const { return key < 0 ? layout_.keys.size() : static_cast<size_t>(key); }
   size_t CountOnPathSlot(int key, bool before) const {
-    return CountValuesSlot(layout_.keys.size()) + PathOf(key) * 2 + (before ? 1 : 0);
+    return CountValuesSlot(layout_.keys.size()) + DirectedSlot(PathOf(key, layout_.keys.size()), before);
   }
-  size_t NthSlot(int key) const { return CountOnPathSlot(-1, true) + 1 + PathOf(key); }
+  size_t NthSlot(int key) const { return CountOnPathSlot(-1, true) + 1 + PathOf(key, layout_.keys.size()); }
   void PrepareStatements(const std::string& prefix);
   // A change of the file's keys: change() runs its statements (returning a
   // status) within one write that also stores to's image; on 0 the table

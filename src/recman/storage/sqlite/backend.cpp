@@ -8,6 +8,7 @@
 #include "recman/storage/sqlite/file_locks.h"
 #include "recman/storage/sqlite/freeze.h"
 #include "recman/storage/sqlite/mapping.h"
+#include "recman/storage/sqlite/memory_budget.h"
 #include "recman/storage/sqlite/session.h"
 #include "recman/storage/sqlite/snapshots.h"
 #include "recman/storage/sqlite/table.h"
@@ -54,6 +55,8 @@ class Files final : public Backend {
     FileLocks::ForgetAfterFork();
     SnapshotReaper::Instance().ForgetAfterFork();
   }
+
+  void SetMemoryBudgetKiB(uint64_t kib) override { sqlite::SetMemoryBudgetKiB(kib); }
 };
 
 // Starts SQLite for the engine. Its memory statistics cost a process-wide

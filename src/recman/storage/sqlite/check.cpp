@@ -62,14 +62,8 @@ void CheckStorage(sqlite3* db, CheckReport& report) {
 }
 
 void CheckRecords(sqlite3* db, const FileLayout& layout, CheckReport& report) {
-  std::string sql = "SELECT pos, data";
-  for (size_t k = 0; k < layout.keys.size(); ++k) {
-    sql += ", " + KeyColumn(k);
-    sql += layout.keys[k].duplicates ? ", " + SeqColumn(k) : std::string(", 0");
-  }
-  sql += " FROM records NOT INDEXED ORDER BY pos";
   Statement rows;
-  if (rows.Prepare(db, sql) != SQLITE_OK) {
+  if (rows.Prepare(db, CheckRowsSql(Dialect(), layout)) != SQLITE_OK) {
     report.Problem(std::string("records: ") + sqlite3_errmsg(db));
     return;
   }

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "recman/engine/lock_wait.h"
+#include "recman/storage/sqlite/busy.h"
 #include "recman/storage/sqlite/file_locks.h"
 #include "recman/storage/sqlite/table.h"
 #include "recman/storage/sqlite/status_map.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "recman/engine/lock_wait.h"
+#include "recman/storage/sqlite/busy.h"
 #include "recman/os/os.h"
 #include "recman/storage/sqlite/file_locks.h"
 #include "recman/storage/sqlite/schema.h"

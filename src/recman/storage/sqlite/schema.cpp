@@ -3,40 +3,32 @@
 namespace recman::sqlite {
 namespace {
 
-// The index of key `key`: the engine names its indexes by key number.
-std::string IndexName(size_t key) {
-  std::string name = "key";
-  name += std::to_string(key);
-  return name;
-}
-
 // The next position AUTOINCREMENT hands out; sqlite_sequence holds one row.
 constexpr const char* kNextPosition =
     "(SELECT coalesce(max(seq), 0) + 1 FROM sqlite_sequence WHERE name = 'records')";
 
 }  // namespace
 
-// Built by appending: g++ 12 warns falsely about "k" + std::to_string(...)
-// in optimised builds.
-std::string KeyColumn(size_t key) {
-  std::string name = "k";
-  name += std::to_string(key);
-  return name;
-}
-
-std::string SeqColumn(size_t key) {
-  std::string name = "s";
-  name += std::to_string(key);
-  return name;
+const SqlDialect& Dialect() {
+  static const SqlDialect dialect{
+      .table = "records",
+      .bytes = "BLOB",
+      .integer = "INTEGER",
+      .position = "pos INTEGER PRIMARY KEY AUTOINCREMENT",
+      .typedParams = false,
+      .namedIndexes = true,
+      .notNullBeside = false,
+      .orderUniqueEqual = false,
+      .rowLimitParam = false,
+      .boundEnds = true,
+      .oneChangePerAlter = true,
+      .lockRow = "",  // a write holds the file's write lock
+  };
+  return dialect;
 }
 
 std::string RowColumns(const FileLayout& layout, bool declared) {
-  std::string cols = declared ? "ver INTEGER, data BLOB" : "ver, data";
-  for (size_t k = 0; k < layout.keys.size(); ++k) {
-    cols += ", " + KeyColumn(k) + (declared ? " BLOB" : "");
-    if (layout.keys[k].duplicates) cols += ", " + SeqColumn(k) + (declared ? " INTEGER" : "");
-  }
-  return cols;
+  return (declared ? "ver INTEGER, data BLOB" : "ver, data") + KeyColumns(Dialect(), layout, declared);
 }
 
 std::vector<std::string> CreateStatements(const FileLayout& layout) {
@@ -44,21 +36,14 @@ std::vector<std::string> CreateStatements(const FileLayout& layout) {
   out.push_back(
       "CREATE TABLE recman_file(id INTEGER PRIMARY KEY CHECK(id = 1), magic TEXT NOT NULL, "
       "format INTEGER NOT NULL, layout BLOB NOT NULL)");
-  std::string records =
-      "CREATE TABLE records(pos INTEGER PRIMARY KEY AUTOINCREMENT, ver INTEGER NOT NULL, "
-      "data BLOB NOT NULL";
-  for (size_t k = 0; k < layout.keys.size(); ++k) {
-    records += ", " + KeyColumn(k) + " BLOB";
-    if (layout.keys[k].duplicates) records += ", " + SeqColumn(k) + " INTEGER";
-  }
-  out.push_back(records + ")");
+  out.push_back(CreateTableSql(Dialect(), layout));
   // What a transaction over several files leaves behind until it is settled:
   // in every file but the deciding one, a marker and the records as they
   // were; in the deciding file, the decision.
   out.push_back("CREATE TABLE recman_pending(txid INTEGER PRIMARY KEY, coordinator TEXT NOT NULL)");
   out.push_back("CREATE TABLE recman_decided(txid INTEGER PRIMARY KEY, participants TEXT NOT NULL)");
   out.push_back(UndoTableSql(layout));
-  for (size_t k = 0; k < layout.keys.size(); ++k) out.push_back(IndexSql(layout, k));
+  for (size_t k = 0; k < layout.keys.size(); ++k) out.push_back(IndexSql(Dialect(), layout, k));
   return out;
 }
 
@@ -67,24 +52,13 @@ std::string UndoTableSql(const FileLayout& layout) {
          RowColumns(layout, true) + ", PRIMARY KEY(txid, pos))";
 }
 
-std::string IndexSql(const FileLayout& layout, size_t key) {
-  const bool dup = layout.keys[key].duplicates;
-  const std::string cols = dup ? KeyColumn(key) + ", " + SeqColumn(key) : KeyColumn(key);
-  return std::string(dup ? "CREATE INDEX " : "CREATE UNIQUE INDEX ") + IndexName(key) + " ON records(" + cols +
-         ") WHERE " + KeyColumn(key) + " IS NOT NULL";
-}
-
 std::vector<std::string> AddKeyStatements(const FileLayout& to) {
-  const size_t key = to.keys.size() - 1;
-  std::vector<std::string> out{"ALTER TABLE records ADD COLUMN " + KeyColumn(key) + " BLOB"};
-  if (to.keys[key].duplicates) out.push_back("ALTER TABLE records ADD COLUMN " + SeqColumn(key) + " INTEGER");
+  std::vector<std::string> out = AddKeyColumnsSql(Dialect(), to);
   // The undo table is empty outside a transaction over several files.
   out.push_back("DROP TABLE recman_undo");
   out.push_back(UndoTableSql(to));
   return out;
 }
-
-std::string KeyValuesSql() { return "SELECT pos, data FROM records WHERE pos > ?1 ORDER BY pos LIMIT ?2"; }
 
 std::string SetKeyValueSql(const FileLayout& to) {
   const size_t key = to.keys.size() - 1;
@@ -98,15 +72,8 @@ std::vector<std::string> DropKeyStatements(const FileLayout& from, const FileLay
   // The index of each key from `key` on goes: the ones after it are made
   // again under their new numbers, as the engine names its indexes.
   for (size_t k = key; k < from.keys.size(); ++k) out.push_back("DROP INDEX " + IndexName(k));
-  out.push_back("ALTER TABLE records DROP COLUMN " + KeyColumn(key));
-  if (from.keys[key].duplicates) out.push_back("ALTER TABLE records DROP COLUMN " + SeqColumn(key));
-  for (size_t k = key + 1; k < from.keys.size(); ++k) {
-    out.push_back("ALTER TABLE records RENAME COLUMN " + KeyColumn(k) + " TO " + KeyColumn(k - 1));
-    if (from.keys[k].duplicates) {
-      out.push_back("ALTER TABLE records RENAME COLUMN " + SeqColumn(k) + " TO " + SeqColumn(k - 1));
-    }
-  }
-  for (size_t k = key; k < to.keys.size(); ++k) out.push_back(IndexSql(to, k));
+  for (std::string& sql : DropKeyColumnsSql(Dialect(), from, key)) out.push_back(std::move(sql));
+  for (size_t k = key; k < to.keys.size(); ++k) out.push_back(IndexSql(Dialect(), to, k));
   out.push_back("DROP TABLE recman_undo");
   out.push_back(UndoTableSql(to));
   return out;
@@ -120,41 +87,8 @@ std::string WriteHeaderSql() {
   return "INSERT INTO recman_file(id, magic, format, layout) VALUES(1, ?1, ?2, ?3)";
 }
 
-std::string SeekSql(const FileLayout& layout, size_t key, Seek seek) {
-  const bool dup = layout.keys[key].duplicates;
-  const std::string k = KeyColumn(key);
-  const std::string s = dup ? SeqColumn(key) : "0";
-  const std::string up = dup ? " ORDER BY " + k + ", " + s : " ORDER BY " + k;
-  const std::string down = dup ? " ORDER BY " + k + " DESC, " + s + " DESC" : " ORDER BY " + k + " DESC";
-  // Every condition implies that the key is not null, so that the partial
-  // index serves it (a row value implies nothing: it says so itself); the
-  // index's order is the order asked for, so nothing is sorted. An explicit
-  // IS NOT NULL beside an equality would make SQLite sort.
-  std::string where;
-  std::string order;
-  switch (seek) {
-    case Seek::kFirst: where = k + " IS NOT NULL"; order = up; break;
-    case Seek::kLast: where = k + " IS NOT NULL"; order = down; break;
-    case Seek::kEqual: where = k + " = ?1"; order = dup ? up : ""; break;
-    case Seek::kGreaterEq: where = k + " >= ?1"; order = up; break;
-    case Seek::kGreater: where = k + " > ?1"; order = up; break;
-    case Seek::kLessEq: where = k + " <= ?1"; order = down; break;
-    case Seek::kLess: where = k + " < ?1"; order = down; break;
-    case Seek::kNext:
-      where = dup ? k + " IS NOT NULL AND (" + k + ", " + s + ") > (?1, ?2)" : k + " > ?1";
-      order = up;
-      break;
-    case Seek::kPrevious:
-      where = dup ? k + " IS NOT NULL AND (" + k + ", " + s + ") < (?1, ?2)" : k + " < ?1";
-      order = down;
-      break;
-  }
-  return "SELECT pos, ver, data, " + k + ", " + s + " FROM records INDEXED BY " + IndexName(key) + " WHERE " +
-         where + order + " LIMIT 1";
-}
-
 std::string WalkSql(const FileLayout& layout, size_t key, bool forward) {
-  std::string sql = SeekSql(layout, key, forward ? Seek::kNext : Seek::kPrevious);
+  std::string sql = SeekSql(Dialect(), layout, key, forward ? Seek::kNext : Seek::kPrevious);
   return sql.substr(0, sql.size() - std::string(" LIMIT 1").size());
 }
 
@@ -163,20 +97,8 @@ std::string ScanSql(const FileLayout& layout, int key, bool forward) {
   return "SELECT pos, data" + sql.substr(sql.find(" FROM "));
 }
 
-std::string StepSql(Step step) {
-  switch (step) {
-    // pos > 0 (every position is) makes the plan a search from one end.
-    case Step::kFirst: return "SELECT pos, ver, data FROM records WHERE pos > 0 ORDER BY pos LIMIT 1";
-    case Step::kLast: return "SELECT pos, ver, data FROM records WHERE pos > 0 ORDER BY pos DESC LIMIT 1";
-    case Step::kNext: return "SELECT pos, ver, data FROM records WHERE pos > ?1 ORDER BY pos LIMIT 1";
-    case Step::kPrevious:
-      return "SELECT pos, ver, data FROM records WHERE pos < ?1 ORDER BY pos DESC LIMIT 1";
-  }
-  return {};
-}
-
 std::string StepWalkSql(bool forward) {
-  std::string sql = StepSql(forward ? Step::kNext : Step::kPrevious);
+  std::string sql = StepSql(Dialect(), forward ? Step::kNext : Step::kPrevious);
   return sql.substr(0, sql.size() - std::string(" LIMIT 1").size());
 }
 
@@ -197,26 +119,6 @@ std::string InsertSql(const FileLayout& layout) {
   return "INSERT INTO records(" + cols + ") VALUES(" + vals + ")";
 }
 
-std::string UpdateSql(const FileLayout& layout) {
-  std::string sql = "UPDATE records SET ver = ver + 1, data = ?2";
-  int n = 2;
-  for (size_t k = 0; k < layout.keys.size(); ++k) {
-    sql += ", " + KeyColumn(k) + " = ?" + std::to_string(++n);
-    if (layout.keys[k].duplicates) sql += ", " + SeqColumn(k) + " = ?" + std::to_string(++n);
-  }
-  return sql + " WHERE pos = ?1";
-}
-
-std::string DeleteSql() { return "DELETE FROM records WHERE pos = ?1 AND ver = ?2"; }
-
-std::string RowSql(const FileLayout& layout) {
-  std::string sql = "SELECT ver, data";
-  for (size_t k = 0; k < layout.keys.size(); ++k) {
-    sql += layout.keys[k].duplicates ? ", " + SeqColumn(k) : std::string(", 0");
-  }
-  return sql + " FROM records WHERE pos = ?1";
-}
-
 std::string NextSequenceSql() {
   return "UPDATE sqlite_sequence SET seq = seq + 1 WHERE name = 'records' AND seq < " +
          std::to_string(kMaxPosition) + " RETURNING seq";
@@ -231,40 +133,16 @@ std::string SetHandedOutSql(int64_t n) {
          "INSERT INTO sqlite_sequence(name, seq) VALUES('records', " + std::to_string(n) + ")";
 }
 
-std::string HasOwnerTableSql() {
-  return "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'recman_owner'";
-}
-std::string ReadOwnerSql() { return "SELECT name, read_without FROM recman_owner WHERE id = 1"; }
-std::string MakeOwnerTableSql() {
-  return "CREATE TABLE IF NOT EXISTS recman_owner(id INTEGER PRIMARY KEY CHECK(id = 1), name BLOB NOT NULL, "
-         "read_without INTEGER NOT NULL)";
-}
-std::string WriteOwnerSql() { return "INSERT OR IGNORE INTO recman_owner(id, name, read_without) VALUES(1, ?1, ?2)"; }
-std::string ClearOwnerSql() { return "DELETE FROM recman_owner"; }
-
-std::string CountSql() { return "SELECT count(*) FROM records"; }
-
-std::string CountValuesSql(size_t key) {
-  const std::string k = KeyColumn(key);
-  return "SELECT count(DISTINCT " + k + ") FROM records INDEXED BY " + IndexName(key) +
-         " WHERE " + k + " IS NOT NULL";
-}
-
-std::string CountOnPathSql(const FileLayout& layout, int key, bool before) {
-  if (key < 0) return before ? "SELECT count(*) FROM records WHERE pos < ?1" : CountSql();
-  const std::string k = KeyColumn(static_cast<size_t>(key));
-  std::string where = k + " IS NOT NULL";
-  if (before) {
-    where = layout.keys[key].duplicates
-                ? where + " AND (" + k + ", " + SeqColumn(static_cast<size_t>(key)) + ") < (?1, ?2)"
-                : k + " < ?1";
-  }
-  return "SELECT count(*) FROM records INDEXED BY " + IndexName(key) + " WHERE " + where;
-}
-
-std::string NthSql(const FileLayout& layout, int key) {
-  return (key < 0 ? StepSql(Step::kFirst) : SeekSql(layout, static_cast<size_t>(key), Seek::kFirst)) +
-         " OFFSET ?1";
+const OwnerSql& OwnerStatements() {
+  static const OwnerSql owner{
+      "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'recman_owner'",
+      "SELECT name, read_without FROM recman_owner WHERE id = 1",
+      "CREATE TABLE IF NOT EXISTS recman_owner(id INTEGER PRIMARY KEY CHECK(id = 1), name BLOB NOT NULL, "
+      "read_without INTEGER NOT NULL)",
+      "DELETE FROM recman_owner",
+      "INSERT OR IGNORE INTO recman_owner(id, name, read_without) VALUES(1, ?1, ?2)",
+  };
+  return owner;
 }
 
 std::string SaveBeforeSql(const FileLayout& layout) {

@@ -5,6 +5,7 @@
 
 #include "recman/os/os.h"
 #include "recman/storage/sqlite/multi_commit.h"
+#include "recman/storage/sqlite/status_map.h"
 #include "recman/storage/sqlite/table.h"
 #include "reclink/btrieve.h"
 

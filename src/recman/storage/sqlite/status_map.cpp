@@ -9,44 +9,28 @@ namespace {
 
 // One row per SQLite primary result code that needs its own status.
 struct SqliteRow {
-  int rc;          // primary SQLite result code
-  int fileStatus;  // status when working on the file
-  int recordStatus;  // status when working on one record
-  int openStatus;  // status when opening
+  int rc;         // primary SQLite result code
+  int status[3];  // by Access: when opening, working on the file, working on one record
 };
 
 constexpr SqliteRow kSqliteTable[] = {
-    {SQLITE_BUSY, B_FILE_INUSE, B_RECORD_INUSE, B_FILE_INUSE},
-    {SQLITE_LOCKED, B_FILE_INUSE, B_RECORD_INUSE, B_FILE_INUSE},
-    {SQLITE_FULL, B_DISK_FULL, B_DISK_FULL, B_DISK_FULL},
-    {SQLITE_READONLY, B_ACCESS_DENIED, B_ACCESS_DENIED, B_ACCESS_DENIED},
-    {SQLITE_PERM, B_ACCESS_DENIED, B_ACCESS_DENIED, B_ACCESS_DENIED},
-    {SQLITE_AUTH, B_ACCESS_DENIED, B_ACCESS_DENIED, B_ACCESS_DENIED},
-    {SQLITE_CONSTRAINT, B_DUPLICATE_KEY_VALUE, B_DUPLICATE_KEY_VALUE, B_NOT_A_BTRIEVE_FILE},
-    {SQLITE_TOOBIG, B_DATALENGTH_ERROR, B_DATALENGTH_ERROR, B_NOT_A_BTRIEVE_FILE},
-    {SQLITE_NOTADB, B_IO_ERROR, B_IO_ERROR, B_NOT_A_BTRIEVE_FILE},
-    {SQLITE_CORRUPT, B_IO_ERROR, B_IO_ERROR, B_NOT_A_BTRIEVE_FILE},
-    {SQLITE_ERROR, B_IO_ERROR, B_IO_ERROR, B_NOT_A_BTRIEVE_FILE},
-    {SQLITE_SCHEMA, B_IO_ERROR, B_IO_ERROR, B_NOT_A_BTRIEVE_FILE},
-    {SQLITE_FORMAT, B_IO_ERROR, B_IO_ERROR, B_NOT_A_BTRIEVE_FILE},
-    {SQLITE_MISMATCH, B_IO_ERROR, B_IO_ERROR, B_NOT_A_BTRIEVE_FILE},
-    {SQLITE_CANTOPEN, B_IO_ERROR, B_IO_ERROR, B_FILE_NOT_FOUND},
-    {SQLITE_IOERR, B_IO_ERROR, B_IO_ERROR, B_IO_ERROR},
-    {SQLITE_NOMEM, B_IO_ERROR, B_IO_ERROR, B_IO_ERROR},
-};
-
-// One row per system failure; the status a caller sees for it.
-struct FailRow {
-  os::Fail fail;  // what the system said
-  int status;     // status returned for it
-};
-
-constexpr FailRow kFailTable[] = {
-    {os::Fail::kNone, B_NO_ERROR},          {os::Fail::kNotFound, B_FILE_NOT_FOUND},
-    {os::Fail::kBadName, B_FILENAME_BAD},   {os::Fail::kAccess, B_ACCESS_DENIED},
-    {os::Fail::kNoSpace, B_DISK_FULL},      {os::Fail::kExists, B_FILE_ALREADY_EXISTS},
-    {os::Fail::kBusy, B_FILE_INUSE},        {os::Fail::kNotRegular, B_FILE_NOT_FOUND},
-    {os::Fail::kIo, B_IO_ERROR},
+    {SQLITE_BUSY, {B_FILE_INUSE, B_FILE_INUSE, B_RECORD_INUSE}},
+    {SQLITE_LOCKED, {B_FILE_INUSE, B_FILE_INUSE, B_RECORD_INUSE}},
+    {SQLITE_FULL, {B_DISK_FULL, B_DISK_FULL, B_DISK_FULL}},
+    {SQLITE_READONLY, {B_ACCESS_DENIED, B_ACCESS_DENIED, B_ACCESS_DENIED}},
+    {SQLITE_PERM, {B_ACCESS_DENIED, B_ACCESS_DENIED, B_ACCESS_DENIED}},
+    {SQLITE_AUTH, {B_ACCESS_DENIED, B_ACCESS_DENIED, B_ACCESS_DENIED}},
+    {SQLITE_CONSTRAINT, {B_NOT_A_BTRIEVE_FILE, B_DUPLICATE_KEY_VALUE, B_DUPLICATE_KEY_VALUE}},
+    {SQLITE_TOOBIG, {B_NOT_A_BTRIEVE_FILE, B_DATALENGTH_ERROR, B_DATALENGTH_ERROR}},
+    {SQLITE_NOTADB, {B_NOT_A_BTRIEVE_FILE, B_IO_ERROR, B_IO_ERROR}},
+    {SQLITE_CORRUPT, {B_NOT_A_BTRIEVE_FILE, B_IO_ERROR, B_IO_ERROR}},
+    {SQLITE_ERROR, {B_NOT_A_BTRIEVE_FILE, B_IO_ERROR, B_IO_ERROR}},
+    {SQLITE_SCHEMA, {B_NOT_A_BTRIEVE_FILE, B_IO_ERROR, B_IO_ERROR}},
+    {SQLITE_FORMAT, {B_NOT_A_BTRIEVE_FILE, B_IO_ERROR, B_IO_ERROR}},
+    {SQLITE_MISMATCH, {B_NOT_A_BTRIEVE_FILE, B_IO_ERROR, B_IO_ERROR}},
+    {SQLITE_CANTOPEN, {B_FILE_NOT_FOUND, B_IO_ERROR, B_IO_ERROR}},
+    {SQLITE_IOERR, {B_IO_ERROR, B_IO_ERROR, B_IO_ERROR}},
+    {SQLITE_NOMEM, {B_IO_ERROR, B_IO_ERROR, B_IO_ERROR}},
 };
 
 }  // namespace
@@ -59,19 +43,7 @@ int StatusFromSqlite(int rc, Access access) {
     return B_ACCESS_DENIED;
   }
   for (const SqliteRow& row : kSqliteTable) {
-    if (row.rc != primary) continue;
-    switch (access) {
-      case Access::kOpen: return row.openStatus;
-      case Access::kFile: return row.fileStatus;
-      case Access::kRecord: return row.recordStatus;
-    }
-  }
-  return B_IO_ERROR;
-}
-
-int StatusFromFail(os::Fail f) {
-  for (const FailRow& row : kFailTable) {
-    if (row.fail == f) return row.status;
+    if (row.rc == primary) return row.status[static_cast<int>(access)];
   }
   return B_IO_ERROR;
 }

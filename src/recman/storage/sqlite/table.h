@@ -1,6 +1,9 @@
 // One record file kept in SQLite, as one client reaches it: a connection of
 // its own (so that clients' transactions stay apart), its prepared
-// statements, and the read snapshot it keeps between calls.
+// statements, and the read snapshot it keeps between calls. Its work is
+// split by concern: opening (table.cpp), the read snapshot
+// (table_snapshots.cpp), reads, writes and the client's transaction
+// (table_reads.cpp, table_writes.cpp, table_transaction.cpp).
 #pragma once
 
 #include <sqlite3.h>
@@ -47,44 +50,54 @@ class SqliteTable final : public Table {
   sqlite3* db() const { return db_; }
   FileLocks& locks() { return *locks_; }
 
-  // Table
+  // Table: the file and its claims (table.cpp).
   const FileLayout& layout() const override { return layout_; }
   uint8_t fileVersion() const override;
   Session& session() override;
   bool writable() const override { return writable_; }
   void SetDurable(bool full) override;
   void EndCall() override;
-  int Seek(size_t key, recman::Seek seek, const std::string& value, int64_t seq, uint64_t walker,
-           Row* row) override;
-  int Step(recman::Step step, int64_t from, uint64_t walker, Row* row) override;
-  int ReadAt(int64_t pos, int key, Row* row) override;
-  int Scan(int key, bool forward, std::string value, int64_t seq, int64_t from, uint64_t walker,
-           ScanVisitor& visitor) override;
-  int CountRecords(uint64_t* n) override;
-  int CountValues(size_t key, uint64_t* n) override;
-  int CountOnPath(int key, bool before, const std::string& value, int64_t seq, int64_t pos,
-                  uint64_t* n) override;
-  int ReadNth(int key, uint64_t n, Row* row) override;
-  int ReadOwner(Owner* owner) override;
-  int BeginWrite(Access access) override;
-  int FinishWrite(bool commit, Access access) override;
-  int HighestValue(size_t key, std::string* value) override;
-  int Insert(const uint8_t* data, uint32_t length, const EncodedKeys& keys, int64_t* pos) override;
-  int ReadForUpdate(int64_t pos, int64_t* ver, std::string* data, std::vector<int64_t>* seqs) override;
-  int NewSequence(int64_t* seq) override;
-  int Update(int64_t pos, const uint8_t* data, uint32_t length, const EncodedKeys& keys,
-             const std::vector<int64_t>& seqs) override;
-  int Delete(int64_t pos, int64_t ver) override;
-  int WriteOwner(const Owner& owner) override;
-  int AddKey(const FileLayout& to) override;
-  int DropKey(const FileLayout& to, size_t key) override;
-  int Join(bool wait) override;
-  bool joined() const override { return joined_; }
   int TryClaim(bool exclusive) override;
   int TryLockRecord(int64_t pos) override { return locks_->TryLockRecord(pos); }
   void ReleaseRecord(int64_t pos) override { locks_->ReleaseRecord(pos); }
   bool LockedElsewhere(int64_t pos) override { return locks_->LockedElsewhere(pos); }
   uint64_t lockEpoch() const override { return 0; }  // the process's own locks: never lost while open
+
+  // Reads (table_reads.cpp): one record by position, along a key or in
+  // physical order, many at once; counts and the record n from a path's
+  // start; the owner.
+  int ReadAt(int64_t pos, int key, Row* row) override;
+  int Seek(size_t key, recman::Seek seek, const std::string& value, int64_t seq, uint64_t walker,
+           Row* row) override;
+  int Step(recman::Step step, int64_t from, uint64_t walker, Row* row) override;
+  int Scan(int key, bool forward, std::string value, int64_t seq, int64_t from, uint64_t walker,
+           ScanVisitor& visitor) override;
+  int ReadNth(int key, uint64_t n, Row* row) override;
+  int CountRecords(uint64_t* n) override;
+  int CountValues(size_t key, uint64_t* n) override;
+  int CountOnPath(int key, bool before, const std::string& value, int64_t seq, int64_t pos,
+                  uint64_t* n) override;
+  int ReadOwner(Owner* owner) override;
+
+  // Writes (table_writes.cpp): records, then what they need (the record as
+  // stored, places among duplicates, autoincrement values), then the file's
+  // owner and keys.
+  int BeginWrite(Access access) override;
+  int FinishWrite(bool commit, Access access) override;
+  int Insert(const uint8_t* data, uint32_t length, const EncodedKeys& keys, int64_t* pos) override;
+  int Update(int64_t pos, const uint8_t* data, uint32_t length, const EncodedKeys& keys,
+             const std::vector<int64_t>& seqs) override;
+  int Delete(int64_t pos, int64_t ver) override;
+  int ReadForUpdate(int64_t pos, int64_t* ver, std::string* data, std::vector<int64_t>* seqs) override;
+  int NewSequence(int64_t* seq) override;
+  int HighestValue(size_t key, std::string* value) override;
+  int WriteOwner(const Owner& owner) override;
+  int AddKey(const FileLayout& to) override;
+  int DropKey(const FileLayout& to, size_t key) override;
+
+  // The client's transaction (table_transaction.cpp).
+  int Join(bool wait) override;
+  bool joined() const override { return joined_; }
 
   // --- for the session, which ends the client's transaction. The caller
   // holds the table's mutex.
@@ -123,8 +136,8 @@ class SqliteTable final : public Table {
   void ForgetStatements();
   void SizeStatements();
   // A change of the file's keys: change() runs the statements (returning
-  // the SQLite code) within one write that also stores to's image; on 0
-  // the table reads by to.
+  // a status) within one write that also stores to's image; on 0 the table
+  // reads by to.
   int ChangeKeys(const FileLayout& to, const std::function<int()>& change);
   // The prepared statement s, prepared on first use from the SQL that sql()
   // makes (no text is made on later calls). Returns the SQLite code.
@@ -183,14 +196,14 @@ class SqliteTable final : public Table {
   const unsigned char* shm_ = nullptr;   // SQLite's mapping of the WAL index (not owned)
 
   sqlite3_stmt* held_ = nullptr;         // statement left stepped for the call's reader
-  std::vector<Statement> seek_;          // key * kSeekCount + seek
-  std::vector<Walk> walks_;              // key * 2 + backward; then physical forward, backward
+  std::vector<Statement> seek_;          // by SeekSlot
+  std::vector<Walk> walks_;              // by DirectedSlot of path and backward
   std::vector<Statement> scans_;         // as walks_: the statements of Scan
   Statement step_[kStepCount];           // physical order
   Statement row_, insert_, update_, erase_, nextSeq_, count_, pending_;  // record work
   std::vector<Statement> countValues_;   // per key
-  std::vector<Statement> countOnPath_;   // path * 2 + before; the paths: keys, then physical order
-  std::vector<Statement> nth_;           // per path, as countOnPath_
+  std::vector<Statement> countOnPath_;   // by DirectedSlot of path and before
+  std::vector<Statement> nth_;           // by PathOf
   Statement saveBefore_, saveInserted_;  // undo images for transactions over several files
   Statement begin_, beginRead_, commit_, rollback_;  // control
   Statement savepoint_, rollbackTo_;     // where the client's transaction began here
