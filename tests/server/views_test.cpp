@@ -136,6 +136,16 @@ class ViewsTest : public ::testing::Test {
   std::unique_ptr<Sql> admin_;                                       // connected to it as the owner
 };
 
+// A server database that never held a record file has no catalogue yet:
+// it keeps no file, which is not a damaged one.
+TEST_F(ViewsTest, AServerThatNeverHeldAFileHasNone) {
+  TempDir dir;
+  std::ofstream(dir.file(RECMAN_SERVER_CONFIG_NAME)) << "server = " << server_ << "\ndatabase = d\n";
+  BtrFile f(kLen);
+  EXPECT_EQ(f.Open(dir.file(kPatients)), B_FILE_NOT_FOUND);
+  EXPECT_EQ(BtrListServerFiles(dir.path().c_str(), [](void*, const char*) {}, nullptr, nullptr), 0);
+}
+
 TEST_F(ViewsTest, EveryFieldOfEveryViewIsWhatDumpShows) {
   TempDir local;
   ASSERT_NO_FATAL_FAILURE(Serve(local, "demo", "main"));

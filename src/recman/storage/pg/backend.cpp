@@ -95,8 +95,7 @@ class Server final : public Backend {
     p.Bytes(database);
     Result r = admin_.Query(ListFilesSql(), p);
     names->clear();
-    // No catalogue yet: nothing was ever created on this server.
-    if (r.sqlstate() == "3F000" || r.sqlstate() == "42P01") return B_NO_ERROR;
+    if (NoCatalogueYet(r.sqlstate())) return B_NO_ERROR;
     if (!r.ok()) {
       *why = r.message();
       return admin_.StatusOf(r, Access::kFile);
@@ -164,7 +163,7 @@ class Server final : public Backend {
     Params p;
     p.Bytes(database);
     r = admin_.Query(HoldFilesSql(), p);
-    if (r.sqlstate() == "3F000" || r.sqlstate() == "42P01") return B_NO_ERROR;  // nothing was ever made here
+    if (NoCatalogueYet(r.sqlstate())) return B_NO_ERROR;
     if (!r.ok()) return admin_.StatusOf(r, Access::kFile);
     names->clear();
     std::string sql;

@@ -15,12 +15,12 @@ int CheckServerFile(Connection& conn, const std::string& database, const std::st
   Params name;
   name.Bytes(database).Bytes(file);
   Result found = conn.Query(FindFileSql(), name);
-  if (!found.ok()) {
-    report.Problem("cannot read the catalogue of record files: " + found.message());
+  if (NoCatalogueYet(found.sqlstate()) || (found.ok() && found.rows() == 0)) {
+    report.Problem("no such file on the server: " + file);
     return -1;
   }
-  if (found.rows() == 0) {
-    report.Problem("no such file on the server: " + file);
+  if (!found.ok()) {
+    report.Problem("cannot read the catalogue of record files: " + found.message());
     return -1;
   }
   const int64_t id = found.int8(0, 0);

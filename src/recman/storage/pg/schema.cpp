@@ -23,6 +23,10 @@ std::string CatalogueSql() {
          "name bytea NOT NULL, format integer NOT NULL, layout bytea NOT NULL, UNIQUE(database, name))";
 }
 
+bool NoCatalogueYet(const std::string& sqlstate) {
+  return sqlstate == "3F000" || sqlstate == "42P01";  // invalid_schema_name, undefined_table
+}
+
 std::string FindFileSql() {
   return "SELECT id::int8, format::int8, layout FROM recman.files WHERE database = $1::bytea AND name = $2::bytea";
 }

@@ -26,6 +26,11 @@ inline constexpr int32_t kCatalogueKey = 0;
 // transaction's own, it goes when the transaction ends.
 inline constexpr int32_t kTransactionSpace = 0x52434d32;
 
+// Whether a statement on the catalogue failed with sqlstate because there is
+// no catalogue yet: nothing was ever created on this server, so it keeps no
+// file.
+bool NoCatalogueYet(const std::string& sqlstate);
+
 // Makes the schema and the catalogue when they are missing (run under the
 // catalogue's lock).
 std::string CatalogueSql();

@@ -59,7 +59,10 @@ int PgTable::Open(PgSession& session, const std::string& database, const std::st
   Params name;
   name.Bytes(database).Bytes(file);
   Result found = c.Query(FindFileSql(), name);
-  if (!found.ok()) return session.Failed(found, Access::kOpen);
+  if (!found.ok()) {
+    const int failed = session.Failed(found, Access::kOpen);
+    return NoCatalogueYet(found.sqlstate()) ? B_FILE_NOT_FOUND : failed;
+  }
   if (found.rows() == 0) return B_FILE_NOT_FOUND;
   std::unique_ptr<PgTable> table(new PgTable(session, found.int8(0, 0)));
   Params id;
