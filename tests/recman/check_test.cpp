@@ -62,12 +62,12 @@ TEST(CheckTest, SoundFileThenEachKindOfDamage) {
   std::ofstream(dir.file("junk.dat")) << std::string(5000, 'j');
   ASSERT_EQ(Sql(dir.file("other.db"), "CREATE TABLE t(x)"), 0);
   const Fifo fifo(dir.path());
+  BtrFile g;  // before the check: a Windows pipe serves one opener
+  EXPECT_EQ(g.Open(fifo.path()), B_FILE_NOT_FOUND) << "a FIFO opens as nothing, without hanging";
   for (const std::string& name :
        {dir.file("missing.dat"), dir.file("junk.dat"), dir.file("other.db"), fifo.path()}) {
     EXPECT_EQ(BtrCheckFile(name.c_str(), Collect, &problems), -1) << name;
   }
-  BtrFile g;
-  EXPECT_EQ(g.Open(fifo.path()), B_FILE_NOT_FOUND) << "a FIFO opens as nothing, without hanging";
   EXPECT_EQ(BtrCheckFile(nullptr, Collect, &problems), -1);
   EXPECT_EQ(problems.size(), 5u);
 }
