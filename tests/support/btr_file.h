@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "reclink/btrieve.h"
+#include "reclink/file_spec.h"
 #include "reclink/recman_check.h"
 
 namespace reclink::test {
@@ -26,25 +27,27 @@ struct Seg {
   uint8_t nullValue = 0;             // the null byte of a null key
 };
 
-// A Create buffer: the file specification and the key segments.
+// A Create buffer of keys keys made of segs, in order: a segment with
+// B_KEY_SEGMENTED goes on with the next in the same key.
 inline std::vector<uint8_t> MakeSpec(uint16_t recordLength, uint8_t keys, const std::vector<Seg>& segs,
                                      uint16_t pageSize = 4096) {
-  BtrFileSpec fs{};
-  fs.recordLength = recordLength;
-  fs.pageSize = pageSize;
-  fs.numberOfKeys = keys;
-  std::vector<uint8_t> out(sizeof fs + segs.size() * sizeof(BtrKeySpec));
-  std::memcpy(out.data(), &fs, sizeof fs);
-  for (size_t i = 0; i < segs.size(); ++i) {
-    BtrKeySpec ks{};
-    ks.position = segs[i].position;
-    ks.length = segs[i].length;
-    ks.flags = static_cast<uint16_t>(segs[i].flags | B_KEY_EXTENDED_TYPE);
-    ks.extendedType = segs[i].type;
-    ks.nullValue = segs[i].nullValue;
-    std::memcpy(out.data() + sizeof fs + i * sizeof ks, &ks, sizeof ks);
+  recman::FileSpec spec;
+  spec.recordLength = recordLength;
+  spec.pageSize = pageSize;
+  bool sameKey = false;
+  for (const Seg& seg : segs) {
+    if (!sameKey) spec.keys.emplace_back();
+    recman::SegmentSpec s;
+    s.position = seg.position;
+    s.length = seg.length;
+    s.flags = static_cast<uint16_t>((seg.flags & ~B_KEY_SEGMENTED) | B_KEY_EXTENDED_TYPE);
+    s.type = seg.type;
+    s.nullValue = seg.nullValue;
+    spec.keys.back().segments.push_back(s);
+    sameKey = (seg.flags & B_KEY_SEGMENTED) != 0;
   }
-  return out;
+  EXPECT_EQ(spec.keys.size(), keys) << "the segments make another number of keys";
+  return recman::EncodeFileSpec(spec);
 }
 
 // A record of length n with bytes placed at offsets.
