@@ -19,7 +19,7 @@ namespace {
 
 constexpr uint16_t kPageSize = 4096;  // holds the longest record of the table
 
-// The specification Create takes for row: zstring keys, all modifiable.
+// The file layout Create takes for row: zstring keys, all modifiable.
 recman::FileSpec SpecOf(const RecordFileRow& row) {
   recman::FileSpec spec;
   spec.recordLength = row.recordLength;

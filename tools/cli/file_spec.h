@@ -1,7 +1,7 @@
 #pragma once
-// The utility's words for a record file's specification: the names of key
-// types as descriptions and listings write them. The specification itself
-// (recman::FileSpec) and its buffer are the public codec's.
+// The utility's words for a record file's layout: the names of key types as
+// descriptions and listings write them. The layout itself (recman::FileSpec)
+// and its buffer are the public codec's.
 
 #include <cstdint>
 #include <string>
