@@ -83,16 +83,13 @@ int Compare(const Field& f, const char* a, const char* b, bool noCase) {
   return s.compare(t) < 0 ? -1 : s.compare(t) > 0;
 }
 
-bool Holds(uint8_t comparison, int order) {
-  switch (comparison & 7) {
-    case B_EXT_EQUAL: return order == 0;
-    case B_EXT_GREATER: return order > 0;
-    case B_EXT_LESS: return order < 0;
-    case B_EXT_NOT_EQUAL: return order != 0;
-    case B_EXT_GREATER_EQ: return order >= 0;
-    default: return order <= 0;
-  }
-}
+// Which orders (less, equal, greater) each comparison accepts, by its code
+// (1 equal ... 6 less or equal; the unused codes 0 and 7 read as 6).
+constexpr bool kAccepts[8][3] = {
+    {true, true, false},  {false, true, false}, {false, false, true}, {true, false, false},
+    {true, false, true},  {false, true, true},  {true, true, false},  {true, true, false}};
+
+bool Holds(uint8_t comparison, int order) { return kAccepts[comparison & 7][order < 0 ? 0 : order == 0 ? 1 : 2]; }
 
 int TermOrder(const Term& t, const std::string& rec) {
   const char* other = (t.comparison & B_EXT_FIELD) ? rec.data() + kTag2.offset : t.value.data();
