@@ -99,15 +99,11 @@ void Setup() {
     std::ofstream(d + "/" RECMAN_SERVER_CONFIG_NAME) << "server = " << server << " host=" << proxyDir
                                              << "\ndatabase = bench-walk\nread-ahead = " << (on ? "on" : "off") << "\n";
   }
+  if (bench::RecordFileOpens(FilePath(true))) return;
   char pos[128] = {}, key[256] = {};
   std::snprintf(key, sizeof key, "%s", FilePath(true).c_str());
-  uint32_t len = 0;
-  if (Call(B_OPEN, pos, nullptr, &len, key, 0) == 0) {
-    Call(B_CLOSE, pos, nullptr, &len, key, 0);
-    return;
-  }
   std::vector<uint8_t> spec = bench::CreateSpec(kRecordLength);
-  len = static_cast<uint32_t>(spec.size());
+  uint32_t len = static_cast<uint32_t>(spec.size());
   if (int st = Call(B_CREATE, pos, spec.data(), &len, key, 0)) Fail("Create", std::to_string(st));
   Open(FilePath(true), pos, key);
   bench::Workload w;
