@@ -3,8 +3,6 @@
 // commit to the file came in, the notice channel stands, and the rows are
 // young; writes keep their version check whatever a walk read.
 #include <gtest/gtest.h>
-#include <libpq-fe.h>
-#include <poll.h>
 
 #include <chrono>
 #include <fstream>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "server_fixture.h"
+#include "sql.h"
 #include "support/child_process.h"
 #include "reclink/recman_check.h"
 
@@ -42,41 +41,6 @@ RECLINK_CHILD_ROLE(ChangeOnRequest) {
   }
   return 0;
 }
-
-// A connection of the test's own to the server.
-class Sql {
- public:
-  Sql() : conn_(PQconnectdb(TestServer().c_str())) { EXPECT_EQ(PQstatus(conn_), CONNECTION_OK) << PQerrorMessage(conn_); }
-  ~Sql() { PQfinish(conn_); }
-  // The first column of the first row of sql's answer ("" when none).
-  std::string Value(const std::string& sql) {
-    PGresult* r = PQexec(conn_, sql.c_str());
-    EXPECT_TRUE(PQresultStatus(r) == PGRES_TUPLES_OK || PQresultStatus(r) == PGRES_COMMAND_OK)
-        << sql << ": " << PQresultErrorMessage(r);
-    std::string value = PQntuples(r) > 0 ? PQgetvalue(r, 0, 0) : "";
-    PQclear(r);
-    return value;
-  }
-  // Waits, at most kBound, for a notice on a channel this connection
-  // listens on.
-  bool AwaitNotice() {
-    const auto deadline = Clock::now() + kBound;
-    for (;;) {
-      PQconsumeInput(conn_);
-      if (PGnotify* n = PQnotifies(conn_)) {
-        PQfreemem(n);
-        return true;
-      }
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (left <= 0) return false;
-      pollfd p{PQsocket(conn_), POLLIN, 0};
-      poll(&p, 1, static_cast<int>(left));
-    }
-  }
-
- private:
-  PGconn* conn_;
-};
 
 class ReadAheadTest : public ServerTest {
  protected:
@@ -120,7 +84,7 @@ class ReadAheadTest : public ServerTest {
   }
 
   TempDir otherDir_;  // the other workstation's directory
-  Sql sql_;
+  Sql sql_{TestServer()};
   std::string file_;  // the patient file's number on the server
 };
 
@@ -148,7 +112,7 @@ TEST_F(ReadAheadTest, AWalkerSeesChangesAheadOfItOnceTheirNoticesArrive) {
   };
   for (const auto& c : changes) {
     Ask(*other, c.request);
-    ASSERT_TRUE(sql_.AwaitNotice()) << c.request << ": no notice within the bound";
+    ASSERT_TRUE(sql_.AwaitNotice(kBound)) << c.request << ": no notice within the bound";
     char query[200];
     std::snprintf(query, sizeof query, c.visible, file_.c_str());
     EXPECT_EQ(sql_.Value(query), "1") << c.request << ": its notice came before the change could be read";

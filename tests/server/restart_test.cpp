@@ -111,42 +111,62 @@ TEST_F(RestartTest, UnderLoadGivesStatusesThenReconnects) {
 }
 
 // Another workstation: opens args[0], then for each line from the parent
-// tries a no-wait lock on record "r1" and an Update of it, and answers with
-// both statuses.
-RECLINK_CHILD_ROLE(TryRecordR1) {
+// tries a no-wait lock on the first record, 10, and an Update of it, and
+// answers with both statuses.
+RECLINK_CHILD_ROLE(TryTheFirstRecord) {
   BtrFile f(kLen);
   if (f.Open(args[0]) != 0) return 1;
   SendToParent("open");
   while (ReceiveFromParent()) {
-    const int lock = f.Get(kLockedGetEqual, 0, "r1");
+    const int lock = f.Get(kLockedGetEqual, 0, Number(10));
     int update = -1;
-    if (f.Get(B_GET_EQUAL, 0, "r1") == 0) update = f.Update(MakeRecord(kLen, {{0, "r1"}, {20, "child"}}));
+    if (f.Get(B_GET_EQUAL, 0, Number(10)) == 0) {
+      update = f.Update(MakeRecord(kLen, {{0, Number(10)}, {20, "child"}}));
+    }
     if (lock == 0) f.Call(B_UNLOCK, 0);
     SendToParent(std::to_string(lock) + " " + std::to_string(update));
   }
   return 0;
 }
 
-// The lock goes with the old connection; asked for again, it is taken on
-// the new one, and keeps the other workstation out as before.
-TEST_F(RestartTest, ARecordLockAskedForAgainIsHeldAgain) {
-  BtrFile f(kLen);
-  ASSERT_EQ(f.Open(a_->file(kPatients)), 0);
-  ASSERT_EQ(f.Insert(MakeRecord(kLen, {{0, "r1"}})), 0);
-  ChildProcess other("TryRecordR1", {b_->file(kPatients)});
-  ASSERT_EQ(other.Receive(), "open");
-  ASSERT_EQ(f.Get(kLockedGetEqual, 0, "r1"), 0);
-  other.Send("try");
-  EXPECT_EQ(other.Receive(), "84 84") << "held before the restart";
+// A record lock goes with the old connection; asked for again, it is taken
+// on the new one and keeps the other workstation out as before. A walk that
+// reads ahead, the server restarted in the middle of it, never hands out
+// the rows fetched before: it goes on from where it was, every record once
+// and in order, seeing a record inserted after the restart.
+TEST_F(RestartTest, ALockAskedForAgainIsHeldAgainAndAWalkGoesOnWithEveryRecordOnce) {
+  BtrFile walker(kLen), locker(kLen), other(kLen);
+  ASSERT_EQ(walker.Open(a_->file(kPatients)), 0);
+  for (long n = 1; n <= 40; ++n) ASSERT_EQ(walker.Insert(MakeRecord(kLen, {{0, Number(n * 10)}})), 0);
+  ChildProcess rival("TryTheFirstRecord", {b_->file(kPatients)});
+  ASSERT_EQ(rival.Receive(), "open");
+  std::vector<std::string> seen;
+  for (int st = walker.Get(B_GET_FIRST, 0); st == 0; st = walker.Get(B_GET_NEXT, 0)) {
+    seen.push_back(walker.Field(0));
+    if (seen.size() == 20) break;
+  }
+  ASSERT_EQ(locker.Open(a_->file(kPatients)), 0);
+  ASSERT_EQ(locker.Get(kLockedGetEqual, 0, Number(10)), 0);
+  rival.Send("try");
+  EXPECT_EQ(rival.Receive(), "84 84") << "held before the restart";
 
   Restart();
-  ASSERT_EQ(AfterReconnect([&] { return f.Get(kLockedGetEqual, 0, "r1"); }), 0);
-  std::optional<std::string> seen;
-  for (int i = 0; i < 3 && (!seen || seen->find("95") != std::string::npos); ++i) {
-    other.Send("try");  // the other's connection broke too: it may need another try
-    seen = other.Receive();
+  ASSERT_EQ(AfterReconnect([&] { return locker.Get(kLockedGetEqual, 0, Number(10)); }), 0);
+  std::optional<std::string> answer;
+  for (int i = 0; i < 3 && (!answer || answer->find("95") != std::string::npos); ++i) {
+    rival.Send("try");  // the other's connection broke too: it may need another try
+    answer = rival.Receive();
   }
-  EXPECT_EQ(seen, "84 84") << "held after the restart";
+  EXPECT_EQ(answer, "84 84") << "held after the restart";
+  ASSERT_EQ(other.Open(b_->file(kPatients)), 0);
+  ASSERT_EQ(other.Insert(MakeRecord(kLen, {{0, Number(215)}})), 0);
+  for (int st = AfterReconnect([&] { return walker.Get(B_GET_NEXT, 0); }); st == 0; st = walker.Get(B_GET_NEXT, 0)) {
+    seen.push_back(walker.Field(0));
+  }
+  std::vector<std::string> expected;
+  for (long n = 1; n <= 40; ++n) expected.push_back(Number(n * 10));
+  expected.insert(expected.begin() + 21, Number(215));
+  EXPECT_EQ(seen, expected);
 }
 
 // End of a transaction that the server lost gives 95 and keeps nothing: not
@@ -164,31 +184,6 @@ TEST_F(RestartTest, EndOfALostTransactionKeepsNoPartOfIt) {
   EXPECT_EQ(Tx(B_END_TRAN), B_SESSION_NO_LONGER_VALID);
   EXPECT_EQ(AfterReconnect([&] { return onServer.Get(B_GET_EQUAL, 0, "remote"); }), B_KEY_VALUE_NOT_FOUND);
   EXPECT_EQ(here.Get(B_GET_EQUAL, 0, "local"), B_KEY_VALUE_NOT_FOUND);
-}
-
-// A walk that reads ahead, the server restarted in the middle of it: the
-// rows fetched before are never handed out after it, a call gives a status
-// of the broken connection, and the walk goes on from where it was, every
-// record once and in order, seeing a record inserted after the restart.
-TEST_F(RestartTest, AWalkReadingAheadGoesOnAfterARestartWithEveryRecordOnce) {
-  BtrFile walker(kLen), other(kLen);
-  ASSERT_EQ(walker.Open(a_->file(kPatients)), 0);
-  for (long n = 1; n <= 40; ++n) ASSERT_EQ(walker.Insert(MakeRecord(kLen, {{0, Number(n * 10)}})), 0);
-  std::vector<std::string> seen;
-  for (int st = walker.Get(B_GET_FIRST, 0); st == 0; st = walker.Get(B_GET_NEXT, 0)) {
-    seen.push_back(walker.Field(0));
-    if (seen.size() == 20) break;
-  }
-  Restart();
-  ASSERT_EQ(AfterReconnect([&] { return other.Open(b_->file(kPatients)); }), 0);
-  ASSERT_EQ(other.Insert(MakeRecord(kLen, {{0, Number(215)}})), 0);
-  for (int st = AfterReconnect([&] { return walker.Get(B_GET_NEXT, 0); }); st == 0; st = walker.Get(B_GET_NEXT, 0)) {
-    seen.push_back(walker.Field(0));
-  }
-  std::vector<std::string> expected;
-  for (long n = 1; n <= 40; ++n) expected.push_back(Number(n * 10));
-  expected.insert(expected.begin() + 21, Number(215));
-  EXPECT_EQ(seen, expected);
 }
 
 // The server's processes stopped, not gone (a frozen machine, a server

@@ -4,7 +4,6 @@
 // one server apart. Each test has a PostgreSQL database of its own, so that
 // "the server's first database" is the test's.
 #include <gtest/gtest.h>
-#include <libpq-fe.h>
 
 #include <algorithm>
 #include <map>
@@ -14,55 +13,10 @@
 #include "reclink/records/catalogue.h"
 #include "run_reclink.h"
 #include "server_fixture.h"
+#include "sql.h"
 
 namespace reclink::test {
 namespace {
-
-using Rows = std::vector<std::vector<std::string>>;
-
-// A connection to the server, closed when it dies.
-class Sql {
- public:
-  explicit Sql(const std::string& conninfo) : conn_(PQconnectdb(conninfo.c_str())) {
-    EXPECT_EQ(PQstatus(conn_), CONNECTION_OK) << PQerrorMessage(conn_);
-    PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
-  }
-  ~Sql() { PQfinish(conn_); }
-
-  // The rows of sql as text (NULL as "<null>"); fails the test when refused.
-  Rows operator()(const std::string& sql, const std::vector<std::string>& params = {}) {
-    std::string why;
-    Rows rows = Run(sql, params, &why);
-    EXPECT_EQ(why, "") << sql;
-    return rows;
-  }
-  // The SQLSTATE with which the server refuses sql, or "" when it runs it.
-  std::string Refusal(const std::string& sql) {
-    std::string why;
-    Run(sql, {}, &why);
-    return why.substr(0, 5);
-  }
-
- private:
-  Rows Run(const std::string& sql, const std::vector<std::string>& params, std::string* why) {
-    std::vector<const char*> values;
-    for (const std::string& p : params) values.push_back(p.c_str());
-    PGresult* r = PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(), nullptr,
-                               nullptr, 0);
-    Rows rows;
-    if (PQresultStatus(r) != PGRES_TUPLES_OK && PQresultStatus(r) != PGRES_COMMAND_OK) {
-      *why = std::string(PQresultErrorField(r, PG_DIAG_SQLSTATE)) + " " + PQresultErrorMessage(r);
-    }
-    for (int i = 0; i < PQntuples(r); ++i) {
-      rows.emplace_back();
-      for (int c = 0; c < PQnfields(r); ++c) rows.back().push_back(PQgetisnull(r, i, c) ? "<null>" : PQgetvalue(r, i, c));
-    }
-    PQclear(r);
-    return rows;
-  }
-
-  PGconn* conn_;  // owned
-};
 
 std::string Random() { return std::to_string(std::random_device{}() % 1000000000u); }
 

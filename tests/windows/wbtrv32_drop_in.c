@@ -76,22 +76,12 @@ int main(int argc, char** argv) {
   len = 0;
   ok = ok && Check("Open", btrcall(0, pos, NULL, &len, path, (BYTE)strlen(path), 0), 0);
 
-  char record[16];
-  memcpy(record, "KEY00001payload!", 16);
-  char key[255] = {0};
-  len = 16;
-  ok = ok && Check("Insert", btrcall(2, pos, record, &len, key, sizeof key, 0), 0);
-  char back[16] = {0};
-  memcpy(key, "KEY00001", 8);
-  len = sizeof back;
-  ok = ok && Check("Get Equal", btrcall(5, pos, back, &len, key, sizeof key, 0), 0);
-  if (ok && (len != 16 || memcmp(back, record, 16) != 0)) {
-    fprintf(stderr, "wbtrv32 drop-in: Get Equal read back other bytes\n");
-    ok = 0;
-  }
-  /* Two more, then a walk over the three: Get First, Get Next to the end
+  /* Three records, then a walk over them: Get First, Get Next to the end
    * (on a server the walk reads ahead between calls). */
-  for (char n = '2'; ok && n <= '3'; ++n) {
+  char record[16], back[16];
+  char key[255] = {0};
+  memcpy(record, "KEY00001payload!", 16);
+  for (char n = '1'; ok && n <= '3'; ++n) {
     record[7] = n;
     len = 16;
     ok = Check("Insert", btrcall(2, pos, record, &len, key, sizeof key, 0), 0);
@@ -99,7 +89,8 @@ int main(int argc, char** argv) {
   for (int i = 0, st = 0; ok && st == 0; ++i) {
     len = sizeof back;
     st = btrcall(i == 0 ? 12 : 6, pos, back, &len, key, sizeof key, 0);
-    if (st == 0 && (i > 2 || back[7] != '1' + i)) {
+    record[7] = (char)('1' + i);
+    if (st == 0 && (i > 2 || len != 16 || memcmp(back, record, 16) != 0)) {
       fprintf(stderr, "wbtrv32 drop-in: the walk met %.8s as its record %d\n", back, i + 1);
       ok = 0;
     }
