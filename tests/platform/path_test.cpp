@@ -1,21 +1,12 @@
-// Code page 932 stepping, byte strings, short paths and path splitting.
+// Code page 932 stepping, byte strings and path splitting.
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "platform/winapi.h"
-#include "support/test_support.h"
 
 namespace {
-
-std::string Contents(const std::string& path) {
-  std::stringstream s;
-  s << std::ifstream(path, std::ios::binary).rdbuf();
-  return s.str();
-}
 
 TEST(Text, CharNextStepsThroughCodePage932) {
   // 0x95 0x5C is one character whose second byte is a backslash; 0xE0 leads
@@ -41,41 +32,6 @@ TEST(Text, CharNextStepsThroughCodePage932) {
   EXPECT_STREQ(buffer, "ab\x95\x5C");
   EXPECT_EQ(lstrlenA(nullptr), 0);
   EXPECT_EQ(lstrcpyA(buffer, nullptr), nullptr);
-}
-
-TEST(Path, ShortNamesOfExistingAndMissingFiles) {
-  reclink::test::TempDir dir;
-  std::ofstream(dir.file("PATIENT1.BTR")) << "x";
-  const std::string path = dir.file("PATIENT1.BTR");
-
-  // The short form names the same file, and converting it again changes
-  // nothing; the result is its length, and in place works too.
-  char out[260] = {};
-  const DWORD len = GetShortPathNameA(path.c_str(), out, sizeof out);
-  ASSERT_GT(len, 0u);
-  EXPECT_EQ(len, std::strlen(out));
-  EXPECT_EQ(Contents(out), "x");
-  char again[260] = {};
-  EXPECT_EQ(GetShortPathNameA(out, again, sizeof again), len);
-  EXPECT_STREQ(again, out);
-  std::strcpy(again, path.c_str());
-  EXPECT_EQ(GetShortPathNameA(again, again, sizeof again), len) << "in place";
-  EXPECT_STREQ(again, out);
-  EXPECT_GT(GetShortPathNameA(dir.path().c_str(), again, sizeof again), 0u) << "a directory";
-
-  // Too small: the size needed, terminator included, and nothing written.
-  char small[4] = "abc";
-  EXPECT_EQ(GetShortPathNameA(path.c_str(), small, 4), len + 1);
-  EXPECT_STREQ(small, "abc");
-  EXPECT_EQ(GetShortPathNameA(path.c_str(), again, len), len + 1);
-
-  // Missing: 0 and the buffer untouched.
-  char none[8] = "";
-  for (std::string missing : {dir.file("NOPE.BTR"), dir.file("no") + "\\X.BTR", std::string()}) {
-    EXPECT_EQ(GetShortPathNameA(missing.c_str(), none, sizeof none), 0u) << missing;
-  }
-  EXPECT_EQ(GetShortPathNameA(nullptr, none, sizeof none), 0u);
-  EXPECT_STREQ(none, "");
 }
 
 TEST(Path, SplitAcceptsBothSeparatorsAndADrive) {
