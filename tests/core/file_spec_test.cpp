@@ -16,7 +16,8 @@ TEST(FileSpecCodec, ASegmentWithoutAnExtendedTypeIsOrderedAsItsFlagsSay) {
   FileSpec spec;
   spec.recordLength = 40;
   spec.pageSize = 1024;
-  SegmentSpec code{.position = 1, .length = 8, .flags = B_KEY_BINARY, .type = B_TYPE_UNSIGNED_BINARY};
+  SegmentSpec code{
+      .position = 1, .length = 8, .flags = B_KEY_BINARY, .type = B_TYPE_UNSIGNED_BINARY};
   SegmentSpec name{.position = 9, .length = 8, .type = B_TYPE_STRING};
   spec.keys = {KeySpec{{code}}, KeySpec{{name}}};
   const std::vector<uint8_t> buffer = EncodeFileSpec(spec);
@@ -26,7 +27,8 @@ TEST(FileSpecCodec, ASegmentWithoutAnExtendedTypeIsOrderedAsItsFlagsSay) {
     EXPECT_EQ(raw.flags & B_KEY_EXTENDED_TYPE, 0) << "key " << n << " needs no extended type";
   }
   FileSpec decoded;
-  ASSERT_EQ(DecodeFileSpec(buffer.data(), static_cast<uint32_t>(buffer.size()), &decoded), B_NO_ERROR);
+  const auto length = static_cast<uint32_t>(buffer.size());
+  ASSERT_EQ(DecodeFileSpec(buffer.data(), length, &decoded), B_NO_ERROR);
   EXPECT_EQ(decoded, spec);
 }
 

@@ -20,11 +20,7 @@ namespace {
 class CascadeTest : public RecordDbTest {
  protected:
   void SetUp() override {
-    CreateFiles({"PHOTO.BTR", "TZPHOTOEXIMG.BTR", "SURGERYTREATMENT.BTR"});
-    for (CBaseRecLink* object :
-         {static_cast<CBaseRecLink*>(&photos), static_cast<CBaseRecLink*>(&images),
-          static_cast<CBaseRecLink*>(&items)})
-      OpenOk(*object);
+    CreateAndOpen({&photos, &images, &items});
   }
   CPhotoDB photos{dir().c_str()};
   CTZPhotoEXImgDB images{dir().c_str()};

@@ -32,9 +32,7 @@ constexpr int kTextMark = CTZPhotoEXTextDB::kRecordLength - 40;
 class PhotoSetTest : public RecordDbTest {
  protected:
   void SetUp() override {
-    CreateFiles({"TZPHOTOEXIMG.BTR", "TZPHOTOEXTEXT.BTR"});
-    OpenOk(images_);
-    OpenOk(texts_);
+    CreateAndOpen({&images_, &texts_});
     previous_ = SetBitmapReleaseFunction(ReleaseTestBitmap);
     g_released.clear();
     // Items (patient, set, item), each marked at the end of its record.

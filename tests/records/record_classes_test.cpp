@@ -162,7 +162,8 @@ TEST_F(RecordDbTest, LookUpFindsOrZeroesAndUpdateFindsTheRecordByItsPrimeKey) {
     EXPECT_EQ(Bytes(record, record + a.size()), a);
     EXPECT_EQ(lookUp(keysMissing), 4);
     Bytes zeros(row.recordLength, 0);
-    if (&row == &RecordFileOf(RecordFile::kPointLat)) zeros[kPointLatMarkOffset] = kPointLatCurrent;  // upgraded too
+    // A point-lat buffer is upgraded too.
+    if (&row == &RecordFileOf(RecordFile::kPointLat)) zeros[kPointLatMarkOffset] = kPointLatCurrent;
     EXPECT_EQ(Bytes(record, record + a.size()), zeros);
 
     // Positioned on A, Update writes B: it finds the record by the prime key
