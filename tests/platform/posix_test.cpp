@@ -1,12 +1,12 @@
 // What the platform layer decides itself on Linux, where no system call
-// stands behind the Windows names: the default box, short paths, byte order,
-// error texts and separators.
+// stands behind the Windows names: the default box, short paths, error
+// texts, separators and the executable's name.
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "platform/winapi.h"
 #include "support/test_support.h"
@@ -28,17 +28,23 @@ TEST(Posix, PathsTextsAndErrorsAreTheBytesGiven) {
   char out[260] = {};
   EXPECT_EQ(GetShortPathNameA(path.c_str(), out, sizeof out), path.size());
   EXPECT_EQ(std::string(out), path) << "an existing path is its own short form";
+  char small[4] = "abc";
+  EXPECT_EQ(GetShortPathNameA(path.c_str(), small, 4), path.size() + 1) << "the size needed";
+  EXPECT_STREQ(small, "abc") << "and nothing written";
   EXPECT_EQ(reclink::platform::NativePath("C:\\DATA\\A.BTR"), "C:/DATA/A.BTR");
 
-  errno = 0;
-  EXPECT_STREQ(LastErrorText(), "");
   EXPECT_EQ(GetShortPathNameA(dir.file("NOPE.BTR").c_str(), out, sizeof out), 0u);
-  EXPECT_STREQ(LastErrorText(), "No such file or directory");
+  EXPECT_STREQ(LastErrorText(), "No such file or directory") << "a missing file sets errno";
 
-  EXPECT_EQ(lstrcmpA("ABC", "abc"), -1) << "byte order";
-  EXPECT_EQ(lstrcmpA("\x95\x5C", "z"), 1) << "bytes above 0x7F sort after ASCII";
-
+  // The executable's name, for default captions: after the last separator,
+  // before the last dot of the name, if it has one.
   char fname[_MAX_FNAME];
+  const std::pair<const char*, const char*> exes[] = {{"/srv/db.d/core.tests.bin", "core.tests"},
+                                                      {"/srv/db.d/core_tests", "core_tests"}};
+  for (const auto& [exe, stem] : exes) {
+    _splitpath(exe, nullptr, nullptr, fname, nullptr);
+    EXPECT_STREQ(fname, stem) << exe;
+  }
   const std::string longName = "/d/" + std::string(400, 'n') + ".e";
   _splitpath(longName.c_str(), nullptr, nullptr, fname, nullptr);
   EXPECT_EQ(std::strlen(fname), _MAX_FNAME - 1u) << "an overlong part is cut to its size";

@@ -6,8 +6,6 @@
 
 namespace reclink::test {
 
-std::string LayerLastErrorText() { return LastErrorText().str(); }
-
 unsigned long LayerShortPathName(const char* longPath, char* shortPath, unsigned long size) {
   return GetShortPathNameA(longPath, shortPath, static_cast<DWORD>(size));
 }

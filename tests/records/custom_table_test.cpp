@@ -13,9 +13,8 @@ namespace reclink::test {
 namespace {
 
 TEST_F(RecordDbTest, CustomTableTriesTheItemAgainAsATwoDigitNumber) {
-  CreateFiles({"CUSTOMTBL.BTR"});
   CCustomTblDB table(dir().c_str());
-  OpenOk(table);
+  CreateAndOpen({&table});
   for (const char* item : {"05", "07x", "00"}) Store(table, {{0, "T1"}, {3, item}, {8, item}});
   Store(table, {{0, "AA"}, {3, "12"}, {8, "staff twelve"}});
   const char* text = table.GetRecordBuffer() + 8;

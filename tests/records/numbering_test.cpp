@@ -21,12 +21,7 @@ namespace {
 class NumberingTest : public RecordDbTest {
  protected:
   void SetUp() override {
-    CreateFiles({"PATIENT1.BTR", "PHOTO.BTR", "REPORT.BTR", "SLIDESHOW.BTR", "TZPHOTOEX.BTR"});
-    for (CBaseRecLink* object :
-         {static_cast<CBaseRecLink*>(&patients), static_cast<CBaseRecLink*>(&photos),
-          static_cast<CBaseRecLink*>(&reports), static_cast<CBaseRecLink*>(&slides),
-          static_cast<CBaseRecLink*>(&sets)})
-      OpenOk(*object);
+    CreateAndOpen({&patients, &photos, &reports, &slides, &sets});
   }
 
   CPatientDB patients{dir().c_str()};

@@ -8,7 +8,6 @@
 
 #include <cctype>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <tuple>
 
@@ -27,11 +26,9 @@ constexpr int kExcluded = 156;   // 1 = left out of the name searches
 class PatientTest : public RecordDbTest {
  protected:
   void SetUp() override {
-    CreateFiles({"PATIENT1.BTR"});
-    patients_ = std::make_unique<CPatientDB>(dir().c_str());
-    OpenOk(*patients_);
+    CreateAndOpen({&patients_});
   }
-  char* record() { return patients_->GetRecordBuffer(); }
+  char* record() { return patients_.GetRecordBuffer(); }
   void Clear() { std::memset(record(), 0, CPatientDB::kRecordLength); }
   // Stores a patient with Insert, bypassing the numbering.
   void StorePatient(const char* number, const char* name = "", bool excluded = false) {
@@ -42,9 +39,9 @@ class PatientTest : public RecordDbTest {
     PutField(record(), kName, name);
     PutField(record(), kKana, kana.c_str());
     record()[kExcluded] = excluded ? 1 : 0;
-    ASSERT_EQ(patients_->Insert(), 0) << number;
+    ASSERT_EQ(patients_.Insert(), 0) << number;
   }
-  std::unique_ptr<CPatientDB> patients_;
+  CPatientDB patients_{dir().c_str()};
 };
 
 TEST_F(PatientTest, InsertNumbersAfterTheLastPatientAndKeepsTheCallersRecord) {
@@ -53,23 +50,23 @@ TEST_F(PatientTest, InsertNumbersAfterTheLastPatientAndKeepsTheCallersRecord) {
   PutField(record(), 0, "xx");
   char caller[CPatientDB::kRecordLength];
   std::memcpy(caller, record(), sizeof caller);
-  ASSERT_EQ(patients_->InsertPatientData(), 0);
+  ASSERT_EQ(patients_.InsertPatientData(), 0);
   EXPECT_STREQ(record(), "0000000042");
   EXPECT_EQ(std::memcmp(record() + 11, caller + 11, sizeof caller - 11), 0);
-  ASSERT_EQ(patients_->GetPatientData("0000000042"), 0);  // stored as the caller made it
+  ASSERT_EQ(patients_.GetPatientData("0000000042"), 0);  // stored as the caller made it
   EXPECT_EQ(std::memcmp(record() + 11, caller + 11, sizeof caller - 11), 0);
-  EXPECT_STREQ(patients_->GetNextPatientID(), "0000000043");
+  EXPECT_STREQ(patients_.GetNextPatientID(), "0000000043");
   EXPECT_STREQ(record(), "0000000042");  // the patient read last stays in the buffer
 
   StorePatient("ABC");  // sorts after every ten-digit number and reads as 0
-  EXPECT_STREQ(patients_->GetNextPatientID(), "0000000043");  // stops at 9999999999
+  EXPECT_STREQ(patients_.GetNextPatientID(), "0000000043");  // stops at 9999999999
   Clear();
-  EXPECT_EQ(patients_->InsertPatientData(), 0);  // 1, which is free
+  EXPECT_EQ(patients_.InsertPatientData(), 0);  // 1, which is free
   Clear();
-  EXPECT_EQ(patients_->InsertPatientData(), 5);  // 1 again, now taken
+  EXPECT_EQ(patients_.InsertPatientData(), 5);  // 1 again, now taken
   EXPECT_STREQ(record(), "0000000001");
   EXPECT_EQ(boxes_.count(), 0u);
-  EXPECT_EQ(patients_->DeletePatientData("ABC"), 0);  // the failed insert's transaction has ended
+  EXPECT_EQ(patients_.DeletePatientData("ABC"), 0);  // the failed insert's transaction has ended
 }
 
 // Each write in its own transaction, whichever step fails: a Begin that fails
@@ -92,19 +89,19 @@ TEST_F(PatientTest, WritesInTheirOwnTransactionsWhicheverStepFails) {
                                              {B_END_TRAN, 39, 0}}) {
       SCOPED_TRACE(std::to_string(w.write) + " fails at " + std::to_string(op));
       boxes_.clear();
-      patients_->SetKey(0);
-      while (patients_->GetFIRST() == 0) ASSERT_EQ(patients_->Delete(), 0);
+      patients_.SetKey(0);
+      while (patients_.GetFIRST() == 0) ASSERT_EQ(patients_.Delete(), 0);
       StorePatient("0000000001", "One");
-      ASSERT_EQ(patients_->GetPatientData("0000000001"), 0);
+      ASSERT_EQ(patients_.GetPatientData("0000000001"), 0);
       ScriptedBtrieve script;
       script.Script(op, {status});
-      EXPECT_EQ(w.run(*patients_), result);
+      EXPECT_EQ(w.run(patients_), result);
       EXPECT_EQ(script.CountOf(w.write), op == B_BEGIN_TRAN ? 0u : 1u);
       EXPECT_EQ(script.CountOf(B_ABORT_TRAN), result > 0 ? 1u : 0u);
       ASSERT_EQ(boxes_.count(), 1u);
       EXPECT_NE(boxes_.calls()[0].text.find("Status = " + std::to_string(status)),
                 std::string::npos);
-      patients_->AbortTran();  // what a failed End left open
+      patients_.AbortTran();  // what a failed End left open
     }
   }
 }
@@ -119,23 +116,23 @@ TEST_F(PatientTest, NameAndKanaSearchSkipExcludedPatientsAndNeedTheWholeName) {
   StorePatient("0000000007", "Ueda");
   StorePatient("0000000008", "Zed", true);
 
-  EXPECT_EQ(patients_->GetPatientDataByName("ABCD"), 0);
+  EXPECT_EQ(patients_.GetPatientDataByName("ABCD"), 0);
   EXPECT_STREQ(record(), "0000000001");
-  EXPECT_EQ(patients_->GetPatientDataByName("ABC"), -1);
-  EXPECT_EQ(patients_->GetPatientDataByName("Hidden"), -1);  // only excluded patients
-  EXPECT_EQ(patients_->GetPatientDataByName("Sato"), 0);     // the excluded one is passed over
-  EXPECT_EQ(patients_->GetPatientDataByName("Tanaka"), -1);  // Ueda comes first after it
-  EXPECT_EQ(patients_->GetPatientDataByName("Zed"), -1);     // the end of the file comes first
-  EXPECT_EQ(patients_->GetPatientDataByName("Zz"), -1);      // nothing at or after it
+  EXPECT_EQ(patients_.GetPatientDataByName("ABC"), -1);
+  EXPECT_EQ(patients_.GetPatientDataByName("Hidden"), -1);  // only excluded patients
+  EXPECT_EQ(patients_.GetPatientDataByName("Sato"), 0);     // the excluded one is passed over
+  EXPECT_EQ(patients_.GetPatientDataByName("Tanaka"), -1);  // Ueda comes first after it
+  EXPECT_EQ(patients_.GetPatientDataByName("Zed"), -1);     // the end of the file comes first
+  EXPECT_EQ(patients_.GetPatientDataByName("Zz"), -1);      // nothing at or after it
 
-  EXPECT_EQ(patients_->GetPatientDataByKana("sato"), 0);
-  EXPECT_EQ(patients_->GetPatientDataByKana("Sato"), -1);  // case counts
-  EXPECT_EQ(patients_->GetPatientDataByKana("zed"), -1);
+  EXPECT_EQ(patients_.GetPatientDataByKana("sato"), 0);
+  EXPECT_EQ(patients_.GetPatientDataByKana("Sato"), -1);  // case counts
+  EXPECT_EQ(patients_.GetPatientDataByKana("zed"), -1);
   EXPECT_EQ(boxes_.count(), 0u);
 
-  patients_->Close();  // a read that fails otherwise than at the end: its box, and -1
-  EXPECT_EQ(patients_->GetPatientDataByName("Sato"), -1);
-  EXPECT_EQ(patients_->GetPatientDataByKana("sato"), -1);
+  patients_.Close();  // a read that fails otherwise than at the end: its box, and -1
+  EXPECT_EQ(patients_.GetPatientDataByName("Sato"), -1);
+  EXPECT_EQ(patients_.GetPatientDataByKana("sato"), -1);
   ASSERT_EQ(boxes_.count(), 2u);
   EXPECT_EQ(boxes_.calls()[1].text, "RecLinkDLL ERROR:\n\nPATIENT_DB BO_GETGREQ Status = 3\n\n");
 }
@@ -143,34 +140,28 @@ TEST_F(PatientTest, NameAndKanaSearchSkipExcludedPatientsAndNeedTheWholeName) {
 TEST_F(PatientTest, LookUpByIdAndUpdateAndDeleteFindTheirPatient) {
   StorePatient("0000000001", "One");
   StorePatient("0000000002", "Two");
-  ASSERT_EQ(patients_->GetPatientData("0000000002"), 0);
+  ASSERT_EQ(patients_.GetPatientData("0000000002"), 0);
   PutField(record(), kPatientId, "ID-77");
   PutField(record(), kName, "Renamed");
-  ASSERT_EQ(patients_->UpdatePatientData(), 0);
-  EXPECT_EQ(patients_->GetPatientDataByID("ID-77"), 0);
+  ASSERT_EQ(patients_.UpdatePatientData(), 0);
+  EXPECT_EQ(patients_.GetPatientDataByID("ID-77"), 0);
   EXPECT_STREQ(record(), "0000000002");
-  EXPECT_EQ(patients_->GetPatientDataByID("ID-7"), 4);
-  EXPECT_EQ(patients_->GetPatientDataByName("Two"), -1);
+  EXPECT_EQ(patients_.GetPatientDataByID("ID-7"), 4);
+  EXPECT_EQ(patients_.GetPatientDataByName("Two"), -1);
   PutField(record(), 0, "0000000009");  // not stored: Update finds nothing
-  EXPECT_EQ(patients_->UpdatePatientData(), 4);
+  EXPECT_EQ(patients_.UpdatePatientData(), 4);
 
-  ASSERT_EQ(patients_->GetPatientData("0000000002"), 0);
-  EXPECT_EQ(patients_->DeletePatientData(), 0);
-  EXPECT_EQ(patients_->DeletePatientData("0000000005"), 4);
-  EXPECT_EQ(patients_->DeletePatientData("0000000001"), 0);
-  EXPECT_EQ(CountRecords(*patients_), 0);
+  ASSERT_EQ(patients_.GetPatientData("0000000002"), 0);
+  EXPECT_EQ(patients_.DeletePatientData(), 0);
+  EXPECT_EQ(patients_.DeletePatientData("0000000005"), 4);
+  EXPECT_EQ(patients_.DeletePatientData("0000000001"), 0);
+  EXPECT_EQ(CountRecords(patients_), 0);
   EXPECT_EQ(boxes_.count(), 0u);
 }
 
 TEST_F(RecordDbTest, OwnerCheckAndLookUpByName) {
-  CreateFiles({"OWNER.BTR"});
   COwnerDB owners(dir().c_str());
-  EXPECT_EQ(owners.IsOwnerValid(), 0);  // not open: the box of GetGREQ
-  ASSERT_EQ(boxes_.count(), 1u);
-  EXPECT_NE(boxes_.calls()[0].text.find("OWNER_DB BO_GETGREQ Status = 3"), std::string::npos);
-  boxes_.clear();
-
-  OpenOk(owners);
+  CreateAndOpen({&owners});
   EXPECT_EQ(owners.IsOwnerValid(), 0);
   Store(owners, {{0, "B001"}, {5, "Second Clinic"}});
   Store(owners, {{0, "A001"}, {5, "First Clinic"}});
@@ -181,6 +172,9 @@ TEST_F(RecordDbTest, OwnerCheckAndLookUpByName) {
   EXPECT_STREQ(owners.GetRecordBuffer(), "B001");
   EXPECT_EQ(owners.GetOwnerDataByName("Second"), 4);
   EXPECT_EQ(boxes_.count(), 0u);
+  owners.Close();
+  EXPECT_EQ(owners.IsOwnerValid(), 0);  // the failed read's box, and no owner
+  EXPECT_EQ(boxes_.count(), 1u);
 }
 
 }  // namespace

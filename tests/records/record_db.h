@@ -46,9 +46,14 @@ class RecordDbTest : public ::testing::Test {
  protected:
   // The database directory, ending in a separator, as constructors take it.
   std::string dir() const { return tmp_.dir(); }
-  // Creates the named record files.
-  void CreateFiles(std::initializer_list<const char*> fileNames) {
-    for (const char* name : fileNames) ASSERT_EQ(CreateRecordFile(dir().c_str(), name), 0) << name;
+  // Creates the record file of each object (constructed on dir()) and opens it.
+  void CreateAndOpen(std::initializer_list<CBaseRecLink*> objects) {
+    for (CBaseRecLink* object : objects) {
+      const std::string path = object->GetFilePath().GetString();
+      const std::string name = path.substr(path.find_last_of("/\\") + 1);
+      ASSERT_EQ(CreateRecordFile(dir().c_str(), name.c_str()), 0) << path;
+      OpenOk(*object);
+    }
   }
 
   TempDir tmp_;               // the database directory
