@@ -57,19 +57,12 @@ TEST(CheckTest, SoundFileThenEachKindOfDamage) {
   ASSERT_EQ(f.Step(B_STEP_NEXT), 0);
   EXPECT_EQ(f.Step(B_STEP_NEXT), B_IO_ERROR);
 
-  // Files that are not record files.
-  problems.clear();
-  std::ofstream(dir.file("junk.dat")) << std::string(5000, 'j');
-  ASSERT_EQ(Sql(dir.file("other.db"), "CREATE TABLE t(x)"), 0);
+  // A FIFO is no record file, and neither Open nor the check hangs on it
+  // (other files that are not record files are the hostile-file test's).
   const Fifo fifo(dir.path());
   BtrFile g;  // before the check: a Windows pipe serves one opener
-  EXPECT_EQ(g.Open(fifo.path()), B_FILE_NOT_FOUND) << "a FIFO opens as nothing, without hanging";
-  for (const std::string& name :
-       {dir.file("missing.dat"), dir.file("junk.dat"), dir.file("other.db"), fifo.path()}) {
-    EXPECT_EQ(BtrCheckFile(name.c_str(), Collect, &problems), -1) << name;
-  }
-  EXPECT_EQ(BtrCheckFile(nullptr, Collect, &problems), -1);
-  EXPECT_EQ(problems.size(), 5u);
+  EXPECT_EQ(g.Open(fifo.path()), B_FILE_NOT_FOUND);
+  EXPECT_EQ(BtrCheckFile(fifo.path().c_str(), nullptr, nullptr), -1);
 }
 
 // A file cut short or scribbled over while open: statuses, never a crash.
@@ -90,6 +83,7 @@ TEST(CheckTest, FileScribbledOverWhileOpen) {
     EXPECT_TRUE(st == B_IO_ERROR || st == 0 || st == B_END_OF_FILE) << op << " gave " << st;
   }
   EXPECT_EQ(f.Close(), 0);
+  // Scribbled over between a Close and the next Open of this process.
   std::fstream(path, std::ios::in | std::ios::out | std::ios::binary).write(std::string(4096, 'Z').data(), 4096);
   const int st = f.Open(path);
   EXPECT_TRUE(st == B_IO_ERROR || st == B_NOT_A_BTRIEVE_FILE) << st;
