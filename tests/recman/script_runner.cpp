@@ -55,6 +55,7 @@
 
 #include "reclink/btrieve.h"
 #include "reclink/file_spec.h"
+#include "call_script.h"
 #include "support/btr_file.h"
 #include "support/temp_dir.h"
 
@@ -559,16 +560,19 @@ class Script {
 
 class CallScript : public ::testing::TestWithParam<std::string> {};
 
-TEST_P(CallScript, Runs) {
-  const std::string path = std::string(RECMAN_SCRIPT_DIR) + "/" + GetParam() + ".test";
-  std::ifstream in(path, std::ios::binary);
-  ASSERT_TRUE(in) << "cannot read the script " << path;
-  TempDir dir;
-  Script(GetParam() + ".test", dir).Run(in);
-}
+TEST_P(CallScript, Runs) { RunCallScript(GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(Scripts, CallScript, ::testing::Values(RECMAN_SCRIPTS),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 }  // namespace
+
+void RunCallScript(const std::string& name) {
+  const std::string path = std::string(RECMAN_SCRIPT_DIR) + "/" + name + ".test";
+  std::ifstream in(path, std::ios::binary);
+  ASSERT_TRUE(in) << "cannot read the script " << path;
+  TempDir dir;
+  Script(name + ".test", dir).Run(in);
+}
+
 }  // namespace reclink::test
