@@ -57,12 +57,20 @@ TEST(CheckTest, SoundFileThenEachKindOfDamage) {
   ASSERT_EQ(f.Step(B_STEP_NEXT), 0);
   EXPECT_EQ(f.Step(B_STEP_NEXT), B_IO_ERROR);
 
-  // A FIFO is no record file, and neither Open nor the check hangs on it
-  // (other files that are not record files are the hostile-file test's).
+  // Files that are not record files: the check refuses them (-1) rather
+  // than count problems in them.
+  problems.clear();
+  std::ofstream(dir.file("junk.dat")) << std::string(5000, 'j');
+  ASSERT_EQ(Sql(dir.file("other.db"), "CREATE TABLE t(x)"), 0);
   const Fifo fifo(dir.path());
   BtrFile g;  // before the check: a Windows pipe serves one opener
-  EXPECT_EQ(g.Open(fifo.path()), B_FILE_NOT_FOUND);
-  EXPECT_EQ(BtrCheckFile(fifo.path().c_str(), nullptr, nullptr), -1);
+  EXPECT_EQ(g.Open(fifo.path()), B_FILE_NOT_FOUND) << "a FIFO opens as nothing, without hanging";
+  for (const std::string& name :
+       {dir.file("missing.dat"), dir.file("junk.dat"), dir.file("other.db"), fifo.path()}) {
+    EXPECT_EQ(BtrCheckFile(name.c_str(), Collect, &problems), -1) << name;
+  }
+  EXPECT_EQ(BtrCheckFile(nullptr, Collect, &problems), -1);
+  EXPECT_EQ(problems.size(), 5u);
 }
 
 // A file cut short or scribbled over while open: statuses, never a crash.
