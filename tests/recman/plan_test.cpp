@@ -35,8 +35,8 @@ std::string PlanOf(sqlite3* db, const std::string& sql) {
   return plan;
 }
 
-// Explains each statement that reads or writes rows as it starts, on its
-// own connection: the record files of the scripts are gone by the end.
+// Explains each statement that reads or writes rows as it starts, on the
+// connection that runs it: the scripts' record files are gone by the end.
 int RecordStatement(unsigned, void*, void* statement, void*) {
   auto* stmt = static_cast<sqlite3_stmt*>(statement);
   const std::string sql = sqlite3_sql(stmt) != nullptr ? sqlite3_sql(stmt) : "";
