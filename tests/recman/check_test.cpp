@@ -57,7 +57,8 @@ TEST(CheckTest, SoundFileThenEachKindOfDamage) {
   ASSERT_EQ(f.Step(B_STEP_NEXT), 0);
   EXPECT_EQ(f.Step(B_STEP_NEXT), B_IO_ERROR);
 
-  // Files that are not record files.
+  // Files that are not record files: the check refuses them (-1) rather
+  // than count problems in them.
   problems.clear();
   std::ofstream(dir.file("junk.dat")) << std::string(5000, 'j');
   ASSERT_EQ(Sql(dir.file("other.db"), "CREATE TABLE t(x)"), 0);
@@ -90,6 +91,7 @@ TEST(CheckTest, FileScribbledOverWhileOpen) {
     EXPECT_TRUE(st == B_IO_ERROR || st == 0 || st == B_END_OF_FILE) << op << " gave " << st;
   }
   EXPECT_EQ(f.Close(), 0);
+  // Scribbled over between a Close and the next Open of this process.
   std::fstream(path, std::ios::in | std::ios::out | std::ios::binary).write(std::string(4096, 'Z').data(), 4096);
   const int st = f.Open(path);
   EXPECT_TRUE(st == B_IO_ERROR || st == B_NOT_A_BTRIEVE_FILE) << st;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstddef>
 #include <map>
+#include <numeric>
 #include <random>
 #include <set>
 
@@ -139,7 +140,7 @@ TEST_P(ExtendedTest, ScansAgreeWithBruteForce) {
   const char* tags[] = {"abcd", "ABCD", "abce", "zzzz", "Abcd"};
   std::vector<std::pair<uint32_t, std::string>> records;  // position, bytes: physical order
   std::vector<int> names(300);
-  for (int i = 0; i < 300; ++i) names[i] = i;
+  std::iota(names.begin(), names.end(), 0);
   std::shuffle(names.begin(), names.end(), rng);
   for (int i = 0; i < 150; ++i) {
     std::string r = MakeRecord(kLen, {{0, "n" + std::to_string(names[i])}, {16, tags[pick(5)]}, {20, tags[pick(5)]}});

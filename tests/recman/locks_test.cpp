@@ -185,6 +185,15 @@ TEST_F(LockTest, AnotherProcessHoldsLocksUntilItLetsGoOrDies) {
     EXPECT_TRUE(child.Send(line));
     return child.Receive().value_or("no answer");
   };
+  // Create Index needs the file to itself: the child's open refuses it.
+  BtrKeySpec note{};
+  note.position = 9;
+  note.length = 8;
+  note.flags = B_KEY_DUPLICATES;
+  const std::string index(reinterpret_cast<const char*>(&note), sizeof note);
+  ASSERT_EQ(b1_.Close(), 0);
+  EXPECT_EQ(a1_.Write(B_CREATE_INDEX, index, 0), B_INCOMPATIBLE_MODE);
+  ASSERT_EQ(b1_.Open(path_), 0);
   ASSERT_EQ(ask("lock r1"), "0");
   EXPECT_EQ(Lock(a1_, "r1", 0), 0) << "reads are never refused";
   EXPECT_EQ(a1_.Update(Rec("r1", "parent")), B_RECORD_INUSE);
@@ -231,6 +240,8 @@ TEST_F(LockTest, AnotherProcessHoldsLocksUntilItLetsGoOrDies) {
   }
   EXPECT_EQ(freed, 0);
   EXPECT_EQ(a1_.Update(Rec("r1", "parent")), 0);
+  ASSERT_EQ(b1_.Close(), 0);
+  EXPECT_EQ(a1_.Write(B_CREATE_INDEX, index, 0), 0) << "the killed holder's open went with it";
 }
 
 }  // namespace

@@ -57,18 +57,6 @@ inline std::string MakeRecord(size_t n, const std::vector<std::pair<size_t, std:
   return r;
 }
 
-// The data buffer of an Insert Extended: the count, then each image's
-// length and bytes.
-inline std::string Batch(const std::vector<std::string>& images) {
-  const auto n = static_cast<uint16_t>(images.size());
-  std::string out(reinterpret_cast<const char*>(&n), 2);
-  for (const std::string& image : images) {
-    const auto length = static_cast<uint16_t>(image.size());
-    out.append(reinterpret_cast<const char*>(&length), 2).append(image);
-  }
-  return out;
-}
-
 // Whether the record files go to a server (RECMAN_SERVER) instead of
 // SQLite files in the test's directory.
 inline bool OnServer() {
