@@ -111,40 +111,6 @@ TEST(InitCommand, AllOrNothingOneAtATimeAndOnlyTheMissingFilesWhenAsked) {
   EXPECT_THAT(Reclink({"stat", db + "/BODY.BTR"}).out, HasSubstr("Record Length = 400\n"));
 }
 
-TEST(SaveLoadCommands, RoundTripEveryFileOfTheDatabase) {
-  TempDir tmp;
-  ASSERT_EQ(Reclink({"init", tmp.file("a")}).status, 0);
-  ASSERT_EQ(Reclink({"init", tmp.file("b")}).status, 0);
-  for (const RecordFileRow& row : kRecordFiles) {
-    std::vector<std::string> records = {MakeRecord(row, 3), MakeRecord(row, 1), MakeRecord(row, 2)};
-    std::string from = tmp.file("a/") + row.fileName;
-    std::string to = tmp.file("b/") + row.fileName;
-    InsertAll(from, records);
-    std::string saved = tmp.file(std::string(row.fileName) + ".seq");
-    Outcome o = Reclink({"save", from, saved});
-    // Nothing but the records goes to the output, whatever it is; no
-    // progress line either: the message stream is not a terminal.
-    ASSERT_TRUE(o.status == 0 && o.out.empty()) << row.fileName << o.out;
-    ASSERT_EQ(o.err, "3 records saved from " + from + " to " + saved + "\n");
-    o = Reclink({"load", saved, to});
-    ASSERT_TRUE(o.status == 0 && o.err.empty()) << row.fileName << o.err;
-    EXPECT_TRUE(ReadAll(to, -1) == records) << row.fileName;  // physical order is insertion order
-    EXPECT_TRUE(ReadAll(to) == ReadAll(from)) << row.fileName;
-  }
-  // In key order with --key; a failed save leaves OUT as it was.
-  std::string keyed = tmp.file("keyed.seq");
-  ASSERT_EQ(Reclink({"save", tmp.file("a/BODY.BTR"), keyed, "--key=0"}).status, 0);
-  const RecordFileRow& body = RecordFileOf(RecordFile::kBody);
-  std::string expect;
-  for (int n : {2, 3, 1}) expect += "400," + MakeRecord(body, n) + "\r\n";
-  EXPECT_TRUE(Slurp(keyed) == expect + "\x1a");
-  EXPECT_EQ(Reclink({"save", tmp.file("a/BODY.BTR"), keyed, "--key", "5"}).status, 1);
-  EXPECT_TRUE(Slurp(keyed) == expect + "\x1a");
-  for (const fs::directory_entry& e : fs::directory_iterator(tmp.path())) {
-    EXPECT_NE(e.path().extension(), ".partial") << e.path();
-  }
-}
-
 RECLINK_CHILD_ROLE(SayProcessId) {
   reclink::test::SendToParent(std::to_string(CurrentProcessId()));
   return 0;
@@ -166,15 +132,6 @@ TEST(SaveCommand, RemovesOnlyStalePartialOutputs) {
   HeldFile holder;  // its writer runs elsewhere
   std::string why;
   ASSERT_TRUE(holder.CreateFile(locked, &why)) << why;
-  // A record file, or a companion of one, is never replaced.
-  for (const std::string& out : {tmp.file("db/PHOTO.BTR"), tmp.file("db/PHOTO.BTR-wal")}) {
-    Spit(tmp.file("db/PHOTO.BTR-wal"), "");
-    const Outcome refused = Reclink({"save", tmp.file("db/BODY.BTR"), out});
-    EXPECT_EQ(refused.status, 1) << out;
-    EXPECT_THAT(refused.err, HasSubstr("is never replaced by a sequential file")) << out;
-    EXPECT_EQ(Slurp(tmp.file("db/PHOTO.BTR-wal")), "") << out;
-    EXPECT_EQ(Reclink({"check", tmp.file("db/PHOTO.BTR")}).status, 0) << out;
-  }
   Outcome o = Reclink({"save", tmp.file("db/BODY.BTR"), tmp.file("out.seq")});
   holder.Release();
   ASSERT_EQ(o.status, 0) << o.err;
@@ -212,49 +169,6 @@ TEST(SaveCommand, RemovesOnlyStalePartialOutputs) {
     EXPECT_EQ(Reclink({"save", tmp.file("db/BODY.BTR"), link}).status, 0);
     EXPECT_TRUE(fs::is_symlink(link));
   }
-}
-
-TEST(LoadCommand, MalformedInputChangesNothingAndNamesThePlace) {
-  TempDir tmp;
-  ASSERT_EQ(Reclink({"init", tmp.path()}).status, 0);
-  std::string file = tmp.file("CONDITION.BTR");
-  InsertAll(file, {MakeRecord(kCondition, 1)});
-  const std::string good = "64," + MakeRecord(kCondition, 2) + "\r\n";
-  const std::string r3 = MakeRecord(kCondition, 3);
-  struct Case {
-    std::string input;
-    std::string where;
-  };
-  const Case cases[] = {
-      {good + "6x,", "record 2, byte offset 70: bad length: expected a digit or a comma"},
-      {good + "x", "record 2, byte offset 69: bad length: expected a decimal digit"},
-      {good + ",", "record 2, byte offset 69: bad length: no digits before the comma"},
-      {good + "1234567890,", "record 2, byte offset 78: bad length: too many digits"},
-      {good + "64", "record 2, byte offset 71: input ends inside the length"},
-      {good + "64," + r3.substr(0, 30),
-       "record 2, byte offset 102: truncated record: 30 of 64 bytes"},
-      {good + "64," + r3 + "\n\x1a", "record 2, byte offset 136: missing CR LF after the record"},
-      {good + "63," + r3.substr(1) + "\r\n",
-       "record 2, byte offset 69: wrong record length 63, the file's records are 64 bytes"},
-      // A key the file already holds: the insert of the first record is undone too.
-      {good + "64," + MakeRecord(kCondition, 1) + "\r\n\x1a",
-       "record 2, byte offset 69: insert refused with status 5 (duplicate key value)"},
-  };
-  for (const Case& c : cases) {
-    Spit(tmp.file("in.seq"), c.input);
-    Outcome o = Reclink({"load", tmp.file("in.seq"), file});
-    EXPECT_EQ(o.status, 1) << c.where;
-    EXPECT_THAT(o.err, HasSubstr("in.seq: " + c.where + "; " + file + " is unchanged\n"));
-    EXPECT_TRUE(ReadAll(file) == std::vector<std::string>{MakeRecord(kCondition, 1)}) << c.where;
-  }
-  // Input may be empty or end without the Ctrl-Z; what follows a Ctrl-Z is not read.
-  Spit(tmp.file("in.seq"), "");
-  EXPECT_EQ(Reclink({"load", tmp.file("in.seq"), file}).status, 0);
-  Spit(tmp.file("in.seq"), good);
-  EXPECT_EQ(Reclink({"load", tmp.file("in.seq"), file}).status, 0);
-  Spit(tmp.file("in.seq"), "64," + r3 + "\r\n\x1a" + "garbage");
-  EXPECT_EQ(Reclink({"load", tmp.file("in.seq"), file}).status, 0);
-  EXPECT_EQ(ReadAll(file).size(), 3u);
 }
 
 std::string Bytes(const BtrAltCollation& sequence) {
