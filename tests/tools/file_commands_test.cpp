@@ -127,6 +127,14 @@ TEST(SaveCommand, RemovesOnlyStalePartialOutputs) {
   HeldFile holder;  // its writer runs elsewhere
   std::string why;
   ASSERT_TRUE(holder.CreateFile(locked, &why)) << why;
+  // A record file, or a companion of one, is never replaced.
+  Spit(tmp.file("db/PHOTO.BTR-wal"), "");
+  for (const std::string& out : {tmp.file("db/PHOTO.BTR"), tmp.file("db/PHOTO.BTR-wal")}) {
+    const Outcome refused = Reclink({"save", tmp.file("db/BODY.BTR"), out});
+    EXPECT_THAT(refused.err, HasSubstr("is never replaced by a sequential file")) << out;
+  }
+  EXPECT_EQ(Slurp(tmp.file("db/PHOTO.BTR-wal")), "");
+  EXPECT_EQ(Reclink({"check", tmp.file("db/PHOTO.BTR")}).status, 0);
   Outcome o = Reclink({"save", tmp.file("db/BODY.BTR"), tmp.file("out.seq")});
   holder.Release();
   ASSERT_EQ(o.status, 0) << o.err;
@@ -403,12 +411,8 @@ TEST(BackupCommand, CopiesADatabaseInUseWhole) {
 }
 
 TEST(CommandLine, HelpVersionAndBadUsage) {
-  Outcome o = Reclink({"--help"});
-  EXPECT_EQ(o.status, 0);
-  for (const char* name : {"init", "stat", "save", "load", "create", "clone", "dump", "check"}) {
-    EXPECT_THAT(o.out, HasSubstr(std::string("  ") + name + " "));
-  }
-  o = Reclink({"save", "--bogus", "--help"});  // --help wins over everything else
+  // (That --help lists every command with its usage, tools.manual_page shows.)
+  Outcome o = Reclink({"save", "--bogus", "--help"});  // --help wins over everything else
   EXPECT_EQ(o.status, 0);
   EXPECT_EQ(o.out.rfind("usage: reclink save FILE OUT [--key N]\n", 0), 0u) << o.out;
   ExpectEach(2, {

@@ -21,19 +21,6 @@ $ reclink save K.BTR out.seq --key 5
 reclink save: cannot read K.BTR after 0 records: status 6 (invalid key number); out.seq was not written
 ? 1
 $ cmp keyed.seq out.seq
-# Nor is a record file, or a companion of one, ever replaced.
-$ reclink clone C.BTR K.BTR
-created C.BTR: records of 8 bytes, 1 keys
-$ cat C.BTR-wal
-$ reclink save K.BTR C.BTR
-reclink save: C.BTR is a record file: it is never replaced by a sequential file; nothing was changed
-? 1
-$ reclink save K.BTR C.BTR-wal
-reclink save: C.BTR-wal belongs to the record file C.BTR: it is never replaced by a sequential file; nothing was changed
-? 1
-$ reclink check C.BTR
-C.BTR: ok, 0 records
-$ cmp C.BTR-wal empty.seq
 # Input may be empty or end without the Ctrl-Z; what follows a Ctrl-Z is not read.
 $ cat empty.seq
 $ reclink load empty.seq K.BTR
