@@ -10,7 +10,7 @@
 //   ? 1                         "? N" is the exit status (0 when not given)
 //   $ cat NAME                  writes the lines that follow into NAME
 //   $ printf NAME TEXT          adds TEXT to the end of NAME: \r \n \\ \xHH decoded
-//   $ mkdir DIR / $ rm PATH     makes a directory / removes a file or tree
+//   $ mkdir DIR                 makes a directory
 //   $ cmp A B                   the two files must hold the same bytes
 //   $ manual HEADING            runs the transcripts of that section of
 //                               docs/reclink.md, as they are shown there
@@ -138,8 +138,6 @@ void RunSteps(const std::vector<Line>& lines, bool manual = false) {
           << Unescape(step.text.substr(std::string("$ printf ").size() + words[1].size() + 1));
     } else if (verb == "mkdir") {
       fs::create_directories(words.at(1));
-    } else if (verb == "rm") {
-      fs::remove_all(words.at(1));
     } else if (verb == "cmp") {
       EXPECT_TRUE(Slurp(words.at(1)) == Slurp(words.at(2))) << step.where << ": " << step.text;
     } else {
