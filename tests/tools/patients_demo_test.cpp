@@ -27,17 +27,16 @@ void Register(const std::string& dir, const char* name, const char* kana, bool e
   ASSERT_EQ(db.InsertPatientData(), 0);
 }
 
-// A withdrawn duplicate is listed, marked, but passed over by the name look-ups.
+// A withdrawn duplicate is listed, marked, but passed over by the name look-ups,
+// which list every other patient of the name.
 TEST(PatientsCommand, MarksExcludedPatientsAndTheNameLookUpsPassOverThem) {
   TempDir tmp;
   ASSERT_EQ(Reclink({"init", tmp.path()}).status, 0);
-  Register(tmp.path(), "佐藤 花子", "サトウ ハナコ", true);
-  Register(tmp.path(), "佐藤 花子", "サトウ ハナコ");
+  for (bool excluded : {true, false, false}) Register(tmp.path(), "佐藤 花子", "サトウ ハナコ", excluded);
   EXPECT_EQ(Reclink({"patients", tmp.path(), "--name", "佐藤 花子"}).out,
-            "0000000002  佐藤 花子  (サトウ ハナコ)\n1 patient\n");
-  EXPECT_EQ(Reclink({"patients", tmp.path()}).out,
-            "0000000001  佐藤 花子  (サトウ ハナコ)  [excluded]\n"
-            "0000000002  佐藤 花子  (サトウ ハナコ)\n2 patients\n");
+            "0000000002  佐藤 花子  (サトウ ハナコ)\n0000000003  佐藤 花子  (サトウ ハナコ)\n2 patients\n");
+  EXPECT_THAT(Reclink({"patients", tmp.path()}).out,
+              testing::StartsWith("0000000001  佐藤 花子  (サトウ ハナコ)  [excluded]\n"));
 }
 
 // The demonstration's database moved onto the server is every
