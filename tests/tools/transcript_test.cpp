@@ -14,6 +14,7 @@
 //   $ cmp A B                   the two files must hold the same bytes
 //   $ manual HEADING            runs the transcripts of that section of
 //                               docs/reclink.md, as they are shown there
+//                               (they show no exit statuses: any will do)
 //
 // ARGS are split at blanks; "double quotes" keep blanks in one argument.
 // A failing step names the file and line, the command, what was expected
@@ -44,13 +45,17 @@ std::vector<Line> LinesOf(const std::string& path, const std::string& text) {
   return lines;
 }
 
+// The manual, found from the directories transcripts run in too (on Windows
+// a path without a drive is taken on the current directory's drive).
+const std::string kManual = fs::absolute(RECLINK_MANUAL).string();
+
 // The transcripts in the section of the manual under heading.
 std::vector<Line> ManualSection(const std::string& heading) {
   std::vector<Line> section;
   std::string current;
   bool inside = false;
   bool transcript = false;  // the block shows commands, not a usage line
-  for (const Line& line : LinesOf(RECLINK_MANUAL, Slurp(RECLINK_MANUAL))) {
+  for (const Line& line : LinesOf(kManual, Slurp(kManual))) {
     if (line.text.starts_with("```")) {
       inside = !inside;
       transcript = false;
