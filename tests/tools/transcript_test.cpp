@@ -5,7 +5,8 @@
 //   # a comment                 ignored (a "#" and a blank)
 //   $ reclink ARGS              runs the command in this process; the lines up
 //   EXPECTED                    to the next "$" are what it prints, results
-//   ...                         then messages, CR LF or LF ending a line alike;
+//   ...                         then messages, CR LF or LF ending a line alike
+//                               and "/" standing for a backslash too (Windows);
 //                               "..." stands for any lines, and
 //   ? 1                         "? N" is the exit status (0 when not given)
 //   $ cat NAME                  writes the lines that follow into NAME
@@ -21,6 +22,7 @@
 // and what came.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -100,6 +102,12 @@ std::string Unescape(const std::string& text) {
   return bytes;
 }
 
+// Whether a line came as expected; a path's separator may be either slash.
+bool SameLine(const std::string& expected, const std::string& got) {
+  return std::equal(expected.begin(), expected.end(), got.begin(), got.end(),
+                    [](char a, char b) { return a == b || (a == '/' && b == '\\'); });
+}
+
 // Whether got, line by line, is what expected says, "..." matching any lines.
 bool Matches(const std::vector<std::string>& expected, size_t e, const std::vector<std::string>& got, size_t g) {
   if (e == expected.size()) return g == got.size();
@@ -109,7 +117,7 @@ bool Matches(const std::vector<std::string>& expected, size_t e, const std::vect
     }
     return false;
   }
-  return g < got.size() && got[g] == expected[e] && Matches(expected, e + 1, got, g + 1);
+  return g < got.size() && SameLine(expected[e], got[g]) && Matches(expected, e + 1, got, g + 1);
 }
 
 // Runs the steps of lines; the manual's transcripts show no exit statuses.
