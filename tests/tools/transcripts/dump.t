@@ -1,0 +1,38 @@
+# Fields of a file the database does not know: its keys, decoded by type.
+$ cat t.des
+record=24 key=3
+position=1 length=8 type=zstring segment=y
+position=9 length=2 type=integer
+position=11 length=4 type=unsigned_binary
+position=15 length=3 type=unsigned_binary
+$ printf t.seq 24,ab\x00zz\x00\x00\x00\xfe\xff\x01\x00\x00\x80
+$ printf t.seq \xab\x00\x01\x07\x00\x00\x00\x00\x00\x01\r\n
+$ reclink create T.BTR t.des
+created T.BTR: records of 24 bytes, 3 keys
+$ reclink load t.seq T.BTR
+1 records loaded from t.seq into T.BTR
+$ reclink dump T.BTR
+record 1
+  key 0 segment 1: ab
+  key 0 segment 2: -2
+  key 1: 2147483649
+  key 2: ab0001
+  other bytes: @3 7a7a @17 07 @23 01
+1 records of T.BTR in the order of key 0
+# The point-lat file's layout mark, by the file's name whatever its layout.
+$ cat p.des
+record=64 key=0
+$ printf p.seq 64,0000000001\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00LAT
+$ printf p.seq \x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00
+$ printf p.seq \x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00
+$ printf p.seq 0\x00\x00\x00\x00\x00\x00\x00\x00\r\n
+$ reclink create POINTLAT.BTR p.des
+created POINTLAT.BTR: records of 64 bytes, 0 keys
+$ reclink load p.seq POINTLAT.BTR
+1 records loaded from p.seq into POINTLAT.BTR
+$ reclink dump POINTLAT.BTR
+record 1
+  patient key: 0000000001
+  sub-key: LAT
+  layout: older (0x30)
+1 records of POINTLAT.BTR in the order of their position
