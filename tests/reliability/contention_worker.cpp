@@ -8,11 +8,7 @@
 //   F <patient key> <number> <status> <tag>   Insert of a photo numbered by GetNextPhotoNo
 //
 //   Numbering DIR WORKER PATIENTS PHOTOS REPORT
-//   Update DIR NAME ROUNDS REPORT
 //   Hold DIR REPORT
-//
-// Update rewrites patient 0000000001 with its own name through the numbered
-// interface, counting the conflicts it meets on the way.
 //
 // Hold begins a transaction, inserts patient 0000000001 named HELD, says
 // "holding" and waits to be killed.
@@ -26,7 +22,6 @@
 
 #include "reclink/btrieve.h"
 #include "reclink/hooks.h"
-#include "reclink/rec_link.h"
 #include "reclink/records/patient.h"
 #include "reclink/records/photo.h"
 #include "support/child_process.h"
@@ -35,7 +30,6 @@ namespace reclink::test {
 namespace {
 
 FILE* g_report = nullptr;  // the report file
-int g_conflicts = 0;       // 80s the record manager returned
 
 void Note(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void Note(const char* format, ...) {
@@ -92,32 +86,6 @@ int Numbering(const char* dir, int worker, int patients, int photos) {
   return 0;
 }
 
-// Between the library and the record manager: counts conflicts.
-int Entry(uint16_t op, void* pos, void* data, uint32_t* len, void* key, uint8_t keyLen,
-          int8_t keyNum) {
-  int st = BTRCALL(op, pos, data, len, key, keyLen, keyNum);
-  if (st == B_CONFLICT) ++g_conflicts;
-  return st;
-}
-
-int Update(const char* dir, const char* name, int rounds) {
-  CRecLink link;
-  std::string path = std::string(dir) + "PATIENT1.BTR";
-  if (link.DB_Open(path.c_str(), 110) != 0) return 3;
-  reclink::SetBtrieveEntry(Entry);
-  static char rec[3600];
-  for (int r = 0; r < rounds; ++r) {
-    std::memset(rec, 0, sizeof rec);
-    std::snprintf(rec, 21, "0000000001");
-    std::snprintf(rec + 21, 41, "%s-%d", name, r);
-    int st = link.DB_Update(110, rec);
-    Note("U %d %d", r, st);
-  }
-  Note("C %d", g_conflicts);
-  link.DB_Close(110);
-  return 0;
-}
-
 int Hold(const char* dir) {
   CPatientDB patient(dir);
   if (patient.Open(BTR_OPEN_NORMAL) != 0 || patient.BeginTran() != 0) return 3;
@@ -147,10 +115,6 @@ RECLINK_CHILD_ROLE(Numbering) {
   return Reporting(args, [&] {
     return Numbering(args[0].c_str(), std::stoi(args[1]), std::stoi(args[2]), std::stoi(args[3]));
   });
-}
-
-RECLINK_CHILD_ROLE(Update) {
-  return Reporting(args, [&] { return Update(args[0].c_str(), args[1].c_str(), std::stoi(args[2])); });
 }
 
 RECLINK_CHILD_ROLE(Hold) {

@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -23,7 +22,6 @@
 #include "crash_checker.h"
 #include "kill_vfs.h"
 #include "support/child_process.h"
-#include "support/test_support.h"
 
 namespace reclink::crash {
 namespace {
@@ -149,74 +147,6 @@ TEST(CrashSafety, KillsInsideStorageWritesCutCommitsCleanly) {
 TEST(CrashSafety, AcceleratedModeKeepsEveryGuaranteeAgainstProcessKills) {
   RunClean({.cycles = 60, .maxDelayMs = 60, .storageKillPermille = 5, .accelerated = true},
            "RECLINK_CRASH_ACCELERATED_CYCLES", 2);
-}
-
-// The checker itself must notice what it exists to notice.
-class CrashCheckerTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    for (int f = 0; f < kFileCount; ++f) ASSERT_EQ(CreateRecordFile(dir_.path(), f), 0);
-  }
-  void TearDown() override { test::Tx(B_RESET); }
-
-  // Stores a record image straight into file f, outside any log.
-  void Store(int f, const std::string& rec) {
-    test::BtrFile file;
-    ASSERT_EQ(file.Open(FileName(dir_.path(), f)), 0);
-    ASSERT_EQ(file.Insert(rec), 0);
-  }
-
-  // Log lines with their unused fields left out: "I seq file id gen",
-  // "R seq status", "S seq".
-  static std::vector<LogEntry> Parse(std::initializer_list<const char*> lines) {
-    std::vector<LogEntry> out;
-    for (std::string l : lines) {
-      if (l[0] == 'R') l.insert(l.rfind(' '), " 0 0 0");
-      for (int fields = int(std::count(l.begin(), l.end(), ' ')); fields < 5; ++fields) l += " 0";
-      LogEntry e;
-      EXPECT_TRUE(ParseEntry(l, &e)) << l;
-      out.push_back(e);
-    }
-    return out;
-  }
-
-  test::TempDir dir_;
-};
-
-TEST_F(CrashCheckerTest, FlagsLostTornPartialAndForeignRecords) {
-  CrashChecker checker(dir_.path());
-  // An acknowledged insert that is not on file.
-  std::string p = checker.CheckCycle(Parse({"S 1", "I 1 0 5 1", "R 1 0"}));
-  EXPECT_NE(p.find("file 0 id 5: missing"), std::string::npos) << p;
-
-  // A transaction cut in its End that reached only one of its two files.
-  Store(0, MakeRecord(0, 7, 3));
-  p = checker.CheckCycle(
-      Parse({"S 2", "B 2", "R 2 0", "I 3 0 7 3", "R 3 0", "I 4 1 8 4", "R 4 0", "E 5"}));
-  EXPECT_NE(p.find("reached file(s) 0 but not 1"), std::string::npos) << p;
-  EXPECT_NE(p.find("file 1 id 8: missing"), std::string::npos) << p;
-  EXPECT_EQ(checker.figures().splitCommits, 1u);
-
-  // The same cut End is fine once both halves are there.
-  Store(1, MakeRecord(1, 8, 4));
-  p = checker.CheckCycle(Parse({"S 3", "B 6", "R 6 0", "I 7 1 8 4", "R 7 0", "E 8"}));
-  EXPECT_EQ(p, "");
-
-  // A write of an unfinished transaction that reached the file.
-  Store(2, MakeRecord(2, 9, 10));
-  p = checker.CheckCycle(Parse({"S 4", "B 9", "R 9 0", "I 10 2 9 10", "R 10 0"}));
-  EXPECT_NE(p.find("file 2 id 9: unexpected"), std::string::npos) << p;
-
-  // A record whose bytes do not belong to its id and generation.
-  std::string torn = MakeRecord(2, 11, 12);
-  torn.back() ^= 1;
-  Store(2, torn);
-  p = checker.CheckCycle(Parse({"S 5"}));
-  EXPECT_NE(p.find("torn"), std::string::npos) << p;
-
-  // A status other than 0 where a lone writer must always succeed.
-  p = checker.CheckCycle(Parse({"S 6", "D 13 1 8 0", "R 13 84"}));
-  EXPECT_NE(p.find("returned status 84"), std::string::npos) << p;
 }
 
 }  // namespace
