@@ -22,9 +22,7 @@ struct CheckFigures {
   uint64_t abortedTransactions = 0;    // Abort returned 0
   uint64_t cutTransactions = 0;        // open when the kill came
   uint64_t endsCut = 0;                // Ends cut by the kill
-  uint64_t splitCommits = 0;           // cut Ends that reached some of their files only
   uint64_t recordsChecked = 0;         // records read back and compared
-  uint64_t fileChecks = 0;             // files passed through the record-file check
 };
 
 class CrashChecker {

@@ -96,9 +96,8 @@ std::string Summarize(const CrashRunReport& r) {
          " inside a storage write); " + n(f.acknowledgedWrites) + " acknowledged writes, " +
          n(f.committedTransactions) + " committed transactions (" + n(f.multiFileCommits) +
          " over several files), " + n(f.abortedTransactions) + " aborted, " + n(f.cutTransactions) +
-         " cut open; " + n(f.endsCut) + " Ends cut, " + n(f.splitCommits) + " of them split over files; " +
-         n(f.recordsChecked) + " records read back and compared; " + n(f.fileChecks) + " file checks; " +
-         n(r.problems.size()) + " problems";
+         " cut open, " + n(f.endsCut) + " cut in End; " + n(f.recordsChecked) +
+         " records read back; " + n(r.problems.size()) + " problems";
 }
 
 int EnvInt(const char* name, int fallback) {

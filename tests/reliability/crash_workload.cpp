@@ -123,6 +123,9 @@ std::string FormatEntry(const LogEntry& e) {
   return line;
 }
 
+namespace {
+
+// Parses one line (without line end); false when it is not a whole entry.
 bool ParseEntry(const std::string& line, LogEntry* out) {
   LogEntry e{};
   char kind = 0;
@@ -137,6 +140,8 @@ bool ParseEntry(const std::string& line, LogEntry* out) {
   *out = e;
   return true;
 }
+
+}  // namespace
 
 std::vector<LogEntry> ReadLog(const std::string& path, std::string* error, uint64_t offset) {
   std::vector<LogEntry> entries;

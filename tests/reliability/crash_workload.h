@@ -77,8 +77,6 @@ struct LogEntry {
 
 // Formats one entry as a log line with its line end.
 std::string FormatEntry(const LogEntry& e);
-// Parses one line (without line end); false when it is not a whole entry.
-bool ParseEntry(const std::string& line, LogEntry* out);
 // Reads every whole line of the log at path from byte offset on; a torn last
 // line (no line end) is dropped. A whole line that does not parse sets *error.
 std::vector<LogEntry> ReadLog(const std::string& path, std::string* error, uint64_t offset = 0);
