@@ -4,7 +4,6 @@
 // a rival's write, stall one file's calls behind another's lock wait, grow
 // past its memory budget, wrap a position, or keep working when idle.
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -13,6 +12,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -33,12 +33,8 @@ using Clock = std::chrono::steady_clock;
 
 std::set<std::string> Entries(const std::string& dir) {
   std::set<std::string> out;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (const dirent* e = readdir(d)) {
-      const std::string name = e->d_name;
-      if (name != "." && name != "..") out.insert(name);
-    }
-    closedir(d);
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    out.insert(entry.path().filename().string());
   }
   return out;
 }
