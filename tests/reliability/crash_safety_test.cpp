@@ -13,13 +13,16 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <random>
+#include <set>
 #include <thread>
 
-#include "crash_checker.h"
+#include "crash_workload.h"
 #include "kill_vfs.h"
 #include "support/child_process.h"
 
@@ -27,6 +30,178 @@ namespace reclink::crash {
 namespace {
 
 using test::ChildProcess;
+
+using DbState = std::array<FileState, kFileCount>;
+
+// Figures of a run, summed over the cycles checked.
+struct CheckFigures {
+  uint64_t cycles = 0;                 // cycles checked
+  uint64_t acknowledgedWrites = 0;     // writes outside a transaction that returned 0
+  uint64_t committedTransactions = 0;  // End returned 0
+  uint64_t multiFileCommits = 0;       // of those, transactions that wrote several files
+  uint64_t abortedTransactions = 0;    // Abort returned 0
+  uint64_t cutTransactions = 0;        // open when the kill came
+  uint64_t endsCut = 0;                // Ends cut by the kill
+  uint64_t recordsChecked = 0;         // records read back and compared
+};
+
+void Apply(DbState* state, const LogEntry& e) {
+  if (e.kind == LogEntry::kDelete) {
+    (*state)[e.file].erase(e.id);
+  } else {
+    (*state)[e.file][e.id] = e.gen;
+  }
+}
+
+bool IsWrite(const LogEntry& e) {
+  return e.kind == LogEntry::kInsert || e.kind == LogEntry::kUpdate || e.kind == LogEntry::kDelete;
+}
+
+std::string Describe(const LogEntry& e) {
+  std::string s = FormatEntry(e);
+  s.pop_back();
+  return s;
+}
+
+// How actual differs from expected, at most six ids per file.
+std::string Difference(const DbState& expected, const DbState& actual) {
+  std::string out;
+  for (int f = 0; f < kFileCount; ++f) {
+    std::set<uint32_t> ids;
+    for (const auto& [id, gen] : expected[f]) ids.insert(id);
+    for (const auto& [id, gen] : actual[f]) ids.insert(id);
+    int shown = 0;
+    for (uint32_t id : ids) {
+      auto e = expected[f].find(id), a = actual[f].find(id);
+      bool hasE = e != expected[f].end(), hasA = a != actual[f].end();
+      if ((hasE && hasA && e->second == a->second) || shown++ >= 6) continue;
+      out += "  file " + std::to_string(f) + " id " + std::to_string(id) + ": " +
+             (!hasA   ? std::string("missing")
+              : !hasE ? "unexpected, generation " + std::to_string(a->second)
+                      : "generation " + std::to_string(a->second) + ", expected " +
+                            std::to_string(e->second)) +
+             "\n";
+    }
+  }
+  return out;
+}
+
+// Replays a worker's side log against a model of the crash files and
+// compares the model with what the files hold after the kill.
+class CrashChecker {
+ public:
+  // dir holds the crash files; the model starts from the files as they are.
+  explicit CrashChecker(std::string dir) : dir_(std::move(dir)) {
+    DbState actual;
+    if (ReadFiles(&actual).empty()) model_ = actual;
+  }
+
+  // Folds one cycle's log entries (its start line first) into the model and
+  // compares with the files: they must hold the state without the call in
+  // flight or with it whole (for an End: over every file it wrote). Returns
+  // an empty string, or what is wrong; the model then becomes what the files
+  // hold, so later cycles are still judged.
+  std::string CheckCycle(const std::vector<LogEntry>& cycle) {
+    std::string problems;
+    DbState committed = model_;
+    std::vector<LogEntry> pending;  // acknowledged writes of the open transaction
+    bool inTransaction = false;
+    std::optional<LogEntry> open;  // intent whose result never came
+    for (const LogEntry& e : cycle) {
+      if (e.kind == LogEntry::kStart) continue;
+      if (e.kind != LogEntry::kResult) {
+        if (open) problems += "intent without result: " + Describe(*open) + "\n";
+        open = e;
+        continue;
+      }
+      if (!open || open->seq != e.seq) {
+        problems += "result without intent: " + Describe(e) + "\n";
+        continue;
+      }
+      LogEntry call = *open;
+      open.reset();
+      if (e.status != 0) {
+        problems += Describe(call) + " returned status " + std::to_string(e.status) + "\n";
+        if (call.kind != LogEntry::kBegin) continue;
+      }
+      if (call.kind == LogEntry::kEnd) {
+        std::set<int> files;
+        for (const LogEntry& w : pending) {
+          Apply(&committed, w);
+          files.insert(w.file);
+        }
+        figures_.committedTransactions++;
+        if (files.size() > 1) figures_.multiFileCommits++;
+      } else if (call.kind == LogEntry::kAbort) {
+        figures_.abortedTransactions++;
+      } else if (call.kind != LogEntry::kBegin && inTransaction) {
+        pending.push_back(call);
+        continue;
+      } else if (call.kind != LogEntry::kBegin) {
+        Apply(&committed, call);
+        figures_.acknowledgedWrites++;
+        continue;
+      }
+      inTransaction = call.kind == LogEntry::kBegin && e.status == 0;
+      pending.clear();
+    }
+    // The kill came while `open` was in flight: its effect may or may not be
+    // there, but only as a whole.
+    std::optional<DbState> withCall;
+    if (open && IsWrite(*open) && !inTransaction) {
+      withCall = committed;
+      Apply(&*withCall, *open);
+    } else if (open && open->kind == LogEntry::kEnd) {
+      withCall = committed;
+      for (const LogEntry& w : pending) Apply(&*withCall, w);
+      figures_.endsCut++;
+    }
+    if (inTransaction) figures_.cutTransactions++;
+    figures_.cycles++;
+
+    DbState actual;
+    std::string readProblem = ReadFiles(&actual);
+    if (!readProblem.empty()) problems += readProblem + "\n";
+    if (actual != committed && !(withCall && actual == *withCall)) {
+      problems += "files hold neither allowed outcome";
+      if (open) problems += " (in flight: " + Describe(*open) + ")";
+      problems += "\nagainst the state before:\n" + Difference(committed, actual);
+      if (withCall) problems += "against the state after:\n" + Difference(*withCall, actual);
+    }
+    model_ = actual;
+    return problems;
+  }
+
+  // Runs the record-file check over every crash file.
+  std::string CheckFileIntegrity() {
+    std::string problems;
+    for (int f = 0; f < kFileCount; ++f) {
+      std::string sink;
+      std::string path = FileName(dir_, f);
+      int found = CheckRecordFile(path, &sink);
+      if (found != 0) {
+        problems += path + ": check found " + std::to_string(found) + " problem(s)\n" + sink;
+      }
+    }
+    return problems;
+  }
+
+  const CheckFigures& figures() const { return figures_; }
+
+ private:
+  std::string ReadFiles(DbState* out) {
+    for (int f = 0; f < kFileCount; ++f) {
+      std::string problem = ReadRecordFile(FileName(dir_, f), f, &(*out)[f]);
+      figures_.recordsChecked += (*out)[f].size();
+      if (!problem.empty()) return problem;
+    }
+    return "";
+  }
+
+  std::string dir_;       // the crash directory
+  DbState model_;         // what the files must hold after the last cycle
+  CheckFigures figures_;  // running totals
+};
 
 struct CrashRunOptions {
   int cycles = 200;                  // kill cycles to run
