@@ -2,9 +2,8 @@
 // manager: exclusive opens, lock waits that end in 85/84, a record changed by
 // another process (80) while the WAL index stays in use, threads with their
 // own blocks. On one database directory through the library: patient numbers
-// handed out inside transactions never repeat, photo numbers that collide are
-// retried, every record is stored, and a process killed in its transaction
-// leaves nothing.
+// handed out inside transactions never repeat, every patient is stored, and a
+// process killed in its transaction leaves nothing.
 
 #include <gtest/gtest.h>
 
@@ -19,7 +18,6 @@
 #include "reclink/btrieve.h"
 #include "reclink/database.h"
 #include "reclink/records/patient.h"
-#include "reclink/records/photo.h"
 #include "support/btr_file.h"
 #include "support/child_process.h"
 #include "support/os_files.h"
@@ -184,67 +182,45 @@ class Contention : public ::testing::Test {
     // A generous lock wait: under this load a writer must wait, not fail.
     SetEnvironment(RECMAN_LOCK_TIMEOUT_VARIABLE, "30000");
     ASSERT_EQ(CreateRecordFile(dir_.dir().c_str(), "PATIENT1.BTR"), 0);
-    ASSERT_EQ(CreateRecordFile(dir_.dir().c_str(), "PHOTO.BTR"), 0);
   }
   void TearDown() override { SetEnvironment(RECMAN_LOCK_TIMEOUT_VARIABLE, std::nullopt); }
 
   TempDir dir_;
 };
 
-TEST_F(Contention, FourProcessesNumberPatientsAndPhotosWithoutLosingOne) {
-  constexpr int kWorkers = 4, kPatients = 250, kPhotos = 200;
+TEST_F(Contention, FourProcessesNumberPatientsWithoutLosingOne) {
+  constexpr int kWorkers = 4, kPatients = 250;
   std::vector<std::unique_ptr<ChildProcess>> workers;
   for (int w = 0; w < kWorkers; ++w) {
     workers.push_back(std::make_unique<ChildProcess>(
         "Numbering", std::vector<std::string>{dir_.dir(), std::to_string(w), std::to_string(kPatients),
-                                              std::to_string(kPhotos), dir_.file("report" + std::to_string(w))}));
+                                              dir_.file("report" + std::to_string(w))}));
   }
   for (auto& w : workers) EXPECT_EQ(w->Wait(), 0);
 
-  // Under the generous lock wait every call succeeds, but for the photo
-  // numbers that collide: those Inserts return 5 without a box, and are
-  // retried. No box is shown.
-  std::map<long, std::string> numberToName;                  // acknowledged patients
-  std::map<std::pair<std::string, int>, std::string> taken;  // acknowledged photos
-  int collisions = 0;
+  // Under the generous lock wait every call succeeds and no box is shown.
+  std::map<long, std::string> numberToName;  // acknowledged patients
   for (int w = 0; w < kWorkers; ++w) {
     for (const std::string& line : Lines(dir_.file("report" + std::to_string(w)))) {
       std::istringstream in(line.substr(2));
-      int st = 0;
-      if (line[0] == 'P') {
-        int i = 0;
-        std::string number;
-        in >> i >> st >> number;
-        std::string name = "W" + std::to_string(w) + "-" + std::to_string(i);
-        if (st == 0 && !numberToName.emplace(std::stol(number), name).second) {
-          ADD_FAILURE() << "patient number " << number << " handed out twice";
-        }
-      } else if (line[0] == 'F') {
-        std::string key, tag;
-        int number = 0;
-        in >> key >> number >> st >> tag;
-        if (st == 0 && !taken.emplace(std::make_pair(key, number), tag).second) {
-          ADD_FAILURE() << "photo " << key << "/" << number << " acknowledged twice";
-        }
-        if (st == B_DUPLICATE_KEY_VALUE) {
-          ++collisions;
-          st = 0;
-        }
+      int i = 0, st = 0;
+      std::string number;
+      in >> i >> st >> number;
+      ASSERT_TRUE(line[0] == 'P' && st == 0) << "worker " << w << ": " << line;
+      const std::string name = "W" + std::to_string(w) + "-" + std::to_string(i);
+      if (!numberToName.emplace(std::stol(number), name).second) {
+        ADD_FAILURE() << "patient number " << number << " handed out twice";
       }
-      EXPECT_TRUE(line[0] != 'M' && st == 0) << "worker " << w << ": " << line;
     }
   }
-  std::printf("%zu patients, %zu photos stored; %d photo numbers collided and were retried\n",
-              numberToName.size(), taken.size(), collisions);
   // The numbers are 1..n.
   EXPECT_EQ(numberToName.size(), static_cast<size_t>(kWorkers * kPatients));
-  EXPECT_EQ(taken.size(), static_cast<size_t>(kWorkers * kPhotos));
   ASSERT_FALSE(numberToName.empty());
   EXPECT_EQ(numberToName.begin()->first, 1);
   EXPECT_EQ(numberToName.rbegin()->first, static_cast<long>(numberToName.size()));
 
-  // Every acknowledged record is on file, carrying what its writer put there,
-  // and nothing else is.
+  // Every acknowledged patient is on file, carrying what its writer put
+  // there, and nothing else is.
   MessageBoxRecorder boxes;
   CPatientDB patient(dir_.dir().c_str());
   ASSERT_EQ(patient.Open(BTR_OPEN_NORMAL), 0);
@@ -254,20 +230,6 @@ TEST_F(Contention, FourProcessesNumberPatientsAndPhotosWithoutLosingOne) {
     ASSERT_EQ(patient.GetPatientData(digits), 0) << digits;
     EXPECT_STREQ(patient.GetRecordBuffer() + 21, name.c_str()) << digits;
   }
-  CPhotoDB photo(dir_.dir().c_str());
-  ASSERT_EQ(photo.Open(BTR_OPEN_NORMAL), 0);
-  size_t stored = 0;
-  for (int st = photo.GetFIRST(); st == 0; st = photo.GetNEXT()) {
-    const char* rec = photo.GetRecordBuffer();
-    auto it = taken.find({std::string(rec), std::atoi(rec + 21)});
-    if (it == taken.end()) {
-      ADD_FAILURE() << "photo " << rec << "/" << rec + 21 << " was never acknowledged";
-    } else {
-      EXPECT_STREQ(rec + 44, it->second.c_str());
-    }
-    ++stored;
-  }
-  EXPECT_EQ(stored, taken.size());
   size_t patientsStored = 0;
   for (int st = patient.GetFIRST(); st == 0; st = patient.GetNEXT()) ++patientsStored;
   EXPECT_EQ(patientsStored, numberToName.size());
@@ -281,7 +243,7 @@ TEST_F(Contention, AProcessKilledInItsTransactionReleasesTheFileAndLeavesNothing
   ChildProcess holder("Hold", {dir_.dir(), dir_.file("holder")});
   ASSERT_EQ(holder.Receive(), "holding");
   auto start = std::chrono::steady_clock::now();
-  ChildProcess next("Numbering", {dir_.dir(), "7", "5", "0", dir_.file("next")});
+  ChildProcess next("Numbering", {dir_.dir(), "7", "5", dir_.file("next")});
   // Once its report is open the waiter is at the held file: it writes nothing
   // until the holder is gone.
   for (auto until = start + std::chrono::seconds(10);

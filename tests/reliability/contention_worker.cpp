@@ -5,9 +5,8 @@
 //
 //   M <box text>                      a box was shown
 //   P <i> <status> <number>           InsertPatientData of patient i
-//   F <patient key> <number> <status> <tag>   Insert of a photo numbered by GetNextPhotoNo
 //
-//   Numbering DIR WORKER PATIENTS PHOTOS REPORT
+//   Numbering DIR WORKER PATIENTS REPORT
 //   Hold DIR REPORT
 //
 // Hold begins a transaction, inserts patient 0000000001 named HELD, says
@@ -20,10 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "reclink/btrieve.h"
 #include "reclink/hooks.h"
 #include "reclink/records/patient.h"
-#include "reclink/records/photo.h"
 #include "support/child_process.h"
 
 namespace reclink::test {
@@ -51,10 +48,9 @@ void RecordBoxes() {
   });
 }
 
-int Numbering(const char* dir, int worker, int patients, int photos) {
+int Numbering(const char* dir, int worker, int patients) {
   CPatientDB patient(dir);
-  CPhotoDB photo(dir);
-  if (patient.Open(BTR_OPEN_NORMAL) != 0 || photo.Open(BTR_OPEN_NORMAL) != 0) return 3;
+  if (patient.Open(BTR_OPEN_NORMAL) != 0) return 3;
   for (int i = 0; i < patients; ++i) {
     char* rec = patient.GetRecordBuffer();
     std::memset(rec, 0, CPatientDB::kRecordLength);
@@ -64,24 +60,6 @@ int Numbering(const char* dir, int worker, int patients, int photos) {
     char number[11] = {};
     std::memcpy(number, rec, 10);
     Note("P %d %d %s", i, st, number);
-  }
-  // Photos of four shared patients: every worker numbers photos of the same
-  // patients, so numbers collide and the loser's Insert meets 5.
-  for (int j = 0; j < photos; ++j) {
-    char key[21];
-    std::snprintf(key, sizeof key, "SHARED-%d", (j + worker) % 4);
-    for (int attempt = 0; attempt < 10000; ++attempt) {
-      int number = photo.GetNextPhotoNo(key);
-      char* rec = photo.GetRecordBuffer();
-      std::memset(rec, 0, CPhotoDB::kRecordLength);
-      std::snprintf(rec, 21, "%s", key);
-      std::snprintf(rec + 21, 11, "%010d", number);
-      std::snprintf(rec + 44, 21, "W%d-%d", worker, j);
-      photo.SetDataLength(CPhotoDB::kRecordLength);
-      int st = photo.Insert();
-      Note("F %s %d %d W%d-%d", key, number, st, worker, j);
-      if (st != B_DUPLICATE_KEY_VALUE) break;
-    }
   }
   return 0;
 }
@@ -113,7 +91,7 @@ int Reporting(const std::vector<std::string>& args, const std::function<int()>& 
 
 RECLINK_CHILD_ROLE(Numbering) {
   return Reporting(args, [&] {
-    return Numbering(args[0].c_str(), std::stoi(args[1]), std::stoi(args[2]), std::stoi(args[3]));
+    return Numbering(args[0].c_str(), std::stoi(args[1]), std::stoi(args[2]));
   });
 }
 
