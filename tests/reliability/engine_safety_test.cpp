@@ -68,16 +68,19 @@ int Rewrite(BtrFile& f, uint32_t id, uint32_t gen, int file) {
 
 // --- the other processes of these tests -------------------------------------
 
-// Opens args[0], inserts args[1] records and holds the file until killed.
+// Opens args[0], inserts args[1] records, then (with args[2] "in a
+// transaction") begins one and inserts one more; holds the file until told
+// to let go, or killed.
 RECLINK_CHILD_ROLE(WriteAndHold) {
   BtrFile f;
   if (f.Open(args[0]) != 0) return 1;
   for (uint32_t id = 1; id <= std::stoul(args[1]); ++id) {
     if (f.Insert(MakeRecord(0, id, id)) != 0) return 2;
   }
-  SendToParent("written");
+  if (args.size() > 2 && (Tx(B_BEGIN_TRAN) != 0 || f.Insert(MakeRecord(0, 999, 999)) != 0)) return 3;
+  SendToParent("holding");
   ReceiveFromParent();
-  return 0;
+  return args.size() > 2 ? Tx(B_ABORT_TRAN) : 0;
 }
 
 // When the parent says go, creates file 0 of directory args[0] with Create
@@ -107,16 +110,6 @@ RECLINK_CHILD_ROLE(EndAndStop) {
   if (c.Open(FileName(args[0], 0)) != 0 || p.Open(FileName(args[0], 1)) != 0) return 1;
   if (Tx(B_BEGIN_TRAN) != 0 || Rewrite(c, 1, 500, 0) != 0 || Rewrite(p, 1, 500, 1) != 0) return 2;
   return Tx(B_END_TRAN) == 0 ? 3 : 4;  // 3 when End was not stopped
-}
-
-// Holds the write lock of args[0] in a transaction until told to let go.
-RECLINK_CHILD_ROLE(HoldTransaction) {
-  BtrFile f;
-  if (f.Open(args[0]) != 0 || Tx(B_BEGIN_TRAN) != 0) return 1;
-  if (f.Insert(MakeRecord(0, 999, 999)) != 0) return 2;
-  SendToParent("holding");
-  ReceiveFromParent();
-  return Tx(B_ABORT_TRAN);
 }
 
 // --- Create ----------------------------------------------------------------------
@@ -157,7 +150,7 @@ TEST(CreateSafety, ReplacingRefusesAFileInUseAndNeverTakesOverItsLog) {
   const std::string path = FileName(dir.path(), 0);
   ASSERT_EQ(crash::CreateRecordFile(dir.path(), 0), 0);
   ChildProcess writer("WriteAndHold", {path, "50"});
-  ASSERT_EQ(writer.Receive(), "written");
+  ASSERT_EQ(writer.Receive(), "holding");
   EXPECT_EQ(crash::CreateRecordFile(dir.path(), 0), B_FILE_INUSE);
   writer.Kill();
   ASSERT_TRUE(Entries(dir.path()).count(crash::FileName("", 0).substr(1) + "-wal"));
@@ -322,7 +315,7 @@ TEST(Threads, ALockWaitOnOneFileStallsNoCallOnAnother) {
   TempDir dir;
   ASSERT_EQ(crash::CreateRecordFile(dir.path(), 0), 0);
   ASSERT_EQ(crash::CreateRecordFile(dir.path(), 1, 20), 0);
-  ChildProcess holder("HoldTransaction", {FileName(dir.path(), 0)});
+  ChildProcess holder("WriteAndHold", {FileName(dir.path(), 0), "0", "in a transaction"});
   ASSERT_EQ(holder.Receive(), "holding");
   BtrSetLockTimeout(3000);
   int waited = -1;
