@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdlib>
@@ -228,12 +229,14 @@ CrashRunReport RunCrashCycles(const CrashRunOptions& o, const std::string& dir, 
   }
   CrashChecker checker(dir);
   std::mt19937_64 rng(seed);
+  uint64_t nextSeq = 1;  // above every sequence number in the log
   for (int cycle = 0; cycle < o.cycles; ++cycle) {
     uint64_t workerSeed = rng();
     std::error_code ec;
     uint64_t logStart = std::filesystem::exists(LogName(dir), ec) ? std::filesystem::file_size(LogName(dir), ec) : 0;
     ChildProcess worker("CrashWorker", {dir, std::to_string(workerSeed), std::to_string(o.storageKillPermille),
-                                        std::to_string(o.accelerated ? B_MODE_ACCELERATED : B_MODE_NORMAL)});
+                                        std::to_string(o.accelerated ? B_MODE_ACCELERATED : B_MODE_NORMAL),
+                                        std::to_string(nextSeq)});
     std::optional<std::string> said = worker.Receive(std::chrono::seconds(10));
     if (said == "ready") {
       std::this_thread::sleep_for(std::chrono::microseconds(rng() % (o.maxDelayMs * 1000 + 1)));
@@ -252,6 +255,9 @@ CrashRunReport RunCrashCycles(const CrashRunOptions& o, const std::string& dir, 
     std::string error;
     std::vector<LogEntry> log = ReadLog(LogName(dir), &error, logStart);
     while (!log.empty() && log.front().kind != LogEntry::kStart) log.erase(log.begin());
+    for (const LogEntry& e : log) {
+      if (e.kind != LogEntry::kStart) nextSeq = std::max(nextSeq, e.seq + 1);
+    }
     // Every other cycle the check sees the files as the kill left them,
     // before any open has settled what a cut End left behind.
     std::string problem = cycle % 2 == 1 ? checker.CheckFileIntegrity() : "";
