@@ -234,9 +234,9 @@ CrashRunReport RunCrashCycles(const CrashRunOptions& o, const std::string& dir, 
     uint64_t workerSeed = rng();
     std::error_code ec;
     uint64_t logStart = std::filesystem::exists(LogName(dir), ec) ? std::filesystem::file_size(LogName(dir), ec) : 0;
+    const int mode = o.accelerated ? B_MODE_ACCELERATED : B_MODE_NORMAL;
     ChildProcess worker("CrashWorker", {dir, std::to_string(workerSeed), std::to_string(o.storageKillPermille),
-                                        std::to_string(o.accelerated ? B_MODE_ACCELERATED : B_MODE_NORMAL),
-                                        std::to_string(nextSeq)});
+                                        std::to_string(mode), std::to_string(nextSeq)});
     std::optional<std::string> said = worker.Receive(std::chrono::seconds(10));
     if (said == "ready") {
       std::this_thread::sleep_for(std::chrono::microseconds(rng() % (o.maxDelayMs * 1000 + 1)));

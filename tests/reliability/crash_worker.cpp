@@ -120,7 +120,8 @@ class Worker {
 RECLINK_CHILD_ROLE(CrashWorker) {
   const uint64_t seed = std::stoull(args.at(1));
   if (const unsigned permille = std::stoul(args.at(2)); permille != 0) InstallKillVfs(seed, permille);
-  return Worker(args[0], seed, std::stoull(args.at(4))).Run(static_cast<int8_t>(std::stoi(args.at(3))));
+  const auto mode = static_cast<int8_t>(std::stoi(args.at(3)));
+  return Worker(args[0], seed, std::stoull(args.at(4))).Run(mode);
 }
 
 }  // namespace reclink::crash

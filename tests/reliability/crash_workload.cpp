@@ -74,7 +74,9 @@ std::string ReadRecordFile(const std::string& path, int f, FileState* out) {
     (*out)[id] = gen;
     lastId = id;
   }
-  if (problem.empty() && st != B_END_OF_FILE) problem = where + "read returned " + std::to_string(st);
+  if (problem.empty() && st != B_END_OF_FILE) {
+    problem = where + "read returned " + std::to_string(st);
+  }
   st = file.Close();
   if (st != 0 && problem.empty()) problem = where + "close returned " + std::to_string(st);
   return problem;

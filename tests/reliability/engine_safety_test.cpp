@@ -77,10 +77,11 @@ RECLINK_CHILD_ROLE(WriteAndHold) {
   for (uint32_t id = 1; id <= std::stoul(args[1]); ++id) {
     if (f.Insert(MakeRecord(0, id, id)) != 0) return 2;
   }
-  if (args.size() > 2 && (Tx(B_BEGIN_TRAN) != 0 || f.Insert(MakeRecord(0, 999, 999)) != 0)) return 3;
+  const bool inTransaction = args.size() > 2;
+  if (inTransaction && (Tx(B_BEGIN_TRAN) != 0 || f.Insert(MakeRecord(0, 999, 999)) != 0)) return 3;
   SendToParent("holding");
   ReceiveFromParent();
-  return args.size() > 2 ? Tx(B_ABORT_TRAN) : 0;
+  return inTransaction ? Tx(B_ABORT_TRAN) : 0;
 }
 
 // When the parent says go, creates file 0 of directory args[0] with Create
