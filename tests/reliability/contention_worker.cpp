@@ -5,14 +5,9 @@
 //
 //   M <box text>                      a box was shown
 //   P <i> <status> <number>           InsertPatientData of patient i
-//   F <patient key> <number> <status> <tag>   Insert of a photo numbered by GetNextPhotoNo
 //
-//   Numbering DIR WORKER PATIENTS PHOTOS REPORT
-//   Update DIR NAME ROUNDS REPORT
+//   Numbering DIR WORKER PATIENTS REPORT
 //   Hold DIR REPORT
-//
-// Update rewrites patient 0000000001 with its own name through the numbered
-// interface, counting the conflicts it meets on the way.
 //
 // Hold begins a transaction, inserts patient 0000000001 named HELD, says
 // "holding" and waits to be killed.
@@ -24,18 +19,14 @@
 #include <string>
 #include <vector>
 
-#include "reclink/btrieve.h"
 #include "reclink/hooks.h"
-#include "reclink/rec_link.h"
 #include "reclink/records/patient.h"
-#include "reclink/records/photo.h"
 #include "support/child_process.h"
 
 namespace reclink::test {
 namespace {
 
 FILE* g_report = nullptr;  // the report file
-int g_conflicts = 0;       // 80s the record manager returned
 
 void Note(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void Note(const char* format, ...) {
@@ -57,10 +48,9 @@ void RecordBoxes() {
   });
 }
 
-int Numbering(const char* dir, int worker, int patients, int photos) {
+int Numbering(const char* dir, int worker, int patients) {
   CPatientDB patient(dir);
-  CPhotoDB photo(dir);
-  if (patient.Open(BTR_OPEN_NORMAL) != 0 || photo.Open(BTR_OPEN_NORMAL) != 0) return 3;
+  if (patient.Open(BTR_OPEN_NORMAL) != 0) return 3;
   for (int i = 0; i < patients; ++i) {
     char* rec = patient.GetRecordBuffer();
     std::memset(rec, 0, CPatientDB::kRecordLength);
@@ -71,50 +61,6 @@ int Numbering(const char* dir, int worker, int patients, int photos) {
     std::memcpy(number, rec, 10);
     Note("P %d %d %s", i, st, number);
   }
-  // Photos of four shared patients: every worker numbers photos of the same
-  // patients, so numbers collide and the loser's Insert meets 5.
-  for (int j = 0; j < photos; ++j) {
-    char key[21];
-    std::snprintf(key, sizeof key, "SHARED-%d", (j + worker) % 4);
-    for (int attempt = 0; attempt < 10000; ++attempt) {
-      int number = photo.GetNextPhotoNo(key);
-      char* rec = photo.GetRecordBuffer();
-      std::memset(rec, 0, CPhotoDB::kRecordLength);
-      std::snprintf(rec, 21, "%s", key);
-      std::snprintf(rec + 21, 11, "%010d", number);
-      std::snprintf(rec + 44, 21, "W%d-%d", worker, j);
-      photo.SetDataLength(CPhotoDB::kRecordLength);
-      int st = photo.Insert();
-      Note("F %s %d %d W%d-%d", key, number, st, worker, j);
-      if (st != B_DUPLICATE_KEY_VALUE) break;
-    }
-  }
-  return 0;
-}
-
-// Between the library and the record manager: counts conflicts.
-int Entry(uint16_t op, void* pos, void* data, uint32_t* len, void* key, uint8_t keyLen,
-          int8_t keyNum) {
-  int st = BTRCALL(op, pos, data, len, key, keyLen, keyNum);
-  if (st == B_CONFLICT) ++g_conflicts;
-  return st;
-}
-
-int Update(const char* dir, const char* name, int rounds) {
-  CRecLink link;
-  std::string path = std::string(dir) + "PATIENT1.BTR";
-  if (link.DB_Open(path.c_str(), 110) != 0) return 3;
-  reclink::SetBtrieveEntry(Entry);
-  static char rec[3600];
-  for (int r = 0; r < rounds; ++r) {
-    std::memset(rec, 0, sizeof rec);
-    std::snprintf(rec, 21, "0000000001");
-    std::snprintf(rec + 21, 41, "%s-%d", name, r);
-    int st = link.DB_Update(110, rec);
-    Note("U %d %d", r, st);
-  }
-  Note("C %d", g_conflicts);
-  link.DB_Close(110);
   return 0;
 }
 
@@ -145,12 +91,8 @@ int Reporting(const std::vector<std::string>& args, const std::function<int()>& 
 
 RECLINK_CHILD_ROLE(Numbering) {
   return Reporting(args, [&] {
-    return Numbering(args[0].c_str(), std::stoi(args[1]), std::stoi(args[2]), std::stoi(args[3]));
+    return Numbering(args[0].c_str(), std::stoi(args[1]), std::stoi(args[2]));
   });
-}
-
-RECLINK_CHILD_ROLE(Update) {
-  return Reporting(args, [&] { return Update(args[0].c_str(), args[1].c_str(), std::stoi(args[2])); });
 }
 
 RECLINK_CHILD_ROLE(Hold) {

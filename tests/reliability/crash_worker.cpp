@@ -4,10 +4,12 @@
 // that was acknowledged and at most one call that was in flight when the
 // kill came.
 //
-//   CrashWorker DIR SEED STORAGE_KILL_PERMILLE OPEN_MODE
+//   CrashWorker DIR SEED STORAGE_KILL_PERMILLE OPEN_MODE FIRST_SEQ
 //
 // STORAGE_KILL_PERMILLE 0 leaves storage alone; OPEN_MODE is the mode the
-// files are opened in (0 normal, -1 accelerated). The worker says "ready" to
+// files are opened in (0 normal, -1 accelerated); FIRST_SEQ numbers its
+// first intent, above every one in the log, so that the generations it
+// writes are new. The worker says "ready" to
 // its parent once its files are open.
 
 #include <fcntl.h>
@@ -16,7 +18,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <random>
 #include <string>
@@ -30,19 +31,10 @@ namespace {
 
 class Worker {
  public:
-  Worker(std::string dir, uint64_t seed) : dir_(std::move(dir)), rng_(seed) {}
+  Worker(std::string dir, uint64_t seed, uint64_t firstSeq)
+      : dir_(std::move(dir)), rng_(seed), seq_(firstSeq) {}
 
   int Run(int8_t mode) {
-    // Sequence numbers only grow, so the log's tail holds the highest; a
-    // line cut by the offset does not start with a kind and is skipped.
-    std::string error;
-    std::error_code ec;
-    uint64_t size = std::filesystem::exists(LogName(dir_), ec)
-                        ? std::filesystem::file_size(LogName(dir_), ec)
-                        : 0;
-    for (const LogEntry& e : ReadLog(LogName(dir_), &error, size > 8192 ? size - 8192 : 0)) {
-      if (e.kind != LogEntry::kStart && e.seq >= seq_) seq_ = e.seq + 1;
-    }
     log_ = open(LogName(dir_).c_str(), O_WRONLY | O_APPEND | O_CREAT, 0644);
     if (log_ < 0) return Fail("cannot open side log");
     Log({LogEntry::kStart, static_cast<uint64_t>(getpid())});
@@ -119,7 +111,7 @@ class Worker {
   std::string dir_;
   std::mt19937_64 rng_;
   int log_ = -1;
-  uint64_t seq_ = 1;
+  uint64_t seq_;  // the next intent's sequence number
   test::BtrFile files_[kFileCount];
 };
 
@@ -128,7 +120,8 @@ class Worker {
 RECLINK_CHILD_ROLE(CrashWorker) {
   const uint64_t seed = std::stoull(args.at(1));
   if (const unsigned permille = std::stoul(args.at(2)); permille != 0) InstallKillVfs(seed, permille);
-  return Worker(args[0], seed).Run(static_cast<int8_t>(std::stoi(args.at(3))));
+  const auto mode = static_cast<int8_t>(std::stoi(args.at(3)));
+  return Worker(args[0], seed, std::stoull(args.at(4))).Run(mode);
 }
 
 }  // namespace reclink::crash

@@ -43,9 +43,9 @@ std::string IdKey(uint32_t id);
 // status other than 0.
 int CreateRecordFile(const std::string& dir, int f, uint32_t records = 0, int8_t createMode = 0);
 
-// Reads record file f at path along key 0, key 1 and in physical order into
-// *out, verifying every record image, the order of each key and that the
-// three walks agree. Returns an empty string, or what is wrong.
+// Reads record file f at path along key 0 into *out, verifying every record
+// image and the key's order; the record-file check (CheckRecordFile) looks
+// after the other keys. Returns an empty string, or what is wrong.
 std::string ReadRecordFile(const std::string& path, int f, FileState* out);
 
 // Runs the record manager's file check over path. Returns the number of
@@ -77,8 +77,6 @@ struct LogEntry {
 
 // Formats one entry as a log line with its line end.
 std::string FormatEntry(const LogEntry& e);
-// Parses one line (without line end); false when it is not a whole entry.
-bool ParseEntry(const std::string& line, LogEntry* out);
 // Reads every whole line of the log at path from byte offset on; a torn last
 // line (no line end) is dropped. A whole line that does not parse sets *error.
 std::vector<LogEntry> ReadLog(const std::string& path, std::string* error, uint64_t offset = 0);

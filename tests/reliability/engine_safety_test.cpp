@@ -4,7 +4,6 @@
 // a rival's write, stall one file's calls behind another's lock wait, grow
 // past its memory budget, wrap a position, or keep working when idle.
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -13,6 +12,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -33,12 +33,8 @@ using Clock = std::chrono::steady_clock;
 
 std::set<std::string> Entries(const std::string& dir) {
   std::set<std::string> out;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (const dirent* e = readdir(d)) {
-      const std::string name = e->d_name;
-      if (name != "." && name != "..") out.insert(name);
-    }
-    closedir(d);
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    out.insert(entry.path().filename().string());
   }
   return out;
 }
@@ -72,16 +68,20 @@ int Rewrite(BtrFile& f, uint32_t id, uint32_t gen, int file) {
 
 // --- the other processes of these tests -------------------------------------
 
-// Opens args[0], inserts args[1] records and holds the file until killed.
+// Opens args[0], inserts args[1] records, then (with args[2] "in a
+// transaction") begins one and inserts one more; holds the file until told
+// to let go, or killed.
 RECLINK_CHILD_ROLE(WriteAndHold) {
   BtrFile f;
   if (f.Open(args[0]) != 0) return 1;
   for (uint32_t id = 1; id <= std::stoul(args[1]); ++id) {
     if (f.Insert(MakeRecord(0, id, id)) != 0) return 2;
   }
-  SendToParent("written");
+  const bool inTransaction = args.size() > 2;
+  if (inTransaction && (Tx(B_BEGIN_TRAN) != 0 || f.Insert(MakeRecord(0, 999, 999)) != 0)) return 3;
+  SendToParent("holding");
   ReceiveFromParent();
-  return 0;
+  return inTransaction ? Tx(B_ABORT_TRAN) : 0;
 }
 
 // When the parent says go, creates file 0 of directory args[0] with Create
@@ -111,16 +111,6 @@ RECLINK_CHILD_ROLE(EndAndStop) {
   if (c.Open(FileName(args[0], 0)) != 0 || p.Open(FileName(args[0], 1)) != 0) return 1;
   if (Tx(B_BEGIN_TRAN) != 0 || Rewrite(c, 1, 500, 0) != 0 || Rewrite(p, 1, 500, 1) != 0) return 2;
   return Tx(B_END_TRAN) == 0 ? 3 : 4;  // 3 when End was not stopped
-}
-
-// Holds the write lock of args[0] in a transaction until told to let go.
-RECLINK_CHILD_ROLE(HoldTransaction) {
-  BtrFile f;
-  if (f.Open(args[0]) != 0 || Tx(B_BEGIN_TRAN) != 0) return 1;
-  if (f.Insert(MakeRecord(0, 999, 999)) != 0) return 2;
-  SendToParent("holding");
-  ReceiveFromParent();
-  return Tx(B_ABORT_TRAN);
 }
 
 // --- Create ----------------------------------------------------------------------
@@ -161,7 +151,7 @@ TEST(CreateSafety, ReplacingRefusesAFileInUseAndNeverTakesOverItsLog) {
   const std::string path = FileName(dir.path(), 0);
   ASSERT_EQ(crash::CreateRecordFile(dir.path(), 0), 0);
   ChildProcess writer("WriteAndHold", {path, "50"});
-  ASSERT_EQ(writer.Receive(), "written");
+  ASSERT_EQ(writer.Receive(), "holding");
   EXPECT_EQ(crash::CreateRecordFile(dir.path(), 0), B_FILE_INUSE);
   writer.Kill();
   ASSERT_TRUE(Entries(dir.path()).count(crash::FileName("", 0).substr(1) + "-wal"));
@@ -326,7 +316,7 @@ TEST(Threads, ALockWaitOnOneFileStallsNoCallOnAnother) {
   TempDir dir;
   ASSERT_EQ(crash::CreateRecordFile(dir.path(), 0), 0);
   ASSERT_EQ(crash::CreateRecordFile(dir.path(), 1, 20), 0);
-  ChildProcess holder("HoldTransaction", {FileName(dir.path(), 0)});
+  ChildProcess holder("WriteAndHold", {FileName(dir.path(), 0), "0", "in a transaction"});
   ASSERT_EQ(holder.Receive(), "holding");
   BtrSetLockTimeout(3000);
   int waited = -1;

@@ -1,18 +1,39 @@
 // Files that are not ours, cut short or overwritten: opening or reading them
 // gives 2 or 30, never a crash, and the record-file check says what is wrong.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <functional>
+#include <random>
 #include <set>
 
 #include "crash_workload.h"
-#include "os_util.h"
 #include "support/test_support.h"
 
 namespace reclink::test {
 namespace {
+
+std::string RandomBytes(size_t n, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(rng());
+  return s;
+}
+
+void Overwrite(const std::string& path, off_t at, const std::string& bytes) {
+  const int fd = open(path.c_str(), O_WRONLY);
+  ASSERT_GE(fd, 0) << path;
+  EXPECT_EQ(pwrite(fd, bytes.data(), bytes.size(), at), static_cast<ssize_t>(bytes.size()));
+  close(fd);
+}
+
+off_t SizeOf(const std::string& path) {
+  return static_cast<off_t>(std::ifstream(path, std::ios::binary | std::ios::ate).tellg());
+}
 
 void Write(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
