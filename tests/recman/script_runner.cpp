@@ -446,7 +446,7 @@ class Script {
     }
     const std::string lenArg = Arg(args, "len");
     uint32_t len = !lenArg.empty() && !null("len") ? static_cast<uint32_t>(Number(lenArg))
-                   : kSendsData.count(op % 100)                 ? static_cast<uint32_t>(sent.size())
+                   : kSendsData.count(op % 100)    ? static_cast<uint32_t>(sent.size())
                                                    : kReadLength;
     keyLength_ = static_cast<uint8_t>(Number(Arg(args, "klen", "255")));
     char pb[B_POSITION_BLOCK_SIZE] = {};
