@@ -183,11 +183,8 @@ TEST_F(LockTest, AnotherProcessHoldsLocksUntilItLetsGoOrDies) {
     return child.Receive().value_or("no answer");
   };
   // Create Index needs the file to itself: the child's open refuses it.
-  BtrKeySpec note{};
-  note.position = 9;
-  note.length = 8;
-  note.flags = B_KEY_DUPLICATES;
-  const std::string index(reinterpret_cast<const char*>(&note), sizeof note);
+  const std::vector<uint8_t> note = MakeSpec(kLen, 1, {{9, 8, B_KEY_DUPLICATES}});
+  const std::string index(note.begin() + sizeof(BtrFileSpec), note.end());  // the key, past the file's part
   ASSERT_EQ(b1_.Close(), 0);
   EXPECT_EQ(a1_.Write(B_CREATE_INDEX, index, 0), B_INCOMPATIBLE_MODE);
   ASSERT_EQ(b1_.Open(path_), 0);
