@@ -329,7 +329,9 @@ class Script {
           out += it->second;
         } else if ((c == 'i' || c == 'u') && colon != std::string::npos) {
           const long bits = Number(word.substr(0, colon));
-          if (bits != 8 && bits != 16 && bits != 32) throw ScriptError("no integer of " + std::to_string(bits) + " bits");
+          if (bits != 8 && bits != 16 && bits != 32) {
+            throw ScriptError("no integer of " + std::to_string(bits) + " bits");
+          }
           PutLE(out, static_cast<uint64_t>(Number(word.substr(colon + 1))), static_cast<int>(bits / 8));
         } else {
           throw ScriptError(std::string("unexpected '") + c + word + "' in " + text);
@@ -347,7 +349,7 @@ class Script {
         c = static_cast<char>(std::stoi(text.substr(at + 1, 2), nullptr, 16));
         at += 2;
       } else if (c == '\\') {
-        c = text[at] == '0' ? '\0' : text[at] == 'n' ? '\n' : text[at];
+        c = text[at] == '0' ? '\0' : text[at] == 'n' ? '\n' : text[at] == 't' ? '\t' : text[at];
       }
       piece += c;
     }
@@ -486,7 +488,9 @@ class Script {
       } else if (name == "unique") {
         compare("unique values", value, ReadStat(got).unique);
       } else if (name == "layout") {
-        if (!(ReadStat(got).layout == ReadStat(Bytes(value)).layout)) compare("file and keys", Show(Bytes(value)), Show(got));
+        if (!(ReadStat(got).layout == ReadStat(Bytes(value)).layout)) {
+          compare("file and keys", Show(Bytes(value)), Show(got));
+        }
       } else if (name == "save") {  // NAME[@OFFSET[:LENGTH]]
         const size_t at = value.find('@');
         const size_t colon = value.find(':', at);
