@@ -2,6 +2,7 @@
 // no longer match the record bytes, wrong record lengths, null keys stored
 // as values. Reads of a damaged record give 2; a file damaged while open
 // gives statuses, never a crash.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -41,14 +42,13 @@ TEST(CheckTest, SoundFileThenEachKindOfDamage) {
   EXPECT_TRUE(problems.empty());
   EXPECT_EQ(BtrCheckFile((dir.path() + "\\check.dat").c_str(), nullptr, nullptr), 0) << "backslashed name";
 
-  ASSERT_EQ(Sql(path, "UPDATE records SET k0 = x'7a00000000000000' WHERE pos = 2"), 0);
-  ASSERT_EQ(Sql(path, "UPDATE records SET k1 = x'20202020' WHERE pos = 4"), 0);
-  ASSERT_EQ(Sql(path, "UPDATE records SET data = x'6100' WHERE pos = 3"), 0);
+  ASSERT_EQ(Sql(path, "UPDATE records SET k0 = x'7a00000000000000' WHERE pos = 2;"
+                      "UPDATE records SET k1 = x'20202020' WHERE pos = 4;"
+                      "UPDATE records SET data = x'6100' WHERE pos = 3"), 0);
   EXPECT_EQ(BtrCheckFile(path.c_str(), Collect, &problems), 3);
-  ASSERT_EQ(problems.size(), 3u);
-  EXPECT_NE(problems[0].find("position 2: key 0"), std::string::npos) << problems[0];
-  EXPECT_NE(problems[1].find("position 3: length 2"), std::string::npos) << problems[1];
-  EXPECT_NE(problems[2].find("position 4: key 1"), std::string::npos) << problems[2];
+  EXPECT_THAT(problems, ::testing::ElementsAre(::testing::HasSubstr("position 2: key 0"),
+                                               ::testing::HasSubstr("position 3: length 2"),
+                                               ::testing::HasSubstr("position 4: key 1")));
   // The engine refuses to hand out the cut record, by key, step or position.
   ASSERT_EQ(f.Open(path), 0);
   EXPECT_EQ(f.Get(B_GET_EQUAL, 0, "c"), B_IO_ERROR);

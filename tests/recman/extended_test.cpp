@@ -156,11 +156,14 @@ TEST_P(ExtendedTest, ScansAgreeWithBruteForce) {
     // Where and which way: along key 0 or 1, or in physical order.
     const int path = pick(3);
     const bool forward = pick(2) == 0;
-    std::vector<std::pair<uint32_t, std::string>> order = records;
-    if (path == 0) std::sort(order.begin(), order.end(), [](auto& a, auto& b) { return std::strcmp(a.second.c_str(), b.second.c_str()) < 0; });
-    if (path == 1) std::stable_sort(order.begin(), order.end(), [](auto& a, auto& b) { return Compare(kGroup, a.second.data() + 10, b.second.data() + 10, false) < 0; });
-    if (!forward) std::reverse(order.begin(), order.end());
     const Field* first = path == 0 ? &kName : path == 1 ? &kGroup : nullptr;
+    std::vector<std::pair<uint32_t, std::string>> order = records;
+    if (first != nullptr) {
+      std::stable_sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
+        return Compare(*first, a.second.data() + first->offset, b.second.data() + first->offset, false) < 0;
+      });
+    }
+    if (!forward) std::reverse(order.begin(), order.end());
 
     // A filter of up to three terms on values the records hold.
     std::vector<Term> terms(pick(4));

@@ -33,12 +33,9 @@ TEST(IndexTest, AKeyOverManyRecordsLeavesNullValuesOut) {
     ASSERT_EQ(f.Insert(r), 0);
   }
   ASSERT_EQ(Tx(B_END_TRAN), 0);
-  BtrKeySpec code{};
-  code.position = 17;
-  code.length = 4;
-  code.flags = B_KEY_NULL | B_KEY_EXTENDED_TYPE;
-  code.extendedType = B_TYPE_INTEGER;
-  ASSERT_EQ(f.Write(B_CREATE_INDEX, std::string(reinterpret_cast<const char*>(&code), sizeof code), 0), 0);
+  // Create Index takes the key as a Create buffer has it, past the file's part.
+  const std::vector<uint8_t> code = MakeSpec(kLen, 1, {{17, 4, B_KEY_NULL, B_TYPE_INTEGER}});
+  ASSERT_EQ(f.Write(B_CREATE_INDEX, std::string(code.begin() + sizeof(BtrFileSpec), code.end()), 0), 0);
   const std::vector<std::string> walk = f.Walk(1);
   ASSERT_EQ(walk.size(), size_t{kRecords - kRecords / 10});
   EXPECT_EQ(walk.front(), "n" + std::to_string(10000 + kRecords - 1));

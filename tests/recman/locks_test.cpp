@@ -99,18 +99,26 @@ TEST_F(LockTest, AWaitThatWouldDeadlockGives78) {
   BtrSetLockTimeout(B_DEFAULT_LOCK_TIMEOUT_MS);
   // Time for the other thread to be waiting, with room for a loaded machine.
   const auto settle = [] { std::this_thread::sleep_for(std::chrono::milliseconds(300)); };
-  int status = 0;
+  int waiterStatus = -1;
+  // B waits in a thread of its own; A's wait for r2 (with bias) closes the
+  // circle and gets 78 at once; once A lets go, B's wait ends with want.
+  const auto circle = [&](const char* through, const std::function<int()>& bWaits, uint16_t bias,
+                          const std::function<int()>& aLetsGo, int want) {
+    SCOPED_TRACE(through);
+    std::thread waiter([&] { waiterStatus = bWaits(); });
+    settle();
+    int status = 0;
+    EXPECT_LT(Timed([&] { return Lock(a1_, "r2", bias); }, &status), 1000);
+    EXPECT_EQ(status, B_DEADLOCK);
+    EXPECT_EQ(aLetsGo(), 0);
+    waiter.join();
+    EXPECT_EQ(waiterStatus, want);
+  };
   // Each holds a record; B waits for A's, then A asks for B's.
   ASSERT_EQ(Lock(a1_, "r1", B_MULTIPLE_NOWAIT_LOCK), 0);
   ASSERT_EQ(Lock(b1_, "r2", B_MULTIPLE_NOWAIT_LOCK), 0);
-  int waiterStatus = -1;
-  std::thread waiter([&] { waiterStatus = Lock(b1_, "r1", B_MULTIPLE_WAIT_LOCK); });
-  settle();
-  EXPECT_LT(Timed([&] { return Lock(a1_, "r2", B_MULTIPLE_WAIT_LOCK); }, &status), 1000);
-  EXPECT_EQ(status, B_DEADLOCK);
-  ASSERT_EQ(a1_.Call(B_UNLOCK, B_UNLOCK_MULTIPLE_ALL), 0);
-  waiter.join();
-  EXPECT_EQ(waiterStatus, 0);
+  circle("two records", [&] { return Lock(b1_, "r1", B_MULTIPLE_WAIT_LOCK); }, B_MULTIPLE_WAIT_LOCK,
+         [&] { return a1_.Call(B_UNLOCK, B_UNLOCK_MULTIPLE_ALL); }, 0);
   ASSERT_EQ(b1_.Call(B_UNLOCK, B_UNLOCK_MULTIPLE_ALL), 0);
 
   // B holds a record; A's transaction holds the file; B's transaction waits
@@ -118,28 +126,17 @@ TEST_F(LockTest, AWaitThatWouldDeadlockGives78) {
   ASSERT_EQ(Lock(b1_, "r2", B_SINGLE_NOWAIT_LOCK), 0);
   ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
   ASSERT_EQ(a1_.Insert(Rec("a")), 0);
-  std::thread writer([&] {
-    EXPECT_EQ(Tx(B_BEGIN_TRAN, kClientB), 0);
-    waiterStatus = b1_.Insert(Rec("b"));
-  });
-  settle();
-  EXPECT_LT(Timed([&] { return Lock(a1_, "r2", B_SINGLE_WAIT_LOCK); }, &status), 1000);
-  EXPECT_EQ(status, B_DEADLOCK);
-  ASSERT_EQ(Tx(B_ABORT_TRAN), 0);
-  writer.join();
-  EXPECT_EQ(waiterStatus, 0);
+  const auto abortA = [] { return Tx(B_ABORT_TRAN); };
+  circle("a record and a file", [&] { return Tx(B_BEGIN_TRAN, kClientB) + b1_.Insert(Rec("b")); },
+         B_SINGLE_WAIT_LOCK, abortA, 0);
   EXPECT_EQ(Tx(B_END_TRAN, kClientB), 0);
   // The same with B's wait lock on a record of the file A's transaction
   // holds.
   ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
   ASSERT_EQ(a1_.Insert(Rec("a")), 0);
-  std::thread locker([&] { waiterStatus = Lock(b1_, "r1", B_MULTIPLE_WAIT_LOCK); });
-  settle();
-  EXPECT_LT(Timed([&] { return Lock(a1_, "r2", B_SINGLE_WAIT_LOCK); }, &status), 1000);
-  EXPECT_EQ(status, B_DEADLOCK);
-  ASSERT_EQ(Tx(B_ABORT_TRAN), 0);
-  locker.join();
-  EXPECT_EQ(waiterStatus, B_INCOMPATIBLE_LOCK_TYPE) << "B's single lock on r2 and a multiple one do not mix";
+  // B's single lock on r2 and a multiple one do not mix.
+  circle("a record and a file's record", [&] { return Lock(b1_, "r1", B_MULTIPLE_WAIT_LOCK); },
+         B_SINGLE_WAIT_LOCK, abortA, B_INCOMPATIBLE_LOCK_TYPE);
   // Without a circle a wait goes on waiting: B, holding r2, waits for A's
   // r1; A lets r1 go and at once asks for r2 while B sleeps between two
   // tries. B's new single lock then lets r2 go to A.
@@ -186,11 +183,8 @@ TEST_F(LockTest, AnotherProcessHoldsLocksUntilItLetsGoOrDies) {
     return child.Receive().value_or("no answer");
   };
   // Create Index needs the file to itself: the child's open refuses it.
-  BtrKeySpec note{};
-  note.position = 9;
-  note.length = 8;
-  note.flags = B_KEY_DUPLICATES;
-  const std::string index(reinterpret_cast<const char*>(&note), sizeof note);
+  const std::vector<uint8_t> note = MakeSpec(kLen, 1, {{9, 8, B_KEY_DUPLICATES}});
+  const std::string index(note.begin() + sizeof(BtrFileSpec), note.end());  // the key, past the file's part
   ASSERT_EQ(b1_.Close(), 0);
   EXPECT_EQ(a1_.Write(B_CREATE_INDEX, index, 0), B_INCOMPATIBLE_MODE);
   ASSERT_EQ(b1_.Open(path_), 0);

@@ -232,9 +232,7 @@ TEST_P(ModelTest, EngineAgreesWithModel) {
   const bool inTransactions = GetParam() >= 100;
   for (int i = 0; i < 4000; ++i) {
     if (inTransactions && i % 250 == 0) {
-      if (i > 0) {
-        ASSERT_EQ(Tx(B_END_TRAN), 0);
-      }
+      ASSERT_EQ(i > 0 ? Tx(B_END_TRAN) : 0, 0);
       ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
     }
     const int b = pick(2);
