@@ -5,14 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "server_fixture.h"
 #include "sql.h"
 #include "support/child_process.h"
-#include "reclink/recman_check.h"
 
 namespace reclink::test {
 namespace {
@@ -65,9 +64,8 @@ class ReadAheadTest : public ServerTest {
   // The other workstation: it reads without read-ahead, so that the
   // walker's process is the only one listening on the file.
   std::unique_ptr<ChildProcess> Other() {
-    std::ofstream(otherDir_.file(RECMAN_SERVER_CONFIG_NAME))
-        << "server = " << TestServer() << "\ndatabase = " << database_ << "\nread-ahead = off\n";
-    auto other = std::make_unique<ChildProcess>("ChangeOnRequest", std::vector<std::string>{otherDir_.file(kPatients)});
+    otherDir_.emplace(database_, "read-ahead = off\n");
+    auto other = std::make_unique<ChildProcess>("ChangeOnRequest", std::vector<std::string>{otherDir_->file(kPatients)});
     EXPECT_EQ(other->Receive(), "open");
     return other;
   }
@@ -77,15 +75,21 @@ class ReadAheadTest : public ServerTest {
     for (long n = from; n <= to; n += 10) out.push_back(Number(n));
     return out;
   }
+  // The numbers of the records the walker's Get Next gives until it fails.
+  static std::vector<std::string> RestOfWalk(BtrFile& walker) {
+    std::vector<std::string> rest;
+    for (int st = walker.Get(B_GET_NEXT, 0); st == 0; st = walker.Get(B_GET_NEXT, 0)) rest.push_back(walker.Field(0));
+    return rest;
+  }
   // The other workstation's answer to request.
   static void Ask(ChildProcess& other, const std::string& request) {
     ASSERT_TRUE(other.Send(request));
     ASSERT_EQ(other.Receive(), "done") << request;
   }
 
-  TempDir otherDir_;  // the other workstation's directory
   Sql sql_{TestServer()};
   std::string file_;  // the patient file's number on the server
+  std::optional<Workstation> otherDir_;  // the other workstation's directory
 };
 
 // The other workstation inserts, updates and deletes just ahead of the
@@ -129,9 +133,7 @@ TEST_F(ReadAheadTest, AWalkerSeesChangesAheadOfItOnceTheirNoticesArrive) {
     }
     fetched = asked;
   }
-  std::vector<std::string> rest;
-  for (int st = walker.Get(B_GET_NEXT, 0); st == 0; st = walker.Get(B_GET_NEXT, 0)) rest.push_back(walker.Field(0));
-  EXPECT_EQ(rest, Numbers(70, 200));
+  EXPECT_EQ(RestOfWalk(walker), Numbers(70, 200));
 }
 
 // The channel gone (the server ended it), nothing tells of commits: every
@@ -151,11 +153,9 @@ TEST_F(ReadAheadTest, WithTheNoticeChannelLostEveryCallAsksTheServer) {
   // The call found it lost and listened anew: the walk goes on, every
   // record in order, and changes after it are seen.
   Ask(*other, "insert 45");
-  std::vector<std::string> rest;
-  for (int st = walker.Get(B_GET_NEXT, 0); st == 0; st = walker.Get(B_GET_NEXT, 0)) rest.push_back(walker.Field(0));
   std::vector<std::string> expected = Numbers(50, 200);
   expected.insert(expected.begin(), {Number(40), Number(45)});
-  EXPECT_EQ(rest, expected);
+  EXPECT_EQ(RestOfWalk(walker), expected);
 }
 
 // A row fetched ahead that another workstation changed before the walker
@@ -166,9 +166,7 @@ TEST_F(ReadAheadTest, WithTheNoticeChannelLostEveryCallAsksTheServer) {
 TEST_F(ReadAheadTest, AnUpdateOfARowReadAheadThatAnotherChangedGivesTheConflictStatus) {
   for (const bool on : {true, false}) {
     SCOPED_TRACE(on ? "read-ahead on" : "read-ahead off");
-    TempDir dir;
-    std::ofstream(dir.file(RECMAN_SERVER_CONFIG_NAME))
-        << "server = " << TestServer() << "\ndatabase = " << database_ << "\nread-ahead = " << (on ? "on" : "off") << "\n";
+    const Workstation dir(database_, on ? "read-ahead = on\n" : "read-ahead = off\n");
     BtrFile walker(kLen);
     ASSERT_EQ(walker.Open(dir.file(kPatients)), 0);
     ASSERT_EQ(walker.Get(B_GET_EQUAL, 0, Number(10)), 0);

@@ -203,9 +203,7 @@ TEST_F(RestartTest, AFrozenServerHoldsACallNoLongerThanItsTimeout) {
     std::system(("pkill -" + std::string(which) + " -P " + pids + "; kill -" + which + " " + pids).c_str());
   };
 
-  TempDir dir;
-  std::ofstream(dir.file(RECMAN_SERVER_CONFIG_NAME)) << "server = " << TestServer() << "\ndatabase = " << database_
-                                                 << "\ntimeout = 2\n";
+  const Workstation dir(database_, "timeout = 2\n");
   BtrSetLockTimeout(1000);
   BtrFile f(kLen);
   ASSERT_EQ(f.Open(dir.file(kPatients)), 0);
