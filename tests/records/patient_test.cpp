@@ -89,8 +89,7 @@ TEST_F(PatientTest, WritesInTheirOwnTransactionsWhicheverStepFails) {
                                              {B_END_TRAN, 39, 0}}) {
       SCOPED_TRACE(std::to_string(w.write) + " fails at " + std::to_string(op));
       boxes_.clear();
-      patients_.SetKey(0);
-      while (patients_.GetFIRST() == 0) ASSERT_EQ(patients_.Delete(), 0);
+      DeleteAll(patients_);
       StorePatient("0000000001", "One");
       ASSERT_EQ(patients_.GetPatientData("0000000001"), 0);
       ScriptedBtrieve script;

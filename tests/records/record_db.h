@@ -42,6 +42,12 @@ inline int CountRecords(CBaseRecLink& object) {
   return n;
 }
 
+// Deletes every record of an open file, expecting each delete to succeed.
+inline void DeleteAll(CBaseRecLink& object) {
+  object.SetKey(0);
+  while (object.GetFIRST() == 0) ASSERT_EQ(object.Delete(), 0);
+}
+
 class RecordDbTest : public ::testing::Test {
  protected:
   // The database directory, ending in a separator, as constructors take it.
