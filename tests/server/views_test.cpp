@@ -41,9 +41,8 @@ class ViewsTest : public ::testing::Test {
   void Serve(const TempDir& dir, const std::string& command, const std::string& database) {
     std::string out;
     ASSERT_EQ(Reclink(command + " " + Quoted(dir.file("db")), &out), 0) << out;
-    ASSERT_EQ(Reclink("to-server " + Quoted(dir.file("db")) + " " + Quoted(server_) + " " + Quoted(database), &out),
-              0)
-        << out;
+    const std::string move = "to-server " + Quoted(dir.file("db")) + " " + Quoted(server_) + " " + Quoted(database);
+    ASSERT_EQ(Reclink(move, &out), 0) << out;
   }
   void Views(const TempDir& dir, const std::string& options = "") {
     std::string out;
