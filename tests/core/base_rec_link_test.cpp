@@ -239,9 +239,7 @@ TEST(Gate, OpenSendsTheShortPathAndModeRestoresTheKeyAndBoxesAFailure) {
   char deepShort[_MAX_PATH] = {};
   GetShortPathNameA(dir.path().c_str(), deepShort, _MAX_PATH);
   std::string deep = deepShort;
-  while (deep.size() < 242) {
-    std::filesystem::create_directory(deep += TempDir::kSeparator + std::string("D"));
-  }
+  while (deep.size() < 242) std::filesystem::create_directory(deep += TempDir::kSeparator + std::string("D"));
   deep += TempDir::kSeparator + std::string("FFFFFFFF.BTR");  // 255 or 256 bytes
   std::ofstream(deep) << "x";
   TestRecord rec("TEST_DB", deep.c_str());

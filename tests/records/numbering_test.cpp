@@ -20,9 +20,7 @@ namespace {
 
 class NumberingTest : public RecordDbTest {
  protected:
-  void SetUp() override {
-    CreateAndOpen({&patients, &photos, &reports, &slides, &sets});
-  }
+  void SetUp() override { CreateAndOpen({&patients, &photos, &reports, &slides, &sets}); }
 
   CPatientDB patients{dir().c_str()};
   CPhotoDB photos{dir().c_str()};

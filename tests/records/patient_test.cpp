@@ -25,9 +25,7 @@ constexpr int kExcluded = 156;   // 1 = left out of the name searches
 
 class PatientTest : public RecordDbTest {
  protected:
-  void SetUp() override {
-    CreateAndOpen({&patients_});
-  }
+  void SetUp() override { CreateAndOpen({&patients_}); }
   char* record() { return patients_.GetRecordBuffer(); }
   void Clear() { std::memset(record(), 0, CPatientDB::kRecordLength); }
   // Stores a patient with Insert, bypassing the numbering.

@@ -60,9 +60,7 @@ TEST(RecordClassTest, PathsFromTheDirectoryConstructorAndFromTheProfileReadEvery
     CWinApp app(host.c_str());
     EXPECT_STREQ(CBodyDB().GetFilePath(), "E:\\HOST\\BODY.BTR");
   }
-  EXPECT_STREQ(CBodyDB().GetFilePath(),
-               "D:\\x\x83\x5C"
-               "BODY.BTR");
+  EXPECT_STREQ(CBodyDB().GetFilePath(), "D:\\x\x83\x5C" "BODY.BTR");
   CTools::SetIniFileName(nullptr);
 }
 

@@ -120,9 +120,7 @@ RECLINK_CHILD_ROLE(TryTheFirstRecord) {
   while (ReceiveFromParent()) {
     const int lock = f.Get(kLockedGetEqual, 0, Number(10));
     int update = -1;
-    if (f.Get(B_GET_EQUAL, 0, Number(10)) == 0) {
-      update = f.Update(MakeRecord(kLen, {{0, Number(10)}, {20, "child"}}));
-    }
+    if (f.Get(B_GET_EQUAL, 0, Number(10)) == 0) update = f.Update(MakeRecord(kLen, {{0, Number(10)}, {20, "child"}}));
     if (lock == 0) f.Call(B_UNLOCK, 0);
     SendToParent(std::to_string(lock) + " " + std::to_string(update));
   }
