@@ -132,7 +132,7 @@ TEST_F(RecordDbTest, LookUpFindsOrZeroesAndUpdateFindsTheRecordByItsPrimeKey) {
     const RecordFileRow& row = C::kRow;
     SCOPED_TRACE(row.className);
     C object(dir().c_str());
-    OpenOk(object);
+    ASSERT_EQ(object.Open(BTR_OPEN_NORMAL), 0) << "status " << object.GetLastStatus();
     char* record = object.GetRecordBuffer();
     std::vector<std::string> keysA, keysB, keysMissing;
     const Bytes a = MakeRecord(row, 'A', true, &keysA);
