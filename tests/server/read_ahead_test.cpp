@@ -158,7 +158,7 @@ TEST_F(ReadAheadTest, WithTheNoticeChannelLostEveryCallAsksTheServer) {
 
 // A row fetched ahead that another workstation changed before the walker
 // heard of it (here: changed without a notice, as if it were still on its
-// way) is handed out as fetched_ while young; an Update of it then gives
+// way) is handed out as fetched while young; an Update of it then gives
 // the conflict status and loses nothing. With read-ahead off in the
 // directory's configuration, every call asks the server and sees it.
 TEST_F(ReadAheadTest, AnUpdateOfARowReadAheadThatAnotherChangedGivesTheConflictStatus) {
