@@ -19,8 +19,8 @@
 #include "core/point_lat.h"
 #include "platform/file.h"
 #include "platform/winapi.h"
-#include "reclink/file_spec.h"
 #include "reclink/win_app.h"
+#include "support/btr_file.h"
 #include "support/system_text.h"
 #include "support/test_support.h"
 
@@ -239,9 +239,7 @@ TEST(Gate, OpenSendsTheShortPathAndModeRestoresTheKeyAndBoxesAFailure) {
   char deepShort[_MAX_PATH] = {};
   GetShortPathNameA(dir.path().c_str(), deepShort, _MAX_PATH);
   std::string deep = deepShort;
-  while (deep.size() < 242) {
-    std::filesystem::create_directory(deep += TempDir::kSeparator + std::string("D"));
-  }
+  while (deep.size() < 242) std::filesystem::create_directory(deep += TempDir::kSeparator + std::string("D"));
   deep += TempDir::kSeparator + std::string("FFFFFFFF.BTR");  // 255 or 256 bytes
   std::ofstream(deep) << "x";
   TestRecord rec("TEST_DB", deep.c_str());
@@ -348,14 +346,8 @@ TEST(PointLat, OnARealFileKeyedReadsGoTheirWaysAndUpgradeAnOlderRecordPositional
   TempDir dir;
   MessageBoxRecorder boxes;
   std::string path = dir.file("POINTLAT.BTR");
-  char raw[128] = {}, key[255] = "0000000001";
-  recman::FileSpec file;  // key 0: the patient key, a zstring at 0
-  file.recordLength = 3000;
-  file.pageSize = 4096;
-  file.keys = {recman::KeySpec{{{1, 21, B_KEY_EXTENDED_TYPE, B_TYPE_ZSTRING}}}};
-  std::vector<uint8_t> spec = recman::EncodeFileSpec(file);
-  uint32_t length = static_cast<uint32_t>(spec.size());
-  ASSERT_EQ(BTRCALL(B_CREATE, raw, spec.data(), &length, path.data(), 255, 0), 0);
+  char key[255] = "0000000001";
+  ASSERT_EQ(CreateFile(path, MakeSpec(3000, 1, {{1, 21, 0}})), 0);  // key 0: the patient key, a zstring at 0
   // Stored as another program left it: through an object of another ident.
   Record older = OlderRecord();
   std::copy_n(key, 11, older.begin());

@@ -20,15 +20,6 @@ using namespace reclink::test;
 char g_data[40980];
 char g_key[256];
 
-template <int (CRecLink::*F)(int, int, void*, void*)>
-int Read(CRecLink& link, int dbno) {
-  return (link.*F)(dbno, 0, g_data, g_key);
-}
-template <int (CRecLink::*F)(int, void*)>
-int Write(CRecLink& link, int dbno) {
-  return (link.*F)(dbno, g_data);
-}
-
 // Each way through the gate by number: asking again while the record or file
 // is locked, the statuses the operation keeps quiet about, its box, its text
 // for a number it cannot serve and its refusal without memory. The other
@@ -43,12 +34,12 @@ TEST(Messages, EachOperationReportsInItsOwnWords) {
     int (*call)(CRecLink&, int);
   };
   const Op ops[] = {
-      {B_GET_EQUAL, "BO_GETEQ", "DBGetEQ", 4, Read<&CRecLink::DB_GetEQ>},
-      {B_GET_NEXT, "BO_GETNEXT", "DBGetNEXT", 9, Read<&CRecLink::DB_GetNEXT>},
-      {B_INSERT, "BO_INSERT", "DBInsert", 5, Write<&CRecLink::DB_Insert>},
-      {B_UPDATE, "BO_UPDATE", "DBUpdate", 4, Write<&CRecLink::DB_Update>},
-      {B_DELETE, "BO_DELETE", "DBDelete", 4, Write<&CRecLink::DB_Delete>},
-      {B_STAT, "BO_STAT", "DBStat", 9, Write<&CRecLink::DB_Stat>},
+      {B_GET_EQUAL, "BO_GETEQ", "DBGetEQ", 4, [](CRecLink& l, int n) { return l.DB_GetEQ(n, 0, g_data, g_key); }},
+      {B_GET_NEXT, "BO_GETNEXT", "DBGetNEXT", 9, [](CRecLink& l, int n) { return l.DB_GetNEXT(n, 0, g_data, g_key); }},
+      {B_INSERT, "BO_INSERT", "DBInsert", 5, [](CRecLink& l, int n) { return l.DB_Insert(n, g_data); }},
+      {B_UPDATE, "BO_UPDATE", "DBUpdate", 4, [](CRecLink& l, int n) { return l.DB_Update(n, g_data); }},
+      {B_DELETE, "BO_DELETE", "DBDelete", 4, [](CRecLink& l, int n) { return l.DB_Delete(n, g_data); }},
+      {B_STAT, "BO_STAT", "DBStat", 9, [](CRecLink& l, int n) { return l.DB_Stat(n, g_data); }},
       {B_OPEN, "BO_OPEN", "DBOpen", 0, [](CRecLink& l, int n) { return l.DB_Open(n, 0); }},
       {B_OPEN, "BO_OPEN", "DBOpen", 0, [](CRecLink& l, int n) { return l.DB_Open("/x.btr", n); }},
   };

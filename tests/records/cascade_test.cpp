@@ -19,9 +19,7 @@ namespace {
 
 class CascadeTest : public RecordDbTest {
  protected:
-  void SetUp() override {
-    CreateAndOpen({&photos, &images, &items});
-  }
+  void SetUp() override { CreateAndOpen({&photos, &images, &items}); }
   CPhotoDB photos{dir().c_str()};
   CTZPhotoEXImgDB images{dir().c_str()};
   CSurgeryTreatmentDB items{dir().c_str()};
@@ -40,19 +38,13 @@ TEST_F(CascadeTest, EachDeletesItsGroupAndGoesOnOrStopsAfterAFailedDelete) {
   };
   const Cascade cascades[] = {
       {"photos", photos,
-       [&](const char* g, const char* i) {
-         Store(photos, {{0, g}, {21, i}});
-       },
+       [&](const char* g, const char* i) { Store(photos, {{0, g}, {21, i}}); },
        [&](const char* g) { return photos.DeletePhotoOfPatient(g); }, -1, false},
       {"image items", images,
-       [&](const char* g, const char* i) {
-         Store(images, {{0, "P"}, {21, g}, {32, i}});
-       },
+       [&](const char* g, const char* i) { Store(images, {{0, "P"}, {21, g}, {32, i}}); },
        [&](const char* g) { return images.DeleteAllItemOf("P", g); }, 0, false},
       {"treatment items", items,
-       [&](const char* g, const char* i) {
-         Store(items, {{0, "P"}, {21, "S"}, {32, g}, {43, i}});
-       },
+       [&](const char* g, const char* i) { Store(items, {{0, "P"}, {21, "S"}, {32, g}, {43, i}}); },
        [&](const char* g) { return items.DeleteAllItemOf("P", "S", g); }, 0, true},
   };
   for (const Cascade& c : cascades) {

@@ -20,9 +20,7 @@ namespace {
 
 class NumberingTest : public RecordDbTest {
  protected:
-  void SetUp() override {
-    CreateAndOpen({&patients, &photos, &reports, &slides, &sets});
-  }
+  void SetUp() override { CreateAndOpen({&patients, &photos, &reports, &slides, &sets}); }
 
   CPatientDB patients{dir().c_str()};
   CPhotoDB photos{dir().c_str()};
@@ -88,12 +86,7 @@ TEST_F(NumberingTest, EachAllocatorFollowsTheHighestAndRefusesPastTheLargest) {
         PutField(a.record, at, text);
       ASSERT_EQ(a.object.Insert(), 0) << patient << " " << number;
     };
-    auto clear = [&] {
-      a.object.SetKey(0);
-      while (a.object.GetFIRST() == 0) ASSERT_EQ(a.object.Delete(), 0);
-    };
-
-    clear();
+    DeleteAll(a.object);
     EXPECT_EQ(a.next(), expect(a.empty));
     if (a.numberAt != 0) {
       store("P1", "0000000030");  // other patients' numbers, before and after
@@ -103,12 +96,12 @@ TEST_F(NumberingTest, EachAllocatorFollowsTheHighestAndRefusesPastTheLargest) {
     store("P2", "0000000001");
     store("P2", "0000000007");
     EXPECT_EQ(a.next(), expect(8));
-    clear();
+    DeleteAll(a.object);
     store("P2", "2147483646");
     EXPECT_EQ(a.next(), expect(2147483647));
     EXPECT_EQ(boxes_.count(), 0u);
     for (const char* last : {"2147483647", "9999999999"}) {
-      clear();
+      DeleteAll(a.object);
       store("P2", last);
       EXPECT_EQ(a.next(), a.refused) << last;
       // The insert's transaction is aborted after the box.
@@ -121,12 +114,12 @@ TEST_F(NumberingTest, EachAllocatorFollowsTheHighestAndRefusesPastTheLargest) {
                                             " BO_INSERT Status = 5\n\n");
       boxes_.clear();
     }
-    clear();
+    DeleteAll(a.object);
     a.object.Close();  // a failed read counts as none, after its box
     EXPECT_EQ(a.next(), a.closed != nullptr ? a.closed : expect(a.empty));
     EXPECT_GE(boxes_.count(), 1u);
     boxes_.clear();
-    OpenOk(a.object);
+    ASSERT_EQ(a.object.Open(BTR_OPEN_NORMAL), 0) << "status " << a.object.GetLastStatus();
   }
 }
 

@@ -25,9 +25,7 @@ constexpr int kExcluded = 156;   // 1 = left out of the name searches
 
 class PatientTest : public RecordDbTest {
  protected:
-  void SetUp() override {
-    CreateAndOpen({&patients_});
-  }
+  void SetUp() override { CreateAndOpen({&patients_}); }
   char* record() { return patients_.GetRecordBuffer(); }
   void Clear() { std::memset(record(), 0, CPatientDB::kRecordLength); }
   // Stores a patient with Insert, bypassing the numbering.
@@ -89,8 +87,7 @@ TEST_F(PatientTest, WritesInTheirOwnTransactionsWhicheverStepFails) {
                                              {B_END_TRAN, 39, 0}}) {
       SCOPED_TRACE(std::to_string(w.write) + " fails at " + std::to_string(op));
       boxes_.clear();
-      patients_.SetKey(0);
-      while (patients_.GetFIRST() == 0) ASSERT_EQ(patients_.Delete(), 0);
+      DeleteAll(patients_);
       StorePatient("0000000001", "One");
       ASSERT_EQ(patients_.GetPatientData("0000000001"), 0);
       ScriptedBtrieve script;

@@ -23,10 +23,6 @@ namespace {
 
 using Bytes = std::vector<char>;
 
-void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
 TEST(RecordClassTest, PathsFromTheDirectoryConstructorAndFromTheProfileReadEveryTime) {
   ForEachClass([&]<class C, auto>() {
     // An application may rely on the conversion: C object = directory;
@@ -52,22 +48,19 @@ TEST(RecordClassTest, PathsFromTheDirectoryConstructorAndFromTheProfileReadEvery
                {nullptr, "\\"},
                {"D:\\x\x83\x5C", "D:\\x\x83\x5C"}};  // the last byte counts
   for (const Case& c : cases) {
-    WriteFile(profile,
-              std::string("[DB_DIR]\r\n") + (c.value ? "DATABASE=" + std::string(c.value) : ""));
+    std::ofstream(profile, std::ios::binary) << "[DB_DIR]\r\n" << (c.value ? "DATABASE=" + std::string(c.value) : "");
     CTools::SetIniFileName(profile.c_str());
     ForEachClass([&]<class C, auto>() {
       EXPECT_EQ(std::string(C().GetFilePath()), c.prefix + std::string(C::kRow.fileName));
     });
   }
   // The host application's profile comes first.
-  WriteFile(host, "[db_dir]\r\ndatabase = \"E:\\HOST\"\r\n");
+  std::ofstream(host, std::ios::binary) << "[db_dir]\r\ndatabase = \"E:\\HOST\"\r\n";
   {
     CWinApp app(host.c_str());
     EXPECT_STREQ(CBodyDB().GetFilePath(), "E:\\HOST\\BODY.BTR");
   }
-  EXPECT_STREQ(CBodyDB().GetFilePath(),
-               "D:\\x\x83\x5C"
-               "BODY.BTR");
+  EXPECT_STREQ(CBodyDB().GetFilePath(), "D:\\x\x83\x5C" "BODY.BTR");
   CTools::SetIniFileName(nullptr);
 }
 
@@ -139,7 +132,7 @@ TEST_F(RecordDbTest, LookUpFindsOrZeroesAndUpdateFindsTheRecordByItsPrimeKey) {
     const RecordFileRow& row = C::kRow;
     SCOPED_TRACE(row.className);
     C object(dir().c_str());
-    OpenOk(object);
+    ASSERT_EQ(object.Open(BTR_OPEN_NORMAL), 0) << "status " << object.GetLastStatus();
     char* record = object.GetRecordBuffer();
     std::vector<std::string> keysA, keysB, keysMissing;
     const Bytes a = MakeRecord(row, 'A', true, &keysA);

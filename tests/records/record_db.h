@@ -20,12 +20,6 @@ inline void PutField(char* record, int offset, const char* text) {
   std::strcpy(record + offset, text == nullptr ? "" : text);
 }
 
-// Opens object, expecting success.
-inline void OpenOk(CBaseRecLink& object) {
-  ASSERT_EQ(object.Open(BTR_OPEN_NORMAL), 0)
-      << object.GetFilePath().GetString() << ": status " << object.GetLastStatus();
-}
-
 // Inserts a record of object that is zero but for the strings at their offsets.
 template <class C>
 void Store(C& object, std::initializer_list<std::pair<int, const char*>> fields) {
@@ -42,6 +36,12 @@ inline int CountRecords(CBaseRecLink& object) {
   return n;
 }
 
+// Deletes every record of an open file, expecting each delete to succeed.
+inline void DeleteAll(CBaseRecLink& object) {
+  object.SetKey(0);
+  while (object.GetFIRST() == 0) ASSERT_EQ(object.Delete(), 0);
+}
+
 class RecordDbTest : public ::testing::Test {
  protected:
   // The database directory, ending in a separator, as constructors take it.
@@ -52,7 +52,7 @@ class RecordDbTest : public ::testing::Test {
       const std::string path = object->GetFilePath().GetString();
       const std::string name = path.substr(path.find_last_of("/\\") + 1);
       ASSERT_EQ(CreateRecordFile(dir().c_str(), name.c_str()), 0) << path;
-      OpenOk(*object);
+      ASSERT_EQ(object->Open(BTR_OPEN_NORMAL), 0) << path << ": status " << object->GetLastStatus();
     }
   }
 

@@ -16,12 +16,6 @@
 namespace reclink::test {
 namespace {
 
-// Runs the reclink utility, killed after seconds unless it ended before.
-void ReclinkKilledAfter(double seconds, const std::string& arguments) {
-  std::system(("timeout -s KILL " + std::to_string(seconds) + " '" + RECLINK_EXECUTABLE + "' " + arguments +
-               " >/dev/null 2>&1").c_str());
-}
-
 TEST_F(ServerTest, DirectoryMovesToTheServerAndBack) {
   TempDir local;
   // Files of no record class: the utility checks them against nothing but themselves.
@@ -116,7 +110,9 @@ TEST_F(ServerTest, InitSetsUpAWorkstationAndTheWayBackLosesNothing) {
   ASSERT_NE(changed, patients);
   bool local = false;
   for (double after : {0.1, 0.4, 1.0, 2.0}) {
-    ReclinkKilledAfter(after, "from-server " + Quoted(db));
+    // The utility, killed after that many seconds unless it ended before.
+    std::system(("timeout -s KILL " + std::to_string(after) + " " + Quoted(RECLINK_EXECUTABLE) + " from-server " +
+                 Quoted(db) + " >/dev/null 2>&1").c_str());
     local = !std::filesystem::exists(db + "/" RECMAN_SERVER_CONFIG_NAME);
     if (local) break;
     EXPECT_EQ(ReclinkOutput("patients " + Quoted(db)), changed);

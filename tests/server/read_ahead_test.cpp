@@ -5,14 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "server_fixture.h"
 #include "sql.h"
 #include "support/child_process.h"
-#include "reclink/recman_check.h"
 
 namespace reclink::test {
 namespace {
@@ -54,20 +53,19 @@ class ReadAheadTest : public ServerTest {
     ASSERT_FALSE(file_.empty());
   }
   // Opens the walker's file and goes to the record after 10: the rows after
-  // it are fetched ahead then; *fetched is when.
-  void StartWalk(BtrFile* walker, Clock::time_point* fetched) {
-    ASSERT_EQ(walker->Open(a_->file(kPatients)), 0);
-    ASSERT_EQ(walker->Get(B_GET_FIRST, 0), 0);
-    *fetched = Clock::now();
-    ASSERT_EQ(walker->Get(B_GET_NEXT, 0), 0);
-    ASSERT_EQ(walker->Field(0), Number(20));
+  // it are fetched ahead then, at fetched_.
+  void StartWalk() {
+    ASSERT_EQ(walker_.Open(a_->file(kPatients)), 0);
+    ASSERT_EQ(walker_.Get(B_GET_FIRST, 0), 0);
+    fetched_ = Clock::now();
+    ASSERT_EQ(walker_.Get(B_GET_NEXT, 0), 0);
+    ASSERT_EQ(walker_.Field(0), Number(20));
   }
   // The other workstation: it reads without read-ahead, so that the
   // walker's process is the only one listening on the file.
   std::unique_ptr<ChildProcess> Other() {
-    std::ofstream(otherDir_.file(RECMAN_SERVER_CONFIG_NAME))
-        << "server = " << TestServer() << "\ndatabase = " << database_ << "\nread-ahead = off\n";
-    auto other = std::make_unique<ChildProcess>("ChangeOnRequest", std::vector<std::string>{otherDir_.file(kPatients)});
+    otherDir_.emplace(database_, "read-ahead = off\n");
+    auto other = std::make_unique<ChildProcess>("ChangeOnRequest", std::vector<std::string>{otherDir_->file(kPatients)});
     EXPECT_EQ(other->Receive(), "open");
     return other;
   }
@@ -77,15 +75,23 @@ class ReadAheadTest : public ServerTest {
     for (long n = from; n <= to; n += 10) out.push_back(Number(n));
     return out;
   }
+  // The numbers of the records the walker's Get Next gives until it fails.
+  std::vector<std::string> RestOfWalk() {
+    std::vector<std::string> rest;
+    for (int st = walker_.Get(B_GET_NEXT, 0); st == 0; st = walker_.Get(B_GET_NEXT, 0)) rest.push_back(walker_.Field(0));
+    return rest;
+  }
   // The other workstation's answer to request.
   static void Ask(ChildProcess& other, const std::string& request) {
     ASSERT_TRUE(other.Send(request));
     ASSERT_EQ(other.Receive(), "done") << request;
   }
 
-  TempDir otherDir_;  // the other workstation's directory
   Sql sql_{TestServer()};
   std::string file_;  // the patient file's number on the server
+  std::optional<Workstation> otherDir_;  // the other workstation's directory
+  BtrFile walker_{kLen};                 // the walk's workstation, this process
+  Clock::time_point fetched_;            // when the walker's rows were last fetched
 };
 
 // The other workstation inserts, updates and deletes just ahead of the
@@ -96,9 +102,7 @@ class ReadAheadTest : public ServerTest {
 TEST_F(ReadAheadTest, AWalkerSeesChangesAheadOfItOnceTheirNoticesArrive) {
   sql_.Value("LISTEN recman_file_" + file_);
   const auto other = Other();
-  BtrFile walker(kLen);
-  Clock::time_point fetched;
-  StartWalk(&walker, &fetched);
+  StartWalk();
   const struct {
     const char* request;
     const char* visible;  // a query that finds the change once committed
@@ -117,45 +121,39 @@ TEST_F(ReadAheadTest, AWalkerSeesChangesAheadOfItOnceTheirNoticesArrive) {
     std::snprintf(query, sizeof query, c.visible, file_.c_str());
     EXPECT_EQ(sql_.Value(query), "1") << c.request << ": its notice came before the change could be read";
     const auto asked = Clock::now();
-    ASSERT_EQ(walker.Get(B_GET_NEXT, 0), 0);
-    if (walker.Field(0) != Number(c.next) || walker.Field(11) != c.note) {
-      EXPECT_LT(asked - fetched, kAgeLimit) << c.request << ": a row fetched ahead was handed out after the change's "
-                                            << "notice and past the age limit: " << walker.Field(0);
+    ASSERT_EQ(walker_.Get(B_GET_NEXT, 0), 0);
+    if (walker_.Field(0) != Number(c.next) || walker_.Field(11) != c.note) {
+      EXPECT_LT(asked - fetched_, kAgeLimit) << c.request << ": a row fetched ahead was handed out after the change's "
+                                             << "notice and past the age limit: " << walker_.Field(0);
       return;
     }
     if (c.next == 30) {
-      ASSERT_EQ(walker.Get(B_GET_NEXT, 0), 0);
-      EXPECT_EQ(walker.Field(0), Number(40));
+      ASSERT_EQ(walker_.Get(B_GET_NEXT, 0), 0);
+      EXPECT_EQ(walker_.Field(0), Number(40));
     }
-    fetched = asked;
+    fetched_ = asked;
   }
-  std::vector<std::string> rest;
-  for (int st = walker.Get(B_GET_NEXT, 0); st == 0; st = walker.Get(B_GET_NEXT, 0)) rest.push_back(walker.Field(0));
-  EXPECT_EQ(rest, Numbers(70, 200));
+  EXPECT_EQ(RestOfWalk(), Numbers(70, 200));
 }
 
 // The channel gone (the server ended it), nothing tells of commits: every
 // call asks the server, until a new channel listens again.
 TEST_F(ReadAheadTest, WithTheNoticeChannelLostEveryCallAsksTheServer) {
   const auto other = Other();
-  BtrFile walker(kLen);
-  Clock::time_point fetched;
-  StartWalk(&walker, &fetched);
+  StartWalk();
   // Returns once the listener's process has ended, its last words sent.
   EXPECT_EQ(sql_.Value("SELECT count(pg_terminate_backend(pid, 10000)) FROM pg_stat_activity "
                        "WHERE query ~ '^LISTEN recman_file_" + file_ + "(;|$)'"),
             "1");
   Ask(*other, "update 30 unheard");
-  ASSERT_EQ(walker.Get(B_GET_NEXT, 0), 0);
-  EXPECT_EQ(walker.Field(11), "unheard") << "a row fetched ahead was handed out with the channel lost";
+  ASSERT_EQ(walker_.Get(B_GET_NEXT, 0), 0);
+  EXPECT_EQ(walker_.Field(11), "unheard") << "a row fetched ahead was handed out with the channel lost";
   // The call found it lost and listened anew: the walk goes on, every
   // record in order, and changes after it are seen.
   Ask(*other, "insert 45");
-  std::vector<std::string> rest;
-  for (int st = walker.Get(B_GET_NEXT, 0); st == 0; st = walker.Get(B_GET_NEXT, 0)) rest.push_back(walker.Field(0));
   std::vector<std::string> expected = Numbers(50, 200);
   expected.insert(expected.begin(), {Number(40), Number(45)});
-  EXPECT_EQ(rest, expected);
+  EXPECT_EQ(RestOfWalk(), expected);
 }
 
 // A row fetched ahead that another workstation changed before the walker
@@ -166,9 +164,7 @@ TEST_F(ReadAheadTest, WithTheNoticeChannelLostEveryCallAsksTheServer) {
 TEST_F(ReadAheadTest, AnUpdateOfARowReadAheadThatAnotherChangedGivesTheConflictStatus) {
   for (const bool on : {true, false}) {
     SCOPED_TRACE(on ? "read-ahead on" : "read-ahead off");
-    TempDir dir;
-    std::ofstream(dir.file(RECMAN_SERVER_CONFIG_NAME))
-        << "server = " << TestServer() << "\ndatabase = " << database_ << "\nread-ahead = " << (on ? "on" : "off") << "\n";
+    const Workstation dir(database_, on ? "read-ahead = on\n" : "read-ahead = off\n");
     BtrFile walker(kLen);
     ASSERT_EQ(walker.Open(dir.file(kPatients)), 0);
     ASSERT_EQ(walker.Get(B_GET_EQUAL, 0, Number(10)), 0);

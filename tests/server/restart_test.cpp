@@ -120,9 +120,7 @@ RECLINK_CHILD_ROLE(TryTheFirstRecord) {
   while (ReceiveFromParent()) {
     const int lock = f.Get(kLockedGetEqual, 0, Number(10));
     int update = -1;
-    if (f.Get(B_GET_EQUAL, 0, Number(10)) == 0) {
-      update = f.Update(MakeRecord(kLen, {{0, Number(10)}, {20, "child"}}));
-    }
+    if (f.Get(B_GET_EQUAL, 0, Number(10)) == 0) update = f.Update(MakeRecord(kLen, {{0, Number(10)}, {20, "child"}}));
     if (lock == 0) f.Call(B_UNLOCK, 0);
     SendToParent(std::to_string(lock) + " " + std::to_string(update));
   }
@@ -203,9 +201,7 @@ TEST_F(RestartTest, AFrozenServerHoldsACallNoLongerThanItsTimeout) {
     std::system(("pkill -" + std::string(which) + " -P " + pids + "; kill -" + which + " " + pids).c_str());
   };
 
-  TempDir dir;
-  std::ofstream(dir.file(RECMAN_SERVER_CONFIG_NAME)) << "server = " << TestServer() << "\ndatabase = " << database_
-                                                 << "\ntimeout = 2\n";
+  const Workstation dir(database_, "timeout = 2\n");
   BtrSetLockTimeout(1000);
   BtrFile f(kLen);
   ASSERT_EQ(f.Open(dir.file(kPatients)), 0);

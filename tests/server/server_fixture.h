@@ -37,12 +37,12 @@ inline std::string TestServer() {
 
 // A workstation's view of the clinic's database: a directory of its own
 // whose configuration sends its files to the server, under one database
-// name that all workstations share.
+// name that all workstations share; settings are further lines of it.
 class Workstation {
  public:
-  explicit Workstation(const std::string& database) {
+  explicit Workstation(const std::string& database, const std::string& settings = "") {
     std::ofstream(dir_.file(RECMAN_SERVER_CONFIG_NAME)) << "# the clinic's server\nserver = " << TestServer()
-                                                       << "\ndatabase = " << database << "\n";
+                                                       << "\ndatabase = " << database << "\n" << settings;
   }
   std::string file(const std::string& name) const { return dir_.file(name); }
 

@@ -41,9 +41,8 @@ class ViewsTest : public ::testing::Test {
   void Serve(const TempDir& dir, const std::string& command, const std::string& database) {
     std::string out;
     ASSERT_EQ(Reclink(command + " " + Quoted(dir.file("db")), &out), 0) << out;
-    ASSERT_EQ(Reclink("to-server " + Quoted(dir.file("db")) + " " + Quoted(server_) + " " + Quoted(database), &out),
-              0)
-        << out;
+    const std::string move = "to-server " + Quoted(dir.file("db")) + " " + Quoted(server_) + " " + Quoted(database);
+    ASSERT_EQ(Reclink(move, &out), 0) << out;
   }
   void Views(const TempDir& dir, const std::string& options = "") {
     std::string out;
@@ -109,13 +108,14 @@ TEST_F(ViewsTest, EveryFieldOfEveryViewIsWhatDumpShows) {
   const std::string patients = local.file("db/PATIENT1.BTR");
   BtrFile f(3600);
   ASSERT_EQ(f.Open(patients), 0);
-  ASSERT_EQ(f.Insert(MakeRecord(3600, {{0, "0000000901"}, {21, "\x82\x80\xff" "A\x81"}, {62, "\xf0\x40\xb1\xf9\xfc\x85\x40"},
-                                       {103, std::string(21, 'Z')}, {156, "\xff"}})),
-            0);
-  ASSERT_EQ(f.Insert(MakeRecord(3600, {{0, "0000000902"}, {21, std::string(40, '\xff')}, {62, "\x81\x40\x5c\x7e"},
-                                       {103, "\xfd\xfe\x80\xa0"}, {110, "behind the terminator"}})),
-            0);
-  ASSERT_EQ(f.Insert(MakeRecord(3600, {{0, "0000000903"}, {21, std::string("A\0B", 3)}, {62, "\xe0"}})), 0);
+  for (const std::string& record :
+       {MakeRecord(3600, {{0, "0000000901"}, {21, "\x82\x80\xff" "A\x81"}, {62, "\xf0\x40\xb1\xf9\xfc\x85\x40"},
+                          {103, std::string(21, 'Z')}, {156, "\xff"}}),
+        MakeRecord(3600, {{0, "0000000902"}, {21, std::string(40, '\xff')}, {62, "\x81\x40\x5c\x7e"},
+                          {103, "\xfd\xfe\x80\xa0"}, {110, "behind the terminator"}}),
+        MakeRecord(3600, {{0, "0000000903"}, {21, std::string("A\0B", 3)}, {62, "\xe0"}})}) {
+    ASSERT_EQ(f.Insert(record), 0);
+  }
   ASSERT_EQ(f.Close(), 0);
   Views(local);
 
@@ -136,12 +136,13 @@ TEST_F(ViewsTest, EveryFieldOfEveryViewIsWhatDumpShows) {
             0);
   BtrFile cases(64);
   ASSERT_EQ(cases.Open(local.file("db/CASE.BTR")), 0);
-  ASSERT_EQ(cases.Insert(std::string("\xfe\xff" "\xfe\xff\xff\xff" "\0\0\0\0\0\0\0\x80", 14) + std::string(8, '\xff') +
-                         std::string("\0\0\x80\x3f", 4) + std::string(38, '\0')),
-            0);
-  ASSERT_EQ(cases.Insert(std::string("\x01\x7f" "\x01\0\0\x80" "\xff\xff\xff\xff\xff\xff\xff\x7f", 14) +
-                         std::string("\x01\0\0\0\0\0\0\x80", 8) + std::string(42, '\x07')),
-            0);
+  for (const std::string& record :
+       {std::string("\xfe\xff" "\xfe\xff\xff\xff" "\0\0\0\0\0\0\0\x80", 14) + std::string(8, '\xff') +
+            std::string("\0\0\x80\x3f", 4) + std::string(38, '\0'),
+        std::string("\x01\x7f" "\x01\0\0\x80" "\xff\xff\xff\xff\xff\xff\xff\x7f", 14) +
+            std::string("\x01\0\0\0\0\0\0\x80", 8) + std::string(42, '\x07')}) {
+    ASSERT_EQ(cases.Insert(record), 0);
+  }
   ASSERT_EQ(cases.Close(), 0);
   Views(local);
   EXPECT_EQ((*admin_)("SELECT key_0_segment_1, key_0_segment_3, key_0_segment_4 FROM report.case_info ORDER BY 1"),

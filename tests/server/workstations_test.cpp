@@ -14,6 +14,9 @@
 namespace reclink::test {
 namespace {
 
+// Gathers what a check or listing says, for BtrCheckFile and BtrListServerFiles.
+void Collect(void* said, const char* text) { *static_cast<std::string*>(said) += text; }
+
 // Configurations that reach no usable server: 96 for every Open and Create,
 // and no message that reports it shows the connection string's password.
 // The server takes TLS on 127.0.0.1 only: verifying its certificate against
@@ -60,9 +63,8 @@ TEST_F(ServerTest, OnlyAServerWhoseCertificateVerifiesServesAndNoMessageShowsThe
     const std::string reason = BtrLastReason();
     EXPECT_NE(reason.find(c.reason), std::string::npos) << c.what << ": " << reason;
     std::string said = reason;
-    auto collect = [](void* ctx, const char* text) { *static_cast<std::string*>(ctx) += text; };
-    EXPECT_EQ(BtrCheckFile(dir.file(kPatients).c_str(), collect, &said), -1) << c.what;
-    EXPECT_EQ(BtrListServerFiles(dir.path().c_str(), collect, collect, &said), -1) << c.what;
+    EXPECT_EQ(BtrCheckFile(dir.file(kPatients).c_str(), Collect, &said), -1) << c.what;
+    EXPECT_EQ(BtrListServerFiles(dir.path().c_str(), Collect, Collect, &said), -1) << c.what;
     EXPECT_FALSE(said.empty()) << c.what;
     EXPECT_EQ(said.find(secret.substr(0, 7)), std::string::npos) << c.what << ": " << said;
   }
@@ -95,8 +97,7 @@ TEST_F(ServerTest, CheckReportsALayoutImageOfTheWrongLength) {
   BtrFile f(kLen);
   EXPECT_EQ(f.Open(a_->file(kPatients)), B_NOT_A_BTRIEVE_FILE);
   std::string said;
-  auto collect = [](void* ctx, const char* text) { *static_cast<std::string*>(ctx) += text; };
-  EXPECT_EQ(BtrCheckFile(a_->file(kPatients).c_str(), collect, &said), -1);
+  EXPECT_EQ(BtrCheckFile(a_->file(kPatients).c_str(), Collect, &said), -1);
   EXPECT_NE(said.find("not a record file of this engine"), std::string::npos) << said;
 }
 
