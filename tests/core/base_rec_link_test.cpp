@@ -348,22 +348,24 @@ TEST(PointLat, OnARealFileKeyedReadsGoTheirWaysAndUpgradeAnOlderRecordPositional
   std::string path = dir.file("POINTLAT.BTR");
   char key[255] = "0000000001";
   ASSERT_EQ(CreateFile(path, MakeSpec(3000, 1, {{1, 21, 0}})), 0);  // key 0: the patient key, a zstring at 0
-  // Stored as another program left it: through an object of another ident.
-  Record older = OlderRecord();
-  std::copy_n(key, 11, older.begin());
+  // Patients 0, 1 and 2, stored as another program left them: through an
+  // object of another ident, in the older layout.
+  auto olderOf = [](char n) {
+    Record r = OlderRecord();
+    const char patient[11] = {'0', '0', '0', '0', '0', '0', '0', '0', '0', n, '\0'};
+    std::copy_n(patient, sizeof patient, r.begin());
+    return r;
+  };
   TestRecord writer("OTHER_DB", path.c_str()), rec("POINTLAT_DB", path.c_str());
   ASSERT_EQ(writer.Open(BTR_OPEN_NORMAL), 0);
-  std::copy(older.begin(), older.end(), writer.record());
-  ASSERT_EQ(writer.Insert(), 0);
-
-  ASSERT_EQ(rec.Open(BTR_OPEN_NORMAL), 0);
-  for (char n : {'0', '2'}) {  // beside it, patients 0 and 2, current
-    key[9] = n;
-    std::copy_n(key, 11, rec.record());
-    ASSERT_EQ(rec.Insert(), 0);
+  for (char n : {'0', '1', '2'}) {
+    const Record older = olderOf(n);
+    std::copy(older.begin(), older.end(), writer.record());
+    ASSERT_EQ(writer.Insert(), 0);
   }
-  // Each keyed read goes its own way along key 0; from patient 1 when it
-  // starts from a key.
+  ASSERT_EQ(rec.Open(BTR_OPEN_NORMAL), 0);
+  // Each keyed read goes its own way along key 0, from patient 1 when it
+  // starts from a key, and upgrades the record it lands on.
   const std::pair<int (CBaseRecLink::*)(), char> reads[] = {
       {&CBaseRecLink::GetFIRST, '0'}, {&CBaseRecLink::GetLAST, '2'}, {&CBaseRecLink::GetPREV, '1'},
       {&CBaseRecLink::GetNEXT, '2'},  {&CBaseRecLink::GetGR, '2'},   {&CBaseRecLink::GetGREQ, '1'},
@@ -372,11 +374,10 @@ TEST(PointLat, OnARealFileKeyedReadsGoTheirWaysAndUpgradeAnOlderRecordPositional
     key[9] = '1';
     rec.SetKeyBuffer(key, 11);
     ASSERT_EQ((rec.*read)(), 0);
-    EXPECT_EQ(rec.record()[9], found);
+    EXPECT_EQ(rec.bytes(), Upgraded(olderOf(found))) << "landing on patient " << found;
   }
-  EXPECT_EQ(rec.bytes(), Upgraded(older));
   ASSERT_EQ(rec.GetByPosition(rec.GetPosition()), 0);  // a positional read: as stored
-  EXPECT_EQ(rec.bytes(), older);
+  EXPECT_EQ(rec.bytes(), olderOf('1'));
   {
     // A copy of an open object is open and shares the position block: its
     // destruction closes the file for both; the source's Close then gets the
