@@ -218,17 +218,40 @@ struct CrashRunReport {
   std::vector<std::string> problems;  // one entry per failing cycle
 };
 
-// Creates the crash files afresh in dir and runs the cycles, seeded by seed.
-CrashRunReport RunCrashCycles(const CrashRunOptions& o, const std::string& dir, uint64_t seed) {
-  CrashRunReport report;
-  for (int f = 0; f < kFileCount; ++f) {
-    if (int st = CreateRecordFile(dir, f); st != 0) {
-      report.problems.push_back("create of crash file returned " + std::to_string(st));
-      return report;
-    }
-  }
+// One paragraph of what a run did.
+std::string Summarize(const CrashRunReport& r) {
+  const CheckFigures& f = r.figures;
+  auto n = [](uint64_t v) { return std::to_string(v); };
+  return n(f.cycles) + " cycles (" + n(r.killedByTimer) + " killed by timer, " + n(r.killedInStorage) +
+         " inside a storage write); " + n(f.acknowledgedWrites) + " acknowledged writes, " +
+         n(f.committedTransactions) + " committed transactions (" + n(f.multiFileCommits) +
+         " over several files), " + n(f.abortedTransactions) + " aborted, " + n(f.cutTransactions) +
+         " cut open, " + n(f.endsCut) + " cut in End; " + n(f.recordsChecked) +
+         " records read back; " + n(r.problems.size()) + " problems";
+}
+
+int EnvInt(const char* name, int fallback) {
+  const char* v = std::getenv(name);
+  return v && *v ? std::atoi(v) : fallback;
+}
+
+// Creates the crash files afresh and runs the cycles in a crash directory in
+// memory when the machine has one: a SIGKILL leaves the page cache intact, so
+// what a killed process wrote is the same on tmpfs as on disk, and cycles do
+// many times more work without waiting for syncs. The run must be clean and
+// must have reached every kind of outcome it claims to judge.
+CrashRunReport RunClean(CrashRunOptions o, const char* cyclesVariable, int seedOffset) {
+  const char* kept = std::getenv("RECLINK_CRASH_DIR");
+  std::string base = kept && *kept ? kept : access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "";
+  if (base.empty()) base = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
+  std::string dir = base + "/reclink-crash-XXXXXX";
+  EXPECT_NE(mkdtemp(dir.data()), nullptr);
+  o.cycles = EnvInt(cyclesVariable, o.cycles);
+  for (int f = 0; f < kFileCount; ++f) EXPECT_EQ(CreateRecordFile(dir, f), 0) << "crash file " << f;
+
+  CrashRunReport r;
   CrashChecker checker(dir);
-  std::mt19937_64 rng(seed);
+  std::mt19937_64 rng(static_cast<uint64_t>(EnvInt("RECLINK_CRASH_SEED", 20261206)) + seedOffset);
   uint64_t nextSeq = 1;  // above every sequence number in the log
   for (int cycle = 0; cycle < o.cycles; ++cycle) {
     uint64_t workerSeed = rng();
@@ -247,9 +270,9 @@ CrashRunReport RunCrashCycles(const CrashRunOptions& o, const std::string& dir, 
     worker.Kill();
     std::string where = "cycle " + std::to_string(cycle) + " (worker seed " + std::to_string(workerSeed) + "): ";
     if (const int code = worker.Wait(); code != ChildProcess::kKilled) {
-      report.problems.push_back(where + "worker ended by itself, status " + std::to_string(code));
+      r.problems.push_back(where + "worker ended by itself, status " + std::to_string(code));
     } else {
-      ++(said == kKilledInStorage ? report.killedInStorage : report.killedByTimer);
+      ++(said == kKilledInStorage ? r.killedInStorage : r.killedByTimer);
     }
     // The cycle's log: from its start line on.
     std::string error;
@@ -263,42 +286,10 @@ CrashRunReport RunCrashCycles(const CrashRunOptions& o, const std::string& dir, 
     std::string problem = cycle % 2 == 1 ? checker.CheckFileIntegrity() : "";
     if (problem.empty()) problem = error.empty() ? checker.CheckCycle(log) : error;
     if (problem.empty()) problem = checker.CheckFileIntegrity();
-    if (!problem.empty()) report.problems.push_back(where + problem);
+    if (!problem.empty()) r.problems.push_back(where + problem);
   }
-  report.figures = checker.figures();
-  return report;
-}
+  r.figures = checker.figures();
 
-// One paragraph of what a run did.
-std::string Summarize(const CrashRunReport& r) {
-  const CheckFigures& f = r.figures;
-  auto n = [](uint64_t v) { return std::to_string(v); };
-  return n(f.cycles) + " cycles (" + n(r.killedByTimer) + " killed by timer, " + n(r.killedInStorage) +
-         " inside a storage write); " + n(f.acknowledgedWrites) + " acknowledged writes, " +
-         n(f.committedTransactions) + " committed transactions (" + n(f.multiFileCommits) +
-         " over several files), " + n(f.abortedTransactions) + " aborted, " + n(f.cutTransactions) +
-         " cut open, " + n(f.endsCut) + " cut in End; " + n(f.recordsChecked) +
-         " records read back; " + n(r.problems.size()) + " problems";
-}
-
-int EnvInt(const char* name, int fallback) {
-  const char* v = std::getenv(name);
-  return v && *v ? std::atoi(v) : fallback;
-}
-
-// Runs the cycles in a crash directory in memory when the machine has one: a
-// SIGKILL leaves the page cache intact, so what a killed process wrote is the
-// same on tmpfs as on disk, and cycles do many times more work without
-// waiting for syncs. The run must be clean and must have reached every kind
-// of outcome it claims to judge.
-CrashRunReport RunClean(CrashRunOptions o, const char* cyclesVariable, int seedOffset) {
-  const char* kept = std::getenv("RECLINK_CRASH_DIR");
-  std::string base = kept && *kept ? kept : access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "";
-  if (base.empty()) base = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
-  std::string dir = base + "/reclink-crash-XXXXXX";
-  EXPECT_NE(mkdtemp(dir.data()), nullptr);
-  o.cycles = EnvInt(cyclesVariable, o.cycles);
-  CrashRunReport r = RunCrashCycles(o, dir, static_cast<uint64_t>(EnvInt("RECLINK_CRASH_SEED", 20261206)) + seedOffset);
   if (r.problems.empty() || !kept) std::filesystem::remove_all(dir);
   std::printf("%s\n", Summarize(r).c_str());
   for (size_t i = 0; i < r.problems.size() && i < 5; ++i) ADD_FAILURE() << r.problems[i];
