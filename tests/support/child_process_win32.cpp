@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include "support/child_process.h"
-#include "support/child_process_system.h"
 #include "support/system_text.h"
 
 namespace reclink::test {
@@ -97,8 +96,6 @@ ChildProcess::~ChildProcess() {
   CloseHandle(system_->fromChild);
   CloseHandle(system_->process);
 }
-
-bool ChildProcess::started() const { return system_ != nullptr; }
 
 bool ChildProcess::Send(const std::string& line) {
   if (system_ == nullptr) return false;
