@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdarg>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -183,13 +182,8 @@ TEST(ThreadContention, ConcurrentBlocksOnSharedFiles) {
 
 FILE* g_report = nullptr;  // the report file of this child
 
-void Note(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void Note(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::vfprintf(g_report, format, args);
-  va_end(args);
-  std::fputc('\n', g_report);
+void Note(const std::string& line) {
+  std::fprintf(g_report, "%s\n", line.c_str());
   std::fflush(g_report);
 }
 
@@ -200,7 +194,7 @@ int Reporting(const std::vector<std::string>& args, const std::function<int()>& 
   SetMessageBoxHook([](const MessageBoxCall& box) {
     std::string text = box.text;
     std::replace_if(text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
-    Note("M %s", text.c_str());
+    Note("M " + text);
   });
   const int rc = work();
   std::fclose(g_report);
@@ -219,7 +213,7 @@ RECLINK_CHILD_ROLE(Numbering) {
       std::snprintf(rec + 21, 41, "W%s-%d", args[1].c_str(), i);
       std::snprintf(rec + 62, 41, "KANA%d", i % 17);
       const int st = patient.InsertPatientData();
-      Note("P %d %d %.10s", i, st, rec);
+      Note("P " + std::to_string(i) + " " + std::to_string(st) + " " + std::string(rec, strnlen(rec, 10)));
     }
     return 0;
   });
@@ -235,7 +229,7 @@ RECLINK_CHILD_ROLE(Hold) {
     std::memset(rec, 0, CPatientDB::kRecordLength);
     std::snprintf(rec, 21, "0000000001");
     std::snprintf(rec + 21, 41, "HELD");
-    Note("H %d", patient.Insert());
+    Note("H " + std::to_string(patient.Insert()));
     SendToParent("holding");
     ReceiveFromParent();  // killed before the parent says anything
     return 0;

@@ -64,8 +64,13 @@ std::string Describe(const LogEntry& e) {
   return s;
 }
 
-// How actual differs from expected, at most six ids per file.
+// How actual differs from expected, at most six ids per file ("none": no
+// record of that id).
 std::string Difference(const DbState& expected, const DbState& actual) {
+  auto generation = [](const FileState& state, uint32_t id) {
+    const auto it = state.find(id);
+    return it == state.end() ? std::string("none") : std::to_string(it->second);
+  };
   std::string out;
   for (int f = 0; f < kFileCount; ++f) {
     std::set<uint32_t> ids;
@@ -73,15 +78,11 @@ std::string Difference(const DbState& expected, const DbState& actual) {
     for (const auto& [id, gen] : actual[f]) ids.insert(id);
     int shown = 0;
     for (uint32_t id : ids) {
-      auto e = expected[f].find(id), a = actual[f].find(id);
-      bool hasE = e != expected[f].end(), hasA = a != actual[f].end();
-      if ((hasE && hasA && e->second == a->second) || shown++ >= 6) continue;
-      out += "  file " + std::to_string(f) + " id " + std::to_string(id) + ": " +
-             (!hasA   ? std::string("missing")
-              : !hasE ? "unexpected, generation " + std::to_string(a->second)
-                      : "generation " + std::to_string(a->second) + ", expected " +
-                            std::to_string(e->second)) +
-             "\n";
+      const std::string want = generation(expected[f], id), got = generation(actual[f], id);
+      if (want != got && shown++ < 6) {
+        out += "  file " + std::to_string(f) + " id " + std::to_string(id) + ": generation " + got +
+               ", expected " + want + "\n";
+      }
     }
   }
   return out;
