@@ -15,7 +15,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <thread>
 
 #include "reclink/btrieve.h"
@@ -270,13 +269,12 @@ TEST_F(Contention, FourProcessesNumberPatientsWithoutLosingOne) {
   std::map<long, std::string> numberToName;  // acknowledged patients
   for (int w = 0; w < kWorkers; ++w) {
     for (const std::string& line : Lines(dir_.file("report" + std::to_string(w)))) {
-      std::istringstream in(line.substr(2));
-      int i = 0, st = 0;
-      std::string number;
-      in >> i >> st >> number;
-      ASSERT_TRUE(line[0] == 'P' && st == 0) << "worker " << w << ": " << line;
+      int i = 0, st = -1;
+      long number = 0;
+      ASSERT_TRUE(std::sscanf(line.c_str(), "P %d %d %ld", &i, &st, &number) == 3 && st == 0)
+          << "worker " << w << ": " << line;
       const std::string name = "W" + std::to_string(w) + "-" + std::to_string(i);
-      if (!numberToName.emplace(std::stol(number), name).second) {
+      if (!numberToName.emplace(number, name).second) {
         ADD_FAILURE() << "patient number " << number << " handed out twice";
       }
     }

@@ -142,12 +142,10 @@ int ChildProcess::Wait() {
 
 void ChildProcess::Kill() {
   if (system_ == nullptr || exitCode_) return;
-  if (!TerminateProcess(system_->process, 1)) {
-    Wait();  // it had ended already: its own exit code
-    return;
-  }
-  WaitForSingleObject(system_->process, INFINITE);
-  exitCode_ = kKilled;
+  // A child that had ended already keeps its own exit code.
+  const bool terminated = TerminateProcess(system_->process, 1) != FALSE;
+  Wait();
+  if (terminated) exitCode_ = kKilled;
 }
 
 }  // namespace reclink::test
