@@ -58,12 +58,6 @@ bool IsWrite(const LogEntry& e) {
   return e.kind == LogEntry::kInsert || e.kind == LogEntry::kUpdate || e.kind == LogEntry::kDelete;
 }
 
-std::string Describe(const LogEntry& e) {
-  std::string s = FormatEntry(e);
-  s.pop_back();
-  return s;
-}
-
 // How actual differs from expected, at most six ids per file ("none": no
 // record of that id).
 std::string Difference(const DbState& expected, const DbState& actual) {
@@ -112,18 +106,18 @@ class CrashChecker {
     for (const LogEntry& e : cycle) {
       if (e.kind == LogEntry::kStart) continue;
       if (e.kind != LogEntry::kResult) {
-        if (open) problems += "intent without result: " + Describe(*open) + "\n";
+        if (open) problems += "intent without result: " + FormatEntry(*open) + "\n";
         open = e;
         continue;
       }
       if (!open || open->seq != e.seq) {
-        problems += "result without intent: " + Describe(e) + "\n";
+        problems += "result without intent: " + FormatEntry(e) + "\n";
         continue;
       }
       LogEntry call = *open;
       open.reset();
       if (e.status != 0) {
-        problems += Describe(call) + " returned status " + std::to_string(e.status) + "\n";
+        problems += FormatEntry(call) + " returned status " + std::to_string(e.status) + "\n";
         if (call.kind != LogEntry::kBegin) continue;
       }
       if (call.kind == LogEntry::kEnd) {
@@ -166,7 +160,7 @@ class CrashChecker {
     if (!readProblem.empty()) problems += readProblem + "\n";
     if (actual != committed && !(withCall && actual == *withCall)) {
       problems += "files hold neither allowed outcome";
-      if (open) problems += " (in flight: " + Describe(*open) + ")";
+      if (open) problems += " (in flight: " + FormatEntry(*open) + ")";
       problems += "\nagainst the state before:\n" + Difference(committed, actual);
       if (withCall) problems += "against the state after:\n" + Difference(*withCall, actual);
     }

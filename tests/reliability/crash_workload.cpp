@@ -93,7 +93,7 @@ int CheckRecordFile(const std::string& path, std::string* problems) {
 
 std::string FormatEntry(const LogEntry& e) {
   char line[96];
-  std::snprintf(line, sizeof line, "%c %" PRIu64 " %d %u %u %d\n", e.kind, e.seq, e.file, e.id,
+  std::snprintf(line, sizeof line, "%c %" PRIu64 " %d %u %u %d", e.kind, e.seq, e.file, e.id,
                 e.gen, e.status);
   return line;
 }
