@@ -25,6 +25,7 @@
 
 #include "crash_workload.h"
 #include "kill_vfs.h"
+#include "reclink/recman_check.h"
 #include "support/child_process.h"
 
 namespace reclink::crash {
@@ -242,7 +243,12 @@ CrashRunReport RunClean(CrashRunOptions o, const char* cyclesVariable, int seedO
   std::string dir = base + "/reclink-crash-XXXXXX";
   EXPECT_NE(mkdtemp(dir.data()), nullptr);
   o.cycles = EnvInt(cyclesVariable, o.cycles);
-  for (int f = 0; f < kFileCount; ++f) EXPECT_EQ(CreateRecordFile(dir, f), 0) << "crash file " << f;
+  for (int f = 0; f < kFileCount; ++f) {
+    if (const int st = CreateRecordFile(dir, f); st != 0) {
+      ADD_FAILURE() << "creating " << FileName(dir, f) << " gave status " << st << ", " << BtrStatusText(st);
+      return {};
+    }
+  }
 
   CrashRunReport r;
   CrashChecker checker(dir);
