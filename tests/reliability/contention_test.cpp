@@ -7,16 +7,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <thread>
 
 #include "reclink/btrieve.h"
 #include "reclink/database.h"
+#include "reclink/hooks.h"
 #include "reclink/records/patient.h"
 #include "support/btr_file.h"
 #include "support/child_process.h"
@@ -168,7 +171,71 @@ TEST(ThreadContention, ConcurrentBlocksOnSharedFiles) {
 
 // --- one database directory, through the library ---------------------------------
 
-// The lines of a worker's report (contention_worker.cpp).
+// The processes that share the directory are child roles that write each
+// library call they make, and every message box the library shows, to a
+// report file (their last argument) as one line, in the order they happened:
+//
+//   M <box text>                      a box was shown
+//   P <i> <status> <number>           InsertPatientData of patient i
+//   H <status>                        Insert of the held patient
+
+FILE* g_report = nullptr;  // the report file of this child
+
+void Note(const std::string& line) {
+  std::fprintf(g_report, "%s\n", line.c_str());
+  std::fflush(g_report);
+}
+
+// Runs work with the report file args.back() open and every box noted there.
+int Reporting(const std::vector<std::string>& args, const std::function<int()>& work) {
+  g_report = std::fopen(args.back().c_str(), "w");
+  if (g_report == nullptr) return 2;
+  SetMessageBoxHook([](const MessageBoxCall& box) {
+    std::string text = box.text;
+    std::replace_if(text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    Note("M " + text);
+  });
+  const int rc = work();
+  std::fclose(g_report);
+  return rc;
+}
+
+// Numbering DIR WORKER PATIENTS REPORT: inserts PATIENTS patients named
+// W<WORKER>-<i>, each given the next patient number.
+RECLINK_CHILD_ROLE(Numbering) {
+  return Reporting(args, [&] {
+    CPatientDB patient(args[0].c_str());
+    if (patient.Open(BTR_OPEN_NORMAL) != 0) return 3;
+    for (int i = 0; i < std::stoi(args[2]); ++i) {
+      char* rec = patient.GetRecordBuffer();
+      std::memset(rec, 0, CPatientDB::kRecordLength);
+      std::snprintf(rec + 21, 41, "W%s-%d", args[1].c_str(), i);
+      std::snprintf(rec + 62, 41, "KANA%d", i % 17);
+      const int st = patient.InsertPatientData();
+      Note("P " + std::to_string(i) + " " + std::to_string(st) + " " + std::string(rec, strnlen(rec, 10)));
+    }
+    return 0;
+  });
+}
+
+// Hold DIR REPORT: begins a transaction, inserts patient 0000000001 named
+// HELD, says "holding" and waits to be killed.
+RECLINK_CHILD_ROLE(Hold) {
+  return Reporting(args, [&] {
+    CPatientDB patient(args[0].c_str());
+    if (patient.Open(BTR_OPEN_NORMAL) != 0 || patient.BeginTran() != 0) return 3;
+    char* rec = patient.GetRecordBuffer();
+    std::memset(rec, 0, CPatientDB::kRecordLength);
+    std::snprintf(rec, 21, "0000000001");
+    std::snprintf(rec + 21, 41, "HELD");
+    Note("H " + std::to_string(patient.Insert()));
+    SendToParent("holding");
+    ReceiveFromParent();  // killed before the parent says anything
+    return 0;
+  });
+}
+
+// The lines of a child's report.
 std::vector<std::string> Lines(const std::string& path) {
   std::ifstream in(path);
   std::vector<std::string> out;
@@ -202,13 +269,12 @@ TEST_F(Contention, FourProcessesNumberPatientsWithoutLosingOne) {
   std::map<long, std::string> numberToName;  // acknowledged patients
   for (int w = 0; w < kWorkers; ++w) {
     for (const std::string& line : Lines(dir_.file("report" + std::to_string(w)))) {
-      std::istringstream in(line.substr(2));
-      int i = 0, st = 0;
-      std::string number;
-      in >> i >> st >> number;
-      ASSERT_TRUE(line[0] == 'P' && st == 0) << "worker " << w << ": " << line;
+      int i = 0, st = -1;
+      long number = 0;
+      ASSERT_TRUE(std::sscanf(line.c_str(), "P %d %d %ld", &i, &st, &number) == 3 && st == 0)
+          << "worker " << w << ": " << line;
       const std::string name = "W" + std::to_string(w) + "-" + std::to_string(i);
-      if (!numberToName.emplace(std::stol(number), name).second) {
+      if (!numberToName.emplace(number, name).second) {
         ADD_FAILURE() << "patient number " << number << " handed out twice";
       }
     }

@@ -25,6 +25,7 @@
 
 #include "crash_workload.h"
 #include "kill_vfs.h"
+#include "reclink/recman_check.h"
 #include "support/child_process.h"
 
 namespace reclink::crash {
@@ -58,14 +59,13 @@ bool IsWrite(const LogEntry& e) {
   return e.kind == LogEntry::kInsert || e.kind == LogEntry::kUpdate || e.kind == LogEntry::kDelete;
 }
 
-std::string Describe(const LogEntry& e) {
-  std::string s = FormatEntry(e);
-  s.pop_back();
-  return s;
-}
-
-// How actual differs from expected, at most six ids per file.
+// How actual differs from expected, at most six ids per file ("none": no
+// record of that id).
 std::string Difference(const DbState& expected, const DbState& actual) {
+  auto generation = [](const FileState& state, uint32_t id) {
+    const auto it = state.find(id);
+    return it == state.end() ? std::string("none") : std::to_string(it->second);
+  };
   std::string out;
   for (int f = 0; f < kFileCount; ++f) {
     std::set<uint32_t> ids;
@@ -73,15 +73,11 @@ std::string Difference(const DbState& expected, const DbState& actual) {
     for (const auto& [id, gen] : actual[f]) ids.insert(id);
     int shown = 0;
     for (uint32_t id : ids) {
-      auto e = expected[f].find(id), a = actual[f].find(id);
-      bool hasE = e != expected[f].end(), hasA = a != actual[f].end();
-      if ((hasE && hasA && e->second == a->second) || shown++ >= 6) continue;
-      out += "  file " + std::to_string(f) + " id " + std::to_string(id) + ": " +
-             (!hasA   ? std::string("missing")
-              : !hasE ? "unexpected, generation " + std::to_string(a->second)
-                      : "generation " + std::to_string(a->second) + ", expected " +
-                            std::to_string(e->second)) +
-             "\n";
+      const std::string want = generation(expected[f], id), got = generation(actual[f], id);
+      if (want != got && shown++ < 6) {
+        out += "  file " + std::to_string(f) + " id " + std::to_string(id) + ": generation " + got +
+               ", expected " + want + "\n";
+      }
     }
   }
   return out;
@@ -111,18 +107,18 @@ class CrashChecker {
     for (const LogEntry& e : cycle) {
       if (e.kind == LogEntry::kStart) continue;
       if (e.kind != LogEntry::kResult) {
-        if (open) problems += "intent without result: " + Describe(*open) + "\n";
+        if (open) problems += "intent without result: " + FormatEntry(*open) + "\n";
         open = e;
         continue;
       }
       if (!open || open->seq != e.seq) {
-        problems += "result without intent: " + Describe(e) + "\n";
+        problems += "result without intent: " + FormatEntry(e) + "\n";
         continue;
       }
       LogEntry call = *open;
       open.reset();
       if (e.status != 0) {
-        problems += Describe(call) + " returned status " + std::to_string(e.status) + "\n";
+        problems += FormatEntry(call) + " returned status " + std::to_string(e.status) + "\n";
         if (call.kind != LogEntry::kBegin) continue;
       }
       if (call.kind == LogEntry::kEnd) {
@@ -165,7 +161,7 @@ class CrashChecker {
     if (!readProblem.empty()) problems += readProblem + "\n";
     if (actual != committed && !(withCall && actual == *withCall)) {
       problems += "files hold neither allowed outcome";
-      if (open) problems += " (in flight: " + Describe(*open) + ")";
+      if (open) problems += " (in flight: " + FormatEntry(*open) + ")";
       problems += "\nagainst the state before:\n" + Difference(committed, actual);
       if (withCall) problems += "against the state after:\n" + Difference(*withCall, actual);
     }
@@ -218,17 +214,45 @@ struct CrashRunReport {
   std::vector<std::string> problems;  // one entry per failing cycle
 };
 
-// Creates the crash files afresh in dir and runs the cycles, seeded by seed.
-CrashRunReport RunCrashCycles(const CrashRunOptions& o, const std::string& dir, uint64_t seed) {
-  CrashRunReport report;
+// One paragraph of what a run did.
+std::string Summarize(const CrashRunReport& r) {
+  const CheckFigures& f = r.figures;
+  auto n = [](uint64_t v) { return std::to_string(v); };
+  return n(f.cycles) + " cycles (" + n(r.killedByTimer) + " killed by timer, " + n(r.killedInStorage) +
+         " inside a storage write); " + n(f.acknowledgedWrites) + " acknowledged writes, " +
+         n(f.committedTransactions) + " committed transactions (" + n(f.multiFileCommits) +
+         " over several files), " + n(f.abortedTransactions) + " aborted, " + n(f.cutTransactions) +
+         " cut open, " + n(f.endsCut) + " cut in End; " + n(f.recordsChecked) +
+         " records read back; " + n(r.problems.size()) + " problems";
+}
+
+int EnvInt(const char* name, int fallback) {
+  const char* v = std::getenv(name);
+  return v && *v ? std::atoi(v) : fallback;
+}
+
+// Creates the crash files afresh and runs the cycles in a crash directory in
+// memory when the machine has one: a SIGKILL leaves the page cache intact, so
+// what a killed process wrote is the same on tmpfs as on disk, and cycles do
+// many times more work without waiting for syncs. The run must be clean and
+// must have reached every kind of outcome it claims to judge.
+CrashRunReport RunClean(CrashRunOptions o, const char* cyclesVariable, int seedOffset) {
+  const char* kept = std::getenv("RECLINK_CRASH_DIR");
+  std::string base = kept && *kept ? kept : access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "";
+  if (base.empty()) base = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
+  std::string dir = base + "/reclink-crash-XXXXXX";
+  EXPECT_NE(mkdtemp(dir.data()), nullptr);
+  o.cycles = EnvInt(cyclesVariable, o.cycles);
   for (int f = 0; f < kFileCount; ++f) {
-    if (int st = CreateRecordFile(dir, f); st != 0) {
-      report.problems.push_back("create of crash file returned " + std::to_string(st));
-      return report;
+    if (const int st = CreateRecordFile(dir, f); st != 0) {
+      ADD_FAILURE() << "creating " << FileName(dir, f) << " gave status " << st << ", " << BtrStatusText(st);
+      return {};
     }
   }
+
+  CrashRunReport r;
   CrashChecker checker(dir);
-  std::mt19937_64 rng(seed);
+  std::mt19937_64 rng(static_cast<uint64_t>(EnvInt("RECLINK_CRASH_SEED", 20261206)) + seedOffset);
   uint64_t nextSeq = 1;  // above every sequence number in the log
   for (int cycle = 0; cycle < o.cycles; ++cycle) {
     uint64_t workerSeed = rng();
@@ -247,9 +271,9 @@ CrashRunReport RunCrashCycles(const CrashRunOptions& o, const std::string& dir, 
     worker.Kill();
     std::string where = "cycle " + std::to_string(cycle) + " (worker seed " + std::to_string(workerSeed) + "): ";
     if (const int code = worker.Wait(); code != ChildProcess::kKilled) {
-      report.problems.push_back(where + "worker ended by itself, status " + std::to_string(code));
+      r.problems.push_back(where + "worker ended by itself, status " + std::to_string(code));
     } else {
-      ++(said == kKilledInStorage ? report.killedInStorage : report.killedByTimer);
+      ++(said == kKilledInStorage ? r.killedInStorage : r.killedByTimer);
     }
     // The cycle's log: from its start line on.
     std::string error;
@@ -263,42 +287,10 @@ CrashRunReport RunCrashCycles(const CrashRunOptions& o, const std::string& dir, 
     std::string problem = cycle % 2 == 1 ? checker.CheckFileIntegrity() : "";
     if (problem.empty()) problem = error.empty() ? checker.CheckCycle(log) : error;
     if (problem.empty()) problem = checker.CheckFileIntegrity();
-    if (!problem.empty()) report.problems.push_back(where + problem);
+    if (!problem.empty()) r.problems.push_back(where + problem);
   }
-  report.figures = checker.figures();
-  return report;
-}
+  r.figures = checker.figures();
 
-// One paragraph of what a run did.
-std::string Summarize(const CrashRunReport& r) {
-  const CheckFigures& f = r.figures;
-  auto n = [](uint64_t v) { return std::to_string(v); };
-  return n(f.cycles) + " cycles (" + n(r.killedByTimer) + " killed by timer, " + n(r.killedInStorage) +
-         " inside a storage write); " + n(f.acknowledgedWrites) + " acknowledged writes, " +
-         n(f.committedTransactions) + " committed transactions (" + n(f.multiFileCommits) +
-         " over several files), " + n(f.abortedTransactions) + " aborted, " + n(f.cutTransactions) +
-         " cut open, " + n(f.endsCut) + " cut in End; " + n(f.recordsChecked) +
-         " records read back; " + n(r.problems.size()) + " problems";
-}
-
-int EnvInt(const char* name, int fallback) {
-  const char* v = std::getenv(name);
-  return v && *v ? std::atoi(v) : fallback;
-}
-
-// Runs the cycles in a crash directory in memory when the machine has one: a
-// SIGKILL leaves the page cache intact, so what a killed process wrote is the
-// same on tmpfs as on disk, and cycles do many times more work without
-// waiting for syncs. The run must be clean and must have reached every kind
-// of outcome it claims to judge.
-CrashRunReport RunClean(CrashRunOptions o, const char* cyclesVariable, int seedOffset) {
-  const char* kept = std::getenv("RECLINK_CRASH_DIR");
-  std::string base = kept && *kept ? kept : access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "";
-  if (base.empty()) base = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
-  std::string dir = base + "/reclink-crash-XXXXXX";
-  EXPECT_NE(mkdtemp(dir.data()), nullptr);
-  o.cycles = EnvInt(cyclesVariable, o.cycles);
-  CrashRunReport r = RunCrashCycles(o, dir, static_cast<uint64_t>(EnvInt("RECLINK_CRASH_SEED", 20261206)) + seedOffset);
   if (r.problems.empty() || !kept) std::filesystem::remove_all(dir);
   std::printf("%s\n", Summarize(r).c_str());
   for (size_t i = 0; i < r.problems.size() && i < 5; ++i) ADD_FAILURE() << r.problems[i];

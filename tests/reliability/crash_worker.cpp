@@ -54,7 +54,7 @@ class Worker {
   unsigned Pick(unsigned n) { return static_cast<unsigned>(rng_() % n); }
 
   void Log(const LogEntry& e) {
-    std::string line = FormatEntry(e);
+    const std::string line = FormatEntry(e) + "\n";
     if (write(log_, line.data(), line.size()) != static_cast<ssize_t>(line.size())) {
       std::_Exit(Fail("side log write failed"));
     }

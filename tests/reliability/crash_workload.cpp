@@ -93,44 +93,29 @@ int CheckRecordFile(const std::string& path, std::string* problems) {
 
 std::string FormatEntry(const LogEntry& e) {
   char line[96];
-  std::snprintf(line, sizeof line, "%c %" PRIu64 " %d %u %u %d\n", e.kind, e.seq, e.file, e.id,
+  std::snprintf(line, sizeof line, "%c %" PRIu64 " %d %u %u %d", e.kind, e.seq, e.file, e.id,
                 e.gen, e.status);
   return line;
 }
-
-namespace {
-
-// Parses one line (without line end); false when it is not a whole entry.
-bool ParseEntry(const std::string& line, LogEntry* out) {
-  LogEntry e{};
-  char kind = 0;
-  int used = 0;
-  if (std::sscanf(line.c_str(), "%c %" SCNu64 " %d %u %u %d%n", &kind, &e.seq, &e.file, &e.id,
-                  &e.gen, &e.status, &used) != 6 ||
-      used != static_cast<int>(line.size()) || std::strchr("SIUDBEAR", kind) == nullptr ||
-      kind == 0 || e.file < 0 || e.file >= kFileCount) {
-    return false;
-  }
-  e.kind = static_cast<LogEntry::Kind>(kind);
-  *out = e;
-  return true;
-}
-
-}  // namespace
 
 std::vector<LogEntry> ReadLog(const std::string& path, std::string* error, uint64_t offset) {
   std::vector<LogEntry> entries;
   std::ifstream in(path, std::ios::binary);
   in.seekg(static_cast<std::streamoff>(offset));
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  size_t start = 0;
-  for (size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1) {
-    LogEntry e;
-    if (ParseEntry(text.substr(start, nl - start), &e)) {
-      entries.push_back(e);
-    } else if (error->empty()) {
-      *error = "malformed side log line: " + text.substr(start, nl - start);
+  // A last line without its line end is one the kill cut short.
+  for (std::string line; std::getline(in, line) && !in.eof();) {
+    LogEntry e{};
+    char kind = 0;
+    int used = 0;
+    if (std::sscanf(line.c_str(), "%c %" SCNu64 " %d %u %u %d%n", &kind, &e.seq, &e.file, &e.id,
+                    &e.gen, &e.status, &used) != 6 ||
+        used != static_cast<int>(line.size()) || kind == 0 || std::strchr("SIUDBEAR", kind) == nullptr ||
+        e.file < 0 || e.file >= kFileCount) {
+      if (error->empty()) *error = "malformed side log line: " + line;
+      continue;
     }
+    e.kind = static_cast<LogEntry::Kind>(kind);
+    entries.push_back(e);
   }
   return entries;
 }

@@ -75,7 +75,7 @@ struct LogEntry {
   int status = 0;    // returned status, results only
 };
 
-// Formats one entry as a log line with its line end.
+// Formats one entry as a log line, without its line end.
 std::string FormatEntry(const LogEntry& e);
 // Reads every whole line of the log at path from byte offset on; a torn last
 // line (no line end) is dropped. A whole line that does not parse sets *error.

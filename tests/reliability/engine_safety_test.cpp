@@ -341,16 +341,21 @@ TEST(Threads, ALockWaitOnOneFileStallsNoCallOnAnother) {
   EXPECT_LT(took, std::chrono::milliseconds(1500)) << "calls on the other file waited for the lock";
 }
 
+// The line of the status file at path (under /proc) that starts with field.
+std::string StatusLine(const std::string& path, const std::string& field) {
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind(field, 0) == 0) return line;
+  }
+  return "";
+}
+
 // The voluntary context switches of every thread of this process.
 std::map<std::string, std::string> ThreadSwitches() {
   std::map<std::string, std::string> out;
   const std::string self = std::to_string(gettid());  // sleeps between the two looks
   for (const std::string& tid : Entries("/proc/self/task")) {
-    if (tid == self) continue;
-    std::ifstream in("/proc/self/task/" + tid + "/status");
-    for (std::string line; std::getline(in, line);) {
-      if (line.rfind("voluntary_ctxt_switches", 0) == 0) out[tid] = line;
-    }
+    if (tid != self) out[tid] = StatusLine("/proc/self/task/" + tid + "/status", "voluntary_ctxt_switches");
   }
   return out;
 }
@@ -386,14 +391,8 @@ TEST(Threads, UnloadingTheLibraryLeavesNothingOfItRunning) {
 
 // --- memory -----------------------------------------------------------------------
 
-// Bytes of anonymous memory the process holds (not files it maps).
-long AnonymousKiB() {
-  std::ifstream in("/proc/self/status");
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind("RssAnon:", 0) == 0) return std::stol(line.substr(8));
-  }
-  return -1;
-}
+// KiB of anonymous memory the process holds (not files it maps).
+long AnonymousKiB() { return std::stol(StatusLine("/proc/self/status", "RssAnon:").substr(8)); }
 
 // A database's 44 files open at once and read whole hold no more page cache
 // than the budget, however large they are. Pages go through the cache here

@@ -1,5 +1,6 @@
 #include "mounts.h"
 
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -7,8 +8,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <vector>
 
 #include "reclink/btrieve.h"
 
@@ -32,13 +31,11 @@ TmpfsMount::TmpfsMount(size_t bytes) {
   }
   const char* base = std::getenv("TMPDIR");
   std::string pattern = std::string(base && *base ? base : "/tmp") + "/reclink-mnt-XXXXXX";
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  if (mkdtemp(buf.data()) == nullptr) {
-    why_ = "mkdtemp failed";
+  if (mkdtemp(pattern.data()) == nullptr) {
+    why_ = std::string("mkdtemp ") + pattern + ": " + std::strerror(errno);
     return;
   }
-  path_ = buf.data();
+  path_ = pattern;
   std::string options = "size=" + std::to_string(bytes) + ",mode=0755";
   if (mount("tmpfs", path_.c_str(), "tmpfs", 0, options.c_str()) != 0) {
     why_ = std::string("mount tmpfs: ") + std::strerror(errno);
@@ -80,19 +77,14 @@ ReadOnlyFile::~ReadOnlyFile() {
 std::string FillUpTo(const std::string& dir, size_t leave) {
   struct statvfs s {};
   if (statvfs(dir.c_str(), &s) != 0) return "";
-  size_t avail = static_cast<size_t>(s.f_bavail) * s.f_frsize;
-  if (avail <= leave) return dir + "/ballast";
-  std::string path = dir + "/ballast";
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return "";
-  std::vector<char> block(4096, 'b');
-  for (size_t left = avail - leave; left > 0;) {
-    size_t n = left < block.size() ? left : block.size();
-    if (std::fwrite(block.data(), 1, n, f) != n) break;
-    left -= n;
-  }
-  std::fclose(f);
-  return path;
+  const size_t avail = static_cast<size_t>(s.f_bavail) * s.f_frsize;
+  const std::string path = dir + "/ballast";
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return "";
+  // Allocated, not written: the file system counts the blocks as used.
+  const bool filled = avail <= leave || posix_fallocate(fd, 0, static_cast<off_t>(avail - leave)) == 0;
+  close(fd);
+  return filled ? path : "";
 }
 
 }  // namespace reclink::test

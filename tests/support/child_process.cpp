@@ -6,11 +6,12 @@
 #include <iostream>
 #include <map>
 
-#include "support/child_process_system.h"
-
 namespace reclink::test {
 
 namespace {
+
+// The command-line option that names the role of a child: "--reclink-child=<role>".
+constexpr char kChildRoleOption[] = "--reclink-child=";
 
 std::map<std::string, ChildRole>& Roles() {
   static std::map<std::string, ChildRole> roles;  // filled during static initialisation

@@ -77,7 +77,7 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  bool started() const;
+  bool started() const { return system_ != nullptr; }
   // Sends one line to the child; false when the child no longer reads.
   bool Send(const std::string& line);
   // The child's next line, or nothing when it ended or said nothing in time.

@@ -14,7 +14,6 @@
 #include <filesystem>
 
 #include "support/child_process.h"
-#include "support/child_process_system.h"
 #include "support/system_text.h"
 
 extern char** environ;
@@ -69,8 +68,6 @@ ChildProcess::~ChildProcess() {
   if (!exitCode_) Kill();
   close(system_->channel);
 }
-
-bool ChildProcess::started() const { return system_ != nullptr; }
 
 bool ChildProcess::Send(const std::string& line) {
   if (system_ == nullptr) return false;

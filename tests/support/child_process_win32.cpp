@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include "support/child_process.h"
-#include "support/child_process_system.h"
 #include "support/system_text.h"
 
 namespace reclink::test {
@@ -98,8 +97,6 @@ ChildProcess::~ChildProcess() {
   CloseHandle(system_->process);
 }
 
-bool ChildProcess::started() const { return system_ != nullptr; }
-
 bool ChildProcess::Send(const std::string& line) {
   if (system_ == nullptr) return false;
   const std::string bytes = line + "\n";
@@ -145,12 +142,10 @@ int ChildProcess::Wait() {
 
 void ChildProcess::Kill() {
   if (system_ == nullptr || exitCode_) return;
-  if (!TerminateProcess(system_->process, 1)) {
-    Wait();  // it had ended already: its own exit code
-    return;
-  }
-  WaitForSingleObject(system_->process, INFINITE);
-  exitCode_ = kKilled;
+  // A child that had ended already keeps its own exit code.
+  const bool terminated = TerminateProcess(system_->process, 1) != FALSE;
+  Wait();
+  if (terminated) exitCode_ = kKilled;
 }
 
 }  // namespace reclink::test

@@ -1,7 +1,9 @@
 #include "support/test_support.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
+#include <optional>
 
 #include "reclink/btrieve.h"
 
@@ -29,6 +31,14 @@ struct ScriptState {
 
 ScriptState* g_state = nullptr;
 
+// The first status of q, taken from it; nothing when q is empty.
+std::optional<int> Take(std::deque<int>& q) {
+  if (q.empty()) return std::nullopt;
+  const int status = q.front();
+  q.pop_front();
+  return status;
+}
+
 int ScriptedEntry(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, void* key,
                   uint8_t keyLen, int8_t keyNum) {
   BtrieveCallRecord record{op,      keyNum,          dataLen ? *dataLen : 0, {},   posBlock,
@@ -39,18 +49,10 @@ int ScriptedEntry(uint16_t op, void* posBlock, void* data, uint32_t* dataLen, vo
   }
   g_state->calls.push_back(record);
   Script& script = g_state->scripts[op];
-  if (!script.before.empty()) {
-    int status = script.before.front();
-    script.before.pop_front();
-    return status;
-  }
-  int status = g_state->answer ? g_state->answer(g_state->calls.back())
-                              : BTRCALL(op, posBlock, data, dataLen, key, keyLen, keyNum);
-  if (!script.after.empty()) {
-    status = script.after.front();
-    script.after.pop_front();
-  }
-  return status;
+  if (const std::optional<int> status = Take(script.before)) return *status;
+  const int status = g_state->answer ? g_state->answer(g_state->calls.back())
+                                     : BTRCALL(op, posBlock, data, dataLen, key, keyLen, keyNum);
+  return Take(script.after).value_or(status);
 }
 
 }  // namespace
@@ -80,9 +82,8 @@ void ScriptedBtrieve::ScriptAfter(uint16_t op, std::vector<int> statuses) {
 const std::vector<BtrieveCallRecord>& ScriptedBtrieve::calls() const { return g_state->calls; }
 
 size_t ScriptedBtrieve::CountOf(uint16_t op) const {
-  size_t n = 0;
-  for (const auto& c : g_state->calls) n += c.op == op ? 1 : 0;
-  return n;
+  return std::count_if(g_state->calls.begin(), g_state->calls.end(),
+                       [op](const BtrieveCallRecord& c) { return c.op == op; });
 }
 
 void ScriptedBtrieve::ClearCalls() { g_state->calls.clear(); }
