@@ -4,9 +4,7 @@
 
 #include <vector>
 
-#include "platform/btrieve_entry.h"
 #include "platform/winapi.h"
-#include "reclink/btrieve.h"
 #include "reclink/hooks.h"
 #include "support/test_support.h"
 
@@ -29,17 +27,14 @@ TEST(Hooks, MessageBoxHooksNestAndUnnamedBoxesGetDefaults) {
   reclink::SetMessageBoxHook(original);
 }
 
-int CountingEntry(uint16_t op, void*, void*, uint32_t*, void*, uint8_t, int8_t keyNum) {
-  return op * 1000 + keyNum;
-}
+int AnyEntry(uint16_t, void*, void*, uint32_t*, void*, uint8_t, int8_t) { return 0; }
 
-// That nullptr brings back the record manager itself, every suite that
+// nullptr brings back the record manager itself. That calls go through the
+// hook, and that each setter hands back the one it replaced, every suite that
 // scripts some calls and passes the rest on shows.
-TEST(Hooks, EntryHookRoutesRecordManagerCallsAndNullptrRestoresTheManager) {
-  const reclink::BtrieveEntry manager = reclink::SetBtrieveEntry(&CountingEntry);
-  EXPECT_EQ(reclink::platform::CallBtrieve(B_GET_EQUAL, nullptr, nullptr, nullptr, nullptr, 0, 3),
-            B_GET_EQUAL * 1000 + 3);
-  EXPECT_EQ(reclink::SetBtrieveEntry(nullptr), &CountingEntry);
+TEST(Hooks, NullptrRestoresTheRecordManager) {
+  const reclink::BtrieveEntry manager = reclink::SetBtrieveEntry(&AnyEntry);
+  reclink::SetBtrieveEntry(nullptr);
   EXPECT_EQ(reclink::SetBtrieveEntry(nullptr), manager);
 }
 
