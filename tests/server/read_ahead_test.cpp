@@ -81,6 +81,19 @@ class ReadAheadTest : public ServerTest {
     for (int st = walker_.Get(B_GET_NEXT, 0); st == 0; st = walker_.Get(B_GET_NEXT, 0)) rest.push_back(walker_.Field(0));
     return rest;
   }
+  // Writes note into record n straight on the server, behind every
+  // workstation's back: in one commit with that commit's notice, as the
+  // engine sends them, when notify; without one (as if it were still on its
+  // way) otherwise.
+  void ChangeOnTheServer(long n, const std::string& note, bool notify) {
+    const std::string update = "UPDATE recman.r" + file_ + " SET ver = ver + 1, data = overlay(data placing '" +
+                               note + "'::bytea from 12) WHERE substring(data from 1 for 10) = '" + Number(n) + "'";
+    sql_.Value(notify ? "WITH changed AS (" + update + " RETURNING 1) SELECT pg_notify('" + NoticeChannel() +
+                            "', '') FROM changed"
+                      : update);
+  }
+  // The channel on which the server tells of commits to the patient file.
+  std::string NoticeChannel() const { return "recman_file_" + file_; }
   // The other workstation's answer to request.
   static void Ask(ChildProcess& other, const std::string& request) {
     ASSERT_TRUE(other.Send(request));
@@ -100,7 +113,7 @@ class ReadAheadTest : public ServerTest {
 // handed out only while younger than the age limit, and in practice not
 // at all, its own notice being as quick as the test's.
 TEST_F(ReadAheadTest, AWalkerSeesChangesAheadOfItOnceTheirNoticesArrive) {
-  sql_.Value("LISTEN recman_file_" + file_);
+  sql_.Value("LISTEN " + NoticeChannel());
   const auto other = Other();
   StartWalk();
   const struct {
@@ -142,7 +155,7 @@ TEST_F(ReadAheadTest, AWalkerSeesChangesAheadOfItOnceTheirNoticesArrive) {
 // moment after this test's own connection: a try that got the row fetched
 // before the change, or that came too late to tell, is tried again.
 TEST_F(ReadAheadTest, ANoticeEndsRowsFetchedAheadBeforeTheyAge) {
-  sql_.Value("LISTEN recman_file_" + file_);
+  sql_.Value("LISTEN " + NoticeChannel());
   ASSERT_EQ(walker_.Open(a_->file(kPatients)), 0);
   bool heard = false;
   for (int n = 1; n <= 20 && !heard; ++n) {
@@ -150,10 +163,7 @@ TEST_F(ReadAheadTest, ANoticeEndsRowsFetchedAheadBeforeTheyAge) {
     ASSERT_EQ(walker_.Get(B_GET_FIRST, 0), 0);
     const auto fetched = Clock::now();
     ASSERT_EQ(walker_.Get(B_GET_NEXT, 0), 0);  // 20, and the rows after it fetched ahead
-    // One statement, one commit: the change and its notice, as the engine sends them.
-    sql_.Value("WITH changed AS (UPDATE recman.r" + file_ + " SET ver = ver + 1, data = overlay(data placing '" +
-               note + "'::bytea from 12) WHERE substring(data from 1 for 10) = '" + Number(30) +
-               "' RETURNING 1) SELECT pg_notify('recman_file_" + file_ + "', '') FROM changed");
+    ChangeOnTheServer(30, note, true);
     ASSERT_TRUE(sql_.AwaitNotice(kBound)) << "the test's own notice did not come";
     const auto asked = Clock::now();
     ASSERT_EQ(walker_.Get(B_GET_NEXT, 0), 0);
@@ -169,7 +179,7 @@ TEST_F(ReadAheadTest, WithTheNoticeChannelLostEveryCallAsksTheServer) {
   StartWalk();
   // Returns once the listener's process has ended, its last words sent.
   EXPECT_EQ(sql_.Value("SELECT count(pg_terminate_backend(pid, 10000)) FROM pg_stat_activity "
-                       "WHERE query ~ '^LISTEN recman_file_" + file_ + "(;|$)'"),
+                       "WHERE query ~ '^LISTEN " + NoticeChannel() + "(;|$)'"),
             "1");
   Ask(*other, "update 30 unheard");
   ASSERT_EQ(walker_.Get(B_GET_NEXT, 0), 0);
@@ -197,8 +207,7 @@ TEST_F(ReadAheadTest, AnUpdateOfARowReadAheadThatAnotherChangedGivesTheConflictS
     const auto fetched = Clock::now();
     ASSERT_EQ(walker.Get(B_GET_NEXT, 0), 0);
     const std::string note = on ? "elsewhere" : "elsewhere2";
-    sql_.Value("UPDATE recman.r" + file_ + " SET ver = ver + 1, data = overlay(data placing '" + note +
-               "'::bytea from 12) WHERE substring(data from 1 for 10) = '" + Number(30) + "'");
+    ChangeOnTheServer(30, note, false);
     const auto asked = Clock::now();
     ASSERT_EQ(walker.Get(B_GET_NEXT, 0), 0);
     ASSERT_EQ(walker.Field(0), Number(30));
