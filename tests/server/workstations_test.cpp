@@ -69,21 +69,15 @@ TEST_F(ServerTest, OnlyAServerWhoseCertificateVerifiesServesAndNoMessageShowsThe
     EXPECT_EQ(said.find(secret.substr(0, 7)), std::string::npos) << c.what << ": " << said;
   }
 
-  // Settings in any case, after a byte order mark, with comments of their own.
-  {
-    TempDir dir;
-    std::ofstream(dir.file(RECMAN_SERVER_CONFIG_NAME)) << "\xEF\xBB\xBF; written on Windows\r\nServer = " << TestServer()
-                                                   << "\r\n# the shared database\r\nDATABASE = " << database_
-                                                   << "\r\nTimeout = 20\r\n";
-    BtrFile f(kLen);
-    ASSERT_EQ(f.Open(dir.file(kPatients)), 0) << BtrLastReason();
-  }
-
-  // The same server under its own authority's certificate serves the files.
+  // The same server under its own authority's certificate serves the
+  // files, its settings in any case, after a byte order mark, with comments
+  // of their own.
   TempDir dir;
-  std::ofstream(dir.file(RECMAN_SERVER_CONFIG_NAME)) << "server = " << tls << "\ndatabase = " << database_ << "\n";
+  std::ofstream(dir.file(RECMAN_SERVER_CONFIG_NAME)) << "\xEF\xBB\xBF; written on Windows\r\nServer = " << tls
+                                                 << "\r\n# the shared database\r\nDATABASE = " << database_
+                                                 << "\r\nTimeout = 20\r\n";
   BtrFile f(kLen);
-  ASSERT_EQ(f.Open(dir.file(kPatients)), 0) << "over TLS";
+  ASSERT_EQ(f.Open(dir.file(kPatients)), 0) << "over TLS: " << BtrLastReason();
   EXPECT_EQ(f.Insert(MakeRecord(kLen, {{0, Number(7)}})), 0);
   EXPECT_EQ(f.Walk(0), std::vector<std::string>{Number(7)});
 }
