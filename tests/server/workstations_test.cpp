@@ -29,26 +29,25 @@ TEST_F(ServerTest, OnlyAServerWhoseCertificateVerifiesServesAndNoMessageShowsThe
   const std::string wrongAuthority = tls.substr(0, tls.find("sslrootcert=")) + "sslrootcert=" + otherCa;
   const std::string noTls = tls.substr(0, tls.find("sslmode=")) + "sslmode=disable";
   const std::string secret = "hunter2-secret";
+  const std::string test = "server = " + TestServer();  // the test server's setting, a line to finish
   const struct {
     const char* what;
     std::string config;
     const char* reason;  // what BtrLastReason says of the Open
   } cases[] = {
-      {"no database", "server = " + TestServer() + "\n", "names no database"},
-      {"an unknown setting", "server = " + TestServer() + "\ndatabase = d\nport = 5432\n",
-       ":3: unknown setting \"port\""},
-      {"a setting given twice", "server = " + TestServer() + "\ndatabase = d\nDATABASE = e\n",
+      {"no database", test + "\n", "names no database"},
+      {"an unknown setting", test + "\ndatabase = d\nport = 5432\n", ":3: unknown setting \"port\""},
+      {"a setting given twice", test + "\ndatabase = d\nDATABASE = e\n",
        ":3: \"database\" is set a second time (first on line 2)"},
-      {"a comment after a value", "server = " + TestServer() + "\ndatabase = d  # the clinic\n",
+      {"a comment after a value", test + "\ndatabase = d  # the clinic\n",
        ":2: a comment must stand on a line of its own"},
-      {"a read-ahead neither on nor off", "server = " + TestServer() + "\ndatabase = d\nread-ahead = yes\n",
+      {"a read-ahead neither on nor off", test + "\ndatabase = d\nread-ahead = yes\n",
        ":3: read-ahead is \"on\" or \"off\""},
       {"no server there", "server = host=/nonexistent user=nobody password=" + secret + "\ndatabase = d\n",
        "the server cannot be reached"},
-      {"a refused role", "server = " + TestServer() + " user=nobody password=" + secret +
-                             " sslmode=disable\ndatabase = d\n", "the server refused the login"},
-      {"a database the server lacks", "server = " + TestServer() + " dbname=no_such_db\ndatabase = d\n",
-       "the server has no such database"},
+      {"a refused role", test + " user=nobody password=" + secret + " sslmode=disable\ndatabase = d\n",
+       "the server refused the login"},
+      {"a database the server lacks", test + " dbname=no_such_db\ndatabase = d\n", "the server has no such database"},
       {"a certificate of another authority", "server = " + wrongAuthority + " password=" + secret + "\ndatabase = d\n",
        "certificate"},
       {"no TLS where the server takes TLS only", "server = " + noTls + "\ndatabase = d\n",
