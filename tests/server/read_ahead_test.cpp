@@ -51,14 +51,10 @@ class ReadAheadTest : public ServerTest {
     for (long n = 10; n <= 200; n += 10) ASSERT_EQ(f.Insert(MakeRecord(kLen, {{0, Number(n)}})), 0);
     file_ = sql_.Value("SELECT id FROM recman.files WHERE database = '" + database_ + "'::bytea");
     ASSERT_FALSE(file_.empty());
-  }
-  // The other workstation: it reads without read-ahead, so that the
-  // walker's process is the only one listening on the file.
-  std::unique_ptr<ChildProcess> Other() {
     otherDir_.emplace(database_, "read-ahead = off\n");
-    auto other = std::make_unique<ChildProcess>("ChangeOnRequest", std::vector<std::string>{otherDir_->file(kPatients)});
-    EXPECT_EQ(other->Receive(), "open");
-    return other;
+    other_ = std::make_unique<ChildProcess>("ChangeOnRequest", std::vector<std::string>{otherDir_->file(kPatients)});
+    ASSERT_EQ(other_->Receive(), "open");
+    ASSERT_EQ(walker_.Open(a_->file(kPatients)), 0);
   }
   // Writes note into record n straight on the server, behind every
   // workstation's back and without a notice, as if it were still on its way.
@@ -69,15 +65,18 @@ class ReadAheadTest : public ServerTest {
   // The channel on which the server tells of commits to the patient file.
   std::string NoticeChannel() const { return "recman_file_" + file_; }
   // The other workstation's answer to request.
-  static void Ask(ChildProcess& other, const std::string& request) {
-    ASSERT_TRUE(other.Send(request));
-    ASSERT_EQ(other.Receive(), "done") << request;
+  void Ask(const std::string& request) {
+    ASSERT_TRUE(other_->Send(request));
+    ASSERT_EQ(other_->Receive(), "done") << request;
   }
 
   Sql sql_{TestServer()};
   std::string file_;  // the patient file's number on the server
-  std::optional<Workstation> otherDir_;  // the other workstation's directory
-  BtrFile walker_{kLen};                 // the walk's workstation, this process
+  // The other workstation: it reads without read-ahead, so that the
+  // walker's process is the only one listening on the file.
+  std::optional<Workstation> otherDir_;
+  std::unique_ptr<ChildProcess> other_;
+  BtrFile walker_{kLen};  // the walk's workstation, this process
 };
 
 // Another workstation changes the record just ahead of the walker. Its
@@ -89,15 +88,13 @@ class ReadAheadTest : public ServerTest {
 // came too late to tell, is tried again.
 TEST_F(ReadAheadTest, ANoticeEndsRowsFetchedAheadBeforeTheyAge) {
   sql_.Value("LISTEN " + NoticeChannel());
-  const auto other = Other();
-  ASSERT_EQ(walker_.Open(a_->file(kPatients)), 0);
   bool heard = false;
   for (int n = 1; n <= 20 && !heard; ++n) {
     const std::string note = "try" + std::to_string(n);
     ASSERT_EQ(walker_.Get(B_GET_FIRST, 0), 0);
     const auto fetched = Clock::now();
     ASSERT_EQ(walker_.Get(B_GET_NEXT, 0), 0);  // 20, and the rows after it fetched ahead
-    Ask(*other, "update 30 " + note);
+    Ask("update 30 " + note);
     ASSERT_TRUE(sql_.AwaitNotice(kBound)) << "no notice of the other workstation's commit within the bound";
     EXPECT_EQ(sql_.Value("SELECT count(*) FROM recman.r" + file_ + " WHERE position('" + note +
                          "' in encode(data, 'escape')) > 0"),
@@ -112,20 +109,18 @@ TEST_F(ReadAheadTest, ANoticeEndsRowsFetchedAheadBeforeTheyAge) {
 // The channel gone (the server ended it), nothing tells of commits: every
 // call asks the server, until a new channel listens again.
 TEST_F(ReadAheadTest, WithTheNoticeChannelLostEveryCallAsksTheServer) {
-  const auto other = Other();
-  ASSERT_EQ(walker_.Open(a_->file(kPatients)), 0);
   ASSERT_EQ(walker_.Get(B_GET_FIRST, 0), 0);
   ASSERT_EQ(walker_.Get(B_GET_NEXT, 0), 0);  // 20, and the rows after it fetched ahead
   // Returns once the listener's process has ended, its last words sent.
   EXPECT_EQ(sql_.Value("SELECT count(pg_terminate_backend(pid, 10000)) FROM pg_stat_activity "
                        "WHERE query ~ '^LISTEN " + NoticeChannel() + "(;|$)'"),
             "1");
-  Ask(*other, "update 30 unheard");
+  Ask("update 30 unheard");
   ASSERT_EQ(walker_.Get(B_GET_NEXT, 0), 0);
   EXPECT_EQ(walker_.Field(11), "unheard") << "a row fetched ahead was handed out with the channel lost";
   // The call found it lost and listened anew: the walk goes on, every
   // record in order, and changes after it are seen.
-  Ask(*other, "insert 45");
+  Ask("insert 45");
   std::vector<std::string> rest, expected{Number(40), Number(45)};
   for (long n = 50; n <= 200; n += 10) expected.push_back(Number(n));
   for (int st = walker_.Get(B_GET_NEXT, 0); st == 0; st = walker_.Get(B_GET_NEXT, 0)) rest.push_back(walker_.Field(0));
