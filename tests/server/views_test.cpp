@@ -163,7 +163,8 @@ TEST_F(ViewsTest, TheReportingRoleReadsTheViewsOfItsDatabaseAndNothingElse) {
 
   Sql reader(server_ + " user=" + name_ + " password=reports");
   EXPECT_EQ(reader("SELECT count(*) FROM report.patient"), (Rows{{"0"}}));
-  const std::string table = (*admin_)("SELECT 'recman.r' || id FROM recman.files WHERE name = 'PATIENT1.BTR'")[0][0];
+  const std::string table =
+      (*admin_)("SELECT 'recman.r' || id FROM recman.files WHERE name = 'PATIENT1.BTR' AND database = 'main'")[0][0];
   for (const std::string& sql : std::vector<std::string>{
            "SELECT * FROM recman.files", "SELECT * FROM " + table, "INSERT INTO " + table + " VALUES (9, 1, '')",
         "DELETE FROM " + table, "DELETE FROM report.patient", "UPDATE report.patient SET record_bytes = ''",
