@@ -89,18 +89,13 @@ class ViewsTest : public ::testing::Test {
   std::unique_ptr<Sql> admin_;                                       // connected to it as the owner
 };
 
-// A server database that never held a record file has no catalogue yet:
-// it keeps no file, which is not a damaged one.
-TEST_F(ViewsTest, AServerThatNeverHeldAFileHasNone) {
-  TempDir dir;
-  std::ofstream(dir.file(RECMAN_SERVER_CONFIG_NAME)) << "server = " << server_ << "\ndatabase = d\n";
-  BtrFile f(kLen);
-  EXPECT_EQ(f.Open(dir.file(kPatients)), B_FILE_NOT_FOUND);
-  EXPECT_EQ(BtrListServerFiles(dir.path().c_str(), [](void*, const char*) {}, nullptr, nullptr), 0);
-}
-
 TEST_F(ViewsTest, EveryFieldOfEveryViewIsWhatDumpShows) {
   TempDir local;
+  // A server database that never held a record file has no catalogue yet:
+  // it keeps no file, which is not a damaged one (and the move lists none).
+  std::ofstream(local.file(RECMAN_SERVER_CONFIG_NAME)) << "server = " << server_ << "\ndatabase = main\n";
+  BtrFile none(kLen);
+  EXPECT_EQ(none.Open(local.file(kPatients)), B_FILE_NOT_FOUND);
   ASSERT_NO_FATAL_FAILURE(Serve(local, "demo", "main"));
   // Records whose text is not all code page 932: invalid pairs, lone lead
   // bytes, 0xFF, zero bytes inside a field, a field without terminator,
@@ -151,9 +146,15 @@ TEST_F(ViewsTest, EveryFieldOfEveryViewIsWhatDumpShows) {
   ExpectViewsAgreeWithDump(local, "report");
 }
 
-TEST_F(ViewsTest, TheReportingRoleReadsTheViewsAndNothingElse) {
-  TempDir local;
+// A reporting role reads the views of its database and nothing else; a
+// second database of the server has views of its own, in a schema of its
+// own.
+TEST_F(ViewsTest, TheReportingRoleReadsTheViewsOfItsDatabaseAndNothingElse) {
+  TempDir local, branch;
   ASSERT_NO_FATAL_FAILURE(Serve(local, "init", "main"));
+  ASSERT_NO_FATAL_FAILURE(Serve(branch, "init", "Branch-2"));
+  // The second's views first: the schema report stays the first database's.
+  Views(branch);
   (*admin_)("CREATE ROLE " + name_ + " LOGIN PASSWORD 'reports'");
   std::string out;
   EXPECT_NE(Reclink("views " + Quoted(local.file("db")) + " --grant nobody_" + name_, &out), 0);
@@ -162,7 +163,8 @@ TEST_F(ViewsTest, TheReportingRoleReadsTheViewsAndNothingElse) {
 
   Sql reader(server_ + " user=" + name_ + " password=reports");
   EXPECT_EQ(reader("SELECT count(*) FROM report.patient"), (Rows{{"0"}}));
-  const std::string table = (*admin_)("SELECT 'recman.r' || id FROM recman.files WHERE name = 'PATIENT1.BTR'")[0][0];
+  const std::string table =
+      (*admin_)("SELECT 'recman.r' || id FROM recman.files WHERE name = 'PATIENT1.BTR' AND database = 'main'")[0][0];
   for (const std::string& sql : std::vector<std::string>{
            "SELECT * FROM recman.files", "SELECT * FROM " + table, "INSERT INTO " + table + " VALUES (9, 1, '')",
         "DELETE FROM " + table, "DELETE FROM report.patient", "UPDATE report.patient SET record_bytes = ''",
@@ -180,16 +182,8 @@ TEST_F(ViewsTest, TheReportingRoleReadsTheViewsAndNothingElse) {
   Views(local);
   EXPECT_EQ(reader("SELECT count(key_0) FROM report.doctor"), (Rows{{"0"}}));
   EXPECT_EQ(reader("SELECT count(key_0) FROM report.case_info"), (Rows{{"0"}}));
-}
 
-TEST_F(ViewsTest, TwoDatabasesOfOneServerHaveTheirOwnViews) {
-  TempDir first, second;
-  ASSERT_NO_FATAL_FAILURE(Serve(first, "init", "main"));
-  ASSERT_NO_FATAL_FAILURE(Serve(second, "init", "Branch-2"));
-  // The second's views first: the schema report stays the first database's.
-  Views(second);
-  Views(first);
-  for (const auto& [dir, number] : {std::pair{&first, "0000000001"}, std::pair{&second, "0000000002"}}) {
+  for (const auto& [dir, number] : {std::pair{&local, "0000000001"}, std::pair{&branch, "0000000002"}}) {
     BtrFile f(3600);
     ASSERT_EQ(f.Open(dir->file("db/PATIENT1.BTR")), 0);
     ASSERT_EQ(f.Insert(MakeRecord(3600, {{0, number}})), 0);

@@ -29,26 +29,25 @@ TEST_F(ServerTest, OnlyAServerWhoseCertificateVerifiesServesAndNoMessageShowsThe
   const std::string wrongAuthority = tls.substr(0, tls.find("sslrootcert=")) + "sslrootcert=" + otherCa;
   const std::string noTls = tls.substr(0, tls.find("sslmode=")) + "sslmode=disable";
   const std::string secret = "hunter2-secret";
+  const std::string test = "server = " + TestServer();  // the test server's setting, a line to finish
   const struct {
     const char* what;
     std::string config;
     const char* reason;  // what BtrLastReason says of the Open
   } cases[] = {
-      {"no database", "server = " + TestServer() + "\n", "names no database"},
-      {"an unknown setting", "server = " + TestServer() + "\ndatabase = d\nport = 5432\n",
-       ":3: unknown setting \"port\""},
-      {"a setting given twice", "server = " + TestServer() + "\ndatabase = d\nDATABASE = e\n",
+      {"no database", test + "\n", "names no database"},
+      {"an unknown setting", test + "\ndatabase = d\nport = 5432\n", ":3: unknown setting \"port\""},
+      {"a setting given twice", test + "\ndatabase = d\nDATABASE = e\n",
        ":3: \"database\" is set a second time (first on line 2)"},
-      {"a comment after a value", "server = " + TestServer() + "\ndatabase = d  # the clinic\n",
+      {"a comment after a value", test + "\ndatabase = d  # the clinic\n",
        ":2: a comment must stand on a line of its own"},
-      {"a read-ahead neither on nor off", "server = " + TestServer() + "\ndatabase = d\nread-ahead = yes\n",
+      {"a read-ahead neither on nor off", test + "\ndatabase = d\nread-ahead = yes\n",
        ":3: read-ahead is \"on\" or \"off\""},
       {"no server there", "server = host=/nonexistent user=nobody password=" + secret + "\ndatabase = d\n",
        "the server cannot be reached"},
-      {"a refused role", "server = " + TestServer() + " user=nobody password=" + secret +
-                             " sslmode=disable\ndatabase = d\n", "the server refused the login"},
-      {"a database the server lacks", "server = " + TestServer() + " dbname=no_such_db\ndatabase = d\n",
-       "the server has no such database"},
+      {"a refused role", test + " user=nobody password=" + secret + " sslmode=disable\ndatabase = d\n",
+       "the server refused the login"},
+      {"a database the server lacks", test + " dbname=no_such_db\ndatabase = d\n", "the server has no such database"},
       {"a certificate of another authority", "server = " + wrongAuthority + " password=" + secret + "\ndatabase = d\n",
        "certificate"},
       {"no TLS where the server takes TLS only", "server = " + noTls + "\ndatabase = d\n",
@@ -69,21 +68,15 @@ TEST_F(ServerTest, OnlyAServerWhoseCertificateVerifiesServesAndNoMessageShowsThe
     EXPECT_EQ(said.find(secret.substr(0, 7)), std::string::npos) << c.what << ": " << said;
   }
 
-  // Settings in any case, after a byte order mark, with comments of their own.
-  {
-    TempDir dir;
-    std::ofstream(dir.file(RECMAN_SERVER_CONFIG_NAME)) << "\xEF\xBB\xBF; written on Windows\r\nServer = " << TestServer()
-                                                   << "\r\n# the shared database\r\nDATABASE = " << database_
-                                                   << "\r\nTimeout = 20\r\n";
-    BtrFile f(kLen);
-    ASSERT_EQ(f.Open(dir.file(kPatients)), 0) << BtrLastReason();
-  }
-
-  // The same server under its own authority's certificate serves the files.
+  // The same server under its own authority's certificate serves the
+  // files, its settings in any case, after a byte order mark, with comments
+  // of their own.
   TempDir dir;
-  std::ofstream(dir.file(RECMAN_SERVER_CONFIG_NAME)) << "server = " << tls << "\ndatabase = " << database_ << "\n";
+  std::ofstream(dir.file(RECMAN_SERVER_CONFIG_NAME)) << "\xEF\xBB\xBF; written on Windows\r\nServer = " << tls
+                                                 << "\r\n# the shared database\r\nDATABASE = " << database_
+                                                 << "\r\nTimeout = 20\r\n";
   BtrFile f(kLen);
-  ASSERT_EQ(f.Open(dir.file(kPatients)), 0) << "over TLS";
+  ASSERT_EQ(f.Open(dir.file(kPatients)), 0) << "over TLS: " << BtrLastReason();
   EXPECT_EQ(f.Insert(MakeRecord(kLen, {{0, Number(7)}})), 0);
   EXPECT_EQ(f.Walk(0), std::vector<std::string>{Number(7)});
 }
