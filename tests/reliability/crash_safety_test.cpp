@@ -206,11 +206,13 @@ Figures RunClean(CrashRunOptions o, const char* cyclesVariable, int seedOffset) 
 
   if (problem.empty() || !kept) std::filesystem::remove_all(dir);
   std::printf("%s\n", Summarize(fig, problem).c_str());
-  EXPECT_EQ(problem, "") << (kept ? "the crash directory is kept: " + dir : "");
-  EXPECT_EQ(fig.cycles, static_cast<uint64_t>(o.cycles));
+  if (!problem.empty()) {
+    ADD_FAILURE() << problem << (kept ? "the crash directory is kept: " + dir : "");
+    return fig;
+  }
   for (uint64_t seen : {fig.acknowledgedWrites, fig.multiFileCommits, fig.aborts, fig.cutTransactions,
                         fig.endsCut, fig.recordsChecked}) {
-    EXPECT_GT(seen, 0u) << Summarize(fig, problem);
+    EXPECT_GT(seen, 0u) << "an outcome the run never reached: " << Summarize(fig, problem);
   }
   return fig;
 }
