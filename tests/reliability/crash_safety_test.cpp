@@ -36,7 +36,6 @@ using test::ChildProcess;
 // What a run did, summed over its cycles.
 struct Figures {
   uint64_t cycles = 0;              // cycles checked
-  uint64_t killedByTimer = 0;       // cycles ended by the parent's SIGKILL
   uint64_t killedInStorage = 0;     // cycles where the worker died in a storage write
   uint64_t acknowledgedWrites = 0;  // lone writes that returned 0
   uint64_t commits = 0;             // transactions whose End returned 0
@@ -49,7 +48,7 @@ struct Figures {
 
 std::string Summarize(const Figures& f, const std::string& problem) {
   auto n = [](uint64_t v) { return std::to_string(v); };
-  return n(f.cycles) + " cycles (" + n(f.killedByTimer) + " killed by timer, " + n(f.killedInStorage) +
+  return n(f.cycles) + " cycles (" + n(f.cycles - f.killedInStorage) + " killed by timer, " + n(f.killedInStorage) +
          " inside a storage write); " + n(f.acknowledgedWrites) + " acknowledged writes, " + n(f.commits) +
          " committed transactions (" + n(f.multiFileCommits) + " over several files), " + n(f.aborts) +
          " aborted, " + n(f.cutTransactions) + " cut open, " + n(f.endsCut) + " cut in End; " +
@@ -60,32 +59,24 @@ std::string Summarize(const Figures& f, const std::string& problem) {
 void Count(const Step& step, Figures* f) {
   std::set<int> files;
   for (const Write& w : step.writes) files.insert(w.file);
-  if (!step.transaction) {
-    ++f->acknowledgedWrites;
-  } else if (step.abort) {
-    ++f->aborts;
-  } else {
-    ++f->commits;
-    f->multiFileCommits += files.size() > 1;
-  }
+  ++(!step.transaction ? f->acknowledgedWrites : step.abort ? f->aborts : f->commits);
+  f->multiFileCommits += step.transaction && !step.abort && files.size() > 1;
 }
 
 // How got differs from want, at most six ids per file ("none": no record of
 // that id).
 std::string Difference(const DbState& want, const DbState& got) {
+  auto generation = [](const FileState& file, uint32_t id) {
+    const auto it = file.find(id);
+    return it == file.end() ? std::string("none") : std::to_string(it->second);
+  };
   std::string out;
   for (int f = 0; f < kFileCount; ++f) {
-    FileState ids = want[f];
-    ids.insert(got[f].begin(), got[f].end());
-    auto generation = [](const FileState& file, uint32_t id) {
-      const auto it = file.find(id);
-      return it == file.end() ? std::string("none") : std::to_string(it->second);
-    };
-    int shown = 0;
-    for (const auto& [id, unused] : ids) {
-      if (generation(want[f], id) != generation(got[f], id) && shown++ < 6) {
+    for (uint32_t id = 1, shown = 0; id <= kIdRange && shown < 6; ++id) {
+      if (generation(want[f], id) != generation(got[f], id)) {
         out += "  file " + std::to_string(f) + " id " + std::to_string(id) + ": generation " +
                generation(got[f], id) + ", expected " + generation(want[f], id) + "\n";
+        ++shown;
       }
     }
   }
@@ -170,7 +161,7 @@ Figures RunClean(CrashRunOptions o, const char* cyclesVariable, int seedOffset) 
       if (line.rfind("ending ", 0) == 0) ending = static_cast<uint32_t>(std::stoul(line.substr(7)));
       inStorage |= line == kKilledInStorage;
     }
-    ++(inStorage ? fig.killedInStorage : fig.killedByTimer);
+    fig.killedInStorage += inStorage;
     for (uint32_t n = at + 1; n <= acknowledged; ++n) {
       const Step step = MakeStep(seed, n);
       Count(step, &fig);
