@@ -32,6 +32,7 @@ namespace reclink::crash {
 namespace {
 
 using test::ChildProcess;
+using namespace std::chrono_literals;
 
 // What a run did, summed over its cycles.
 struct Figures {
@@ -48,11 +49,12 @@ struct Figures {
 
 std::string Summarize(const Figures& f, const std::string& problem) {
   auto n = [](uint64_t v) { return std::to_string(v); };
-  return n(f.cycles) + " cycles (" + n(f.cycles - f.killedInStorage) + " killed by timer, " + n(f.killedInStorage) +
-         " inside a storage write); " + n(f.acknowledgedWrites) + " acknowledged writes, " + n(f.commits) +
-         " committed transactions (" + n(f.multiFileCommits) + " over several files), " + n(f.aborts) +
-         " aborted, " + n(f.cutTransactions) + " cut open, " + n(f.endsCut) + " cut in End; " +
-         n(f.recordsChecked) + " records read back; " + (problem.empty() ? "no problems" : "a problem");
+  return n(f.cycles) + " cycles (" + n(f.cycles - f.killedInStorage) + " killed by timer, " +
+         n(f.killedInStorage) + " inside a storage write); " + n(f.acknowledgedWrites) +
+         " acknowledged writes, " + n(f.commits) + " committed transactions (" + n(f.multiFileCommits) +
+         " over several files), " + n(f.aborts) + " aborted, " + n(f.cutTransactions) + " cut open, " +
+         n(f.endsCut) + " cut in End; " + n(f.recordsChecked) + " records read back; " +
+         (problem.empty() ? "no problems" : "a problem");
 }
 
 // Counts an acknowledged step.
@@ -137,19 +139,18 @@ Figures RunClean(CrashRunOptions o, const char* cyclesVariable, int seedOffset) 
     const std::string where = "cycle " + std::to_string(cycle) + " (seed " + std::to_string(seed) +
                               ", from step " + std::to_string(at + 1) + "): ";
     const int mode = o.accelerated ? B_MODE_ACCELERATED : B_MODE_NORMAL;
-    ChildProcess worker("CrashWorker", {dir, std::to_string(seed), std::to_string(at + 1), std::to_string(mode),
-                                        std::to_string(o.storageKillPermille), std::to_string(rng())});
+    ChildProcess worker("CrashWorker", {dir, std::to_string(seed), std::to_string(at + 1),
+                                        std::to_string(mode), std::to_string(o.storageKillPermille),
+                                        std::to_string(rng())});
     std::vector<std::string> said;
-    if (auto line = worker.Receive(std::chrono::seconds(10))) said.push_back(*line);
+    if (auto line = worker.Receive(10s)) said.push_back(*line);
     if (said == std::vector<std::string>{"ready"}) {
       std::this_thread::sleep_for(std::chrono::microseconds(rng() % (o.maxDelayMs * 1000 + 1)));
     }
     // A worker that died inside storage said so; otherwise the timer's kill
     // ends it now. What it said before the kill is still to be read.
     worker.Kill();
-    for (auto line = worker.Receive(std::chrono::milliseconds(0)); line; line = worker.Receive(std::chrono::milliseconds(0))) {
-      said.push_back(*line);
-    }
+    for (auto line = worker.Receive(0ms); line; line = worker.Receive(0ms)) said.push_back(*line);
     if (const int code = worker.Wait(); code != ChildProcess::kKilled) {
       problem = where + "worker ended by itself, status " + std::to_string(code);
       break;
@@ -184,9 +185,12 @@ Figures RunClean(CrashRunOptions o, const char* cyclesVariable, int seedOffset) 
       fig.recordsChecked += actual[f].size();
     }
     if (problem.empty() && actual != model && actual != after) {
-      problem = "files hold neither the state after step " + std::to_string(acknowledged) + ", the last acknowledged:\n" +
-                Difference(model, actual);
-      if (after != model) problem += "nor the state after step " + std::to_string(next.number) + ":\n" + Difference(after, actual);
+      problem = "files hold neither the state after step " + std::to_string(acknowledged) +
+                ", the last acknowledged:\n" + Difference(model, actual);
+      if (after != model) {
+        problem += "nor the state after step " + std::to_string(next.number) + ":\n" +
+                   Difference(after, actual);
+      }
     }
     if (problem.empty()) problem = CheckFiles(dir);
     if (!problem.empty()) problem = where + problem;
@@ -198,7 +202,7 @@ Figures RunClean(CrashRunOptions o, const char* cyclesVariable, int seedOffset) 
   if (problem.empty() || !kept) std::filesystem::remove_all(dir);
   std::printf("%s\n", Summarize(fig, problem).c_str());
   if (!problem.empty()) {
-    ADD_FAILURE() << problem << (kept ? "the crash directory is kept: " + dir : "");
+    ADD_FAILURE() << problem << (kept ? "\nthe crash directory is kept: " + dir : "");
     return fig;
   }
   for (uint64_t seen : {fig.acknowledgedWrites, fig.multiFileCommits, fig.aborts, fig.cutTransactions,

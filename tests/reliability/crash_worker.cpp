@@ -41,10 +41,13 @@ int Fail(const std::string& why) {
 RECLINK_CHILD_ROLE(CrashWorker) {
   const uint64_t seed = std::stoull(args.at(1));
   const auto first = static_cast<uint32_t>(std::stoul(args.at(2)));
-  if (const unsigned permille = std::stoul(args.at(4)); permille != 0) InstallKillVfs(std::stoull(args.at(5)), permille);
+  const auto mode = static_cast<int8_t>(std::stoi(args.at(3)));
+  if (const unsigned permille = std::stoul(args.at(4)); permille != 0) {
+    InstallKillVfs(std::stoull(args.at(5)), permille);
+  }
   test::BtrFile files[kFileCount];
   for (int f = 0; f < kFileCount; ++f) {
-    if (const int st = files[f].Open(FileName(args[0], f), static_cast<int8_t>(std::stoi(args.at(3)))); st != 0) {
+    if (const int st = files[f].Open(FileName(args[0], f), mode); st != 0) {
       return Fail("open " + FileName(args[0], f) + " returned " + std::to_string(st));
     }
   }
