@@ -18,8 +18,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <set>
 #include <thread>
@@ -117,8 +119,9 @@ int EnvInt(const char* name, int fallback) {
 // claims to judge.
 Figures RunClean(CrashRunOptions o, const char* cyclesVariable, int seedOffset) {
   const char* kept = std::getenv("RECLINK_CRASH_DIR");
-  std::string base = kept && *kept ? kept : access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "";
-  if (base.empty()) base = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
+  std::string base = std::filesystem::temp_directory_path().string();
+  if (access("/dev/shm", W_OK) == 0) base = "/dev/shm";
+  if (kept && *kept) base = kept;
   std::string dir = base + "/reclink-crash-XXXXXX";
   EXPECT_NE(mkdtemp(dir.data()), nullptr);
   o.cycles = EnvInt(cyclesVariable, o.cycles);
@@ -142,25 +145,27 @@ Figures RunClean(CrashRunOptions o, const char* cyclesVariable, int seedOffset) 
     ChildProcess worker("CrashWorker", {dir, std::to_string(seed), std::to_string(at + 1),
                                         std::to_string(mode), std::to_string(o.storageKillPermille),
                                         std::to_string(rng())});
-    std::vector<std::string> said;
-    if (auto line = worker.Receive(10s)) said.push_back(*line);
-    if (said == std::vector<std::string>{"ready"}) {
+    uint32_t acknowledged = at, ending = 0;
+    bool inStorage = false;
+    auto hear = [&](const std::optional<std::string>& line) {
+      if (line) {
+        std::sscanf(line->c_str(), "done %u", &acknowledged);
+        std::sscanf(line->c_str(), "ending %u", &ending);
+        inStorage |= *line == kKilledInStorage;
+      }
+      return line.has_value();
+    };
+    if (hear(worker.Receive(10s)) && !inStorage) {
       std::this_thread::sleep_for(std::chrono::microseconds(rng() % (o.maxDelayMs * 1000 + 1)));
     }
     // A worker that died inside storage said so; otherwise the timer's kill
     // ends it now. What it said before the kill is still to be read.
     worker.Kill();
-    for (auto line = worker.Receive(0ms); line; line = worker.Receive(0ms)) said.push_back(*line);
+    while (hear(worker.Receive(0ms))) {
+    }
     if (const int code = worker.Wait(); code != ChildProcess::kKilled) {
       problem = where + "worker ended by itself, status " + std::to_string(code);
       break;
-    }
-    uint32_t acknowledged = at, ending = 0;
-    bool inStorage = false;
-    for (const std::string& line : said) {
-      if (line.rfind("done ", 0) == 0) acknowledged = static_cast<uint32_t>(std::stoul(line.substr(5)));
-      if (line.rfind("ending ", 0) == 0) ending = static_cast<uint32_t>(std::stoul(line.substr(7)));
-      inStorage |= line == kKilledInStorage;
     }
     fig.killedInStorage += inStorage;
     for (uint32_t n = at + 1; n <= acknowledged; ++n) {
