@@ -132,15 +132,16 @@ Figures RunClean(CrashRunOptions o, const char* cyclesVariable, int seedOffset) 
     }
   }
 
-  const uint64_t seed = static_cast<uint64_t>(EnvInt("RECLINK_CRASH_SEED", 20261206)) + seedOffset;
+  const int runSeed = EnvInt("RECLINK_CRASH_SEED", 20261206);
+  const uint64_t seed = static_cast<uint64_t>(runSeed) + seedOffset;
   std::mt19937_64 rng(seed);  // kill moments and kill points
   Figures fig;
   std::string problem;
-  DbState model;    // what the files hold: the state after step `at`
+  DbState model;  // what the files hold: the state after step `at`
   uint32_t at = 0;
   for (int cycle = 0; cycle < o.cycles && problem.empty(); ++cycle) {
-    const std::string where = "cycle " + std::to_string(cycle) + " (seed " + std::to_string(seed) +
-                              ", from step " + std::to_string(at + 1) + "): ";
+    const std::string where = "cycle " + std::to_string(cycle) + " (RECLINK_CRASH_SEED=" +
+                              std::to_string(runSeed) + ", from step " + std::to_string(at + 1) + "): ";
     const int mode = o.accelerated ? B_MODE_ACCELERATED : B_MODE_NORMAL;
     ChildProcess worker("CrashWorker", {dir, std::to_string(seed), std::to_string(at + 1),
                                         std::to_string(mode), std::to_string(o.storageKillPermille),
