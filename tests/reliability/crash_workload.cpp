@@ -91,7 +91,7 @@ int CheckRecordFile(const std::string& path, std::string* problems) {
 Step MakeStep(uint64_t seed, uint32_t number) {
   std::mt19937_64 rng(seed * 0x9E3779B97F4A7C15ull + number);
   auto pick = [&rng](unsigned n) { return static_cast<unsigned>(rng() % n); };
-  Step step{number, pick(100) >= 35, false, {}};
+  Step step{number, pick(100) >= 35, false, {}};  // 35 in 100 are lone writes
   const unsigned writes = step.transaction ? 1 + pick(6) : 1;
   for (unsigned i = 0; i < writes; ++i) {
     step.writes.push_back({static_cast<int>(pick(kFileCount)), 1 + pick(kIdRange), pick(2) == 0});
