@@ -1,9 +1,8 @@
 #include "crash_workload.h"
 
-#include <cinttypes>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <random>
 
 #include "reclink/recman_check.h"
 
@@ -12,8 +11,6 @@ namespace reclink::crash {
 std::string FileName(const std::string& dir, int f) {
   return dir + "/crash" + std::to_string(f) + ".dat";
 }
-
-std::string LogName(const std::string& dir) { return dir + "/side.log"; }
 
 uint32_t U32At(const char* p) {
   uint32_t v;
@@ -91,33 +88,28 @@ int CheckRecordFile(const std::string& path, std::string* problems) {
       problems);
 }
 
-std::string FormatEntry(const LogEntry& e) {
-  char line[96];
-  std::snprintf(line, sizeof line, "%c %" PRIu64 " %d %u %u %d", e.kind, e.seq, e.file, e.id,
-                e.gen, e.status);
-  return line;
+Step MakeStep(uint64_t seed, uint32_t number) {
+  std::mt19937_64 rng(seed * 0x9E3779B97F4A7C15ull + number);
+  auto pick = [&rng](unsigned n) { return static_cast<unsigned>(rng() % n); };
+  Step step{number, pick(100) >= 35, false, {}};  // 35 in 100 are lone writes
+  const unsigned writes = step.transaction ? 1 + pick(6) : 1;
+  for (unsigned i = 0; i < writes; ++i) {
+    step.writes.push_back({static_cast<int>(pick(kFileCount)), 1 + pick(kIdRange), pick(2) == 0});
+  }
+  step.abort = step.transaction && pick(5) == 0;
+  return step;
 }
 
-std::vector<LogEntry> ReadLog(const std::string& path, std::string* error, uint64_t offset) {
-  std::vector<LogEntry> entries;
-  std::ifstream in(path, std::ios::binary);
-  in.seekg(static_cast<std::streamoff>(offset));
-  // A last line without its line end is one the kill cut short.
-  for (std::string line; std::getline(in, line) && !in.eof();) {
-    LogEntry e{};
-    char kind = 0;
-    int used = 0;
-    if (std::sscanf(line.c_str(), "%c %" SCNu64 " %d %u %u %d%n", &kind, &e.seq, &e.file, &e.id,
-                    &e.gen, &e.status, &used) != 6 ||
-        used != static_cast<int>(line.size()) || kind == 0 || std::strchr("SIUDBEAR", kind) == nullptr ||
-        e.file < 0 || e.file >= kFileCount) {
-      if (error->empty()) *error = "malformed side log line: " + line;
-      continue;
+void Apply(const Step& step, DbState* state) {
+  if (step.abort) return;
+  for (const Write& w : step.writes) {
+    FileState& file = (*state)[w.file];
+    if (w.erase && file.count(w.id) != 0) {
+      file.erase(w.id);
+    } else {
+      file[w.id] = step.number;
     }
-    e.kind = static_cast<LogEntry::Kind>(kind);
-    entries.push_back(e);
   }
-  return entries;
 }
 
 }  // namespace reclink::crash

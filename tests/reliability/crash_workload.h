@@ -1,9 +1,11 @@
 #pragma once
 // The workload of the crash tests: the record files a worker writes, the
-// records it stores, and the side log in which it states every call it makes
-// and what that call returned. The other reliability tests fill, damage and
-// read the same files.
+// records it stores, and the steps it takes. Step i is a function of the
+// run's seed and i alone, so the state the files must hold after any step is
+// known without asking the worker. The other reliability tests fill, damage
+// and read the same files.
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -23,11 +25,11 @@ constexpr uint16_t kFillOffset = 20;  // bytes derived from (file, id, gen)
 
 // The records of one file: id -> generation.
 using FileState = std::map<uint32_t, uint32_t>;
+// The records of every crash file.
+using DbState = std::array<FileState, kFileCount>;
 
 // Name of record file f inside a directory.
 std::string FileName(const std::string& dir, int f);
-// Path of the side log inside a crash directory.
-std::string LogName(const std::string& dir);
 
 // The one record image that (file, id, gen) stands for. Key 0 is the id as a
 // 4-byte unsigned binary; key 1 a short tag shared by many records.
@@ -53,32 +55,27 @@ std::string ReadRecordFile(const std::string& path, int f, FileState* out);
 // line to *problems.
 int CheckRecordFile(const std::string& path, std::string* problems);
 
-// One line of the side log: "kind seq file id gen status". Intents are
-// written before the call they name, results after it returns; a cycle begins
-// with a start line.
-struct LogEntry {
-  enum Kind : char {
-    kStart = 'S',   // a worker started; seq = its pid
-    kInsert = 'I',  // intent: insert (file, id, gen)
-    kUpdate = 'U',  // intent: update record id of file to gen
-    kDelete = 'D',  // intent: delete record id of file
-    kBegin = 'B',   // intent: begin transaction
-    kEnd = 'E',     // intent: end transaction
-    kAbort = 'A',   // intent: abort transaction
-    kResult = 'R',  // the call of intent seq returned status
-  };
-  Kind kind;         // what the line states
-  uint64_t seq = 0;  // sequence number of the intent (pid for a start)
-  int file = 0;      // record file, writes only
-  uint32_t id = 0;   // record id, writes only
-  uint32_t gen = 0;  // generation written, insert/update only
-  int status = 0;    // returned status, results only
+// One write of a step to record id of a file: an Insert when the record is
+// not there; when it is, a Delete if erase is set, else an Update.
+struct Write {
+  int file;
+  uint32_t id;
+  bool erase;
 };
 
-// Formats one entry as a log line, without its line end.
-std::string FormatEntry(const LogEntry& e);
-// Reads every whole line of the log at path from byte offset on; a torn last
-// line (no line end) is dropped. A whole line that does not parse sets *error.
-std::vector<LogEntry> ReadLog(const std::string& path, std::string* error, uint64_t offset = 0);
+// One step of the workload: a lone write, or a transaction of one to six
+// writes over random files ended by End or (one in five) Abort. Every record
+// a step writes has the step's number as its generation.
+struct Step {
+  uint32_t number;
+  bool transaction;
+  bool abort;  // a transaction that ends in Abort
+  std::vector<Write> writes;
+};
+
+// Step number of the workload that seed names.
+Step MakeStep(uint64_t seed, uint32_t number);
+// Applies what step leaves on file once it has returned 0 to *state.
+void Apply(const Step& step, DbState* state);
 
 }  // namespace reclink::crash
