@@ -9,8 +9,8 @@
 // OPEN_MODE is the mode the files are opened in (0 normal, -1 accelerated);
 // KILL_PERMILLE, when not 0, is the chance of dying in each storage write,
 // drawn from KILL_SEED (kill_vfs.h), which the parent changes every cycle
-// lest a worker that starts again at the same step die at the same point. The worker says "ready" to
-// its parent once its files are open.
+// lest a worker that starts again at the same step die at the same point.
+// The worker says "ready" to its parent once its files are open.
 
 #include <cstdio>
 #include <string>
