@@ -1,7 +1,6 @@
 // Processes and threads sharing record files. On one file through the record
-// manager: exclusive opens, lock waits that end in 85/84, a record changed by
-// another process (80) while the WAL index stays in use, threads with their
-// own blocks. On one database directory through the library: patient numbers
+// manager: a record changed by another process (80) while the WAL index
+// stays in use, threads with their own blocks. On one database directory through the library: patient numbers
 // handed out inside transactions never repeat, every patient is stored, and a
 // process killed in its transaction leaves nothing.
 
@@ -37,74 +36,6 @@ std::string Rec(const std::string& name, const std::string& note = {}) {
   return MakeRecord(kLen, {{0, name}, {12, note}});
 }
 
-// The child's side of each step: says "ready", then waits for the parent's go.
-bool ReadyThenWait() {
-  SendToParent("ready");
-  return ReceiveFromParent().has_value();
-}
-
-// Holds args[0] exclusively, then in a transaction; exit code 0 when every
-// step gave what it should.
-RECLINK_CHILD_ROLE(ExclusiveThenTransaction) {
-  BtrFile g;
-  if (g.Open(args[0], B_MODE_EXCLUSIVE) != 0) return 1;
-  if (!ReadyThenWait()) return 5;  // the parent tried to open
-  if (g.Close() != 0) return 2;
-  if (!ReadyThenWait()) return 5;  // the parent has it open
-  if (g.Open(args[0], B_MODE_EXCLUSIVE) != B_INCOMPATIBLE_MODE) return 3;
-  if (g.Open(args[0]) != 0 || Tx(B_BEGIN_TRAN) != 0 || g.Insert(Rec("pending")) != 0) return 4;
-  if (!ReadyThenWait()) return 5;
-  return Tx(B_END_TRAN);
-}
-
-class FileContention : public ::testing::Test {
- protected:
-  void SetUp() override {
-    path_ = dir_.file("shared.dat");
-    ASSERT_EQ(CreateFile(path_, MakeSpec(kLen, 1, {{1, 10, B_KEY_DUPLICATES}})), 0);
-    BtrSetLockTimeout(300);
-    f_.recordLength = kLen;
-    ASSERT_EQ(f_.Open(path_), 0);
-    ASSERT_EQ(f_.Insert(Rec("rec", "v0")), 0);
-  }
-  void TearDown() override {
-    Tx(B_RESET);
-    BtrSetLockTimeout(B_DEFAULT_LOCK_TIMEOUT_MS);
-  }
-  TempDir dir_;
-  std::string path_;
-  BtrFile f_;
-};
-
-TEST_F(FileContention, ExclusiveOpensThenWaitsEndingInUse) {
-  ASSERT_EQ(f_.Close(), 0);
-  ChildProcess child("ExclusiveThenTransaction", {path_});
-  auto next = [&] { return child.Send("go") ? child.Receive() : std::nullopt; };
-  ASSERT_EQ(child.Receive(), "ready");
-  EXPECT_EQ(f_.Open(path_), B_FILE_INUSE);
-  ASSERT_EQ(next(), "ready");
-  ASSERT_EQ(f_.Open(path_), 0);
-  ASSERT_EQ(next(), "ready");  // the child's transaction holds the file
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(f_.Insert(Rec("mine")), B_FILE_INUSE);
-  const auto waited = std::chrono::steady_clock::now() - start;
-  EXPECT_GE(waited, std::chrono::milliseconds(250));
-  EXPECT_LT(waited, std::chrono::milliseconds(3000));
-  // Reading goes on, and sees only what was committed.
-  ASSERT_EQ(f_.Get(B_GET_LAST, 0), 0);
-  EXPECT_EQ(f_.Field(0), "rec");
-  EXPECT_EQ(f_.Update(Rec("rec", "x")), B_RECORD_INUSE);
-  EXPECT_EQ(f_.Delete(), B_RECORD_INUSE);
-  // A transaction of ours meets the lock on its first access.
-  ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
-  EXPECT_EQ(f_.Get(B_GET_FIRST, 0), B_FILE_INUSE);
-  ASSERT_EQ(Tx(B_ABORT_TRAN), 0);
-  child.Send("go");
-  ASSERT_EQ(child.Wait(), 0);
-  EXPECT_EQ(f_.Insert(Rec("mine")), 0);
-  EXPECT_EQ(f_.Get(B_GET_EQUAL, 0, "pending"), 0);
-}
-
 // SQLite marks a WAL index as in use with a shared lock on byte 128 of the
 // -shm file, on every system. A process with the file open must hold it all
 // the time, also after reads, or the next process to open the file resets
@@ -118,18 +49,24 @@ RECLINK_CHILD_ROLE(UpdateBehindReader) {
   return g.Update(Rec("rec", "child"));
 }
 
-TEST_F(FileContention, RecordChangedByAnotherProcessGivesConflict) {
-  ASSERT_EQ(f_.Close(), 0);  // only reads from here on
-  ASSERT_EQ(f_.Open(path_), 0);
-  for (int i = 0; i < 3; ++i) ASSERT_EQ(f_.Get(B_GET_EQUAL, 0, "rec"), 0);
-  ChildProcess child("UpdateBehindReader", {path_});
+TEST(FileContention, RecordChangedByAnotherProcessGivesConflict) {
+  TempDir dir;
+  const std::string path = dir.file("shared.dat");
+  ASSERT_EQ(CreateFile(path, MakeSpec(kLen, 1, {{1, 10, B_KEY_DUPLICATES}})), 0);
+  BtrFile f(kLen);
+  ASSERT_EQ(f.Open(path), 0);
+  ASSERT_EQ(f.Insert(Rec("rec", "v0")), 0);
+  ASSERT_EQ(f.Close(), 0);  // only reads from here on
+  ASSERT_EQ(f.Open(path), 0);
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(f.Get(B_GET_EQUAL, 0, "rec"), 0);
+  ChildProcess child("UpdateBehindReader", {path});
   ASSERT_EQ(child.Wait(), 0) << "9: the reader let go of the WAL index";
-  EXPECT_EQ(f_.Update(Rec("rec", "parent")), B_CONFLICT);
-  EXPECT_EQ(f_.Delete(), B_CONFLICT);
+  EXPECT_EQ(f.Update(Rec("rec", "parent")), B_CONFLICT);
+  EXPECT_EQ(f.Delete(), B_CONFLICT);
   // The very next read sees the other process's commit.
-  ASSERT_EQ(f_.Get(B_GET_EQUAL, 0, "rec"), 0);
-  EXPECT_EQ(f_.Field(12), "child");
-  EXPECT_EQ(f_.Update(Rec("rec", "parent")), 0);
+  ASSERT_EQ(f.Get(B_GET_EQUAL, 0, "rec"), 0);
+  EXPECT_EQ(f.Field(12), "child");
+  EXPECT_EQ(f.Update(Rec("rec", "parent")), 0);
 }
 
 // Several threads, each with its own position blocks on shared files, at
