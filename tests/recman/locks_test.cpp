@@ -217,18 +217,18 @@ TEST_F(LockTest, AnotherProcessHoldsLocksUntilItLetsGoOrDies) {
 
   // The child's transaction holds the file: a lock request meets it at once,
   // a write and a transaction's first read after waiting, or it waits for
-  // the end. Reads go on and see only what was committed.
+  // the end. Reads go on.
   ASSERT_EQ(ask("begin c1"), "0");
   EXPECT_LT(Timed([&] { return Lock(a1_, "r2", B_SINGLE_NOWAIT_LOCK); }, &status), 100);
   EXPECT_EQ(status, B_FILE_INUSE);
   EXPECT_GE(Timed([&] { return a1_.Insert(Rec("a")); }, &status), 180);
   EXPECT_EQ(status, B_FILE_INUSE);
-  EXPECT_EQ(Lock(a1_, "c1", 0), B_KEY_VALUE_NOT_FOUND);
+  EXPECT_EQ(Lock(a1_, "c1", 0), B_KEY_VALUE_NOT_FOUND) << "reads see only what was committed";
   ASSERT_EQ(Lock(a1_, "r3", 0), 0);
   EXPECT_EQ(a1_.Update(Rec("r3", "parent")), B_RECORD_INUSE);
   EXPECT_EQ(a1_.Delete(), B_RECORD_INUSE);
   ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
-  EXPECT_EQ(a1_.Get(B_GET_FIRST, 0), B_FILE_INUSE);
+  EXPECT_EQ(a1_.Get(B_GET_FIRST, 0), B_FILE_INUSE) << "a transaction's first read";
   ASSERT_EQ(Tx(B_ABORT_TRAN), 0);
   std::thread ender([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
