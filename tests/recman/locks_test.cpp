@@ -1,6 +1,6 @@
 // Record locks that take time or another process: wait locks that wait,
-// and that give 78 rather than wait for each other; locks between two
-// processes, and a holder that is killed. The rules between the blocks and
+// and that give 78 rather than wait for each other; locks, exclusive opens
+// and transactions between two processes, and a holder that is killed. The rules between the blocks and
 // clients of one process are a call script.
 #include <gtest/gtest.h>
 
@@ -152,17 +152,19 @@ TEST_F(LockTest, AWaitThatWouldDeadlockGives78) {
   EXPECT_EQ(waiterStatus, 0);
 }
 
-// A second process holding locks on the file: "lock NAME" (no-wait),
-// "wait NAME" (wait lock), "update NAME", "unlock", "begin NAME" (a
-// transaction that inserts NAME), "end"; it answers each with the status.
+// A second process on the file: "open", "exclusive" (an exclusive open),
+// "close", "lock NAME" (no-wait), "wait NAME" (wait lock), "update NAME",
+// "unlock", "begin NAME" (a transaction that inserts NAME), "end"; it
+// answers each with the status.
 RECLINK_CHILD_ROLE(LockHolder) {
   BtrFile f(kLen);
-  if (f.Open(args[0]) != 0) return 1;
-  SendToParent("open");
   while (std::optional<std::string> line = ReceiveFromParent()) {
     const std::string word = line->substr(0, line->find(' '));
     const std::string name = line->substr(line->find(' ') + 1);
     int status = -1;
+    if (word == "open") status = f.Open(args[0]);
+    if (word == "exclusive") status = f.Open(args[0], B_MODE_EXCLUSIVE);
+    if (word == "close") status = f.Close();
     if (word == "lock") status = Lock(f, name, B_SINGLE_NOWAIT_LOCK);
     if (word == "wait") status = Lock(f, name, B_SINGLE_WAIT_LOCK);
     if (word == "update") status = Lock(f, name, 0) + f.Update(Rec(name, "child"));
@@ -177,15 +179,22 @@ RECLINK_CHILD_ROLE(LockHolder) {
 TEST_F(LockTest, AnotherProcessHoldsLocksUntilItLetsGoOrDies) {
   ChildProcess child("LockHolder", {path_});
   ASSERT_TRUE(child.started());
-  ASSERT_EQ(child.Receive(), "open");
   auto ask = [&](const std::string& line) {
     EXPECT_TRUE(child.Send(line));
     return child.Receive().value_or("no answer");
   };
+  // An exclusive open and any other shut each other out.
+  EXPECT_EQ(ask("exclusive"), std::to_string(B_INCOMPATIBLE_MODE));
+  ASSERT_EQ(a1_.Close(), 0);
+  ASSERT_EQ(b1_.Close(), 0);
+  ASSERT_EQ(ask("exclusive"), "0");
+  EXPECT_EQ(a1_.Open(path_), B_FILE_INUSE);
+  ASSERT_EQ(ask("close"), "0");
+  ASSERT_EQ(ask("open"), "0");
+  ASSERT_EQ(a1_.Open(path_), 0);
   // Create Index needs the file to itself: the child's open refuses it.
   const std::vector<uint8_t> note = MakeSpec(kLen, 1, {{9, 8, B_KEY_DUPLICATES}});
   const std::string index(note.begin() + sizeof(BtrFileSpec), note.end());  // the key, past the file's part
-  ASSERT_EQ(b1_.Close(), 0);
   EXPECT_EQ(a1_.Write(B_CREATE_INDEX, index, 0), B_INCOMPATIBLE_MODE);
   ASSERT_EQ(b1_.Open(path_), 0);
   ASSERT_EQ(ask("lock r1"), "0");
@@ -207,10 +216,20 @@ TEST_F(LockTest, AnotherProcessHoldsLocksUntilItLetsGoOrDies) {
   EXPECT_EQ(child.Receive(), "0");
 
   // The child's transaction holds the file: a lock request meets it at once,
-  // or waits for its end.
+  // a write and a transaction's first read after waiting, or it waits for
+  // the end. Reads go on.
   ASSERT_EQ(ask("begin c1"), "0");
   EXPECT_LT(Timed([&] { return Lock(a1_, "r2", B_SINGLE_NOWAIT_LOCK); }, &status), 100);
   EXPECT_EQ(status, B_FILE_INUSE);
+  EXPECT_GE(Timed([&] { return a1_.Insert(Rec("a")); }, &status), 180);
+  EXPECT_EQ(status, B_FILE_INUSE);
+  EXPECT_EQ(Lock(a1_, "c1", 0), B_KEY_VALUE_NOT_FOUND) << "reads see only what was committed";
+  ASSERT_EQ(Lock(a1_, "r3", 0), 0);
+  EXPECT_EQ(a1_.Update(Rec("r3", "parent")), B_RECORD_INUSE);
+  EXPECT_EQ(a1_.Delete(), B_RECORD_INUSE);
+  ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
+  EXPECT_EQ(a1_.Get(B_GET_FIRST, 0), B_FILE_INUSE) << "a transaction's first read";
+  ASSERT_EQ(Tx(B_ABORT_TRAN), 0);
   std::thread ender([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(child.Send("end"));

@@ -1,7 +1,6 @@
 // Processes and threads sharing record files. On one file through the record
-// manager: exclusive opens, lock waits that end in 85/84, a record changed by
-// another process (80) while the WAL index stays in use, threads with their
-// own blocks. On one database directory through the library: patient numbers
+// manager: a record changed by another process (80) while the WAL index
+// stays in use, threads with their own blocks. On one database directory through the library: patient numbers
 // handed out inside transactions never repeat, every patient is stored, and a
 // process killed in its transaction leaves nothing.
 
@@ -11,8 +10,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <fstream>
-#include <functional>
 #include <map>
 #include <memory>
 #include <thread>
@@ -37,74 +34,6 @@ std::string Rec(const std::string& name, const std::string& note = {}) {
   return MakeRecord(kLen, {{0, name}, {12, note}});
 }
 
-// The child's side of each step: says "ready", then waits for the parent's go.
-bool ReadyThenWait() {
-  SendToParent("ready");
-  return ReceiveFromParent().has_value();
-}
-
-// Holds args[0] exclusively, then in a transaction; exit code 0 when every
-// step gave what it should.
-RECLINK_CHILD_ROLE(ExclusiveThenTransaction) {
-  BtrFile g;
-  if (g.Open(args[0], B_MODE_EXCLUSIVE) != 0) return 1;
-  if (!ReadyThenWait()) return 5;  // the parent tried to open
-  if (g.Close() != 0) return 2;
-  if (!ReadyThenWait()) return 5;  // the parent has it open
-  if (g.Open(args[0], B_MODE_EXCLUSIVE) != B_INCOMPATIBLE_MODE) return 3;
-  if (g.Open(args[0]) != 0 || Tx(B_BEGIN_TRAN) != 0 || g.Insert(Rec("pending")) != 0) return 4;
-  if (!ReadyThenWait()) return 5;
-  return Tx(B_END_TRAN);
-}
-
-class FileContention : public ::testing::Test {
- protected:
-  void SetUp() override {
-    path_ = dir_.file("shared.dat");
-    ASSERT_EQ(CreateFile(path_, MakeSpec(kLen, 1, {{1, 10, B_KEY_DUPLICATES}})), 0);
-    BtrSetLockTimeout(300);
-    f_.recordLength = kLen;
-    ASSERT_EQ(f_.Open(path_), 0);
-    ASSERT_EQ(f_.Insert(Rec("rec", "v0")), 0);
-  }
-  void TearDown() override {
-    Tx(B_RESET);
-    BtrSetLockTimeout(B_DEFAULT_LOCK_TIMEOUT_MS);
-  }
-  TempDir dir_;
-  std::string path_;
-  BtrFile f_;
-};
-
-TEST_F(FileContention, ExclusiveOpensThenWaitsEndingInUse) {
-  ASSERT_EQ(f_.Close(), 0);
-  ChildProcess child("ExclusiveThenTransaction", {path_});
-  auto next = [&] { return child.Send("go") ? child.Receive() : std::nullopt; };
-  ASSERT_EQ(child.Receive(), "ready");
-  EXPECT_EQ(f_.Open(path_), B_FILE_INUSE);
-  ASSERT_EQ(next(), "ready");
-  ASSERT_EQ(f_.Open(path_), 0);
-  ASSERT_EQ(next(), "ready");  // the child's transaction holds the file
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(f_.Insert(Rec("mine")), B_FILE_INUSE);
-  const auto waited = std::chrono::steady_clock::now() - start;
-  EXPECT_GE(waited, std::chrono::milliseconds(250));
-  EXPECT_LT(waited, std::chrono::milliseconds(3000));
-  // Reading goes on, and sees only what was committed.
-  ASSERT_EQ(f_.Get(B_GET_LAST, 0), 0);
-  EXPECT_EQ(f_.Field(0), "rec");
-  EXPECT_EQ(f_.Update(Rec("rec", "x")), B_RECORD_INUSE);
-  EXPECT_EQ(f_.Delete(), B_RECORD_INUSE);
-  // A transaction of ours meets the lock on its first access.
-  ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
-  EXPECT_EQ(f_.Get(B_GET_FIRST, 0), B_FILE_INUSE);
-  ASSERT_EQ(Tx(B_ABORT_TRAN), 0);
-  child.Send("go");
-  ASSERT_EQ(child.Wait(), 0);
-  EXPECT_EQ(f_.Insert(Rec("mine")), 0);
-  EXPECT_EQ(f_.Get(B_GET_EQUAL, 0, "pending"), 0);
-}
-
 // SQLite marks a WAL index as in use with a shared lock on byte 128 of the
 // -shm file, on every system. A process with the file open must hold it all
 // the time, also after reads, or the next process to open the file resets
@@ -118,18 +47,24 @@ RECLINK_CHILD_ROLE(UpdateBehindReader) {
   return g.Update(Rec("rec", "child"));
 }
 
-TEST_F(FileContention, RecordChangedByAnotherProcessGivesConflict) {
-  ASSERT_EQ(f_.Close(), 0);  // only reads from here on
-  ASSERT_EQ(f_.Open(path_), 0);
-  for (int i = 0; i < 3; ++i) ASSERT_EQ(f_.Get(B_GET_EQUAL, 0, "rec"), 0);
-  ChildProcess child("UpdateBehindReader", {path_});
+TEST(FileContention, RecordChangedByAnotherProcessGivesConflict) {
+  TempDir dir;
+  const std::string path = dir.file("shared.dat");
+  ASSERT_EQ(CreateFile(path, MakeSpec(kLen, 1, {{1, 10, B_KEY_DUPLICATES}})), 0);
+  BtrFile f(kLen);
+  ASSERT_EQ(f.Open(path), 0);
+  ASSERT_EQ(f.Insert(Rec("rec", "v0")), 0);
+  ASSERT_EQ(f.Close(), 0);  // only reads from here on
+  ASSERT_EQ(f.Open(path), 0);
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(f.Get(B_GET_EQUAL, 0, "rec"), 0);
+  ChildProcess child("UpdateBehindReader", {path});
   ASSERT_EQ(child.Wait(), 0) << "9: the reader let go of the WAL index";
-  EXPECT_EQ(f_.Update(Rec("rec", "parent")), B_CONFLICT);
-  EXPECT_EQ(f_.Delete(), B_CONFLICT);
+  EXPECT_EQ(f.Update(Rec("rec", "parent")), B_CONFLICT);
+  EXPECT_EQ(f.Delete(), B_CONFLICT);
   // The very next read sees the other process's commit.
-  ASSERT_EQ(f_.Get(B_GET_EQUAL, 0, "rec"), 0);
-  EXPECT_EQ(f_.Field(12), "child");
-  EXPECT_EQ(f_.Update(Rec("rec", "parent")), 0);
+  ASSERT_EQ(f.Get(B_GET_EQUAL, 0, "rec"), 0);
+  EXPECT_EQ(f.Field(12), "child");
+  EXPECT_EQ(f.Update(Rec("rec", "parent")), 0);
 }
 
 // Several threads, each with its own position blocks on shared files, at
@@ -171,75 +106,62 @@ TEST(ThreadContention, ConcurrentBlocksOnSharedFiles) {
 
 // --- one database directory, through the library ---------------------------------
 
-// The processes that share the directory are child roles that write each
-// library call they make, and every message box the library shows, to a
-// report file (their last argument) as one line, in the order they happened:
+// The processes that share the directory are child roles that send each
+// library call they make, and every message box the library shows, to the
+// parent as one line, in the order they happened:
 //
 //   M <box text>                      a box was shown
 //   P <i> <status> <number>           InsertPatientData of patient i
 //   H <status>                        Insert of the held patient
 
-FILE* g_report = nullptr;  // the report file of this child
-
-void Note(const std::string& line) {
-  std::fprintf(g_report, "%s\n", line.c_str());
-  std::fflush(g_report);
-}
-
-// Runs work with the report file args.back() open and every box noted there.
-int Reporting(const std::vector<std::string>& args, const std::function<int()>& work) {
-  g_report = std::fopen(args.back().c_str(), "w");
-  if (g_report == nullptr) return 2;
+// Sends every box the library shows to the parent.
+void SendBoxes() {
   SetMessageBoxHook([](const MessageBoxCall& box) {
     std::string text = box.text;
     std::replace_if(text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
-    Note("M " + text);
+    SendToParent("M " + text);
   });
-  const int rc = work();
-  std::fclose(g_report);
-  return rc;
 }
 
-// Numbering DIR WORKER PATIENTS REPORT: inserts PATIENTS patients named
-// W<WORKER>-<i>, each given the next patient number.
+// Numbering DIR WORKER PATIENTS: says "open" once it has the patient file
+// open, then inserts PATIENTS patients named W<WORKER>-<i>, each given the
+// next patient number.
 RECLINK_CHILD_ROLE(Numbering) {
-  return Reporting(args, [&] {
-    CPatientDB patient(args[0].c_str());
-    if (patient.Open(BTR_OPEN_NORMAL) != 0) return 3;
-    for (int i = 0; i < std::stoi(args[2]); ++i) {
-      char* rec = patient.GetRecordBuffer();
-      std::memset(rec, 0, CPatientDB::kRecordLength);
-      std::snprintf(rec + 21, 41, "W%s-%d", args[1].c_str(), i);
-      std::snprintf(rec + 62, 41, "KANA%d", i % 17);
-      const int st = patient.InsertPatientData();
-      Note("P " + std::to_string(i) + " " + std::to_string(st) + " " + std::string(rec, strnlen(rec, 10)));
-    }
-    return 0;
-  });
-}
-
-// Hold DIR REPORT: begins a transaction, inserts patient 0000000001 named
-// HELD, says "holding" and waits to be killed.
-RECLINK_CHILD_ROLE(Hold) {
-  return Reporting(args, [&] {
-    CPatientDB patient(args[0].c_str());
-    if (patient.Open(BTR_OPEN_NORMAL) != 0 || patient.BeginTran() != 0) return 3;
+  SendBoxes();
+  CPatientDB patient(args[0].c_str());
+  if (patient.Open(BTR_OPEN_NORMAL) != 0) return 3;
+  SendToParent("open");
+  for (int i = 0; i < std::stoi(args[2]); ++i) {
     char* rec = patient.GetRecordBuffer();
     std::memset(rec, 0, CPatientDB::kRecordLength);
-    std::snprintf(rec, 21, "0000000001");
-    std::snprintf(rec + 21, 41, "HELD");
-    Note("H " + std::to_string(patient.Insert()));
-    SendToParent("holding");
-    ReceiveFromParent();  // killed before the parent says anything
-    return 0;
-  });
+    std::snprintf(rec + 21, 41, "W%s-%d", args[1].c_str(), i);
+    std::snprintf(rec + 62, 41, "KANA%d", i % 17);
+    const int st = patient.InsertPatientData();
+    SendToParent("P " + std::to_string(i) + " " + std::to_string(st) + " " + std::string(rec, strnlen(rec, 10)));
+  }
+  return 0;
 }
 
-// The lines of a child's report.
-std::vector<std::string> Lines(const std::string& path) {
-  std::ifstream in(path);
+// Hold DIR: begins a transaction, inserts patient 0000000001 named HELD and
+// waits to be killed.
+RECLINK_CHILD_ROLE(Hold) {
+  SendBoxes();
+  CPatientDB patient(args[0].c_str());
+  if (patient.Open(BTR_OPEN_NORMAL) != 0 || patient.BeginTran() != 0) return 3;
+  char* rec = patient.GetRecordBuffer();
+  std::memset(rec, 0, CPatientDB::kRecordLength);
+  std::snprintf(rec, 21, "0000000001");
+  std::snprintf(rec + 21, 41, "HELD");
+  SendToParent("H " + std::to_string(patient.Insert()));
+  ReceiveFromParent();  // killed before the parent says anything
+  return 0;
+}
+
+// The lines a child sends after its "open", until it ends.
+std::vector<std::string> LinesAfterOpen(ChildProcess& child) {
+  EXPECT_EQ(child.Receive(), "open");
   std::vector<std::string> out;
-  for (std::string line; std::getline(in, line);) out.push_back(line);
+  while (std::optional<std::string> line = child.Receive()) out.push_back(*line);
   return out;
 }
 
@@ -260,15 +182,12 @@ TEST_F(Contention, FourProcessesNumberPatientsWithoutLosingOne) {
   std::vector<std::unique_ptr<ChildProcess>> workers;
   for (int w = 0; w < kWorkers; ++w) {
     workers.push_back(std::make_unique<ChildProcess>(
-        "Numbering", std::vector<std::string>{dir_.dir(), std::to_string(w), std::to_string(kPatients),
-                                              dir_.file("report" + std::to_string(w))}));
+        "Numbering", std::vector<std::string>{dir_.dir(), std::to_string(w), std::to_string(kPatients)}));
   }
-  for (auto& w : workers) EXPECT_EQ(w->Wait(), 0);
-
   // Under the generous lock wait every call succeeds and no box is shown.
   std::map<long, std::string> numberToName;  // acknowledged patients
   for (int w = 0; w < kWorkers; ++w) {
-    for (const std::string& line : Lines(dir_.file("report" + std::to_string(w)))) {
+    for (const std::string& line : LinesAfterOpen(*workers[w])) {
       int i = 0, st = -1;
       long number = 0;
       ASSERT_TRUE(std::sscanf(line.c_str(), "P %d %d %ld", &i, &st, &number) == 3 && st == 0)
@@ -278,6 +197,7 @@ TEST_F(Contention, FourProcessesNumberPatientsWithoutLosingOne) {
         ADD_FAILURE() << "patient number " << number << " handed out twice";
       }
     }
+    EXPECT_EQ(workers[w]->Wait(), 0);
   }
   // The numbers are 1..n.
   EXPECT_EQ(numberToName.size(), static_cast<size_t>(kWorkers * kPatients));
@@ -306,28 +226,22 @@ TEST_F(Contention, FourProcessesNumberPatientsWithoutLosingOne) {
 // process, which needs the file, goes on at once, and nothing of the killed
 // transaction is stored.
 TEST_F(Contention, AProcessKilledInItsTransactionReleasesTheFileAndLeavesNothing) {
-  ChildProcess holder("Hold", {dir_.dir(), dir_.file("holder")});
-  ASSERT_EQ(holder.Receive(), "holding");
+  ChildProcess holder("Hold", {dir_.dir()});
+  ASSERT_EQ(holder.Receive(), "H 0");
   auto start = std::chrono::steady_clock::now();
-  ChildProcess next("Numbering", {dir_.dir(), "7", "5", dir_.file("next")});
-  // Once its report is open the waiter is at the held file: it writes nothing
-  // until the holder is gone.
-  for (auto until = start + std::chrono::seconds(10);
-       !std::ifstream(dir_.file("next")) && std::chrono::steady_clock::now() < until;) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));  // polled, bounded above
-  }
-  EXPECT_EQ(Lines(dir_.file("next")), std::vector<std::string>{}) << "the held file did not make it wait";
+  ChildProcess next("Numbering", {dir_.dir(), "7", "5"});
+  ASSERT_EQ(next.Receive(), "open");
+  // The waiter is at the held file: it stores nothing until the holder is gone.
+  EXPECT_EQ(next.Receive(std::chrono::milliseconds(0)), std::nullopt) << "the held file did not make it wait";
   holder.Kill();
-  EXPECT_EQ(next.Wait(), 0);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15))
-      << "the waiter sat out its lock wait instead of going on when the holder died";
-
-  EXPECT_EQ(Lines(dir_.file("holder")), std::vector<std::string>{"H 0"});
   std::vector<std::string> expected;
   for (int i = 0; i < 5; ++i) {
     expected.push_back("P " + std::to_string(i) + " 0 000000000" + std::to_string(i + 1));
   }
-  EXPECT_EQ(Lines(dir_.file("next")), expected);
+  for (const std::string& line : expected) EXPECT_EQ(next.Receive(), line);
+  EXPECT_EQ(next.Wait(), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15))
+      << "the waiter sat out its lock wait instead of going on when the holder died";
   CPatientDB patient(dir_.dir().c_str());
   ASSERT_EQ(patient.Open(BTR_OPEN_NORMAL), 0);
   ASSERT_EQ(patient.GetPatientData("0000000001"), 0);

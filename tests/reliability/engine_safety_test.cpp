@@ -209,8 +209,8 @@ int AsUser(const std::string& path, int uid, const char* what) {
   return child.Wait();
 }
 
-// A reader that may write the directory but not the file never leaves a log
-// or index the owner cannot write; one left by an older reader is taken
+// A reader that may write the directory but not the file cannot write
+// records (46) and never leaves a log or index the owner cannot write; one left by an older reader is taken
 // back. Two unprivileged users: the owner and a reader.
 TEST(Readers, AReaderOfAnotherUserNeverLocksOutTheOwner) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to act as two users";
@@ -232,6 +232,7 @@ TEST(Readers, AReaderOfAnotherUserNeverLocksOutTheOwner) {
   // The reader first, with no log or index beside the file: it makes none.
   for (const char* suffix : {"-wal", "-shm"}) unlink((path + suffix).c_str());
   EXPECT_EQ(AsUser(path, reader, "read"), 0);
+  EXPECT_EQ(AsUser(path, reader, "write"), B_ACCESS_DENIED);
   EXPECT_EQ(companionsOwnedBy(reader), 0);
   EXPECT_EQ(AsUser(path, owner, "write"), 0);
   // Beside the owner's: it reads through them.

@@ -57,23 +57,6 @@ bool TmpfsMount::SetReadOnly(bool readOnly) {
   return mount("tmpfs", path_.c_str(), "tmpfs", flags, nullptr) == 0;
 }
 
-ReadOnlyFile::ReadOnlyFile(std::string path) : path_(std::move(path)) {
-  CloseEverything();
-  if (geteuid() != 0 || mount(path_.c_str(), path_.c_str(), nullptr, MS_BIND, nullptr) != 0) {
-    return;
-  }
-  if (mount(nullptr, path_.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
-    umount2(path_.c_str(), 0);
-    return;
-  }
-  ok_ = true;
-}
-
-ReadOnlyFile::~ReadOnlyFile() {
-  CloseEverything();
-  if (ok_ && umount2(path_.c_str(), 0) != 0) umount2(path_.c_str(), MNT_DETACH);
-}
-
 std::string FillUpTo(const std::string& dir, size_t leave) {
   struct statvfs s {};
   if (statvfs(dir.c_str(), &s) != 0) return "";

@@ -1,6 +1,6 @@
 #pragma once
-// File systems that tests make and remove: a small tmpfs (to fill) and
-// read-only views. They need root and mount(2); a test asks Available() and
+// File systems that tests make and remove: a small tmpfs, to fill or to
+// remount read-only. They need root and mount(2); a test asks Available() and
 // skips when they cannot be had.
 
 #include <string>
@@ -28,21 +28,6 @@ class TmpfsMount {
   std::string path_;  // mount point
   std::string why_;   // reason the mount failed
   bool ok_ = false;   // whether path_ is mounted
-};
-
-// A read-only bind mount of one file over itself, undone at the end.
-class ReadOnlyFile {
- public:
-  explicit ReadOnlyFile(std::string path);
-  ~ReadOnlyFile();
-  ReadOnlyFile(const ReadOnlyFile&) = delete;
-  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-
-  bool ok() const { return ok_; }
-
- private:
-  std::string path_;  // the file covered
-  bool ok_ = false;   // whether the bind mount is in place
 };
 
 // Fills the file system holding dir until fewer than `leave` bytes are free,
