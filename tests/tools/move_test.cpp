@@ -118,9 +118,9 @@ TEST(ToServerCommand, ACopyOfTheMovedDirectoryIsASecondWorkstations) {
   const std::string database = "moved-demo-" + std::to_string(std::random_device{}());
   const Outcome moved = Reclink({"to-server", db, server, database});
   ASSERT_EQ(moved.status, 0) << moved.err;
-  std::filesystem::create_directory(second);
-  for (const auto& entry : std::filesystem::directory_iterator(db)) {
-    if (entry.path().filename() != "before-server") std::filesystem::copy(entry.path(), second / entry.path().filename());
+  fs::create_directory(second);
+  for (const auto& entry : fs::directory_iterator(db)) {
+    if (entry.path().filename() != "before-server") fs::copy(entry.path(), second / entry.path().filename());
   }
   const Outcome after = Reclink({"patients", second});
   EXPECT_EQ(after.status, 0) << after.err;
