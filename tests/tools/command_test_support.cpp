@@ -2,14 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "cli/btr_file.h"
 #include "cli/command.h"
 #include "reclink/btrieve.h"
-#include "reclink/records/catalogue.h"
 
 namespace reclink::cli::test {
 
@@ -59,24 +57,6 @@ std::string Slurp(const std::string& path) {
 void Spit(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
-}
-
-
-void SaveDemoDatabase(const std::string& db, const std::string& folder) {
-  ASSERT_EQ(Reclink({"demo", db}).status, 0);
-  std::filesystem::create_directories(folder);
-  for (const RecordFileRow& row : kRecordFiles) {
-    const std::string stem = std::filesystem::path(row.fileName).stem().string();
-    Outcome o = Reclink({"save", db + "/" + row.fileName, folder + "/" + stem + ".SEQ"});
-    ASSERT_EQ(o.status, 0) << o.err;
-  }
-}
-
-bool LeftNoPartial(const std::string& dir) {
-  for (const std::filesystem::directory_entry& e : std::filesystem::directory_iterator(dir)) {
-    if (e.path().extension() == ".partial") return false;
-  }
-  return true;
 }
 
 }  // namespace reclink::cli::test

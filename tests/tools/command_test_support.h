@@ -40,13 +40,6 @@ std::vector<std::string> ReadAll(const std::string& path, int key = 0);
 // Inserts records into the file at path; fails the current test on any status.
 void InsertAll(const std::string& path, const std::vector<std::string>& records);
 
-// Makes the demonstration's database in db, then saves every record file of
-// it into folder as NAME.SEQ, as a clinic saves its files before a move.
-void SaveDemoDatabase(const std::string& db, const std::string& folder);
-
-// Whether dir holds no partial output (a name ending in .partial).
-bool LeftNoPartial(const std::string& dir);
-
 // The whole content of a file, and writing one.
 std::string Slurp(const std::string& path);
 void Spit(const std::string& path, const std::string& bytes);

@@ -1,5 +1,5 @@
-// init, stat, save, load, create and clone on real record files, and what
-// every command says when it fails.
+// init, stat, save, load, create and clone on real record files, what
+// every command says when it fails, and the exit statuses its callers see.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -17,6 +17,9 @@
 #include "reclink/records/catalogue.h"
 #include "support/child_process.h"
 #include "support/os_files.h"
+#ifndef _WIN32
+#include "mounts.h"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -277,11 +280,7 @@ TEST(CreateStatCloneCommands, DescriptionsRoundTripAndMistakesNameTheirLine) {
 
   // Syntax is the description's own; whether the file can be made is the
   // record manager's verdict, pinned to the element or key it concerns.
-  struct Mistake {
-    const char* text;
-    const char* says;
-  };
-  const Mistake mistakes[] = {
+  const std::pair<const char*, const char*> mistakes[] = {  // a description, what create says of it
       {"record=80 key=1\nposition=1 length\n", "line 2: length expected name=value"},
       {"record=80 key=1 colour=red\n", "line 1: colour= is not an element"},
       {"record=80\nkey=1 record=90\n", "line 2: record= is given twice (first on line 1)"},
@@ -306,11 +305,11 @@ TEST(CreateStatCloneCommands, DescriptionsRoundTripAndMistakesNameTheirLine) {
       {"record=80 key=1 page=1000\nposition=1 length=4",
        "line 1: page= is refused by the record manager: status 24 (invalid page size)"},
   };
-  for (const Mistake& m : mistakes) {
-    Spit(desc, m.text);
+  for (const auto& [text, says] : mistakes) {
+    Spit(desc, text);
     o = Reclink({"create", tmp.file("U.BTR"), desc});
-    EXPECT_EQ(o.status, 1) << m.text;
-    EXPECT_THAT(o.err, HasSubstr(desc + ": " + m.says)) << m.text;
+    EXPECT_EQ(o.status, 1) << text;
+    EXPECT_THAT(o.err, HasSubstr(desc + ": " + says)) << text;
   }
   EXPECT_FALSE(fs::exists(tmp.file("U.BTR")));
 }
@@ -361,6 +360,29 @@ TEST(Commands, RefuseWhatWouldDamageAndSayWhyInWords) {
   });
   reclink::test::SetEnvironment("RECMAN_TEST_FILE_SYSTEM", std::nullopt);
 }
+
+#ifndef _WIN32
+// A target that cannot be written is blamed for it, with the system's reason.
+// The read-only file system is a tmpfs mounted for the test (mounts.h), which
+// needs root; skipped without.
+TEST(Commands, BlameAReadOnlyTarget) {
+  reclink::test::TmpfsMount m(4 << 20);
+  if (!m.ok()) GTEST_SKIP() << m.why();
+  ASSERT_EQ(Reclink({"init", m.file("db")}).status, 0);
+  const std::string file = m.file("db/CONDITION.BTR");
+  Spit(m.file("in.seq"), "64,r" + std::string(63, '\0') + "\r\n\x1a");
+  ASSERT_TRUE(m.SetReadOnly(true));
+  const std::string readOnly = ": read-only file system";
+  ExpectEach(1, {
+      {{"load", m.file("in.seq"), file}, "cannot write " + file + readOnly},
+      {{"save", file, m.file("out.seq")}, "cannot write " + m.file("out.seq") + readOnly},
+      {{"clone", m.file("db/NEW.BTR"), file}, "cannot create " + m.file("db/NEW.BTR") + readOnly},
+      {{"init", m.file("db2")}, "cannot make directory " + m.file("db2") + readOnly},
+  });
+  ASSERT_TRUE(m.SetReadOnly(false));
+  EXPECT_TRUE(ReadAll(file).empty());
+}
+#endif
 
 // A backup is taken while the database is in use: a writer goes on
 // inserting while the files are copied. Each copy is a whole record file
@@ -428,6 +450,36 @@ TEST(CommandLine, HelpVersionAndBadUsage) {
   });
   // "--" ends the options: what follows is an operand.
   EXPECT_THAT(Reclink({"stat", "--", "--help"}).err, HasSubstr("cannot open --help"));
+}
+
+// Runs the executable with args, reading what it prints; its exit status.
+int ExitStatusOf(const std::vector<std::string>& args) {
+  reclink::test::ChildProcess run(reclink::test::Program{RECLINK_EXECUTABLE, args});
+  while (run.Receive()) {
+  }
+  return run.Wait();
+}
+
+// The reclink executable itself: exit statuses as the program that started
+// it sees them, and input from a pipe.
+TEST(Executable, ExitStatusesReachTheCallerAndLoadReadsAPipe) {
+  TempDir tmp;
+  EXPECT_EQ(ExitStatusOf({"--help"}), 0);
+  EXPECT_EQ(ExitStatusOf({}), 2);
+  EXPECT_EQ(ExitStatusOf({"stat", tmp.file("NONE.BTR")}), 1);
+
+  ASSERT_EQ(Reclink({"init", tmp.path()}).status, 0);
+  const std::string file = tmp.file("CONDITION.BTR");
+  std::string input;
+  for (char c : {'a', 'b', 'c'}) {
+    input += "64," + std::string(1, c) + std::string(63, '\0') + "\r\n";
+  }
+  reclink::test::Fifo pipe(tmp.path());
+  reclink::test::ChildProcess load(
+      reclink::test::Program{RECLINK_EXECUTABLE, {"load", pipe.path(), file}});
+  EXPECT_TRUE(pipe.Feed(input + "\x1a"));
+  EXPECT_EQ(load.Wait(), 0);
+  EXPECT_EQ(ReadAll(file).size(), 3u);
 }
 
 }  // namespace

@@ -138,13 +138,13 @@ void RunSteps(const std::vector<Line>& lines, bool manual = false) {
         expected.push_back(text);
       }
     }
+    std::string text;  // the expected lines, as a file holds them
+    for (const std::string& line : expected) text += line + "\n";
     std::vector<std::string> words = Words(step.text.substr(2));
     const std::string& verb = words.at(0);
     if (verb == "manual") {
       RunSteps(ManualSection(step.text.substr(std::string("$ manual ").size())), true);
     } else if (verb == "cat") {
-      std::string text;
-      for (const std::string& line : expected) text += line + "\n";
       Spit(words.at(1), text);
     } else if (verb == "printf") {
       std::ofstream(words.at(1), std::ios::binary | std::ios::app)
@@ -160,11 +160,9 @@ void RunSteps(const std::vector<Line>& lines, bool manual = false) {
       for (const Line& line : LinesOf("", o.out + o.err)) {
         got.push_back(line.text.ends_with('\r') ? line.text.substr(0, line.text.size() - 1) : line.text);
       }
-      std::string want;
-      for (const std::string& line : expected) want += line + "\n";
       EXPECT_TRUE((manual || o.status == status) && Matches(expected, 0, got, 0))
           << step.where << ": " << step.text << "\nexpected (exit status " << status << "):\n"
-          << want << "came (exit status " << o.status << "):\n" << o.out << o.err;
+          << text << "came (exit status " << o.status << "):\n" << o.out << o.err;
     }
   }
 }
