@@ -249,9 +249,9 @@ std::vector<std::string> Words(const std::string& line) {
 
 // A position block with its buffers, and the client it calls for.
 struct Block {
-  char pos[B_POSITION_BLOCK_SIZE] = {};
-  std::vector<char> data = std::vector<char>(kBufferSize);
-  char key[256] = {};
+  std::string pos = std::string(B_POSITION_BLOCK_SIZE, '\0');
+  std::string data = std::string(kBufferSize, '\0');
+  std::string key = std::string(256, '\0');
   uint8_t keyLength = 255;
   char client[16] = {};  // all zeros: the process's own (BTRCALL)
   bool none = false;     // a client alone: its calls pass no block
@@ -412,41 +412,38 @@ class Script {
     } else if (given("data")) {
       sent = Bytes(Arg(args, "data"));
     }
-    std::memcpy(b.data.data(), sent.data(), std::min<size_t>(sent.size(), kBufferSize));
+    b.data.replace(0, sent.size(), sent);
     if (given("key")) {
-      const std::string key = Bytes(Arg(args, "key"));
-      std::memset(b.key, 0, sizeof b.key);
-      std::memcpy(b.key, key.data(), std::min(key.size(), sizeof b.key - 1));
+      b.key = Bytes(Arg(args, "key"));
+      b.key.resize(256);
     }
     uint32_t len = given("len")                  ? static_cast<uint32_t>(Value(Arg(args, "len")))
                    : kSendsData.count(op % 100) ? static_cast<uint32_t>(sent.size())
                                                 : kReadLength;
     b.keyLength = static_cast<uint8_t>(Value(Arg(args, "klen", "255")));
-    char pb[B_POSITION_BLOCK_SIZE] = {};
-    if (given("pb")) {
-      const std::string bytes = Bytes(Arg(args, "pb"));
-      std::memcpy(pb, bytes.data(), std::min(bytes.size(), sizeof pb));
-    }
-    char* pos = b.none || null("pb") ? nullptr : given("pb") ? pb : b.pos;
+    std::string pb = given("pb") ? Bytes(Arg(args, "pb")) : "";
+    pb.resize(B_POSITION_BLOCK_SIZE);
+    char* pos = b.none || null("pb") ? nullptr : given("pb") ? pb.data() : b.pos.data();
     const int status = Raw(b, op, pos, null("data") ? nullptr : b.data.data(), null("len") ? nullptr : &len,
-                           null("key") ? nullptr : b.key, static_cast<int>(Value(Arg(args, "k", "0"))),
+                           null("key") ? nullptr : b.key.data(), static_cast<int>(Value(Arg(args, "k", "0"))),
                            Arg(args, "via") == "BTRV");
-    return Check(b, status, std::string(b.data.data(), std::min(len, kBufferSize)), len, expect);
+    return Check(b, status, b.data.substr(0, len), len, expect);
   }
 
   // The expectations after "->": the status, then EXPECTs as the notation
   // at the top of this file has them, in their order.
-  std::string Check(Block& b, int status, const std::string& got, uint32_t len, const std::vector<std::string>& expect) {
+  std::string Check(Block& b, int status, const std::string& got, uint32_t len,
+                    const std::vector<std::string>& expect) {
     if (expect.empty()) throw ScriptError("no status after ->");
     std::string failures;
     Expect(failures, "status", std::to_string(Value(expect[0])), std::to_string(status));
     for (const auto& [name, value] : NameValues(expect.begin() + 1, expect.end())) {
       if (name == "data") {
         Expect(failures, "data", Show(Bytes(value)), Show(got));
-      } else if (name == "head" || name == "key") {
+      } else if (name == "head" || name == "key" || name == "pos") {
         const std::string want = Bytes(value);
-        const std::string came = name == "key" ? std::string(b.key, want.size()) : got.substr(0, want.size());
-        Expect(failures, name, Show(want), Show(came));
+        const std::string came = name == "head" ? got : name == "key" ? b.key : Position(b, failures);
+        Expect(failures, name, Show(want), Show(came.substr(0, want.size())));
       } else if (name == "len") {
         Expect(failures, "length", std::to_string(Value(value)), std::to_string(len));
       } else if (name == "records" || name == "unique") {
@@ -459,20 +456,23 @@ class Script {
         const auto offset = std::min(static_cast<size_t>(Value(range[0])), got.size());
         const size_t length = range.size() > 1 ? static_cast<size_t>(Value(range[1])) : std::string::npos;
         saved_[value.substr(0, at)] = got.substr(offset, length);
-      } else if (name == "pos" || name == "savepos") {
-        uint32_t four = 4;
-        const int st = Raw(b, B_GET_POSITION, b.pos, b.data.data(), &four, b.key, 0);
-        Expect(failures, "Get Position", "0", std::to_string(st));
-        const std::string position(b.data.data(), 4);
-        if (name == "pos") Expect(failures, "position", Show(Bytes(value)), Show(position));
-        if (name == "savepos") saved_[value] = position;
+      } else if (name == "savepos") {
+        saved_[value] = Position(b, failures);
       } else if (name == "savepb") {
-        saved_[value] = std::string(b.pos, sizeof b.pos);
+        saved_[value] = b.pos;
       } else {
         throw ScriptError("no expectation " + name);
       }
     }
     return failures;
+  }
+
+  // The block's position, by Get Position.
+  static std::string Position(Block& b, std::string& failures) {
+    uint32_t four = 4;
+    const int status = Raw(b, B_GET_POSITION, b.pos.data(), b.data.data(), &four, b.key.data(), 0);
+    Expect(failures, "Get Position", "0", std::to_string(status));
+    return b.data.substr(0, 4);
   }
 
   // WALK: Get First (WALKBACK: Last) and Next (Previous) on the key to the
@@ -481,9 +481,10 @@ class Script {
     b.keyLength = 255;
     std::string names;
     uint32_t len = kReadLength;
-    int st = Raw(b, forward ? B_GET_FIRST : B_GET_LAST, b.pos, b.data.data(), &len, b.key, keyNum);
-    for (; st == 0; st = Raw(b, forward ? B_GET_NEXT : B_GET_PREVIOUS, b.pos, b.data.data(), &len, b.key, keyNum)) {
-      names += (names.empty() ? "" : ",") + std::string(b.data.data());
+    const int first = forward ? B_GET_FIRST : B_GET_LAST, next = forward ? B_GET_NEXT : B_GET_PREVIOUS;
+    int st = Raw(b, first, b.pos.data(), b.data.data(), &len, b.key.data(), keyNum);
+    for (; st == 0; st = Raw(b, next, b.pos.data(), b.data.data(), &len, b.key.data(), keyNum)) {
+      names += (names.empty() ? "" : ",") + std::string(b.data.c_str());
       len = kReadLength;
     }
     std::string failures;
