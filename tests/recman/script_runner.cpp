@@ -49,6 +49,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -231,19 +232,25 @@ std::string StatPart(const std::string& bytes, const std::string& part) {
 
 // The words of a line: spaces outside quotes divide them.
 std::vector<std::string> Words(const std::string& line) {
-  std::vector<std::string> out;
-  bool quoted = false, between = true;
-  for (const char c : line) {
-    if (!quoted && (c == ' ' || c == '\t')) {
-      between = true;
-    } else {
-      if (between) out.emplace_back();
-      between = false;
-      quoted ^= c == '"';
-      out.back() += c;
+  if (std::count(line.begin(), line.end(), '"') % 2 != 0) throw ScriptError("an unclosed quote");
+  static const std::regex kWord(R"((?:"[^"]*"|[^\s"])+)");
+  return {std::sregex_token_iterator(line.begin(), line.end(), kWord), std::sregex_token_iterator()};
+}
+
+// The bytes of "text": \0, \n and \xNN stand for theirs, \ before any other
+// character for that character.
+std::string Unescaped(const std::string& text) {
+  std::string out;
+  for (size_t at = 0; at < text.size(); ++at) {
+    char c = text[at];
+    if (c == '\\' && text[++at] == 'x') {
+      c = static_cast<char>(Value("0x" + text.substr(at + 1, 2)));
+      at += 2;
+    } else if (c == '\\') {
+      c = text[at] == '0' ? '\0' : text[at] == 'n' ? '\n' : text[at];
     }
+    out += c;
   }
-  if (quoted) throw ScriptError("an unclosed quote");
   return out;
 }
 
@@ -284,76 +291,40 @@ class Script {
   }
 
  private:
-  // BYTES as the notation at the top of this file has them.
+  // BYTES as the notation at the top of this file has them, a token at a
+  // time: each group open collects its bytes until its ')'.
   std::string Bytes(const std::string& text) const {
-    size_t at = 0;
-    std::string out = Group(text, at);
-    if (at != text.size()) throw ScriptError("unexpected ')' in " + text);
-    return out;
-  }
-  std::string Group(const std::string& text, size_t& at) const {
-    std::string out;
-    while (at < text.size() && text[at] != ')') {
-      const char c = text[at];
-      if (c == ',') {
-        ++at;
-      } else if (c == '"') {
-        out += Quoted(text, at);
-      } else if (c == '(' || ((c == 'L' || c == 'D') && at + 1 < text.size() && text[at + 1] == '(')) {
-        at += c == '(' ? 1 : 2;
-        const std::string inner = Group(text, at);
-        if (at++ >= text.size()) throw ScriptError("an unclosed group in " + text);
-        if (c != '(') PutLE(out, inner.size() + (c == 'D' ? 2 : 0), 2);
-        out += inner;
-      } else {
-        // @N, $NAME or iBITS:N (uBITS:N): the token after the character
-        // that names its kind.
-        const std::string word = Token(text, ++at);
-        const size_t colon = word.find(':');
-        if (c == '@') {
-          if (out.size() > static_cast<size_t>(Value(word))) throw ScriptError("bytes run past @" + word);
-          out.resize(Value(word), '\0');
-        } else if (c == '$') {
-          const auto it = saved_.find(word);
-          if (it == saved_.end()) throw ScriptError("nothing saved as $" + word);
-          out += it->second;
-        } else if ((c == 'i' || c == 'u') && colon != std::string::npos) {
-          const long bits = Value(word.substr(0, colon));
-          if (bits != 8 && bits != 16 && bits != 32) {
-            throw ScriptError("no integer of " + word.substr(0, colon) + " bits");
-          }
-          PutLE(out, static_cast<uint64_t>(Value(word.substr(colon + 1))), static_cast<int>(bits / 8));
-        } else {
-          throw ScriptError(std::string("unexpected '") + c + word + "' in " + text);
-        }
+    static const std::regex kToken(R"re(,|"([^"]*)"(?:\*(\d+))?|([LD]?)\(|\)|@(\w+)|\$(\w+)|[iu](8|16|32):(-?\w+))re");
+    std::vector<std::pair<std::string, std::string>> groups(1);  // each open group's kind and bytes
+    std::smatch m;
+    for (auto at = text.cbegin(); at != text.cend(); at = m[0].second) {
+      if (!std::regex_search(at, text.cend(), m, kToken, std::regex_constants::match_continuous)) {
+        throw ScriptError("unexpected '" + std::string(at, text.cend()) + "' in " + text);
+      }
+      std::string& out = groups.back().second;
+      if (m[1].matched) {
+        for (long n = m[2].matched ? Value(m[2].str()) : 1; n > 0; --n) out += Unescaped(m[1].str());
+      } else if (m[0] == ")") {
+        if (groups.size() == 1) throw ScriptError("unexpected ')' in " + text);
+        const auto [kind, inner] = groups.back();
+        groups.pop_back();
+        if (!kind.empty()) PutLE(groups.back().second, inner.size() + (kind == "D" ? 2 : 0), 2);
+        groups.back().second += inner;
+      } else if (m[0].str().back() == '(') {
+        groups.emplace_back(m[3].str(), "");
+      } else if (m[4].matched) {
+        if (out.size() > static_cast<size_t>(Value(m[4].str()))) throw ScriptError("bytes run past " + m[0].str());
+        out.resize(Value(m[4].str()), '\0');
+      } else if (m[5].matched) {
+        const auto it = saved_.find(m[5].str());
+        if (it == saved_.end()) throw ScriptError("nothing saved as " + m[0].str());
+        out += it->second;
+      } else if (m[6].matched) {
+        PutLE(out, static_cast<uint64_t>(Value(m[7].str())), static_cast<int>(Value(m[6].str()) / 8));
       }
     }
-    return out;
-  }
-  // "text" with its escapes, from the quote at `at`; "text"*N repeats it.
-  static std::string Quoted(const std::string& text, size_t& at) {
-    std::string piece;
-    for (++at; at < text.size() && text[at] != '"'; ++at) {
-      char c = text[at];
-      if (c == '\\' && text[++at] == 'x') {
-        c = static_cast<char>(std::stoi(text.substr(at + 1, 2), nullptr, 16));
-        at += 2;
-      } else if (c == '\\') {
-        c = text[at] == '0' ? '\0' : text[at] == 'n' ? '\n' : text[at];
-      }
-      piece += c;
-    }
-    const long times = ++at < text.size() && text[at] == '*' ? Value(Token(text, ++at)) : 1;
-    std::string out;
-    for (long i = 0; i < times; ++i) out += piece;
-    return out;
-  }
-  // The number or name at `at`, up to the next delimiter of Bytes.
-  static std::string Token(const std::string& text, size_t& at) {
-    const size_t end = std::min(text.find_first_of("\",@()$,", at), text.size());
-    std::string out = text.substr(at, end - at);
-    at = end;
-    return out;
+    if (groups.size() != 1) throw ScriptError("an unclosed group in " + text);
+    return groups[0].second;
   }
 
   // Runs one line; what failed, or nothing.
