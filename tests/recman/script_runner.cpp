@@ -4,38 +4,39 @@
 // the script goes on with its next line.
 //
 // One line, one call:   BLOCK OP [ARG...] -> STATUS [EXPECT...]
-//   BLOCK  a position block, opened by the script's calls, named as the
-//          script likes; NAME@ID is a block of the client ID (BTRCALLID),
-//          @ID the client alone, "-" the process's own client alone.
+//   BLOCK  a position block, named as the script likes; NAME@ID is one of
+//          the client ID's (BTRCALLID). "-" stands for the process's own
+//          client and @ID for the client ID: their calls pass no block.
 //   OP     an operation by its name in btrieve.h without B_ (BEGIN, END and
 //          ABORT for the transaction's), or its number, + biases: KEY,
-//          SINGLE_WAIT, SINGLE_NOWAIT, MULTIPLE_WAIT, MULTIPLE_NOWAIT,
-//          NO_RETRY, or a number. WALK and WALKBACK walk a key (below).
-//   ARG    k=KEY NUMBER (default 0, 0x80 for 128); data=BYTES, the data
-//          buffer; key=BYTES, the key buffer (key=null: none); len=N, the
-//          data length (len=null: none; by default the data's length for
-//          the calls that send data, and 4096 for the others); klen=N, the
-//          key length (255); pb=BYTES, a position block of these bytes in
-//          place of the block's own; via=BTRV, the 16-bit entry point.
-//          Create and Create Index build their buffer from rec=, page=,
-//          fflags= and, for each key, ks=SEG+SEG... (ks=...*N: N keys
-//          alike), where SEG is position:length[:type[:flags[:null byte
-//          [:manual key number]]]], type str int float lstr zstr ubin auto
-//          or a number, flags letters d(uplicates) m(odifiable) b(inary)
-//          n(ull) a(lternate collation) r(everse) M(anual) i(gnore case) or
-//          0xNN; acs=upper|backward|bad, a collating sequence after the
-//          keys; cut=N, bytes taken off the buffer's end.
+//          SINGLE_NOWAIT, MULTIPLE_NOWAIT, or a number. WALK and WALKBACK
+//          walk a key (below).
+//   ARG    k=KEY NUMBER (default 0); data=BYTES, the data buffer; key=BYTES,
+//          the key buffer; len=N, the data length (by default the data's
+//          for the calls that send data, and 4096 for the others); klen=N,
+//          the key length (255); pb=BYTES, a position block of these bytes
+//          in place of the block's own; data=, key=, len= or pb=null: none;
+//          via=BTRV, the 16-bit entry point.
+//          rec= makes the data a Create buffer, of rec=, page=, fflags=
+//          and, for each key, ks=SEG+SEG... (ks=...*N: N keys alike), where
+//          SEG is position:length[:type[:flags[:null byte[:manual key
+//          number]]]], type zstr (when left out) str int lstr ubin auto or
+//          a number, flags letters d(uplicates) m(odifiable) n(ull)
+//          a(lternate collation) r(everse) M(anual) i(gnore case) or 0xNN;
+//          acs=upper|backward|bad, a collating sequence after the keys.
+//          ks= without rec= makes it the key alone (Create Index).
 //   EXPECT data=BYTES, exactly what came back; head=BYTES, what it begins
 //          with; key=BYTES, what the key buffer begins with; len=N;
 //          pos=BYTES, the block's position after the call (Get Position);
 //          records=N, unique=N,N (a Stat's counts); layout=BYTES (a Stat
 //          buffer, but for its counts); save=NAME[@OFFSET[:LENGTH]], what
 //          came back, as $NAME; savepos=NAME; savepb=NAME, the block.
-// BYTES: "text" with C escapes (\0 \xNN; "x"*N repeats it), @N zeros up
-// to N bytes from the start of the group, i8:N i16:N i32:N u8: u16: u32:
-// little-endian, $NAME saved bytes ($dir: the test's directory and a
-// separator), (...) a group, L(...) a group after its 16-bit length, D(...)
-// one after a 16-bit length that counts itself too; "," separates freely.
+// BYTES: "text" with the escapes \0 \n \\ \xNN ("x"*N repeats it), @N zeros
+// up to N bytes from the start of the group, iBITS:N or uBITS:N
+// little-endian (BITS 8, 16 or 32), $NAME saved bytes ($dir: the test's
+// directory and a separator), (...) a group, L(...) a group after its 16-bit
+// length, D(...) one after a 16-bit length that counts itself too; ","
+// separates freely.
 // WALK k=N -> a,b,c: Get First and Next on key N (WALKBACK: Last and
 // Previous) to status 9, giving the zero-terminated text at each record's
 // start. Other lines: "# comment"; "file NAME BYTES", a plain file in the
@@ -43,15 +44,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "reclink/btrieve.h"
@@ -66,100 +69,90 @@ namespace {
 constexpr uint32_t kBufferSize = 65536;
 constexpr uint32_t kReadLength = 4096;  // what a call that sends no data offers
 
-// The operations and biases by their names in btrieve.h without B_, and
-// the few that the notation names shorter.
+// The names a line writes numbers with: operations and biases as btrieve.h
+// has them without B_ (a few shorter), key types, and key flags.
 #define NAMED(name) {#name, B_##name}
 const std::map<std::string, int, std::less<>> kNames = {
     NAMED(OPEN), NAMED(CLOSE), NAMED(INSERT), NAMED(UPDATE), NAMED(DELETE), NAMED(GET_EQUAL), NAMED(GET_NEXT),
-    NAMED(GET_PREVIOUS), NAMED(GET_GREATER), NAMED(GET_GE), NAMED(GET_LESS), NAMED(GET_LE), NAMED(GET_FIRST),
-    NAMED(GET_LAST), NAMED(CREATE), NAMED(STAT), NAMED(SET_DIRECTORY), NAMED(GET_DIRECTORY), NAMED(GET_POSITION),
-    NAMED(GET_DIRECT), NAMED(STEP_NEXT), NAMED(STOP), NAMED(VERSION), NAMED(UNLOCK), NAMED(RESET),
-    NAMED(STEP_FIRST), NAMED(STEP_LAST), NAMED(STEP_PREVIOUS), NAMED(GET_NEXT_EXTENDED), NAMED(GET_PREV_EXTENDED),
-    NAMED(STEP_NEXT_EXTENDED), NAMED(STEP_PREV_EXTENDED), NAMED(INSERT_EXTENDED), NAMED(SET_OWNER),
-    NAMED(CLEAR_OWNER), NAMED(CREATE_INDEX), NAMED(DROP_INDEX), NAMED(CONTINUOUS), NAMED(GET_BY_PERCENTAGE),
-    NAMED(FIND_PERCENTAGE), NAMED(BEGIN_CONCURRENT), NAMED(NO_RETRY),
+    NAMED(GET_PREVIOUS), NAMED(GET_LESS), NAMED(GET_FIRST), NAMED(GET_LAST), NAMED(CREATE), NAMED(STAT),
+    NAMED(GET_POSITION), NAMED(GET_DIRECT), NAMED(STEP_NEXT), NAMED(STOP), NAMED(VERSION), NAMED(UNLOCK),
+    NAMED(RESET), NAMED(STEP_FIRST), NAMED(GET_NEXT_EXTENDED), NAMED(STEP_NEXT_EXTENDED), NAMED(STEP_PREV_EXTENDED),
+    NAMED(INSERT_EXTENDED), NAMED(SET_OWNER), NAMED(CLEAR_OWNER), NAMED(CREATE_INDEX), NAMED(DROP_INDEX),
+    NAMED(CONTINUOUS), NAMED(GET_BY_PERCENTAGE), NAMED(FIND_PERCENTAGE), NAMED(BEGIN_CONCURRENT),
     {"BEGIN", B_BEGIN_TRAN}, {"END", B_END_TRAN}, {"ABORT", B_ABORT_TRAN}, {"KEY", B_GET_KEY},
-    {"SINGLE_WAIT", B_SINGLE_WAIT_LOCK}, {"SINGLE_NOWAIT", B_SINGLE_NOWAIT_LOCK},
-    {"MULTIPLE_WAIT", B_MULTIPLE_WAIT_LOCK}, {"MULTIPLE_NOWAIT", B_MULTIPLE_NOWAIT_LOCK}};
+    {"SINGLE_NOWAIT", B_SINGLE_NOWAIT_LOCK}, {"MULTIPLE_NOWAIT", B_MULTIPLE_NOWAIT_LOCK},
+    {"str", B_TYPE_STRING}, {"int", B_TYPE_INTEGER}, {"lstr", B_TYPE_LSTRING}, {"zstr", B_TYPE_ZSTRING},
+    {"ubin", B_TYPE_UNSIGNED_BINARY}, {"auto", B_TYPE_AUTOINCREMENT}, {"d", B_KEY_DUPLICATES},
+    {"m", B_KEY_MODIFIABLE}, {"n", B_KEY_NULL}, {"a", B_KEY_ALT_COLLATION}, {"r", B_KEY_DESCENDING},
+    {"M", B_KEY_MANUAL}, {"i", B_KEY_CASE_INSENSITIVE}};
 #undef NAMED
 
 // The operations that send their data buffer: the length passed is the
 // data's unless the line gives one. Every other call offers kReadLength.
 const std::set<int> kSendsData = {B_OPEN, B_INSERT, B_UPDATE, B_CREATE, B_INSERT_EXTENDED, B_SET_OWNER,
                                   B_CONTINUOUS, B_CREATE_INDEX};
-// The operations of a client rather than of a file: no position block.
-const std::set<int> kClientWide = {B_BEGIN_TRAN, B_END_TRAN, B_ABORT_TRAN, B_STOP, B_VERSION, B_RESET};
-
-const std::map<std::string, uint8_t, std::less<>> kKeyTypes = {{"str", B_TYPE_STRING}, {"int", B_TYPE_INTEGER},
-    {"float", B_TYPE_FLOAT}, {"lstr", B_TYPE_LSTRING}, {"zstr", B_TYPE_ZSTRING},
-    {"ubin", B_TYPE_UNSIGNED_BINARY}, {"auto", B_TYPE_AUTOINCREMENT}};
-const std::map<char, uint16_t> kKeyFlags = {{'d', B_KEY_DUPLICATES}, {'m', B_KEY_MODIFIABLE},
-    {'b', B_KEY_BINARY}, {'n', B_KEY_NULL}, {'a', B_KEY_ALT_COLLATION}, {'r', B_KEY_DESCENDING},
-    {'M', B_KEY_MANUAL}, {'i', B_KEY_CASE_INSENSITIVE}};
 
 struct ScriptError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-long Number(const std::string& text) {
-  size_t used = 0;
-  long value = 0;
-  try {
-    value = std::stol(text, &used, 0);
-  } catch (const std::exception&) {
-    used = 0;
-  }
-  if (used == 0 || used != text.size()) throw ScriptError("not a number: '" + text + "'");
+// A number (0x for hexadecimal), or one that kNames names.
+long Value(const std::string& word) {
+  if (const auto it = kNames.find(word); it != kNames.end()) return it->second;
+  char* end = nullptr;
+  const long value = std::strtol(word.c_str(), &end, 0);
+  if (word.empty() || *end != '\0') throw ScriptError("not a number or a known name: '" + word + "'");
   return value;
 }
 
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> out;
+  std::stringstream in(text);
+  for (std::string part; std::getline(in, part, separator);) out.push_back(part);
+  return out;
+}
+
 // Bytes as a script writes them: printable characters as they are, others
-// as \xNN, trailing zeros as @N.
+// as \xNN, three or more trailing zeros as @N.
 std::string Show(const std::string& bytes) {
-  const size_t end = bytes.find_last_not_of('\0') + 1;  // 0 when all are zeros
+  size_t shown = bytes.find_last_not_of('\0') + 1;  // 0 when all are zeros
+  if (bytes.size() - shown < 3) shown = bytes.size();
   std::string out = "\"";
-  for (unsigned char c : bytes.substr(0, end + (bytes.size() - end < 3 ? bytes.size() - end : 0))) {
+  for (unsigned char c : bytes.substr(0, shown)) {
     char hex[8];
     std::snprintf(hex, sizeof hex, c >= 32 && c < 127 && c != '"' && c != '\\' ? "%c" : c ? "\\x%02x" : "\\0", c);
     out += hex;
   }
-  out += '"';
-  return bytes.size() - end < 3 ? out : out + "@" + std::to_string(bytes.size());
+  return out + '"' + (shown < bytes.size() ? "@" + std::to_string(bytes.size()) : "");
+}
+
+// Adds to failures what differs: "what: expected WANT, got CAME".
+void Expect(std::string& failures, const std::string& what, const std::string& want, const std::string& came) {
+  if (came != want) failures += "\n  " + what + ": expected " + want + ", got " + came;
 }
 
 void PutLE(std::string& out, uint64_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-uint16_t FlagsNamed(const std::string& letters) {
-  if (letters.rfind("0x", 0) == 0) return static_cast<uint16_t>(Number(letters));
-  uint16_t out = 0;
-  for (char c : letters) {
-    const auto it = kKeyFlags.find(c);
-    if (it == kKeyFlags.end()) throw ScriptError(std::string("no key flag '") + c + "'");
-    out |= it->second;
-  }
-  return out;
-}
-
 // ks=SEG+SEG...: one key.
 recman::KeySpec KeyNamed(const std::string& text) {
   recman::KeySpec key;
-  std::stringstream segments(text);
-  for (std::string one; std::getline(segments, one, '+');) {
-    std::vector<std::string> part;
-    std::stringstream fields(one);
-    for (std::string f; std::getline(fields, f, ':');) part.push_back(f);
+  for (const std::string& one : Split(text, '+')) {
+    std::vector<std::string> part = Split(one, ':');
     if (part.size() < 2) throw ScriptError("a segment is position:length[:type[:flags[:null[:number]]]]: " + one);
     part.resize(6);
     recman::SegmentSpec s;
-    s.position = static_cast<uint16_t>(Number(part[0]));
-    s.length = static_cast<uint16_t>(Number(part[1]));
-    const auto type = kKeyTypes.find(part[2].empty() ? "zstr" : part[2]);
-    s.type = type != kKeyTypes.end() ? type->second : static_cast<uint8_t>(Number(part[2]));
-    if (!part[3].empty()) s.flags = FlagsNamed(part[3]);
-    if (!part[4].empty()) s.nullValue = static_cast<uint8_t>(Number(part[4]));
-    if (!part[5].empty()) s.manualKeyNumber = static_cast<uint8_t>(Number(part[5]));
+    s.position = static_cast<uint16_t>(Value(part[0]));
+    s.length = static_cast<uint16_t>(Value(part[1]));
+    s.type = static_cast<uint8_t>(Value(part[2].empty() ? "zstr" : part[2]));
+    if (part[3].rfind("0x", 0) == 0) {
+      s.flags = static_cast<uint16_t>(Value(part[3]));
+    } else {
+      for (char letter : part[3]) s.flags |= static_cast<uint16_t>(Value(std::string(1, letter)));
+    }
+    if (!part[4].empty()) s.nullValue = static_cast<uint8_t>(Value(part[4]));
+    if (!part[5].empty()) s.manualKeyNumber = static_cast<uint8_t>(Value(part[5]));
     key.segments.push_back(s);
   }
   return key;
@@ -178,62 +171,97 @@ std::string Collation(const std::string& name) {
   return std::string(reinterpret_cast<const char*>(&acs), sizeof acs);
 }
 
-using Args = std::map<std::string, std::vector<std::string>>;
+// A line's NAME=VALUE words, in their order.
+using Pairs = std::vector<std::pair<std::string, std::string>>;
 
-std::string Arg(const Args& args, const char* name, const std::string& otherwise = {}) {
-  const auto it = args.find(name);
-  return it == args.end() ? otherwise : it->second.back();
-}
-
-// The buffer of a Create (or, without the file's part, of a Create Index).
-std::string CreateBuffer(const Args& args, bool whole) {
-  recman::FileSpec file;
-  file.recordLength = static_cast<uint16_t>(Number(Arg(args, "rec", "0")));
-  file.pageSize = static_cast<uint16_t>(Number(Arg(args, "page", "4096")));
-  file.fileFlags = static_cast<uint16_t>(Number(Arg(args, "fflags", "0")));
-  if (const auto it = args.find("ks"); it != args.end()) {
-    for (const std::string& text : it->second) {
-      const size_t star = text.find('*');
-      file.keys.resize(file.keys.size() + (star == std::string::npos ? 1 : Number(text.substr(star + 1))),
-                       KeyNamed(text.substr(0, star)));
-    }
+Pairs NameValues(std::vector<std::string>::const_iterator word, std::vector<std::string>::const_iterator end) {
+  Pairs out;
+  for (; word != end; ++word) {
+    const size_t eq = word->find('=');
+    if (eq == std::string::npos) throw ScriptError("not NAME=VALUE: " + *word);
+    out.emplace_back(word->substr(0, eq), word->substr(eq + 1));
   }
-  if (args.count("acs")) file.collations = Collation(Arg(args, "acs"));
-  const std::vector<uint8_t> bytes = recman::EncodeFileSpec(file);
-  std::string out(bytes.begin() + (whole ? 0 : sizeof(BtrFileSpec)), bytes.end());
-  return out.substr(0, out.size() - std::min<size_t>(out.size(), Number(Arg(args, "cut", "0"))));
+  return out;
 }
 
-// A Stat buffer read: the file and its keys with their counts apart, the
-// records and each segment's unique values ("a,b,c").
-struct StatRead {
-  recman::FileSpec layout;
-  std::string records, unique;
-};
+// The last value given to name, or otherwise.
+std::string Arg(const Pairs& args, const std::string& name, const std::string& otherwise = {}) {
+  for (auto it = args.rbegin(); it != args.rend(); ++it) {
+    if (it->first == name) return it->second;
+  }
+  return otherwise;
+}
 
-StatRead ReadStat(const std::string& bytes) {
-  StatRead out;
-  if (recman::DecodeFileSpec(bytes.data(), static_cast<uint32_t>(bytes.size()), &out.layout) != 0) {
+// The buffer of a Create, or without rec= the key of a Create Index.
+std::string CreateBuffer(const Pairs& args) {
+  recman::FileSpec file;
+  file.recordLength = static_cast<uint16_t>(Value(Arg(args, "rec", "0")));
+  file.pageSize = static_cast<uint16_t>(Value(Arg(args, "page", "4096")));
+  file.fileFlags = static_cast<uint16_t>(Value(Arg(args, "fflags", "0")));
+  for (const auto& [name, text] : args) {
+    if (name != "ks") continue;
+    const size_t star = text.find('*');
+    file.keys.resize(file.keys.size() + (star == std::string::npos ? 1 : Value(text.substr(star + 1))),
+                     KeyNamed(text.substr(0, star)));
+  }
+  if (!Arg(args, "acs").empty()) file.collations = Collation(Arg(args, "acs"));
+  const std::vector<uint8_t> bytes = recman::EncodeFileSpec(file);
+  return std::string(bytes.begin() + (Arg(args, "rec").empty() ? sizeof(BtrFileSpec) : 0), bytes.end());
+}
+
+// What a Stat buffer tells: "records", its record count; "unique", each
+// segment's unique values (a,b,c); "layout", the buffer without them.
+std::string StatPart(const std::string& bytes, const std::string& part) {
+  recman::FileSpec file;
+  if (recman::DecodeFileSpec(bytes.data(), static_cast<uint32_t>(bytes.size()), &file) != 0) {
     throw ScriptError("not a Stat buffer: " + Show(bytes));
   }
-  out.records = std::to_string(out.layout.records);
-  out.layout.records = 0;
-  for (recman::KeySpec& key : out.layout.keys) {
+  std::string unique;
+  for (recman::KeySpec& key : file.keys) {
     for (recman::SegmentSpec& s : key.segments) {
-      out.unique += (out.unique.empty() ? "" : ",") + std::to_string(s.uniqueValues);
+      unique += (unique.empty() ? "" : ",") + std::to_string(s.uniqueValues);
       s.uniqueValues = 0;
     }
+  }
+  if (part == "records") return std::to_string(file.records);
+  if (part == "unique") return unique;
+  file.records = 0;
+  const std::vector<uint8_t> layout = recman::EncodeFileSpec(file);
+  return Show(std::string(layout.begin(), layout.end()));
+}
+
+// The words of a line: spaces outside quotes divide them.
+std::vector<std::string> Words(const std::string& line) {
+  if (std::count(line.begin(), line.end(), '"') % 2 != 0) throw ScriptError("an unclosed quote");
+  static const std::regex kWord(R"((?:"[^"]*"|[^\s"])+)");
+  return {std::sregex_token_iterator(line.begin(), line.end(), kWord), std::sregex_token_iterator()};
+}
+
+// The bytes of "text": \0, \n and \xNN stand for theirs, \ before any other
+// character for that character.
+std::string Unescaped(const std::string& text) {
+  std::string out;
+  for (size_t at = 0; at < text.size(); ++at) {
+    char c = text[at];
+    if (c == '\\' && text[++at] == 'x') {
+      c = static_cast<char>(Value("0x" + text.substr(at + 1, 2)));
+      at += 2;
+    } else if (c == '\\') {
+      c = text[at] == '0' ? '\0' : text[at] == 'n' ? '\n' : text[at];
+    }
+    out += c;
   }
   return out;
 }
 
 // A position block with its buffers, and the client it calls for.
 struct Block {
-  char pos[B_POSITION_BLOCK_SIZE] = {};
-  std::vector<char> data = std::vector<char>(kBufferSize);
-  char key[256] = {};
-  std::array<char, 16> client{};
-  bool ofClient = false;  // false: the process's own client (BTRCALL)
+  std::string pos = std::string(B_POSITION_BLOCK_SIZE, '\0');
+  std::string data = std::string(kBufferSize, '\0');
+  std::string key = std::string(256, '\0');
+  uint8_t keyLength = 255;
+  char client[16] = {};  // all zeros: the process's own (BTRCALL)
+  bool none = false;     // a client alone: its calls pass no block
 };
 
 class Script {
@@ -241,9 +269,8 @@ class Script {
   Script(std::string name, const TempDir& dir) : name_(std::move(name)) { saved_["dir"] = dir.dir(); }
   ~Script() {
     // Every client lets go of its files before the directory goes.
-    for (auto& [who, block] : blocks_) {
-      if (who.empty() || who[0] != '@') continue;
-      BTRCALLID(B_RESET, nullptr, nullptr, nullptr, nullptr, 0, 0, block.client.data());
+    for (auto& [name, block] : blocks_) {
+      if (block.client[0] != 0) BTRCALLID(B_RESET, nullptr, nullptr, nullptr, nullptr, 0, 0, block.client);
     }
     BTRCALL(B_RESET, nullptr, nullptr, nullptr, nullptr, 0, 0);
   }
@@ -255,8 +282,8 @@ class Script {
       const size_t start = line.find_first_not_of(" \t");
       if (start == std::string::npos || line[start] == '#') continue;
       try {
-        const std::string failure = RunLine(line.substr(start));
-        if (!failure.empty()) ADD_FAILURE() << name_ << ":" << number << ": " << line << "\n  " << failure;
+        const std::string failures = RunLine(Words(line));
+        if (!failures.empty()) ADD_FAILURE() << name_ << ":" << number << ": " << line << failures;
       } catch (const ScriptError& e) {
         ADD_FAILURE() << name_ << ":" << number << ": " << line << "\n  cannot be read: " << e.what();
       }
@@ -264,247 +291,146 @@ class Script {
   }
 
  private:
-  // The words of a line: spaces outside quotes and parentheses divide them.
-  static std::vector<std::string> Words(const std::string& line) {
-    std::vector<std::string> out;
-    std::string word;
-    bool quoted = false;
-    int depth = 0;
-    for (size_t i = 0; i < line.size(); ++i) {
-      const char c = line[i];
-      if (quoted && c == '\\' && i + 1 < line.size()) {
-        word += c;
-        word += line[++i];
-        continue;
-      }
-      if (c == '"') quoted = !quoted;
-      if (!quoted && c == '(') ++depth;
-      if (!quoted && c == ')') --depth;
-      if (!quoted && depth == 0 && (c == ' ' || c == '\t')) {
-        if (!word.empty()) out.push_back(word);
-        word.clear();
-      } else {
-        word += c;
-      }
-    }
-    if (quoted || depth != 0) throw ScriptError("an unclosed quote or parenthesis");
-    if (!word.empty()) out.push_back(word);
-    return out;
-  }
-
-  // BYTES as the notation at the top of this file has them.
+  // BYTES as the notation at the top of this file has them, a token at a
+  // time: each group open collects its bytes until its ')'.
   std::string Bytes(const std::string& text) const {
-    size_t at = 0;
-    std::string out = Group(text, at);
-    if (at != text.size()) throw ScriptError("unexpected ')' in " + text);
-    return out;
-  }
-  std::string Group(const std::string& text, size_t& at) const {
-    std::string out;
-    while (at < text.size() && text[at] != ')') {
-      const char c = text[at];
-      if (c == ',') {
-        ++at;
-      } else if (c == '"') {
-        out += Quoted(text, at);
-      } else if (c == '(' || ((c == 'L' || c == 'D') && at + 1 < text.size() && text[at + 1] == '(')) {
-        at += c == '(' ? 1 : 2;
-        const std::string inner = Group(text, at);
-        if (at >= text.size()) throw ScriptError("an unclosed group in " + text);
-        ++at;
-        if (c != '(') PutLE(out, inner.size() + (c == 'D' ? 2 : 0), 2);
-        out += inner;
-      } else {
-        // @N, $NAME or iBITS:N (uBITS:N): the token after the character
-        // that names its kind.
-        const std::string word = Token(text, ++at);
-        const size_t colon = word.find(':');
-        if (c == '@') {
-          const auto upTo = static_cast<size_t>(Number(word));
-          if (out.size() > upTo) throw ScriptError("bytes run past @" + word + " in " + text);
-          out.resize(upTo, '\0');
-        } else if (c == '$') {
-          const auto it = saved_.find(word);
-          if (it == saved_.end()) throw ScriptError("nothing saved as $" + word);
-          out += it->second;
-        } else if ((c == 'i' || c == 'u') && colon != std::string::npos) {
-          const long bits = Number(word.substr(0, colon));
-          if (bits != 8 && bits != 16 && bits != 32) {
-            throw ScriptError("no integer of " + std::to_string(bits) + " bits");
-          }
-          PutLE(out, static_cast<uint64_t>(Number(word.substr(colon + 1))), static_cast<int>(bits / 8));
-        } else {
-          throw ScriptError(std::string("unexpected '") + c + word + "' in " + text);
-        }
+    static const std::regex kToken(R"re(,|"([^"]*)"(?:\*(\d+))?|([LD]?)\(|\)|@(\w+)|\$(\w+)|[iu](8|16|32):(-?\w+))re");
+    std::vector<std::pair<std::string, std::string>> groups(1);  // each open group's kind and bytes
+    std::smatch m;
+    for (auto at = text.cbegin(); at != text.cend(); at = m[0].second) {
+      if (!std::regex_search(at, text.cend(), m, kToken, std::regex_constants::match_continuous)) {
+        throw ScriptError("unexpected '" + std::string(at, text.cend()) + "' in " + text);
+      }
+      std::string& out = groups.back().second;
+      if (m[1].matched) {
+        for (long n = m[2].matched ? Value(m[2].str()) : 1; n > 0; --n) out += Unescaped(m[1].str());
+      } else if (m[0] == ")") {
+        if (groups.size() == 1) throw ScriptError("unexpected ')' in " + text);
+        const auto [kind, inner] = groups.back();
+        groups.pop_back();
+        if (!kind.empty()) PutLE(groups.back().second, inner.size() + (kind == "D" ? 2 : 0), 2);
+        groups.back().second += inner;
+      } else if (m[0].str().back() == '(') {
+        groups.emplace_back(m[3].str(), "");
+      } else if (m[4].matched) {
+        if (out.size() > static_cast<size_t>(Value(m[4].str()))) throw ScriptError("bytes run past " + m[0].str());
+        out.resize(Value(m[4].str()), '\0');
+      } else if (m[5].matched) {
+        const auto it = saved_.find(m[5].str());
+        if (it == saved_.end()) throw ScriptError("nothing saved as " + m[0].str());
+        out += it->second;
+      } else if (m[6].matched) {
+        PutLE(out, static_cast<uint64_t>(Value(m[7].str())), static_cast<int>(Value(m[6].str()) / 8));
       }
     }
-    return out;
-  }
-  // "text" with its C escapes, from the quote at `at`; "text"*N repeats it.
-  static std::string Quoted(const std::string& text, size_t& at) {
-    std::string piece;
-    for (++at; at < text.size() && text[at] != '"'; ++at) {
-      char c = text[at];
-      if (c == '\\' && text[++at] == 'x') {
-        c = static_cast<char>(std::stoi(text.substr(at + 1, 2), nullptr, 16));
-        at += 2;
-      } else if (c == '\\') {
-        c = text[at] == '0' ? '\0' : text[at] == 'n' ? '\n' : text[at] == 't' ? '\t' : text[at];
-      }
-      piece += c;
-    }
-    ++at;
-    const long times = at < text.size() && text[at] == '*' ? Number(Token(text, ++at)) : 1;
-    std::string out;
-    for (long i = 0; i < times; ++i) out += piece;
-    return out;
-  }
-  // The number or name at `at`, up to the next delimiter of Bytes.
-  static std::string Token(const std::string& text, size_t& at) {
-    const size_t end = std::min(text.find_first_of("\",@()$, ", at), text.size());
-    std::string out = text.substr(at, end - at);
-    at = end;
-    return out;
-  }
-
-  Block& BlockNamed(const std::string& word) {
-    const size_t at = word.find('@');
-    Block& b = blocks_[word];
-    if (at != std::string::npos && !b.ofClient) {
-      b.ofClient = true;
-      const std::string id = word.substr(at + 1);
-      std::memcpy(b.client.data(), id.data(), std::min(id.size(), b.client.size()));
-      blocks_["@" + id] = b;  // the client, for its Reset at the end
-    }
-    return b;
-  }
-
-  static int Operation(const std::string& word) {
-    int op = 0;
-    std::stringstream parts(word);
-    for (std::string part; std::getline(parts, part, '+');) {
-      const auto it = kNames.find(part);
-      op += it != kNames.end() ? it->second : static_cast<int>(Number(part));
-    }
-    return op;
+    if (groups.size() != 1) throw ScriptError("an unclosed group in " + text);
+    return groups[0].second;
   }
 
   // Runs one line; what failed, or nothing.
-  std::string RunLine(const std::string& line) {
-    std::vector<std::string> words = Words(line);
+  std::string RunLine(std::vector<std::string> words) {
     if (words[0] == "sqlite:" || words[0] == "server:") {
       if ((words[0] == "server:") != OnServer()) return {};
       words.erase(words.begin());
     }
-    if (words.empty()) throw ScriptError("nothing after the backend");
-    if (words[0] == "file") {  // file NAME BYTES: a plain file in the directory
+    if (!words.empty() && words[0] == "file") {  // file NAME BYTES: a plain file in the directory
       if (words.size() != 3) throw ScriptError("file NAME BYTES");
       std::ofstream(saved_["dir"] + words[1], std::ios::binary) << Bytes(words[2]);
       return {};
     }
-    const auto arrow = std::find(words.begin(), words.end(), "->");
-    if (arrow == words.end() || arrow - words.begin() < 2) throw ScriptError("BLOCK OP [ARG...] -> [STATUS] [EXPECT...]");
-    Block& b = BlockNamed(words[0]);
-    Args args;
-    for (auto w = words.begin() + 2; w != arrow; ++w) {
-      const size_t eq = w->find('=');
-      if (eq == std::string::npos) throw ScriptError("an argument is NAME=VALUE: " + *w);
-      args[w->substr(0, eq)].push_back(w->substr(eq + 1));
+    const auto arrow = std::find(words.cbegin(), words.cend(), "->");
+    if (arrow == words.cend() || arrow - words.cbegin() < 2) {
+      throw ScriptError("BLOCK OP [ARG...] -> STATUS [EXPECT...]");
     }
-    const std::vector<std::string> expect(arrow + 1, words.end());
-    if (words[1] == "WALK" || words[1] == "WALKBACK") return Walk(b, words[1] == "WALK", args, expect);
-    return Call(b, Operation(words[1]), args, expect);
+    Block& b = blocks_[words[0]];
+    if (const size_t at = words[0].find('@'); at != std::string::npos) {
+      words[0].copy(b.client, sizeof b.client, at + 1);
+    }
+    b.none = words[0] == "-" || words[0][0] == '@';
+    const Pairs args = NameValues(words.cbegin() + 2, arrow);
+    const std::vector<std::string> expect(arrow + 1, words.cend());
+    if (words[1] == "WALK" || words[1] == "WALKBACK") {
+      return Walk(b, words[1] == "WALK", static_cast<int>(Value(Arg(args, "k", "0"))), expect);
+    }
+    return Call(b, words[1], args, expect);
   }
 
   // One call through the entry point the block's client and via16 choose.
-  int Raw(Block& b, int op, void* pos, void* data, uint32_t* len, void* key, int8_t keyNum, bool via16 = false) {
-    const void* client = b.ofClient ? b.client.data() : nullptr;
+  static int Raw(Block& b, int op, void* pos, void* data, uint32_t* len, void* key, int keyNum, bool via16 = false) {
+    const void* client = b.client[0] != 0 ? b.client : nullptr;
     const auto code = static_cast<uint16_t>(op);
     if (via16 && len != nullptr) {
       auto short16 = static_cast<uint16_t>(*len);
-      const int st = client ? BTRVID(code, pos, data, &short16, key, keyNum, client)
-                            : BTRV(code, pos, data, &short16, key, keyNum);
+      const auto wide = static_cast<int16_t>(keyNum);
+      const int st = client ? BTRVID(code, pos, data, &short16, key, wide, client)
+                            : BTRV(code, pos, data, &short16, key, wide);
       *len = short16;
       return st;
     }
-    return client ? BTRCALLID(code, pos, data, len, key, keyLength_, keyNum, client)
-                  : BTRCALL(code, pos, data, len, key, keyLength_, keyNum);
+    const auto narrow = static_cast<int8_t>(keyNum);
+    return client ? BTRCALLID(code, pos, data, len, key, b.keyLength, narrow, client)
+                  : BTRCALL(code, pos, data, len, key, b.keyLength, narrow);
   }
-  int Raw(Block& b, int op, uint32_t* len, int8_t keyNum) { return Raw(b, op, b.pos, b.data.data(), len, b.key, keyNum); }
 
-  std::string Call(Block& b, int op, const Args& args, const std::vector<std::string>& expect) {
+  std::string Call(Block& b, const std::string& opWord, const Pairs& args, const std::vector<std::string>& expect) {
+    int op = 0;
+    for (const std::string& part : Split(opWord, '+')) op += static_cast<int>(Value(part));
+    auto given = [&](const char* name) { return !Arg(args, name).empty() && Arg(args, name) != "null"; };
     auto null = [&](const char* name) { return Arg(args, name) == "null"; };
-    std::string sent = null("data") ? "" : Bytes(Arg(args, "data"));
-    if ((op == B_CREATE && args.count("rec")) || (op == B_CREATE_INDEX && args.count("ks"))) {
-      sent = CreateBuffer(args, op == B_CREATE);
+    std::string sent;
+    if (given("rec") || given("ks")) {
+      sent = CreateBuffer(args);
+    } else if (given("data")) {
+      sent = Bytes(Arg(args, "data"));
     }
-    std::memcpy(b.data.data(), sent.data(), std::min<size_t>(sent.size(), kBufferSize));
-    if (args.count("key") && !null("key")) {
-      std::memset(b.key, 0, sizeof b.key);
-      const std::string key = Bytes(Arg(args, "key"));
-      std::memcpy(b.key, key.data(), std::min(key.size(), sizeof b.key - 1));
+    b.data.replace(0, sent.size(), sent);
+    if (given("key")) {
+      b.key = Bytes(Arg(args, "key"));
+      b.key.resize(256);
     }
-    const std::string lenArg = Arg(args, "len");
-    uint32_t len = !lenArg.empty() && !null("len") ? static_cast<uint32_t>(Number(lenArg))
-                   : kSendsData.count(op % 100)    ? static_cast<uint32_t>(sent.size())
-                                                   : kReadLength;
-    keyLength_ = static_cast<uint8_t>(Number(Arg(args, "klen", "255")));
-    char pb[B_POSITION_BLOCK_SIZE] = {};
-    if (args.count("pb") && !null("pb")) {
-      const std::string given = Bytes(Arg(args, "pb"));
-      std::memcpy(pb, given.data(), std::min(given.size(), sizeof pb));
-    }
-    char* pos = kClientWide.count(op % 100) || null("pb") ? nullptr : args.count("pb") ? pb : b.pos;
+    uint32_t len = given("len")                  ? static_cast<uint32_t>(Value(Arg(args, "len")))
+                   : kSendsData.count(op % 100) ? static_cast<uint32_t>(sent.size())
+                                                : kReadLength;
+    b.keyLength = static_cast<uint8_t>(Value(Arg(args, "klen", "255")));
+    std::string pb = given("pb") ? Bytes(Arg(args, "pb")) : "";
+    pb.resize(B_POSITION_BLOCK_SIZE);
+    char* pos = b.none || null("pb") ? nullptr : given("pb") ? pb.data() : b.pos.data();
     const int status = Raw(b, op, pos, null("data") ? nullptr : b.data.data(), null("len") ? nullptr : &len,
-                           null("key") ? nullptr : b.key, static_cast<int8_t>(Number(Arg(args, "k", "0"))),
+                           null("key") ? nullptr : b.key.data(), static_cast<int>(Value(Arg(args, "k", "0"))),
                            Arg(args, "via") == "BTRV");
-    return Check(b, status, std::string(b.data.data(), std::min(len, kBufferSize)), len, expect);
+    return Check(b, status, b.data.substr(0, len), len, expect);
   }
 
   // The expectations after "->": the status, then EXPECTs as the notation
-  // at the top of this file has them.
-  std::string Check(Block& b, int status, const std::string& got, uint32_t len, const std::vector<std::string>& expect) {
+  // at the top of this file has them, in their order.
+  std::string Check(Block& b, int status, const std::string& got, uint32_t len,
+                    const std::vector<std::string>& expect) {
     if (expect.empty()) throw ScriptError("no status after ->");
     std::string failures;
-    auto compare = [&](const std::string& what, const std::string& want, const std::string& came) {
-      if (came != want) failures += (failures.empty() ? "" : "\n  ") + what + ": expected " + want + ", got " + came;
-    };
-    compare("status", std::to_string(Number(expect[0])), std::to_string(status));
-    for (size_t i = 1; i < expect.size(); ++i) {
-      const size_t eq = expect[i].find('=');
-      if (eq == std::string::npos) throw ScriptError("an expectation is NAME=VALUE: " + expect[i]);
-      const std::string name = expect[i].substr(0, eq);
-      const std::string value = expect[i].substr(eq + 1);
+    Expect(failures, "status", std::to_string(Value(expect[0])), std::to_string(status));
+    for (const auto& [name, value] : NameValues(expect.begin() + 1, expect.end())) {
       if (name == "data") {
-        compare("data", Show(Bytes(value)), Show(got));
-      } else if (name == "head" || name == "key") {
+        Expect(failures, "data", Show(Bytes(value)), Show(got));
+      } else if (name == "head" || name == "key" || name == "pos") {
         const std::string want = Bytes(value);
-        const std::string came = name == "key" ? std::string(b.key, want.size()) : got.substr(0, want.size());
-        compare(name, Show(want), Show(came));
+        const std::string came = name == "head" ? got : name == "key" ? b.key : Position(b, failures);
+        Expect(failures, name, Show(want), Show(came.substr(0, want.size())));
       } else if (name == "len") {
-        compare("length", std::to_string(Number(value)), std::to_string(len));
-      } else if (name == "records") {
-        compare("records", value, ReadStat(got).records);
-      } else if (name == "unique") {
-        compare("unique values", value, ReadStat(got).unique);
+        Expect(failures, "length", std::to_string(Value(value)), std::to_string(len));
+      } else if (name == "records" || name == "unique") {
+        Expect(failures, name, value, StatPart(got, name));
       } else if (name == "layout") {
-        if (!(ReadStat(got).layout == ReadStat(Bytes(value)).layout)) {
-          compare("file and keys", Show(Bytes(value)), Show(got));
-        }
+        Expect(failures, "file and keys", StatPart(Bytes(value), name), StatPart(got, name));
       } else if (name == "save") {  // NAME[@OFFSET[:LENGTH]]
         const size_t at = value.find('@');
-        const size_t colon = value.find(':', at);
-        const size_t offset = at == std::string::npos ? 0 : static_cast<size_t>(Number(value.substr(at + 1, colon - at - 1)));
-        const size_t length = colon == std::string::npos ? std::string::npos : static_cast<size_t>(Number(value.substr(colon + 1)));
-        saved_[value.substr(0, at)] = got.substr(std::min(offset, got.size()), length);
-      } else if (name == "pos" || name == "savepos") {
-        uint32_t four = 4;
-        compare("Get Position", "0", std::to_string(Raw(b, B_GET_POSITION, &four, 0)));
-        const std::string position(b.data.data(), 4);
-        if (name == "pos") compare("position", Show(Bytes(value)), Show(position));
-        if (name == "savepos") saved_[value] = position;
+        const std::vector<std::string> range = Split(at == std::string::npos ? "0" : value.substr(at + 1), ':');
+        const auto offset = std::min(static_cast<size_t>(Value(range[0])), got.size());
+        const size_t length = range.size() > 1 ? static_cast<size_t>(Value(range[1])) : std::string::npos;
+        saved_[value.substr(0, at)] = got.substr(offset, length);
+      } else if (name == "savepos") {
+        saved_[value] = Position(b, failures);
       } else if (name == "savepb") {
-        saved_[value] = std::string(b.pos, sizeof b.pos);
+        saved_[value] = b.pos;
       } else {
         throw ScriptError("no expectation " + name);
       }
@@ -512,30 +438,35 @@ class Script {
     return failures;
   }
 
-  // WALK k=N -> a,b,c: Get First (WALKBACK: Last) and Next (Previous) on
-  // key N to the end; the zero-terminated names at offset 0 of the records.
-  std::string Walk(Block& b, bool forward, const Args& args,
-                   const std::vector<std::string>& expect) {
-    const auto keyNum = static_cast<int8_t>(Number(Arg(args, "k", "0")));
-    keyLength_ = 255;
+  // The block's position, by Get Position.
+  static std::string Position(Block& b, std::string& failures) {
+    uint32_t four = 4;
+    const int status = Raw(b, B_GET_POSITION, b.pos.data(), b.data.data(), &four, b.key.data(), 0);
+    Expect(failures, "Get Position", "0", std::to_string(status));
+    return b.data.substr(0, 4);
+  }
+
+  // WALK: Get First (WALKBACK: Last) and Next (Previous) on the key to the
+  // end; the zero-terminated names at offset 0 of the records.
+  static std::string Walk(Block& b, bool forward, int keyNum, const std::vector<std::string>& expect) {
+    b.keyLength = 255;
     std::string names;
     uint32_t len = kReadLength;
-    int st = Raw(b, forward ? B_GET_FIRST : B_GET_LAST, &len, keyNum);
-    for (; st == 0; st = Raw(b, forward ? B_GET_NEXT : B_GET_PREVIOUS, &len, keyNum)) {
-      names += (names.empty() ? "" : ",") + std::string(b.data.data());
+    const int first = forward ? B_GET_FIRST : B_GET_LAST, next = forward ? B_GET_NEXT : B_GET_PREVIOUS;
+    int st = Raw(b, first, b.pos.data(), b.data.data(), &len, b.key.data(), keyNum);
+    for (; st == 0; st = Raw(b, next, b.pos.data(), b.data.data(), &len, b.key.data(), keyNum)) {
+      names += (names.empty() ? "" : ",") + std::string(b.data.c_str());
       len = kReadLength;
     }
-    const std::string want = expect.empty() ? "" : expect[0];
     std::string failures;
-    if (st != B_END_OF_FILE) failures = "the walk ended with status " + std::to_string(st) + ", not 9; ";
-    if (names != want) failures += "walked " + (names.empty() ? "(nothing)" : names) + ", expected " + (want.empty() ? "(nothing)" : want);
+    Expect(failures, "status at the walk's end", "9", std::to_string(st));
+    Expect(failures, "walked", expect.empty() ? "(nothing)" : expect[0], names.empty() ? "(nothing)" : names);
     return failures;
   }
 
   std::string name_;
   std::map<std::string, Block> blocks_;
   std::map<std::string, std::string> saved_;  // $name
-  uint8_t keyLength_ = 255;
 };
 
 class CallScript : public ::testing::TestWithParam<std::string> {};

@@ -27,13 +27,12 @@ struct Seg {
   uint8_t nullValue = 0;             // the null byte of a null key
 };
 
-// A Create buffer of keys keys made of segs, in order: a segment with
-// B_KEY_SEGMENTED goes on with the next in the same key.
-inline std::vector<uint8_t> MakeSpec(uint16_t recordLength, uint8_t keys, const std::vector<Seg>& segs,
-                                     uint16_t pageSize = 4096) {
+// A Create buffer of keys keys made of segs, in order, with pages of 4096
+// bytes: a segment with B_KEY_SEGMENTED goes on with the next in the same key.
+inline std::vector<uint8_t> MakeSpec(uint16_t recordLength, uint8_t keys, const std::vector<Seg>& segs) {
   recman::FileSpec spec;
   spec.recordLength = recordLength;
-  spec.pageSize = pageSize;
+  spec.pageSize = 4096;
   bool sameKey = false;
   for (const Seg& seg : segs) {
     if (!sameKey) spec.keys.emplace_back();
@@ -102,9 +101,9 @@ class BtrFile {
     }
     return Call(op, keyNum);
   }
-  int Direct(uint32_t position, int8_t keyNum, uint32_t length = 0) {
+  int Direct(uint32_t position, int8_t keyNum) {
     std::memcpy(data.data(), &position, 4);
-    return Raw(B_GET_DIRECT, keyNum, length ? length : recordLength);
+    return Raw(B_GET_DIRECT, keyNum, recordLength);
   }
   uint32_t Position() {
     uint32_t p = 0, len = 4;
@@ -112,10 +111,10 @@ class BtrFile {
     return p;
   }
   // The first fields (zero-terminated at offset 0) met walking key k.
-  std::vector<std::string> Walk(int8_t k, bool forward = true) {
+  std::vector<std::string> Walk(int8_t k) {
     std::vector<std::string> names;
-    int st = Get(forward ? B_GET_FIRST : B_GET_LAST, k);
-    for (; st == 0; st = Get(forward ? B_GET_NEXT : B_GET_PREVIOUS, k)) names.push_back(Field(0));
+    int st = Get(B_GET_FIRST, k);
+    for (; st == 0; st = Get(B_GET_NEXT, k)) names.push_back(Field(0));
     EXPECT_EQ(st, B_END_OF_FILE);
     return names;
   }
