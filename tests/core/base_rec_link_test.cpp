@@ -288,14 +288,15 @@ TEST(ErrorReport, LogIsRecreatedAtTheDecimalLimitAndSkippedWhileItCannotBeOpened
   AppendIoErrorLine(log.c_str(), "PATIENT_DB");
   EXPECT_EQ(ReadFile(log), std::string(kLimit - 1, 'x') + line);
   std::ofstream(log, std::ios::binary) << std::string(kLimit, 'x');
-  AppendIoErrorLine(log.c_str(), "PATIENT_DB");
-  EXPECT_EQ(ReadFile(log), line);
-
   {
-    CFile holder;  // another writer holds the log: line dropped
+    // Another writer holds the log: the line is dropped, and the re-creation
+    // it called for destroys nothing the holder has.
+    CFile holder;
     ASSERT_TRUE(holder.Open(log.c_str(), CFile::modeReadWrite | CFile::shareExclusive));
     AppendIoErrorLine(log.c_str(), "PATIENT_DB");
   }
+  EXPECT_EQ(ReadFile(log), std::string(kLimit, 'x'));
+  AppendIoErrorLine(log.c_str(), "PATIENT_DB");  // released: re-created
   EXPECT_EQ(ReadFile(log), line);
   // A log in a directory that does not exist is skipped without a word.
   AppendIoErrorLine(dir.file("none/io_error.txt").c_str(), "PATIENT_DB");
