@@ -24,7 +24,7 @@ namespace {
 using Bytes = std::vector<char>;
 
 TEST(RecordClassTest, PathsFromTheDirectoryConstructorAndFromTheProfileReadEveryTime) {
-  ForEachClass([&]<class C, auto>() {
+  EveryClass::ForEach([&]<class C, auto>() {
     // An application may rely on the conversion: C object = directory;
     static_assert(std::is_convertible_v<const char*, C>);
     const RecordFileRow& row = C::kRow;
@@ -50,7 +50,7 @@ TEST(RecordClassTest, PathsFromTheDirectoryConstructorAndFromTheProfileReadEvery
   for (const Case& c : cases) {
     std::ofstream(profile, std::ios::binary) << "[DB_DIR]\r\n" << (c.value ? "DATABASE=" + std::string(c.value) : "");
     CTools::SetIniFileName(profile.c_str());
-    ForEachClass([&]<class C, auto>() {
+    EveryClass::ForEach([&]<class C, auto>() {
       EXPECT_EQ(std::string(C().GetFilePath()), c.prefix + std::string(C::kRow.fileName));
     });
   }
@@ -65,7 +65,7 @@ TEST(RecordClassTest, PathsFromTheDirectoryConstructorAndFromTheProfileReadEvery
 }
 
 TEST(RecordClassTest, PrimeKeyFollowsTheClassesRule) {
-  ForEachClass([]<class C, auto>() {
+  EveryClass::ForEach([]<class C, auto>() {
     const RecordFileRow& row = C::kRow;
     const KeyLayout& key = row.keys[0];
     SCOPED_TRACE(row.className);
@@ -128,7 +128,7 @@ Bytes MakeRecord(const RecordFileRow& row, char prefix, bool full, std::vector<s
 
 TEST_F(RecordDbTest, LookUpFindsOrZeroesAndUpdateFindsTheRecordByItsPrimeKey) {
   ASSERT_EQ(CreateDatabase(dir().c_str()), 0);
-  ForEachClass([&]<class C, auto LookUp>() {
+  EveryClass::ForEach([&]<class C, auto LookUp>() {
     const RecordFileRow& row = C::kRow;
     SCOPED_TRACE(row.className);
     C object(dir().c_str());
