@@ -1,35 +1,17 @@
 #pragma once
-// Shared pieces of the numbered-interface tests: a database directory named by
-// the profile that CTools::GetIniFileName returns, and records built from texts.
+// Shared pieces of the numbered-interface tests: the database directory of
+// the record-class suites, and records built from texts.
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "reclink/database.h"
 #include "reclink/rec_link.h"
-#include "reclink/tools.h"
-#include "support/test_support.h"
+#include "records/record_db.h"
 
 namespace reclink::test {
-
-struct NumberedDb {
-  TempDir dir;     // the database directory
-  TempDir iniDir;  // holds the profile, apart from the database
-
-  NumberedDb() { SetDirectory(dir.path()); }
-  ~NumberedDb() { CTools::SetIniFileName(nullptr); }
-
-  // Rewrites the profile's DB_DIR/DATABASE value.
-  void SetDirectory(const std::string& value) {
-    const std::string ini = iniDir.file("app.ini");
-    std::ofstream(ini, std::ios::trunc) << "[DB_DIR]\nDATABASE=" << value << "\n";
-    CTools::SetIniFileName(ini.c_str());
-  }
-};
 
 // size bytes of filler with each text, and its zero, at its offset.
 inline std::vector<char> Rec(size_t size, const std::vector<std::pair<size_t, std::string>>& texts,

@@ -17,7 +17,7 @@
 namespace reclink::test {
 namespace {
 
-class CascadeTest : public RecordDbTest {
+class CascadeTest : public DatabaseTest {
  protected:
   void SetUp() override { CreateAndOpen({&photos, &images, &items}); }
   CPhotoDB photos{dir().c_str()};

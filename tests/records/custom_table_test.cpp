@@ -12,7 +12,7 @@
 namespace reclink::test {
 namespace {
 
-TEST_F(RecordDbTest, CustomTableTriesTheItemAgainAsATwoDigitNumber) {
+TEST_F(DatabaseTest, CustomTableTriesTheItemAgainAsATwoDigitNumber) {
   CCustomTblDB table(dir().c_str());
   CreateAndOpen({&table});
   for (const char* item : {"05", "07x", "00"}) Store(table, {{0, "T1"}, {3, item}, {8, item}});

@@ -23,7 +23,7 @@ constexpr int kKana = 62;        // kana name
 constexpr int kPatientId = 103;  // the field of key 3
 constexpr int kExcluded = 156;   // 1 = left out of the name searches
 
-class PatientTest : public RecordDbTest {
+class PatientTest : public DatabaseTest {
  protected:
   void SetUp() override { CreateAndOpen({&patients_}); }
   char* record() { return patients_.GetRecordBuffer(); }
@@ -156,7 +156,7 @@ TEST_F(PatientTest, LookUpByIdAndUpdateAndDeleteFindTheirPatient) {
   EXPECT_EQ(boxes_.count(), 0u);
 }
 
-TEST_F(RecordDbTest, OwnerCheckAndLookUpByName) {
+TEST_F(DatabaseTest, OwnerCheckAndLookUpByName) {
   COwnerDB owners(dir().c_str());
   CreateAndOpen({&owners});
   EXPECT_EQ(owners.IsOwnerValid(), 0);

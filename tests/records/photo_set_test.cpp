@@ -29,7 +29,7 @@ void ReleaseTestBitmap(BitmapHandle bitmap) {
 constexpr int kImageMark = CTZPhotoEXImgDB::kRecordLength - 40;
 constexpr int kTextMark = CTZPhotoEXTextDB::kRecordLength - 40;
 
-class PhotoSetTest : public RecordDbTest {
+class PhotoSetTest : public DatabaseTest {
  protected:
   void SetUp() override {
     CreateAndOpen({&images_, &texts_});

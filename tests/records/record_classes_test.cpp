@@ -126,7 +126,7 @@ Bytes MakeRecord(const RecordFileRow& row, char prefix, bool full, std::vector<s
   return record;
 }
 
-TEST_F(RecordDbTest, LookUpFindsOrZeroesAndUpdateFindsTheRecordByItsPrimeKey) {
+TEST_F(DatabaseTest, LookUpFindsOrZeroesAndUpdateFindsTheRecordByItsPrimeKey) {
   ASSERT_EQ(CreateDatabase(dir().c_str()), 0);
   EveryClass::ForEach([&]<class C, auto LookUp>() {
     const RecordFileRow& row = C::kRow;

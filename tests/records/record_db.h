@@ -1,16 +1,19 @@
 #pragma once
-// A fresh database directory for the record-class suites, with every message
-// box shown during a test captured, and helpers to store and count records.
+// A fresh database directory for the record-class and numbered suites, named
+// by the profile that CTools::GetIniFileName returns, with every message box
+// shown during a test captured; and helpers to store and count records.
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <initializer_list>
 #include <string>
 #include <utility>
 
 #include "reclink/base_rec_link.h"
 #include "reclink/database.h"
+#include "reclink/tools.h"
 #include "support/test_support.h"
 
 namespace reclink::test {
@@ -42,10 +45,19 @@ inline void DeleteAll(CBaseRecLink& object) {
   while (object.GetFIRST() == 0) ASSERT_EQ(object.Delete(), 0);
 }
 
-class RecordDbTest : public ::testing::Test {
+class DatabaseTest : public ::testing::Test {
  protected:
+  DatabaseTest() { SetProfileDirectory(dir()); }
+  ~DatabaseTest() override { CTools::SetIniFileName(nullptr); }
+
   // The database directory, ending in a separator, as constructors take it.
   std::string dir() const { return tmp_.dir(); }
+  // Rewrites the profile's DB_DIR/DATABASE value.
+  void SetProfileDirectory(const std::string& value) {
+    const std::string ini = elsewhere_.file("app.ini");
+    std::ofstream(ini, std::ios::trunc) << "[DB_DIR]\nDATABASE=" << value << "\n";
+    CTools::SetIniFileName(ini.c_str());
+  }
   // Creates the record file of each object (constructed on dir()) and opens it.
   void CreateAndOpen(std::initializer_list<CBaseRecLink*> objects) {
     for (CBaseRecLink* object : objects) {
@@ -57,6 +69,7 @@ class RecordDbTest : public ::testing::Test {
   }
 
   TempDir tmp_;               // the database directory
+  TempDir elsewhere_;         // holds the profile, apart from the database
   MessageBoxRecorder boxes_;  // every box shown during the test
 };
 
