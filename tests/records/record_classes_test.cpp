@@ -1,6 +1,7 @@
 // Every record class: its file, ident and path from a directory or the
 // profile; then, on the files that CreateDatabase makes, the look-up, and
-// Update with the prime key it takes from the record.
+// Update with the prime key it takes from the record. And the one look-up
+// that tries again: the custom table's, with the item as a two-digit number.
 
 #include "record_classes.h"
 
@@ -151,6 +152,43 @@ TEST_F(DatabaseTest, LookUpFindsOrZeroesAndUpdateFindsTheRecordByItsPrimeKey) {
     EXPECT_EQ(Bytes(record, record + b.size()), b);
   });
   EXPECT_EQ(boxes_.count(), 0u);
+}
+
+// The custom table's look-up tries the item code again as a two-digit number;
+// the staff table is one of its tables.
+TEST_F(DatabaseTest, CustomTableTriesTheItemAgainAsATwoDigitNumber) {
+  CCustomTblDB table(dir().c_str());
+  CreateAndOpen({&table});
+  for (const char* item : {"05", "07x", "00"}) Store(table, {{0, "T1"}, {3, item}, {8, item}});
+  Store(table, {{0, "AA"}, {3, "12"}, {8, "staff twelve"}});
+  const char* text = table.GetRecordBuffer() + 8;
+
+  ScriptedBtrieve calls;
+  EXPECT_EQ(table.GetCustomTblData("T1", "5"), 0);
+  EXPECT_STREQ(text, "05");
+  EXPECT_EQ(calls.CountOf(B_GET_EQUAL), 2u);
+  EXPECT_EQ(table.GetCustomTblData("T1", "05"), 0);  // found at once
+  EXPECT_EQ(calls.CountOf(B_GET_EQUAL), 3u);
+  EXPECT_EQ(table.GetCustomTblData("T1", "007"), 4);  // tried as 07, not 07x
+  EXPECT_EQ(table.GetCustomTblData("T1", "7"), 4);
+  EXPECT_EQ(std::string(table.GetRecordBuffer(), 8), std::string(8, '\0'));
+  calls.ClearCalls();
+  EXPECT_EQ(table.GetCustomTblData("T1", "1234"), 4);  // no second try from 1000 on
+  EXPECT_EQ(calls.CountOf(B_GET_EQUAL), 1u);
+  EXPECT_EQ(table.GetCustomTblData("T1", "AB"), 0);  // no digits: tried as 00
+  EXPECT_STREQ(text, "00");
+
+  EXPECT_EQ(table.GetStaffData("12"), 0);  // the staff table is table AA
+  EXPECT_STREQ(text, "staff twelve");
+  EXPECT_EQ(table.GetStaffData("5"), 4);
+  EXPECT_EQ(boxes_.count(), 0u);
+
+  // Any failure of the first try is reported, and the second try made.
+  table.Close();
+  EXPECT_EQ(table.GetCustomTblData("T1", "5"), 3);
+  EXPECT_EQ(boxes_.count(), 2u);
+  EXPECT_EQ(table.GetCustomTblData("T1", "1000"), 3);
+  EXPECT_EQ(boxes_.count(), 3u);
 }
 
 }  // namespace
