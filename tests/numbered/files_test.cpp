@@ -2,20 +2,33 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "core/point_lat.h"
 #include "numbered/db_number_table.h"
-#include "numbered_db.h"
 #include "reclink/btrieve.h"
 #include "reclink/file_spec.h"
+#include "reclink/rec_link.h"
 #include "reclink/records/catalogue.h"
+#include "records/record_db.h"
 
 namespace {
 
 using namespace reclink::test;
 using reclink::numbered::kDbNumbers;
 using Files = DatabaseTest;
+
+// DB_GetEQ on key 0 taken from the first bytes of record (every numbered
+// file's key 0 lies back to back from offset 0) into out; the status.
+int GetEQ(CRecLink& link, int dbno, const std::vector<char>& record, std::vector<char>& out) {
+  out.assign(record.size(), 0);
+  char key[256] = {};
+  std::memcpy(key, record.data(), std::min<size_t>(record.size(), 64));
+  return link.DB_GetEQ(dbno, 0, out.data(), key);
+}
 
 TEST_F(Files, EveryNumberReachesItsOwnFileLaidOutAsItsTablesSay) {
   ASSERT_EQ(reclink::CreateDatabase(dir().c_str()), 0);

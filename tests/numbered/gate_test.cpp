@@ -8,9 +8,10 @@
 #include "core/point_lat.h"
 #include "core/read_log.h"
 #include "numbered/last_delim.h"
-#include "numbered_db.h"
 #include "platform/winapi.h"
 #include "reclink/btrieve.h"
+#include "reclink/rec_link.h"
+#include "records/record_db.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 // A fresh database directory for the record-class and numbered suites, named
 // by the profile that CTools::GetIniFileName returns, with every message box
-// shown during a test captured; and helpers to store and count records.
+// shown during a test captured; and helpers to build, store and count records.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "reclink/base_rec_link.h"
 #include "reclink/database.h"
@@ -21,6 +22,14 @@ namespace reclink::test {
 // Writes text (nullptr = empty) into the field at offset of record.
 inline void PutField(char* record, int offset, const char* text) {
   std::strcpy(record + offset, text == nullptr ? "" : text);
+}
+
+// size bytes of filler with each text, and its zero, at its offset.
+inline std::vector<char> Rec(size_t size, const std::vector<std::pair<size_t, std::string>>& texts,
+                             char filler = 0) {
+  std::vector<char> record(size, filler);
+  for (const auto& [at, text] : texts) std::memcpy(&record[at], text.c_str(), text.size() + 1);
+  return record;
 }
 
 // Inserts a record of object that is zero but for the strings at their offsets.
