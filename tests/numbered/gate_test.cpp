@@ -4,18 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <iterator>
-#include <regex>
 
 #include "core/point_lat.h"
+#include "core/read_log.h"
 #include "numbered/last_delim.h"
-#include "numbered_db.h"
 #include "platform/winapi.h"
 #include "reclink/btrieve.h"
+#include "reclink/rec_link.h"
+#include "records/record_db.h"
 
 namespace {
 
 using namespace reclink::test;
+using Messages = DatabaseTest;
+using Gate = DatabaseTest;
 
 char g_data[40980];
 char g_key[256];
@@ -25,7 +27,7 @@ char g_key[256];
 // for a number it cannot serve and its refusal without memory. The other
 // keyed reads share GetEQ's and GetNEXT's way; where each goes is walked on
 // a real file (files_test.cpp).
-TEST(Messages, EachOperationReportsInItsOwnWords) {
+TEST_F(Messages, EachOperationReportsInItsOwnWords) {
   struct Op {  // label: in the status box; name: in the unknown-number box
     uint16_t op;
     const char* label;
@@ -43,13 +45,11 @@ TEST(Messages, EachOperationReportsInItsOwnWords) {
       {B_OPEN, "BO_OPEN", "DBOpen", 0, [](CRecLink& l, int n) { return l.DB_Open(n, 0); }},
       {B_OPEN, "BO_OPEN", "DBOpen", 0, [](CRecLink& l, int n) { return l.DB_Open("/x.btr", n); }},
   };
-  NumberedDb db;
-  MessageBoxRecorder boxes;
   ScriptedBtrieve script;
   CRecLink link;
   for (const Op& op : ops) {
     SCOPED_TRACE(op.label);
-    boxes.clear();
+    boxes_.clear();
     script.ClearCalls();
     const int other = op.silent == 4 ? 9 : 4;
     const std::string box = "POINTPA_DB " + std::string(op.label) + " Status = ";
@@ -57,32 +57,32 @@ TEST(Messages, EachOperationReportsInItsOwnWords) {
     script.Script(op.op, {84, 85, op.silent, 85, 84, other});
     EXPECT_EQ(op.call(link, 160), op.silent);
     EXPECT_EQ(op.call(link, 160), other);
-    ASSERT_EQ(boxes.count(), 1u);
-    EXPECT_EQ(boxes.calls()[0].text, box + std::to_string(other));
-    EXPECT_EQ(boxes.calls()[0].caption, "RecLinkDLL ERROR");
+    ASSERT_EQ(boxes_.count(), 1u);
+    EXPECT_EQ(boxes_.calls()[0].text, box + std::to_string(other));
+    EXPECT_EQ(boxes_.calls()[0].caption, "RecLinkDLL ERROR");
 
     // Numbers without a slot, or without memory for the blocks, reach nothing
     // and leave the last status alone.
     const size_t asked = script.calls().size();
     for (int n : {100, 115, 370, 440, 500}) {
       EXPECT_EQ(op.call(link, n), -1);
-      EXPECT_EQ(boxes.calls().back().text, op.name + (" Proc DBNo Error = " + std::to_string(n)));
+      EXPECT_EQ(boxes_.calls().back().text, op.name + (" Proc DBNo Error = " + std::to_string(n)));
     }
-    EXPECT_EQ(boxes.calls().back().caption, "RecLinkDLL ERROR");
+    EXPECT_EQ(boxes_.calls().back().caption, "RecLinkDLL ERROR");
     if (op.op == B_OPEN || op.op == B_INSERT || op.op == B_UPDATE || op.op == B_DELETE) {
       reclink::platform::FailNextGlobalAllocs(1);
       EXPECT_EQ(op.call(link, 160), 101);
-      EXPECT_EQ(boxes.calls().back().text, box + "101");
+      EXPECT_EQ(boxes_.calls().back().text, box + "101");
     }
     EXPECT_EQ(script.calls().size(), asked);
     EXPECT_EQ(link.GetLastStatus(), other);
   }
   // Number 10 has a slot but no file to open by number.
   EXPECT_EQ(link.DB_Open(10, 0), -1);
-  EXPECT_EQ(boxes.calls().back().text, "DBOpen Proc DBNo Error = 10");
+  EXPECT_EQ(boxes_.calls().back().text, "DBOpen Proc DBNo Error = 10");
 }
 
-TEST(Gate, UpdateAndDeleteReadAgainAfterAConflict) {
+TEST_F(Gate, UpdateAndDeleteReadAgainAfterAConflict) {
   // The answers to the reads by the rebuilt key and to the writes; the result.
   struct Case {
     uint16_t op;
@@ -95,7 +95,6 @@ TEST(Gate, UpdateAndDeleteReadAgainAfterAConflict) {
       {B_DELETE, {0, 0, 0}, {80, 80, 46}, 46},       // another failure ends it
       {B_DELETE, {4}, {}, 4},                        // nothing stored: nothing written
   };
-  MessageBoxRecorder boxes;
   CRecLink link;
   for (const Case& c : cases) {
     ScriptedBtrieve script;
@@ -106,13 +105,13 @@ TEST(Gate, UpdateAndDeleteReadAgainAfterAConflict) {
     EXPECT_EQ(script.CountOf(B_GET_EQUAL), c.reads.size());
     EXPECT_EQ(script.CountOf(c.op), c.writes.size());
   }
-  ASSERT_EQ(boxes.count(), 1u);
-  EXPECT_EQ(boxes.calls()[0].text, "TRACELAT_DB BO_DELETE Status = 46");
+  ASSERT_EQ(boxes_.count(), 1u);
+  EXPECT_EQ(boxes_.calls()[0].text, "TRACELAT_DB BO_DELETE Status = 46");
 }
 
 // What an insert by number sends: a work copy of the caller's record (marked
 // current for the point-lat file) and key 0 rebuilt from it in a 255-byte key.
-TEST(Gate, InsertsSendAWorkCopyAndKeyZeroRebuiltFromTheRecord) {
+TEST_F(Gate, InsertsSendAWorkCopyAndKeyZeroRebuiltFromTheRecord) {
   struct Case {
     int dbno;
     size_t length;                                      // the number's record length
@@ -127,7 +126,6 @@ TEST(Gate, InsertsSendAWorkCopyAndKeyZeroRebuiltFromTheRecord) {
       {250, 400, {{0, ""}, {21, "S1"}}, std::string(21, '\0') + "S1"},
       {140, 3000, {{0, "P1"}, {21, "S1"}}, "P1" + std::string(19, '\0') + "S1"},
   };
-  MessageBoxRecorder boxes;
   std::string copy, key;
   ScriptedBtrieve script([&](const BtrieveCallRecord& call) {
     copy.assign(call.data, *call.length);
@@ -146,7 +144,7 @@ TEST(Gate, InsertsSendAWorkCopyAndKeyZeroRebuiltFromTheRecord) {
     EXPECT_EQ(copy, expected);
     EXPECT_EQ(key, c.key + std::string(255 - c.key.size(), '\0'));
   }
-  EXPECT_EQ(boxes.count(), 0u);
+  EXPECT_EQ(boxes_.count(), 0u);
 }
 
 // The calls that name no record, and Close and Stat, as the record manager
@@ -154,13 +152,12 @@ TEST(Gate, InsertsSendAWorkCopyAndKeyZeroRebuiltFromTheRecord) {
 // nothing; every file-less call passes the object's 256-byte scratch block
 // as position block, data and key; Stat offers 40,980 bytes with the
 // number's block.
-TEST(Gate, CloseStopStatAndTransactionsPassWhatTheyShould) {
-  MessageBoxRecorder boxes;
+TEST_F(Gate, CloseStopStatAndTransactionsPassWhatTheyShould) {
   ScriptedBtrieve script([](const BtrieveCallRecord&) { return 3; });
   CRecLink link;
   link.DB_Close(120);
   EXPECT_EQ(link.GetLastStatus(), 3);
-  EXPECT_EQ(boxes.count(), 0u);
+  EXPECT_EQ(boxes_.count(), 0u);
   link.DB_Stop();
   link.Begin_Tran();
   link.End_Tran();
@@ -184,25 +181,17 @@ TEST(Gate, CloseStopStatAndTransactionsPassWhatTheyShould) {
   EXPECT_EQ(calls[6].posBlock, calls[0].posBlock);  // number 120's slot
 }
 
-// The I/O-error log of dir, empty when there is none.
-std::string Log(const TempDir& dir) {
-  std::ifstream in(dir.file("io_error.txt"), std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-TEST(Messages, StatusTwoIsLoggedInTheDirectoryOfTheLastOpenByNumber) {
-  NumberedDb db;
-  MessageBoxRecorder boxes;
+TEST_F(Messages, StatusTwoIsLoggedInTheDirectoryOfTheLastOpenByNumber) {
   ScriptedBtrieve script;
   CRecLink link;
   // Before an open by number has read the directory, the box alone: no log,
   // not even in the working directory.
   const auto cwd = std::filesystem::current_path();
-  std::filesystem::current_path(db.dir.path());
+  std::filesystem::current_path(tmp_.path());
   script.Script(B_GET_EQUAL, {2, 2});
   EXPECT_EQ(link.DB_GetEQ(110, 0, g_data, g_key), 2);
   std::filesystem::current_path(cwd);
-  EXPECT_EQ(Log(db.dir), "");
+  EXPECT_EQ(ReadFile(tmp_.file("io_error.txt")), "");
 
   script.Script(B_OPEN, {0, 0});
   ASSERT_EQ(link.DB_Open(110, 0), 0);
@@ -210,7 +199,7 @@ TEST(Messages, StatusTwoIsLoggedInTheDirectoryOfTheLastOpenByNumber) {
   EXPECT_EQ(link.DB_GetEQ(110, 0, g_data, g_key), 2);
   EXPECT_EQ(link.DB_Insert(110, g_data), 46);
   // Each open reads the profile again: the next line goes to the new place.
-  db.SetDirectory(db.iniDir.path());
+  SetProfileDirectory(elsewhere_.path());
   ASSERT_EQ(link.DB_Open(110, B_MODE_READ_ONLY), 0);
   EXPECT_EQ(script.calls().back().keyNum, B_MODE_READ_ONLY);
   script.Script(B_BEGIN_TRAN, {2});
@@ -218,12 +207,11 @@ TEST(Messages, StatusTwoIsLoggedInTheDirectoryOfTheLastOpenByNumber) {
   EXPECT_EQ(link.Begin_Tran(), -1);
   EXPECT_EQ(link.End_Tran(), -1);
 
-  const std::string date = R"(\d{4}/\d{2}/\d{2} : )";
-  EXPECT_TRUE(std::regex_match(Log(db.dir), std::regex(date + "PATIENT_DB\r\n")));
-  EXPECT_TRUE(std::regex_match(Log(db.iniDir), std::regex(date + "\r\n")));
-  ASSERT_EQ(boxes.count(), 5u);
-  EXPECT_EQ(boxes.calls()[3].text, " BO_BEGIN Status = 2");
-  EXPECT_EQ(boxes.calls()[4].text, " BO_ENDTRAN Status = 39");
+  EXPECT_EQ(ReadFile(tmp_.file("io_error.txt")), Today() + " : PATIENT_DB\r\n");
+  EXPECT_EQ(ReadFile(elsewhere_.file("io_error.txt")), Today() + " : \r\n");
+  ASSERT_EQ(boxes_.count(), 5u);
+  EXPECT_EQ(boxes_.calls()[3].text, " BO_BEGIN Status = 2");
+  EXPECT_EQ(boxes_.calls()[4].text, " BO_ENDTRAN Status = 39");
 }
 
 TEST(LastDelim, AppendsTheDelimiterTheTextUsesWalkingDoubleByteCharactersWhole) {

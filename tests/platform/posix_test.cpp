@@ -49,22 +49,4 @@ TEST(Posix, PathsTextsAndErrorsAreTheBytesGiven) {
   }
 }
 
-TEST(Posix, ProfileCommentsAndStrayLinesAreNotEntries) {
-  reclink::test::TempDir dir;
-  const std::string ini = dir.file("app.ini");
-  std::ofstream(ini, std::ios::binary) << "orphan=x\n[DB_DIR]\n;DATABASE=y\nbare\n";
-  struct Case {
-    const char *section, *entry, *want;
-  } cases[] = {
-      {"", "orphan", "d"},           // lines before any section belong to none
-      {"DB_DIR", ";DATABASE", "d"},  // a ';' line is a comment
-      {"DB_DIR", "bare", ""},        // a line without '=' is an entry without a value
-  };
-  for (const Case& c : cases) {
-    char out[16];
-    GetPrivateProfileStringA(c.section, c.entry, "d", out, sizeof out, ini.c_str());
-    EXPECT_STREQ(out, c.want) << c.section << "/" << c.entry;
-  }
-}
-
 }  // namespace

@@ -55,6 +55,12 @@ TEST(Profile, ReadsValuesByTheWindowsRules) {
       {"DB_DIR", "half", "", "\"open"},      // quotes must match to go
       {"DB_DIR", "extra", "d", "d"},         // the first copy of a section is read
       {"DB_DIR", "NOPE", "", ""},
+#ifndef _WIN32
+      // Where the system's call is not there to follow, the layer decides:
+      {"", "orphan", "d", "d"},           // lines before any section belong to none
+      {"DB_DIR", ";DATABASE", "d", "d"},  // a ';' line is a comment
+      {"DB_DIR", "bare", "d", ""},        // a line without '=' is an entry without a value
+#endif
   };
   for (const Case& c : cases) {
     char out[256];

@@ -47,8 +47,8 @@ TEST(AllocationTest, LookUpsAllocateNothing) {
   const char* values[4] = {"P", "S", "A", "1"};
   BtrieveEntry previous = SetBtrieveEntry(NoSuchKey);
   std::vector<int> statuses;
-  statuses.reserve(43);
-  ForEachClass([&]<class C, auto LookUp>() {
+  statuses.reserve(EveryClass::kClasses + 2);
+  EveryClass::ForEach([&]<class C, auto LookUp>() {
     C object("db\\");
     g_allocations = 0;
     g_counting = true;
@@ -63,7 +63,7 @@ TEST(AllocationTest, LookUpsAllocateNothing) {
   statuses.push_back(table.GetStaffData("5"));  // with its second try
   g_counting = false;
   SetBtrieveEntry(previous);
-  EXPECT_EQ(statuses, std::vector<int>(43, 4));
+  EXPECT_EQ(statuses, std::vector<int>(EveryClass::kClasses + 2, 4));
   EXPECT_EQ(g_allocations, 0);
 }
 

@@ -18,7 +18,7 @@
 namespace reclink::test {
 namespace {
 
-class NumberingTest : public RecordDbTest {
+class NumberingTest : public DatabaseTest {
  protected:
   void SetUp() override { CreateAndOpen({&patients, &photos, &reports, &slides, &sets}); }
 

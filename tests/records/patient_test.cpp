@@ -23,21 +23,18 @@ constexpr int kKana = 62;        // kana name
 constexpr int kPatientId = 103;  // the field of key 3
 constexpr int kExcluded = 156;   // 1 = left out of the name searches
 
-class PatientTest : public RecordDbTest {
+class PatientTest : public DatabaseTest {
  protected:
   void SetUp() override { CreateAndOpen({&patients_}); }
   char* record() { return patients_.GetRecordBuffer(); }
   void Clear() { std::memset(record(), 0, CPatientDB::kRecordLength); }
-  // Stores a patient with Insert, bypassing the numbering.
+  // Stores a patient with Insert, bypassing the numbering; the kana name is
+  // the name in lower case.
   void StorePatient(const char* number, const char* name = "", bool excluded = false) {
     std::string kana = name;
     for (char& ch : kana) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    Clear();
-    PutField(record(), 0, number);
-    PutField(record(), kName, name);
-    PutField(record(), kKana, kana.c_str());
-    record()[kExcluded] = excluded ? 1 : 0;
-    ASSERT_EQ(patients_.Insert(), 0) << number;
+    Store(patients_,
+          {{0, number}, {kName, name}, {kKana, kana.c_str()}, {kExcluded, excluded ? "\1" : ""}});
   }
   CPatientDB patients_{dir().c_str()};
 };
@@ -156,7 +153,7 @@ TEST_F(PatientTest, LookUpByIdAndUpdateAndDeleteFindTheirPatient) {
   EXPECT_EQ(boxes_.count(), 0u);
 }
 
-TEST_F(RecordDbTest, OwnerCheckAndLookUpByName) {
+TEST_F(DatabaseTest, OwnerCheckAndLookUpByName) {
   COwnerDB owners(dir().c_str());
   CreateAndOpen({&owners});
   EXPECT_EQ(owners.IsOwnerValid(), 0);

@@ -1,6 +1,7 @@
 // Every record class: its file, ident and path from a directory or the
-// profile, its prime key; then, on the files that CreateDatabase makes, the
-// look-up and Update.
+// profile; then, on the files that CreateDatabase makes, the look-up, and
+// Update with the prime key it takes from the record. And the one look-up
+// that tries again: the custom table's, with the item as a two-digit number.
 
 #include "record_classes.h"
 
@@ -24,7 +25,7 @@ namespace {
 using Bytes = std::vector<char>;
 
 TEST(RecordClassTest, PathsFromTheDirectoryConstructorAndFromTheProfileReadEveryTime) {
-  ForEachClass([&]<class C, auto>() {
+  EveryClass::ForEach([&]<class C, auto>() {
     // An application may rely on the conversion: C object = directory;
     static_assert(std::is_convertible_v<const char*, C>);
     const RecordFileRow& row = C::kRow;
@@ -50,7 +51,7 @@ TEST(RecordClassTest, PathsFromTheDirectoryConstructorAndFromTheProfileReadEvery
   for (const Case& c : cases) {
     std::ofstream(profile, std::ios::binary) << "[DB_DIR]\r\n" << (c.value ? "DATABASE=" + std::string(c.value) : "");
     CTools::SetIniFileName(profile.c_str());
-    ForEachClass([&]<class C, auto>() {
+    EveryClass::ForEach([&]<class C, auto>() {
       EXPECT_EQ(std::string(C().GetFilePath()), c.prefix + std::string(C::kRow.fileName));
     });
   }
@@ -62,38 +63,6 @@ TEST(RecordClassTest, PathsFromTheDirectoryConstructorAndFromTheProfileReadEvery
   }
   EXPECT_STREQ(CBodyDB().GetFilePath(), "D:\\x\x83\x5C" "BODY.BTR");
   CTools::SetIniFileName(nullptr);
-}
-
-TEST(RecordClassTest, PrimeKeyFollowsTheClassesRule) {
-  ForEachClass([]<class C, auto>() {
-    const RecordFileRow& row = C::kRow;
-    const KeyLayout& key = row.keys[0];
-    SCOPED_TRACE(row.className);
-    C object("");
-    char* record = object.GetRecordBuffer();
-    const char* prime = object.GetPrimeKeyBuffer();
-    // Full fields first: every rule gives the record's bytes.
-    std::memset(record, 'x', C::kRecordLength);
-    for (int s = 0; s < key.segmentCount; ++s)
-      PutField(record, key.segments[s].offset,
-               std::string(key.segments[s].width - 1, static_cast<char>('a' + s)).c_str());
-    static_cast<CBaseRecLink&>(object).GetPrimeKeyFromBuffer();
-    ASSERT_EQ(std::memcmp(prime, record, C::kPrimeKeyLength), 0);
-    Bytes before(prime, prime + C::kPrimeKeyLength);
-    // Then one character each, with the old bytes behind the terminators.
-    for (int s = 0; s < key.segmentCount; ++s) PutField(record, key.segments[s].offset, "s");
-    static_cast<CBaseRecLink&>(object).GetPrimeKeyFromBuffer();
-    for (int s = 0; s < key.segmentCount; ++s) {
-      for (int b = 0, at = key.segments[s].offset; b < key.segments[s].width; ++b, ++at) {
-        char want = b == 0                                       ? 's'
-                    : b == 1                                     ? '\0'
-                    : row.primeKeyRule == PrimeKeyRule::kStrings ? '\0'
-                                                                 : before[at];
-        if (row.primeKeyRule == PrimeKeyRule::kCopy) want = record[at];
-        ASSERT_EQ(prime[at], want) << "byte " << at;
-      }
-    }
-  });
 }
 
 // The files' layouts are proven by the look-ups below and by every suite
@@ -126,10 +95,11 @@ Bytes MakeRecord(const RecordFileRow& row, char prefix, bool full, std::vector<s
   return record;
 }
 
-TEST_F(RecordDbTest, LookUpFindsOrZeroesAndUpdateFindsTheRecordByItsPrimeKey) {
+TEST_F(DatabaseTest, LookUpFindsOrZeroesAndUpdateFindsTheRecordByItsPrimeKey) {
   ASSERT_EQ(CreateDatabase(dir().c_str()), 0);
-  ForEachClass([&]<class C, auto LookUp>() {
+  EveryClass::ForEach([&]<class C, auto LookUp>() {
     const RecordFileRow& row = C::kRow;
+    const KeyLayout& key = row.keys[0];
     SCOPED_TRACE(row.className);
     C object(dir().c_str());
     ASSERT_EQ(object.Open(BTR_OPEN_NORMAL), 0) << "status " << object.GetLastStatus();
@@ -157,17 +127,68 @@ TEST_F(RecordDbTest, LookUpFindsOrZeroesAndUpdateFindsTheRecordByItsPrimeKey) {
     EXPECT_EQ(Bytes(record, record + a.size()), zeros);
 
     // Positioned on A, Update writes B: it finds the record by the prime key
-    // taken from the buffer, whatever lies behind the key terminators.
+    // taken from the buffer, whatever lies behind the key terminators. The
+    // class's rule takes the prime key: from full fields, the record's bytes;
+    // behind shorter fields, zeros, what the last prime key left, or the
+    // record's bytes.
     ASSERT_EQ(lookUp(keysA), 0);
+    ASSERT_EQ(object.Update(), 0);  // A as it stands
+    const char* primeKey = object.GetPrimeKeyBuffer();
+    auto prime = [&] { return Bytes(primeKey, primeKey + C::kPrimeKeyLength); };
+    EXPECT_EQ(prime(), Bytes(a.begin(), a.begin() + C::kPrimeKeyLength));
     b.back() ^= 0x40;
     std::memcpy(record, b.data(), b.size());
     ASSERT_EQ(object.Update(), 0);
+    Bytes want(b.begin(), b.begin() + C::kPrimeKeyLength);
+    for (int s = 0; s < key.segmentCount && row.primeKeyRule != PrimeKeyRule::kCopy; ++s) {
+      const KeySegment& field = key.segments[s];
+      for (size_t at = field.offset + keysB[s].size() + 1; at < field.offset + field.width; ++at)
+        want[at] = row.primeKeyRule == PrimeKeyRule::kStrings ? '\0' : a[at];
+    }
+    EXPECT_EQ(prime(), want);
     ASSERT_EQ(lookUp(keysA), 0);
     EXPECT_EQ(Bytes(record, record + a.size()), a);
     ASSERT_EQ(lookUp(keysB), 0);
     EXPECT_EQ(Bytes(record, record + b.size()), b);
   });
   EXPECT_EQ(boxes_.count(), 0u);
+}
+
+// The custom table's look-up tries the item code again as a two-digit number;
+// the staff table is one of its tables.
+TEST_F(DatabaseTest, CustomTableTriesTheItemAgainAsATwoDigitNumber) {
+  CCustomTblDB table(dir().c_str());
+  CreateAndOpen({&table});
+  for (const char* item : {"05", "07x", "00"}) Store(table, {{0, "T1"}, {3, item}, {8, item}});
+  Store(table, {{0, "AA"}, {3, "12"}, {8, "staff twelve"}});
+  const char* text = table.GetRecordBuffer() + 8;
+
+  ScriptedBtrieve calls;
+  EXPECT_EQ(table.GetCustomTblData("T1", "5"), 0);
+  EXPECT_STREQ(text, "05");
+  EXPECT_EQ(calls.CountOf(B_GET_EQUAL), 2u);
+  EXPECT_EQ(table.GetCustomTblData("T1", "05"), 0);  // found at once
+  EXPECT_EQ(calls.CountOf(B_GET_EQUAL), 3u);
+  EXPECT_EQ(table.GetCustomTblData("T1", "007"), 4);  // tried as 07, not 07x
+  EXPECT_EQ(table.GetCustomTblData("T1", "7"), 4);
+  EXPECT_EQ(std::string(table.GetRecordBuffer(), 8), std::string(8, '\0'));
+  calls.ClearCalls();
+  EXPECT_EQ(table.GetCustomTblData("T1", "1234"), 4);  // no second try from 1000 on
+  EXPECT_EQ(calls.CountOf(B_GET_EQUAL), 1u);
+  EXPECT_EQ(table.GetCustomTblData("T1", "AB"), 0);  // no digits: tried as 00
+  EXPECT_STREQ(text, "00");
+
+  EXPECT_EQ(table.GetStaffData("12"), 0);  // the staff table is table AA
+  EXPECT_STREQ(text, "staff twelve");
+  EXPECT_EQ(table.GetStaffData("5"), 4);
+  EXPECT_EQ(boxes_.count(), 0u);
+
+  // Any failure of the first try is reported, and the second try made.
+  table.Close();
+  EXPECT_EQ(table.GetCustomTblData("T1", "5"), 3);
+  EXPECT_EQ(boxes_.count(), 2u);
+  EXPECT_EQ(table.GetCustomTblData("T1", "1000"), 3);
+  EXPECT_EQ(boxes_.count(), 3u);
 }
 
 }  // namespace
