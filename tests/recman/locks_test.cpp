@@ -79,13 +79,16 @@ TEST_F(LockTest, WaitLocksWaitForTheHolder) {
     ASSERT_EQ(Tx(B_ABORT_TRAN), 0);
   }
   ASSERT_EQ(Tx(B_ABORT_TRAN, kClientB), 0);
-  // A holder that lets go meanwhile hands the lock over.
+  // A holder that lets go meanwhile hands the lock over, long before the
+  // wait would have timed out.
   BtrSetLockTimeout(B_DEFAULT_LOCK_TIMEOUT_MS);
   std::thread holder([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(a1_.Call(B_UNLOCK, 0), 0);
   });
-  EXPECT_GE(Timed([&] { return Lock(b1_, "r1", B_MULTIPLE_WAIT_LOCK); }, &status), 80);
+  const int64_t handedOver = Timed([&] { return Lock(b1_, "r1", B_MULTIPLE_WAIT_LOCK); }, &status);
+  EXPECT_GE(handedOver, 80);
+  EXPECT_LT(handedOver, B_DEFAULT_LOCK_TIMEOUT_MS / 2);
   holder.join();
   EXPECT_EQ(status, 0);
   EXPECT_EQ(Lock(a1_, "r1", B_SINGLE_NOWAIT_LOCK), B_RECORD_INUSE);
@@ -230,11 +233,16 @@ TEST_F(LockTest, AnotherProcessHoldsLocksUntilItLetsGoOrDies) {
   ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
   EXPECT_EQ(a1_.Get(B_GET_FIRST, 0), B_FILE_INUSE) << "a transaction's first read";
   ASSERT_EQ(Tx(B_ABORT_TRAN), 0);
+  // A wait for it goes on trying: it ends soon after the transaction, not
+  // at its time-out.
+  BtrSetLockTimeout(B_DEFAULT_LOCK_TIMEOUT_MS);
   std::thread ender([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(child.Send("end"));
   });
-  EXPECT_GE(Timed([&] { return Lock(a1_, "r2", B_MULTIPLE_WAIT_LOCK); }, &status), 80);
+  const int64_t waited = Timed([&] { return Lock(a1_, "r2", B_MULTIPLE_WAIT_LOCK); }, &status);
+  EXPECT_GE(waited, 80);
+  EXPECT_LT(waited, B_DEFAULT_LOCK_TIMEOUT_MS / 2);
   EXPECT_EQ(status, 0);
   ender.join();
   EXPECT_EQ(child.Receive(), "0");
