@@ -1,8 +1,7 @@
 #pragma once
 // What tests ask of the operating system about files beside the library: a
 // name that is no regular file, another process's byte locks, and the
-// system's kinds of file system. One source
-// per system (os_files_posix.cpp, os_files_win32.cpp), chosen by CMake.
+// system's kinds of file system.
 
 #include <cstdint>
 #include <optional>

@@ -2,8 +2,7 @@
 // Text as the operating system has it, for tests that check the library's
 // texts against the system's own: code page 932 conversions (iconv on POSIX
 // systems, MultiByteToWideChar on Windows) and the system's words for an
-// error. One source per system (system_text_posix.cpp, system_text_win32.cpp),
-// chosen by CMake.
+// error.
 
 #include <optional>
 #include <string>

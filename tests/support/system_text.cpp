@@ -1,10 +1,20 @@
-// Text as Windows has it: code page 932 through UTF-16, GetLastError and
+// Text as the system has it: code page 932 through iconv on POSIX systems
+// and through UTF-16 on Windows; errno and strerror, or GetLastError and
 // FormatMessageW.
-#include <windows.h>
-
 #include "support/system_text.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <errno.h>
+#include <iconv.h>
+
+#include <cstring>
+#endif
+
 namespace reclink::test {
+
+#ifdef _WIN32
 namespace {
 
 // bytes in codePage as UTF-16; nothing when they are not valid there.
@@ -33,17 +43,16 @@ std::optional<std::string> Narrow(UINT codePage, const std::wstring& wide) {
   return out;
 }
 
+constexpr UINT kUtf8 = CP_UTF8, kCp932 = 932;
+
+// text converted between code pages; nothing when some of it is not valid
+// in from or has no form in to.
+std::optional<std::string> Convert(UINT to, UINT from, const std::string& text) {
+  const std::optional<std::wstring> wide = Widen(from, text);
+  return wide ? Narrow(to, *wide) : std::nullopt;
+}
+
 }  // namespace
-
-std::optional<std::string> Cp932ToUtf8(const std::string& bytes) {
-  const std::optional<std::wstring> wide = Widen(932, bytes);
-  return wide ? Narrow(CP_UTF8, *wide) : std::nullopt;
-}
-
-std::optional<std::string> Utf8ToCp932(const std::string& text) {
-  const std::optional<std::wstring> wide = Widen(CP_UTF8, text);
-  return wide ? Narrow(932, *wide) : std::nullopt;
-}
 
 const int kFileNotFoundError = ERROR_FILE_NOT_FOUND;
 
@@ -57,5 +66,40 @@ std::string SystemErrorWords(int error) {
                                  static_cast<DWORD>(error), 0, text, 512, nullptr);
   return Narrow(CP_UTF8, std::wstring(text, n)).value_or(std::string());
 }
+
+#else
+namespace {
+
+constexpr char kUtf8[] = "UTF-8", kCp932[] = "CP932";
+
+// text converted from one encoding to another; nothing when some of it is
+// not valid in from or has no form in to.
+std::optional<std::string> Convert(const char* to, const char* from, std::string text) {
+  const iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::string out(text.size() * 4, '\0');
+  char *src = text.data(), *dst = out.data();
+  size_t srcLeft = text.size(), dstLeft = out.size();
+  const bool ok = iconv(cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<size_t>(-1);
+  iconv_close(cd);
+  if (!ok) return std::nullopt;
+  out.resize(out.size() - dstLeft);
+  return out;
+}
+
+}  // namespace
+
+const int kFileNotFoundError = ENOENT;
+
+int LastSystemError() { return errno; }
+
+void SetLastSystemError(int error) { errno = error; }
+
+std::string SystemErrorWords(int error) { return std::strerror(error); }
+#endif
+
+std::optional<std::string> Cp932ToUtf8(const std::string& bytes) { return Convert(kUtf8, kCp932, bytes); }
+
+std::optional<std::string> Utf8ToCp932(const std::string& text) { return Convert(kCp932, kUtf8, text); }
 
 }  // namespace reclink::test
