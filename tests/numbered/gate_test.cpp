@@ -215,7 +215,7 @@ TEST_F(Messages, StatusTwoIsLoggedInTheDirectoryOfTheLastOpenByNumber) {
 }
 
 TEST(LastDelim, AppendsTheDelimiterTheTextUsesWalkingDoubleByteCharactersWhole) {
-  const std::pair<std::string, std::string> cases[] = {
+  std::vector<std::pair<std::string, std::string>> cases = {
       {"C:\\DATA", "C:\\DATA\\"},
       {"C:\\DATA\\", "C:\\DATA\\"},
       {"C:/DATA", "C:/DATA/"},
@@ -227,9 +227,19 @@ TEST(LastDelim, AppendsTheDelimiterTheTextUsesWalkingDoubleByteCharactersWhole) 
       {"C:\\\x95\x5C/X", "C:\\\x95\x5C/X/"},
       {"C:\\\xB1\\", "C:\\\xB1\\"},  // a single-byte kana leads nothing
   };
+  // Code page 932's lead bytes and their neighbours: a lead byte takes the
+  // next byte along, even a backslash, but never the terminator.
+  for (int byte : {0x80, 0x81, 0x9F, 0xA0, 0xDF, 0xE0, 0xFC, 0xFD}) {
+    const std::string text = "C:\\" + std::string(1, static_cast<char>(byte));
+    const bool lead = (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+    cases.emplace_back(text + "\\", text + (lead ? "\\\\" : "\\"));
+    cases.emplace_back(text, text + "\\");
+  }
   for (const auto& [text, want] : cases) {
-    char buffer[100] = {};
-    std::memcpy(buffer, text.data(), text.size());
+    char buffer[100];
+    std::memset(buffer, '/', sizeof buffer - 1);  // a walk past the terminator meets slashes
+    buffer[sizeof buffer - 1] = '\0';
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
     EXPECT_EQ(reclink::numbered::AppendLastDelim(buffer), static_cast<int>(want.size())) << text;
     EXPECT_EQ(std::string(buffer), want) << text;
   }
