@@ -7,6 +7,7 @@
 #include "command_test_support.h"
 #include "cli/text_codec.h"
 #include "reclink/btrieve.h"
+#include "support/btr_file.h"
 
 namespace reclink::cli::test {
 namespace {
@@ -28,17 +29,21 @@ std::string Patient(const char* number, const char* name, const char* kana, cons
   return r;
 }
 
-// (The order of key 1 and the kana field: the manual's example, which demo.t runs.)
-TEST(DumpCommand, ShowsFieldsInKeyOrderAsTextCsvAndJson) {
+// One patient file read by dump in its three formats and by patients. (The
+// order of key 1 and the kana field: the manual's example, which demo.t runs.)
+TEST(DumpAndPatientsCommands, ReadOnePatientFileInEveryForm) {
   TempDir tmp;
   ASSERT_EQ(Reclink({"init", tmp.path()}).status, 0);
   const std::string file = tmp.file("PATIENT1.BTR");
-  InsertAll(file, {Patient("0000000002", "佐藤 花子", "サトウ ハナコ", "\x95\x5c\xa0\x81"),
-                   Patient("0000000001", "山田 \"太郎\", Jr", "ヤマダ タロウ")});
+  // A withdrawn duplicate (2) and two more patients of its name.
+  InsertAll(file, {Patient("0000000004", "佐藤 花子", "サトウ ハナコ", "\x95\x5c\xa0\x81"),
+                   Patient("0000000001", "山田 \"太郎\", Jr", "ヤマダ タロウ"),
+                   Patient("0000000002", "佐藤 花子", "サトウ ハナコ", "", true),
+                   Patient("0000000003", "佐藤 花子", "サトウ ハナコ")});
   Outcome o = Reclink({"dump", file});
   ASSERT_EQ(o.status, 0) << o.err;
-  EXPECT_THAT(o.out, HasSubstr("patient number: 0000000002"));
-  EXPECT_LT(o.out.find("patient number: 0000000001"), o.out.find("patient number: 0000000002"));
+  EXPECT_THAT(o.out, HasSubstr("patient number: 0000000004"));
+  EXPECT_LT(o.out.find("patient number: 0000000001"), o.out.find("patient number: 0000000004"));
   // 0x5C as a second byte belongs to its character; bytes that are no text stay visible.
   EXPECT_THAT(o.out, HasSubstr("  patient ID: 表\\xa0\\x81\n"));
   EXPECT_THAT(o.out, HasSubstr("  other bytes: @3000 5a\n"));
@@ -57,20 +62,15 @@ TEST(DumpCommand, ShowsFieldsInKeyOrderAsTextCsvAndJson) {
                                          "\"patient name\": \"山田 \\\"太郎\\\", Jr\""));
   EXPECT_THAT(o.out, testing::EndsWith("\"exclusion flag\": 0, \"other bytes\": [{\"offset\": "
                                        "3000, \"hex\": \"5a\"}]}\n]\n"));
-}
 
-// A withdrawn duplicate is listed, marked, but passed over by the name look-ups,
-// which list every other patient of the name.
-TEST(PatientsCommand, MarksExcludedPatientsAndTheNameLookUpsPassOverThem) {
-  TempDir tmp;
-  ASSERT_EQ(Reclink({"init", tmp.path()}).status, 0);
-  InsertAll(tmp.file("PATIENT1.BTR"), {Patient("0000000001", "佐藤 花子", "サトウ ハナコ", "", true),
-                                       Patient("0000000002", "佐藤 花子", "サトウ ハナコ"),
-                                       Patient("0000000003", "佐藤 花子", "サトウ ハナコ")});
+  // The withdrawn duplicate is listed, marked, but passed over by the name
+  // look-ups, which list every other patient of the name (in the order they
+  // were registered).
   EXPECT_EQ(Reclink({"patients", tmp.path(), "--name", "佐藤 花子"}).out,
-            "0000000002  佐藤 花子  (サトウ ハナコ)\n0000000003  佐藤 花子  (サトウ ハナコ)\n2 patients\n");
+            "0000000004  佐藤 花子  (サトウ ハナコ)  ID 表\\xa0\\x81\n"
+            "0000000003  佐藤 花子  (サトウ ハナコ)\n2 patients\n");
   EXPECT_THAT(Reclink({"patients", tmp.path()}).out,
-              testing::StartsWith("0000000001  佐藤 花子  (サトウ ハナコ)  [excluded]\n"));
+              HasSubstr("\n0000000002  佐藤 花子  (サトウ ハナコ)  [excluded]\n0000000003  "));
 }
 
 TEST(CheckCommand, SoundDatabasePassesAndEachFaultIsNamed) {
@@ -102,15 +102,12 @@ TEST(CheckCommand, SoundDatabasePassesAndEachFaultIsNamed) {
   Spit(tmp.file("notes.des"), "record=8 key=1\nposition=1 length=4\n");
   ASSERT_EQ(Reclink({"create", owned, tmp.file("notes.des")}).status, 0);
   InsertAll(owned, {"12345678"});
-  char block[128] = {};
-  char path[255] = {};
-  owned.copy(path, sizeof path - 1);
-  char name[9] = "SECRET", key[255] = "SECRET";
-  uint32_t len = 0;
-  ASSERT_EQ(BTRCALL(B_OPEN, block, nullptr, &len, path, sizeof path, B_MODE_NORMAL), 0);
-  len = sizeof name;
-  ASSERT_EQ(BTRCALL(B_SET_OWNER, block, name, &len, key, sizeof key, 0), 0);  // every Open needs the name
-  ASSERT_EQ(BTRCALL(B_CLOSE, block, nullptr, &len, key, sizeof key, 0), 0);
+  {
+    reclink::test::BtrFile f;
+    ASSERT_EQ(f.Open(owned), 0);
+    std::strcpy(f.keyBuf, "SECRET");
+    ASSERT_EQ(f.Write(B_SET_OWNER, std::string("SECRET\0\0", 9), 0), 0);  // every Open needs the name
+  }
   o = Reclink({"check", owned});
   EXPECT_EQ(o.status, 0) << o.out;
   EXPECT_EQ(o.out, owned + ": ok, 1 records\n");

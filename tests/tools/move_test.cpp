@@ -46,7 +46,7 @@ bool LeftNoPartial(const std::string& dir) {
 constexpr char kExtraDescription[] =
     "record=16 key=1\nposition=1 length=8 type=zstring\n";
 
-TEST(ImportCommand, RebuildsASavedDatabaseAndRefusesWhatItCannotPlace) {
+TEST(ImportCommand, RebuildsASavedDatabaseWholeOrNotAtAll) {
   TempDir tmp;
   const std::string db = tmp.file("old");
   const std::string folder = tmp.file("saved");
@@ -101,39 +101,11 @@ TEST(ImportCommand, RebuildsASavedDatabaseAndRefusesWhatItCannotPlace) {
   EXPECT_THAT(o.err, Not(HasSubstr(".partial")));  // messages name the database, not where it was built
   EXPECT_FALSE(fs::exists(tmp.file("newer")));
   EXPECT_TRUE(LeftNoPartial(tmp.path()));
-}
-
-// The demonstration's database moved onto the server is every
-// workstation's: a copy of its directory, less the old records the move set
-// aside, lists the same patients through the record classes (on Windows
-// through their short paths).
-TEST(ToServerCommand, ACopyOfTheMovedDirectoryIsASecondWorkstations) {
-  const char* server = std::getenv("RECLINK_TEST_SERVER");
-  if (server == nullptr || *server == '\0') GTEST_SKIP() << "no test server: scripts/test starts one";
-  TempDir tmp;
-  const std::string db = tmp.file("db"), second = tmp.file("second");
-  ASSERT_EQ(Reclink({"demo", db}).status, 0);
-  const Outcome before = Reclink({"patients", db});
-  ASSERT_EQ(before.status, 0) << before.err;
-  const std::string database = "moved-demo-" + std::to_string(std::random_device{}());
-  const Outcome moved = Reclink({"to-server", db, server, database});
-  ASSERT_EQ(moved.status, 0) << moved.err;
-  fs::create_directory(second);
-  for (const auto& entry : fs::directory_iterator(db)) {
-    if (entry.path().filename() != "before-server") fs::copy(entry.path(), second / entry.path().filename());
-  }
-  const Outcome after = Reclink({"patients", second});
-  EXPECT_EQ(after.status, 0) << after.err;
-  EXPECT_EQ(after.out, before.out);
-}
-
 #ifndef _WIN32
-// A saved file that is a FIFO keeps the stopped run loading until the signal
-// comes; the next import clears up what the stopped one left.
-TEST(ImportCommand, StoppedBySignalLeavesNoDatabaseAndTheNextRunClearsUp) {
-  TempDir tmp;
-  const std::string db = tmp.file("old"), folder = tmp.file("saved"), target = tmp.file("new");
-  SaveDemoDatabase(db, folder);
+  // A saved file that is a FIFO keeps a run loading until a signal stops
+  // it; the next import clears up what the stopped one left.
+  const std::string target = tmp.file("newer");
+  Spit(folder + "/PHOTO.SEQ", photos);
   const std::string fifoPath = folder + "/PATIENT1.SEQ";
   const std::string patients = Slurp(fifoPath);
   fs::remove(fifoPath);
@@ -164,13 +136,37 @@ TEST(ImportCommand, StoppedBySignalLeavesNoDatabaseAndTheNextRunClearsUp) {
   EXPECT_FALSE(LeftNoPartial(tmp.path()));  // the half-built database, beside where it was to go
   fs::remove(fifoPath);
   Spit(fifoPath, patients);
-  Outcome o = Reclink({"import", folder, target});
+  o = Reclink({"import", folder, target});
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_THAT(o.err, HasSubstr("left by an interrupted run"));
   EXPECT_TRUE(LeftNoPartial(tmp.path()));
   EXPECT_EQ(ReadAll(target + "/PATIENT1.BTR"), ReadAll(db + "/PATIENT1.BTR"));
-}
 #endif
+}
+
+// The demonstration's database moved onto the server is every
+// workstation's: a copy of its directory, less the old records the move set
+// aside, lists the same patients through the record classes (on Windows
+// through their short paths).
+TEST(ToServerCommand, ACopyOfTheMovedDirectoryIsASecondWorkstations) {
+  const char* server = std::getenv("RECLINK_TEST_SERVER");
+  if (server == nullptr || *server == '\0') GTEST_SKIP() << "no test server: scripts/test starts one";
+  TempDir tmp;
+  const std::string db = tmp.file("db"), second = tmp.file("second");
+  ASSERT_EQ(Reclink({"demo", db}).status, 0);
+  const Outcome before = Reclink({"patients", db});
+  ASSERT_EQ(before.status, 0) << before.err;
+  const std::string database = "moved-demo-" + std::to_string(std::random_device{}());
+  const Outcome moved = Reclink({"to-server", db, server, database});
+  ASSERT_EQ(moved.status, 0) << moved.err;
+  fs::create_directory(second);
+  for (const auto& entry : fs::directory_iterator(db)) {
+    if (entry.path().filename() != "before-server") fs::copy(entry.path(), second / entry.path().filename());
+  }
+  const Outcome after = Reclink({"patients", second});
+  EXPECT_EQ(after.status, 0) << after.err;
+  EXPECT_EQ(after.out, before.out);
+}
 
 }  // namespace
 }  // namespace reclink::cli::test
