@@ -27,6 +27,7 @@ namespace reclink::test {
 namespace {
 
 using crash::FileName;
+using crash::FileState;
 using crash::IdKey;
 using crash::MakeRecord;
 using Clock = std::chrono::steady_clock;
@@ -39,20 +40,18 @@ std::set<std::string> Entries(const std::string& dir) {
   return out;
 }
 
-// The generation of record id in the file at path; 0 when it is not there.
-uint32_t GenerationOf(const std::string& path, uint32_t id) {
-  BtrFile f;
-  if (f.Open(path) != 0) return 0;
-  return f.Get(B_GET_EQUAL, 0, IdKey(id)) == 0 ? crash::U32At(&f.data[crash::kGenOffset]) : 0;
+// The records of crash file f at path, each record image verified.
+FileState StateOf(const std::string& path, int f = 0) {
+  FileState out;
+  EXPECT_EQ(crash::ReadRecordFile(path, f, &out), "") << path;
+  return out;
 }
 
-// Records in the file at path as Stat counts them; -1 when it cannot be read.
-int RecordCount(const std::string& path) {
-  BtrFile f;
-  if (f.Open(path) != 0 || f.Call(B_STAT, 0) != 0) return -1;
-  BtrFileSpec spec;
-  std::memcpy(&spec, f.data.data(), sizeof spec);
-  return static_cast<int>(spec.numberOfRecords);
+// Records 1..n, each of generation gen (0: of its id).
+FileState Records(uint32_t n, uint32_t gen = 0) {
+  FileState out;
+  for (uint32_t id = 1; id <= n; ++id) out[id] = gen ? gen : id;
+  return out;
 }
 
 // Changes record id of the file open in f to generation gen, reading it
@@ -132,7 +131,7 @@ TEST(CreateSafety, AFullDiskGivesAWholeFileOr18AndLeavesNothingBehind) {
       ++made;
       std::string problems;
       EXPECT_EQ(crash::CheckRecordFile(FileName(dir, 0), &problems), 0) << leave << ": " << problems;
-      EXPECT_EQ(RecordCount(FileName(dir, 0)), 0) << leave;
+      EXPECT_EQ(StateOf(FileName(dir, 0)), FileState{}) << leave;
     } else {
       ++refused;
       EXPECT_EQ(st, B_DISK_FULL) << leave;
@@ -144,19 +143,27 @@ TEST(CreateSafety, AFullDiskGivesAWholeFileOr18AndLeavesNothingBehind) {
 }
 
 // Create over a file (key number 0) waits for nobody: while another process
-// has the file open it gives 85; afterwards the new file is empty, whatever
-// log the old one's killed writer left.
-TEST(CreateSafety, ReplacingRefusesAFileInUseAndNeverTakesOverItsLog) {
+// has the file open it gives 85. Afterwards the new file is empty, whatever
+// log the old one's killed writer left, and what killed Creates left (a
+// temporary file nobody holds, a minute old) has gone; a young one may be a
+// Create at work and stays.
+TEST(CreateSafety, ReplacingRefusesAFileInUseAndTakesOverNoLogAndNoLeftover) {
   TempDir dir;
-  const std::string path = FileName(dir.path(), 0);
+  const std::string path = FileName(dir.path(), 0), leaf = FileName("", 0).substr(1);
   ASSERT_EQ(crash::CreateRecordFile(dir.path(), 0), 0);
   ChildProcess writer("WriteAndHold", {path, "50"});
   ASSERT_EQ(writer.Receive(), "holding");
   EXPECT_EQ(crash::CreateRecordFile(dir.path(), 0), B_FILE_INUSE);
   writer.Kill();
-  ASSERT_TRUE(Entries(dir.path()).count(crash::FileName("", 0).substr(1) + "-wal"));
+  ASSERT_TRUE(Entries(dir.path()).count(leaf + "-wal"));
+  const std::string stale = path + ".creating-999999-1", young = path + ".creating-999999-2";
+  for (const std::string& p : {stale, stale + "-journal", young}) std::ofstream(p) << "half made";
+  const timeval old[2] = {{time(nullptr) - 120, 0}, {time(nullptr) - 120, 0}};
+  ASSERT_EQ(utimes(stale.c_str(), old), 0);
+  ASSERT_EQ(utimes((stale + "-journal").c_str(), old), 0);
   ASSERT_EQ(crash::CreateRecordFile(dir.path(), 0), 0);
-  EXPECT_EQ(RecordCount(path), 0);
+  EXPECT_EQ(Entries(dir.path()), std::set<std::string>({leaf, leaf + ".creating-999999-2"}));
+  EXPECT_EQ(StateOf(path), FileState{});
   std::string problems;
   EXPECT_EQ(crash::CheckRecordFile(path, &problems), 0) << problems;
 }
@@ -175,23 +182,8 @@ TEST(CreateSafety, OfTwoCreatorsExactlyOneWinsAndKeepsItsRecords) {
     const uint32_t winner = *ra == "won" ? 100 : 200;
     EXPECT_EQ(a.Wait(), 0);
     EXPECT_EQ(b.Wait(), 0);
-    EXPECT_EQ(RecordCount(FileName(dir.path(), 0)), 10) << round;
-    EXPECT_EQ(GenerationOf(FileName(dir.path(), 0), 7), winner) << round;
+    EXPECT_EQ(StateOf(FileName(dir.path(), 0)), Records(10, winner)) << round;
   }
-}
-
-// What killed Creates left (a temporary file nobody holds, a minute old) goes
-// with the next Create of that name; a young one may be a Create at work.
-TEST(CreateSafety, LeftoversOfKilledCreatesGoAndLiveOnesStay) {
-  TempDir dir;
-  const std::string leaf = FileName("", 0).substr(1);
-  const std::string stale = dir.file(leaf + ".creating-999999-1"), young = dir.file(leaf + ".creating-999999-2");
-  for (const std::string& p : {stale, stale + "-journal", young}) std::ofstream(p) << "half made";
-  const timeval old[2] = {{time(nullptr) - 120, 0}, {time(nullptr) - 120, 0}};
-  ASSERT_EQ(utimes(stale.c_str(), old), 0);
-  ASSERT_EQ(utimes((stale + "-journal").c_str(), old), 0);
-  ASSERT_EQ(crash::CreateRecordFile(dir.path(), 0), 0);
-  EXPECT_EQ(Entries(dir.path()), std::set<std::string>({leaf, leaf + ".creating-999999-2"}));
 }
 
 // --- readers of other users -----------------------------------------------------
@@ -247,7 +239,7 @@ TEST(Readers, AReaderOfAnotherUserNeverLocksOutTheOwner) {
   }
   EXPECT_EQ(AsUser(path, owner, "write"), 0);
   EXPECT_EQ(companionsOwnedBy(reader), 0);
-  EXPECT_EQ(GenerationOf(path, 1), 7u);
+  EXPECT_EQ(StateOf(path)[1], 7u);
 }
 
 // --- transactions over several files ------------------------------------------------
@@ -301,46 +293,18 @@ TEST(Transactions, ARivalWriteIsNeverUndoneAndAMovedDirectorySettles) {
     }
     ASSERT_EQ(Rewrite(rival, 1, 999, 1), 0) << c.point;
     rival.Close();
+    FileState coordinator = Records(3), participant = Records(3);
+    coordinator[1] = c.kept;
+    participant[1] = 999;
     for (int reopen = 0; reopen < 2; ++reopen) {
-      EXPECT_EQ(GenerationOf(FileName(dir, 1), 1), 999u) << c.point << (c.move ? " moved" : "");
-      EXPECT_EQ(GenerationOf(FileName(dir, 0), 1), c.kept) << c.point << (c.move ? " moved" : "");
+      EXPECT_EQ(StateOf(FileName(dir, 1), 1), participant) << c.point << (c.move ? " moved" : "");
+      EXPECT_EQ(StateOf(FileName(dir, 0), 0), coordinator) << c.point << (c.move ? " moved" : "");
     }
     for (int f : {0, 1}) EXPECT_EQ(Bookkeeping(FileName(dir, f)), 0) << c.point << " file " << f;
   }
 }
 
 // --- threads -----------------------------------------------------------------------
-
-// One thread waits for a lock another process holds on one file; every other
-// thread's calls on another file go on meanwhile.
-TEST(Threads, ALockWaitOnOneFileStallsNoCallOnAnother) {
-  TempDir dir;
-  ASSERT_EQ(crash::CreateRecordFile(dir.path(), 0), 0);
-  ASSERT_EQ(crash::CreateRecordFile(dir.path(), 1, 20), 0);
-  ChildProcess holder("WriteAndHold", {FileName(dir.path(), 0), "0", "in a transaction"});
-  ASSERT_EQ(holder.Receive(), "holding");
-  BtrSetLockTimeout(3000);
-  int waited = -1;
-  std::thread blocked([&] {
-    BtrFile f;
-    waited = f.Open(FileName(dir.path(), 0)) == 0 ? f.Insert(MakeRecord(0, 5, 5)) : -2;
-  });
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the thread is waiting now
-  const auto start = Clock::now();
-  {
-    BtrFile other;
-    ASSERT_EQ(other.Open(FileName(dir.path(), 1)), 0);
-    for (uint32_t i = 0; i < 200; ++i) ASSERT_EQ(other.Get(B_GET_EQUAL, 0, IdKey(1 + i % 20)), 0);
-    for (uint32_t id = 100; id < 110; ++id) ASSERT_EQ(other.Insert(MakeRecord(1, id, id)), 0);
-  }
-  const auto took = Clock::now() - start;
-  blocked.join();
-  BtrSetLockTimeout(B_DEFAULT_LOCK_TIMEOUT_MS);
-  holder.Send("done");
-  EXPECT_EQ(holder.Wait(), 0);
-  EXPECT_EQ(waited, B_FILE_INUSE);
-  EXPECT_LT(took, std::chrono::milliseconds(1500)) << "calls on the other file waited for the lock";
-}
 
 // The line of the status file at path (under /proc) that starts with field.
 std::string StatusLine(const std::string& path, const std::string& field) {
@@ -361,19 +325,40 @@ std::map<std::string, std::string> ThreadSwitches() {
   return out;
 }
 
-// Once calls stop, the engine's own thread ends what it holds and then
-// sleeps: no thread of the process wakes while no call is made.
-TEST(Threads, NothingRunsOnceCallsStop) {
+// One thread waits for a lock another process holds on one file; every other
+// thread's calls on another file go on meanwhile. Once calls stop, the
+// engine's own thread ends what it holds and then sleeps: no thread of the
+// process wakes while no call is made.
+TEST(Threads, ALockWaitOnOneFileStallsNoCallOnAnotherAndNothingRunsOnceCallsStop) {
   TempDir dir;
-  ASSERT_EQ(crash::CreateRecordFile(dir.path(), 0, 20), 0);
-  BtrFile f;
-  ASSERT_EQ(f.Open(FileName(dir.path(), 0)), 0);
-  for (uint32_t id = 1; id <= 20; ++id) ASSERT_EQ(f.Get(B_GET_EQUAL, 0, IdKey(id)), 0);
+  ASSERT_EQ(crash::CreateRecordFile(dir.path(), 0), 0);
+  ASSERT_EQ(crash::CreateRecordFile(dir.path(), 1, 20), 0);
+  ChildProcess holder("WriteAndHold", {FileName(dir.path(), 0), "0", "in a transaction"});
+  ASSERT_EQ(holder.Receive(), "holding");
+  BtrSetLockTimeout(3000);
+  int waited = -1;
+  std::thread blocked([&] {
+    BtrFile f;
+    waited = f.Open(FileName(dir.path(), 0)) == 0 ? f.Insert(MakeRecord(0, 5, 5)) : -2;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the thread is waiting now
+  const auto start = Clock::now();
+  BtrFile other;
+  ASSERT_EQ(other.Open(FileName(dir.path(), 1)), 0);
+  for (uint32_t i = 0; i < 200; ++i) ASSERT_EQ(other.Get(B_GET_EQUAL, 0, IdKey(1 + i % 20)), 0);
+  for (uint32_t id = 100; id < 110; ++id) ASSERT_EQ(other.Insert(MakeRecord(1, id, id)), 0);
+  const auto took = Clock::now() - start;
+  blocked.join();
+  BtrSetLockTimeout(B_DEFAULT_LOCK_TIMEOUT_MS);
+  holder.Send("done");
+  EXPECT_EQ(holder.Wait(), 0);
+  EXPECT_EQ(waited, B_FILE_INUSE);
+  EXPECT_LT(took, std::chrono::milliseconds(1500)) << "calls on the other file waited for the lock";
+  for (uint32_t id = 1; id <= 20; ++id) ASSERT_EQ(other.Get(B_GET_EQUAL, 0, IdKey(id)), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   const auto before = ThreadSwitches();
   std::this_thread::sleep_for(std::chrono::milliseconds(600));
-  const auto after = ThreadSwitches();
-  EXPECT_EQ(before, after);
+  EXPECT_EQ(ThreadSwitches(), before) << "a thread woke while no call was made";
 }
 
 // A program that loads the library at run time, reads (so that its thread
@@ -442,7 +427,7 @@ TEST(Positions, BeyondThirtyTwoBitsAnInsertGives18) {
   ASSERT_EQ(f.Insert(MakeRecord(0, 3, 3)), 0);
   EXPECT_EQ(f.Position(), 4294967295u);
   EXPECT_EQ(f.Insert(MakeRecord(0, 4, 4)), B_DISK_FULL);
-  EXPECT_EQ(RecordCount(path), 3);
+  EXPECT_EQ(StateOf(path), Records(3));
 }
 
 }  // namespace

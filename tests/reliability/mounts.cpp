@@ -9,20 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "reclink/btrieve.h"
+#include "support/btr_file.h"
 
 namespace reclink::test {
-namespace {
-
-// Every file of the record manager must be closed before a mount changes
-// under it.
-void CloseEverything() {
-  uint8_t scratch[B_POSITION_BLOCK_SIZE] = {};
-  uint32_t len = 0;
-  BTRCALL(B_RESET, scratch, nullptr, &len, nullptr, 0, 0);
-}
-
-}  // namespace
 
 TmpfsMount::TmpfsMount(size_t bytes) {
   if (geteuid() != 0) {
@@ -45,14 +34,16 @@ TmpfsMount::TmpfsMount(size_t bytes) {
   ok_ = true;
 }
 
+// Every file of the record manager is closed (Reset) before a mount changes
+// under it.
 TmpfsMount::~TmpfsMount() {
-  CloseEverything();
+  Tx(B_RESET);
   if (ok_ && umount2(path_.c_str(), 0) != 0) umount2(path_.c_str(), MNT_DETACH);
   if (!path_.empty()) rmdir(path_.c_str());
 }
 
 bool TmpfsMount::SetReadOnly(bool readOnly) {
-  CloseEverything();
+  Tx(B_RESET);
   unsigned long flags = MS_REMOUNT | (readOnly ? MS_RDONLY : 0);
   return mount("tmpfs", path_.c_str(), "tmpfs", flags, nullptr) == 0;
 }

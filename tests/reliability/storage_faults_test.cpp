@@ -36,8 +36,11 @@ FileState Identity(uint32_t n) {
 // whole and returns 0, or returns 18 and stores nothing; a transaction over a
 // file on roomy storage and one on the full storage stores both parts or
 // neither. With room again the files hold what was acknowledged, pass the
-// check and take writes.
-TEST(DiskFull, WritesAndTransactionsReturn18AndKeepExactlyWhatWasAcknowledged) {
+// check and take writes. Remounted read-only, the file reads whole, also
+// inside a transaction; every kind of write, and a Create beside it, returns
+// 46, and the file is unchanged. (A file that only another user may write is
+// the readers' test in engine_safety_test.cpp.)
+TEST(StorageFaults, FullStorageGives18AndReadOnlyGives46AndBothKeepWhatWasAcknowledged) {
   TmpfsMount m(3 << 20);
   if (!m.ok()) GTEST_SKIP() << m.why();
   TempDir roomy;
@@ -91,43 +94,31 @@ TEST(DiskFull, WritesAndTransactionsReturn18AndKeepExactlyWhatWasAcknowledged) {
       << "the other file of a refused transaction kept its part";
   ASSERT_EQ(b.Open(crash::FileName(m.path(), 0)), 0);
   EXPECT_EQ(b.Insert(MakeRecord(0, 60000, 60000)), 0);
-}
+  expected[60000] = 60000;
 
-// A file on a file system remounted read-only reads whole, also inside a
-// transaction; every kind of write, and a Create beside it, returns 46, and
-// the file is unchanged. A file that only another user may write is the
-// readers' test in engine_safety_test.cpp.
-TEST(ReadOnlyStorage, WritesReturn46AndLeaveTheFileUnchanged) {
-  TmpfsMount m(4 << 20);
-  if (!m.ok()) GTEST_SKIP() << m.why();
-  ASSERT_EQ(crash::CreateRecordFile(m.path(), 0, 12), 0);
-  Tx(B_RESET);
   ASSERT_TRUE(m.SetReadOnly(true));
-  {
-    BtrFile f;
-    ASSERT_EQ(f.Open(crash::FileName(m.path(), 0)), 0);
-    uint32_t seen = 0;
-    for (int st = f.Get(B_GET_FIRST, 0); st == 0; st = f.Get(B_GET_NEXT, 0)) ++seen;
-    EXPECT_EQ(seen, 12u);
-    EXPECT_EQ(f.Insert(MakeRecord(0, 9999, 9999)), B_ACCESS_DENIED);
-    ASSERT_EQ(f.Get(B_GET_EQUAL, 0, IdKey(1)), 0);
-    EXPECT_EQ(f.Update(MakeRecord(0, 1, 77)), B_ACCESS_DENIED);
-    ASSERT_EQ(f.Get(B_GET_EQUAL, 0, IdKey(2)), 0);
-    EXPECT_EQ(f.Delete(), B_ACCESS_DENIED);
-    ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
-    EXPECT_EQ(f.Get(B_GET_EQUAL, 0, IdKey(3)), 0) << "a transaction may read it";
-    int st = f.Insert(MakeRecord(0, 9998, 9998));
-    if (st == 0) {
-      EXPECT_EQ(Tx(B_END_TRAN), B_ACCESS_DENIED);
-    } else {
-      EXPECT_EQ(st, B_ACCESS_DENIED);
-      EXPECT_EQ(Tx(B_ABORT_TRAN), 0);
-    }
+  ASSERT_EQ(b.Open(crash::FileName(m.path(), 0)), 0);
+  size_t seen = 0;
+  for (st = b.Get(B_GET_FIRST, 0); st == 0; st = b.Get(B_GET_NEXT, 0)) ++seen;
+  EXPECT_EQ(seen, expected.size());
+  EXPECT_EQ(b.Insert(MakeRecord(0, 9999, 9999)), B_ACCESS_DENIED);
+  ASSERT_EQ(b.Get(B_GET_EQUAL, 0, IdKey(1)), 0);
+  EXPECT_EQ(b.Update(MakeRecord(0, 1, 77)), B_ACCESS_DENIED);
+  ASSERT_EQ(b.Get(B_GET_EQUAL, 0, IdKey(2)), 0);
+  EXPECT_EQ(b.Delete(), B_ACCESS_DENIED);
+  ASSERT_EQ(Tx(B_BEGIN_TRAN), 0);
+  EXPECT_EQ(b.Get(B_GET_EQUAL, 0, IdKey(3)), 0) << "a transaction may read it";
+  if ((st = b.Insert(MakeRecord(0, 9998, 9998))) == 0) {
+    EXPECT_EQ(Tx(B_END_TRAN), B_ACCESS_DENIED);
+  } else {
+    EXPECT_EQ(st, B_ACCESS_DENIED);
+    EXPECT_EQ(Tx(B_ABORT_TRAN), 0);
   }
+  b.Close();
   EXPECT_EQ(crash::CreateRecordFile(m.path(), 1), B_ACCESS_DENIED) << "nothing is created there";
   ASSERT_TRUE(m.SetReadOnly(false));
   Tx(B_RESET);
-  EXPECT_EQ(ReadAllAndCheck(m.path()), Identity(12));
+  EXPECT_EQ(ReadAllAndCheck(m.path()), expected);
 }
 
 }  // namespace
