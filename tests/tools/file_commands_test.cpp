@@ -186,7 +186,7 @@ std::string StatWithoutName(const std::string& file) {
 // Every kind of file the record manager makes has a description that makes
 // it again: variable-length records with the space hints, keys compared by
 // collating sequences, a data-only file. Records of every length it stores
-// go through save, load and dump. clone copies a file's specification, and
+// go through save, load and dump. clone copies a file's layout, and
 // every mistake in a description is named by its line.
 TEST(CreateStatCloneCommands, DescriptionsRoundTripAndMistakesNameTheirLine) {
   TempDir tmp;
@@ -263,7 +263,7 @@ TEST(CreateStatCloneCommands, DescriptionsRoundTripAndMistakesNameTheirLine) {
                                "1    1        15        8       string           DMN    0x20  1\n"
                                "2    1        23        2       unsigned_binary  DA     0xff  1\n"));
 
-  // clone copies the file specification, no records; an existing file is
+  // clone copies the file's layout, no records; an existing file is
   // replaced only when asked.
   ASSERT_EQ(Reclink({"clone", tmp.file("C.BTR"), tmp.file("T.BTR")}).status, 0);
   EXPECT_EQ(Reclink({"stat", tmp.file("C.BTR"), "--description"}).out, created);
