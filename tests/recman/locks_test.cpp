@@ -189,6 +189,20 @@ TEST_F(LockTest, AnotherProcessHoldsLocksUntilItLetsGoOrDies) {
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   ASSERT_EQ(a1_.Call(B_UNLOCK, 0), 0);
   EXPECT_EQ(child.Receive(), "0");
+  // This process waits in turn while the child changes the record and so
+  // lets go of it: each try reads the record anew, and the one that gets
+  // the lock gets the change.
+  BtrSetLockTimeout(B_DEFAULT_LOCK_TIMEOUT_MS);
+  std::thread changer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(ask("update r1"), "0");
+  });
+  EXPECT_EQ(Lock(a1_, "r1", B_SINGLE_WAIT_LOCK), 0);
+  changer.join();
+  EXPECT_EQ(a1_.Field(8), "child") << "the wait handed out the record as it was before it waited";
+  ASSERT_EQ(a1_.Call(B_UNLOCK, 0), 0);
+  ASSERT_EQ(ask("lock r1"), "0");
+  BtrSetLockTimeout(200);
 
   // The child's transaction holds the file: a lock request meets it at once,
   // a write and a transaction's first read after waiting, or it waits for
