@@ -52,6 +52,12 @@ int CreateRecordFile(const std::string& dir, int f, uint32_t records, int8_t cre
   return st != 0 ? st : end;
 }
 
+FileState Records(uint32_t n, uint32_t gen) {
+  FileState out;
+  for (uint32_t id = 1; id <= n; ++id) out[id] = gen != 0 ? gen : id;
+  return out;
+}
+
 std::string ReadRecordFile(const std::string& path, int f, FileState* out) {
   test::BtrFile file;
   int st = file.Open(path);

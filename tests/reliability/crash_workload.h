@@ -44,6 +44,9 @@ std::string IdKey(uint32_t id);
 // number (0 overwrites an existing file, -1 refuses it). Returns the first
 // status other than 0.
 int CreateRecordFile(const std::string& dir, int f, uint32_t records = 0, int8_t createMode = 0);
+// Records 1..n, each of generation gen (0: of its id, as CreateRecordFile
+// stores them).
+FileState Records(uint32_t n, uint32_t gen = 0);
 
 // Reads record file f at path along key 0 into *out, verifying every record
 // image and the key's order; the record-file check (CheckRecordFile) looks

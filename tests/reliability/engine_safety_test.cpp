@@ -30,6 +30,7 @@ using crash::FileName;
 using crash::FileState;
 using crash::IdKey;
 using crash::MakeRecord;
+using crash::Records;
 using Clock = std::chrono::steady_clock;
 
 std::set<std::string> Entries(const std::string& dir) {
@@ -44,13 +45,6 @@ std::set<std::string> Entries(const std::string& dir) {
 FileState StateOf(const std::string& path, int f = 0) {
   FileState out;
   EXPECT_EQ(crash::ReadRecordFile(path, f, &out), "") << path;
-  return out;
-}
-
-// Records 1..n, each of generation gen (0: of its id).
-FileState Records(uint32_t n, uint32_t gen = 0) {
-  FileState out;
-  for (uint32_t id = 1; id <= n; ++id) out[id] = gen ? gen : id;
   return out;
 }
 
@@ -202,8 +196,9 @@ int AsUser(const std::string& path, int uid, const char* what) {
 }
 
 // A reader that may write the directory but not the file cannot write
-// records (46) and never leaves a log or index the owner cannot write; one left by an older reader is taken
-// back. Two unprivileged users: the owner and a reader.
+// records (46) and never leaves a log or index the owner cannot write; one
+// left by an older reader is taken back. Two unprivileged users: the owner
+// and a reader.
 TEST(Readers, AReaderOfAnotherUserNeverLocksOutTheOwner) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to act as two users";
   const int owner = 60001, reader = 60002;

@@ -26,12 +26,6 @@ FileState ReadAllAndCheck(const std::string& dir) {
   return out;
 }
 
-FileState Identity(uint32_t n) {
-  FileState m;
-  for (uint32_t id = 1; id <= n; ++id) m[id] = id;
-  return m;
-}
-
 // Storage that fills up while writes go on: each write either stores as a
 // whole and returns 0, or returns 18 and stores nothing; a transaction over a
 // file on roomy storage and one on the full storage stores both parts or
@@ -46,7 +40,7 @@ TEST(StorageFaults, FullStorageGives18AndReadOnlyGives46AndBothKeepWhatWasAcknow
   TempDir roomy;
   ASSERT_EQ(crash::CreateRecordFile(roomy.path(), 0), 0);
   ASSERT_EQ(crash::CreateRecordFile(m.path(), 0, 20), 0);
-  FileState expected = Identity(20), expectedRoomy;
+  FileState expected = crash::Records(20), expectedRoomy;
   BtrFile a, b;
   ASSERT_EQ(a.Open(crash::FileName(roomy.path(), 0)), 0);
   ASSERT_EQ(b.Open(crash::FileName(m.path(), 0)), 0);
@@ -69,7 +63,7 @@ TEST(StorageFaults, FullStorageGives18AndReadOnlyGives46AndBothKeepWhatWasAcknow
               st, end);
   if (st == 0 && end == 0) {
     expected.insert(inTransaction.begin(), inTransaction.end());
-    expectedRoomy = Identity(1);
+    expectedRoomy = crash::Records(1);
   }
 
   // Single inserts until the storage refuses one, then updates.
