@@ -9,8 +9,8 @@
 //          client and @ID for the client ID: their calls pass no block.
 //   OP     an operation by its name in btrieve.h without B_ (BEGIN, END and
 //          ABORT for the transaction's), or its number, + biases: KEY,
-//          SINGLE_NOWAIT, MULTIPLE_NOWAIT, or a number. WALK and WALKBACK
-//          walk a key (below).
+//          SINGLE_NOWAIT, MULTIPLE_NOWAIT, or a number. WALK walks a key
+//          (below).
 //   ARG    k=KEY NUMBER (default 0); data=BYTES, the data buffer; key=BYTES,
 //          the key buffer; len=N, the data length (by default the data's
 //          for the calls that send data, and 4096 for the others); klen=N,
@@ -22,7 +22,7 @@
 //          SEG is position:length[:type[:flags[:null byte[:manual key
 //          number]]]], type zstr (when left out) str int lstr ubin auto or
 //          a number, flags letters d(uplicates) m(odifiable) n(ull)
-//          a(lternate collation) r(everse) M(anual) i(gnore case) or 0xNN;
+//          a(lternate collation) r(everse) M(anual) i(gnore case);
 //          acs=upper|backward|bad, a collating sequence after the keys.
 //          ks= without rec= makes it the key alone (Create Index).
 //   EXPECT data=BYTES, exactly what came back; head=BYTES, what it begins
@@ -37,10 +37,10 @@
 // directory and a separator), (...) a group, L(...) a group after its 16-bit
 // length, D(...) one after a 16-bit length that counts itself too; ","
 // separates freely.
-// WALK k=N -> a,b,c: Get First and Next on key N (WALKBACK: Last and
-// Previous) to status 9, giving the zero-terminated text at each record's
-// start. Other lines: "# comment"; "file NAME BYTES", a plain file in the
-// directory; a prefix "sqlite:" or "server:" runs a line on that backend only.
+// WALK k=N -> a,b,c: Get First and Next on key N to status 9, giving the
+// zero-terminated text at each record's start. Other lines: "# comment";
+// "file NAME BYTES", a plain file in the directory; a prefix "sqlite:" or
+// "server:" runs a line on that backend only.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -146,11 +146,7 @@ recman::KeySpec KeyNamed(const std::string& text) {
     s.position = static_cast<uint16_t>(Value(part[0]));
     s.length = static_cast<uint16_t>(Value(part[1]));
     s.type = static_cast<uint8_t>(Value(part[2].empty() ? "zstr" : part[2]));
-    if (part[3].rfind("0x", 0) == 0) {
-      s.flags = static_cast<uint16_t>(Value(part[3]));
-    } else {
-      for (char letter : part[3]) s.flags |= static_cast<uint16_t>(Value(std::string(1, letter)));
-    }
+    for (char letter : part[3]) s.flags |= static_cast<uint16_t>(Value(std::string(1, letter)));
     if (!part[4].empty()) s.nullValue = static_cast<uint8_t>(Value(part[4]));
     if (!part[5].empty()) s.manualKeyNumber = static_cast<uint8_t>(Value(part[5]));
     key.segments.push_back(s);
@@ -349,9 +345,7 @@ class Script {
     b.none = words[0] == "-" || words[0][0] == '@';
     const Pairs args = NameValues(words.cbegin() + 2, arrow);
     const std::vector<std::string> expect(arrow + 1, words.cend());
-    if (words[1] == "WALK" || words[1] == "WALKBACK") {
-      return Walk(b, words[1] == "WALK", static_cast<int>(Value(Arg(args, "k", "0"))), expect);
-    }
+    if (words[1] == "WALK") return Walk(b, static_cast<int>(Value(Arg(args, "k", "0"))), expect);
     return Call(b, words[1], args, expect);
   }
 
@@ -446,15 +440,14 @@ class Script {
     return b.data.substr(0, 4);
   }
 
-  // WALK: Get First (WALKBACK: Last) and Next (Previous) on the key to the
-  // end; the zero-terminated names at offset 0 of the records.
-  static std::string Walk(Block& b, bool forward, int keyNum, const std::vector<std::string>& expect) {
+  // WALK: Get First and Next on the key to the end; the zero-terminated
+  // names at offset 0 of the records.
+  static std::string Walk(Block& b, int keyNum, const std::vector<std::string>& expect) {
     b.keyLength = 255;
     std::string names;
     uint32_t len = kReadLength;
-    const int first = forward ? B_GET_FIRST : B_GET_LAST, next = forward ? B_GET_NEXT : B_GET_PREVIOUS;
-    int st = Raw(b, first, b.pos.data(), b.data.data(), &len, b.key.data(), keyNum);
-    for (; st == 0; st = Raw(b, next, b.pos.data(), b.data.data(), &len, b.key.data(), keyNum)) {
+    int st = Raw(b, B_GET_FIRST, b.pos.data(), b.data.data(), &len, b.key.data(), keyNum);
+    for (; st == 0; st = Raw(b, B_GET_NEXT, b.pos.data(), b.data.data(), &len, b.key.data(), keyNum)) {
       names += (names.empty() ? "" : ",") + std::string(b.data.c_str());
       len = kReadLength;
     }
