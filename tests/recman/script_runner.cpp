@@ -23,14 +23,14 @@
 //          number]]]], type zstr (when left out) str int lstr ubin auto or
 //          a number, flags letters d(uplicates) m(odifiable) n(ull)
 //          a(lternate collation) r(everse) M(anual) i(gnore case);
-//          acs=upper|backward|bad, a collating sequence after the keys.
+//          acs=upper|backward, a collating sequence after the keys.
 //          ks= without rec= makes it the key alone (Create Index).
 //   EXPECT data=BYTES, exactly what came back; head=BYTES, what it begins
 //          with; key=BYTES, what the key buffer begins with; len=N;
 //          pos=BYTES, the block's position after the call (Get Position);
-//          records=N, unique=N,N (a Stat's counts); layout=BYTES (a Stat
-//          buffer, but for its counts); save=NAME[@OFFSET[:LENGTH]], what
-//          came back, as $NAME; savepos=NAME; savepb=NAME, the block.
+//          records=N (a Stat's count); layout=BYTES (a Stat buffer, but
+//          for its counts); save=NAME[@OFFSET[:LENGTH]], what came back, as
+//          $NAME; savepos=NAME; savepb=NAME, the block.
 // BYTES: "text" with the escapes \0 \n \\ \xNN ("x"*N repeats it), @N zeros
 // up to N bytes from the start of the group, iBITS:N or uBITS:N
 // little-endian (BITS 8, 16 or 32), $NAME saved bytes ($dir: the test's
@@ -155,11 +155,11 @@ recman::KeySpec KeyNamed(const std::string& text) {
 }
 
 // A collating sequence: "upper" folds ASCII letters to upper case,
-// "backward" reverses the byte order, "bad" is upper with a wrong signature.
+// "backward" reverses the byte order.
 std::string Collation(const std::string& name) {
-  if (name != "upper" && name != "backward" && name != "bad") throw ScriptError("no collating sequence " + name);
+  if (name != "upper" && name != "backward") throw ScriptError("no collating sequence " + name);
   BtrAltCollation acs{};
-  acs.signature = name == "bad" ? 0xAE : B_ACS_SIGNATURE;
+  acs.signature = B_ACS_SIGNATURE;
   std::memcpy(acs.name, name == "backward" ? "BACKWARD" : "UPPER   ", 8);
   for (int c = 0; c < 256; ++c) {
     acs.table[c] = static_cast<uint8_t>(name == "backward" ? 255 - c : (c >= 'a' && c <= 'z' ? c - 32 : c));
@@ -205,22 +205,17 @@ std::string CreateBuffer(const Pairs& args) {
   return std::string(bytes.begin() + (Arg(args, "rec").empty() ? sizeof(BtrFileSpec) : 0), bytes.end());
 }
 
-// What a Stat buffer tells: "records", its record count; "unique", each
-// segment's unique values (a,b,c); "layout", the buffer without them.
+// What a Stat buffer tells: "records", its record count; "layout", the
+// buffer without its counts (records and each segment's unique values).
 std::string StatPart(const std::string& bytes, const std::string& part) {
   recman::FileSpec file;
   if (recman::DecodeFileSpec(bytes.data(), static_cast<uint32_t>(bytes.size()), &file) != 0) {
     throw ScriptError("not a Stat buffer: " + Show(bytes));
   }
-  std::string unique;
-  for (recman::KeySpec& key : file.keys) {
-    for (recman::SegmentSpec& s : key.segments) {
-      unique += (unique.empty() ? "" : ",") + std::to_string(s.uniqueValues);
-      s.uniqueValues = 0;
-    }
-  }
   if (part == "records") return std::to_string(file.records);
-  if (part == "unique") return unique;
+  for (recman::KeySpec& key : file.keys) {
+    for (recman::SegmentSpec& s : key.segments) s.uniqueValues = 0;
+  }
   file.records = 0;
   const std::vector<uint8_t> layout = recman::EncodeFileSpec(file);
   return Show(std::string(layout.begin(), layout.end()));
@@ -411,7 +406,7 @@ class Script {
         Expect(failures, name, Show(want), Show(came.substr(0, want.size())));
       } else if (name == "len") {
         Expect(failures, "length", std::to_string(Value(value)), std::to_string(len));
-      } else if (name == "records" || name == "unique") {
+      } else if (name == "records") {
         Expect(failures, name, value, StatPart(got, name));
       } else if (name == "layout") {
         Expect(failures, "file and keys", StatPart(Bytes(value), name), StatPart(got, name));
