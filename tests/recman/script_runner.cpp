@@ -9,8 +9,8 @@
 //          client and @ID for the client ID: their calls pass no block.
 //   OP     an operation by its name in btrieve.h without B_ (BEGIN, END and
 //          ABORT for the transaction's), or its number, + biases: KEY,
-//          SINGLE_NOWAIT, MULTIPLE_NOWAIT, or a number. WALK and WALKBACK
-//          walk a key (below).
+//          SINGLE_NOWAIT, MULTIPLE_NOWAIT, or a number. WALK walks a key
+//          (below).
 //   ARG    k=KEY NUMBER (default 0); data=BYTES, the data buffer; key=BYTES,
 //          the key buffer; len=N, the data length (by default the data's
 //          for the calls that send data, and 4096 for the others); klen=N,
@@ -22,25 +22,25 @@
 //          SEG is position:length[:type[:flags[:null byte[:manual key
 //          number]]]], type zstr (when left out) str int lstr ubin auto or
 //          a number, flags letters d(uplicates) m(odifiable) n(ull)
-//          a(lternate collation) r(everse) M(anual) i(gnore case) or 0xNN;
-//          acs=upper|backward|bad, a collating sequence after the keys.
+//          a(lternate collation) r(everse) M(anual) i(gnore case);
+//          acs=upper|backward, a collating sequence after the keys.
 //          ks= without rec= makes it the key alone (Create Index).
 //   EXPECT data=BYTES, exactly what came back; head=BYTES, what it begins
 //          with; key=BYTES, what the key buffer begins with; len=N;
 //          pos=BYTES, the block's position after the call (Get Position);
-//          records=N, unique=N,N (a Stat's counts); layout=BYTES (a Stat
-//          buffer, but for its counts); save=NAME[@OFFSET[:LENGTH]], what
-//          came back, as $NAME; savepos=NAME; savepb=NAME, the block.
+//          records=N (a Stat's count); layout=BYTES (a Stat buffer, but
+//          for its counts); save=NAME[@OFFSET[:LENGTH]], what came back, as
+//          $NAME; savepos=NAME; savepb=NAME, the block.
 // BYTES: "text" with the escapes \0 \n \\ \xNN ("x"*N repeats it), @N zeros
 // up to N bytes from the start of the group, iBITS:N or uBITS:N
 // little-endian (BITS 8, 16 or 32), $NAME saved bytes ($dir: the test's
 // directory and a separator), (...) a group, L(...) a group after its 16-bit
 // length, D(...) one after a 16-bit length that counts itself too; ","
 // separates freely.
-// WALK k=N -> a,b,c: Get First and Next on key N (WALKBACK: Last and
-// Previous) to status 9, giving the zero-terminated text at each record's
-// start. Other lines: "# comment"; "file NAME BYTES", a plain file in the
-// directory; a prefix "sqlite:" or "server:" runs a line on that backend only.
+// WALK k=N -> a,b,c: Get First and Next on key N to status 9, giving the
+// zero-terminated text at each record's start. Other lines: "# comment";
+// "file NAME BYTES", a plain file in the directory; a prefix "sqlite:" or
+// "server:" runs a line on that backend only.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -76,9 +76,9 @@ const std::map<std::string, int, std::less<>> kNames = {
     NAMED(OPEN), NAMED(CLOSE), NAMED(INSERT), NAMED(UPDATE), NAMED(DELETE), NAMED(GET_EQUAL), NAMED(GET_NEXT),
     NAMED(GET_PREVIOUS), NAMED(GET_LESS), NAMED(GET_FIRST), NAMED(GET_LAST), NAMED(CREATE), NAMED(STAT),
     NAMED(GET_POSITION), NAMED(GET_DIRECT), NAMED(STEP_NEXT), NAMED(STOP), NAMED(VERSION), NAMED(UNLOCK),
-    NAMED(RESET), NAMED(STEP_FIRST), NAMED(GET_NEXT_EXTENDED), NAMED(STEP_NEXT_EXTENDED), NAMED(STEP_PREV_EXTENDED),
-    NAMED(INSERT_EXTENDED), NAMED(SET_OWNER), NAMED(CLEAR_OWNER), NAMED(CREATE_INDEX), NAMED(DROP_INDEX),
-    NAMED(CONTINUOUS), NAMED(GET_BY_PERCENTAGE), NAMED(FIND_PERCENTAGE), NAMED(BEGIN_CONCURRENT),
+    NAMED(RESET), NAMED(STEP_FIRST), NAMED(GET_NEXT_EXTENDED), NAMED(GET_PREV_EXTENDED), NAMED(STEP_NEXT_EXTENDED),
+    NAMED(STEP_PREV_EXTENDED), NAMED(INSERT_EXTENDED), NAMED(SET_OWNER), NAMED(CLEAR_OWNER), NAMED(CREATE_INDEX),
+    NAMED(DROP_INDEX), NAMED(CONTINUOUS), NAMED(GET_BY_PERCENTAGE), NAMED(FIND_PERCENTAGE), NAMED(BEGIN_CONCURRENT),
     {"BEGIN", B_BEGIN_TRAN}, {"END", B_END_TRAN}, {"ABORT", B_ABORT_TRAN}, {"KEY", B_GET_KEY},
     {"SINGLE_NOWAIT", B_SINGLE_NOWAIT_LOCK}, {"MULTIPLE_NOWAIT", B_MULTIPLE_NOWAIT_LOCK},
     {"str", B_TYPE_STRING}, {"int", B_TYPE_INTEGER}, {"lstr", B_TYPE_LSTRING}, {"zstr", B_TYPE_ZSTRING},
@@ -146,11 +146,7 @@ recman::KeySpec KeyNamed(const std::string& text) {
     s.position = static_cast<uint16_t>(Value(part[0]));
     s.length = static_cast<uint16_t>(Value(part[1]));
     s.type = static_cast<uint8_t>(Value(part[2].empty() ? "zstr" : part[2]));
-    if (part[3].rfind("0x", 0) == 0) {
-      s.flags = static_cast<uint16_t>(Value(part[3]));
-    } else {
-      for (char letter : part[3]) s.flags |= static_cast<uint16_t>(Value(std::string(1, letter)));
-    }
+    for (char letter : part[3]) s.flags |= static_cast<uint16_t>(Value(std::string(1, letter)));
     if (!part[4].empty()) s.nullValue = static_cast<uint8_t>(Value(part[4]));
     if (!part[5].empty()) s.manualKeyNumber = static_cast<uint8_t>(Value(part[5]));
     key.segments.push_back(s);
@@ -159,11 +155,11 @@ recman::KeySpec KeyNamed(const std::string& text) {
 }
 
 // A collating sequence: "upper" folds ASCII letters to upper case,
-// "backward" reverses the byte order, "bad" is upper with a wrong signature.
+// "backward" reverses the byte order.
 std::string Collation(const std::string& name) {
-  if (name != "upper" && name != "backward" && name != "bad") throw ScriptError("no collating sequence " + name);
+  if (name != "upper" && name != "backward") throw ScriptError("no collating sequence " + name);
   BtrAltCollation acs{};
-  acs.signature = name == "bad" ? 0xAE : B_ACS_SIGNATURE;
+  acs.signature = B_ACS_SIGNATURE;
   std::memcpy(acs.name, name == "backward" ? "BACKWARD" : "UPPER   ", 8);
   for (int c = 0; c < 256; ++c) {
     acs.table[c] = static_cast<uint8_t>(name == "backward" ? 255 - c : (c >= 'a' && c <= 'z' ? c - 32 : c));
@@ -209,22 +205,17 @@ std::string CreateBuffer(const Pairs& args) {
   return std::string(bytes.begin() + (Arg(args, "rec").empty() ? sizeof(BtrFileSpec) : 0), bytes.end());
 }
 
-// What a Stat buffer tells: "records", its record count; "unique", each
-// segment's unique values (a,b,c); "layout", the buffer without them.
+// What a Stat buffer tells: "records", its record count; "layout", the
+// buffer without its counts (records and each segment's unique values).
 std::string StatPart(const std::string& bytes, const std::string& part) {
   recman::FileSpec file;
   if (recman::DecodeFileSpec(bytes.data(), static_cast<uint32_t>(bytes.size()), &file) != 0) {
     throw ScriptError("not a Stat buffer: " + Show(bytes));
   }
-  std::string unique;
-  for (recman::KeySpec& key : file.keys) {
-    for (recman::SegmentSpec& s : key.segments) {
-      unique += (unique.empty() ? "" : ",") + std::to_string(s.uniqueValues);
-      s.uniqueValues = 0;
-    }
-  }
   if (part == "records") return std::to_string(file.records);
-  if (part == "unique") return unique;
+  for (recman::KeySpec& key : file.keys) {
+    for (recman::SegmentSpec& s : key.segments) s.uniqueValues = 0;
+  }
   file.records = 0;
   const std::vector<uint8_t> layout = recman::EncodeFileSpec(file);
   return Show(std::string(layout.begin(), layout.end()));
@@ -349,9 +340,7 @@ class Script {
     b.none = words[0] == "-" || words[0][0] == '@';
     const Pairs args = NameValues(words.cbegin() + 2, arrow);
     const std::vector<std::string> expect(arrow + 1, words.cend());
-    if (words[1] == "WALK" || words[1] == "WALKBACK") {
-      return Walk(b, words[1] == "WALK", static_cast<int>(Value(Arg(args, "k", "0"))), expect);
-    }
+    if (words[1] == "WALK") return Walk(b, static_cast<int>(Value(Arg(args, "k", "0"))), expect);
     return Call(b, words[1], args, expect);
   }
 
@@ -417,7 +406,7 @@ class Script {
         Expect(failures, name, Show(want), Show(came.substr(0, want.size())));
       } else if (name == "len") {
         Expect(failures, "length", std::to_string(Value(value)), std::to_string(len));
-      } else if (name == "records" || name == "unique") {
+      } else if (name == "records") {
         Expect(failures, name, value, StatPart(got, name));
       } else if (name == "layout") {
         Expect(failures, "file and keys", StatPart(Bytes(value), name), StatPart(got, name));
@@ -446,15 +435,14 @@ class Script {
     return b.data.substr(0, 4);
   }
 
-  // WALK: Get First (WALKBACK: Last) and Next (Previous) on the key to the
-  // end; the zero-terminated names at offset 0 of the records.
-  static std::string Walk(Block& b, bool forward, int keyNum, const std::vector<std::string>& expect) {
+  // WALK: Get First and Next on the key to the end; the zero-terminated
+  // names at offset 0 of the records.
+  static std::string Walk(Block& b, int keyNum, const std::vector<std::string>& expect) {
     b.keyLength = 255;
     std::string names;
     uint32_t len = kReadLength;
-    const int first = forward ? B_GET_FIRST : B_GET_LAST, next = forward ? B_GET_NEXT : B_GET_PREVIOUS;
-    int st = Raw(b, first, b.pos.data(), b.data.data(), &len, b.key.data(), keyNum);
-    for (; st == 0; st = Raw(b, next, b.pos.data(), b.data.data(), &len, b.key.data(), keyNum)) {
+    int st = Raw(b, B_GET_FIRST, b.pos.data(), b.data.data(), &len, b.key.data(), keyNum);
+    for (; st == 0; st = Raw(b, B_GET_NEXT, b.pos.data(), b.data.data(), &len, b.key.data(), keyNum)) {
       names += (names.empty() ? "" : ",") + std::string(b.data.c_str());
       len = kReadLength;
     }
