@@ -35,10 +35,6 @@ off_t SizeOf(const std::string& path) {
   return static_cast<off_t>(std::ifstream(path, std::ios::binary | std::ios::ate).tellg());
 }
 
-void Write(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
 void Sql(const std::string& path, const char* sql) {
   unlink(path.c_str());
   sqlite3* db = nullptr;
@@ -55,17 +51,13 @@ struct Hostile {
 
 // A sound crash file of 200 records is made in each case, then damaged.
 const Hostile kCases[] = {
-    {"empty", true, [](const std::string& p) { Write(p, ""); }},
-    {"random bytes", true, [](const std::string& p) { Write(p, RandomBytes(16384, 1)); }},
+    {"empty", true, [](const std::string& p) { truncate(p.c_str(), 0); }},
     {"foreign database", true,
      [](const std::string& p) { Sql(p, "CREATE TABLE t(x); INSERT INTO t VALUES (1);"); }},
     {"foreign database with a records table", true,
      [](const std::string& p) { Sql(p, "CREATE TABLE records(id INTEGER PRIMARY KEY, data BLOB);"); }},
     {"truncated to 100 bytes", true, [](const std::string& p) { truncate(p.c_str(), 100); }},
-    {"header overwritten", true, [](const std::string& p) { Overwrite(p, 0, RandomBytes(100, 2)); }},
     {"truncated to half", false, [](const std::string& p) { truncate(p.c_str(), SizeOf(p) / 2); }},
-    {"last page garbage", false,
-     [](const std::string& p) { Overwrite(p, SizeOf(p) - 4096, RandomBytes(4096, 3)); }},
     {"middle pages garbage", false,
      [](const std::string& p) { Overwrite(p, SizeOf(p) / 2 & ~4095, RandomBytes(8192, 4)); }},
     {"every page's header zeroed", false,

@@ -12,12 +12,12 @@ namespace reclink::crash {
 namespace {
 
 sqlite3_vfs* g_real = nullptr;  // the layer the shim forwards to
-sqlite3_vfs g_shim;             // the real layer with Open and Delete replaced
+sqlite3_vfs g_shim;             // the real layer with Open replaced
 std::mt19937_64 g_rng;          // decides each crash point
-unsigned g_permille = 0;        // chance of dying per write/sync/truncate/delete
+unsigned g_permille = 0;        // chance of dying per write or sync
 
 // The file methods the real layer gave a file, and the copy SQLite uses
-// instead, whose writes, syncs and truncates may die first.
+// instead, whose writes and syncs may die first.
 struct Methods {
   sqlite3_io_methods shim;         // first, so that a file's methods lead back here
   const sqlite3_io_methods* real;  // what the real layer installed
@@ -39,10 +39,6 @@ int Write(sqlite3_file* f, const void* buf, int n, sqlite3_int64 off) {
   MaybeDie();
   return Real(f)->xWrite(f, buf, n, off);
 }
-int Truncate(sqlite3_file* f, sqlite3_int64 size) {
-  MaybeDie();
-  return Real(f)->xTruncate(f, size);
-}
 int Sync(sqlite3_file* f, int flags) {
   MaybeDie();
   return Real(f)->xSync(f, flags);
@@ -56,17 +52,11 @@ int Open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* o
       it->second.shim = *f->pMethods;
       it->second.real = f->pMethods;
       it->second.shim.xWrite = Write;
-      it->second.shim.xTruncate = Truncate;
       it->second.shim.xSync = Sync;
     }
     f->pMethods = &it->second.shim;
   }
   return rc;
-}
-
-int Delete(sqlite3_vfs*, const char* name, int syncDir) {
-  MaybeDie();
-  return g_real->xDelete(g_real, name, syncDir);
 }
 
 }  // namespace
@@ -79,7 +69,6 @@ void InstallKillVfs(uint64_t seed, unsigned permille) {
   g_shim.pNext = nullptr;
   g_shim.zName = "reclink-kill";
   g_shim.xOpen = Open;
-  g_shim.xDelete = Delete;
   sqlite3_vfs_register(&g_shim, 1);
 }
 
