@@ -108,6 +108,7 @@ TEST(CheckCommand, SoundDatabasePassesAndEachFaultIsNamed) {
   }
   ASSERT_EQ(Reclink({"backup", tmp.file("owned"), tmp.file("copy")}).status, 0);
   o = Reclink({"check", tmp.file("copy/NOTES.BTR")});
+  EXPECT_EQ(o.status, 0) << o.out;
   EXPECT_EQ(o.out, tmp.file("copy/NOTES.BTR") + ": ok, 1 records\n");
 }
 
