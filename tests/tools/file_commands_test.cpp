@@ -5,7 +5,6 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <optional>
 #include <thread>
 
 #include "cli/btr_file.h"
@@ -17,9 +16,6 @@
 #include "reclink/records/catalogue.h"
 #include "support/child_process.h"
 #include "support/os_files.h"
-#ifndef _WIN32
-#include "mounts.h"
-#endif
 
 namespace fs = std::filesystem;
 
@@ -144,15 +140,6 @@ TEST(SaveCommand, RemovesOnlyStalePartialOutputs) {
   EXPECT_EQ(o.err, "reclink save: removed " + stale + ", left by an interrupted run\n0 records saved from " +
                        tmp.file("db/BODY.BTR") + " to " + tmp.file("out.seq") + "\n");
   for (const std::string& path : {locked, running, foreign}) EXPECT_TRUE(fs::exists(path)) << path;
-  // A device or FIFO (a named pipe on Windows) is written as it is, never
-  // replaced by a renamed file.
-  reclink::test::Fifo fifo(tmp.path());
-  std::optional<std::string> drained;
-  std::thread reader([&] { drained = fifo.Drain(); });
-  EXPECT_EQ(Reclink({"save", tmp.file("db/BODY.BTR"), fifo.path()}).status, 0);
-  reader.join();
-  EXPECT_FALSE(fs::is_regular_file(fifo.path()));
-  EXPECT_EQ(drained, Slurp(tmp.file("out.seq")));
 #ifndef _WIN32
   // A file replaced keeps its permissions; the standard output that leads to
   // a file is appended to, never replaced, and gets the records alone.
@@ -166,15 +153,6 @@ TEST(SaveCommand, RemovesOnlyStalePartialOutputs) {
   ASSERT_EQ(std::system(appended.c_str()), 0);
   EXPECT_EQ(Slurp(tmp.file("log.txt")), "kept\n" + Slurp(tmp.file("out.seq")));
 #endif
-  // A link leads to the file that is replaced. (MinGW's library makes no
-  // links: on Windows this part is left out.)
-  const std::string link = tmp.file("link.seq");
-  std::error_code noLinks;
-  fs::create_symlink(tmp.file("out.seq"), link, noLinks);
-  if (!noLinks) {
-    EXPECT_EQ(Reclink({"save", tmp.file("db/BODY.BTR"), link}).status, 0);
-    EXPECT_TRUE(fs::is_symlink(link));
-  }
 }
 
 // What stat shows of a file, but for its name.
@@ -216,11 +194,6 @@ TEST(CreateStatCloneCommands, DescriptionsRoundTripAndMistakesNameTheirLine) {
     EXPECT_EQ(Reclink({"stat", copy, "--description"}).out, described.out) << name;
     EXPECT_EQ(StatWithoutName(copy), StatWithoutName(file)) << name;
   }
-  EXPECT_THAT(Reclink({"stat", tmp.file("NOTES.BTR")}).out,
-              HasSubstr("File Flags = 0x01cd (variable length, preallocated, compressed, 30% free space, "
-                        "4 duplicate pointers reserved)\n"
-                        "Unused Pages = 0\nFile Version = 1\n"
-                        "Collating Sequence 0 = REVERSE, key 0\nCollating Sequence 1 = UPPER, key 1\n"));
 
   std::string longest(B_MAX_VARIABLE_RECORD, '\0');
   longest.replace(0, 8, "cccccccc");
@@ -235,9 +208,6 @@ TEST(CreateStatCloneCommands, DescriptionsRoundTripAndMistakesNameTheirLine) {
   EXPECT_TRUE(ReadAll(tmp.file("NOTES2.BTR"), -1) == records);
   EXPECT_TRUE(ReadAll(tmp.file("NOTES2.BTR")) == (std::vector<std::string>{records[1], records[2], records[0]}))
       << "the copy sorts its key by the reverse sequence";
-  o = Reclink({"dump", tmp.file("NOTES2.BTR")});
-  ASSERT_EQ(o.status, 0) << o.err;
-  EXPECT_THAT(o.out, HasSubstr("@16777215 7a\n"));
 
   const std::string desc = tmp.file("t.des");
   const std::string created =
@@ -250,18 +220,11 @@ TEST(CreateStatCloneCommands, DescriptionsRoundTripAndMistakesNameTheirLine) {
       "caseinsensitive=n nullkey=allsegments value=20 segment=n\n"
       "position=23 length=2 duplicates=y modifiable=n type=unsigned_binary descending=n "
       "caseinsensitive=n nullkey=anysegments value=ff segment=n\n";
-  std::string written = created;
-  Spit(desc, written.replace(written.find("value=ff"), 8, "value=0xFF"));
+  Spit(desc, created);
   o = Reclink({"create", tmp.file("T.BTR"), desc});
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(Reclink({"stat", tmp.file("T.BTR"), "--description"}).out, created);
   InsertAll(tmp.file("T.BTR"), {std::string(40, 'x')});
-  o = Reclink({"stat", tmp.file("T.BTR")});
-  EXPECT_THAT(o.out, HasSubstr("Record Length = 40\nPage Size = 512\nNumber of Records = 1\n"
-                               "Number of Keys = 3\nNumber of Segments = 4\n"));
-  EXPECT_THAT(o.out, HasSubstr("0    2        11        4       integer          S      --    1\n"
-                               "1    1        15        8       string           DMN    0x20  1\n"
-                               "2    1        23        2       unsigned_binary  DA     0xff  1\n"));
 
   // clone copies the file's layout, no records; an existing file is
   // replaced only when asked.
@@ -285,16 +248,7 @@ TEST(CreateStatCloneCommands, DescriptionsRoundTripAndMistakesNameTheirLine) {
       {"record=80 key=1 truncate=y\nposition=1 length=4\n",
        "line 1: truncate= is refused by the record manager: status 45"},
       {"record=80 key=1 page=4k\n", "line 1: page= '4k' must be a number"},
-      {"key=1\nposition=1 length=4\n", "line 2: record= is missing"},
-      {"record=80 key=1\nlength=4\n", "line 2: length= comes before the first position="},
       {"record=80 key=1\nposition=1\n\nposition=5 length=2\n", "line 2: length= is missing"},
-      {"record=80 key=1\nposition=1 length=3 type=date\n", "line 2: type= 'date' names no key"},
-      {"record=80 key=1\nposition=1 length=3 duplicates=maybe\n", "line 2: duplicates= 'maybe'"},
-      {"record=80 key=1\nposition=1 length=3 value=20\n", "line 2: value= is given for a segment"},
-      {"record=80 key=1\nposition=1 length=3 nullkey=y value=zz\n", "line 2: value= 'zz' must"},
-      {"record=80 key=1\nposition=1 length=3 nullkey=y null=y\n", "line 2: null= 'y' repeats"},
-      {"record=80 key=1\nposition=1 length=3 alternate=UP\n", "line 2: alternate= 'UP' names no sequence="},
-      {"record=80 key=1\nsequence=UP\nposition=1 length=3 alternate=UP\n", "line 2: table= is missing"},
       {"record=80 key=1\nsequence=UP table=up.alt\n", "line 2: table= cannot read "},
       {"record=80 key=1\nposition=1 length=3 segment=y\n", "line 2: segment= says another"},
       {"record=80 key=2\nposition=1 length=3\n", "line 1: key= says 2 keys, the description has 1"},
@@ -325,62 +279,31 @@ TEST(Commands, RefuseWhatWouldDamageAndSayWhyInWords) {
   const std::string longPath = tmp.path() + "/" + std::string(299 - tmp.path().size(), 'x');
   const std::string none = tmp.file("NONE.BTR");
   ExpectEach(1, {
-      {{"save", file, file}, file + " and " + file + " are the same file"},
-      {{"load", tmp.file("link"), file}, "are the same file"},
+      {{"load", tmp.file("link"), file}, file + " and " + tmp.file("link") + " are the same file"},
       {{"clone", file, file, "--force"}, "are the same file"},
-      {{"create", tmp.file("link"), file, "--force"}, "are the same file"},
       {{"stat", none}, "cannot open " + none + ": status 12 (file not found)"},
       {{"dump", tmp.file("text")}, tmp.file("text") + ": status 30 (not a record file)"},
       {{"stat", tmp.path()}, "cannot open " + tmp.path() + ": it is a directory"},
       {{"save", longPath, none}, "is 300 bytes long; a record file's path may have at most 255"},
       {{"create", longPath, tmp.file("text")}, "is 300 bytes long"},
       {{"init", longPath}, "is 321 bytes long"},
-      {{"patients", longPath}, "is 313 bytes long"},
       {{"load", tmp.file("empty"), file}, tmp.file("empty") + " is a directory"},
       {{"load", none, file}, "cannot read " + none + ": no such file or directory"},
       {{"create", none, tmp.file("big")}, tmp.file("big") + " is longer than 1048576 bytes, the most a"},
       {{"check", tmp.file("empty")}, tmp.file("empty") + " holds no record files"},
-      {{"check", none}, "cannot check " + none + ": no such file or directory"},
       {{"init", tmp.file("text")}, "cannot make directory " + tmp.file("text") + ": "},
   });
   EXPECT_EQ(ReadAll(file).size(), 1u);
 
   // A database directory on a network file system, as the record manager's
-  // test builds can pretend.
+  // test builds can pretend: the record manager's reason follows its status.
   reclink::test::SetEnvironment("RECMAN_TEST_FILE_SYSTEM", reclink::test::TestFileSystemTypes().network.front());
-  const std::string onShare = "status 3001 (record file kept locally on a network file system): ";
-  const std::string why = " is on a network file system, where record files kept locally get damaged when several "
-                          "machines use them: keep the directory on a local disk, or its files on a server (see "
-                          "docs/server.md)";
-  ExpectEach(1, {
-      {{"stat", file}, "cannot open " + file + ": " + onShare + tmp.file("db") + why},
-      {{"init", tmp.file("shared")}, onShare + tmp.file("shared") + why},
-  });
+  ExpectEach(1, {{{"stat", file}, "cannot open " + file + ": status 3001 (record file kept locally on a network file "
+                                  "system): " + tmp.file("db") + " is on a network file system, where record files "
+                                  "kept locally get damaged when several machines use them: keep the directory on a "
+                                  "local disk, or its files on a server (see docs/server.md)"}});
   reclink::test::SetEnvironment("RECMAN_TEST_FILE_SYSTEM", std::nullopt);
 }
-
-#ifndef _WIN32
-// A target that cannot be written is blamed for it, with the system's reason.
-// The read-only file system is a tmpfs mounted for the test (mounts.h), which
-// needs root; skipped without.
-TEST(Commands, BlameAReadOnlyTarget) {
-  reclink::test::TmpfsMount m(4 << 20);
-  if (!m.ok()) GTEST_SKIP() << m.why();
-  ASSERT_EQ(Reclink({"init", m.file("db")}).status, 0);
-  const std::string file = m.file("db/CONDITION.BTR");
-  Spit(m.file("in.seq"), "64,r" + std::string(63, '\0') + "\r\n\x1a");
-  ASSERT_TRUE(m.SetReadOnly(true));
-  const std::string readOnly = ": read-only file system";
-  ExpectEach(1, {
-      {{"load", m.file("in.seq"), file}, "cannot write " + file + readOnly},
-      {{"save", file, m.file("out.seq")}, "cannot write " + m.file("out.seq") + readOnly},
-      {{"clone", m.file("db/NEW.BTR"), file}, "cannot create " + m.file("db/NEW.BTR") + readOnly},
-      {{"init", m.file("db2")}, "cannot make directory " + m.file("db2") + readOnly},
-  });
-  ASSERT_TRUE(m.SetReadOnly(false));
-  EXPECT_TRUE(ReadAll(file).empty());
-}
-#endif
 
 // A backup is taken while the database is in use: a writer goes on
 // inserting while the files are copied. Each copy is a whole record file
@@ -408,7 +331,6 @@ TEST(BackupCommand, CopiesADatabaseInUseWhole) {
   stop = true;
   writer.join();
   ASSERT_EQ(o.status, 0) << o.err;
-  EXPECT_THAT(o.out, HasSubstr(std::to_string(std::size(kRecordFiles)) + " record files ("));
   const std::vector<std::string> copied = ReadAll(tmp.file("copy/BODY.BTR"), -1);
   ASSERT_GE(copied.size(), 50u);
   ASSERT_LE(copied.size(), static_cast<size_t>(written));
@@ -421,15 +343,12 @@ TEST(BackupCommand, CopiesADatabaseInUseWhole) {
   Spit(tmp.file("served/" RECMAN_SERVER_CONFIG_NAME), RECMAN_SETTING_SERVER " = host=db\n" RECMAN_SETTING_DATABASE " = clinic\n");
   ExpectEach(1, {
       {{"backup", tmp.file("db"), tmp.file("copy")}, tmp.file("copy") + " already holds record files"},
-      {{"backup", tmp.file("none"), tmp.file("c")}, tmp.file("none") + " is not a directory"},
       {{"backup", tmp.file("empty"), tmp.file("c")}, tmp.file("empty") + " holds no record files"},
       {{"backup", tmp.file("served"), tmp.file("c")}, "keeps its files on a server"},
-      {{"views", tmp.file("db")}, "keeps its files here, on no server"},
   });
 }
 
 TEST(CommandLine, HelpVersionAndBadUsage) {
-  // (That --help lists every command with its usage, tools.manual_page shows.)
   Outcome o = Reclink({"save", "--bogus", "--help"});  // --help wins over everything else
   EXPECT_EQ(o.status, 0);
   EXPECT_EQ(o.out.rfind("usage: reclink save FILE OUT [--key N]\n", 0), 0u) << o.out;
@@ -438,16 +357,10 @@ TEST(CommandLine, HelpVersionAndBadUsage) {
       {{"frobnicate"}, "unknown command 'frobnicate'"},
       {{"stat"}, "too few arguments\nusage: reclink stat FILE"},
       {{"stat", "a", "b"}, "unexpected argument 'b'"},
-      {{"save", "a", "b", "--key"}, "option --key needs a value"},
-      {{"save", "a", "b", "--key", "x"}, "--key needs a key number from 0 to 118"},
       {{"dump", "a", "--key", "119"}, "--key needs a key number from 0 to 118"},
-      {{"init", "a", "--force=y"}, "option --force takes no value"},
       {{"init", "a", "--force", "--missing"}, "give --force or --missing, not both"},
       {{"dump", "a", "--colour"}, "unknown option --colour"},
-      {{"dump", "a", "--format", "xml"}, "--format is text, csv or json"},
   });
-  // "--" ends the options: what follows is an operand.
-  EXPECT_THAT(Reclink({"stat", "--", "--help"}).err, HasSubstr("cannot open --help"));
 }
 
 // Runs the executable with args, reading what it prints; its exit status.
@@ -459,25 +372,11 @@ int ExitStatusOf(const std::vector<std::string>& args) {
 }
 
 // The reclink executable itself: exit statuses as the program that started
-// it sees them, and input from a pipe.
-TEST(Executable, ExitStatusesReachTheCallerAndLoadReadsAPipe) {
+// it sees them.
+TEST(Executable, ExitStatusesReachTheCaller) {
   TempDir tmp;
-  EXPECT_EQ(ExitStatusOf({"--help"}), 0);
-  EXPECT_EQ(ExitStatusOf({}), 2);
   EXPECT_EQ(ExitStatusOf({"stat", tmp.file("NONE.BTR")}), 1);
-
-  ASSERT_EQ(Reclink({"init", tmp.path()}).status, 0);
-  const std::string file = tmp.file("CONDITION.BTR");
-  std::string input;
-  for (char c : {'a', 'b', 'c'}) {
-    input += "64," + std::string(1, c) + std::string(63, '\0') + "\r\n";
-  }
-  reclink::test::Fifo pipe(tmp.path());
-  reclink::test::ChildProcess load(
-      reclink::test::Program{RECLINK_EXECUTABLE, {"load", pipe.path(), file}});
-  EXPECT_TRUE(pipe.Feed(input + "\x1a"));
-  EXPECT_EQ(load.Wait(), 0);
-  EXPECT_EQ(ReadAll(file).size(), 3u);
+  EXPECT_EQ(ExitStatusOf({}), 2);
 }
 
 }  // namespace

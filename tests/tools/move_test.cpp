@@ -68,7 +68,6 @@ TEST(ImportCommand, RebuildsASavedDatabaseWholeOrNotAtAll) {
                                             "description Extra.des beside it"},
       {{"import", other, tmp.file("new")}, "would be loaded into PATIENT1.BTR; keep one of them"},
       {{"import", other, tmp.file("new")}, "PHOTO.des describes PHOTO.BTR, which the database itself defines"},
-      {{"import", tmp.file("saved/PHOTO.SEQ"), tmp.file("new")}, "is not a folder of saved files"},
   });
   EXPECT_FALSE(fs::exists(tmp.file("new")));
 
@@ -78,9 +77,6 @@ TEST(ImportCommand, RebuildsASavedDatabaseWholeOrNotAtAll) {
   fs::create_directory(tmp.file("new"));
   Outcome o = Reclink({"import", folder, tmp.file("new")});
   ASSERT_EQ(o.status, 0) << o.err;
-  EXPECT_THAT(o.err, HasSubstr("45 of 45: loading"));
-  EXPECT_THAT(o.out, testing::ContainsRegex("\nEXTRA.BTR +2  Extra.seq\n"));
-  EXPECT_THAT(o.out, HasSubstr(" records into 45 record files in " + tmp.file("new") + "\n"));
   for (const RecordFileRow& row : kRecordFiles) {
     EXPECT_EQ(ReadAll(tmp.file("new/") + row.fileName), ReadAll(db + "/" + row.fileName)) << row.fileName;
   }
@@ -98,7 +94,6 @@ TEST(ImportCommand, RebuildsASavedDatabaseWholeOrNotAtAll) {
   EXPECT_EQ(o.status, 1);
   EXPECT_THAT(o.err, HasSubstr("PHOTO.SEQ: record "));
   EXPECT_THAT(o.err, HasSubstr("nothing was imported; " + tmp.file("newer") + " was not made\n"));
-  EXPECT_THAT(o.err, Not(HasSubstr(".partial")));  // messages name the database, not where it was built
   EXPECT_FALSE(fs::exists(tmp.file("newer")));
   EXPECT_TRUE(LeftNoPartial(tmp.path()));
 #ifndef _WIN32

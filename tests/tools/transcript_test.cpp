@@ -11,13 +11,12 @@
 //   ? 1                         "? N" is the exit status (0 when not given)
 //   $ cat NAME                  writes the lines that follow into NAME
 //   $ printf NAME TEXT          adds TEXT to the end of NAME: \r \n \\ \xHH decoded
-//   $ mkdir DIR                 makes a directory
 //   $ cmp A B                   the two files must hold the same bytes
 //   $ manual HEADING            runs the transcripts of that section of
 //                               docs/reclink.md, as they are shown there
 //                               (they show no exit statuses: any will do)
 //
-// ARGS are split at blanks; "double quotes" keep blanks in one argument.
+// ARGS are split at blanks.
 // A failing step names the file and line, the command, what was expected
 // and what came.
 #include <gtest/gtest.h>
@@ -75,15 +74,7 @@ std::vector<Line> ManualSection(const std::string& heading) {
 std::vector<std::string> Words(const std::string& text) {
   std::vector<std::string> words;
   std::istringstream in(text);
-  for (std::string w; in >> std::ws && !in.eof();) {
-    if (in.peek() == '"') {
-      in.get();
-      std::getline(in, w, '"');
-    } else {
-      in >> w;
-    }
-    words.push_back(w);
-  }
+  for (std::string w; in >> w;) words.push_back(w);
   return words;
 }
 
@@ -149,8 +140,6 @@ void RunSteps(const std::vector<Line>& lines, bool manual = false) {
     } else if (verb == "printf") {
       std::ofstream(words.at(1), std::ios::binary | std::ios::app)
           << Unescape(step.text.substr(std::string("$ printf ").size() + words[1].size() + 1));
-    } else if (verb == "mkdir") {
-      fs::create_directories(words.at(1));
     } else if (verb == "cmp") {
       EXPECT_TRUE(Slurp(words.at(1)) == Slurp(words.at(2))) << step.where << ": " << step.text;
     } else {
@@ -191,6 +180,21 @@ std::vector<std::string> TranscriptNames() {
 
 INSTANTIATE_TEST_SUITE_P(Tools, Transcript, testing::ValuesIn(TranscriptNames()),
                          [](const testing::TestParamInfo<std::string>& info) { return info.param; });
+
+// The manual's examples of description files, stat and create, beside the
+// directory db and the notes' table of weights upper.alt: each byte weighs
+// its own value, but a to z weigh as their capitals.
+TEST(ManualTranscript, DescriptionFilesStatAndCreate) {
+  TempDir tmp;
+  fs::create_directory(tmp.file("db"));
+  std::string upper(256, '\0');
+  for (int b = 0; b < 256; ++b) upper[b] = static_cast<char>(b >= 'a' && b <= 'z' ? b - 'a' + 'A' : b);
+  Spit(tmp.file("upper.alt"), upper);
+  const fs::path home = fs::current_path();
+  fs::current_path(tmp.path());
+  for (const char* heading : {"## Description files", "### stat", "### create"}) RunSteps(ManualSection(heading), true);
+  fs::current_path(home);
+}
 
 }  // namespace
 }  // namespace reclink::cli::test

@@ -13,12 +13,6 @@ reclink demo: db is not an empty directory; the demonstration needs a fresh one
 ? 1
 $ manual ### dump
 $ manual ### save
-$ reclink patients db --name "佐藤 花子"
-0000000002  佐藤 花子  (サトウ ハナコ)  ID K-2026-0118
-1 patient
-$ reclink patients db --kana "スズキ イチロウ"
-0000000003  鈴木 一郎  (スズキ イチロウ)  ID K-2026-0119
-1 patient
 $ reclink patients db --number 3
 0000000003  鈴木 一郎  (スズキ イチロウ)  ID K-2026-0119
 $ reclink patients db --name 佐藤
@@ -27,24 +21,13 @@ reclink patients: no patient with the name 佐藤
 $ reclink patients db --number 9
 reclink patients: no patient numbered 0000000009
 ? 1
-$ reclink patients db --name a --kana b
-reclink patients: give one of --name, --kana and --number
-? 2
 # Code page 932 has no emoji.
 $ reclink patients db --name 😀
 reclink patients: the name must be code page 932 text of at most 40 bytes
 ? 2
-$ reclink patients nowhere
-reclink patients: cannot open nowhere/PATIENT1.BTR: status 12 (file not found)
-? 1
 $ reclink dump db/POINTLAT.BTR --format csv
 record,patient key,sub-key,layout,other bytes
 1,0000000001,LAT,current,@65 02 @68 8001 @72 1202 @76 9a01 @80 f201 @84 c301 @509 205c40
-$ reclink dump db/PHOTO.BTR --format csv
-record,patient key,photo number,first grouping field,second grouping field,key 1,sort number,other bytes
-...
-$ reclink dump db/BODY.BTR --format json
-[]
 # The look-ups read fields at the patient file's offsets: another layout is refused.
 $ cat p.des
 record=300 key=1

@@ -19,20 +19,3 @@ record 1
   key 2: ab0001
   other bytes: @3 7a7a @17 07 @23 01
 1 records of T.BTR in the order of key 0
-# The point-lat file's layout mark, by the file's name whatever its layout.
-$ cat p.des
-record=64 key=0
-$ printf p.seq 64,0000000001\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00LAT
-$ printf p.seq \x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00
-$ printf p.seq \x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00
-$ printf p.seq 0\x00\x00\x00\x00\x00\x00\x00\x00\r\n
-$ reclink create POINTLAT.BTR p.des
-created POINTLAT.BTR: records of 64 bytes, 0 keys
-$ reclink load p.seq POINTLAT.BTR
-1 records loaded from p.seq into POINTLAT.BTR
-$ reclink dump POINTLAT.BTR
-record 1
-  patient key: 0000000001
-  sub-key: LAT
-  layout: older (0x30)
-1 records of POINTLAT.BTR in the order of their position
