@@ -14,23 +14,6 @@ file(MAKE_DIRECTORY ${WORK_DIR})
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
-# Nothing internal may be installed.
-file(GLOB_RECURSE archives ${prefix}/*.a)
-file(GLOB_RECURSE private_headers ${prefix}/include/*/platform/* ${prefix}/include/*/core/*)
-if(archives OR private_headers)
-  message(FATAL_ERROR "internal pieces installed: ${archives} ${private_headers}")
-endif()
-file(GLOB target_files ${prefix}/${LIBDIR}/cmake/reclink/reclinkTargets*.cmake)
-set(targets "")
-foreach(f ${target_files})
-  file(READ ${f} text)
-  string(APPEND targets "${text}")
-endforeach()
-if(targets MATCHES "reclink_(platform|core|records|numbered)|SQLite")
-  message(FATAL_ERROR "the exported link interface names internal or private libraries")
-endif()
-
-# Through find_package.
 run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/build -G ${GENERATOR}
     -DCMAKE_PREFIX_PATH=${prefix}
     -DCMAKE_CXX_COMPILER=${CXX_COMPILER}
@@ -39,16 +22,3 @@ run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/build -G ${GENERATOR}
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 run(${WORK_DIR}/build/consumer)
 message(STATUS "find_package consumer:\n${last_output}")
-
-# Through pkg-config, with the compiler alone.
-if(PKG_CONFIG)
-  set(ENV{PKG_CONFIG_PATH} ${prefix}/${LIBDIR}/pkgconfig)
-  run(${PKG_CONFIG} --cflags --libs reclink)
-  string(STRIP "${last_output}" flags)
-  separate_arguments(flags UNIX_COMMAND "${flags}")
-  separate_arguments(extra UNIX_COMMAND "${CXX_FLAGS} ${LINKER_FLAGS}")
-  run(${CXX_COMPILER} -std=c++20 ${extra} ${CONSUMER_DIR}/main.cpp ${flags}
-      -Wl,-rpath,${prefix}/${LIBDIR} -o ${WORK_DIR}/consumer-pc)
-  run(${WORK_DIR}/consumer-pc)
-  message(STATUS "pkg-config consumer:\n${last_output}")
-endif()

@@ -1,11 +1,9 @@
 #pragma once
 // A connection of a test's own to the server, beside the record manager's:
-// to look at what it stored, to change it behind its back, to listen.
+// to look at what it stored, to change it behind its back.
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
-#include <poll.h>
 
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -41,23 +39,6 @@ class Sql {
     Run(sql, {}, &why);
     return why.substr(0, 5);
   }
-  // Waits, at most bound, for a notice on a channel this connection listens on.
-  bool AwaitNotice(std::chrono::milliseconds bound) {
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    for (;;) {
-      PQconsumeInput(conn_);
-      if (PGnotify* n = PQnotifies(conn_)) {
-        PQfreemem(n);
-        return true;
-      }
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-          deadline - std::chrono::steady_clock::now());
-      if (left.count() <= 0) return false;
-      pollfd p{PQsocket(conn_), POLLIN, 0};
-      poll(&p, 1, static_cast<int>(left.count()));
-    }
-  }
-
  private:
   Rows Run(const std::string& sql, const std::vector<std::string>& params, std::string* why) {
     std::vector<const char*> values;

@@ -35,14 +35,7 @@ TEST_F(ServerTest, OnlyAServerWhoseCertificateVerifiesServesAndNoMessageShowsThe
     std::string config;
     const char* reason;  // what BtrLastReason says of the Open
   } cases[] = {
-      {"no database", test + "\n", "names no database"},
       {"an unknown setting", test + "\ndatabase = d\nport = 5432\n", ":3: unknown setting \"port\""},
-      {"a setting given twice", test + "\ndatabase = d\nDATABASE = e\n",
-       ":3: \"database\" is set a second time (first on line 2)"},
-      {"a comment after a value", test + "\ndatabase = d  # the clinic\n",
-       ":2: a comment must stand on a line of its own"},
-      {"a read-ahead neither on nor off", test + "\ndatabase = d\nread-ahead = yes\n",
-       ":3: read-ahead is \"on\" or \"off\""},
       {"no server there", "server = host=/nonexistent user=nobody password=" + secret + "\ndatabase = d\n",
        "the server cannot be reached"},
       {"a refused role", test + " user=nobody password=" + secret + " sslmode=disable\ndatabase = d\n",
@@ -100,11 +93,6 @@ TEST_F(ServerTest, CheckReportsALayoutImageOfTheWrongLength) {
 // a record file nor replaced by an empty one.
 TEST_F(ServerTest, PlaceholdersStandForTheServersFilesAndNeverBecomeEmptyFiles) {
   ASSERT_EQ(BtrIsPlaceholder(a_->file(kPatients).c_str()), 1);
-  std::filesystem::remove(b_->file(kPatients));
-  EXPECT_EQ(BtrPlaceServerFiles(std::filesystem::path(b_->file(kPatients)).parent_path().string().c_str(),
-                                nullptr, nullptr), 1);
-  EXPECT_EQ(BtrIsPlaceholder(b_->file(kPatients).c_str()), 1);
-
   TempDir orphan;
   std::filesystem::copy_file(a_->file(kPatients), orphan.file(kPatients));
   for (int mode : {-1, 0}) {
