@@ -1,5 +1,5 @@
-// The message-box hook and the record-manager entry hook: each setter hands
-// back what it replaced, so that a test's hook can put the previous one back.
+// The message-box hook hands back what it replaced, so that a test's hook can
+// put the previous one back.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -25,17 +25,6 @@ TEST(Hooks, MessageBoxHooksNestAndUnnamedBoxesGetDefaults) {
   EXPECT_EQ(outer[0].text, "");
   EXPECT_EQ(outer[0].caption, "Error");
   reclink::SetMessageBoxHook(original);
-}
-
-int AnyEntry(uint16_t, void*, void*, uint32_t*, void*, uint8_t, int8_t) { return 0; }
-
-// nullptr brings back the record manager itself. That calls go through the
-// hook, and that each setter hands back the one it replaced, every suite that
-// scripts some calls and passes the rest on shows.
-TEST(Hooks, NullptrRestoresTheRecordManager) {
-  const reclink::BtrieveEntry manager = reclink::SetBtrieveEntry(&AnyEntry);
-  reclink::SetBtrieveEntry(nullptr);
-  EXPECT_EQ(reclink::SetBtrieveEntry(nullptr), manager);
 }
 
 }  // namespace
