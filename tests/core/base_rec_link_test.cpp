@@ -95,7 +95,6 @@ TEST(Gate, OpenSendsTheShortPathAndModeRestoresTheKeyAndBoxesAFailure) {
       GetShortPathNameA(path.c_str(), shortPath, _MAX_PATH);
       EXPECT_EQ(names.back(), exists ? shortPath : "");
       EXPECT_EQ(manager.calls().back().keyNum, B_MODE_READ_ONLY);
-      EXPECT_EQ(rec.GetOpenMode(), BTR_OPEN_READONLY);
       EXPECT_EQ(rec.IsOpen(), 1);
       EXPECT_EQ(std::string(rec.GetKeyBuffer(), 255), "saved" + std::string(250, '\0'));
       EXPECT_EQ(rec.GetKeyNumber(), 3);
@@ -134,7 +133,6 @@ TEST(ErrorReport, AnEmptyIdentIsLoggedEmptyThenTakenFromTheFileNameForBoxAndLog)
   EXPECT_EQ(ReadFile(dir.file("io_error.txt")), date + " : \r\n" + date + " : PATIENT1.BTR\r\n");
   ASSERT_EQ(boxes.count(), 2u);
   EXPECT_EQ(boxes.calls()[0].text, "RecLinkDLL ERROR:\n\nPATIENT1.BTR BO_DELETE Status = 2\n\n");
-  EXPECT_EQ(boxes.calls()[1].text, boxes.calls()[0].text);
   // Without an application object the caption is the executable's name.
   EXPECT_EQ(boxes.calls()[0].caption, "core_tests");
 

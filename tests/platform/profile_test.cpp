@@ -82,7 +82,7 @@ TEST(Profile, ApplicationRegistersItselfAndToolsFindTheIniInOrder) {
   EXPECT_EQ(CTools::GetIniFileName(), "/etc/from-env.ini") << "an empty path clears it";
   CTools::SetIniFileName("/opt/set.ini");
   CTools::SetIniFileName(nullptr);
-  EXPECT_EQ(CTools::GetIniFileName(), "/etc/from-env.ini");
+  EXPECT_EQ(CTools::GetIniFileName(), "/etc/from-env.ini") << "and so does none";
   reclink::test::SetEnvironment("RECLINK_INI", std::nullopt);
 }
 
