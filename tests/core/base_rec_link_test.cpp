@@ -253,6 +253,7 @@ TEST(PointLat, OnARealFileKeyedReadsGoTheirWaysAndUpgradeAnOlderRecordPositional
   ASSERT_EQ(rec.GetEQ(), 0);
   EXPECT_EQ(rec.bytes(), marked) << "updated";
   rec.record()[9] = marked[9] = key[9] = '5';
+  rec.record()[kPointLatMarkOffset] = '0';  // a new record in the older layout
   ASSERT_EQ(rec.Insert(), 0);
   rec.SetKeyBuffer(key, 11);
   ASSERT_EQ(rec.GetEQ(), 0);
