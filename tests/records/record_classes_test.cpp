@@ -3,24 +3,66 @@
 // Update with the prime key it takes from the record. And the one look-up
 // that tries again: the custom table's, with the item as a two-digit number.
 
-#include "record_classes.h"
-
-#include "core/point_lat.h"
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <fstream>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
+#include "core/point_lat.h"
 #include "reclink/btrieve.h"
+#include "reclink/records.h"
 #include "reclink/tools.h"
 #include "reclink/win_app.h"
 #include "record_db.h"
 
 namespace reclink::test {
 namespace {
+
+// The class of a look-up; declared only, for decltype.
+template <class C, class... A>
+C ClassOf(int (C::*)(A...));
+
+template <auto... LookUps>
+struct ClassWalk {
+  static constexpr int kClasses = sizeof...(LookUps);
+  // Calls f.template operator()<C, LookUp>() for the class C of every LookUp.
+  template <class F>
+  static void ForEach(F f) {
+    (f.template operator()<decltype(ClassOf(LookUps)), LookUps>(), ...);
+  }
+};
+
+using EveryClass = ClassWalk<
+    &CAddLatDB::GetAdditionalLatData, &CBodyDB::GetBodyData, &CCaseInfoDB::GetCaseInfoData,
+    &CCaseSearchIndexDB::GetCaseSearchIndexData, &CCaseSearchInfoDB::GetCaseSearchInfoData,
+    &CCaseTblDB::GetCaseTblData, &CCasmasDB::GetCasmasData, &CChevronDB::GetChevronData,
+    &CConditionDB::GetConditionData, &CCustomTblDB::GetCustomTblData, &CCvbaDB::GetCvbaData,
+    &CDigiDB::GetDigiData, &CDoctorDB::GetDoctorData, &CImageTypeDB::GetImageTypeData,
+    &CLasDB::GetLasData, &CMoexDB::GetMOEXData, &CMvtoDB::GetMVTOData,
+    &COldPatientDB::GetOldPatientData, &COwnerDB::GetOwnerData,
+    &CPatientCaseInfoDB::GetPatientCaseInfoData, &CPatientDB::GetPatientData,
+    &CPatientDB2::GetPatient2Data, &CPhotoDB::GetPhotoData, &CPhotoDB2::GetPhoto2Data,
+    &CPhotoEXDB::GetPhotoEXData, &CPileLatDB::GetPileLatData, &CPilePADB::GetPilePAData,
+    &CPointLatDB::GetPointLatData, &CPointMO2DB::GetPointMO2Data, &CPointMODB::GetPointMOData,
+    &CPointPADB::GetPointPAData, &CReportDB::GetReportData, &CSPPointDB::GetSPPointData,
+    &CSPPointPADB::GetSPPointPAData, &CSlideShowDB::GetSlideShowData,
+    &CSurgeryDB::GetSurgeryData, &CSurgeryTreatmentDB::GetSurgeryTreamentData,
+    &CTZPhotoEXDB::GetTZPhotoEXData, &CTZPhotoEXImgDB::GetTZPhotoEXImgData,
+    &CTZPhotoEXTextDB::GetTZPhotoEXTextData, &CTextTblDB::GetTextTblData>;
+
+// Every file of the catalogue that has a record class is walked.
+static_assert(EveryClass::kClasses == static_cast<int>(RecordFile::kTextTbl) + 1);
+
+// Calls the look-up method of object with as many of values as it takes.
+template <class C, class... A>
+int CallLookUp(C& object, int (C::*method)(A...), const char* const* values) {
+  return [&]<size_t... I>(std::index_sequence<I...>) { return (object.*method)(values[I]...); }
+  (std::index_sequence_for<A...>{});
+}
 
 using Bytes = std::vector<char>;
 
@@ -41,15 +83,14 @@ TEST(RecordClassTest, PathsFromTheDirectoryConstructorAndFromTheProfileReadEvery
   TempDir tmp;
   const std::string profile = tmp.file("tools.ini"), host = tmp.file("host.ini");
   struct Case {
-    const char* value;   // the "DATABASE" entry, nullptr for none
+    const char* value;   // the "DATABASE" entry
     const char* prefix;  // what the path begins with
   } cases[] = {{"C:\\DATA", "C:\\DATA\\"},
                {"C:\\DATA\\", "C:\\DATA\\"},
                {"", "\\"},
-               {nullptr, "\\"},
                {"D:\\x\x83\x5C", "D:\\x\x83\x5C"}};  // the last byte counts
   for (const Case& c : cases) {
-    std::ofstream(profile, std::ios::binary) << "[DB_DIR]\r\n" << (c.value ? "DATABASE=" + std::string(c.value) : "");
+    std::ofstream(profile, std::ios::binary) << "[DB_DIR]\r\n" << "DATABASE=" << c.value;
     CTools::SetIniFileName(profile.c_str());
     EveryClass::ForEach([&]<class C, auto>() {
       EXPECT_EQ(std::string(C().GetFilePath()), c.prefix + std::string(C::kRow.fileName));
@@ -167,10 +208,7 @@ TEST_F(DatabaseTest, CustomTableTriesTheItemAgainAsATwoDigitNumber) {
   EXPECT_EQ(table.GetCustomTblData("T1", "5"), 0);
   EXPECT_STREQ(text, "05");
   EXPECT_EQ(calls.CountOf(B_GET_EQUAL), 2u);
-  EXPECT_EQ(table.GetCustomTblData("T1", "05"), 0);  // found at once
-  EXPECT_EQ(calls.CountOf(B_GET_EQUAL), 3u);
   EXPECT_EQ(table.GetCustomTblData("T1", "007"), 4);  // tried as 07, not 07x
-  EXPECT_EQ(table.GetCustomTblData("T1", "7"), 4);
   EXPECT_EQ(std::string(table.GetRecordBuffer(), 8), std::string(8, '\0'));
   calls.ClearCalls();
   EXPECT_EQ(table.GetCustomTblData("T1", "1234"), 4);  // no second try from 1000 on
@@ -180,8 +218,6 @@ TEST_F(DatabaseTest, CustomTableTriesTheItemAgainAsATwoDigitNumber) {
 
   EXPECT_EQ(table.GetStaffData("12"), 0);  // the staff table is table AA
   EXPECT_STREQ(text, "staff twelve");
-  EXPECT_EQ(table.GetStaffData("5"), 4);
-  EXPECT_EQ(boxes_.count(), 0u);
 
   // Any failure of the first try is reported, and the second try made.
   table.Close();
