@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <future>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -173,6 +175,48 @@ TEST_F(RestartTest, UnderLoadCallsGiveStatusesThenLocksAndWalksGoOnLosingNothing
   ASSERT_EQ(f.Open(load), 0);
   const std::vector<std::string> found = f.Walk(0);
   for (const std::string& name : stored) EXPECT_EQ(std::ranges::count(found, name), 1) << name << " was lost";
+}
+
+// The server's processes stopped, not gone (a frozen machine, a server
+// swapped out): its sockets stay open and answer nothing. A call gives up
+// after its lock wait and the configuration's timeout, with 95, instead of
+// waiting for the server to come back; once it has, the next call connects
+// again.
+TEST_F(RestartTest, AFrozenServerHoldsACallNoLongerThanItsTimeout) {
+  const size_t at = ctl_.find("-D ");
+  ASSERT_NE(at, std::string::npos) << ctl_;
+  const std::string data = ctl_.substr(at + 3, ctl_.find(' ', at + 3) - at - 3);
+  std::ifstream pidFile(data + "/postmaster.pid");
+  long postmaster = 0;
+  ASSERT_TRUE(pidFile >> postmaster) << data;
+  const std::string pids = std::to_string(postmaster);
+  auto signal = [&](const char* which) {
+    std::system(("pkill -" + std::string(which) + " -P " + pids + "; kill -" + which + " " + pids).c_str());
+  };
+
+  const Workstation dir(database_, "timeout = 2\n");
+  BtrSetLockTimeout(1000);
+  BtrFile f(kLen);
+  ASSERT_EQ(f.Open(dir.file(kPatients)), 0);
+  signal("STOP");
+  // Should the call not give up, the server comes back after a while and
+  // the time the call took says so.
+  std::promise<void> returned;
+  std::thread thaw([&, done = returned.get_future()] {
+    done.wait_for(std::chrono::seconds(20));
+    signal("CONT");
+  });
+  const auto start = std::chrono::steady_clock::now();
+  const int st = f.Get(B_GET_FIRST, 0);
+  const auto took = std::chrono::steady_clock::now() - start;
+  returned.set_value();
+  thaw.join();
+  BtrSetLockTimeout(B_DEFAULT_LOCK_TIMEOUT_MS);
+  EXPECT_EQ(st, B_SESSION_NO_LONGER_VALID);
+  EXPECT_LT(took, std::chrono::seconds(10)) << "the lock wait (1 s) and the timeout (2 s) bound the call";
+  EXPECT_NE(std::string(BtrLastReason()).find("did not answer within 3 seconds"), std::string::npos)
+      << BtrLastReason();
+  EXPECT_EQ(AfterReconnect([&] { return f.Get(B_GET_FIRST, 0); }), B_END_OF_FILE);
 }
 
 }  // namespace
