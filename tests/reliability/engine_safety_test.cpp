@@ -1,6 +1,7 @@
 // What the record manager must never do, whatever other processes and the
 // disk do: leave a broken or half-made file under a real name, replay one
-// file's log into another, or undo a rival's write.
+// file's log into another, let a reader lock out the owner, or undo a
+// rival's write.
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -164,6 +165,63 @@ TEST(CreateSafety, OfTwoCreatorsExactlyOneWinsAndKeepsItsRecords) {
     const uint32_t winner = *ra == "won" ? 100 : 200;
     EXPECT_EQ(StateOf(FileName(dir.path(), 0)), Records(10, winner)) << round;
   }
+}
+
+// --- readers of other users -----------------------------------------------------
+
+// As user uid: opens args[0] and reads (0), or writes (1) record 1.
+RECLINK_CHILD_ROLE(AsUser) {
+  if (setgid(std::stoi(args[1])) != 0 || setuid(std::stoi(args[1])) != 0) return 90;
+  BtrFile f;
+  if (int st = f.Open(args[0])) return st;
+  return args[2] == "read" ? f.Get(B_GET_EQUAL, 0, IdKey(1)) : Rewrite(f, 1, 7, 0);
+}
+
+int AsUser(const std::string& path, int uid, const char* what) {
+  ChildProcess child("AsUser", {path, std::to_string(uid), what});
+  return child.Wait();
+}
+
+// A reader that may write the directory but not the file cannot write
+// records (46) and never leaves a log or index the owner cannot write; one
+// left by an older reader is taken back. Two unprivileged users: the owner
+// and a reader.
+TEST(Readers, AReaderOfAnotherUserNeverLocksOutTheOwner) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as two users";
+  const int owner = 60001, reader = 60002;
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+  const std::string path = FileName(dir.path(), 0);
+  ASSERT_EQ(crash::CreateRecordFile(dir.path(), 0, 3), 0);
+  ASSERT_EQ(chown(path.c_str(), owner, owner), 0);
+  ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+  auto companionsOwnedBy = [&](int uid) {
+    int n = 0;
+    for (const char* suffix : {"-wal", "-shm"}) {
+      struct stat st;
+      n += stat((path + suffix).c_str(), &st) == 0 && static_cast<int>(st.st_uid) == uid;
+    }
+    return n;
+  };
+  // The reader first, with no log or index beside the file: it makes none.
+  for (const char* suffix : {"-wal", "-shm"}) unlink((path + suffix).c_str());
+  EXPECT_EQ(AsUser(path, reader, "read"), 0);
+  EXPECT_EQ(AsUser(path, reader, "write"), B_ACCESS_DENIED);
+  EXPECT_EQ(companionsOwnedBy(reader), 0);
+  EXPECT_EQ(AsUser(path, owner, "write"), 0);
+  // Beside the owner's: it reads through them.
+  EXPECT_EQ(AsUser(path, reader, "read"), 0);
+  EXPECT_EQ(AsUser(path, owner, "write"), 0);
+  // A log and index that a reader made (an older engine did): the owner takes
+  // them back and writes, and the log's commits are kept.
+  for (const char* suffix : {"-wal", "-shm"}) {
+    if (access((path + suffix).c_str(), F_OK) == 0) {
+      ASSERT_EQ(chown((path + suffix).c_str(), reader, reader), 0);
+    }
+  }
+  EXPECT_EQ(AsUser(path, owner, "write"), 0);
+  EXPECT_EQ(companionsOwnedBy(reader), 0);
+  EXPECT_EQ(StateOf(path)[1], 7u);
 }
 
 // --- transactions over several files ------------------------------------------------
