@@ -1,0 +1,32 @@
+# cmake -P script: the manual page (MANUAL) shows every command of the reclink
+# command (RECLINK) with the usage its --help gives, and no other command.
+cmake_minimum_required(VERSION 3.25)
+
+execute_process(COMMAND ${RECLINK} --help OUTPUT_VARIABLE overview RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${RECLINK} --help failed (${rc})")
+endif()
+string(REGEX MATCHALL "\n  [a-z][a-z-]*  " names "${overview}")
+file(READ ${MANUAL} page)
+# The page as it reads: no font changes, and roff's minus as the plain sign.
+string(REGEX REPLACE "\\\\f[BIRP]" "" page "${page}")
+string(REPLACE "\\-" "-" page "${page}")
+
+set(commands "")
+foreach(name ${names})
+  string(STRIP "${name}" name)
+  list(APPEND commands ${name})
+  execute_process(COMMAND ${RECLINK} ${name} --help OUTPUT_VARIABLE help)
+  string(REGEX MATCH "^usage: ([^\n]*)" usage "${help}")
+  string(FIND "${page}" "\n.B ${CMAKE_MATCH_1}\n" at)
+  if(at EQUAL -1)
+    message(SEND_ERROR "${MANUAL} has no entry \".B ${CMAKE_MATCH_1}\" (from 'reclink ${name} --help')")
+  endif()
+endforeach()
+string(REGEX MATCHALL "\n\\.B reclink [a-z][a-z-]*" entries "${page}")
+foreach(entry ${entries})
+  string(REGEX REPLACE ".* " "" name "${entry}")
+  if(NOT name IN_LIST commands)
+    message(SEND_ERROR "${MANUAL} describes 'reclink ${name}', which 'reclink --help' does not list")
+  endif()
+endforeach()
