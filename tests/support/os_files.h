@@ -1,39 +1,13 @@
 #pragma once
-// What tests ask of the operating system about files beside the library: a
-// name that is no regular file, another process's byte locks, and the
-// system's kinds of file system.
+// What tests ask of the operating system about files beside the library:
+// another process's byte locks, the system's kinds of file system and UNC
+// names.
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace reclink::test {
-
-// A name that opens as no regular file, through which a test feeds a reader
-// or drains a writer: a FIFO in dir on POSIX systems, a named pipe
-// (\\.\pipe\...) on Windows. Removed when the object dies. On failure
-// path() is empty and the test has recorded why. One reader or writer, once.
-class Fifo {
- public:
-  explicit Fifo(const std::string& dir);
-  ~Fifo();
-  Fifo(const Fifo&) = delete;
-  Fifo& operator=(const Fifo&) = delete;
-
-  const std::string& path() const { return path_; }
-  // Waits up to 30 seconds for a reader to open the name, writes bytes to it
-  // and ends the stream. False when no reader came or it stopped reading.
-  bool Feed(const std::string& bytes);
-  // Waits up to 30 seconds for a writer to open the name, and reads what it
-  // writes until it closes the name; nothing when no writer came or it went
-  // quiet for 30 seconds.
-  std::optional<std::string> Drain();
-
- private:
-  std::string path_;       // the name, empty when it could not be made
-  [[maybe_unused]] intptr_t handle_ = -1;  // Windows: the pipe's server end, -1 elsewhere
-};
 
 // True when some process holds a lock (shared or exclusive) on the byte at
 // offset of the file at path: the kind of lock SQLite takes, a POSIX record
