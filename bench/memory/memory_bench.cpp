@@ -162,8 +162,7 @@ long InChild(long (*side)(const Options&), const Options& o) {
   const pid_t child = fork();
   if (child == 0) {
     const long kib = side(o);
-    (void)!write(channel[1], &kib, sizeof kib);
-    _exit(0);
+    _exit(write(channel[1], &kib, sizeof kib) == sizeof kib ? 0 : 1);
   }
   close(channel[1]);
   long kib = -1;
@@ -206,7 +205,12 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(o.dir);
   // Made in a child too: the parent forks both sides and keeps no engine
   // thread of its own.
-  InChild([](const Options& opt) { return BuildFiles(opt), 0L; }, o);
+  InChild(
+      [](const Options& opt) {
+        BuildFiles(opt);
+        return 0L;
+      },
+      o);
   setenv("RECMAN_TEST_NO_MAPPING", "1", 1);  // the engine's pages through its cache
   const long engine = InChild(EngineSide, o);
   const long sqlite = InChild(SqliteSide, o);
